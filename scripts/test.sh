@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Set up, build and run every test: the normal build, then the same tests under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/setup.sh"
+
+jobs="$(nproc)"
+werror=OFF
+if [[ "${CI:-}" == "true" ]]; then werror=ON; fi
+
+cmake -S "$root" -B "$root/build" -G Ninja -DZELK_WERROR=$werror
+cmake --build "$root/build" -j "$jobs"
+(cd "$root/build" && ctest --output-on-failure -j "$jobs" --timeout 300)
+
+cmake -S "$root" -B "$root/build-asan" -G Ninja -DZELK_WERROR=$werror -DZELK_SANITIZE=ON \
+      -DZELK_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+cmake --build "$root/build-asan" -j "$jobs"
+(cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+   ctest --output-on-failure -j "$jobs" --timeout 600)
