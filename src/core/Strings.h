@@ -1,0 +1,91 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <list>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <pugixml.hpp>
+
+namespace zelk {
+
+// ---- UTF-8 / UTF-16 -------------------------------------------------------
+// Text inside the program is UTF-8; UTF-16 (std::u16string, never wchar_t,
+// whose width differs between systems) is only for talking to the system.
+
+// Throws std::runtime_error "wide_to_utf8: invalid UTF-16" for a lone
+// surrogate anywhere in the text.
+std::string wide_to_utf8(std::u16string_view text);
+
+// Throws std::runtime_error "utf8_to_wide: invalid UTF-8" for malformed,
+// overlong, truncated or surrogate-encoding sequences and code points above
+// U+10FFFF.
+std::u16string utf8_to_wide(std::string_view text);
+
+// The path as UTF-8, for messages and files. On systems whose paths are
+// UTF-16 an unpaired surrogate throws as wide_to_utf8 does; on systems whose
+// paths are byte strings the bytes are returned as they are.
+std::string path_to_utf8(const std::filesystem::path& p);
+
+// The path named by a UTF-8 text (a path read from one of our XML files).
+// Never goes through the system's ANSI code page.
+std::filesystem::path gf_utf8ToPath(std::string_view utf8);
+
+// ---- String tools ---------------------------------------------------------
+
+// "s" unless count is 1: fmt::format("{} airport{}", n, gf_pluralSuffix(n)).
+std::string gf_pluralSuffix(std::uint64_t count);
+
+// Without leading and trailing blanks of " \t\n\r".
+std::string gf_trim(std::string_view text);
+
+// The pieces between separators, each trimmed; pieces blank after trimming
+// are dropped.
+std::vector<std::string> gf_split(std::string_view text, char separator);
+std::vector<std::string> gf_splitComma(std::string_view text);
+
+// The ','-separated pieces exactly as they stand (untrimmed, empty pieces
+// kept), sorted ascending without duplicates.
+std::list<std::string> gf_splitCommaToSortedList(std::string_view text);
+
+// A comma list that holds any blank becomes its trimmed, non-empty pieces
+// joined by ","; a list without blanks is left exactly as it is.
+void gf_normalizeCommaList(std::string& text);
+
+// A text without '"' as it is; otherwise the text between the first two '"'
+// (empty when there is no second one or nothing between them).
+std::string gf_unquote(std::string_view text);
+
+std::string gf_removeDots(std::string_view text);
+
+// Per-character upper-casing for std::transform over whole strings; safe for
+// bytes of 0x80 and above (UTF-8 parts stay as they are).
+int gf_toUpperChar(char c);
+
+// "5" for 5.0, "5.5" for 5.5 (one decimal at most).
+std::string gf_floatText(float value);
+
+// A log banner: a row of '*' of width a + b (rounded up to even) with the
+// title centred in it, or the bare title when it does not fit.
+std::string gf_bannerLine(std::int64_t a, std::int64_t b, bool leadingNewline, bool trailingNewline,
+                          const std::string& title);
+
+// ---- XML attributes --------------------------------------------------------
+
+// Both return false when pugixml refuses (node empty or not an element).
+bool gf_appendXmlBoolAttribute(pugi::xml_node node, const char* name, bool value);
+bool gf_appendXmlStringAttribute(pugi::xml_node node, const char* name, const std::string& value);
+
+// A finite number, optionally signed with one '+', between optional blanks;
+// anything else (missing, blank, trailing characters, inf, nan) is empty.
+std::optional<double> gf_xmlAttributeDouble(pugi::xml_node node, const char* name);
+double gf_xmlAttributeDoubleOrZero(pugi::xml_node node, const char* name);
+
+// "true"/"yes"/"on"/"1" and "false"/"no"/"off"/"0" in any letter case,
+// between optional blanks; anything else is empty.
+std::optional<bool> gf_xmlAttributeBool(pugi::xml_node node, const char* name);
+
+} // namespace zelk
