@@ -1,0 +1,90 @@
+#include "app/StopRequest.h"
+
+#include <array>
+#include <atomic>
+
+#include "core/Settings.h"
+
+namespace zelk {
+namespace {
+
+constexpr std::array<std::string_view, kStopReasonCount> kReasonTexts = {
+    "NOT YET SET",      "SIM WAS CLOSED", "NEW FLIGHT",   "NEW SETTINGS", "USER CLOSED SIM",
+    "INSTALL PATH MISSING", "SIMCONNECT ERROR", "READER ERROR", "SYSTEM ERROR", "NEW VERSION",
+    "TRAFFIC MAILBOX STALLED",
+};
+
+std::atomic<std::shared_ptr<const StopRequest>>& lf_slot()
+{
+    static std::atomic<std::shared_ptr<const StopRequest>> slot;
+    return slot;
+}
+
+std::atomic<bool> lv_closingByUser{false};
+
+std::atomic<std::shared_ptr<const StopHooks>>& lf_hooks()
+{
+    static std::atomic<std::shared_ptr<const StopHooks>> hooks{std::make_shared<const StopHooks>()};
+    return hooks;
+}
+
+} // namespace
+
+std::string_view gf_stopReasonText(std::int32_t reason)
+{
+    if (reason < 0 || reason >= kStopReasonCount) return {};
+    return kReasonTexts[static_cast<std::size_t>(reason)];
+}
+
+bool gf_isRestartReason(std::int32_t reason)
+{
+    switch (static_cast<StopReason>(reason)) {
+    case StopReason::NewFlight:
+    case StopReason::NewSettings:
+    case StopReason::SimConnectError:
+    case StopReason::ReaderError:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool gf_offerStopRequest(std::shared_ptr<const StopRequest> request)
+{
+    if (!request) return false;
+    std::shared_ptr<const StopRequest> expected;
+    return lf_slot().compare_exchange_strong(expected, request);
+}
+
+bool gf_requestStop(std::int32_t reason, std::uint32_t delay)
+{
+    const bool kept = gf_offerStopRequest(std::make_shared<const StopRequest>(StopRequest{reason, delay}));
+    if (reason == static_cast<std::int32_t>(StopReason::UserClosedSim)) {
+        lv_closingByUser.store(true);
+        if (!gf_isRTDirect()) {
+            const auto hooks = lf_hooks().load();
+            if (hooks->closeRtAppServer) hooks->closeRtAppServer();
+        }
+    }
+    return kept;
+}
+
+bool gf_isRunning() { return !lv_closingByUser.load() && lf_slot().load() == nullptr; }
+
+std::shared_ptr<const StopRequest> gf_currentStopRequest() { return lf_slot().load(); }
+
+StopRequest gf_stopRequestForCloseDown()
+{
+    const auto kept = lf_slot().load();
+    return kept ? *kept : StopRequest{};
+}
+
+void gf_resetStopRequest() { lf_slot().store(nullptr); }
+
+bool gf_isClosingByUser() { return lv_closingByUser.load(); }
+
+void stop_detail::resetClosingByUserForTests() { lv_closingByUser.store(false); }
+
+void gf_setStopHooks(StopHooks hooks) { lf_hooks().store(std::make_shared<const StopHooks>(std::move(hooks))); }
+
+} // namespace zelk
