@@ -1,0 +1,10 @@
+#include "core/FeedState.h"
+
+namespace zelk {
+
+std::atomic<std::int64_t> rtAppTrafficTime{0};
+std::atomic<std::int64_t> rtApiTrafficTime{0};
+std::atomic<bool> isProfessionalFeed{false};
+std::atomic<bool> timeShiftActive{false};
+
+} // namespace zelk
