@@ -1,6 +1,7 @@
 #include "core/Log.h"
 
 #include "core/BuildInfo.h"
+#include "core/Strings.h"
 #include "core/TimeUtils.h"
 #include "core/Version.h"
 
@@ -19,17 +20,11 @@ constexpr std::string_view kNoticePrefix = "==> ";
 constexpr std::string_view kContinuationPrefix = "          ";
 constexpr std::string_view kSimulatorsText = "MSFS 2020/2024";
 
-std::string lf_pathText(const std::filesystem::path& p)
-{
-    const std::u8string u8 = p.u8string();
-    return {u8.begin(), u8.end()};
-}
-
 // Keeps the previous log as "Log0.txt" (one generation only).
 bool lf_keepPreviousLog(const std::filesystem::path& file)
 {
     if (!file.has_extension()) {
-        gf_writeLogNotice(fmt::format("gf_save1GenerationOf: no extension in filename: {}", lf_pathText(file)));
+        gf_writeLogNotice(fmt::format("gf_save1GenerationOf: no extension in filename: {}", path_to_utf8(file)));
         return false;
     }
     std::filesystem::path backupName = file.stem();
@@ -39,7 +34,7 @@ bool lf_keepPreviousLog(const std::filesystem::path& file)
     std::error_code ec;
     const bool present = std::filesystem::exists(file, ec);
     if (ec) {
-        gf_writeLogNotice(fmt::format("exists({}): {}", lf_pathText(file), ec.message()));
+        gf_writeLogNotice(fmt::format("exists({}): {}", path_to_utf8(file), ec.message()));
         return false;
     }
     if (!present)
@@ -47,7 +42,7 @@ bool lf_keepPreviousLog(const std::filesystem::path& file)
     std::filesystem::copy_file(file, backup, std::filesystem::copy_options::overwrite_existing, ec);
     if (ec) {
         gf_writeLogNotice(
-            fmt::format("copy {} -> {} failed: {}", lf_pathText(file), lf_pathText(backup), ec.message()));
+            fmt::format("copy {} -> {} failed: {}", path_to_utf8(file), path_to_utf8(backup), ec.message()));
         return false;
     }
     return true;
@@ -170,7 +165,7 @@ void gf_openLogFile()
     gf_logFile().close();
     lf_keepPreviousLog(file);
     if (!gf_logFile().open(file))
-        throw std::runtime_error("Failed to write file " + lf_pathText(file));
+        throw std::runtime_error("Failed to write file " + path_to_utf8(file));
     gf_writeLogLine(
         fmt::format("{} {} version {} for {}", gf_utcDateTimeText(), kProgramName, programVersion, kSimulatorsText));
     gf_flushLog();

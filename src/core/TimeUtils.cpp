@@ -2,6 +2,7 @@
 
 #include "core/Clock.h"
 #include "core/FeedState.h"
+#include "core/Settings.h"
 
 #include <array>
 #include <chrono>
@@ -19,9 +20,6 @@ constexpr std::array<std::string_view, 12> kMonthNames{"Jan", "Feb", "Mar", "Apr
 constexpr std::int64_t kLastBreakableSecond =
     std::chrono::sys_seconds{std::chrono::sys_days{std::chrono::year{3001} / 1 / 1}}.time_since_epoch().count() - 1;
 
-// Until the program mode is published everywhere, "RT Direct" is the default source.
-bool lf_isRTDirectSource() noexcept { return true; }
-
 // Shifted (feed) time is shown only when the service serves shifted traffic and
 // the user has asked for a shift.
 bool lf_shiftedTimeShown() noexcept
@@ -34,7 +32,7 @@ std::time_t lf_timeAt(std::int64_t clockTicks, bool useFeedTime) noexcept
     const auto systemSeconds = static_cast<std::time_t>(clockTicks / kClockTicksPerSecond);
     if (!useFeedTime)
         return systemSeconds;
-    const std::int64_t feed = lf_isRTDirectSource() ? rtApiTrafficTime.load(std::memory_order_relaxed)
+    const std::int64_t feed = gf_isRTDirect() ? rtApiTrafficTime.load(std::memory_order_relaxed)
                                                     : rtAppTrafficTime.load(std::memory_order_relaxed);
     return feed != 0 ? static_cast<std::time_t>(feed) : systemSeconds;
 }
