@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zelk::test {
+
+// Builds small but well-formed PE images in memory, with or without a version
+// resource, so that tests need no binary files.
+struct PeImageSpec {
+    bool pe32Plus = true;            // PE32+ (x86-64) or PE32
+    bool withResources = true;       // a resource section at all
+    bool withVersionResource = true; // RT_VERSION present (else only an icon-type entry)
+    bool namedEntryFirst = false;    // a named type entry ahead of the id entries
+    std::uint16_t product[4] = {1, 0, 0, 0};
+    std::uint16_t file[4] = {1, 0, 0, 0};
+    std::uint32_t signature = 0xFEEF04BD;
+    std::uint16_t valueLength = 52;  // wValueLength of the root block
+    std::size_t padding = 0;         // extra bytes of file content after the section
+};
+
+std::string gf_buildPeImage(const PeImageSpec& spec);
+
+} // namespace zelk::test

@@ -1,0 +1,115 @@
+#include "core/PeVersion.h"
+#include "support/TempDir.h"
+#include "update/PeImageBuilder.h"
+
+#include <random>
+
+#include <gtest/gtest.h>
+
+namespace zelk {
+namespace {
+
+using test::PeImageSpec;
+
+class PeVersionTest : public test::TempDirTest {
+protected:
+    PeVersionResult readImage(const PeImageSpec& spec)
+    {
+        test::writeAll(file("image.exe"), test::gf_buildPeImage(spec));
+        return gf_readPeFixedFileInfo(file("image.exe"));
+    }
+};
+
+TEST_F(PeVersionTest, ProductAndFileVersionsOfBothImageKinds)
+{
+    for (bool plus : {true, false}) {
+        PeImageSpec spec;
+        spec.pe32Plus = plus;
+        spec.product[0] = 2, spec.product[1] = 1, spec.product[2] = 0, spec.product[3] = 7;
+        spec.file[0] = 9, spec.file[1] = 8, spec.file[2] = 7, spec.file[3] = 6;
+        const auto result = readImage(spec);
+        ASSERT_TRUE(result.info) << "pe32+ " << plus << " error " << static_cast<int>(result.error);
+        EXPECT_EQ(result.error, PeVersionError::None);
+        EXPECT_EQ(result.info->productVersionMS, 0x00020001u);
+        EXPECT_EQ(result.info->productVersionLS, 0x00000007u);
+        EXPECT_EQ(result.info->fileVersionMS, 0x00090008u);
+        EXPECT_EQ(result.info->fileVersionLS, 0x00070006u);
+    }
+}
+
+TEST_F(PeVersionTest, NamedTypeEntriesAreSkipped)
+{
+    PeImageSpec spec;
+    spec.namedEntryFirst = true;
+    spec.product[0] = 3;
+    const auto result = readImage(spec);
+    ASSERT_TRUE(result.info);
+    EXPECT_EQ(result.info->productVersionMS, 0x00030000u);
+}
+
+TEST_F(PeVersionTest, MissingOrWrongVersionResource)
+{
+    PeImageSpec noResources;
+    noResources.withResources = false;
+    EXPECT_EQ(readImage(noResources).error, PeVersionError::ResourceTypeNotFound);
+
+    PeImageSpec otherType;
+    otherType.withVersionResource = false;
+    EXPECT_EQ(readImage(otherType).error, PeVersionError::ResourceTypeNotFound);
+
+    PeImageSpec badSignature;
+    badSignature.signature = 0xFEEF04BE;
+    EXPECT_EQ(readImage(badSignature).error, PeVersionError::InvalidVersionData);
+
+    PeImageSpec shortValue;
+    shortValue.valueLength = 51;
+    const auto result = readImage(shortValue);
+    EXPECT_EQ(result.error, PeVersionError::InvalidVersionData);
+    EXPECT_FALSE(result.info);
+}
+
+TEST_F(PeVersionTest, NonImagesAndMissingFiles)
+{
+    EXPECT_EQ(gf_readPeFixedFileInfo(file("absent.exe")).error, PeVersionError::FileNotFound);
+    test::writeAll(file("text.exe"), "MZ but nothing else of an image");
+    EXPECT_EQ(gf_readPeFixedFileInfo(file("text.exe")).error, PeVersionError::BadImageFormat);
+    test::writeAll(file("empty.exe"), "");
+    EXPECT_EQ(gf_readPeFixedFileInfo(file("empty.exe")).error, PeVersionError::BadImageFormat);
+}
+
+TEST_F(PeVersionTest, EveryTruncationIsRefused)
+{
+    const std::string image = test::gf_buildPeImage(PeImageSpec{});
+    const std::size_t signatureAt = image.find("\xBD\x04\xEF\xFE");
+    ASSERT_NE(signatureAt, std::string::npos);
+    const std::size_t fixedPartEnd = signatureAt + 52;
+    // Every cut before the end of the fixed part must fail cleanly, never read
+    // beyond the file.
+    for (std::size_t cut = 0; cut < image.size(); cut += 3) {
+        test::writeAll(file("cut.exe"), image.substr(0, cut));
+        const auto result = gf_readPeFixedFileInfo(file("cut.exe"));
+        if (result.info) {
+            EXPECT_GE(cut, fixedPartEnd) << "version read from a file cut at " << cut;
+        } else {
+            EXPECT_NE(result.error, PeVersionError::None);
+        }
+    }
+}
+
+TEST_F(PeVersionTest, RandomDamageNeverReadsOutOfBounds)
+{
+    const std::string image = test::gf_buildPeImage(PeImageSpec{});
+    std::mt19937 engine(12345);
+    std::uniform_int_distribution<std::size_t> position(0, image.size() - 1);
+    std::uniform_int_distribution<int> value(0, 255);
+    for (int round = 0; round < 300; ++round) {
+        std::string damaged = image;
+        for (int k = 0; k < 4; ++k) damaged[position(engine)] = static_cast<char>(value(engine));
+        test::writeAll(file("damaged.exe"), damaged);
+        const auto result = gf_readPeFixedFileInfo(file("damaged.exe"));
+        EXPECT_EQ(result.info.has_value(), result.error == PeVersionError::None);
+    }
+}
+
+} // namespace
+} // namespace zelk

@@ -1,0 +1,149 @@
+#include "core/ZipArchive.h"
+#include "support/TempDir.h"
+
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace zelk {
+namespace {
+
+class ZipArchiveTest : public test::TempDirTest {
+protected:
+    // An archive with a folder, a compressible file and an empty file.
+    std::filesystem::path makeSample(const std::string& name = "sample.zip")
+    {
+        ZipArchive zip(file(name));
+        EXPECT_TRUE(zip.open(ZipArchive::OpenMode::New)) << zip.lastError();
+        EXPECT_TRUE(zip.addFolder("docs/"));
+        EXPECT_TRUE(zip.addData("docs/readme.txt", content_));
+        EXPECT_TRUE(zip.addData("empty.bin", ""));
+        EXPECT_EQ(zip.close(), 0) << zip.lastError();
+        return file(name);
+    }
+
+    std::string content_ = [] {
+        std::string s;
+        for (int i = 0; i < 2000; ++i) s += "line " + std::to_string(i) + "\n";
+        return s;
+    }();
+};
+
+TEST_F(ZipArchiveTest, WrittenArchiveReadsBackEntryByEntry)
+{
+    const auto path = makeSample();
+    ZipArchive zip(path);
+    ASSERT_TRUE(zip.open(ZipArchive::OpenMode::ReadOnly)) << zip.lastError();
+    const auto entries = zip.entries();
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].name, "docs/");
+    EXPECT_TRUE(entries[0].isDirectory());
+    EXPECT_EQ(entries[1].name, "docs/readme.txt");
+    EXPECT_TRUE(entries[1].isFile());
+    EXPECT_EQ(entries[1].size, content_.size());
+    EXPECT_EQ(entries[2].size, 0u);
+
+    // A chunk size that does not divide the content exercises the last partial piece.
+    std::ostringstream out;
+    EXPECT_EQ(zip.readEntry(entries[1], out, 7), kZipReadOk);
+    EXPECT_EQ(out.str(), content_);
+
+    std::ostringstream empty;
+    EXPECT_EQ(zip.readEntry(entries[2], empty, 524288), kZipReadOk);
+    EXPECT_TRUE(empty.str().empty());
+    zip.discard();
+    EXPECT_FALSE(zip.isOpen());
+}
+
+TEST_F(ZipArchiveTest, UnusableFilesAreRefusedAtOpen)
+{
+    ZipArchive missing(file("missing.zip"));
+    EXPECT_FALSE(missing.open(ZipArchive::OpenMode::ReadOnly));
+    EXPECT_FALSE(missing.lastError().empty());
+
+    test::writeAll(file("garbage.zip"), "this is not a zip archive at all, just text");
+    ZipArchive garbage(file("garbage.zip"));
+    EXPECT_FALSE(garbage.open(ZipArchive::OpenMode::ReadOnly));
+
+    // Cutting the end removes the central directory's end record.
+    const auto path = makeSample();
+    std::string bytes = test::readAll(path);
+    test::writeAll(file("cut.zip"), bytes.substr(0, bytes.size() - 12));
+    ZipArchive cut(file("cut.zip"));
+    EXPECT_FALSE(cut.open(ZipArchive::OpenMode::ReadOnly));
+}
+
+TEST_F(ZipArchiveTest, DamagedContentFailsTheRead)
+{
+    {
+        ZipArchive zip(file("one.zip"));
+        ASSERT_TRUE(zip.open(ZipArchive::OpenMode::New));
+        ASSERT_TRUE(zip.addData("a.txt", content_));
+        ASSERT_EQ(zip.close(), 0);
+    }
+    std::string bytes = test::readAll(file("one.zip"));
+    // Local header (30 bytes) + the name "a.txt": the compressed data starts there.
+    const std::size_t dataStart = 30 + 5;
+    for (std::size_t i = dataStart + 10; i < dataStart + 20; ++i) bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
+    test::writeAll(file("one.zip"), bytes);
+
+    ZipArchive zip(file("one.zip"));
+    ASSERT_TRUE(zip.open(ZipArchive::OpenMode::ReadOnly)) << zip.lastError();
+    const auto entries = zip.entries();
+    ASSERT_EQ(entries.size(), 1u);
+    std::ostringstream out;
+    EXPECT_EQ(zip.readEntry(entries[0], out, 4096), kZipEntryReadFailed);
+}
+
+TEST_F(ZipArchiveTest, MisuseGivesErrorsNotCrashes)
+{
+    const auto path = makeSample();
+    ZipArchive zip(path);
+    ZipEntry ghost{"docs/readme.txt", 1, 0};
+    std::ostringstream out;
+    EXPECT_EQ(zip.readEntry(ghost, out, 16), kZipNotOpen);
+    EXPECT_FALSE(zip.addData("x", "y"));
+    EXPECT_EQ(zip.close(), kZipNotOpen);
+
+    ASSERT_TRUE(zip.open(ZipArchive::OpenMode::ReadOnly));
+    EXPECT_FALSE(zip.open(ZipArchive::OpenMode::ReadOnly)); // already open
+    EXPECT_FALSE(zip.addData("x", "y"));                     // read-only
+    EXPECT_EQ(zip.readEntry(ghost, out, 0), kZipInvalidParameter);
+    ZipEntry wrongName{"other.txt", 1, 0};
+    EXPECT_EQ(zip.readEntry(wrongName, out, 16), kZipInvalidEntry);
+    ZipEntry outOfRange{"docs/readme.txt", 99, 0};
+    EXPECT_EQ(zip.readEntry(outOfRange, out, 16), kZipInvalidEntry);
+
+    std::ostringstream broken;
+    broken.setstate(std::ios::badbit);
+    EXPECT_EQ(zip.readEntry(zip.entries()[1], broken, 16), kZipOutputWriteFailed);
+}
+
+TEST_F(ZipArchiveTest, UnclosedNewArchiveLeavesNoFile)
+{
+    {
+        ZipArchive zip(file("never.zip"));
+        ASSERT_TRUE(zip.open(ZipArchive::OpenMode::New));
+        ASSERT_TRUE(zip.addData("a.txt", "abc"));
+    }
+    EXPECT_FALSE(std::filesystem::exists(file("never.zip")));
+}
+
+TEST_F(ZipArchiveTest, NonAsciiNamesSurviveTheRoundTrip)
+{
+    const std::filesystem::path path = dir() / std::filesystem::path(u8"\u00e9t\u00e9.zip");
+    {
+        ZipArchive zip(path);
+        ASSERT_TRUE(zip.open(ZipArchive::OpenMode::New)) << zip.lastError();
+        ASSERT_TRUE(zip.addData("Z\xC3\xBCrich.xml", "<x/>"));
+        ASSERT_EQ(zip.close(), 0);
+    }
+    ZipArchive zip(path);
+    ASSERT_TRUE(zip.open(ZipArchive::OpenMode::ReadOnly)) << zip.lastError();
+    ASSERT_EQ(zip.entries().size(), 1u);
+    EXPECT_EQ(zip.entries()[0].name, "Z\xC3\xBCrich.xml");
+}
+
+} // namespace
+} // namespace zelk
