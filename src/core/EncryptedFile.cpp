@@ -9,6 +9,7 @@
 #include <sodium.h>
 
 #include "core/DataKey.h"
+#include "core/Strings.h"
 #include "platform/FileReplace.h"
 
 namespace zelk {
@@ -22,12 +23,6 @@ static_assert(kDataKeyBytes == crypto_secretstream_xchacha20poly1305_KEYBYTES);
 namespace {
 
 using StreamState = crypto_secretstream_xchacha20poly1305_state;
-
-std::string lf_pathText(const fs::path& path)
-{
-    const std::u8string u8 = path.u8string();
-    return {reinterpret_cast<const char*>(u8.data()), u8.size()};
-}
 
 // The stream state holds the derived subkey: wipe it on every way out.
 class StateWiper {
@@ -60,29 +55,30 @@ private:
 
 } // namespace
 
-SecureBuffer gf_decryptFile(DataKeyView key, const fs::path& path, std::uint64_t maxPlaintext)
+namespace {
+
+// Plaintext size implied by the file size, checked against the caller's limit
+// before anything is opened or allocated, so that a truncated, padded or
+// oversized file costs nothing.
+std::uint64_t lf_validatedPlaintextSize(std::uint64_t size, std::uint64_t maxPlaintext, const std::string& name)
 {
-    gf_ensureSodiumInitialized();
-    const std::string name = lf_pathText(path);
-
-    // The size is checked before anything is opened or allocated, so that a
-    // truncated, padded or oversized file costs nothing.
-    std::error_code ec;
-    const std::uintmax_t size = fs::file_size(path, ec);
-    if (ec)
-        throw std::runtime_error(
-            fmt::format("Could not determine encrypted file size for {}: {}", name, ec.message()));
     if (size < kEncryptedHeaderBytes + kEncryptedChunkOverhead) lf_fail("Encrypted file is too small: {}", name);
-
     const std::uint64_t body = size - kEncryptedHeaderBytes;
     const std::uint64_t chunks = (body + kEncryptedChunkBytes - 1) / kEncryptedChunkBytes;
     const std::uint64_t plaintext = body - chunks * kEncryptedChunkOverhead;
     if (plaintext > maxPlaintext)
         throw std::runtime_error(fmt::format(
             "Encrypted file exceeds the plaintext size limit of {} bytes: {}", maxPlaintext, name));
+    return plaintext;
+}
 
-    std::ifstream in(path, std::ios::binary);
-    if (!in) lf_fail("Could not open input file: {}", name);
+} // namespace
+
+SecureBuffer gf_decryptStream(DataKeyView key, std::istream& in, std::uint64_t size, const std::string& name,
+                              std::uint64_t maxPlaintext)
+{
+    gf_ensureSodiumInitialized();
+    const std::uint64_t plaintext = lf_validatedPlaintextSize(size, maxPlaintext, name);
 
     std::array<unsigned char, kEncryptedHeaderBytes> header{};
     in.read(reinterpret_cast<char*>(header.data()), header.size());
@@ -118,9 +114,24 @@ SecureBuffer gf_decryptFile(DataKeyView key, const fs::path& path, std::uint64_t
     // A short final read has already set eof; peek then reports end of file too.
     const auto next = in.peek();
     if (in.bad()) lf_fail("Error while checking the end of encrypted file: {}", name);
-    if (next != std::ifstream::traits_type::eof())
+    if (next != std::istream::traits_type::eof())
         lf_fail("Encrypted file contains data after the final block: {}", name);
     return out;
+}
+
+SecureBuffer gf_decryptFile(DataKeyView key, const fs::path& path, std::uint64_t maxPlaintext)
+{
+    const std::string name = path_to_utf8(path);
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (ec)
+        throw std::runtime_error(
+            fmt::format("Could not determine encrypted file size for {}: {}", name, ec.message()));
+    lf_validatedPlaintextSize(size, maxPlaintext, name);
+
+    std::ifstream in(path, std::ios::binary);
+    if (!in) lf_fail("Could not open input file: {}", name);
+    return gf_decryptStream(key, in, size, name, maxPlaintext);
 }
 
 EncryptedFileResult gf_readEncryptedFile(const fs::path& path, std::uint64_t maxPlaintext)
@@ -175,8 +186,10 @@ void gf_writeEncryptedFile(std::string_view plaintext, const fs::path& target)
         cipher = gf_encryptBytes(key.view(), plaintext);
     }
     std::error_code ec;
-    if (!platform::writeFileDurably(target, cipher, ec))
-        throw std::runtime_error(fmt::format("Could not write {}: {}", lf_pathText(target), ec.message()));
+    if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
+    if (!ec) platform::writeFileDurably(target, cipher, ec);
+    if (ec)
+        throw std::runtime_error(fmt::format("Could not write {}: {}", path_to_utf8(target), ec.message()));
 }
 
 } // namespace zelk

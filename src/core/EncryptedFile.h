@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <istream>
 #include <span>
 #include <string>
 #include <string_view>
@@ -60,13 +61,18 @@ EncryptedFileResult gf_readEncryptedFile(const std::filesystem::path& path, std:
 // std::bad_alloc when guarded memory is not available.
 SecureBuffer gf_decryptFile(DataKeyView key, const std::filesystem::path& path, std::uint64_t maxPlaintext);
 
+// The same for an already opened stream of `size` bytes; `name` is the file
+// name that the messages give.
+SecureBuffer gf_decryptStream(DataKeyView key, std::istream& in, std::uint64_t size, const std::string& name,
+                              std::uint64_t maxPlaintext);
+
 // The ".enc" form of a plaintext: header, full chunks, and a final chunk that
 // holds the rest (an empty final chunk only for an empty plaintext).
 std::string gf_encryptBytes(DataKeyView key, std::string_view plaintext);
 
 // Writes the ".enc" form of the plaintext, encrypted with the program's own
 // key, to `target` through a temporary file, so a reader never sees half a
-// file. Throws std::runtime_error on failure.
+// file; creates the target's folder when missing. Throws std::runtime_error on failure.
 void gf_writeEncryptedFile(std::string_view plaintext, const std::filesystem::path& target);
 
 } // namespace zelk

@@ -1,12 +1,19 @@
 #include "core/SecureBuffer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <new>
 #include <stdexcept>
 
 #include <sodium.h>
 
 namespace zelk {
+
+namespace {
+std::atomic<std::uint64_t> g_liveBlocks{0};
+} // namespace
+
+std::uint64_t SecureBuffer::liveBlocks() noexcept { return g_liveBlocks.load(); }
 
 void gf_ensureSodiumInitialized()
 {
@@ -24,6 +31,7 @@ SecureBuffer::SecureBuffer(std::uint64_t validatedSize)
     auto* block = static_cast<std::uint8_t*>(sodium_malloc(static_cast<std::size_t>(allocated)));
     if (block == nullptr) throw std::bad_alloc();
     data_ = block;
+    g_liveBlocks.fetch_add(1);
     validatedSize_ = validatedSize;
     allocated_ = allocated;
 }
@@ -56,6 +64,7 @@ void SecureBuffer::reset() noexcept
     if (data_ != nullptr) {
         sodium_memzero(data_, static_cast<std::size_t>(allocated_));
         sodium_free(data_);
+        g_liveBlocks.fetch_sub(1);
     }
     data_ = nullptr;
     used_ = validatedSize_ = allocated_ = 0;

@@ -35,6 +35,10 @@ public:
     // throws std::length_error beyond the validated size.
     void addUsed(std::uint64_t n);
 
+    // Guarded blocks currently held by any SecureBuffer in the process: lets a
+    // test see that a failed decryption gave its partial plaintext back.
+    static std::uint64_t liveBlocks() noexcept;
+
     // The plaintext as text of `used` bytes, for parsing in place.
     std::string_view text() const noexcept;
 

@@ -1,0 +1,324 @@
+#include "core/EncryptedFile.h"
+
+#include <array>
+#include <cstring>
+#include <sstream>
+#include <streambuf>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <sodium.h>
+
+#include "core/SecureBuffer.h"
+#include "core/Strings.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using namespace zelk;
+namespace fs = std::filesystem;
+
+std::string randomBytes(std::size_t n)
+{
+    std::string s(n, '\0');
+    if (n > 0) randombytes_buf(s.data(), n);
+    return s;
+}
+
+// Builds a stream chunk by chunk with the caller's tags, to make files that the
+// program's own writer never would.
+std::string encryptWithTags(const std::array<unsigned char, 32>& key, const std::vector<std::string>& chunks,
+                            const std::vector<unsigned char>& tags)
+{
+    crypto_secretstream_xchacha20poly1305_state state;
+    std::array<unsigned char, kEncryptedHeaderBytes> header{};
+    crypto_secretstream_xchacha20poly1305_init_push(&state, header.data(), key.data());
+    std::string out(reinterpret_cast<const char*>(header.data()), header.size());
+    for (std::size_t i = 0; i < chunks.size(); ++i) {
+        std::vector<unsigned char> c(chunks[i].size() + kEncryptedChunkOverhead);
+        unsigned long long len = 0;
+        crypto_secretstream_xchacha20poly1305_push(&state, c.data(), &len,
+                                                   reinterpret_cast<const unsigned char*>(chunks[i].data()),
+                                                   chunks[i].size(), nullptr, 0, tags[i]);
+        out.append(reinterpret_cast<const char*>(c.data()), static_cast<std::size_t>(len));
+    }
+    return out;
+}
+
+class EncryptedFile : public test::TempDirTest {
+protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        gf_ensureSodiumInitialized();
+        randombytes_buf(key_.data(), key_.size());
+        blocksBefore_ = SecureBuffer::liveBlocks();
+    }
+    void TearDown() override
+    {
+        // Every buffer of the test is gone: no decrypted data was left behind.
+        EXPECT_EQ(SecureBuffer::liveBlocks(), blocksBefore_);
+        TempDirTest::TearDown();
+    }
+
+    DataKeyView key() const { return DataKeyView(key_); }
+
+    fs::path put(const std::string& name, std::string_view bytes)
+    {
+        test::writeAll(file(name), bytes);
+        return file(name);
+    }
+
+    // The reason a decryption with the test key fails, or "" when it succeeds.
+    std::string failure(const fs::path& p, std::uint64_t limit = 1u << 24)
+    {
+        const auto before = SecureBuffer::liveBlocks();
+        try {
+            gf_decryptFile(key(), p, limit);
+        } catch (const std::runtime_error& e) {
+            EXPECT_EQ(SecureBuffer::liveBlocks(), before) << "a failed decryption kept its buffer";
+            return e.what();
+        }
+        return "";
+    }
+
+    std::array<unsigned char, 32> key_{};
+    std::uint64_t blocksBefore_ = 0;
+};
+
+TEST_F(EncryptedFile, RoundTripsAcrossChunkBoundaries)
+{
+    for (const std::size_t n : {std::size_t{0}, std::size_t{1}, std::size_t{4095}, std::size_t{4096},
+                                std::size_t{4097}, std::size_t{8192}, std::size_t{1} << 20}) {
+        SCOPED_TRACE(n);
+        const std::string plain = randomBytes(n);
+        const std::string cipher = gf_encryptBytes(key(), plain);
+        const std::size_t chunks = n == 0 ? 1 : (n + 4095) / 4096;
+        EXPECT_EQ(cipher.size(), 24 + n + 17 * chunks);
+
+        const auto p = put("data.enc", cipher);
+        SecureBuffer buf = gf_decryptFile(key(), p, n);
+        EXPECT_EQ(buf.used(), n);
+        EXPECT_EQ(buf.validatedSize(), n);
+        EXPECT_EQ(buf.allocated(), n == 0 ? 1u : n);
+        EXPECT_TRUE(buf.text() == plain);
+    }
+}
+
+TEST_F(EncryptedFile, EmptyPlaintextIsOneHeaderAndOneEmptyFinalChunk)
+{
+    const auto p = put("empty.enc", gf_encryptBytes(key(), ""));
+    EXPECT_EQ(fs::file_size(p), 41u);
+    SecureBuffer buf = gf_decryptFile(key(), p, 0);
+    EXPECT_EQ(buf.used(), 0u);
+    EXPECT_EQ(buf.allocated(), 1u);
+    EXPECT_NE(buf.data(), nullptr);
+}
+
+TEST_F(EncryptedFile, ProgramKeyRoundTripAndOtherKeysFail)
+{
+    const std::string plain = "<root><airports/></root>";
+    gf_writeEncryptedFile(plain, file("input/airports.enc"));
+
+    auto result = gf_readEncryptedFile(file("input/airports.enc"), kAirportsPlaintextLimit);
+    ASSERT_TRUE(result.hasValue()) << result.error();
+    EXPECT_EQ(result.value().text(), plain);
+
+    // The file really is encrypted, and only the program's key opens it.
+    EXPECT_EQ(test::readAll(file("input/airports.enc")).find("airports"), std::string::npos);
+    EXPECT_EQ(failure(file("input/airports.enc")),
+              "Decryption failed for: " + path_to_utf8(file("input/airports.enc")));
+}
+
+TEST_F(EncryptedFile, WrongKeyFailsAuthentication)
+{
+    const auto p = put("a.enc", gf_encryptBytes(key(), "secret"));
+    auto result = gf_readEncryptedFile(p, 100);
+    ASSERT_FALSE(result.hasValue());
+    EXPECT_EQ(result.error(), "Decryption failed for: " + path_to_utf8(p));
+}
+
+TEST_F(EncryptedFile, MissingFileIsAnErrorTextNotAnException)
+{
+    auto result = gf_readEncryptedFile(file("nothing.enc"), 100);
+    ASSERT_FALSE(result.hasValue());
+    EXPECT_EQ(result.error().rfind("Could not determine encrypted file size for " + path_to_utf8(file("nothing.enc"))
+                                       + ": ",
+                                   0),
+              0u)
+        << result.error();
+}
+
+TEST_F(EncryptedFile, SizeRulesRejectBeforeDecrypting)
+{
+    const auto tooSmall = put("small.enc", std::string(40, 'x'));
+    EXPECT_EQ(failure(tooSmall), "Encrypted file is too small: " + path_to_utf8(tooSmall));
+
+    // 24 + 4113 + 16 bytes: the size promises 4095 bytes, the first chunk
+    // already yields 4096.
+    std::string cipher = gf_encryptBytes(key(), randomBytes(4097));
+    cipher.resize(24 + 4113 + 16);
+    const auto cut = put("cut.enc", cipher);
+    EXPECT_EQ(failure(cut), "Decrypted data exceeds its validated size: " + path_to_utf8(cut));
+}
+
+TEST_F(EncryptedFile, LimitIsInclusive)
+{
+    const auto p = put("limit.enc", gf_encryptBytes(key(), randomBytes(5000)));
+    EXPECT_EQ(failure(p, 5000), "");
+    EXPECT_EQ(failure(p, 4999),
+              "Encrypted file exceeds the plaintext size limit of 4999 bytes: " + path_to_utf8(p));
+    auto viaReader = gf_readEncryptedFile(p, 10);
+    ASSERT_FALSE(viaReader.hasValue());
+    EXPECT_EQ(viaReader.error(), "Encrypted file exceeds the plaintext size limit of 10 bytes: " + path_to_utf8(p));
+}
+
+TEST_F(EncryptedFile, DamagedChunkFailsAndGivesBackThePartialPlaintext)
+{
+    // The first chunk decrypts fine; the second is damaged.
+    std::string cipher = gf_encryptBytes(key(), randomBytes(10000));
+    cipher[24 + 4113 + 100] = static_cast<char>(cipher[24 + 4113 + 100] ^ 0x01);
+    const auto p = put("damaged.enc", cipher);
+    EXPECT_EQ(failure(p), "Decryption failed for: " + path_to_utf8(p));
+}
+
+TEST_F(EncryptedFile, DataAfterTheFinalChunkIsRefused)
+{
+    // A second file glued behind one whose final chunk is full: the first
+    // decrypts completely, then the rest is found.
+    const std::string full = gf_encryptBytes(key(), randomBytes(4096));
+    const auto glued = put("glued.enc", full + gf_encryptBytes(key(), ""));
+    EXPECT_EQ(failure(glued), "Encrypted file contains data after the final block: " + path_to_utf8(glued));
+
+    // Bytes behind a short final chunk are read as part of it and break its
+    // authentication: refused all the same.
+    const auto trailing = put("trailing.enc", gf_encryptBytes(key(), "x") + "y");
+    EXPECT_EQ(failure(trailing), "Decryption failed for: " + path_to_utf8(trailing));
+}
+
+TEST_F(EncryptedFile, StreamWithoutFinalTagIsRefused)
+{
+    const unsigned char msg = crypto_secretstream_xchacha20poly1305_TAG_MESSAGE;
+    const auto one = put("one.enc", encryptWithTags(key_, {randomBytes(100)}, {msg}));
+    EXPECT_EQ(failure(one), "Encrypted file ended without a final block: " + path_to_utf8(one));
+
+    const auto two = put("two.enc", encryptWithTags(key_, {randomBytes(4096), randomBytes(7)}, {msg, msg}));
+    EXPECT_EQ(failure(two), "Encrypted file ended without a final block: " + path_to_utf8(two));
+}
+
+TEST_F(EncryptedFile, ReadsChunksWrittenByAnotherWriter)
+{
+    // A final chunk of exactly 4096 bytes, and an empty final chunk behind a
+    // full one: both are valid forms of the layout.
+    const unsigned char msg = crypto_secretstream_xchacha20poly1305_TAG_MESSAGE;
+    const unsigned char fin = crypto_secretstream_xchacha20poly1305_TAG_FINAL;
+    const std::string a = randomBytes(4096);
+    const auto p = put("emptylast.enc", encryptWithTags(key_, {a, ""}, {msg, fin}));
+    SecureBuffer buf = gf_decryptFile(key(), p, 4096);
+    EXPECT_TRUE(buf.text() == a);
+}
+
+TEST_F(EncryptedFile, StreamShorterThanItsSizeGivesIncompleteHeaderOrBlock)
+{
+    const std::string cipher = gf_encryptBytes(key(), "abc");
+
+    std::istringstream header(cipher.substr(0, 20));
+    EXPECT_THROW(
+        {
+            try {
+                gf_decryptStream(key(), header, cipher.size(), "h.enc", 100);
+            } catch (const std::runtime_error& e) {
+                EXPECT_STREQ(e.what(), "Encrypted file has an incomplete header: h.enc");
+                throw;
+            }
+        },
+        std::runtime_error);
+
+    std::istringstream block(cipher.substr(0, 24 + 10));
+    EXPECT_THROW(
+        {
+            try {
+                gf_decryptStream(key(), block, 41, "b.enc", 100);
+            } catch (const std::runtime_error& e) {
+                EXPECT_STREQ(e.what(), "Encrypted file contains an incomplete block: b.enc");
+                throw;
+            }
+        },
+        std::runtime_error);
+}
+
+// A source that fails after the header, as a disk read error would.
+class FailingBuf : public std::streambuf {
+public:
+    explicit FailingBuf(std::string head) : head_(std::move(head))
+    {
+        setg(head_.data(), head_.data(), head_.data() + head_.size());
+    }
+
+protected:
+    int_type underflow() override { throw std::ios_base::failure("disk error"); }
+
+private:
+    std::string head_;
+};
+
+TEST_F(EncryptedFile, ReadErrorIsReported)
+{
+    const std::string cipher = gf_encryptBytes(key(), randomBytes(100));
+    FailingBuf buf(cipher.substr(0, 24));
+    std::istream in(&buf);
+    try {
+        gf_decryptStream(key(), in, cipher.size(), "r.enc", 1000);
+        FAIL() << "no error";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "Error while reading encrypted file: r.enc");
+    }
+}
+
+TEST_F(EncryptedFile, ConcurrentReadersDoNotInterfere)
+{
+    const std::string plain = randomBytes(50000);
+    gf_writeEncryptedFile(plain, file("shared.enc"));
+    std::vector<std::thread> threads;
+    std::array<int, 6> ok{};
+    for (std::size_t t = 0; t < ok.size(); ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 10; ++i) {
+                auto r = gf_readEncryptedFile(file("shared.enc"), plain.size());
+                if (r.hasValue() && r.value().text() == plain) ++ok[t];
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    for (int n : ok) EXPECT_EQ(n, 10);
+}
+
+TEST(SecureBuffer, MoveAndResetLeaveNothingBehind)
+{
+    const auto before = SecureBuffer::liveBlocks();
+    SecureBuffer a(10);
+    EXPECT_EQ(SecureBuffer::liveBlocks(), before + 1);
+    std::memcpy(a.data(), "0123456789", 10);
+    a.addUsed(10);
+    EXPECT_THROW(a.addUsed(1), std::length_error);
+
+    SecureBuffer b(std::move(a));
+    EXPECT_EQ(a.data(), nullptr);
+    EXPECT_EQ(a.used() + a.validatedSize() + a.allocated(), 0u);
+    EXPECT_EQ(b.text(), "0123456789");
+
+    SecureBuffer c(3);
+    c = std::move(b); // c's own block is given back
+    EXPECT_EQ(SecureBuffer::liveBlocks(), before + 1);
+    EXPECT_EQ(c.text(), "0123456789");
+
+    c.reset();
+    EXPECT_EQ(c.data(), nullptr);
+    EXPECT_EQ(c.used() + c.validatedSize() + c.allocated(), 0u);
+    EXPECT_TRUE(c.text().empty());
+    EXPECT_EQ(SecureBuffer::liveBlocks(), before);
+}
+
+} // namespace
