@@ -1,0 +1,234 @@
+#include "core/TextFile.h"
+
+#include <array>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include <fmt/format.h>
+
+#include "core/Log.h"
+#include "core/Strings.h"
+#include "platform/Ansi.h"
+
+namespace fs = std::filesystem;
+
+namespace zelk {
+namespace {
+
+using Byte = unsigned char;
+
+// Validity of UTF-8 in a sample of a file. A sequence cut by the end of the
+// sample is judged by the bytes it has when the file goes on beyond the
+// sample (the rest is simply not looked at); at the true end of the file it is
+// broken.
+bool lf_isValidUtf8Sample(std::span<const Byte> s, bool fileGoesOn)
+{
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const Byte b = s[i];
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t follow = 0;
+        Byte lo = 0x80;
+        Byte hi = 0xBF;
+        if (b >= 0xC2 && b <= 0xDF) {
+            follow = 1;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            follow = 2;
+            if (b == 0xE0) lo = 0xA0;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            follow = 3;
+            if (b == 0xF0) lo = 0x90;
+            else if (b == 0xF4) hi = 0x8F;
+        } else {
+            return false;
+        }
+        for (std::size_t k = 1; k <= follow; ++k) {
+            if (i + k >= s.size()) return fileGoesOn;
+            const Byte c = s[i + k];
+            if ((c & 0xC0) != 0x80) return false;
+            if (k == 1 && (c < lo || c > hi)) return false;
+        }
+        i += follow + 1;
+    }
+    return true;
+}
+
+std::string lf_readWholeStream(std::istream& in)
+{
+    in.seekg(0, std::ios::end);
+    const auto size = in.tellg();
+    in.seekg(0, std::ios::beg);
+    std::string data;
+    if (size > 0) {
+        data.resize(static_cast<std::size_t>(size));
+        in.read(data.data(), static_cast<std::streamsize>(size));
+        data.resize(static_cast<std::size_t>(in.gcount()));
+    } else if (size < 0) {
+        // Not seekable (a pipe): take what it delivers.
+        in.clear();
+        data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    return data;
+}
+
+void lf_rewind(std::istream& in)
+{
+    in.clear();
+    in.seekg(0, std::ios::beg);
+}
+
+} // namespace
+
+std::string_view gf_textEncodingName(TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::ANSI: return "ANSI";
+    case TextEncoding::Unicode: return "Unicode";
+    case TextEncoding::Unicode_big_endian: return "Unicode_big_endian";
+    case TextEncoding::UTF8_with_BOM: return "UTF8_with_BOM";
+    case TextEncoding::UTF8_without_BOM: return "UTF8_without_BOM";
+    case TextEncoding::none_found: return "none_found";
+    }
+    return {};
+}
+
+TextEncoding gf_detectTextEncoding(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in.is_open()) return TextEncoding::none_found;
+    std::array<Byte, kEncodingSampleBytes> buffer{};
+    in.read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(buffer.size()));
+    const auto n = static_cast<std::size_t>(in.gcount());
+    const bool fileGoesOn = n == buffer.size() && in.peek() != std::ifstream::traits_type::eof();
+    const std::span<const Byte> s(buffer.data(), n);
+
+    if (n >= 3 && s[0] == 0xEF && s[1] == 0xBB && s[2] == 0xBF) return TextEncoding::UTF8_with_BOM;
+    if (n >= 2) {
+        if (s[0] == 0xFF && s[1] == 0xFE) return TextEncoding::Unicode;
+        if (s[0] == 0xFE && s[1] == 0xFF) return TextEncoding::Unicode_big_endian;
+        if (s[1] == 0 && (n < 4 || s[3] == 0)) return TextEncoding::Unicode;
+        if (s[0] == 0 && (n < 4 || s[2] == 0)) return TextEncoding::Unicode_big_endian;
+    }
+    return lf_isValidUtf8Sample(s, fileGoesOn) ? TextEncoding::UTF8_without_BOM : TextEncoding::ANSI;
+}
+
+bool gf_readTextLinesAsUtf8(TextEncoding encoding, const fs::path& file, std::vector<std::string>& lines)
+{
+    try {
+        const auto openOrThrow = [&file]() {
+            std::ifstream in(file, std::ios::binary);
+            if (!in.is_open()) throw std::runtime_error("cannot open the file");
+            return in;
+        };
+        switch (encoding) {
+        case TextEncoding::UTF8_with_BOM:
+        case TextEncoding::UTF8_without_BOM: {
+            auto in = openOrThrow();
+            const std::size_t first = lines.size();
+            gf_readStreamLines(in, lines);
+            if (lines.size() > first && lines[first].starts_with("\xEF\xBB\xBF")) lines[first].erase(0, 3);
+            return true;
+        }
+        case TextEncoding::Unicode:
+        case TextEncoding::Unicode_big_endian: {
+            auto in = openOrThrow();
+            gf_readUtf16Lines(in, lines, encoding == TextEncoding::Unicode_big_endian);
+            return true;
+        }
+        case TextEncoding::ANSI: {
+            auto in = openOrThrow();
+            const std::size_t first = lines.size();
+            gf_readStreamLines(in, lines);
+            for (std::size_t i = first; i < lines.size(); ++i) lines[i] = gf_ansiToUtf8(lines[i]);
+            return true;
+        }
+        case TextEncoding::none_found:
+            break;
+        }
+        throw std::runtime_error(
+            fmt::format("file {} has unknown charset: {}", path_to_utf8(file), gf_textEncodingName(encoding)));
+    } catch (const std::exception& e) {
+        gf_writeLogNotice(fmt::format("Read failed for '{}': {}", path_to_utf8(file), e.what()));
+    }
+    return false;
+}
+
+std::string gf_ansiToUtf8(const std::string& ansi)
+{
+    if (ansi.empty()) return {};
+    return platform::ansiToUtf8(ansi);
+}
+
+void gf_readUtf16Lines(std::istream& in, std::vector<std::string>& lines, bool bigEndianWithoutMark)
+{
+    const std::string data = lf_readWholeStream(in);
+    if (data.size() < 2) {
+        lf_rewind(in);
+        return;
+    }
+    if (data.size() % 2 != 0)
+        throw std::runtime_error(fmt::format("UTF-16 text of odd length ({} bytes)", data.size()));
+
+    const auto b0 = static_cast<Byte>(data[0]);
+    const auto b1 = static_cast<Byte>(data[1]);
+    bool bigEndian = bigEndianWithoutMark;
+    std::size_t start = 0;
+    if (b0 == 0xFF && b1 == 0xFE) {
+        bigEndian = false;
+        start = 2;
+    } else if (b0 == 0xFE && b1 == 0xFF) {
+        bigEndian = true;
+        start = 2;
+    }
+    std::u16string units;
+    units.reserve((data.size() - start) / 2);
+    for (std::size_t i = start; i + 1 < data.size(); i += 2) {
+        const auto first = static_cast<Byte>(data[i]);
+        const auto second = static_cast<Byte>(data[i + 1]);
+        units.push_back(bigEndian ? static_cast<char16_t>((first << 8) | second)
+                                  : static_cast<char16_t>((second << 8) | first));
+    }
+    gf_splitLines(wide_to_utf8(units), lines);
+}
+
+void gf_readStreamLines(std::istream& in, std::vector<std::string>& lines)
+{
+    const std::string data = lf_readWholeStream(in);
+    if (data.empty()) {
+        lf_rewind(in);
+        return;
+    }
+    gf_splitLines(data, lines);
+}
+
+void gf_splitLines(std::string_view text, std::vector<std::string>& lines)
+{
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    if (text.empty()) return;
+    std::size_t start = 0;
+    for (;;) {
+        const auto lf = text.find('\n', start);
+        const auto end = lf == std::string_view::npos ? text.size() : lf;
+        std::string_view piece = text.substr(start, end - start);
+        if (piece.ends_with('\r')) piece.remove_suffix(1);
+        lines.emplace_back(piece);
+        if (lf == std::string_view::npos || lf + 1 == text.size()) break;
+        start = lf + 1;
+    }
+}
+
+TextFileLines::ReadResult TextFileLines::read(std::size_t reserveHint)
+{
+    lines.clear();
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open()) return {{}, "open_failed"};
+    lines.reserve(reserveHint);
+    gf_readStreamLines(in, lines);
+    return {std::span<const std::string>(lines), {}};
+}
+
+} // namespace zelk

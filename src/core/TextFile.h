@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <istream>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zelk {
+
+// Character encodings of text files written by other software (aircraft.cfg
+// and the like); the names are the ones printed in messages.
+enum class TextEncoding : std::uint8_t {
+    ANSI = 0,               // "ANSI": the system's ANSI code page
+    Unicode = 1,            // "Unicode": UTF-16 little-endian
+    Unicode_big_endian = 2, // "Unicode_big_endian"
+    UTF8_with_BOM = 3,      // "UTF8_with_BOM"
+    UTF8_without_BOM = 4,   // "UTF8_without_BOM" (pure ASCII included)
+    none_found = 5,         // "none_found": the file could not be opened
+};
+
+// How many leading bytes of a file decide its encoding.
+inline constexpr std::size_t kEncodingSampleBytes = 4096;
+
+std::string_view gf_textEncodingName(TextEncoding encoding);
+
+// Looks at the first 4096 bytes: byte-order marks, UTF-16 without a mark
+// (zero bytes in ASCII text), else a UTF-8 validity scan. A UTF-8 sequence cut
+// by the end of the sample counts as valid when the file goes on past it.
+TextEncoding gf_detectTextEncoding(const std::filesystem::path& file);
+
+// Reads the file in the given encoding and appends its lines as UTF-8. False,
+// with the log line "Read failed for '{}': {}", when the file cannot be
+// opened or its content is not valid in that encoding.
+bool gf_readTextLinesAsUtf8(TextEncoding encoding, const std::filesystem::path& file,
+                            std::vector<std::string>& lines);
+
+// ANSI code-page text (Windows-1252 off Windows) to UTF-8.
+std::string gf_ansiToUtf8(const std::string& ansi);
+
+// Appends the lines of a UTF-16 stream as UTF-8. A byte-order mark decides the
+// byte order; without one, bigEndianWithoutMark does. Fewer than 2 bytes give
+// no lines (the stream is rewound). Throws std::runtime_error for an odd byte
+// count or invalid UTF-16, so that the caller never takes a cut text for the
+// whole file.
+void gf_readUtf16Lines(std::istream& in, std::vector<std::string>& lines, bool bigEndianWithoutMark = false);
+
+// Appends the lines of the whole stream (see gf_splitLines); an empty stream
+// is only rewound.
+void gf_readStreamLines(std::istream& in, std::vector<std::string>& lines);
+
+// Appends the lines of the text: a leading UTF-8 mark is skipped, lines end at
+// LF with one CR before it dropped, a final LF adds no empty line.
+void gf_splitLines(std::string_view text, std::vector<std::string>& lines);
+
+// A text file read whole, as UTF-8 lines without their line ends.
+struct TextFileLines {
+    std::filesystem::path path;
+    std::vector<std::string> lines;
+
+    struct ReadResult {
+        std::span<const std::string> lines; // valid until the next read
+        std::string_view error;             // "open_failed", or empty on success
+
+        bool ok() const noexcept { return error.empty(); }
+        explicit operator bool() const noexcept { return ok(); }
+    };
+
+    // Replaces lines with those of the file (bytes as they are). The hint is
+    // the number of lines to make room for.
+    ReadResult read(std::size_t reserveHint = 0);
+};
+
+} // namespace zelk
