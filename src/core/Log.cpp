@@ -1,6 +1,7 @@
 #include "core/Log.h"
 
 #include "core/BuildInfo.h"
+#include "core/FileUtils.h"
 #include "core/Strings.h"
 #include "core/TimeUtils.h"
 #include "core/Version.h"
@@ -8,7 +9,6 @@
 #include <cstdio>
 #include <stdexcept>
 #include <string>
-#include <system_error>
 
 #include <fmt/format.h>
 
@@ -19,34 +19,6 @@ constexpr std::size_t kStreamBufferSize = 64 * 1024;
 constexpr std::string_view kNoticePrefix = "==> ";
 constexpr std::string_view kContinuationPrefix = "          ";
 constexpr std::string_view kSimulatorsText = "MSFS 2020/2024";
-
-// Keeps the previous log as "Log0.txt" (one generation only).
-bool lf_keepPreviousLog(const std::filesystem::path& file)
-{
-    if (!file.has_extension()) {
-        gf_writeLogNotice(fmt::format("gf_save1GenerationOf: no extension in filename: {}", path_to_utf8(file)));
-        return false;
-    }
-    std::filesystem::path backupName = file.stem();
-    backupName += "0";
-    backupName += file.extension();
-    const std::filesystem::path backup = file.parent_path() / backupName;
-    std::error_code ec;
-    const bool present = std::filesystem::exists(file, ec);
-    if (ec) {
-        gf_writeLogNotice(fmt::format("exists({}): {}", path_to_utf8(file), ec.message()));
-        return false;
-    }
-    if (!present)
-        return true;
-    std::filesystem::copy_file(file, backup, std::filesystem::copy_options::overwrite_existing, ec);
-    if (ec) {
-        gf_writeLogNotice(
-            fmt::format("copy {} -> {} failed: {}", path_to_utf8(file), path_to_utf8(backup), ec.message()));
-        return false;
-    }
-    return true;
-}
 
 void lf_writeToStandardError(std::string_view prefix, std::string_view text)
 {
@@ -163,7 +135,7 @@ void gf_openLogFile()
 {
     const std::filesystem::path file{kLogFileName};
     gf_logFile().close();
-    lf_keepPreviousLog(file);
+    gf_save1GenerationOf(file); // a failed backup is logged there and must not stop the run
     if (!gf_logFile().open(file))
         throw std::runtime_error("Failed to write file " + path_to_utf8(file));
     gf_writeLogLine(
