@@ -22,8 +22,11 @@ constexpr std::string_view kSimulatorsText = "MSFS 2020/2024";
 
 void lf_writeToStandardError(std::string_view prefix, std::string_view text)
 {
-    std::fwrite(prefix.data(), 1, prefix.size(), stderr);
-    std::fwrite(text.data(), 1, text.size(), stderr);
+    // An empty view may carry a null pointer, which fwrite must never see.
+    if (!prefix.empty())
+        std::fwrite(prefix.data(), 1, prefix.size(), stderr);
+    if (!text.empty())
+        std::fwrite(text.data(), 1, text.size(), stderr);
     std::fputc('\n', stderr);
 }
 
