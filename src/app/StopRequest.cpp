@@ -3,7 +3,11 @@
 #include <array>
 #include <atomic>
 
+#include <fmt/format.h>
+
+#include "core/Log.h"
 #include "core/Settings.h"
+#include "core/TimeUtils.h"
 
 namespace zelk {
 namespace {
@@ -86,5 +90,42 @@ bool gf_isClosingByUser() { return lv_closingByUser.load(); }
 void stop_detail::resetClosingByUserForTests() { lv_closingByUser.store(false); }
 
 void gf_setStopHooks(StopHooks hooks) { lf_hooks().store(std::make_shared<const StopHooks>(std::move(hooks))); }
+
+namespace {
+
+void lf_showMessage(std::string text)
+{
+    const auto hooks = lf_hooks().load();
+    if (hooks->showMessage)
+        hooks->showMessage(std::move(text));
+    else
+        gf_writeLogLine(text);
+}
+
+} // namespace
+
+bool gf_readerStoppedWithError(std::string_view readerName, bool isReaderError, std::int32_t code)
+{
+    if (code == 402)
+        lf_showMessage("Your RealTraffic license has expired (error 402). Check your license and API token.");
+    else
+        lf_showMessage(fmt::format("The {} has stopped with an error", readerName));
+    return gf_requestStop(isReaderError ? StopReason::ReaderError : StopReason::SystemError, 15);
+}
+
+bool gf_readerStoppedWithException(std::string_view readerName, const std::string& text)
+{
+    lf_showMessage(fmt::format("The {} has stopped with error: {}", readerName, text));
+    return gf_requestStop(StopReason::ReaderError, 15);
+}
+
+bool gf_requestNewFlightRestart() { return gf_requestStop(StopReason::NewFlight, 60); }
+
+bool gf_simDisconnected()
+{
+    if (!gf_isRunning()) return false;
+    gf_writeLogLine(fmt::format("{} Flight Simulator no longer connected, {} will stop ...", gf_utcTimeText(), "ZELK"));
+    return gf_requestStop(StopReason::SimWasClosed, 0);
+}
 
 } // namespace zelk
