@@ -140,7 +140,7 @@ EncryptedFileResult gf_readEncryptedFile(const fs::path& path, std::uint64_t max
         KeyBuffer key;
         return EncryptedFileResult(gf_decryptFile(key.view(), path, maxPlaintext));
     } catch (const std::exception& e) {
-        return EncryptedFileResult(std::string(e.what()));
+        return EncryptedFileResult::failure(e.what());
     }
 }
 

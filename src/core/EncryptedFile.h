@@ -34,24 +34,30 @@ inline constexpr std::uint64_t kArchiveAirportFilePlaintextLimit = 67'108'864;
 
 using DataKeyView = std::span<const unsigned char, kDataKeyBytes>;
 
-// Either the plaintext or the reason there is none.
-class EncryptedFileResult {
+// Either a value or the text of the reason there is none: the result of the
+// data-set readers, which report failures as text and never throw them.
+template <typename T>
+class ValueOrError {
 public:
-    explicit EncryptedFileResult(SecureBuffer buffer) : value_(std::move(buffer)) {}
-    explicit EncryptedFileResult(std::string error) : value_(std::move(error)) {}
+    ValueOrError(T value) : value_(std::in_place_index<0>, std::move(value)) {}
+    static ValueOrError failure(std::string error) { return ValueOrError(std::move(error), 0); }
 
     bool hasValue() const noexcept { return value_.index() == 0; }
     explicit operator bool() const noexcept { return hasValue(); }
 
     // Only when hasValue().
-    SecureBuffer& value() { return std::get<0>(value_); }
-    const SecureBuffer& value() const { return std::get<0>(value_); }
+    T& value() { return std::get<0>(value_); }
+    const T& value() const { return std::get<0>(value_); }
     // Only when !hasValue().
     const std::string& error() const { return std::get<1>(value_); }
 
 private:
-    std::variant<SecureBuffer, std::string> value_;
+    ValueOrError(std::string error, int) : value_(std::in_place_index<1>, std::move(error)) {}
+    std::variant<T, std::string> value_;
 };
+
+// Either the plaintext or the reason there is none.
+using EncryptedFileResult = ValueOrError<SecureBuffer>;
 
 // Decrypts a data set with the program's own key. Every failure comes back as
 // its text; nothing derived from std::exception escapes.

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <shared_mutex>
+#include <vector>
+
+#include "core/EncryptedFile.h"
+#include "core/IcaoCode.h"
+#include "traffic/IataCode.h"
+
+namespace zelk {
+
+// One airport of the shipped airport list.
+struct AirportRecord {
+    IcaoCode icao;
+    IataCode iata; // "XXX" when the airport has none
+    double latitude = 0.0;  // degrees, north positive
+    double longitude = 0.0; // degrees, east positive
+    std::int32_t altitude = 0; // feet
+};
+
+// The process-wide registry: records sorted by the packed ICAO key, one per
+// code. Ground operations read `airports` directly for their own nearest-
+// airport test, under `lock` taken shared; only a load writes, exclusively.
+struct AirportsRegistry {
+    std::shared_mutex lock;
+    std::vector<AirportRecord> airports;
+    bool loaded = false;
+    // Serialises loads, so a second caller waits and then finds `loaded`.
+    std::mutex loadMutex;
+};
+
+AirportsRegistry& gf_airportsRegistry();
+
+// Loads "input/airports.enc" on the first successful call; later calls only
+// return the number of airports. A failure leaves the registry empty, so the
+// next call tries again.
+ValueOrError<std::uint64_t> gf_ensureAirportsLoaded();
+
+bool gf_isKnownAirport(IcaoCode code);
+std::optional<AirportRecord> gf_findAirport(IcaoCode code);
+
+// The airport the position is at: of the airports whose reference point lies
+// within 5 NM, the closest one, unless the closest-stand reader finds a stand
+// of another of them nearer to the position.
+std::optional<AirportRecord> gf_findClosestAirport(double latitude, double longitude);
+
+// What the airport files know about the stand closest to a position.
+struct ClosestStand {
+    std::uint32_t standId = 0;
+    double distanceNm = 0.0;
+};
+// Answers, for an airport and a position, the closest stand of that airport's
+// file; nothing when there is no file or no stand.
+using ClosestStandReader = std::function<std::optional<ClosestStand>(IcaoCode airport, double latitude,
+                                                                     double longitude)>;
+// Installed by the airport-file component; without one the closest reference
+// point decides alone.
+void gf_setClosestStandReader(ClosestStandReader reader);
+
+// The file reader behind gf_ensureAirportsLoaded.
+ValueOrError<std::vector<AirportRecord>> lf_loadAirportsXml();
+
+// Empties the registry and marks it not loaded, so the next
+// gf_ensureAirportsLoaded reads the file again (tests, and a data-set update
+// that wants its new list read).
+void gf_resetAirportsRegistry();
+
+} // namespace zelk
