@@ -1,0 +1,249 @@
+#include "core/TextFile.h"
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/Log.h"
+#include "support/TempDir.h"
+
+namespace zelk {
+namespace {
+
+using Lines = std::vector<std::string>;
+using test::readAll;
+using test::writeAll;
+
+// Each test gets its own folder with its own Log.txt, so the notices of the
+// reader can be checked.
+class TextFile : public test::TempDirTest {
+protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        ASSERT_TRUE(gf_logFile().open(file("Log.txt")));
+    }
+    void TearDown() override
+    {
+        gf_logFile().close();
+        TempDirTest::TearDown();
+    }
+    std::string log() const
+    {
+        gf_flushLog();
+        return readAll(file("Log.txt"));
+    }
+    TextEncoding detect(const std::string& bytes)
+    {
+        writeAll(file("sample.cfg"), bytes);
+        return gf_detectTextEncoding(file("sample.cfg"));
+    }
+    Lines readAs(TextEncoding encoding, const std::string& bytes, bool expectOk = true)
+    {
+        writeAll(file("in.cfg"), bytes);
+        Lines lines;
+        EXPECT_EQ(gf_readTextLinesAsUtf8(encoding, file("in.cfg"), lines), expectOk);
+        return lines;
+    }
+};
+
+std::string utf16le(std::u16string_view s)
+{
+    std::string out;
+    for (char16_t u : s) {
+        out.push_back(static_cast<char>(u & 0xFF));
+        out.push_back(static_cast<char>(u >> 8));
+    }
+    return out;
+}
+
+std::string utf16be(std::u16string_view s)
+{
+    std::string out;
+    for (char16_t u : s) {
+        out.push_back(static_cast<char>(u >> 8));
+        out.push_back(static_cast<char>(u & 0xFF));
+    }
+    return out;
+}
+
+TEST_F(TextFile, DetectsMarksAndUtf16WithoutMark)
+{
+    EXPECT_EQ(detect("\xEF\xBB\xBFtitle=x\r\n"), TextEncoding::UTF8_with_BOM);
+    EXPECT_EQ(detect("\xFF\xFE" + utf16le(u"title")), TextEncoding::Unicode);
+    EXPECT_EQ(detect("\xFE\xFF" + utf16be(u"title")), TextEncoding::Unicode_big_endian);
+    EXPECT_EQ(detect(utf16le(u"title")), TextEncoding::Unicode);
+    EXPECT_EQ(detect(utf16be(u"title")), TextEncoding::Unicode_big_endian);
+    EXPECT_EQ(detect(utf16le(u"t")), TextEncoding::Unicode); // two bytes only
+    EXPECT_EQ(gf_detectTextEncoding(file("missing.cfg")), TextEncoding::none_found);
+}
+
+TEST_F(TextFile, DetectsUtf8AndAnsiByValidity)
+{
+    EXPECT_EQ(detect(""), TextEncoding::UTF8_without_BOM);
+    EXPECT_EQ(detect("[fltsim.0]\r\ntitle=Airbus\r\n"), TextEncoding::UTF8_without_BOM);
+    EXPECT_EQ(detect("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x9B\xAB"), TextEncoding::UTF8_without_BOM);
+    EXPECT_EQ(detect("caf\xE9 au lait"), TextEncoding::ANSI); // Latin-1 e acute
+    EXPECT_EQ(detect("\x80 euro"), TextEncoding::ANSI);
+    EXPECT_EQ(detect("x\xC0\xAF"), TextEncoding::ANSI);      // overlong
+    EXPECT_EQ(detect("x\xE0\x80\xAF"), TextEncoding::ANSI);  // overlong three-byte
+    EXPECT_EQ(detect("x\xF4\x90\x80\x80"), TextEncoding::ANSI); // above U+10FFFF
+    EXPECT_EQ(detect("x\xC3"), TextEncoding::ANSI);          // cut at the true end of the file
+}
+
+TEST_F(TextFile, SequenceCutBySampleEndCountsWhenFileGoesOn)
+{
+    // The euro sign starts at byte 4094 of 4096: the sample holds only two of
+    // its three bytes, the file holds all of them.
+    const std::string head(kEncodingSampleBytes - 2, 'a');
+    const std::string whole = head + "\xE2\x82\xAC tail\r\n";
+    EXPECT_EQ(detect(whole), TextEncoding::UTF8_without_BOM);
+    const Lines lines = readAs(gf_detectTextEncoding(file("sample.cfg")), whole);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], head + "\xE2\x82\xAC tail");
+
+    // The same cut at the true end of the file is a broken sequence.
+    EXPECT_EQ(detect(head + "\xE2\x82"), TextEncoding::ANSI);
+    // A cut sequence whose present bytes are already wrong stays wrong.
+    EXPECT_EQ(detect(std::string(kEncodingSampleBytes - 1, 'a') + "\xE0\x80\x80 more"), TextEncoding::UTF8_without_BOM)
+        << "only the lead byte is in the sample";
+    EXPECT_EQ(detect(std::string(kEncodingSampleBytes - 2, 'a') + "\xE0\x80\x80 more"), TextEncoding::ANSI);
+    // Bytes beyond the sample are not looked at.
+    EXPECT_EQ(detect(std::string(kEncodingSampleBytes, 'a') + "\xE9"), TextEncoding::UTF8_without_BOM);
+}
+
+TEST_F(TextFile, EncodingNames)
+{
+    EXPECT_EQ(gf_textEncodingName(TextEncoding::ANSI), "ANSI");
+    EXPECT_EQ(gf_textEncodingName(TextEncoding::Unicode), "Unicode");
+    EXPECT_EQ(gf_textEncodingName(TextEncoding::Unicode_big_endian), "Unicode_big_endian");
+    EXPECT_EQ(gf_textEncodingName(TextEncoding::UTF8_with_BOM), "UTF8_with_BOM");
+    EXPECT_EQ(gf_textEncodingName(TextEncoding::UTF8_without_BOM), "UTF8_without_BOM");
+    EXPECT_EQ(gf_textEncodingName(TextEncoding::none_found), "none_found");
+    EXPECT_EQ(gf_textEncodingName(static_cast<TextEncoding>(9)), "");
+}
+
+TEST_F(TextFile, ReadsUtf8WithAndWithoutMark)
+{
+    EXPECT_EQ(readAs(TextEncoding::UTF8_with_BOM, "\xEF\xBB\xBFtitle=A\xC3\xA9\r\n\r\nx=1\n"),
+              (Lines{"title=A\xC3\xA9", "", "x=1"}));
+    EXPECT_EQ(readAs(TextEncoding::UTF8_without_BOM, "a\nb"), (Lines{"a", "b"}));
+    EXPECT_TRUE(readAs(TextEncoding::UTF8_without_BOM, "").empty());
+}
+
+TEST_F(TextFile, ReadsUtf16InEitherByteOrder)
+{
+    const std::u16string text = u"title=\u00C9t\u00E9\r\nicao=\u20AC\U0001F6EB\r\n";
+    const Lines expected{"title=\xC3\x89t\xC3\xA9", "icao=\xE2\x82\xAC\xF0\x9F\x9B\xAB"};
+    EXPECT_EQ(readAs(TextEncoding::Unicode, "\xFF\xFE" + utf16le(text)), expected);
+    EXPECT_EQ(readAs(TextEncoding::Unicode_big_endian, "\xFE\xFF" + utf16be(text)), expected);
+    // The mark wins over the detected order.
+    EXPECT_EQ(readAs(TextEncoding::Unicode, "\xFE\xFF" + utf16be(text)), expected);
+}
+
+TEST_F(TextFile, Utf16WithoutMarkIsReadInDetectedOrder)
+{
+    const std::string le = utf16le(u"[fltsim.0]\r\ntitle=B738\r\n");
+    const std::string be = utf16be(u"[fltsim.0]\r\ntitle=B738\r\n");
+    EXPECT_EQ(detect(le), TextEncoding::Unicode);
+    EXPECT_EQ(readAs(gf_detectTextEncoding(file("sample.cfg")), le), (Lines{"[fltsim.0]", "title=B738"}));
+    EXPECT_EQ(detect(be), TextEncoding::Unicode_big_endian);
+    EXPECT_EQ(readAs(gf_detectTextEncoding(file("sample.cfg")), be), (Lines{"[fltsim.0]", "title=B738"}));
+}
+
+TEST_F(TextFile, BrokenUtf16FailsWithLogLine)
+{
+    // Odd length: the last character is cut; no half text reported as the file.
+    const Lines odd = readAs(TextEncoding::Unicode, "\xFF\xFE" + utf16le(u"ab") + "c", false);
+    EXPECT_TRUE(odd.empty());
+    EXPECT_NE(log().find("==> Read failed for '"), std::string::npos) << log();
+    EXPECT_NE(log().find("in.cfg': UTF-16 text of odd length (7 bytes)"), std::string::npos) << log();
+
+    // A lone surrogate.
+    const Lines lone = readAs(TextEncoding::Unicode, "\xFF\xFE" + utf16le(u"a") + std::string("\x00\xD8", 2), false);
+    EXPECT_TRUE(lone.empty());
+    EXPECT_NE(log().find("wide_to_utf8: invalid UTF-16"), std::string::npos) << log();
+}
+
+TEST_F(TextFile, ReadsAnsiAsWindows1252)
+{
+    EXPECT_EQ(readAs(TextEncoding::ANSI, "caf\xE9\r\n\x80 5\x9F"),
+              (Lines{"caf\xC3\xA9", "\xE2\x82\xAC 5\xC5\xB8"}));
+    EXPECT_EQ(gf_ansiToUtf8(""), "");
+}
+
+TEST_F(TextFile, UnknownEncodingAndMissingFileFail)
+{
+    const Lines none = readAs(TextEncoding::none_found, "x", false);
+    EXPECT_TRUE(none.empty());
+    EXPECT_NE(log().find("has unknown charset: none_found"), std::string::npos) << log();
+
+    Lines lines;
+    EXPECT_FALSE(gf_readTextLinesAsUtf8(TextEncoding::UTF8_without_BOM, file("nope.cfg"), lines));
+    EXPECT_NE(log().find("Read failed for '" + file("nope.cfg").string()), std::string::npos) << log();
+}
+
+TEST(TextFileSplit, LineEnds)
+{
+    const auto split = [](std::string_view text) {
+        Lines lines;
+        gf_splitLines(text, lines);
+        return lines;
+    };
+    EXPECT_EQ(split("a\r\nb\r\n"), (Lines{"a", "b"}));
+    EXPECT_EQ(split("a\n"), (Lines{"a"}));
+    EXPECT_EQ(split("\n"), (Lines{""}));
+    EXPECT_EQ(split("a\n\n\nb"), (Lines{"a", "", "", "b"}));
+    EXPECT_EQ(split("a\n\n"), (Lines{"a", ""}));
+    EXPECT_EQ(split("a\r\r\nb\r"), (Lines{"a\r", "b"})); // one CR only
+    EXPECT_EQ(split("a\rb"), (Lines{"a\rb"}));
+    EXPECT_TRUE(split("").empty());
+    EXPECT_TRUE(split("\xEF\xBB\xBF").empty());
+    EXPECT_EQ(split("\xEF\xBB\xBFx"), (Lines{"x"}));
+
+    Lines appended{"kept"};
+    gf_splitLines("y", appended);
+    EXPECT_EQ(appended, (Lines{"kept", "y"}));
+}
+
+TEST(TextFileStreams, EmptyAndShortStreamsAreRewound)
+{
+    std::istringstream empty;
+    Lines lines;
+    gf_readStreamLines(empty, lines);
+    EXPECT_TRUE(lines.empty());
+    EXPECT_TRUE(empty.good());
+
+    std::istringstream one("x");
+    gf_readUtf16Lines(one, lines);
+    EXPECT_TRUE(lines.empty());
+    EXPECT_TRUE(one.good());
+    EXPECT_EQ(one.get(), 'x'); // rewound to the start
+
+    std::istringstream text("p\r\nq");
+    gf_readStreamLines(text, lines);
+    EXPECT_EQ(lines, (Lines{"p", "q"}));
+}
+
+TEST_F(TextFile, TextFileLinesRead)
+{
+    TextFileLines missing{file("UserCfg.opt"), {"stale"}};
+    const auto failed = missing.read(64);
+    EXPECT_FALSE(failed);
+    EXPECT_EQ(failed.error, "open_failed");
+    EXPECT_TRUE(missing.lines.empty());
+
+    writeAll(file("UserCfg.opt"), "Version 1\r\nInstalledPackagesPath \"D:\\MSFS\"\r\n");
+    TextFileLines cfg{file("UserCfg.opt"), {"stale"}};
+    const auto result = cfg.read(64);
+    ASSERT_TRUE(result);
+    EXPECT_GE(cfg.lines.capacity(), 64u);
+    ASSERT_EQ(result.lines.size(), 2u);
+    EXPECT_EQ(result.lines[1], "InstalledPackagesPath \"D:\\MSFS\"");
+    EXPECT_EQ(cfg.lines, (Lines{"Version 1", "InstalledPackagesPath \"D:\\MSFS\""}));
+}
+
+} // namespace
+} // namespace zelk

@@ -1,0 +1,83 @@
+#include "platform/KnownFolders.h"
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace zelk::platform {
+namespace {
+
+#ifndef _WIN32
+
+// Sets or unsets one environment variable for the life of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, std::optional<std::string> value) : name_(name)
+    {
+        if (const char* old = std::getenv(name)) old_ = old;
+        set(value);
+    }
+    ~ScopedEnv() { set(old_); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    void set(const std::optional<std::string>& v)
+    {
+        if (v) ::setenv(name_, v->c_str(), 1);
+        else ::unsetenv(name_);
+    }
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST(KnownFolders, AbsoluteXdgFoldersAreTaken)
+{
+    ScopedEnv home("HOME", "/home/pilot");
+    ScopedEnv config("XDG_CONFIG_HOME", "/srv/cfg");
+    ScopedEnv data("XDG_DATA_HOME", "/srv/data");
+    EXPECT_EQ(roamingAppDataFolder(), std::filesystem::path("/srv/cfg"));
+    EXPECT_EQ(localAppDataFolder(), std::filesystem::path("/srv/data"));
+}
+
+TEST(KnownFolders, UnsetEmptyOrRelativeXdgFallsBackToHome)
+{
+    ScopedEnv home("HOME", "/home/pilot");
+    for (const std::optional<std::string>& value :
+         {std::optional<std::string>{}, std::optional<std::string>{""}, std::optional<std::string>{"rel/cfg"},
+          std::optional<std::string>{"./cfg"}, std::optional<std::string>{"~/cfg"}}) {
+        SCOPED_TRACE(value.value_or("<unset>"));
+        ScopedEnv config("XDG_CONFIG_HOME", value);
+        ScopedEnv data("XDG_DATA_HOME", value);
+        EXPECT_EQ(roamingAppDataFolder(), std::filesystem::path("/home/pilot/.config"));
+        EXPECT_EQ(localAppDataFolder(), std::filesystem::path("/home/pilot/.local/share"));
+    }
+}
+
+TEST(KnownFolders, NoHomeAndNoXdgGivesEmpty)
+{
+    ScopedEnv config("XDG_CONFIG_HOME", std::nullopt);
+    ScopedEnv data("XDG_DATA_HOME", std::nullopt);
+    {
+        ScopedEnv home("HOME", std::nullopt);
+        EXPECT_TRUE(roamingAppDataFolder().empty());
+        EXPECT_TRUE(localAppDataFolder().empty());
+    }
+    {
+        ScopedEnv home("HOME", "");
+        EXPECT_TRUE(roamingAppDataFolder().empty());
+        EXPECT_TRUE(localAppDataFolder().empty());
+    }
+    // An absolute XDG folder needs no home.
+    ScopedEnv home("HOME", std::nullopt);
+    ScopedEnv absolute("XDG_DATA_HOME", "/data");
+    EXPECT_EQ(localAppDataFolder(), std::filesystem::path("/data"));
+    EXPECT_TRUE(roamingAppDataFolder().empty());
+}
+
+#endif
+
+} // namespace
+} // namespace zelk::platform
