@@ -132,19 +132,25 @@ std::u16string utf8_to_wide(std::string_view text)
     return out;
 }
 
-std::string path_to_utf8(const std::filesystem::path& p)
+namespace {
+
+// A template so that only the branch of this system's path type is compiled.
+template <typename Native>
+std::string lf_nativeToUtf8(const std::basic_string<Native>& native)
 {
-    using Native = std::filesystem::path::value_type;
     if constexpr (std::is_same_v<Native, char>) {
-        return p.native();
+        return native;
     } else {
-        const auto& native = p.native();
         std::u16string units;
         units.reserve(native.size());
         for (const auto c : native) units.push_back(static_cast<char16_t>(c));
         return wide_to_utf8(units);
     }
 }
+
+} // namespace
+
+std::string path_to_utf8(const std::filesystem::path& p) { return lf_nativeToUtf8(p.native()); }
 
 std::filesystem::path gf_utf8ToPath(std::string_view utf8)
 {
