@@ -2,6 +2,7 @@
 
 #include "core/EncryptedFile.h"
 #include "core/Log.h"
+#include "core/Paths.h"
 #include "core/Strings.h"
 #include "core/UserRelatedException.h"
 
@@ -381,7 +382,7 @@ AircraftDatabase& gf_aircraftDatabase()
 
 bool gf_readDbase()
 {
-    const std::filesystem::path path = std::filesystem::path("input") / "dbase.enc";
+    const std::filesystem::path& path = kDbaseFile;
     if (!std::filesystem::exists(path)) {
         throw std::runtime_error(fmt::format("{} not available", path_to_utf8(path)));
     }
