@@ -1,0 +1,113 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+
+namespace zelk {
+
+inline constexpr double kGroundNaN = std::numeric_limits<double>::quiet_NaN();
+
+// The runway a position lies on, seen along a heading. Hits are compared by
+// their name and first designator only; the values belong to the geometry that
+// found them.
+struct RunwayHit {
+    std::string name;        // "{}-{}" of the two designators
+    std::string designator1;
+    std::string designator2;
+    double alongM = 0.0;      // along the runway from its centre
+    double lateralM = 0.0;    // offset from the centre line
+    double headingDeg = 0.0;  // runway heading
+    double lengthM = 0.0;
+    double widthM = 0.0;
+    double endElevationFt = 0.0;
+    std::optional<double> alongFromThresholdM; // past the end's threshold (displaced included); negative before it
+    std::optional<double> usableLengthM;       // length beyond that threshold
+    double thresholdLatitude = 0.0;
+    double thresholdLongitude = 0.0;
+    double endLatitude = 0.0;
+    double endLongitude = 0.0;
+    double sortKey = 0.0;
+
+    bool sameRunwayAs(const RunwayHit& other) const
+    {
+        return name == other.name && designator1 == other.designator1;
+    }
+};
+
+// The planned ground manoeuvre of a live aircraft (pushback, turn, drive to a
+// stand): targets NaN, both path arrays zeroed and the step counter 1 when idle.
+struct GroundPlan {
+    static constexpr std::size_t kPathPoints = 16;
+
+    double targetLatitude = kGroundNaN;
+    double targetLongitude = kGroundNaN;
+    double targetHeading = kGroundNaN;
+    double targetSpeedKt = kGroundNaN;
+    std::array<double, kPathPoints> pathLatitude{};
+    std::array<double, kPathPoints> pathLongitude{};
+    std::int32_t stepCounter = 1;
+    std::int32_t pathSize = 0;
+    std::int32_t pathIndex = 0;
+    double curveLength = 0.0;
+    double bankLimit = 0.0;
+    std::uint8_t active = 0;
+    std::uint8_t reverse = 0;
+};
+
+// Ground-operation state of a live aircraft that the traffic core reads or
+// resets; the motion code of ground operations owns its meaning.
+struct GroundOpState {
+    // Optional texts of the current manoeuvre: landing text, take-off text,
+    // curve text, stand text.
+    std::optional<std::string> landingText;
+    std::optional<std::string> takeoffText;
+    std::optional<std::string> curveText;
+    std::optional<std::string> standText;
+    std::uint8_t landingTextFlag = 0;
+
+    // A key text with a remembered position and time.
+    std::string rememberedKey;
+    double rememberedLatitude = 0.0;
+    double rememberedLongitude = 0.0;
+    double rememberedTime = 0.0;
+
+    // Take-off and landing runway.
+    std::optional<RunwayHit> takeoffRunway;
+    std::uint8_t takeoffRunwayFlag = 0;
+    std::optional<RunwayHit> landingRunway;
+    std::uint8_t landingRunwayFlag = 0;
+    std::uint8_t pendingLanding = 0;
+
+    // Stored landing position block.
+    double landingLatitude = 0.0;
+    double landingLongitude = 0.0;
+    double landingAltitudeFt = 0.0;
+    std::uint8_t landingPositionFlag = 0;
+
+    // Landing flare and touch-down.
+    std::uint32_t flareStage = 0;       // above 0 while the flare moves the pitch
+    std::uint8_t steepApproach = 0;
+    std::uint8_t touchAndGoWatch = 0;
+    std::uint8_t secondLandingFlag = 0;
+    double landingReferenceAltitudeFt = kGroundNaN;
+    double landingReferenceVerticalSpeed = kGroundNaN;
+    std::int32_t landingRollCounter = 0;
+    std::int32_t landingRollCounter2 = 0;
+    std::uint8_t touchDown = 0;
+    double touchDownPitchStep = 0.0;
+    double touchDownBankStep = 0.0;
+
+    // Position glide: the pose slides to a target over a number of passes.
+    double glideTargetLatitude = kGroundNaN;
+    double glideTargetLongitude = kGroundNaN;
+    std::int32_t glideSteps = 0;
+    std::int32_t glideStepsDone = 0;
+    std::uint8_t glidePending = 0;
+    double glideLatitudeStep = 0.0;
+    double glideLongitudeStep = 0.0;
+};
+
+} // namespace zelk

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "traffic/TrafficRecord.h"
+
+namespace zelk {
+
+struct BlockedAircraft;
+
+struct RecordTimeAndRange {
+    std::int64_t roundedTime = 0;
+    bool inRange = false;
+};
+
+// The intake of one live or history report: validates it, normalises the
+// identity texts, resolves airline and model, corrects the altitude and builds
+// the record. Throws std::runtime_error for a bad time, position or true heading
+// and std::invalid_argument for a bad IATA text; every other rejection is a
+// silent drop (no record in the result).
+TrafficIntakeResult gf_buildTrafficRecord(const TrafficFields& fields, const IntakeContext& context);
+
+// Time check (throws for a time outside (0, 2^63) or an invalid position) and the
+// flat range test around the context's centre; {0, false} without settings.
+RecordTimeAndRange gf_checkRecordTimeAndRange(const TrafficFields& fields, const IntakeContext& context);
+
+std::string gf_normaliseCallsign(const std::string& callsign);
+// The database's correction of a type designator, or the text unchanged.
+std::string gf_applyModelFix(std::string_view type);
+bool gf_acceptAircraftType(const std::string& type, const std::string& emitterCategory);
+bool gf_isNonAircraftType(std::string_view type);
+
+// "null" gives the empty code; anything else must be a valid IATA text.
+IataCode gf_iataFromField(std::string_view text);
+
+// Latitude and longitude in range, and not the 0/0 position of a missing fix.
+bool gf_isValidLalo(double latitude, double longitude);
+std::string gf_formatLatLon(double latitude, double longitude);
+
+// Longitude difference a - b wrapped into [-180, 180], so that positions on both
+// sides of the antimeridian are as close as they are.
+double gf_wrapLongitudeDelta(double a, double b);
+
+bool gf_containsChar(const std::string& text, char c);
+bool gf_containsChar(std::string_view text, char c);
+bool gf_containsText(const std::string& text, const char* part);
+
+// Restarts the id collection of the active feed (both seen-id sets emptied and
+// collection switched on).
+void gf_clearFeedRecordTables();
+
+} // namespace zelk

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+
+namespace zelk {
+
+// A weekday (1 = Monday .. 7 = Sunday) and half-hour slot (0..47), also handled
+// as one 64-bit value with the weekday in the low half.
+struct WeekSlot {
+    std::uint32_t weekday = 0;
+    std::uint32_t slot = 0;
+
+    constexpr std::uint64_t packed() const noexcept
+    {
+        return static_cast<std::uint64_t>(slot) << 32 | weekday;
+    }
+    static constexpr WeekSlot fromPacked(std::uint64_t v) noexcept
+    {
+        return WeekSlot{static_cast<std::uint32_t>(v), static_cast<std::uint32_t>(v >> 32)};
+    }
+    friend constexpr bool operator==(const WeekSlot&, const WeekSlot&) = default;
+};
+
+// The week slot "now" as the run worker and the main loop last stored it.
+WeekSlot gf_currentWeekSlot() noexcept;
+void gf_storeCurrentWeekSlot(WeekSlot slot) noexcept;
+
+} // namespace zelk

@@ -1,0 +1,170 @@
+#include "traffic/AcCategory.h"
+#include "traffic/CategoryTables.h"
+
+#include <cmath>
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+
+#include "core/Settings.h"
+#include "liveries/AircraftDatabase.h"
+#include "traffic/TrafficTestData.h"
+
+namespace zelk {
+namespace {
+
+constexpr double kDeg = 0.017453292519943295;
+
+TEST(AcCategory, TextsOfEveryValueAndFailureOutsideTheTables)
+{
+    EXPECT_EQ(gf_categoryName(AcCategory::Light), "Light");
+    EXPECT_EQ(gf_categoryName(AcCategory::Rotorcraft), "Rotorcraft");
+    EXPECT_EQ(gf_phaseName(FlightPhase::pushing_back), "pushing_back");
+    EXPECT_EQ(gf_phaseName(FlightPhase::landing_roll), "landing_roll");
+    EXPECT_EQ(gf_phaseName(FlightPhase::birth), "birth");
+    EXPECT_EQ(gf_simStateName(SimState::adding2sim), "adding2sim");
+    EXPECT_EQ(gf_simStateName(SimState::removingfromsim), "removingfromsim");
+    try {
+        (void)gf_phaseName(static_cast<FlightPhase>(11));
+        FAIL() << "phase 11 has no text";
+    } catch (const std::out_of_range& e) {
+        EXPECT_STREQ(e.what(), "invalid unordered_map<K, T> key");
+    }
+    EXPECT_THROW((void)gf_categoryName(static_cast<AcCategory>(7)), std::out_of_range);
+    EXPECT_THROW((void)gf_simStateName(static_cast<SimState>(5)), std::out_of_range);
+}
+
+TEST(CategoryTables, PerCategoryValuesAndRangeCheck)
+{
+    EXPECT_DOUBLE_EQ(gf_categoryTurnRate(AcCategory::Light), 0.002617993877991494);
+    EXPECT_DOUBLE_EQ(gf_categoryTurnRate(AcCategory::Heavy), 0.05 * kDeg);
+    EXPECT_EQ(gf_categoryFlarePasses(AcCategory::Large), 400u);
+    EXPECT_EQ(gf_categoryTouchDownPasses(AcCategory::Large), 350u);
+    EXPECT_EQ(gf_categoryRotationPasses(AcCategory::TwoProps), 150u);
+    EXPECT_EQ(gf_categoryClimbPasses(AcCategory::Heavy), 400u);
+    EXPECT_EQ(gf_categoryCgHeightFt(AcCategory::Heavy), 12.0);
+    EXPECT_DOUBLE_EQ(gf_categoryBankLimit(AcCategory::TwoProps), 37.5 * kDeg);
+    EXPECT_DOUBLE_EQ(gf_categoryRollRate(AcCategory::Bizjet), 0.0275 * kDeg);
+    EXPECT_EQ(gf_categoryFactor2(AcCategory::HighPerf), 1.0);
+    EXPECT_EQ(gf_categoryFactor3(AcCategory::Rotorcraft), 5.0);
+    EXPECT_THROW((void)gf_categoryBankLimit(static_cast<AcCategory>(7)), std::out_of_range);
+    EXPECT_THROW((void)gf_categoryCgHeightFt(static_cast<AcCategory>(-1)), std::out_of_range);
+}
+
+TEST(CategoryTables, ModelListsAreExactCaseSensitiveCodes)
+{
+    EXPECT_TRUE(gf_isRegionalModel("AT76"));
+    EXPECT_FALSE(gf_isRegionalModel("at76"));
+    EXPECT_FALSE(gf_isRegionalModel("AT7"));
+    EXPECT_TRUE(gf_isLightTwinModel("PA34"));
+    EXPECT_TRUE(gf_isLightSingleModel("ZEPH"));
+    EXPECT_TRUE(gf_isLightSingleModel("A210"));
+    EXPECT_FALSE(gf_isLightSingleModel("B738"));
+}
+
+TEST(CategoryTables, CategoryInclusionFollowsTheSettings)
+{
+    SettingsSnapshot s;
+    s.LIGHT_AIRCRAFT = s.TWO_PROPS = s.HIGH_PERF_AIRCRAFT = s.HELICOPTERS = false;
+    EXPECT_FALSE(gf_isCategoryIncluded(AcCategory::Light, s));
+    EXPECT_FALSE(gf_isCategoryIncluded(AcCategory::Rotorcraft, s));
+    EXPECT_TRUE(gf_isCategoryIncluded(AcCategory::Bizjet, s)) << "always included";
+    EXPECT_TRUE(gf_isCategoryIncluded(AcCategory::Heavy, s));
+    s.TWO_PROPS = true;
+    EXPECT_TRUE(gf_isCategoryIncluded(AcCategory::TwoProps, s));
+    EXPECT_FALSE(gf_isCategoryIncluded(static_cast<AcCategory>(7), s));
+    EXPECT_FALSE(gf_isCategoryIncluded(static_cast<AcCategory>(-1), s));
+}
+
+TEST(CategoryTables, ClearanceIsClampedTo18And65Metres)
+{
+    EXPECT_NEAR(gf_clearanceNm(18.0 / 1852.0) * 1852.0, 44.4, 1e-9);
+    EXPECT_NEAR(1.25 * gf_clearanceNm(18.0 / 1852.0) * 1852.0, 55.5, 1e-9);
+    EXPECT_NEAR(gf_clearanceNm(30.0 / 1852.0) * 1852.0, 65.0, 1e-9);
+    EXPECT_NEAR(gf_clearanceNm(2.0 / 1852.0) * 1852.0, 18.0, 1e-9);
+    EXPECT_NEAR(gf_clearanceNm(0.0) * 1852.0, 18.0, 1e-9);
+}
+
+class ClassifyAircraft : public ::testing::Test {
+protected:
+    void SetUp() override { test::loadTrafficTestDbase(); }
+
+    static TrafficRecordHead headOf(std::string_view model)
+    {
+        TrafficRecordHead head;
+        head.key.model = gf_modelCode2Index(model);
+        head.callsign = "KLM123";
+        return head;
+    }
+    // Deterministic jitter: always the upper side.
+    static double up(double value, double percent) { return value + value * percent / 100.0; }
+};
+
+TEST_F(ClassifyAircraft, LargeRegionalTypeGetsItsTablesAndFlags)
+{
+    AcIdentity id;
+    id.hexId = 77; // cleared by the classification
+    gf_classifyAircraft(id, headOf("AT76"), up);
+    EXPECT_EQ(id.category, AcCategory::Large);
+    EXPECT_EQ(id.head.callsign, "KLM123");
+    EXPECT_EQ(id.hexId, 0u);
+    EXPECT_EQ(id.jet, 1);
+    EXPECT_EQ(id.regional, 1);
+    EXPECT_EQ(id.lightTwin + id.lightSingle, 0);
+    EXPECT_EQ(id.groundOffset, 8.0);
+    EXPECT_EQ(id.flarePasses, 400u);
+    EXPECT_EQ(id.touchDownPasses, 350u);
+    EXPECT_EQ(id.rotationPasses, 200u);
+    EXPECT_EQ(id.climbPasses, 300u);
+    EXPECT_DOUBLE_EQ(id.rotationPitch, -6.0 * 1.025 * kDeg);
+    EXPECT_DOUBLE_EQ(id.climbPitch, -16.5 * 1.05 * kDeg);
+    EXPECT_DOUBLE_EQ(id.turnRate, 0.07 * kDeg);
+    EXPECT_EQ(id.turnRateCopy, 0.0);
+}
+
+TEST_F(ClassifyAircraft, TwinAndSingleFlagsOnlyInTheirCategory)
+{
+    AcIdentity id;
+    gf_classifyAircraft(id, headOf("PA34"), up);
+    EXPECT_EQ(id.category, AcCategory::TwoProps);
+    EXPECT_EQ(id.lightTwin, 1);
+    EXPECT_EQ(id.jet, 0);
+    gf_classifyAircraft(id, headOf("C172"), up);
+    EXPECT_EQ(id.category, AcCategory::Light);
+    EXPECT_EQ(id.lightSingle, 1);
+    EXPECT_EQ(id.lightTwin, 0);
+    gf_classifyAircraft(id, headOf("DH8D"), up);
+    EXPECT_EQ(id.category, AcCategory::TwoProps);
+    EXPECT_EQ(id.regional, 0) << "DH8D is regional only as a Large type";
+}
+
+TEST_F(ClassifyAircraft, SizesComeFromTheDatabaseForEveryModel)
+{
+    AcIdentity id;
+    gf_classifyAircraft(id, headOf("B77W"), up);
+    const double half = 64.8 * 0.5 / 1852.0;
+    EXPECT_DOUBLE_EQ(id.sizeRadius, half);
+    EXPECT_DOUBLE_EQ(id.proximityRadius, half);
+    EXPECT_NEAR(id.clearance * 1852.0, 65.0, 1e-9);
+    EXPECT_NEAR(id.wideClearance * 1852.0, 81.25, 1e-9);
+
+    // A model index far past the span table is no 35 NM giant.
+    TrafficRecordHead head = headOf("B738");
+    head.key.model = 3000;
+    gf_classifyAircraft(id, head, up);
+    EXPECT_EQ(id.sizeRadius, 0.0);
+    EXPECT_NEAR(id.clearance * 1852.0, 18.0, 1e-9);
+}
+
+TEST_F(ClassifyAircraft, JitterOfTheThreadEngineGivesOneOfTwoValues)
+{
+    for (int i = 0; i < 20; ++i) {
+        AcIdentity id;
+        gf_classifyAircraft(id, headOf("B738"));
+        const double deg = id.rotationPitch / kDeg;
+        EXPECT_TRUE(std::abs(deg - (-6.15)) < 1e-9 || std::abs(deg - (-5.85)) < 1e-9) << deg;
+    }
+}
+
+} // namespace
+} // namespace zelk
