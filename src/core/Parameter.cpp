@@ -53,6 +53,15 @@ void lf_select(const GuiControl& control, std::optional<std::size_t> index)
     host->selectComboIndex(h, *index);
 }
 
+// Selects the entry at index, or clears the selection when there is none.
+void lf_show(const GuiControl& control, std::optional<std::size_t> index)
+{
+    const auto host = gf_controlHost();
+    const ControlHandle h = control.hwnd();
+    if (h == kNoControl || !host->isControl(h)) return;
+    host->selectComboIndex(h, index.value_or(static_cast<std::size_t>(-1)));
+}
+
 } // namespace
 
 void gf_optionIndexOutOfRange() { throw std::out_of_range("configuration option index is out of range"); }
@@ -255,6 +264,8 @@ void ChoiceParameter::fillCombo() const { lf_fillAndSelect(*this, options, index
 
 void ChoiceParameter::selectCurrentInCombo() const { lf_select(*this, indexOfValue()); }
 
+void ChoiceParameter::showValue() const { lf_show(*this, indexOfValue()); }
+
 // ---- SharedOptionList, ListSelectParameter ----
 
 void SharedOptionList::assign(std::vector<std::string> items)
@@ -324,6 +335,8 @@ void IntListParameter::fillCombo() const
 }
 
 void IntListParameter::selectCurrentInCombo() const { lf_select(*this, indexOf(value())); }
+
+void IntListParameter::showValue() const { lf_show(*this, indexOf(value())); }
 
 // ---- FloatListParameter ----
 

@@ -199,6 +199,8 @@ public:
     // selected when the value is not an option (a prefix never selects a longer option).
     void fillCombo() const;
     void selectCurrentInCombo() const;
+    // Shows the value: selects its option, or clears the selection when it is none.
+    void showValue() const;
 };
 
 // A list that other components refill at run time while the window reads it.
@@ -247,6 +249,8 @@ public:
     void fillCombo() const;
     // Selects the value's entry; the control is left as it is when the value is not an option.
     void selectCurrentInCombo() const;
+    // Shows the value: selects its entry, or clears the selection when it is none.
+    void showValue() const;
 };
 
 // A combo box of float values.

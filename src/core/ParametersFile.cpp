@@ -1,0 +1,450 @@
+#include "core/ParametersFile.h"
+
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "core/FileUtils.h"
+#include "core/Log.h"
+#include "core/Parameter.h"
+#include "core/ParameterXml.h"
+#include "core/Parameters.h"
+#include "core/Paths.h"
+#include "core/Strings.h"
+#include "core/Version.h"
+#include "platform/FileReplace.h"
+
+namespace zelk {
+namespace {
+
+constexpr std::int64_t kBannerWidth = 70;
+constexpr std::int64_t kBannerExtra = 10;
+
+std::string lf_pathText(const std::filesystem::path& p)
+{
+    try {
+        return path_to_utf8(p);
+    } catch (const std::exception&) {
+        return p.generic_string();
+    }
+}
+
+void lf_logClosingBanner() { gf_writeLogLine(gf_bannerLine(kBannerWidth, kBannerExtra, false, true, "")); }
+
+// Control updates run after the file lock is released: a window host may wait
+// for the window thread, which may itself be waiting for the file lock.
+using ShowList = std::vector<std::function<void()>>;
+
+void lf_runShows(const ShowList& shows)
+{
+    for (const auto& show : shows) show();
+}
+
+void lf_addShows(ShowList& shows)
+{
+    for (GuiBoolParameter* p : guiBoolParameters) shows.emplace_back([p] { p->showValue(); });
+    for (IntListParameter* p : intListParameters) shows.emplace_back([p] { p->showValue(); });
+    for (ChoiceParameter* p : choiceParameters) shows.emplace_back([p] { p->showValue(); });
+}
+
+// Sets the value of the key's first element, or appends an element when the key is missing.
+bool lf_storeValueText(pugi::xml_node section, std::string_view key, std::string_view text)
+{
+    pugi::xml_node element = gf_findParameterElement(section, key);
+    if (!element) {
+        element = section.append_child("parameter");
+        if (!element) return false;
+        return gf_appendXmlTextAttribute(element, "name", key) && gf_appendXmlTextAttribute(element, "value", text);
+    }
+    pugi::xml_attribute value = element.attribute("value");
+    if (!value) value = element.append_attribute("value");
+    if (!value) return false;
+    return value.set_value(std::string(text).c_str());
+}
+
+void lf_logAppendFailure(std::string_view key, std::string_view value)
+{
+    gf_writeLogLineNoThrow(fmt::format("{}adding xml parameter {} with {} failed!", "===> ", key, value));
+}
+
+std::string lf_boolText(bool v) { return v ? "true" : "false"; }
+
+// A new document holding every listed parameter's in-memory value, in list order.
+void lf_buildNewDocument(pugi::xml_document& doc, ShowList& shows)
+{
+    doc.reset();
+    pugi::xml_node section = doc.append_child("root").append_child("parameters");
+    const std::string version = programVersion.toString();
+    PROGRAM_VERSION.setDefaultValue(version);
+    PROGRAM_VERSION.setValue(version);
+
+    for (BoolParameter* p : boolParameters) p->appendValueTo(section);
+    for (GuiBoolParameter* p : guiBoolParameters) p->appendValueTo(section);
+    for (IntParameter* p : intParameters) p->appendValueTo(section);
+    for (IntListParameter* p : intListParameters) p->appendValueTo(section);
+    for (StringParameter* p : stringParameters) p->appendValueTo(section);
+    for (ChoiceParameter* p : choiceParameters) p->appendValueTo(section);
+    for (PathParameter* p : pathParameters) {
+        p->logValue();
+        if (!gf_appendXmlPathParameter(section, p->name, p->value())) lf_logAppendFailure(p->name, lf_pathText(p->value()));
+    }
+    lf_addShows(shows);
+}
+
+// New file with the in-memory values; the caller holds the file lock.
+void lf_writeNewFileLocked(ShowList& shows)
+{
+    pugi::xml_document doc;
+    lf_buildNewDocument(doc, shows);
+    if (!gf_saveParametersSafely(doc)) gf_writeLogNotice(fmt::format("saving: {} failed", lf_pathText(gf_parametersFile())));
+    lf_logClosingBanner();
+}
+
+// A damaged file is kept beside the new one, so that nothing the user set is
+// lost once the backup generation has been overwritten too.
+void lf_setDamagedFileAside()
+{
+    if (!gf_save1GenerationOf(gf_parametersFile()))
+        gf_writeLogNotice(fmt::format("could not keep the damaged {}", lf_pathText(gf_parametersFile())));
+}
+
+enum class ReadResult { Missing, Loaded, Damaged };
+
+// Reads parameters.xml; logs a parse failure with the given suffix.
+ReadResult lf_readFile(pugi::xml_document& doc, std::string_view parseFailureSuffix)
+{
+    const std::filesystem::path& file = gf_parametersFile();
+    std::ifstream in(file, std::ios::binary);
+    if (!in.is_open()) return ReadResult::Missing;
+    const pugi::xml_parse_result result = doc.load(in);
+    if (!result) {
+        gf_writeLogLine(fmt::format("{} could not be loaded: {}{}", lf_pathText(file), result.description(),
+                                    parseFailureSuffix));
+        doc.reset();
+        return ReadResult::Damaged;
+    }
+    return ReadResult::Loaded;
+}
+
+// The single-key save shared by every kind; valueText is the new stored text.
+void lf_saveSingleKey(std::string_view key, std::string_view valueText, const std::function<void()>& logLine)
+{
+    ShowList shows;
+    {
+        std::scoped_lock guard(gf_parametersFileLock());
+        pugi::xml_document doc;
+        ReadResult read = lf_readFile(doc, "");
+        // A readable file without its parameters section is as damaged as an unparsable one.
+        if (read == ReadResult::Loaded && !gf_findParametersSection(doc)) read = ReadResult::Damaged;
+
+        if (read == ReadResult::Damaged) {
+            lf_setDamagedFileAside();
+            lf_buildNewDocument(doc, shows);
+        } else if (read == ReadResult::Missing) {
+            pugi::xml_node element = doc.append_child("root").append_child("parameters").append_child("parameter");
+            if (!element || !gf_appendXmlTextAttribute(element, "name", key) ||
+                !gf_appendXmlTextAttribute(element, "value", valueText))
+                gf_writeLogLineNoThrow(fmt::format("adding XML parameter '{}' failed", key));
+        } else {
+            pugi::xml_node section = gf_findParametersSection(doc);
+            bool matched = false;
+            for (pugi::xml_node element : section.children("parameter")) {
+                if (std::string_view(element.attribute("name").value()) != key) continue;
+                matched = true;
+                pugi::xml_attribute value = element.attribute("value");
+                if (!value) value = element.append_attribute("value");
+                if (!value || !value.set_value(std::string(valueText).c_str()))
+                    gf_writeLogLineNoThrow(fmt::format("updating XML parameter '{}' failed", key));
+            }
+            if (!matched) {
+                pugi::xml_node element = section.append_child("parameter");
+                if (!element || !gf_appendXmlTextAttribute(element, "name", key) ||
+                    !gf_appendXmlTextAttribute(element, "value", valueText))
+                    gf_writeLogLineNoThrow(fmt::format("adding XML parameter '{}' failed", key));
+            }
+        }
+        logLine();
+        if (!gf_saveParametersSafely(doc))
+            gf_writeLogLineNoThrow(fmt::format("saving '{}' failed", lf_pathText(gf_parametersFile())));
+    }
+    lf_runShows(shows);
+}
+
+template <typename P>
+bool lf_appendValue(const P& p, pugi::xml_node section, const std::string& text)
+{
+    p.logValue();
+    pugi::xml_node element = section.append_child("parameter");
+    const bool ok = element && gf_appendXmlTextAttribute(element, "name", p.name) &&
+                    gf_appendXmlTextAttribute(element, "value", text);
+    if (!ok) lf_logAppendFailure(p.name, text);
+    return ok;
+}
+
+} // namespace
+
+std::mutex& gf_parametersFileLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+// ---- lookups ----
+
+pugi::xml_node gf_findParametersSection(pugi::xml_node doc)
+{
+    const pugi::xml_node root = doc.child("root");
+    return (root ? root : doc).child("parameters");
+}
+
+pugi::xml_node gf_findParameterElement(pugi::xml_node section, std::string_view key)
+{
+    for (pugi::xml_node element : section.children("parameter"))
+        if (std::string_view(element.attribute("name").value()) == key) return element;
+    return {};
+}
+
+std::optional<std::int32_t> gf_readXmlIntParameter(pugi::xml_node node, std::string_view key)
+{
+    const pugi::xml_node element = gf_findParameterElement(gf_findParametersSection(node), key);
+    if (!element) return std::nullopt;
+    return gf_xmlAttributeInt(element, "value");
+}
+
+std::optional<bool> gf_readXmlBoolParameter(pugi::xml_node node, std::string_view key)
+{
+    const pugi::xml_node element = gf_findParameterElement(gf_findParametersSection(node), key);
+    if (!element) return std::nullopt;
+    return gf_xmlAttributeBool(element, "value");
+}
+
+std::optional<std::string> gf_readXmlStringParameter(pugi::xml_node node, std::string_view key)
+{
+    const pugi::xml_node element = gf_findParameterElement(gf_findParametersSection(node), key);
+    if (!element) return std::nullopt;
+    const pugi::xml_attribute value = element.attribute("value");
+    if (!value) return std::nullopt;
+    return std::string(value.value());
+}
+
+std::optional<std::filesystem::path> gf_xmlAttributePath(pugi::xml_node node, std::string_view name)
+{
+    const pugi::xml_attribute attribute = node.attribute(std::string(name).c_str());
+    if (!attribute) return std::nullopt;
+    return gf_utf8ToPath(attribute.value());
+}
+
+// ---- per-kind load, append and save ----
+
+bool BoolParameter::loadFrom(const pugi::xml_node& doc)
+{
+    const auto stored = gf_readXmlBoolParameter(doc, name);
+    setValue(stored.value_or(defaultValue));
+    logValue();
+    return stored.has_value();
+}
+
+bool BoolParameter::appendDefaultTo(pugi::xml_node section) const
+{
+    return lf_appendValue(*this, section, lf_boolText(defaultValue));
+}
+
+bool BoolParameter::appendValueTo(pugi::xml_node section) const
+{
+    return lf_appendValue(*this, section, lf_boolText(value()));
+}
+
+void BoolParameter::save() const
+{
+    const bool v = value();
+    lf_saveSingleKey(name, lf_boolText(v), [&] { gf_writeLogLineNoThrow(fmt::format("{}={}", name, lf_boolText(v))); });
+}
+
+bool IntParameter::appendDefaultTo(pugi::xml_node section) const
+{
+    return lf_appendValue(*this, section, fmt::format("{}", defaultValue));
+}
+
+bool IntParameter::appendValueTo(pugi::xml_node section) const
+{
+    return lf_appendValue(*this, section, fmt::format("{}", value()));
+}
+
+void IntParameter::save() const
+{
+    const std::int32_t v = value();
+    lf_saveSingleKey(name, fmt::format("{}", v), [&] { gf_writeLogLineNoThrow(fmt::format("{}={}", name, v)); });
+}
+
+bool StringParameter::loadFrom(const pugi::xml_node& doc)
+{
+    const auto stored = gf_readXmlStringParameter(doc, name);
+    setValue(stored ? *stored : defaultValue());
+    logValue();
+    return stored.has_value();
+}
+
+bool StringParameter::appendDefaultTo(pugi::xml_node section) const
+{
+    return lf_appendValue(*this, section, defaultValue());
+}
+
+bool StringParameter::appendValueTo(pugi::xml_node section) const { return lf_appendValue(*this, section, value()); }
+
+void StringParameter::save() const
+{
+    const std::string v = value();
+    lf_saveSingleKey(name, v, [&] { gf_writeLogLineNoThrow(fmt::format("{}=\"{}\"", name, v)); });
+}
+
+bool PathParameter::loadFrom(const pugi::xml_node& doc)
+{
+    const pugi::xml_node element = gf_findParameterElement(gf_findParametersSection(doc), name);
+    std::optional<std::filesystem::path> stored;
+    if (element) stored = gf_xmlAttributePath(element, "value");
+    setValue(stored ? *stored : defaultValue());
+    logValue();
+    return stored.has_value();
+}
+
+void PathParameter::save() const
+{
+    const std::filesystem::path v = value();
+    const std::string text = path_to_utf8(v);
+    lf_saveSingleKey(name, text, [&] { gf_writeLogLineNoThrow(fmt::format("{}=\"{}\"", name, text)); });
+}
+
+// ---- whole file ----
+
+bool gf_loadParameters()
+{
+    gf_writeLogLine(gf_bannerLine(kBannerWidth, 0, true, false, "parameters"));
+    const std::filesystem::path& file = gf_parametersFile();
+    const std::string fileText = lf_pathText(file);
+    ShowList shows;
+    bool createdNew = false;
+    {
+        std::scoped_lock guard(gf_parametersFileLock());
+        pugi::xml_document doc;
+        const ReadResult read = lf_readFile(doc, ", creating new with default values:");
+        pugi::xml_node section;
+        if (read == ReadResult::Missing) {
+            gf_writeLogLine(fmt::format("{} could not be opened, creating new with default values:", fileText));
+            createdNew = true;
+        } else if (read == ReadResult::Damaged) {
+            lf_setDamagedFileAside();
+            createdNew = true;
+        } else {
+            gf_writeLogLine(fmt::format("from '{}'", fileText));
+            section = gf_findParametersSection(doc);
+            if (!section) {
+                gf_writeLogLine(fmt::format("Section '{}' not found in '{}', creating new with default values:",
+                                            "parameters", fileText));
+                lf_setDamagedFileAside();
+                createdNew = true;
+            }
+        }
+        if (createdNew) {
+            lf_writeNewFileLocked(shows);
+        } else {
+            const auto store = [&](const Parameter& p, const std::string& text) {
+                if (!lf_storeValueText(section, p.name, text)) lf_logAppendFailure(p.name, text);
+            };
+            for (BoolParameter* p : boolParameters)
+                if (!p->loadFrom(doc)) store(*p, lf_boolText(p->value()));
+            for (GuiBoolParameter* p : guiBoolParameters)
+                if (!p->loadFrom(doc)) store(*p, lf_boolText(p->value()));
+            const auto loadInt = [&](IntParameter& p) {
+                const auto stored = gf_readXmlIntParameter(doc, p.name);
+                p.setValue(stored ? p.clamp(*stored) : p.defaultValue);
+                if (!stored) store(p, fmt::format("{}", p.value()));
+                gf_writeLogLine(fmt::format("{}={}", p.name, p.value()));
+            };
+            for (IntParameter* p : intParameters) loadInt(*p);
+            for (IntListParameter* p : intListParameters) loadInt(*p);
+            for (StringParameter* p : stringParameters)
+                if (!p->loadFrom(doc)) store(*p, p->value());
+            for (ChoiceParameter* p : choiceParameters)
+                if (!p->loadFrom(doc)) store(*p, p->value());
+            for (PathParameter* p : pathParameters)
+                if (!p->loadFrom(doc)) store(*p, path_to_utf8(p->value()));
+            lf_addShows(shows);
+            gf_saveParametersSafely(doc);
+            lf_logClosingBanner();
+        }
+    }
+    lf_runShows(shows);
+    return createdNew;
+}
+
+void gf_writeNewParametersFile()
+{
+    ShowList shows;
+    {
+        std::scoped_lock guard(gf_parametersFileLock());
+        lf_writeNewFileLocked(shows);
+    }
+    lf_runShows(shows);
+}
+
+bool gf_removeParameterFromFile(const Parameter& parameter)
+{
+    std::scoped_lock guard(gf_parametersFileLock());
+    const std::filesystem::path& file = gf_parametersFile();
+    pugi::xml_document doc;
+    if (lf_readFile(doc, "") != ReadResult::Loaded) return false;
+    const pugi::xml_node root = doc.child("root");
+    if (!root) {
+        gf_writeLogLine(fmt::format("{} missing in {}", "root", lf_pathText(file)));
+        return false;
+    }
+    pugi::xml_node section = root.child("parameters");
+    if (!section) {
+        gf_writeLogLine(fmt::format("Section {} missing in {}", "parameters", lf_pathText(file)));
+        return false;
+    }
+    const pugi::xml_node element = gf_findParameterElement(section, parameter.name);
+    if (!element) return false;
+    section.remove_child(element);
+    gf_writeLogLineNoThrow(fmt::format("Parameter '{}' removed", parameter.name));
+    return gf_saveParametersSafely(doc);
+}
+
+// ---- safe save ----
+
+bool gf_saveXmlFileSafely(pugi::xml_document& doc, const std::filesystem::path& target)
+{
+    std::filesystem::path tmp = target;
+    tmp += ".tmp";
+    std::filesystem::path bak = target;
+    bak += ".bak";
+    std::error_code ec;
+    const auto dropTmp = [&] {
+        std::error_code ignored;
+        std::filesystem::remove(tmp, ignored);
+        return false;
+    };
+
+    if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ec);
+    std::filesystem::remove(tmp, ec);
+    if (!gf_saveXmlFile(doc, tmp)) return dropTmp();
+
+    pugi::xml_document check;
+    if (!check.load_file(tmp.c_str()) || !check.document_element()) return dropTmp();
+
+    const auto status = std::filesystem::status(target, ec);
+    if (ec && status.type() != std::filesystem::file_type::not_found) return dropTmp();
+    if (std::filesystem::exists(status)) {
+        if (!std::filesystem::copy_file(target, bak, std::filesystem::copy_options::overwrite_existing, ec))
+            return dropTmp();
+    }
+    if (!platform::replaceFileDurably(tmp, target, ec)) return dropTmp();
+    return true;
+}
+
+bool gf_saveParametersSafely(pugi::xml_document& doc) { return gf_saveXmlFileSafely(doc, gf_parametersFile()); }
+
+} // namespace zelk

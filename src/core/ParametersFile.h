@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <pugixml.hpp>
+
+namespace zelk {
+
+class Parameter;
+
+// parameters.xml in the per-user program data folder:
+// root > parameters > parameter name=KEY value=TEXT, one element per key.
+
+// Held by every read-modify-write of parameters.xml, from reading the file to
+// the end of its safe save.
+std::mutex& gf_parametersFileLock();
+
+// Loads every listed parameter at the start of a run. A missing file, or one
+// that cannot be parsed or has no parameters section, is replaced by a new file
+// holding the in-memory values (a damaged one is first kept as parameters0.xml);
+// returns true then. Otherwise missing keys take their defaults and are added,
+// an unreadable stored value is replaced by the default in place, integers are
+// clamped to their ranges, and the file is saved again; returns false.
+bool gf_loadParameters();
+
+// Writes a new parameters.xml holding every listed parameter's in-memory value,
+// with PROGRAM_VERSION set to the program's version (in memory too).
+void gf_writeNewParametersFile();
+
+// Removes the first element with the parameter's key; true when it was removed and saved.
+bool gf_removeParameterFromFile(const Parameter& parameter);
+
+// The parameters section of a document: root > parameters, or parameters
+// directly under the node when it has no root. Null when there is none.
+pugi::xml_node gf_findParametersSection(pugi::xml_node doc);
+
+// The first parameter element of the section with the key (byte for byte).
+pugi::xml_node gf_findParameterElement(pugi::xml_node section, std::string_view key);
+
+// Lookup of a key under node (root > parameters > first parameter with the
+// key), its "value" read by the rules of its kind; empty when the key is
+// missing or its value cannot be read (later elements of the key are not read).
+std::optional<std::int32_t> gf_readXmlIntParameter(pugi::xml_node node, std::string_view key);
+std::optional<bool> gf_readXmlBoolParameter(pugi::xml_node node, std::string_view key);
+std::optional<std::string> gf_readXmlStringParameter(pugi::xml_node node, std::string_view key);
+
+// The attribute's UTF-8 text as a path; empty when the attribute is missing.
+std::optional<std::filesystem::path> gf_xmlAttributePath(pugi::xml_node node, std::string_view name);
+
+// Saves the document to parameters.xml through a side file (".tmp" added to
+// the name) that is read back before it replaces the target in one durable
+// move; the previous file is kept as ".bak". False leaves the target untouched
+// and no ".tmp" behind. The caller holds the parameters-file lock.
+bool gf_saveParametersSafely(pugi::xml_document& doc);
+
+// The same safe save to any target file.
+bool gf_saveXmlFileSafely(pugi::xml_document& doc, const std::filesystem::path& target);
+
+} // namespace zelk

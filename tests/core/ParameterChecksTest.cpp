@@ -1,0 +1,193 @@
+#include "core/ParameterChecks.h"
+
+#include <gtest/gtest.h>
+
+#include "core/ParametersFile.h"
+#include "core/Version.h"
+#include "ParameterTestSupport.h"
+
+namespace zelk {
+namespace {
+
+using test::readAll;
+using test::writeAll;
+
+using Arr = std::array<double, 8>;
+
+TEST(ParameterChecks, RadiusOrderKeepsOrderedValues)
+{
+    const Arr in = {10, 20, 40, 50, 60, 100, 200, 300};
+    const auto r = gf_enforceRadiusOrder(in, 1.0);
+    EXPECT_FALSE(r.changed);
+    EXPECT_EQ(r.values, in);
+}
+
+TEST(ParameterChecks, RadiusOrderRaisesRadiiAndSortsLevels)
+{
+    auto r = gf_enforceRadiusOrder({10, 5, 40, 30, 60, 300, 100, 200}, 1.0);
+    EXPECT_TRUE(r.changed);
+    EXPECT_EQ(r.values, (Arr{10, 10, 40, 40, 60, 100, 200, 300}));
+
+    r = gf_enforceRadiusOrder({10, 20, 40, 50, 60, 200, 200, 300}, 1.0);
+    EXPECT_TRUE(r.changed);
+    EXPECT_EQ(r.values, (Arr{10, 20, 40, 50, 60, 200, 201, 300}));
+
+    r = gf_enforceRadiusOrder({-4, -1, 40, 50, 60, 100, 200, 300}, 1.0);
+    EXPECT_TRUE(r.changed);
+    EXPECT_EQ(r.values[0], 0.0);
+    EXPECT_EQ(r.values[1], 0.0);
+}
+
+TEST(ParameterChecks, RadiusOrderWithinRangesIsStable)
+{
+    const Arr mins = {2, 2, 2, 1, 2, 2, 2, 2};
+    const Arr maxs = {100, 100, 100, 100, 100, 480, 480, 480};
+    // Unbounded the levels would become 480/481/482 and be clamped back every run.
+    auto r = gf_enforceRadiusOrderWithin({10, 20, 40, 50, 60, 480, 480, 480}, mins, maxs, 1.0);
+    EXPECT_TRUE(r.changed);
+    EXPECT_EQ(r.values, (Arr{10, 20, 40, 50, 60, 478, 479, 480}));
+    const auto again = gf_enforceRadiusOrderWithin(r.values, mins, maxs, 1.0);
+    EXPECT_FALSE(again.changed);
+    EXPECT_EQ(again.values, r.values);
+
+    r = gf_enforceRadiusOrderWithin({10, 20, 40, 50, 60, 2, 2, 2}, mins, maxs, 1.0);
+    EXPECT_EQ(r.values[5], 2.0);
+    EXPECT_EQ(r.values[6], 3.0);
+    EXPECT_EQ(r.values[7], 4.0);
+    EXPECT_FALSE(gf_enforceRadiusOrderWithin({10, 20, 40, 50, 60, 100, 200, 300}, mins, maxs, 1.0).changed);
+}
+
+TEST(ParameterChecks, FitWindowConversions)
+{
+    EXPECT_EQ(gf_hoursToMaxFit(0.25f), 0);
+    EXPECT_EQ(gf_hoursToMaxFit(1.75f), 3);
+    EXPECT_EQ(gf_hoursToMaxFit(30.0f), 47);
+    EXPECT_EQ(gf_hoursToMaxFit(24.0f), 47);
+    EXPECT_FLOAT_EQ(gf_maxFitToHours(-3), 0.5f);
+    EXPECT_FLOAT_EQ(gf_maxFitToHours(99), 24.0f);
+    for (int n = 0; n <= 47; ++n) EXPECT_EQ(gf_hoursToMaxFit(gf_maxFitToHours(n)), n);
+}
+
+TEST(ParameterChecks, HoldingThresholdSnap)
+{
+    EXPECT_EQ(gf_snapHoldingThreshold(275), 250);
+    EXPECT_EQ(gf_snapHoldingThreshold(276), 300);
+    EXPECT_EQ(gf_snapHoldingThreshold(5), 10);
+    EXPECT_EQ(gf_snapHoldingThreshold(1000), 900);
+    EXPECT_EQ(gf_snapHoldingThreshold(450), 450);
+    EXPECT_EQ(gf_snapHoldingThreshold(30), 10);
+    EXPECT_EQ(gf_snapHoldingThreshold(31), 50);
+}
+
+using ParameterCheckRun = test::ParametersTest;
+
+TEST_F(ParameterCheckRun, FreshFileSkipsTheChecks)
+{
+    gf_loadAndCheckParameters();
+    const std::string log = logText();
+    EXPECT_EQ(log.find("Radius parameters"), std::string::npos);
+    EXPECT_EQ(PROGRAM_VERSION.value(), programVersion.toString());
+}
+
+TEST_F(ParameterCheckRun, RadiusCheckCorrectsOnceAndThenStays)
+{
+    gf_writeNewParametersFile();
+    RANGE_1.setAndSave(5); // below RANGE_GROUND (10)
+    FLIGHT_LEVEL_1.setAndSave(480);
+    FLIGHT_LEVEL_2.setAndSave(480);
+    FLIGHT_LEVEL_3.setAndSave(480);
+    gf_loadAndCheckParameters();
+    EXPECT_EQ(RANGE_1.value(), 10);
+    EXPECT_EQ(FLIGHT_LEVEL_1.value(), 478);
+    EXPECT_EQ(FLIGHT_LEVEL_2.value(), 479);
+    EXPECT_EQ(FLIGHT_LEVEL_3.value(), 480);
+    EXPECT_NE(logText().find("==> Radius parameters changed to fulfill the requirements (see Manual): \n"),
+              std::string::npos);
+
+    const std::string file = readAll(paramsFile());
+    gf_logFile().close();
+    gf_openLogFile();
+    gf_loadAndCheckParameters();
+    EXPECT_NE(logText().find("Radius parameters okay"), std::string::npos);
+    EXPECT_EQ(readAll(paramsFile()), file);
+}
+
+TEST_F(ParameterCheckRun, UpgradeFromOlderVersion)
+{
+    writeAll(paramsFile(), "<root><parameters>"
+                           "<parameter name=\"PROGRAM_VERSION\" value=\"0.1.0\"/>"
+                           "<parameter name=\"COLLISION_LIVE_PARKED_GND\" value=\"true\"/>"
+                           "<parameter name=\"HOLDING_THRESHOLD_METERS\" value=\"276\"/>"
+                           "</parameters></root>");
+    std::filesystem::create_directories("new_version/sub");
+    writeAll("new_version/sub/setup.exe", "x");
+    gf_loadAndCheckParameters();
+    EXPECT_EQ(PROGRAM_VERSION.value(), programVersion.toString());
+    EXPECT_EQ(HOLDING_THRESHOLD_METERS.value(), 300);
+    EXPECT_FALSE(std::filesystem::exists("new_version"));
+    const std::string file = readAll(paramsFile());
+    EXPECT_EQ(file.find("COLLISION_LIVE_PARKED_GND"), std::string::npos);
+    EXPECT_NE(file.find("name=\"HOLDING_THRESHOLD_METERS\" value=\"300\""), std::string::npos);
+    EXPECT_NE(logText().find("This is a version update from 0.1.0 -> " + programVersion.toString()),
+              std::string::npos);
+}
+
+TEST_F(ParameterCheckRun, DowngradeOnlyStoresTheVersion)
+{
+    writeAll(paramsFile(), "<root><parameters>"
+                           "<parameter name=\"PROGRAM_VERSION\" value=\"999.0.0\"/>"
+                           "<parameter name=\"COLLISION_LIVE_PARKED_GND\" value=\"true\"/>"
+                           "<parameter name=\"HOLDING_THRESHOLD_METERS\" value=\"276\"/>"
+                           "</parameters></root>");
+    gf_loadAndCheckParameters();
+    EXPECT_EQ(PROGRAM_VERSION.value(), programVersion.toString());
+    EXPECT_EQ(HOLDING_THRESHOLD_METERS.value(), 276);
+    EXPECT_NE(readAll(paramsFile()).find("COLLISION_LIVE_PARKED_GND"), std::string::npos);
+}
+
+TEST_F(ParameterCheckRun, EmptyStoredVersionIsFilledIn)
+{
+    writeAll(paramsFile(), "<root><parameters><parameter name=\"PROGRAM_VERSION\" value=\"\"/>"
+                           "<parameter name=\"COLLISION_LIVE_PARKED_GND\" value=\"true\"/></parameters></root>");
+    gf_loadAndCheckParameters();
+    EXPECT_EQ(PROGRAM_VERSION.value(), programVersion.toString());
+    EXPECT_NE(readAll(paramsFile()).find("COLLISION_LIVE_PARKED_GND"), std::string::npos);
+}
+
+TEST_F(ParameterCheckRun, ProgramModeFromChoices)
+{
+    SIM_CHOICE.setValue("MSFS 2020");
+    RT_CHOISE.setValue("RT App");
+    gf_publishProgramMode();
+    EXPECT_TRUE(gf_isMsfs2020());
+    EXPECT_FALSE(gf_isRTDirect());
+
+    SIM_CHOICE.setValue("msfs 2020");
+    RT_CHOISE.setValue("RT app");
+    gf_publishProgramMode();
+    EXPECT_FALSE(gf_isMsfs2020());
+    EXPECT_TRUE(gf_isRTDirect());
+    EXPECT_EQ(SIM_CHOICE.value(), "MSFS 2024");
+    EXPECT_EQ(RT_CHOISE.value(), "RT Direct");
+    const std::string log = logText();
+    EXPECT_NE(log.find("==> Invalid simulator choice 'msfs 2020', using 'MSFS 2024'"), std::string::npos);
+    EXPECT_NE(log.find("==> Invalid traffic source 'RT app', using 'RT Direct'"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(paramsFile()));
+}
+
+TEST_F(ParameterCheckRun, SyncMaxFitHoursSelectsTheOption)
+{
+    const auto combo = host_->createControl();
+    MAX_FIT_FL.setHwnd(combo);
+    MAX_FIT_FL.fillCombo();
+    MAX_FIT.setValue(3);
+    gf_syncMaxFitHours();
+    EXPECT_FLOAT_EQ(MAX_FIT_FL.value(), 2.0f);
+    EXPECT_EQ(host_->comboSelectedText(combo), "2");
+    MAX_FIT.setValue(0);
+    gf_syncMaxFitHours();
+    EXPECT_EQ(host_->comboSelectedText(combo), "0.5");
+}
+
+} // namespace
+} // namespace zelk
