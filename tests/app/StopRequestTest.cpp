@@ -1,0 +1,159 @@
+#include "app/StopRequest.h"
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/Settings.h"
+
+namespace zelk {
+namespace {
+
+// Every case starts and ends with an empty slot, a clear flag and no hooks.
+class CleanStopState {
+public:
+    CleanStopState() { reset(); }
+    ~CleanStopState() { reset(); }
+    CleanStopState(const CleanStopState&) = delete;
+    CleanStopState& operator=(const CleanStopState&) = delete;
+
+private:
+    static void reset()
+    {
+        gf_resetStopRequest();
+        stop_detail::resetClosingByUserForTests();
+        gf_setStopHooks({});
+        gf_storeProgramMode(ProgramMode{});
+    }
+};
+
+TEST(StopRequest, FirstWins)
+{
+    CleanStopState clean;
+    EXPECT_TRUE(gf_isRunning());
+    EXPECT_EQ(gf_currentStopRequest(), nullptr);
+    EXPECT_TRUE(gf_requestStop(StopReason::NewFlight, 60));
+    EXPECT_FALSE(gf_isRunning());
+    EXPECT_FALSE(gf_requestStop(StopReason::SystemError, 0));
+    const auto kept = gf_stopRequestForCloseDown();
+    EXPECT_EQ(kept.reason, 2);
+    EXPECT_EQ(kept.delay, 60u);
+    gf_resetStopRequest();
+    EXPECT_TRUE(gf_isRunning());
+}
+
+TEST(StopRequest, EmptySlotReadsAsNotYetSet)
+{
+    CleanStopState clean;
+    const auto kept = gf_stopRequestForCloseDown();
+    EXPECT_EQ(kept.stopReason(), StopReason::NotYetSet);
+    EXPECT_EQ(gf_stopReasonText(kept.reason), "NOT YET SET");
+    EXPECT_FALSE(gf_isRestartReason(kept.reason));
+}
+
+TEST(StopRequest, ReasonTable)
+{
+    CleanStopState clean;
+    const char* texts[] = {"NOT YET SET",  "SIM WAS CLOSED",   "NEW FLIGHT",   "NEW SETTINGS",
+                           "USER CLOSED SIM", "INSTALL PATH MISSING", "SIMCONNECT ERROR", "READER ERROR",
+                           "SYSTEM ERROR", "NEW VERSION",      "TRAFFIC MAILBOX STALLED"};
+    for (int code = 0; code < kStopReasonCount; ++code) {
+        EXPECT_EQ(gf_stopReasonText(code), texts[code]);
+        EXPECT_EQ(gf_isRestartReason(code), code == 2 || code == 3 || code == 6 || code == 7) << code;
+    }
+    EXPECT_EQ(gf_stopReasonText(-1), "");
+    EXPECT_EQ(gf_stopReasonText(11), "");
+}
+
+TEST(StopRequest, WindowCloseAfterRestartableRequestStillExits)
+{
+    CleanStopState clean;
+    int serverCloses = 0;
+    gf_setStopHooks({{}, [&] { ++serverCloses; }});
+    EXPECT_TRUE(gf_requestStop(StopReason::NewSettings, 3));
+    EXPECT_FALSE(gf_isClosingByUser());
+    gf_storeProgramMode({kSimulatorMsfs2024, kTrafficSourceRtApp});
+    EXPECT_FALSE(gf_requestStop(StopReason::UserClosedSim, 0));
+    EXPECT_TRUE(gf_isClosingByUser());
+    EXPECT_EQ(serverCloses, 1);
+    EXPECT_EQ(gf_stopRequestForCloseDown().stopReason(), StopReason::NewSettings);
+    // The flag alone stops the run, even with an emptied slot.
+    gf_resetStopRequest();
+    EXPECT_FALSE(gf_isRunning());
+}
+
+TEST(StopRequest, UserCloseInRtDirectLeavesTheServerAlone)
+{
+    CleanStopState clean;
+    int serverCloses = 0;
+    gf_setStopHooks({{}, [&] { ++serverCloses; }});
+    EXPECT_TRUE(gf_requestStop(StopReason::UserClosedSim, 0));
+    EXPECT_EQ(serverCloses, 0);
+    EXPECT_TRUE(gf_isClosingByUser());
+}
+
+TEST(StopRequest, ReaderErrors)
+{
+    CleanStopState clean;
+    std::vector<std::string> shown;
+    gf_setStopHooks({[&](std::string text) { shown.push_back(std::move(text)); }, {}});
+    EXPECT_TRUE(gf_readerStoppedWithError("traffic reader", false, 402));
+    EXPECT_EQ(gf_stopRequestForCloseDown().stopReason(), StopReason::SystemError);
+    EXPECT_EQ(gf_stopRequestForCloseDown().delay, 15u);
+    // A dropped request still shows its message.
+    EXPECT_FALSE(gf_readerStoppedWithError("weather reader", true, 500));
+    EXPECT_FALSE(gf_readerStoppedWithException("weather reader", "boom"));
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[0], "Your RealTraffic license has expired (error 402). Check your license and API token.");
+    EXPECT_EQ(shown[1], "The weather reader has stopped with an error");
+    EXPECT_EQ(shown[2], "The weather reader has stopped with error: boom");
+
+    gf_resetStopRequest();
+    EXPECT_TRUE(gf_readerStoppedWithError("traffic reader", true, 401));
+    EXPECT_EQ(gf_stopRequestForCloseDown().stopReason(), StopReason::ReaderError);
+    gf_resetStopRequest();
+    EXPECT_TRUE(gf_readerStoppedWithException("traffic reader", "x"));
+    EXPECT_EQ(gf_stopRequestForCloseDown().stopReason(), StopReason::ReaderError);
+}
+
+TEST(StopRequest, SimulatorSources)
+{
+    CleanStopState clean;
+    EXPECT_TRUE(gf_requestNewFlightRestart());
+    EXPECT_EQ(gf_stopRequestForCloseDown().delay, 60u);
+    // Only a running run reports the lost simulator.
+    EXPECT_FALSE(gf_simDisconnected());
+    gf_resetStopRequest();
+    EXPECT_TRUE(gf_simDisconnected());
+    EXPECT_EQ(gf_stopRequestForCloseDown().stopReason(), StopReason::SimWasClosed);
+}
+
+TEST(StopRequest, ManyThreadsExactlyOneKept)
+{
+    CleanStopState clean;
+    for (int round = 0; round < 20; ++round) {
+        gf_resetStopRequest();
+        constexpr int kThreads = 16;
+        std::atomic<int> kept{0};
+        std::atomic<bool> go{false};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads.emplace_back([&, t] {
+                while (!go.load()) std::this_thread::yield();
+                if (gf_requestStop(t % kStopReasonCount, static_cast<std::uint32_t>(t))) ++kept;
+                EXPECT_FALSE(gf_isRunning());
+            });
+        }
+        go.store(true);
+        for (auto& th : threads) th.join();
+        EXPECT_EQ(kept.load(), 1);
+        const auto winner = gf_stopRequestForCloseDown();
+        EXPECT_EQ(winner.reason, static_cast<std::int32_t>(winner.delay) % kStopReasonCount);
+        stop_detail::resetClosingByUserForTests();
+    }
+}
+
+} // namespace
+} // namespace zelk
