@@ -1,0 +1,280 @@
+#include "traffic/AircraftRecords.h"
+
+#include <cmath>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include "traffic/EngineTick.h"
+
+namespace zelk {
+namespace {
+
+std::vector<ParkPos> standsWithTypes(std::initializer_list<const char*> types)
+{
+    std::vector<ParkPos> stands;
+    std::uint32_t id = 1;
+    for (const char* type : types) {
+        ParkPos p;
+        p.id = id++;
+        p.name = "S" + std::to_string(p.id);
+        p.parkingType = type;
+        stands.push_back(p);
+    }
+    return stands;
+}
+
+AcIdentity identity(AcCategory category)
+{
+    AcIdentity id;
+    id.category = category;
+    id.hexId = 0x400001;
+    id.head.callsign = "KLM1";
+    return id;
+}
+
+PosSample sampleWith(double groundSpeed, std::uint8_t airborne = 0, std::int32_t due = 0)
+{
+    PosSample s;
+    s.groundSpeed = groundSpeed;
+    s.airborne = airborne;
+    s.dueTick = due;
+    return s;
+}
+
+TEST(StaticAc, GateStandFromTheStandsParkingType)
+{
+    const auto stands = standsWithTypes({"GATE_HEAVY", "RAMP_GA_SMALL", "GAT", "XGATEX"});
+    const AcIdentity id = identity(AcCategory::Large);
+    EXPECT_EQ(StaticAc(id, 1, 52.0, 4.0, 1.0, 1, stands).gateStand, 1);
+    EXPECT_EQ(StaticAc(id, 2, 52.0, 4.0, 1.0, 0, stands).gateStand, 0);
+    EXPECT_EQ(StaticAc(id, 3, 52.0, 4.0, 1.0, 0, stands).gateStand, 0) << "shorter than GATE";
+    EXPECT_EQ(StaticAc(id, 4, 52.0, 4.0, 1.0, 0, stands).gateStand, 1) << "GATE anywhere";
+
+    const StaticAc none(id, 0, 51.5, 3.5, 2.0, 0, stands);
+    EXPECT_EQ(none.gateStand, 0);
+    EXPECT_EQ(none.standLatitude, 51.5);
+    EXPECT_EQ(none.standHeading, 2.0);
+    EXPECT_EQ(StaticAc(id, 9, 52.0, 4.0, 1.0, 0, stands).gateStand, 0) << "id past the list";
+}
+
+TEST(StaticAc, ConstructorDefaults)
+{
+    const StaticAc ac(identity(AcCategory::Heavy), 1, 52.0, 4.0, 1.0, 1, standsWithTypes({"GATE_HEAVY"}));
+    EXPECT_EQ(ac.hexId, 0x400001u);
+    EXPECT_EQ(ac.head.callsign, "KLM1");
+    EXPECT_EQ(ac.category, AcCategory::Heavy);
+    EXPECT_EQ(ac.objectId, 0u);
+    EXPECT_EQ(ac.simState, SimState::buffer);
+    EXPECT_EQ(ac.throttleIndex, 5u);
+    EXPECT_EQ(ac.flapsIndex, 4u);
+    EXPECT_EQ(ac.standFlag, 1);
+    EXPECT_EQ(ac.spareWord2, 1u);
+    EXPECT_EQ(ac.erase + ac.createCancelled + ac.removeAfterCreate + ac.simPosePresent, 0);
+    EXPECT_DOUBLE_EQ(ac.parkedPitch, 0.012217304763960306);
+    EXPECT_FALSE(ac.hasValidObject());
+}
+
+TEST(StaticAc, PlaceAtStandTakesPoseIdFlagAndGate)
+{
+    StaticAc ac;
+    ParkPos p;
+    p.id = 7;
+    p.latitude = 1.5;
+    p.longitude = 2.5;
+    p.heading = 3.0;
+    p.standFlag = 1;
+    p.parkingType = "GATE_SMALL";
+    ac.placeAtStand(p);
+    EXPECT_EQ(ac.standId, 7);
+    EXPECT_EQ(ac.standLatitude, 1.5);
+    EXPECT_EQ(ac.standLongitude, 2.5);
+    EXPECT_EQ(ac.standHeading, 3.0);
+    EXPECT_EQ(ac.standFlag, 1);
+    EXPECT_EQ(ac.gateStand, 1);
+}
+
+TEST(LiveAc, FreshRecordDefaults)
+{
+    const LiveAc ac(sampleWith(140.0, 1, 77), identity(AcCategory::Large), 1.7e9, WeekSlot{3, 17});
+    EXPECT_EQ(ac.phase, FlightPhase::birth);
+    EXPECT_EQ(ac.previousPhase, FlightPhase::birth);
+    EXPECT_EQ(ac.phaseBeforePrevious, FlightPhase::birth);
+    EXPECT_EQ(ac.simState, SimState::buffer);
+    EXPECT_EQ(ac.throttleIndex, 5u);
+    EXPECT_EQ(ac.flapsIndex, 4u);
+    EXPECT_EQ(ac.retimeEarlier, 900);
+    EXPECT_EQ(ac.retimeLater, 900);
+    EXPECT_EQ(ac.placementCounter, 1);
+    EXPECT_EQ(ac.heightAboveGround, 2500.0);
+    EXPECT_EQ(ac.timer, 900.0);
+    EXPECT_EQ(ac.recordTime, 1.7e9);
+    EXPECT_EQ(ac.weekSlot, (WeekSlot{3, 17}));
+    ASSERT_EQ(ac.stream.size(), 1u);
+    EXPECT_EQ(ac.stream.front().dueTick, 77);
+    EXPECT_EQ(ac.standId, 0);
+    EXPECT_TRUE(std::isnan(ac.groundPlan.targetLatitude));
+    EXPECT_EQ(ac.groundPlan.stepCounter, 1);
+    EXPECT_TRUE(std::isnan(ac.groundOps.landingReferenceAltitudeFt));
+}
+
+TEST(LiveAc, WeekSlotOfTheMainLoop)
+{
+    gf_storeCurrentWeekSlot(WeekSlot{6, 40});
+    const LiveAc ac(sampleWith(0.0), identity(AcCategory::Light), 1.0);
+    EXPECT_EQ(ac.weekSlot, (WeekSlot{6, 40}));
+    EXPECT_EQ(WeekSlot::fromPacked(WeekSlot{6, 40}.packed()), (WeekSlot{6, 40}));
+    EXPECT_EQ((WeekSlot{6, 40}.packed()), (std::uint64_t{40} << 32) | 6u);
+}
+
+TEST(LiveAc, PhaseChangesShiftTheHistoryAndStampTheTick)
+{
+    LiveAc ac(sampleWith(0.0), identity(AcCategory::Large), 1.0);
+    ac.arriving = 1;
+    ac.setPhase(FlightPhase::taxi, 100);
+    EXPECT_EQ(ac.arriving, 1) << "taxi keeps the arriving flag";
+    ac.setPhase(FlightPhase::parked, 200);
+    EXPECT_EQ(ac.phase, FlightPhase::parked);
+    EXPECT_EQ(ac.previousPhase, FlightPhase::taxi);
+    EXPECT_EQ(ac.phaseBeforePrevious, FlightPhase::birth);
+    EXPECT_EQ(ac.phaseTick, 200u);
+    EXPECT_EQ(ac.arriving, 0);
+
+    ac.arriving = 1;
+    ac.setPhase(FlightPhase::parked, 300);
+    EXPECT_EQ(ac.arriving, 0) << "cleared even without a change";
+    EXPECT_EQ(ac.phaseTick, 200u) << "no change, no new tick";
+    EXPECT_EQ(ac.previousPhase, FlightPhase::taxi);
+
+    gf_setEngineTick(4242);
+    ac.setPhase(FlightPhase::pushing_back);
+    EXPECT_EQ(ac.phaseTick, 4242u);
+}
+
+TEST(LiveAc, EnteringAndLeavingLandingResetTheLandingState)
+{
+    LiveAc ac(sampleWith(0.0), identity(AcCategory::Large), 1.0);
+    ac.setPhase(FlightPhase::flying, 1);
+    GroundOpState& g = ac.groundOps;
+    g.landingRunway = RunwayHit{};
+    g.landingRunwayFlag = 1;
+    g.pendingLanding = 1;
+    g.landingPositionFlag = 1;
+    g.landingText = "old";
+    g.secondLandingFlag = 1;
+    g.landingReferenceAltitudeFt = 100.0;
+    ac.touchDownOffset = 3.0;
+    ac.touchDownPitch = 0.1;
+    ac.setPhase(FlightPhase::landing, 2);
+    EXPECT_FALSE(g.landingRunway);
+    EXPECT_EQ(g.landingRunwayFlag + g.pendingLanding + g.landingPositionFlag + g.secondLandingFlag, 0);
+    EXPECT_FALSE(g.landingText);
+    EXPECT_TRUE(std::isnan(g.landingReferenceAltitudeFt));
+    EXPECT_FALSE(ac.touchDownOffset);
+    EXPECT_EQ(ac.touchDownPitch, 0.0);
+
+    // Into the landing roll: the landing runway and the references stay.
+    g.landingRunway = RunwayHit{};
+    g.landingPositionFlag = 1;
+    g.secondLandingFlag = 1;
+    g.landingReferenceAltitudeFt = 50.0;
+    g.landingRollCounter = 9;
+    ac.touchDownOffset = 2.0;
+    ac.setPhase(FlightPhase::landing_roll, 3);
+    EXPECT_TRUE(g.landingRunway);
+    EXPECT_EQ(g.landingPositionFlag, 0);
+    EXPECT_EQ(g.secondLandingFlag, 1);
+    EXPECT_EQ(g.landingReferenceAltitudeFt, 50.0);
+    EXPECT_EQ(g.landingRollCounter, 0);
+    EXPECT_TRUE(ac.touchDownOffset);
+}
+
+TEST(LiveAc, StreamSpeedFromSpeedsOrPositions)
+{
+    LiveAc ac(sampleWith(100.0), identity(AcCategory::Large), 1.0);
+    EXPECT_EQ(ac.streamSpeedKt(), 100.0);
+    ac.stream.push_back(sampleWith(120.0));
+    EXPECT_EQ(ac.streamSpeedKt(), 110.0);
+    ac.stream[0].groundSpeed = 0.0;
+    EXPECT_EQ(ac.streamSpeedKt(), 120.0);
+    ac.phase = FlightPhase::takeoff_roll;
+    EXPECT_EQ(ac.streamSpeedKt(), 60.0) << "a roll averages from standstill";
+
+    ac.phase = FlightPhase::taxi;
+    ac.stream[1].groundSpeed = std::nan("");
+    ac.stream[0].latitude = 0.0;
+    ac.stream[0].longitude = 0.0;
+    ac.stream[1].latitude = 0.0;
+    ac.stream[1].longitude = 1.0 / 60.0; // 1 NM
+    ac.stream[0].dueTick = 0;
+    ac.stream[1].dueTick = 3600; // 36 s
+    EXPECT_NEAR(ac.streamSpeedKt(), 100.0, 0.01);
+    ac.stream[1].dueTick = 10; // below the 25-tick floor
+    EXPECT_NEAR(ac.streamSpeedKt(), 360000.0 / 25.0, 1.0);
+    ac.stream[1].longitude = 0.0;
+    EXPECT_EQ(ac.streamSpeedKt(), 1.0);
+    ac.stream.clear();
+    EXPECT_EQ(ac.streamSpeedKt(), 1.0);
+}
+
+TEST(LiveAc, StreamQueries)
+{
+    LiveAc ac(sampleWith(150.0, 0), identity(AcCategory::Large), 1.0);
+    EXPECT_FALSE(ac.streamStaysAirborne()) << "one sample";
+    EXPECT_TRUE(ac.streamStaysAboveRollSpeed()) << "one sample";
+    ac.stream.push_back(sampleWith(125.0, 1));
+    ac.stream.push_back(sampleWith(119.0, 1));
+    EXPECT_TRUE(ac.streamStaysAirborne()) << "the first sample is not looked at";
+    EXPECT_FALSE(ac.streamStaysAboveRollSpeed()) << "Large rolls at 140 - 20 = 120 kt";
+    ac.stream[2].groundSpeed = 120.0;
+    EXPECT_TRUE(ac.streamStaysAboveRollSpeed());
+    ac.stream[2].airborne = 0;
+    EXPECT_FALSE(ac.streamStaysAirborne());
+
+    ac.stream[0].verticalSpeed = 500.0;
+    ac.stream[1].verticalSpeed = std::numeric_limits<double>::infinity();
+    ac.stream[2].verticalSpeed = 700.0;
+    EXPECT_EQ(ac.maxStreamVerticalSpeed(), 700.0);
+
+    ac.stream.clear();
+    EXPECT_FALSE(ac.streamStaysAboveRollSpeed()) << "an empty stream proves nothing";
+    EXPECT_FALSE(ac.streamStaysAirborne());
+    EXPECT_EQ(ac.maxStreamVerticalSpeed(), -std::numeric_limits<double>::infinity());
+}
+
+TEST(ReferenceSpeed, ByCategoryFlagsAndMode)
+{
+    AcIdentity heavy = identity(AcCategory::Heavy);
+    EXPECT_EQ(gf_referenceSpeedKt(heavy, 3), 135.0);
+    EXPECT_EQ(gf_referenceSpeedKt(heavy, 2), 140.0);
+    EXPECT_EQ(gf_referenceSpeedKt(heavy, 1), 150.0);
+    AcIdentity large = identity(AcCategory::Large);
+    EXPECT_EQ(gf_referenceSpeedKt(large, 0), 140.0);
+    EXPECT_EQ(gf_referenceSpeedKt(large, 2), 130.0);
+    large.regional = 1;
+    EXPECT_EQ(gf_referenceSpeedKt(large, 3), 110.0);
+    AcIdentity twin = identity(AcCategory::TwoProps);
+    twin.lightTwin = 1;
+    EXPECT_EQ(gf_referenceSpeedKt(twin, 3), 80.0) << "unchanged by the mode";
+    AcIdentity single = identity(AcCategory::Light);
+    single.lightSingle = 1;
+    EXPECT_EQ(gf_referenceSpeedKt(single, 2), 65.0);
+    EXPECT_EQ(gf_referenceSpeedKt(identity(AcCategory::HighPerf), 3), 200.0);
+    EXPECT_EQ(gf_referenceSpeedKt(identity(AcCategory::Rotorcraft), 3), 0.0);
+    EXPECT_EQ(gf_referenceSpeedKt(identity(AcCategory::Bizjet), 2), 100.0);
+}
+
+TEST(TaxiSpeedFactor, PiecewiseLinear)
+{
+    EXPECT_DOUBLE_EQ(gf_taxiSpeedFactor(0.0), 1.2);
+    EXPECT_DOUBLE_EQ(gf_taxiSpeedFactor(8.0), 1.2);
+    EXPECT_DOUBLE_EQ(gf_taxiSpeedFactor(11.5), 1.1);
+    EXPECT_DOUBLE_EQ(gf_taxiSpeedFactor(15.0), 1.0);
+    EXPECT_DOUBLE_EQ(gf_taxiSpeedFactor(20.0), 1.0);
+    EXPECT_DOUBLE_EQ(gf_taxiSpeedFactor(25.0), 0.8);
+    EXPECT_DOUBLE_EQ(gf_taxiSpeedFactor(30.0), 0.6);
+    EXPECT_DOUBLE_EQ(gf_taxiSpeedFactor(100.0), 0.6);
+}
+
+} // namespace
+} // namespace zelk
