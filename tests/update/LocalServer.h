@@ -1,0 +1,76 @@
+#pragma once
+
+// A loopback HTTP server for the update tests, started and stopped by each
+// test. It needs the cpp-httplib library; the build defines ZELK_HAVE_HTTPLIB
+// when the test program links it.
+#if defined(ZELK_HAVE_HTTPLIB)
+
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace httplib {
+class Server;
+}
+
+namespace zelk::test {
+
+class LocalServer {
+public:
+    LocalServer();  // listening on 127.0.0.1, an ephemeral port
+    ~LocalServer(); // releases stalled answers and stops
+
+    LocalServer(const LocalServer&) = delete;
+    LocalServer& operator=(const LocalServer&) = delete;
+
+    // "http://127.0.0.1:<port>/"
+    std::string base() const;
+
+    // Answers GET <base><path> with the status and body (a path not set: 404).
+    void serve(const std::string& path, std::string body, int status = 200);
+    // 302 to another path, with a short body of its own.
+    void redirect(const std::string& path, const std::string& location);
+    // Sends the first part of a longer body, then nothing until released.
+    void stall(const std::string& path, std::string firstPart, std::size_t announcedLength);
+    void remove(const std::string& path);
+
+    // Blocks until a stalled answer has sent its first part.
+    void waitUntilStalled();
+    void releaseStalled();
+
+    // GET requests seen for the path.
+    int hits(const std::string& path) const;
+
+private:
+    struct Answer {
+        int status = 200;
+        std::string body;
+        std::string location;
+        bool stalls = false;
+        std::size_t announcedLength = 0;
+    };
+
+    std::unique_ptr<httplib::Server> server_;
+    std::thread thread_;
+    int port_ = 0;
+    mutable std::mutex lock_;
+    std::condition_variable changed_;
+    std::map<std::string, Answer> answers_;
+    std::map<std::string, int> hits_;
+    bool stalledSent_ = false;
+    bool released_ = false;
+};
+
+// Points the downloader at the server for the life of the object.
+class ScopedDownloadBase {
+public:
+    explicit ScopedDownloadBase(const std::string& base);
+    ~ScopedDownloadBase();
+};
+
+} // namespace zelk::test
+
+#endif

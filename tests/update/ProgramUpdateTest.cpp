@@ -1,0 +1,226 @@
+#include "update/ProgramUpdate.h"
+#include "update/PeImageBuilder.h"
+#include "update/UpdateTestSupport.h"
+
+#include "core/Paths.h"
+#include "core/ZipArchive.h"
+
+#include <gtest/gtest.h>
+
+namespace zelk {
+namespace {
+
+class ProgramUpdateLocal : public test::UpdateTest {};
+
+TEST_F(ProgramUpdateLocal, NewVersionFolderIsEmptiedOrCreated)
+{
+    test::writeAll(kNewVersionFolder / "old" / "deep.txt", "x");
+    test::writeAll(kNewVersionFolder / "ReleaseNotes.pdf", "x");
+    ASSERT_TRUE(lf_prepareNewVersionFolder());
+    EXPECT_TRUE(std::filesystem::is_directory(kNewVersionFolder));
+    EXPECT_TRUE(std::filesystem::is_empty(kNewVersionFolder));
+
+    std::filesystem::remove_all(kNewVersionFolder);
+    test::writeAll(kNewVersionFolder, "a file where the folder belongs");
+    ASSERT_TRUE(lf_prepareNewVersionFolder());
+    EXPECT_TRUE(std::filesystem::is_directory(kNewVersionFolder));
+}
+
+TEST_F(ProgramUpdateLocal, InstallerVersionIgnoresTheFourthPart)
+{
+    test::PeImageSpec spec;
+    spec.product[0] = 2, spec.product[1] = 1, spec.product[2] = 0, spec.product[3] = 7;
+    spec.file[0] = 5; // the file version must not be taken for the product version
+    test::writeAll(kInstallerFile, test::gf_buildPeImage(spec));
+    const auto version = lf_installerProductVersion();
+    ASSERT_TRUE(version);
+    EXPECT_EQ(*version, VersionData(2, 1, 0));
+}
+
+TEST_F(ProgramUpdateLocal, UnreadableInstallerVersionsAreNotices)
+{
+    EXPECT_FALSE(lf_installerProductVersion(file("absent.exe")));
+    EXPECT_TRUE(logHas("==> Could not read ProductVersion size from '"));
+    EXPECT_TRUE(logHas("absent.exe': error 2"));
+
+    test::PeImageSpec noVersion;
+    noVersion.withVersionResource = false;
+    test::writeAll(file("plain.exe"), test::gf_buildPeImage(noVersion));
+    EXPECT_FALSE(lf_installerProductVersion(file("plain.exe")));
+    EXPECT_TRUE(logHas("plain.exe': error 1813"));
+
+    test::PeImageSpec bad;
+    bad.signature = 0;
+    test::writeAll(file("bad.exe"), test::gf_buildPeImage(bad));
+    EXPECT_FALSE(lf_installerProductVersion(file("bad.exe")));
+    EXPECT_TRUE(logHas("==> Invalid ProductVersion data in '"));
+}
+
+TEST_F(ProgramUpdateLocal, AdministratorHintOnlyForProtectedFoldersWithoutElevation)
+{
+    const std::string adminHint = "A new version is available. Run the installer as Administrator";
+    const std::string normalHint =
+        "A new version is available.\nThe installer can be executed normally (no Administrator rights required).";
+    const auto programFiles = dir() / "Program Files";
+    std::filesystem::create_directories(programFiles / "Writable");
+    // A folder in which no file can be created stands for one the user may not write to.
+    const auto locked = programFiles / "Locked";
+
+    InstallFolderFacts facts{{programFiles}, false};
+    EXPECT_EQ(lf_newVersionMessage(locked, facts), adminHint);
+    EXPECT_EQ(lf_newVersionMessage(programFiles / "Writable", facts), normalHint);
+    EXPECT_TRUE(std::filesystem::is_empty(programFiles / "Writable")); // the probe file is gone
+    EXPECT_EQ(lf_newVersionMessage(dir() / "Elsewhere", facts), normalHint);
+
+    InstallFolderFacts elevated{{programFiles}, true};
+    EXPECT_EQ(lf_newVersionMessage(locked, elevated), normalHint);
+
+    InstallFolderFacts unknownFolders{{std::filesystem::path()}, false};
+    EXPECT_EQ(lf_newVersionMessage(locked, unknownFolders), normalHint);
+}
+
+TEST(ProgramUpdatePrefix, ExactCaseSensitivePrefix)
+{
+    EXPECT_TRUE(lf_wstringStartsWith(u"C:\\Program Files\\ZELK", u"C:\\Program Files"));
+    EXPECT_FALSE(lf_wstringStartsWith(u"C:\\program files\\ZELK", u"C:\\Program Files"));
+    EXPECT_FALSE(lf_wstringStartsWith(u"C:\\Prog", u"C:\\Program Files"));
+    EXPECT_TRUE(lf_wstringStartsWith(u"anything", u""));
+}
+
+} // namespace
+} // namespace zelk
+
+#if defined(ZELK_HAVE_HTTPLIB)
+
+#include "update/LocalServer.h"
+#include "update/UpdateUi.h"
+
+namespace zelk {
+namespace {
+
+class ProgramUpdate : public test::UpdateTest {
+protected:
+    void SetUp() override
+    {
+        test::UpdateTest::SetUp();
+        base_ = std::make_unique<test::ScopedDownloadBase>(server.base());
+        gf_setUpdateUiHooks({[this](std::string text, bool) { messages.push_back(std::move(text)); }, {}});
+    }
+    void TearDown() override
+    {
+        base_.reset();
+        test::UpdateTest::TearDown();
+    }
+
+    static std::string installer(std::uint16_t major, std::uint16_t minor, std::uint16_t patch, std::uint16_t build = 0)
+    {
+        test::PeImageSpec spec;
+        spec.product[0] = major, spec.product[1] = minor, spec.product[2] = patch, spec.product[3] = build;
+        return test::gf_buildPeImage(spec);
+    }
+
+    // Builds a zip from (name, content) pairs; a name ending in '/' is a folder.
+    std::string zipOf(const std::vector<std::pair<std::string, std::string>>& entries)
+    {
+        const auto path = dir() / "build.zip.tmp";
+        {
+            ZipArchive zip(path);
+            EXPECT_TRUE(zip.open(ZipArchive::OpenMode::New));
+            for (const auto& [name, content] : entries) {
+                if (name.ends_with("/")) {
+                    EXPECT_TRUE(zip.addFolder(name));
+                } else {
+                    EXPECT_TRUE(zip.addData(name, content));
+                }
+            }
+            EXPECT_EQ(zip.close(), 0);
+        }
+        std::string bytes = test::readAll(path);
+        std::filesystem::remove(path);
+        return bytes;
+    }
+
+    void offer(std::string zipBytes) { server.serve("release/ZELK_latest_version.zip", std::move(zipBytes)); }
+
+    std::filesystem::path placed() const { return kNewVersionFolder / kInstallerFile; }
+
+    test::LocalServer server;
+    std::vector<std::string> messages;
+
+private:
+    std::unique_ptr<test::ScopedDownloadBase> base_;
+};
+
+TEST_F(ProgramUpdate, SingleInstallerIsVerifiedAndPlaced)
+{
+    const std::string exe = installer(2, 1, 0, 7);
+    offer(zipOf({{"setup/ZELK-2.1.0.exe", exe}}));
+    test::writeAll(kNewVersionFolder / "stale.txt", "from an earlier update");
+    ASSERT_TRUE(lf_downloadProgramUpdate(VersionData(2, 1, 0)));
+    EXPECT_EQ(test::readAll(placed()), exe);
+    EXPECT_FALSE(std::filesystem::exists(kNewVersionFolder / "stale.txt"));
+    EXPECT_TRUE(logHas("Downloaded installer ProductVersion 2.1.0 verified"));
+    EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(ProgramUpdate, FolderEntriesDoNotCount)
+{
+    const std::string exe = installer(3, 0, 1);
+    offer(zipOf({{"setup/", ""}, {"setup/install.exe", exe}}));
+    ASSERT_TRUE(lf_downloadProgramUpdate(VersionData(3, 0, 1)));
+    EXPECT_EQ(test::readAll(placed()), exe);
+    EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(ProgramUpdate, EveryUnusableArchiveIsRefusedWithoutTraces)
+{
+    struct Case {
+        const char* what;
+        std::string zip;
+        const char* notice;
+    };
+    const std::vector<Case> cases{
+        {"two files", zipOf({{"a.exe", installer(3, 0, 1)}, {"b.txt", "readme"}}),
+         "Update archive contains 2 files instead of exactly one"},
+        {"no file", zipOf({{"only/", ""}}), "Update archive contains 0 files instead of exactly one"},
+        {"empty file", zipOf({{"a.exe", ""}}), "Invalid installer size in update archive: 0 bytes"},
+        {"wrong version", zipOf({{"a.exe", installer(3, 0, 2)}}),
+         "Downloaded installer ProductVersion 3.0.2 does not match web version 3.0.1"},
+        {"no version resource", zipOf({{"a.exe", test::gf_buildPeImage({.withVersionResource = false})}}),
+         "Downloaded installer has no readable ProductVersion"},
+        {"not an image", zipOf({{"a.exe", "just some text"}}), "Downloaded installer has no readable ProductVersion"},
+        {"corrupt archive", "PK\x03\x04 this is not really a zip archive", "Could not open latest_version.zip"},
+    };
+    for (const Case& c : cases) {
+        offer(c.zip);
+        EXPECT_FALSE(lf_downloadProgramUpdate(VersionData(3, 0, 1))) << c.what;
+        EXPECT_TRUE(logHas(c.notice)) << c.what;
+        EXPECT_TRUE(std::filesystem::is_empty(kNewVersionFolder)) << c.what;
+        EXPECT_EQ(leftovers(), std::vector<std::string>{}) << c.what;
+    }
+}
+
+TEST_F(ProgramUpdate, DamagedInstallerInsideTheArchiveIsRefused)
+{
+    std::string zip = zipOf({{"a.exe", installer(3, 0, 1)}});
+    // Stored near the start of the archive: the entry's data after its local header.
+    for (std::size_t i = 40; i < 60; ++i) zip[i] = static_cast<char>(zip[i] ^ 0x33);
+    offer(zip);
+    EXPECT_FALSE(lf_downloadProgramUpdate(VersionData(3, 0, 1)));
+    EXPECT_TRUE(logHas("Unzipping failed or produced an incomplete installer"));
+    EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(ProgramUpdate, MissingArchiveIsShownToTheUser)
+{
+    EXPECT_FALSE(lf_downloadProgramUpdate(VersionData(4, 0, 0)));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "Downloading program installer file version 4.0.0 failed");
+    EXPECT_TRUE(logHas("install_new_version.exe does not exists?"));
+    EXPECT_TRUE(leftovers().empty());
+}
+
+} // namespace
+} // namespace zelk
+
+#endif

@@ -1,0 +1,390 @@
+#include "update/UpdateCheck.h"
+#include "update/UpdateTestSupport.h"
+
+#include <nlohmann/json.hpp>
+
+#include <gtest/gtest.h>
+
+namespace zelk {
+namespace {
+
+class WebVersion : public test::UpdateTest {
+protected:
+    std::optional<VersionData> read(const std::string& entry)
+    {
+        return lf_webVersion(nlohmann::json::parse(R"({"dbase": )" + entry + "}"), "dbase");
+    }
+};
+
+TEST_F(WebVersion, ThreeNonNegativeIntegersMakeAVersion)
+{
+    EXPECT_EQ(read(R"({"major": 1, "minor": 22, "patch": 333, "extra": "x"})"), VersionData(1, 22, 333));
+    EXPECT_EQ(read(R"({"major": 4294967295, "minor": 0, "patch": 0})"), VersionData(4294967295u, 0, 0));
+}
+
+TEST_F(WebVersion, EveryOtherFormIsRefusedWithItsNotice)
+{
+    for (const char* numbers : {R"({"major": 1, "minor": 2, "patch": 3.0})", R"({"major": 1, "minor": 2, "patch": "3"})",
+                                R"({"major": -1, "minor": 2, "patch": 3})", R"({"major": 1, "minor": 2})",
+                                R"({"major": 4294967296, "minor": 2, "patch": 3})",
+                                R"({"major": 1, "minor": 99999999999999999999999, "patch": 3})",
+                                R"({"major": null, "minor": 2, "patch": 3})"}) {
+        EXPECT_FALSE(read(numbers)) << numbers;
+    }
+    EXPECT_TRUE(logHas("==> Invalid web version numbers for 'dbase'"));
+
+    EXPECT_FALSE(read(R"([1, 2, 3])"));
+    EXPECT_FALSE(read(R"("1.2.3")"));
+    EXPECT_TRUE(logHas("==> Invalid web version data for 'dbase'"));
+
+    EXPECT_FALSE(lf_webVersion(nlohmann::json::parse("{}"), "weekly"));
+    EXPECT_TRUE(logHas("==> weekly version not found"));
+}
+
+} // namespace
+} // namespace zelk
+
+#if defined(ZELK_HAVE_HTTPLIB)
+
+#include <map>
+
+#include "app/StopRequest.h"
+#include "core/Parameters.h"
+#include "core/Paths.h"
+#include "core/UserRelatedException.h"
+#include "core/ZipArchive.h"
+#include "platform/ShellOpen.h"
+#include "update/LocalServer.h"
+#include "update/ProgramUpdate.h"
+#include "update/PeImageBuilder.h"
+
+namespace zelk {
+namespace {
+
+struct DataSetCase {
+    const char* name;
+    const char* file;
+    StringParameter* parameter;
+};
+
+const std::vector<DataSetCase>& dataSets()
+{
+    static const std::vector<DataSetCase> sets{{"airports", "airports.enc", &AIRPORTS_VERSION},
+                                               {"aig", "AIG-regcodes.enc", &AIG_VERSION},
+                                               {"archives", "archives.enc", &ARCHIVES_VERSION},
+                                               {"dbase", "dbase.enc", &DBASE_VERSION},
+                                               {"weekly", "wktraffic.enc", &WEEKLY_TRAFFIC_AIRPORTS_VERSION}};
+    return sets;
+}
+
+nlohmann::json versionObject(const VersionData& v)
+{
+    return {{"major", v.major}, {"minor", v.minor}, {"patch", v.patch}};
+}
+
+class UpdateCheck : public test::UpdateTest {
+protected:
+    void SetUp() override
+    {
+        test::UpdateTest::SetUp();
+        base_ = std::make_unique<test::ScopedDownloadBase>(server.base());
+        versions = {{"msfs", versionObject(programVersion)}, {"maintenance", versionObject({})}};
+    }
+    void TearDown() override
+    {
+        base_.reset();
+        test::UpdateTest::TearDown();
+    }
+
+    void publish() { server.serve("versions.json", versions.dump()); }
+
+    // The server's copy of a data set at a version; its content names both.
+    void offerDataSet(const DataSetCase& set, const VersionData& v)
+    {
+        versions[set.name] = versionObject(v);
+        offered[set.file] = test::gf_encryptedDataSet(fmt::format("<{} version='{}'/>", set.name, v));
+        server.serve(std::string("input/") + set.file, offered[set.file]);
+    }
+
+    std::string installedContent(const DataSetCase& set) const { return test::readAll(kInputFolder / set.file); }
+
+    int dataSetRequests() const
+    {
+        int n = 0;
+        for (const auto& set : dataSets()) n += server.hits(std::string("input/") + set.file);
+        return n;
+    }
+
+    std::string parametersFileText() const { return test::readAll(gf_parametersFile()); }
+
+    test::LocalServer server;
+    nlohmann::json versions;
+    std::map<std::string, std::string> offered;
+
+private:
+    std::unique_ptr<test::ScopedDownloadBase> base_;
+};
+
+TEST_F(UpdateCheck, NoServerMeansANoticeAndTheRunGoesOn)
+{
+    test::ScopedDownloadBase nowhere([] {
+        test::LocalServer gone;
+        return gone.base();
+    }());
+    EXPECT_TRUE(gf_checkForUpdates());
+    EXPECT_TRUE(logHas("==> Downloading version info from my web site failed!"));
+    EXPECT_TRUE(gf_isRunning());
+    EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(UpdateCheck, UnusableVersionListsSkipTheCheck)
+{
+    for (const auto& set : dataSets()) offerDataSet(set, {1, 0, 0});
+    nlohmann::json big = versions;
+    big["padding"] = std::string(1'048'577, 'x');
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"[1, 2, 3]", "==> Invalid versions.json received; update check skipped"},
+        {"{\"msfs\": {\"major\": 1,", "==> Invalid versions.json received; update check skipped"},
+        {"", "==> Downloading version info from my web site failed!"},
+        {big.dump(), "==> versions.json is unexpectedly large: "},
+    };
+    for (const auto& [body, notice] : cases) {
+        server.serve("versions.json", body);
+        EXPECT_TRUE(gf_checkForUpdates()) << notice;
+        EXPECT_TRUE(logHas(notice)) << notice;
+        EXPECT_EQ(dataSetRequests(), 0) << notice;
+        EXPECT_TRUE(leftovers().empty()) << notice;
+    }
+    server.serve("versions.json", "not found", 404);
+    EXPECT_TRUE(gf_checkForUpdates());
+    EXPECT_EQ(dataSetRequests(), 0);
+}
+
+TEST_F(UpdateCheck, FirstStartFetchesEveryDataSetInOrder)
+{
+    for (const auto& set : dataSets()) offerDataSet(set, {2, 3, 4});
+    publish();
+    ASSERT_TRUE(gf_checkForUpdates());
+    std::size_t previous = 0;
+    const std::string log = logText();
+    for (const auto& set : dataSets()) {
+        EXPECT_EQ(set.parameter->value(), "2.3.4") << set.name;
+        EXPECT_NE(parametersFileText().find(fmt::format(R"(name="{}" value="2.3.4")", set.parameter->name)),
+                  std::string::npos)
+            << set.name;
+        EXPECT_EQ(installedContent(set), offered[set.file]) << set.name;
+        EXPECT_EQ(server.hits(std::string("input/") + set.file), 1) << set.name;
+        const auto at = log.find(fmt::format("{} updated to 2.3.4", set.name));
+        ASSERT_NE(at, std::string::npos) << set.name;
+        EXPECT_GT(at, previous) << set.name << " out of order";
+        previous = at;
+    }
+    EXPECT_TRUE(logHas("msfs version up-to-date"));
+    EXPECT_TRUE(logHas("maintenance version up-to-date"));
+    EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(UpdateCheck, InstalledDataSetsAreLeftAloneUnlessNewerOrMissing)
+{
+    const DataSetCase& airports = dataSets()[0];
+    const DataSetCase& aig = dataSets()[1];
+    const DataSetCase& archives = dataSets()[2];
+    const DataSetCase& dbase = dataSets()[3];
+    const DataSetCase& weekly = dataSets()[4];
+    for (const auto& set : dataSets()) {
+        offerDataSet(set, {2, 0, 0});
+        test::writeAll(kInputFolder / set.file, "installed copy");
+    }
+    airports.parameter->setValue("2.0");   // equal (patch omitted)
+    aig.parameter->setValue("2.0.1");      // installed is newer than the server's
+    archives.parameter->setValue("1.9.9"); // older: fetched
+    dbase.parameter->setValue("2.0.0");    // equal, but the file is gone: fetched
+    std::filesystem::remove(kInputFolder / dbase.file);
+    weekly.parameter->setValue("");        // never recorded: fetched
+    publish();
+
+    ASSERT_TRUE(gf_checkForUpdates());
+    EXPECT_EQ(server.hits("input/airports.enc"), 0);
+    EXPECT_EQ(server.hits("input/AIG-regcodes.enc"), 0);
+    EXPECT_EQ(installedContent(airports), "installed copy");
+    EXPECT_EQ(installedContent(aig), "installed copy");
+    EXPECT_EQ(aig.parameter->value(), "2.0.1");
+    EXPECT_TRUE(logHas("airports version up-to-date"));
+    EXPECT_TRUE(logHas("aig version up-to-date"));
+    for (const DataSetCase* fetched : {&archives, &dbase, &weekly}) {
+        EXPECT_EQ(server.hits(std::string("input/") + fetched->file), 1) << fetched->name;
+        EXPECT_NE(installedContent(*fetched), "installed copy") << fetched->name;
+        EXPECT_EQ(fetched->parameter->value(), "2.0.0") << fetched->name;
+    }
+}
+
+TEST_F(UpdateCheck, DamagedOrMissingDownloadKeepsTheInstalledSet)
+{
+    const DataSetCase& dbase = dataSets()[3];
+    const DataSetCase& weekly = dataSets()[4];
+    offerDataSet(dbase, {5, 0, 0});
+    std::string damaged = test::gf_encryptedDataSet("<dbase version='5.0.0'/>");
+    damaged[damaged.size() / 2] = static_cast<char>(damaged[damaged.size() / 2] ^ 0x01);
+    server.serve("input/dbase.enc", damaged);
+    test::writeAll(kInputFolder / dbase.file, "good installed dbase");
+    dbase.parameter->setValue("4.0.0");
+
+    versions["weekly"] = versionObject({5, 0, 0});
+    test::writeAll(kInputFolder / weekly.file, "good installed weekly");
+    weekly.parameter->setValue("4.0.0");
+    publish();
+
+    ASSERT_TRUE(gf_checkForUpdates());
+    EXPECT_EQ(installedContent(dbase), "good installed dbase");
+    EXPECT_EQ(dbase.parameter->value(), "4.0.0");
+    EXPECT_TRUE(logHas("==> Downloaded dbase data is damaged ("));
+    EXPECT_EQ(installedContent(weekly), "good installed weekly");
+    EXPECT_EQ(weekly.parameter->value(), "4.0.0");
+    EXPECT_TRUE(logHas("==> Downloading '" + server.base() + "input/wktraffic.enc' failed!"));
+    EXPECT_EQ(parametersFileText().find("4.0.0"), std::string::npos); // nothing was saved for either
+    EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(UpdateCheck, InvalidEntrySkipsOnlyThatDataSet)
+{
+    for (const auto& set : dataSets()) offerDataSet(set, {1, 0, 0});
+    versions["aig"]["patch"] = 3.0;
+    versions.erase("archives");
+    publish();
+    ASSERT_TRUE(gf_checkForUpdates());
+    EXPECT_EQ(server.hits("input/AIG-regcodes.enc"), 0);
+    EXPECT_EQ(server.hits("input/archives.enc"), 0);
+    EXPECT_TRUE(logHas("==> Invalid web version numbers for 'aig'"));
+    EXPECT_TRUE(logHas("==> archives version not found"));
+    EXPECT_EQ(dataSetRequests(), 3);
+}
+
+TEST_F(UpdateCheck, MaintenanceStopsTheStartBeforeAnyDataSet)
+{
+    for (const auto& set : dataSets()) offerDataSet(set, {1, 0, 0});
+    versions["maintenance"] = versionObject({0, 0, 1});
+    publish();
+    try {
+        gf_checkForUpdates();
+        FAIL() << "no maintenance exception";
+    } catch (const UserRelatedException& e) {
+        EXPECT_EQ(e.code(), 2026);
+        EXPECT_STREQ(e.what(),
+                     "2026: Web server temporarily unavailable due to maintenance. Please try again later.");
+    }
+    EXPECT_TRUE(gf_isServerInMaintenance());
+    EXPECT_TRUE(logHas("msfs version up-to-date"));
+    EXPECT_EQ(dataSetRequests(), 0);
+    EXPECT_TRUE(leftovers().empty());
+}
+
+class UpdateCheckProgram : public UpdateCheck {
+protected:
+    void offerInstaller(const VersionData& v)
+    {
+        test::PeImageSpec spec;
+        spec.product[0] = static_cast<std::uint16_t>(v.major);
+        spec.product[1] = static_cast<std::uint16_t>(v.minor);
+        spec.product[2] = static_cast<std::uint16_t>(v.patch);
+        exe = test::gf_buildPeImage(spec);
+        const auto zipPath = dir() / "offer.zip.tmp";
+        {
+            ZipArchive zip(zipPath);
+            ASSERT_TRUE(zip.open(ZipArchive::OpenMode::New));
+            ASSERT_TRUE(zip.addData("install.exe", exe));
+            ASSERT_EQ(zip.close(), 0);
+        }
+        server.serve("release/ZELK_latest_version.zip", test::readAll(zipPath));
+        std::filesystem::remove(zipPath);
+        versions["msfs"] = versionObject(v);
+    }
+
+    std::string exe;
+};
+
+TEST_F(UpdateCheckProgram, NewerProgramIsPreparedAndStopsTheRun)
+{
+    const VersionData newer(programVersion.major, programVersion.minor, programVersion.patch + 1);
+    offerInstaller(newer);
+    server.serve("docs/ReleaseNotes.pdf", "%PDF notes");
+    for (const auto& set : dataSets()) offerDataSet(set, {1, 0, 0});
+    publish();
+
+    EXPECT_FALSE(gf_checkForUpdates());
+    EXPECT_EQ(test::readAll(kNewVersionFolder / kInstallerFile), exe);
+    EXPECT_EQ(test::readAll(kNewVersionFolder / "ReleaseNotes.pdf"), "%PDF notes");
+    const std::string readme = test::readAll(kNewVersionFolder / "README.txt");
+    EXPECT_TRUE(readme.starts_with(fmt::format("Deze installer installeert ZELK {}.\n\nA new version is available.", newer)))
+        << readme;
+    EXPECT_TRUE(readme.ends_with("\n"));
+    EXPECT_TRUE(logHas(fmt::format("msfs program version at web = {}", newer)));
+    const auto request = gf_currentStopRequest();
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->stopReason(), StopReason::NewVersion);
+    EXPECT_EQ(request->delay, 0u);
+    const auto opened = platform::shellOpenRequests();
+    ASSERT_EQ(opened.size(), 1u);
+    // File Explorer shows the folder that holds the installer.
+    EXPECT_EQ(opened[0], dir() / kNewVersionFolder);
+    EXPECT_EQ(dataSetRequests(), 0);
+    EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(UpdateCheckProgram, MissingReleaseNotesCostOnlyANotice)
+{
+    const VersionData newer(programVersion.major, programVersion.minor + 1, 0);
+    offerInstaller(newer);
+    publish();
+    EXPECT_FALSE(gf_checkForUpdates());
+    EXPECT_TRUE(std::filesystem::exists(kNewVersionFolder / kInstallerFile));
+    EXPECT_TRUE(logHas("==> could not download " + server.base() + "docs/ReleaseNotes.pdf to "));
+    EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(UpdateCheckProgram, EqualOrOlderProgramIsUpToDate)
+{
+    offerInstaller(programVersion);
+    publish();
+    EXPECT_TRUE(gf_checkForUpdates());
+    EXPECT_TRUE(logHas("msfs version up-to-date"));
+
+    if (programVersion.major > 0) {
+        offerInstaller(VersionData(programVersion.major - 1, 99, 99));
+        publish();
+        EXPECT_TRUE(gf_checkForUpdates());
+    }
+    EXPECT_EQ(server.hits("release/ZELK_latest_version.zip"), 0);
+    EXPECT_TRUE(gf_isRunning());
+    EXPECT_FALSE(std::filesystem::exists(kNewVersionFolder));
+}
+
+TEST_F(UpdateCheckProgram, FailedProgramUpdateIsAUserError)
+{
+    const VersionData newer(programVersion.major + 1, 0, 0);
+    offerInstaller(VersionData(programVersion.major + 1, 0, 1)); // the installer is not the announced one
+    versions["msfs"] = versionObject(newer);
+    publish();
+    try {
+        gf_checkForUpdates();
+        FAIL() << "no exception";
+    } catch (const UserRelatedException& e) {
+        EXPECT_EQ(e.code(), 112);
+        EXPECT_STREQ(e.what(), "112: The downloading/unzipping of the new version failed? Try manually via the "
+                               "Quelvarin website");
+    }
+    EXPECT_TRUE(gf_isRunning());
+    EXPECT_TRUE(std::filesystem::is_empty(kNewVersionFolder));
+    EXPECT_TRUE(leftovers().empty());
+}
+
+} // namespace
+} // namespace zelk
+
+#else
+
+TEST(UpdateCheck, NeedsTheLocalTestServer)
+{
+    GTEST_SKIP() << "cpp-httplib is not linked into this test program: the loopback server tests are left out";
+}
+
+#endif
