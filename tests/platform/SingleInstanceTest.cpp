@@ -1,0 +1,145 @@
+#include "platform/SingleInstance.h"
+#include "support/TempDir.h"
+
+#include <atomic>
+#include <latch>
+#include <memory>
+#include <optional>
+#include <random>
+#include <thread>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace zelk::platform {
+namespace {
+
+class SingleInstanceTest : public test::TempDirTest {
+protected:
+    // Tests run in parallel (and under wine in one logon): each uses its own
+    // name so that only its own objects compete.
+    std::string uniqueName()
+    {
+        std::random_device rd;
+        return "zelk-test-" + std::to_string(rd()) + std::to_string(rd());
+    }
+};
+
+TEST_F(SingleInstanceTest, FirstClaimHoldsAndLaterOnesSeeAnotherInstance)
+{
+    const std::string name = uniqueName();
+    SingleInstance first(name, dir());
+    EXPECT_TRUE(first.holdsClaim());
+    EXPECT_FALSE(first.anotherInstanceRuns());
+    EXPECT_EQ(first.error(), "");
+
+    SingleInstance second(name, dir());
+    EXPECT_TRUE(second.anotherInstanceRuns());
+    EXPECT_FALSE(second.holdsClaim());
+    EXPECT_EQ(second.error(), "");
+
+    SingleInstance third(name, dir());
+    EXPECT_TRUE(third.anotherInstanceRuns());
+    // The refused claims must not have taken the first one's place.
+    EXPECT_TRUE(first.holdsClaim());
+}
+
+TEST_F(SingleInstanceTest, ClaimIsFreeAgainWhenTheHolderEnds)
+{
+    const std::string name = uniqueName();
+    {
+        SingleInstance first(name, dir());
+        ASSERT_TRUE(first.holdsClaim());
+        SingleInstance refused(name, dir());
+        ASSERT_TRUE(refused.anotherInstanceRuns());
+    }
+    // Neither the holder nor the refused claim may leave the name taken.
+    SingleInstance next(name, dir());
+    EXPECT_TRUE(next.holdsClaim());
+    EXPECT_FALSE(next.anotherInstanceRuns());
+}
+
+TEST_F(SingleInstanceTest, DifferentNamesDoNotCompete)
+{
+    SingleInstance a(uniqueName(), dir());
+    SingleInstance b(uniqueName(), dir());
+    EXPECT_TRUE(a.holdsClaim());
+    EXPECT_TRUE(b.holdsClaim());
+}
+
+TEST_F(SingleInstanceTest, ExactlyOneOfManySimultaneousClaimsWins)
+{
+    const std::string name = uniqueName();
+    constexpr int kThreads = 8;
+    for (int round = 0; round < 20; ++round) {
+        std::atomic<int> holders{0};
+        std::atomic<int> refused{0};
+        std::latch ready(kThreads);
+        std::latch tried(kThreads);
+        std::vector<std::thread> threads;
+        for (int i = 0; i < kThreads; ++i) {
+            threads.emplace_back([&] {
+                ready.arrive_and_wait();
+                SingleInstance claim(name, dir());
+                if (claim.holdsClaim()) ++holders;
+                if (claim.anotherInstanceRuns()) ++refused;
+                // Keep every claim alive until all have tried.
+                tried.arrive_and_wait();
+            });
+        }
+        for (auto& t : threads) t.join();
+        ASSERT_EQ(holders.load(), 1) << "round " << round;
+        ASSERT_EQ(refused.load(), kThreads - 1) << "round " << round;
+    }
+}
+
+#ifndef _WIN32
+TEST_F(SingleInstanceTest, MissingLockFolderIsAnErrorNotAnotherInstance)
+{
+    SingleInstance claim(uniqueName(), dir() / "missing");
+    EXPECT_FALSE(claim.holdsClaim());
+    EXPECT_FALSE(claim.anotherInstanceRuns());
+    EXPECT_NE(claim.error(), "");
+}
+
+TEST_F(SingleInstanceTest, ClaimHeldByAnotherProcessIsSeenAndFreedWhenItEnds)
+{
+    const std::string name = uniqueName();
+    int toChild[2];
+    int toParent[2];
+    ASSERT_EQ(::pipe(toChild), 0);
+    ASSERT_EQ(::pipe(toParent), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        // Child: take the claim, report, and hold it until told to end.
+        SingleInstance claim(name, dir());
+        const char held = claim.holdsClaim() ? 'y' : 'n';
+        (void)!::write(toParent[1], &held, 1);
+        char go = 0;
+        (void)!::read(toChild[0], &go, 1);
+        ::_exit(0);
+    }
+    char held = 0;
+    ASSERT_EQ(::read(toParent[0], &held, 1), 1);
+    EXPECT_EQ(held, 'y');
+    {
+        SingleInstance mine(name, dir());
+        EXPECT_TRUE(mine.anotherInstanceRuns());
+    }
+    const char go = 'x';
+    ASSERT_EQ(::write(toChild[1], &go, 1), 1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]}) ::close(fd);
+
+    SingleInstance after(name, dir());
+    EXPECT_TRUE(after.holdsClaim());
+}
+#endif
+
+} // namespace
+} // namespace zelk::platform
