@@ -1,6 +1,7 @@
 #include "update/UpdateTestSupport.h"
 
 #include <cstdlib>
+#include <random>
 
 #include "app/StopRequest.h"
 #include "core/EncryptedFile.h"
@@ -34,7 +35,7 @@ class ParametersFolderEnvironment : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        folder_ = std::filesystem::temp_directory_path() / ("zelk-update-config-" + std::to_string(std::rand()));
+        folder_ = std::filesystem::temp_directory_path() / ("zelk-update-config-" + std::to_string(std::random_device{}()));
         std::filesystem::create_directories(folder_);
         lf_setEnv("XDG_CONFIG_HOME", folder_.string());
         lf_setEnv("ZELK_NO_SHELL_OPEN", "1");
