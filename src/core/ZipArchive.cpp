@@ -45,9 +45,9 @@ bool ZipArchive::open(OpenMode mode)
         lastError_ = "archive is already open";
         return false;
     }
-    // ZIP_CHECKCONS makes libzip compare the central directory with the local
-    // headers, so that a damaged archive is refused here rather than half read.
-    const int flags = mode == OpenMode::ReadOnly ? (ZIP_RDONLY | ZIP_CHECKCONS) : (ZIP_CREATE | ZIP_TRUNCATE);
+    // Damaged content is caught by the checksum while reading; the stricter
+    // ZIP_CHECKCONS would also refuse sound archives of some zip tools.
+    const int flags = mode == OpenMode::ReadOnly ? ZIP_RDONLY : (ZIP_CREATE | ZIP_TRUNCATE);
     int code = 0;
     handle_ = zip_open(lf_utf8Path(file_).c_str(), flags, &code);
     if (handle_ == nullptr) {
