@@ -16,6 +16,7 @@
 #include "core/Log.h"
 #include "core/Paths.h"
 #include "core/Strings.h"
+#include "traffic/TrafficIntake.h"
 
 namespace zelk {
 
@@ -31,12 +32,6 @@ constexpr double kAirportRadiusNm = 5.0;
 
 std::mutex g_standReaderLock;
 ClosestStandReader g_standReader;
-
-bool lf_isValidLalo(double latitude, double longitude)
-{
-    return latitude >= -90.0 && latitude <= 90.0 && longitude >= -180.0 && longitude <= 180.0
-           && !(std::fabs(latitude) <= 0.0001 && std::fabs(longitude) <= 0.0001);
-}
 
 bool lf_parseDouble(std::string_view text, double& out)
 {
@@ -90,7 +85,7 @@ std::optional<AirportRecord> lf_parseAirport(const pugi::xml_node& ap, const Ica
     } else {
         rec.iata = lf_noIata();
     }
-    if (!rec.icao.isSet() || !lf_isValidLalo(rec.latitude, rec.longitude)) {
+    if (!rec.icao.isSet() || !gf_isValidLalo(rec.latitude, rec.longitude)) {
         gf_writeLogNotice(fmt::format("Invalid position for airport '{}'", code));
         return std::nullopt;
     }
@@ -246,10 +241,7 @@ std::optional<AirportRecord> gf_findClosestAirport(double latitude, double longi
         const double dy = (latitude - rec.latitude) * 60.0;
         if (std::fabs(dy) > kAirportRadiusNm) continue;
         // Across the antimeridian the short way round is the one that counts.
-        double dLon = longitude - rec.longitude;
-        if (dLon > 180.0) dLon -= 360.0;
-        if (dLon < -180.0) dLon += 360.0;
-        const double dx = dLon * 60.0 * k;
+        const double dx = gf_wrapLongitudeDelta(longitude, rec.longitude) * 60.0 * k;
         if (std::fabs(dx) > kAirportRadiusNm) continue;
         const double d2 = dx * dx + dy * dy;
         if (d2 <= kAirportRadiusNm * kAirportRadiusNm) candidates.push_back({&rec, d2});
