@@ -6,7 +6,6 @@
 #include "support/TempDir.h"
 
 #include <filesystem>
-#include <regex>
 #include <stdexcept>
 #include <string>
 
@@ -153,7 +152,8 @@ TEST_F(DbaseFile, ReadsTheEncryptedFileOfTheWorkingFolder)
     EXPECT_NE(text.find(fmt::format("{:5} ICAO airline codes\n", data->airlineCodes.size())), std::string::npos);
     EXPECT_NE(text.find(fmt::format("{:5} cargo operators\n", data->cargoOperators.size())), std::string::npos);
     EXPECT_NE(text.find(fmt::format("{:5} dbase records read\n", data->records.size())), std::string::npos);
-    EXPECT_TRUE(std::regex_search(text, std::regex(R"(\n {0,2}\d{3,} ICAO model codes\n)")));
+    EXPECT_GE(data->modelCodes.size(), 400u);
+    EXPECT_GE(data->airlineCodes.size(), 300u);
 
     EXPECT_EQ(gf_modelCategoryOfCode("A320"), AcCategory::Large);
     EXPECT_EQ(gf_modelCategoryOfCode("B744"), AcCategory::Heavy);
