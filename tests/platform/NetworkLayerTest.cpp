@@ -15,8 +15,12 @@
 #include <unistd.h>
 #endif
 
-namespace zelk::platform {
+namespace zelk::test {
 namespace {
+
+using platform::networkLayerStarted;
+using platform::shutdownNetworkLayer;
+using platform::startNetworkLayer;
 
 #ifdef _WIN32
 using Socket = SOCKET;
@@ -47,12 +51,13 @@ bool loopsBack(Socket s)
     return ::recv(s, in, sizeof in, 0) == kSize && std::string(in) == "ping";
 }
 
-class NetworkLayerTest : public ::testing::Test {
+// Named after the component so that the cases read NetworkLayer.<Case>.
+class NetworkLayer : public ::testing::Test {
 protected:
     void TearDown() override { shutdownNetworkLayer(); }
 };
 
-TEST_F(NetworkLayerTest, StartedLayerCarriesLoopbackTraffic)
+TEST_F(NetworkLayer, StartedLayerCarriesLoopbackTraffic)
 {
     startNetworkLayer();
     EXPECT_TRUE(networkLayerStarted());
@@ -62,7 +67,7 @@ TEST_F(NetworkLayerTest, StartedLayerCarriesLoopbackTraffic)
     closeSocket(s);
 }
 
-TEST_F(NetworkLayerTest, RestartKeepsSocketsOfThePreviousLayerWorking)
+TEST_F(NetworkLayer, RestartKeepsSocketsOfThePreviousLayerWorking)
 {
     // A new run starts its layer before the old one is released; were the
     // old one released first, the library would stop for a moment and close
@@ -76,7 +81,7 @@ TEST_F(NetworkLayerTest, RestartKeepsSocketsOfThePreviousLayerWorking)
     closeSocket(s);
 }
 
-TEST_F(NetworkLayerTest, ShutdownIsSafeWithoutStartAndTwice)
+TEST_F(NetworkLayer, ShutdownIsSafeWithoutStartAndTwice)
 {
     shutdownNetworkLayer();
     EXPECT_FALSE(networkLayerStarted());
@@ -86,10 +91,10 @@ TEST_F(NetworkLayerTest, ShutdownIsSafeWithoutStartAndTwice)
     EXPECT_FALSE(networkLayerStarted());
 }
 
-TEST_F(NetworkLayerTest, ScopedLayersNestAndReleaseInAnyOrder)
+TEST_F(NetworkLayer, ScopedLayersNestAndReleaseInAnyOrder)
 {
-    auto first = std::make_unique<NetworkLayer>();
-    auto second = std::make_unique<NetworkLayer>();
+    auto first = std::make_unique<platform::NetworkLayer>();
+    auto second = std::make_unique<platform::NetworkLayer>();
     first.reset();
     // The second layer still holds the library.
     const Socket s = openUdp();
@@ -99,7 +104,7 @@ TEST_F(NetworkLayerTest, ScopedLayersNestAndReleaseInAnyOrder)
 }
 
 #ifdef _WIN32
-TEST_F(NetworkLayerTest, LibraryIsReleasedWhenTheLastLayerEnds)
+TEST_F(NetworkLayer, LibraryIsReleasedWhenTheLastLayerEnds)
 {
     // Only meaningful when nothing else in the process holds Winsock.
     const Socket before = openUdp();
@@ -120,4 +125,4 @@ TEST_F(NetworkLayerTest, LibraryIsReleasedWhenTheLastLayerEnds)
 #endif
 
 } // namespace
-} // namespace zelk::platform
+} // namespace zelk::test

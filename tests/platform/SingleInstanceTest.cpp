@@ -14,10 +14,13 @@
 #include <unistd.h>
 #endif
 
-namespace zelk::platform {
+namespace zelk::test {
 namespace {
 
-class SingleInstanceTest : public test::TempDirTest {
+using Claim = platform::SingleInstance;
+
+// Named after the component so that the cases read SingleInstance.<Case>.
+class SingleInstance : public TempDirTest {
 protected:
     // Tests run in parallel (and under wine in one logon): each uses its own
     // name so that only its own objects compete.
@@ -28,49 +31,49 @@ protected:
     }
 };
 
-TEST_F(SingleInstanceTest, FirstClaimHoldsAndLaterOnesSeeAnotherInstance)
+TEST_F(SingleInstance, FirstClaimHoldsAndLaterOnesSeeAnotherInstance)
 {
     const std::string name = uniqueName();
-    SingleInstance first(name, dir());
+    Claim first(name, dir());
     EXPECT_TRUE(first.holdsClaim());
     EXPECT_FALSE(first.anotherInstanceRuns());
     EXPECT_EQ(first.error(), "");
 
-    SingleInstance second(name, dir());
+    Claim second(name, dir());
     EXPECT_TRUE(second.anotherInstanceRuns());
     EXPECT_FALSE(second.holdsClaim());
     EXPECT_EQ(second.error(), "");
 
-    SingleInstance third(name, dir());
+    Claim third(name, dir());
     EXPECT_TRUE(third.anotherInstanceRuns());
     // The refused claims must not have taken the first one's place.
     EXPECT_TRUE(first.holdsClaim());
 }
 
-TEST_F(SingleInstanceTest, ClaimIsFreeAgainWhenTheHolderEnds)
+TEST_F(SingleInstance, ClaimIsFreeAgainWhenTheHolderEnds)
 {
     const std::string name = uniqueName();
     {
-        SingleInstance first(name, dir());
+        Claim first(name, dir());
         ASSERT_TRUE(first.holdsClaim());
-        SingleInstance refused(name, dir());
+        Claim refused(name, dir());
         ASSERT_TRUE(refused.anotherInstanceRuns());
     }
     // Neither the holder nor the refused claim may leave the name taken.
-    SingleInstance next(name, dir());
+    Claim next(name, dir());
     EXPECT_TRUE(next.holdsClaim());
     EXPECT_FALSE(next.anotherInstanceRuns());
 }
 
-TEST_F(SingleInstanceTest, DifferentNamesDoNotCompete)
+TEST_F(SingleInstance, DifferentNamesDoNotCompete)
 {
-    SingleInstance a(uniqueName(), dir());
-    SingleInstance b(uniqueName(), dir());
+    Claim a(uniqueName(), dir());
+    Claim b(uniqueName(), dir());
     EXPECT_TRUE(a.holdsClaim());
     EXPECT_TRUE(b.holdsClaim());
 }
 
-TEST_F(SingleInstanceTest, ExactlyOneOfManySimultaneousClaimsWins)
+TEST_F(SingleInstance, ExactlyOneOfManySimultaneousClaimsWins)
 {
     const std::string name = uniqueName();
     constexpr int kThreads = 8;
@@ -83,7 +86,7 @@ TEST_F(SingleInstanceTest, ExactlyOneOfManySimultaneousClaimsWins)
         for (int i = 0; i < kThreads; ++i) {
             threads.emplace_back([&] {
                 ready.arrive_and_wait();
-                SingleInstance claim(name, dir());
+                Claim claim(name, dir());
                 if (claim.holdsClaim()) ++holders;
                 if (claim.anotherInstanceRuns()) ++refused;
                 // Keep every claim alive until all have tried.
@@ -97,15 +100,15 @@ TEST_F(SingleInstanceTest, ExactlyOneOfManySimultaneousClaimsWins)
 }
 
 #ifndef _WIN32
-TEST_F(SingleInstanceTest, MissingLockFolderIsAnErrorNotAnotherInstance)
+TEST_F(SingleInstance, MissingLockFolderIsAnErrorNotAnotherInstance)
 {
-    SingleInstance claim(uniqueName(), dir() / "missing");
+    Claim claim(uniqueName(), dir() / "missing");
     EXPECT_FALSE(claim.holdsClaim());
     EXPECT_FALSE(claim.anotherInstanceRuns());
     EXPECT_NE(claim.error(), "");
 }
 
-TEST_F(SingleInstanceTest, ClaimHeldByAnotherProcessIsSeenAndFreedWhenItEnds)
+TEST_F(SingleInstance, ClaimHeldByAnotherProcessIsSeenAndFreedWhenItEnds)
 {
     const std::string name = uniqueName();
     int toChild[2];
@@ -116,7 +119,7 @@ TEST_F(SingleInstanceTest, ClaimHeldByAnotherProcessIsSeenAndFreedWhenItEnds)
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         // Child: take the claim, report, and hold it until told to end.
-        SingleInstance claim(name, dir());
+        Claim claim(name, dir());
         const char held = claim.holdsClaim() ? 'y' : 'n';
         (void)!::write(toParent[1], &held, 1);
         char go = 0;
@@ -127,7 +130,7 @@ TEST_F(SingleInstanceTest, ClaimHeldByAnotherProcessIsSeenAndFreedWhenItEnds)
     ASSERT_EQ(::read(toParent[0], &held, 1), 1);
     EXPECT_EQ(held, 'y');
     {
-        SingleInstance mine(name, dir());
+        Claim mine(name, dir());
         EXPECT_TRUE(mine.anotherInstanceRuns());
     }
     const char go = 'x';
@@ -136,10 +139,10 @@ TEST_F(SingleInstanceTest, ClaimHeldByAnotherProcessIsSeenAndFreedWhenItEnds)
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]}) ::close(fd);
 
-    SingleInstance after(name, dir());
+    Claim after(name, dir());
     EXPECT_TRUE(after.holdsClaim());
 }
 #endif
 
 } // namespace
-} // namespace zelk::platform
+} // namespace zelk::test
