@@ -89,7 +89,10 @@ TEST_F(ParametersFile, NewFileMatchesGoldenCopy)
 
 TEST_F(ParametersFile, NewFileHoldsExactlyTheListedKeysInListOrder)
 {
+    // An empty per-user folder: not even ZELK exists yet.
+    std::filesystem::remove_all(paramsFile().parent_path());
     EXPECT_TRUE(gf_loadParameters());
+    EXPECT_EQ(paramsFile(), test::processConfigHome() / "ZELK" / "parameters.xml");
     const auto keys = keysOf(paramsFile());
     EXPECT_EQ(keys.size(), 81u);
     EXPECT_EQ(keys, expectedStoredKeys());
