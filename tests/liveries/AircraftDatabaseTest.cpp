@@ -7,6 +7,8 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
@@ -376,6 +378,39 @@ TEST_F(AircraftDatabaseTest, UnreadableTextGivesFalseWithANotice)
     EXPECT_FALSE(db.readXml(noRoot.data(), noRoot.size(), "test-dbase"));
     EXPECT_TRUE(logHas("==> 'test-dbase' has no root node"));
     EXPECT_EQ(db.data()->modelCodes.size(), 0u) << "nothing half-read is published";
+}
+
+TEST_F(AircraftDatabaseTest, InterningAndQueriesFromSeveralThreadsAtOnce)
+{
+    ASSERT_TRUE(read(DbaseText{}
+                         .set("fixes", R"(<fx wro="B73H" cor="B738"/>)")
+                         .set("dbase", R"(<d r="D-ABCD" a="DLH" m="A320"/>)")));
+    const auto b738 = db.modelIndex("B738");
+    constexpr int kThreads = 6;
+    constexpr int kRounds = 2000;
+    std::vector<std::vector<std::uint16_t>> newIndexes(kThreads);
+    std::vector<int> wrong(kThreads, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int k = 0; k < kRounds; ++k) {
+                // Codes shared by all threads, so several race to add each one.
+                newIndexes[t].push_back(db.modelIndex(fmt::format("N{}", k % 500)));
+                db.airlineIndex(fmt::format("L{}", (k * 7 + t) % 300));
+                if (db.modelIndex("B73H") != b738) ++wrong[t];
+                if (db.modelCategory(b738) != AcCategory::Large) ++wrong[t];
+                if (!db.lookupRegcode("DABCD")) ++wrong[t];
+                if (models.text(newIndexes[t].back()) != fmt::format("N{}", k % 500)) ++wrong[t];
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    for (int t = 0; t < kThreads; ++t) {
+        EXPECT_EQ(wrong[t], 0) << "thread " << t;
+        EXPECT_EQ(newIndexes[t], newIndexes[0]) << "every thread sees the same index for a code";
+    }
+    EXPECT_FALSE(models.find("B73H").has_value());
+    EXPECT_EQ(airlines.text(0), "");
 }
 
 TEST(LiveryKey, PacksIntoOneWord)
