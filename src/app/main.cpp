@@ -1,9 +1,14 @@
-#include <cstdio>
+#include <string>
+#include <vector>
 
-#include "core/BuildInfo.h"
+#include "app/Startup.h"
+#include "platform/CommandLine.h"
 
+#ifdef _WIN32
+int wmain()
+#else
 int main()
+#endif
 {
-    std::printf("%s %s\n", zelk::kProgramName, zelk::kProgramVersionText);
-    return 0;
+    return zelk::gf_runProcess(zelk::platform::commandLineArguments());
 }

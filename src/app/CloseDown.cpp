@@ -1,0 +1,222 @@
+#include "app/CloseDown.h"
+
+#include <chrono>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include <fmt/format.h>
+
+#include "app/RunState.h"
+#include "app/StopRequest.h"
+#include "core/FeedState.h"
+#include "core/Log.h"
+#include "core/Parameters.h"
+#include "core/Settings.h"
+#include "core/TimeUtils.h"
+#include "gui/Gui.h"
+#include "gui/RestartCountdown.h"
+#include "gui/WaitClock.h"
+#include "platform/NetworkLayer.h"
+#include "traffic/UserPosition.h"
+
+namespace zelk {
+
+namespace {
+
+constexpr auto kSystemErrorWaitStep = std::chrono::milliseconds(100);
+
+struct HookSlot {
+    std::mutex lock;
+    std::shared_ptr<const CloseDownHooks> hooks = std::make_shared<const CloseDownHooks>();
+};
+
+HookSlot& lf_hookSlot()
+{
+    static HookSlot slot;
+    return slot;
+}
+
+std::shared_ptr<const CloseDownHooks> lf_hooks() { return gf_closeDownHooks(); }
+
+void lf_call(const std::function<void()>& hook)
+{
+    if (hook) hook();
+}
+
+// Runs the end message however the close-down is left.
+class EndMessageGuard {
+public:
+    EndMessageGuard() = default;
+    ~EndMessageGuard() { lf_postEndMessage(); }
+    EndMessageGuard(const EndMessageGuard&) = delete;
+    EndMessageGuard& operator=(const EndMessageGuard&) = delete;
+};
+
+// Keeps the error line readable for a while, unless the user closes first.
+void lf_waitAfterSystemError()
+{
+    gf_flushLog();
+    const auto clock = gf_waitClock();
+    const WaitClock::TimePoint end = clock->now() + std::chrono::seconds(kSystemErrorWaitSeconds);
+    while (!gf_isClosingByUser()) {
+        const WaitClock::TimePoint now = clock->now();
+        if (now >= end) break;
+        clock->sleepUntil(std::min(end, now + kSystemErrorWaitStep));
+    }
+}
+
+void lf_prepareExit()
+{
+    gf_setRestartFlag(false);
+    if (gf_isRTDirect() && !KEEP_SIM_TIME_PAR.value()) {
+        for (IntListParameter* shift : {&TIME_SHIFT_DAYS, &TIME_SHIFT_HOURS, &TIME_SHIFT_MINS}) {
+            shift->setAndSave(0);
+            gf_updateSettingsSnapshot(shift);
+        }
+    }
+    for (StringParameter* block : {&BLOCK_AIRCRAFT, &BLOCK_CALLSIGN, &BLOCK_REGCODE}) {
+        if (!block->value().empty()) block->setAndSave("");
+        gf_updateSettingsSnapshot(block);
+    }
+    gf_setBlockCallsignPrefix(false);
+    if (BLOCK_HEXIDDEC.value() > 0) BLOCK_HEXIDDEC.setAndSave(0);
+    gf_updateSettingsSnapshot(&BLOCK_HEXIDDEC);
+}
+
+void lf_prepareRestart(const CloseDownHooks& hooks, std::uint32_t delay)
+{
+    gf_setRestartFlag(true);
+    gf_gui().enqueueUpdate(gui_update::ClearError{});
+    if (gf_isTbloPending()) gf_showTbloHint();
+    else gf_gui().enqueueUpdate(gui_update::ClearMessage{});
+    gf_guiShowMessage("Prepare for a restart ...", true);
+    lf_call(hooks.resetReaders);
+
+    if (!lf_restartCountdown(static_cast<std::int32_t>(std::min<std::uint32_t>(delay, 3600)))) gf_setRestartFlag(false);
+    if (!gf_isRestartRun()) return;
+
+    gf_writeLogLineFlushed("Restart phase: reinitializing SimConnect state");
+    lf_call(hooks.resetSimulatorState);
+    gf_writeLogLineFlushed("Restart phase: reinitializing traffic state");
+    lf_call(hooks.clearTraffic);
+    gf_writeLogLineFlushed("Restart phase: reinitializing GUI state");
+    gf_gui().enqueueUpdate(gui_update::ResetPanel{});
+    gf_writeLogLineFlushed("Restart phase: reinitializing main state");
+    lf_resetMainState();
+    gf_writeLogLineFlushed("Restart phase: state reinitialization completed");
+}
+
+} // namespace
+
+void gf_setCloseDownHooks(CloseDownHooks hooks)
+{
+    auto shared = std::make_shared<const CloseDownHooks>(std::move(hooks));
+    std::scoped_lock guard(lf_hookSlot().lock);
+    lf_hookSlot().hooks = std::move(shared);
+}
+
+std::shared_ptr<const CloseDownHooks> gf_closeDownHooks()
+{
+    std::scoped_lock guard(lf_hookSlot().lock);
+    return lf_hookSlot().hooks;
+}
+
+int gf_exitCodeForEnd(std::int32_t reason, bool closedByUser, bool stepFailed)
+{
+    switch (static_cast<StopReason>(reason)) {
+    case StopReason::InstallPathMissing:
+    case StopReason::SystemError:
+    case StopReason::TrafficMailboxStalled:
+        return 1;
+    case StopReason::NotYetSet:
+        return closedByUser ? 0 : 1;
+    default:
+        return stepFailed && !closedByUser ? 1 : 0;
+    }
+}
+
+void lf_logClosingDownException(const char* text)
+{
+    gf_writeLogLineNoThrow(fmt::format("lf_closingDown exception: {}", text));
+}
+
+void lf_closingDownGuarded()
+{
+    try {
+        lf_closingDown();
+    } catch (const std::exception& e) {
+        gf_setRestartFlag(false);
+        lf_logClosingDownException(e.what());
+    } catch (...) {
+        gf_setRestartFlag(false);
+        lf_logClosingDownException("unknown exception");
+    }
+}
+
+void lf_closingDown()
+{
+    gf_setRestartFlag(false);
+    EndMessageGuard endMessage;
+    const std::shared_ptr<const CloseDownHooks> hooks = lf_hooks();
+
+    const StopRequest request = gf_stopRequestForCloseDown();
+    gf_writeLogLine(fmt::format("{} Exiting: {}", gf_utcTimeText(), gf_stopReasonText(request.reason)));
+
+    if (gf_isProductionRun()) return;
+
+    lf_call(hooks->stopTrafficDelivery);
+    lf_call(hooks->stopSimulatorLink);
+    lf_call(hooks->stopReaders);
+    lf_call(hooks->releaseFeed);
+    platform::shutdownNetworkLayer();
+
+    if (request.stopReason() == StopReason::SystemError && !gf_isClosingByUser()) lf_waitAfterSystemError();
+
+    lf_call(hooks->clearParkAirport);
+    lf_call(hooks->clearRunMemory);
+
+    DESTINATION.setAndSave("");
+    gf_updateSettingsSnapshot(&DESTINATION);
+
+    gf_setTbloPending(false);
+    lf_call(hooks->writeRunReports);
+
+    if (gf_isRestartReason(request.reason) && !gf_isClosingByUser()) {
+        lf_prepareRestart(*hooks, request.delay);
+    } else {
+        lf_prepareExit();
+        gf_setExitCode(std::max(gf_exitCode(), gf_exitCodeForEnd(request.reason, gf_isClosingByUser(), gf_runStepFailed())));
+    }
+}
+
+void lf_postEndMessage()
+{
+    try {
+        if (gf_isClosingByUser()) gf_setRestartFlag(false);
+        const bool restart = gf_isRestartRun();
+        gf_writeLogLineFlushed(restart ? "Restart cleanup completed; posting MSG_START"
+                                       : "Shutdown cleanup completed; posting MSG_EXIT");
+        if (gf_gui().windowExists()) gf_gui().postToWindow(restart ? MSG_START : MSG_EXIT);
+    } catch (...) {
+        // The window must get its message; a failed log line must not stop it.
+        try {
+            if (gf_gui().windowExists()) gf_gui().postToWindow(gf_isRestartRun() ? MSG_START : MSG_EXIT);
+        } catch (...) {
+        }
+    }
+}
+
+void lf_resetMainState()
+{
+    gf_resetStopRequest();
+    gf_setUserAircraftPosition(UserAcPosition{});
+    isProfessionalFeed.store(false);
+    gf_setRunStepFailed(false);
+    const auto hooks = lf_hooks();
+    lf_call(hooks->resetTrafficMailbox);
+    lf_call(hooks->resetMainStateExtras);
+}
+
+} // namespace zelk

@@ -1,0 +1,135 @@
+#include "app/Startup.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <system_error>
+
+#include <fmt/format.h>
+
+#include "app/CloseDown.h"
+#include "app/RunState.h"
+#include "app/RunWorker.h"
+#include "app/StopRequest.h"
+#include "core/Log.h"
+#include "core/Paths.h"
+#include "core/Strings.h"
+#include "gui/Gui.h"
+#include "gui/HeadlessWindow.h"
+#include "platform/SingleInstance.h"
+
+namespace zelk {
+
+namespace {
+
+// Before the first run opens Log.txt, log lines go to standard error; a
+// failure is said there in any case.
+void lf_reportStartupFailure(const std::string& text, bool important)
+{
+    if (important) gf_writeLogNotice(text);
+    else gf_writeLogLine(text);
+    if (gf_logFile().isOpen()) std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+} // namespace
+
+bool lf_isProductionArgument(std::string_view argument)
+{
+    constexpr std::string_view kProduction = "--production";
+    return argument.size() == kProduction.size() &&
+           std::equal(argument.begin(), argument.end(), kProduction.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) == static_cast<unsigned char>(b);
+           });
+}
+
+std::optional<bool> lf_productionFlagFrom(const std::vector<std::string>& arguments)
+{
+    std::optional<bool> production;
+    for (std::size_t i = 1; i < arguments.size(); ++i)
+        if (lf_isProductionArgument(arguments[i])) production = true;
+    return production;
+}
+
+bool lf_ensureUserDataFolder(const std::filesystem::path& folder, std::string& error)
+{
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(folder, ec);
+    if (ec && ec != std::errc::no_such_file_or_directory) {
+        error = ec.message();
+        return false;
+    }
+    if (std::filesystem::is_directory(status)) return true;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+        error = ec.message();
+        return false;
+    }
+    if (!std::filesystem::is_directory(folder, ec)) {
+        error = "not a folder";
+        return false;
+    }
+    return true;
+}
+
+int gf_runProcess(const std::vector<std::string>& arguments)
+{
+    // The per-user claim lives in the per-user folder on systems without named
+    // mutexes, so the folder is made first; making an existing folder changes nothing.
+    const std::filesystem::path& folder = gf_programDataFolder();
+    std::string error;
+    if (!lf_ensureUserDataFolder(folder, error)) {
+        lf_reportStartupFailure(fmt::format("Failed to create directory: {}", error), false);
+        return kStartupFailedExitCode;
+    }
+    const platform::SingleInstance instance(platform::kSingleInstanceName, folder);
+    if (instance.anotherInstanceRuns()) return kSecondInstanceExitCode;
+    if (!instance.holdsClaim())
+        lf_reportStartupFailure(fmt::format("Single-instance check not possible: {}", instance.error()), true);
+    return lf_startupGuarded(arguments);
+}
+
+int lf_startupGuarded(const std::vector<std::string>& arguments)
+{
+    try {
+        return lf_startup(arguments);
+    } catch (const std::exception& e) {
+        lf_reportStartupFailure(fmt::format("Windows startup failed: {}", e.what()), true);
+    } catch (...) {
+        lf_reportStartupFailure("Windows startup failed with an unknown exception", true);
+    }
+    return kStartupFailedExitCode;
+}
+
+int lf_startup(const std::vector<std::string>& arguments)
+{
+    const std::optional<bool> production = lf_productionFlagFrom(arguments);
+
+    std::string error;
+    if (!lf_ensureUserDataFolder(gf_programDataFolder(), error)) {
+        lf_reportStartupFailure(fmt::format("Failed to create directory: {}", error), false);
+        return kStartupFailedExitCode;
+    }
+
+    gf_setStopHooks(StopHooks{[](std::string text) { gf_guiShowMessage(std::move(text), true); }, nullptr});
+
+    HeadlessWindow::Options options;
+    options.runWorker = [] { lf_main(); };
+    options.exitCode = [] { return gf_exitCode(); };
+    const auto window = std::make_shared<HeadlessWindow>(std::move(options));
+    if (!window->create()) {
+        lf_reportStartupFailure("initInstance failed", true);
+        return kStartupFailedExitCode;
+    }
+
+    gf_setProductionRun(production.value_or(false));
+    // A production job counts as done only when it says so.
+    if (gf_isProductionRun()) gf_setExitCode(1);
+    if (gf_gui().windowExists()) gf_gui().postToWindow(MSG_START);
+    const int code = window->runMessageLoop();
+    gf_flushLog();
+    return code;
+}
+
+} // namespace zelk

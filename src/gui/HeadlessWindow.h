@@ -1,0 +1,84 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "gui/Gui.h"
+
+namespace zelk {
+
+// The main window of a build without a window system: a thread-safe message
+// queue and its loop on the user-interface thread, the panel state of gf_gui()
+// and in-memory controls. It runs the program's messages as the window does:
+// MSG_START starts a run on the worker thread, MSG_EXIT ends the loop with the
+// exit code, MSG_GUI_UPDATE drains the update queue, MSG_SWITCH_SIM switches
+// the simulator, and a close (SIGINT, SIGTERM, close()) asks the run to stop.
+class HeadlessWindow final : public GuiWindow, public std::enable_shared_from_this<HeadlessWindow> {
+public:
+    struct Options {
+        std::function<void()> runWorker;      // the body of one run, on the worker thread
+        std::function<int()> exitCode;        // the program's exit code at MSG_EXIT
+        bool printMessages = true;            // message and error lines to standard output
+        bool handleCloseSignals = true;       // poll SIGINT/SIGTERM in the loop
+    };
+
+    explicit HeadlessWindow(Options options);
+    ~HeadlessWindow() override;
+
+    // Creates the controls and becomes the window of gf_gui(); call on the
+    // thread that will run the loop.
+    bool create();
+
+    // Runs until MSG_EXIT (or quit()); returns the quit code. The worker is
+    // joined before it returns.
+    int runMessageLoop();
+
+    // The window's close button.
+    void close();
+
+    bool postMessage(std::uint32_t message) override;
+    void invalidate(const RepaintPlan& plan) override;
+    void showChildControls(bool shown) override;
+    void setTopmost(bool onTop) override;
+    void messageLineShown(std::string_view text, bool isError) override;
+
+    // What the window has been asked to do; for tests.
+    std::uint64_t invalidations() const { return invalidations_.load(); }
+    std::uint64_t runsStarted() const { return runsStarted_.load(); }
+    bool topmost() const { return topmost_.load(); }
+    bool childControlsShown() const { return childrenShown_.load(); }
+
+private:
+    void handle(std::uint32_t message);
+    void onStart();
+    void onExit();
+    // A signal leaves no window to read the reason from, so its reason is logged.
+    void onClose(std::string reason, bool alsoLog);
+    void onSwitchSim();
+    void joinWorker();
+
+    Options options_;
+    std::mutex lock_;
+    std::condition_variable wake_;
+    std::deque<std::uint32_t> messages_;
+    bool quitting_ = false;
+    int quitCode_ = 0;
+    std::jthread worker_;
+    std::atomic<std::uint64_t> invalidations_{0};
+    std::atomic<std::uint64_t> runsStarted_{0};
+    std::atomic<bool> topmost_{false};
+    std::atomic<bool> childrenShown_{true};
+};
+
+// One in-memory control per window-bound parameter or button, with the combo
+// boxes filled: what the window's control creation does, for the headless host.
+void lf_createControls();
+
+} // namespace zelk
