@@ -1,0 +1,236 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+#include <string>
+
+#include "core/Log.h"
+#include "gui/Gui.h"
+#include "gui/GuiTestSupport.h"
+#include "gui/WaitClock.h"
+#include "support/TempDir.h"
+
+namespace zelk {
+namespace {
+
+using test::RecordingWindow;
+namespace u = gui_update;
+
+class GuiPanel : public test::TempDirTest {
+protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        clock_ = std::make_shared<ManualWaitClock>();
+        gf_setWaitClock(clock_);
+        window_ = std::make_shared<RecordingWindow>();
+        gui_.attachWindow(window_);
+        gf_openLogFile();
+    }
+    void TearDown() override
+    {
+        gf_logFile().close();
+        gf_setWaitClock(nullptr);
+        TempDirTest::TearDown();
+    }
+    std::string log()
+    {
+        gf_flushLog();
+        return test::readAll(file("Log.txt"));
+    }
+
+    std::shared_ptr<ManualWaitClock> clock_;
+    std::shared_ptr<RecordingWindow> window_;
+    Gui gui_;
+};
+
+TEST_F(GuiPanel, MessageIsRefusedWhileAnErrorShowsButStillLogged)
+{
+    EXPECT_EQ(gui_.applyUpdate(u::ShowError{"41: bad folder"}), kBandMessage);
+    EXPECT_EQ(gui_.applyUpdate(u::ShowMessage{"hidden by the error", true}), 0);
+    EXPECT_EQ(gui_.panel().error, "41: bad folder");
+    EXPECT_TRUE(gui_.panel().message.empty());
+    const std::string text = log();
+    EXPECT_NE(text.find("Error 41: bad folder\n"), std::string::npos);
+    EXPECT_NE(text.find("hidden by the error\n"), std::string::npos);
+
+    EXPECT_EQ(gui_.applyUpdate(u::ClearError{}), kBandMessage);
+    EXPECT_EQ(gui_.applyUpdate(u::ShowMessage{"now visible", false}), kBandMessage);
+    EXPECT_EQ(gui_.panel().message, "now visible");
+    EXPECT_EQ(log().find("now visible"), std::string::npos); // not asked to be logged
+}
+
+TEST_F(GuiPanel, SameMessageTwiceRepaintsOnceButRenewsItsTime)
+{
+    EXPECT_EQ(gui_.applyUpdate(u::ShowMessage{"hello", false}), kBandMessage);
+    clock_->advance(std::chrono::seconds(20));
+    EXPECT_EQ(gui_.applyUpdate(u::ShowMessage{"hello", false}), 0);
+    clock_->advance(std::chrono::seconds(20)); // 40 s after the first, 20 after the second
+    EXPECT_EQ(gui_.applyUpdate(u::ExpireMessage{}), 0);
+    EXPECT_EQ(gui_.panel().message, "hello");
+    clock_->advance(std::chrono::seconds(5));
+    EXPECT_EQ(gui_.applyUpdate(u::ExpireMessage{}), kBandMessage);
+    EXPECT_TRUE(gui_.panel().message.empty());
+    EXPECT_FALSE(gui_.panel().messageShown);
+    EXPECT_EQ(gui_.applyUpdate(u::ExpireMessage{}), 0);
+}
+
+TEST_F(GuiPanel, EmptyMessageClearsTheLine)
+{
+    gui_.applyUpdate(u::ShowMessage{"something", false});
+    EXPECT_EQ(gui_.applyUpdate(u::ShowMessage{"", true}), kBandMessage);
+    EXPECT_FALSE(gui_.panel().messageShown);
+    EXPECT_EQ(gui_.applyUpdate(u::ClearMessage{}), 0);
+}
+
+TEST_F(GuiPanel, ErrorReplacesTheMessageAndRepeatsOnlyWhenSomethingChanged)
+{
+    gui_.applyUpdate(u::ShowMessage{"status", false});
+    EXPECT_EQ(gui_.applyUpdate(u::ShowError{"broken"}), kBandMessage);
+    EXPECT_TRUE(gui_.panel().message.empty());
+    EXPECT_EQ(gui_.applyUpdate(u::ShowError{"broken"}), 0);
+    EXPECT_EQ(gui_.applyUpdate(u::ClearMessage{}), 0); // never clears an error
+    EXPECT_EQ(gui_.panel().error, "broken");
+    const auto lines = window_->shownLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1], "E:broken");
+}
+
+TEST_F(GuiPanel, ParkAirportResizesTheCompactWindowOnlyWhenItsPresenceChanges)
+{
+    const IcaoCode eddf("EDDF");
+    const IcaoCode egll("EGLL");
+    EXPECT_EQ(gui_.applyUpdate(u::SetParkAirport{eddf}), kBandParking); // full view
+    gui_.applyUpdate(u::SetParkAirport{IcaoCode{}});
+    EXPECT_EQ(gui_.applyUpdate(u::SetCompact{true}), kBandResize);
+    EXPECT_FALSE(window_->childrenShown.load());
+    EXPECT_EQ(gui_.applyUpdate(u::SetParkAirport{eddf}), kBandResize);
+    EXPECT_EQ(gui_.applyUpdate(u::SetParkAirport{egll}), kBandParking);
+    EXPECT_EQ(gui_.applyUpdate(u::SetParkAirport{IcaoCode{}}), kBandResize);
+    EXPECT_EQ(gui_.applyUpdate(u::ToggleCompact{}), kBandResize);
+    EXPECT_FALSE(gui_.panel().compact);
+    EXPECT_TRUE(window_->childrenShown.load());
+}
+
+TEST_F(GuiPanel, AirportFileClearsTheMessageOnlyWithoutAnError)
+{
+    gui_.applyUpdate(u::ShowMessage{"scanning", false});
+    EXPECT_EQ(gui_.applyUpdate(u::SetAirportFile{true, "EDDF Frankfurt"}), kBandParking | kBandMessage);
+    EXPECT_TRUE(gui_.panel().message.empty());
+    EXPECT_TRUE(gui_.panel().airportFilePresent);
+    gui_.applyUpdate(u::ShowError{"failure"});
+    gui_.applyUpdate(u::SetAirportFile{false, ""});
+    EXPECT_EQ(gui_.panel().error, "failure");
+}
+
+TEST_F(GuiPanel, ValueKindsAskForNothingWhenTheValueIsUnchanged)
+{
+    EXPECT_EQ(gui_.applyUpdate(u::SetLiveCount{3}), kBandTop);
+    EXPECT_EQ(gui_.applyUpdate(u::SetLiveCount{3}), 0);
+    EXPECT_EQ(gui_.applyUpdate(u::SetTrafficReaderState{kReaderNotRunning}), 0);
+    EXPECT_EQ(gui_.applyUpdate(u::SetTrafficReaderState{kReaderReceiving}), kBandTop);
+    EXPECT_EQ(gui_.applyUpdate(u::SetQnhInHg{false}), 0);
+    EXPECT_EQ(gui_.applyUpdate(u::SetQnhInHg{true}), kBandTop);
+    EXPECT_EQ(gui_.applyUpdate(u::SetParkedCounts{0, 0}), 0);
+    EXPECT_EQ(gui_.applyUpdate(u::SetParkedCounts{0, 4}), kBandParking);
+    EXPECT_EQ(gui_.applyUpdate(u::SetStaticFit{-1.0f}), 0);
+    EXPECT_EQ(gui_.applyUpdate(u::SetStaticFit{2.5f}), kBandParking);
+    EXPECT_EQ(gui_.applyUpdate(u::SetUserStand{""}), 0);
+    EXPECT_EQ(gui_.applyUpdate(u::Redraw{kBandSettings | kBandTop}), kBandSettings | kBandTop);
+}
+
+TEST_F(GuiPanel, QnhMarksATroubledWeatherReaderAsReceiving)
+{
+    gui_.applyUpdate(u::SetWeatherReaderState{kReaderTrouble});
+    EXPECT_EQ(gui_.applyUpdate(u::SetQnh{1013}), kBandTop);
+    EXPECT_EQ(gui_.panel().weatherReaderState, kReaderReceiving);
+    gui_.applyUpdate(u::SetWeatherReaderState{kReaderNotRunning});
+    gui_.applyUpdate(u::SetQnh{1020});
+    EXPECT_EQ(gui_.panel().weatherReaderState, kReaderNotRunning);
+}
+
+TEST_F(GuiPanel, ResetPanelClearsTheRunButKeepsTheUsersChoices)
+{
+    gui_.applyUpdate(u::SetQnhInHg{true});
+    gui_.applyUpdate(u::SetCompact{true});
+    gui_.applyUpdate(u::SetLiveryCount{900});
+    gui_.applyUpdate(u::SetParkingCountdown{12});
+    gui_.applyUpdate(u::SetWantedStatic{40, 55});
+    gui_.applyUpdate(u::FeedStarted{});
+    gui_.applyUpdate(u::SetFeedText{"RT Direct"});
+    gui_.applyUpdate(u::SetParkAirport{IcaoCode("KJFK")});
+    gui_.applyUpdate(u::SetStandCount{120});
+    gui_.applyUpdate(u::SetLiveFit{3.0f});
+    gui_.applyUpdate(u::GreyTimeShiftLabels{});
+    gui_.applyUpdate(u::ShowError{"old error"});
+    gui_.setStaticFitReportingSuppressed(true);
+
+    EXPECT_EQ(gui_.applyUpdate(u::ResetPanel{}), 15);
+    const PanelState& p = gui_.panel();
+    EXPECT_TRUE(p.error.empty());
+    EXPECT_TRUE(p.feedText.empty());
+    EXPECT_TRUE(p.feedNotStarted);
+    EXPECT_FALSE(p.parkAirport.isSet());
+    EXPECT_EQ(p.standCount, 0u);
+    EXPECT_EQ(p.liveFit, -1.0f);
+    EXPECT_EQ(p.wantedStatic, 0u);
+    EXPECT_TRUE(p.timeShiftLabelsEnabled);
+    EXPECT_EQ(p.trafficReaderState, kReaderNotRunning);
+    EXPECT_FALSE(gui_.staticFitReportingSuppressed());
+    // Kept: unit, view, livery count, countdown, achieved percent.
+    EXPECT_TRUE(p.qnhInHg);
+    EXPECT_TRUE(p.compact);
+    EXPECT_EQ(p.liveryCount, 900u);
+    EXPECT_EQ(p.parkingCountdownMinutes, 12u);
+    EXPECT_EQ(p.achievedPercent, 55u);
+}
+
+TEST(GuiRepaintPlan, BandsFollowTheViewAndScaleWithDpi)
+{
+    RepaintPlan full = gf_repaintPlan(kBandTop | kBandMessage, false, false, 96);
+    ASSERT_EQ(full.bands.size(), 2u);
+    EXPECT_EQ(full.bands[0], (RepaintPlan::Band{32, 96}));
+    EXPECT_EQ(full.bands[1], (RepaintPlan::Band{736, 768}));
+
+    RepaintPlan compact = gf_repaintPlan(kBandParking | kBandMessage, true, false, 96);
+    ASSERT_EQ(compact.bands.size(), 1u); // no parking band without an airport
+    EXPECT_EQ(compact.bands[0], (RepaintPlan::Band{96, 128}));
+
+    RepaintPlan scaled = gf_repaintPlan(kBandParking, true, true, 144);
+    ASSERT_EQ(scaled.bands.size(), 1u);
+    EXPECT_EQ(scaled.bands[0], (RepaintPlan::Band{144, 288}));
+
+    RepaintPlan resize = gf_repaintPlan(kBandResize | kBandTop, true, true, 192);
+    EXPECT_TRUE(resize.resize);
+    EXPECT_EQ(resize.clientHeight, 448);
+    EXPECT_TRUE(resize.bands.empty());
+    EXPECT_FALSE(gf_repaintPlan(0, false, false, 96).resize);
+}
+
+TEST(GuiUpdateKinds, KeepTheirNumbersAndNames)
+{
+    EXPECT_EQ(GuiUpdate(u::SetCompact{true}).kind(), static_cast<GuiUpdateKind>(0));
+    EXPECT_EQ(GuiUpdate(u::SetAlwaysOnTop{true}).kind(), static_cast<GuiUpdateKind>(2));
+    EXPECT_EQ(GuiUpdate(u::Redraw{1}).kind(), static_cast<GuiUpdateKind>(4));
+    EXPECT_EQ(GuiUpdate(u::FeedStarted{}).kind(), static_cast<GuiUpdateKind>(6));
+    EXPECT_EQ(GuiUpdate(u::SetWeatherReaderState{}).kind(), static_cast<GuiUpdateKind>(10));
+    EXPECT_EQ(GuiUpdate(u::SetSimulatorRunning{}).kind(), static_cast<GuiUpdateKind>(13));
+    EXPECT_EQ(GuiUpdate(u::SetThirdPartyCount{}).kind(), static_cast<GuiUpdateKind>(16));
+    EXPECT_EQ(GuiUpdate(u::SetParkAirport{}).kind(), static_cast<GuiUpdateKind>(23));
+    EXPECT_EQ(GuiUpdate(u::SetStaticFitHidden{}).kind(), static_cast<GuiUpdateKind>(26));
+    EXPECT_EQ(GuiUpdate(u::SetQnhInHg{}).kind(), static_cast<GuiUpdateKind>(28));
+    EXPECT_EQ(GuiUpdate(u::GreyTimeShiftLabels{}).kind(), static_cast<GuiUpdateKind>(34));
+    EXPECT_EQ(GuiUpdate(u::ResetPanel{}).kind(), static_cast<GuiUpdateKind>(39));
+
+    std::set<std::string_view> names;
+    for (int n = 0; n < 40; ++n) {
+        const std::string_view name = gf_guiUpdateKindName(static_cast<GuiUpdateKind>(n));
+        if (n == 3 || n == 9) EXPECT_TRUE(name.empty()) << n;
+        else EXPECT_FALSE(name.empty()) << n;
+        if (!name.empty()) names.insert(name);
+    }
+    EXPECT_EQ(names.size(), kGuiUpdateKindCount);
+}
+
+} // namespace
+} // namespace zelk

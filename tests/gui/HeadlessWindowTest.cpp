@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <memory>
+#include <string>
+
+#include "app/StopRequest.h"
+#include "core/ControlHost.h"
+#include "core/Log.h"
+#include "core/Parameters.h"
+#include "gui/CloseSignals.h"
+#include "gui/Gui.h"
+#include "gui/HeadlessWindow.h"
+#include "support/TempDir.h"
+
+namespace zelk {
+namespace {
+
+class HeadlessWindowTest : public test::TempDirTest {
+protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        gf_resetStopRequest();
+        stop_detail::resetClosingByUserForTests();
+        gf_takeCloseSignal();
+    }
+    void TearDown() override
+    {
+        gf_logFile().close();
+        gf_resetStopRequest();
+        stop_detail::resetClosingByUserForTests();
+        TempDirTest::TearDown();
+    }
+    std::string log() { return test::readAll(file("Log.txt")); }
+};
+
+TEST_F(HeadlessWindowTest, StartRunsTheWorkerAndExitEndsTheLoopWithTheExitCode)
+{
+    HeadlessWindow::Options options;
+    options.printMessages = false;
+    options.handleCloseSignals = false;
+    options.runWorker = [] {
+        gf_gui().enqueueUpdate(gui_update::SetLiveCount{42});
+        gf_guiShowMessage("worker says hello", true);
+        gf_gui().postToWindow(MSG_EXIT);
+    };
+    options.exitCode = [] { return 7; };
+    auto window = std::make_shared<HeadlessWindow>(options);
+    ASSERT_TRUE(window->create());
+    ASSERT_TRUE(gf_gui().postToWindow(MSG_START));
+    EXPECT_EQ(window->runMessageLoop(), 7);
+    EXPECT_EQ(window->runsStarted(), 1u);
+    EXPECT_EQ(gf_gui().panel().liveCount, 42u); // applied before the loop ended
+    EXPECT_NE(log().find("worker says hello\n"), std::string::npos);
+    EXPECT_FALSE(gf_gui().windowExists());
+    EXPECT_FALSE(window->postMessage(MSG_START)); // the loop has ended
+}
+
+TEST_F(HeadlessWindowTest, CreateMakesOneControlPerWindowBoundObjectWithFilledLists)
+{
+    HeadlessWindow::Options options;
+    options.handleCloseSignals = false;
+    auto window = std::make_shared<HeadlessWindow>(options);
+    ASSERT_TRUE(window->create());
+    for (const GuiControl* control : gf_guiControls()) EXPECT_TRUE(control->hasWindow()) << control->commandId;
+    auto host = std::dynamic_pointer_cast<HeadlessControlHost>(gf_controlHost());
+    ASSERT_NE(host, nullptr);
+    EXPECT_EQ(host->comboItems(SIM_CHOICE.hwnd()), SIM_CHOICE.options);
+    EXPECT_EQ(host->comboItems(RANGE.hwnd()).size(), RANGE.options.size());
+    gf_gui().detachWindow();
+}
+
+// SIGTERM and SIGINT end the program the way the close button does, and the
+// log says why (there is no window to read it from).
+TEST_F(HeadlessWindowTest, CloseSignalAsksTheRunToStopAndIsLogged)
+{
+    HeadlessWindow::Options options;
+    options.printMessages = false;
+    options.handleCloseSignals = true;
+    options.runWorker = [] {
+        while (gf_isRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        gf_gui().postToWindow(MSG_EXIT);
+    };
+    auto window = std::make_shared<HeadlessWindow>(options);
+    ASSERT_TRUE(window->create());
+    gf_gui().postToWindow(MSG_START);
+    std::thread raiser([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        gf_raiseCloseSignal(SIGTERM);
+    });
+    EXPECT_EQ(window->runMessageLoop(), 0);
+    raiser.join();
+    EXPECT_TRUE(gf_isClosingByUser());
+    ASSERT_NE(gf_currentStopRequest(), nullptr);
+    EXPECT_EQ(gf_currentStopRequest()->stopReason(), StopReason::UserClosedSim);
+    EXPECT_NE(log().find("SIGTERM received, closing ZELK ..."), std::string::npos);
+}
+
+TEST_F(HeadlessWindowTest, CloseButtonAsksTheRunToStop)
+{
+    HeadlessWindow::Options options;
+    options.printMessages = false;
+    options.handleCloseSignals = false;
+    auto window = std::make_shared<HeadlessWindow>(options);
+    ASSERT_TRUE(window->create());
+    window->close();
+    EXPECT_FALSE(gf_isRunning());
+    EXPECT_TRUE(gf_isClosingByUser());
+    EXPECT_NE(gf_gui().panel().message.find("close window button clicked, closing ZELK ..."), std::string::npos);
+    gf_gui().detachWindow();
+}
+
+TEST(CloseSignals, NamesAndTakesTheSignalOnce)
+{
+    gf_takeCloseSignal();
+    EXPECT_EQ(gf_closeSignalName(SIGINT), "SIGINT");
+    EXPECT_EQ(gf_closeSignalName(SIGTERM), "SIGTERM");
+    gf_raiseCloseSignal(SIGINT);
+    EXPECT_EQ(gf_takeCloseSignal(), SIGINT);
+    EXPECT_EQ(gf_takeCloseSignal(), 0);
+}
+
+} // namespace
+} // namespace zelk

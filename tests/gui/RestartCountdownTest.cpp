@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "app/StopRequest.h"
+#include "core/Log.h"
+#include "gui/RestartCountdown.h"
+#include "gui/WaitClock.h"
+#include "support/TempDir.h"
+
+namespace zelk {
+namespace {
+
+// The countdown runs on the worker and reads the global wait clock; a manual
+// clock makes a minute pass at once.
+class RestartCountdown : public test::TempDirTest {
+protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        gf_resetStopRequest();
+        stop_detail::resetClosingByUserForTests();
+        clock_ = std::make_shared<ManualWaitClock>();
+        gf_setWaitClock(clock_);
+        gf_openLogFile();
+    }
+    void TearDown() override
+    {
+        gf_logFile().close();
+        gf_setWaitClock(nullptr);
+        gf_resetStopRequest();
+        stop_detail::resetClosingByUserForTests();
+        TempDirTest::TearDown();
+    }
+    std::string log()
+    {
+        gf_flushLog();
+        return test::readAll(file("Log.txt"));
+    }
+    std::shared_ptr<ManualWaitClock> clock_;
+};
+
+TEST_F(RestartCountdown, WaitsTheWholeDelayOnTheClockThenRestarts)
+{
+    const auto start = clock_->now();
+    EXPECT_TRUE(lf_restartCountdown(60));
+    EXPECT_EQ(clock_->now() - start, std::chrono::seconds(60));
+    const std::string text = log();
+    EXPECT_NE(text.find("Restarting after 60 seconds\n" + std::string(48, '-') + "\n"), std::string::npos);
+    EXPECT_NE(text.find("Restart countdown finished"), std::string::npos);
+}
+
+TEST_F(RestartCountdown, NoDelayRestartsAtOnceUnlessTheUserClosed)
+{
+    const auto start = clock_->now();
+    EXPECT_TRUE(lf_restartCountdown(0));
+    EXPECT_EQ(clock_->now(), start);
+    gf_requestStop(StopReason::UserClosedSim, 0);
+    EXPECT_FALSE(lf_restartCountdown(0));
+}
+
+TEST_F(RestartCountdown, ClosingTheProgramEndsTheCountdownWithoutRestart)
+{
+    gf_requestStop(StopReason::UserClosedSim, 0);
+    const auto start = clock_->now();
+    EXPECT_FALSE(lf_restartCountdown(9));
+    EXPECT_LT(clock_->now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(log().find("Restart countdown finished"), std::string::npos);
+}
+
+// A manual clock that presses "Unblock" once the countdown has run for a while.
+class PressingClock final : public WaitClock {
+public:
+    explicit PressingClock(std::chrono::seconds pressAfter) : start_(inner_.now()), pressAfter_(pressAfter) {}
+    TimePoint now() const override { return inner_.now(); }
+    void sleepUntil(TimePoint t) override
+    {
+        inner_.sleepUntil(t);
+        if (!pressed_ && inner_.now() - start_ >= pressAfter_) {
+            pressed_ = true;
+            gf_requestRestartNow();
+        }
+    }
+    std::chrono::steady_clock::duration elapsed() const { return inner_.now() - start_; }
+
+private:
+    ManualWaitClock inner_;
+    TimePoint start_;
+    std::chrono::seconds pressAfter_;
+    bool pressed_ = false;
+};
+
+TEST_F(RestartCountdown, UnblockCutsALongCountdownShort)
+{
+    auto clock = std::make_shared<PressingClock>(std::chrono::seconds(10));
+    gf_setWaitClock(clock);
+    gf_requestRestartNow(); // pressed before the countdown: forgotten at its start
+    EXPECT_TRUE(lf_restartCountdown(60));
+    EXPECT_GE(clock->elapsed(), std::chrono::seconds(10));
+    EXPECT_LT(clock->elapsed(), std::chrono::seconds(12));
+    EXPECT_EQ(log().find("Restart countdown finished"), std::string::npos);
+}
+
+TEST_F(RestartCountdown, UnblockDoesNothingForFifteenSecondsOrLess)
+{
+    auto clock = std::make_shared<PressingClock>(std::chrono::seconds(2));
+    gf_setWaitClock(clock);
+    EXPECT_TRUE(lf_restartCountdown(15));
+    EXPECT_EQ(clock->elapsed(), std::chrono::seconds(15));
+    EXPECT_NE(log().find("Restart countdown finished"), std::string::npos);
+}
+
+} // namespace
+} // namespace zelk
