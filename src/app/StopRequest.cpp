@@ -25,6 +25,9 @@ std::atomic<std::shared_ptr<const StopRequest>>& lf_slot()
 }
 
 std::atomic<bool> lv_closingByUser{false};
+// Mirrors "the slot holds a request" so that the many loop checks read a plain
+// atomic flag instead of taking the shared pointer's internal lock.
+std::atomic<bool> lv_stopRequested{false};
 
 std::atomic<std::shared_ptr<const StopHooks>>& lf_hooks()
 {
@@ -57,7 +60,10 @@ bool gf_offerStopRequest(std::shared_ptr<const StopRequest> request)
 {
     if (!request) return false;
     std::shared_ptr<const StopRequest> expected;
-    return lf_slot().compare_exchange_strong(expected, request);
+    const bool kept = lf_slot().compare_exchange_strong(expected, request);
+    // Kept or not, the slot now holds a request: once any offer returns, the run is stopping.
+    lv_stopRequested.store(true);
+    return kept;
 }
 
 bool gf_requestStop(std::int32_t reason, std::uint32_t delay)
@@ -73,7 +79,7 @@ bool gf_requestStop(std::int32_t reason, std::uint32_t delay)
     return kept;
 }
 
-bool gf_isRunning() { return !lv_closingByUser.load() && lf_slot().load() == nullptr; }
+bool gf_isRunning() { return !lv_closingByUser.load() && !lv_stopRequested.load(); }
 
 std::shared_ptr<const StopRequest> gf_currentStopRequest() { return lf_slot().load(); }
 
@@ -83,7 +89,11 @@ StopRequest gf_stopRequestForCloseDown()
     return kept ? *kept : StopRequest{};
 }
 
-void gf_resetStopRequest() { lf_slot().store(nullptr); }
+void gf_resetStopRequest()
+{
+    lf_slot().store(nullptr);
+    lv_stopRequested.store(false);
+}
 
 bool gf_isClosingByUser() { return lv_closingByUser.load(); }
 
