@@ -84,7 +84,8 @@ bool lf_runStep(RunStep step)
         return false;
     }
     if (body()) return true;
-    gf_setRunStepFailed(true);
+    // A step that ends because the run was asked to stop did not fail.
+    if (gf_isRunning()) gf_setRunStepFailed(true);
     return false;
 }
 

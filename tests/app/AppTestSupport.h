@@ -1,0 +1,163 @@
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/CloseDown.h"
+#include "app/RunState.h"
+#include "app/RunWorker.h"
+#include "app/StopRequest.h"
+#include "core/Log.h"
+#include "core/Paths.h"
+#include "feed/Credential.h"
+#include "gui/Dialogs.h"
+#include "gui/Gui.h"
+#include "gui/HeadlessWindow.h"
+#include "gui/WaitClock.h"
+#include "support/TempDir.h"
+
+namespace zelk::test {
+
+inline void setEnvironment(const char* name, const std::string& value)
+{
+#ifdef _WIN32
+    _putenv_s(name, value.c_str());
+#else
+    setenv(name, value.c_str(), 1);
+#endif
+}
+
+// The per-user folders of this test process, fixed before the program looks them up.
+inline const std::filesystem::path& appConfigHome()
+{
+    static const std::filesystem::path home = [] {
+        std::random_device rd;
+        auto dir = std::filesystem::temp_directory_path() / ("zelk-app-config-" + std::to_string(rd()));
+        std::filesystem::create_directories(dir);
+        setEnvironment("XDG_CONFIG_HOME", dir.string());
+        return dir;
+    }();
+    return home;
+}
+
+// The parameters a test run starts from: the chosen source and an install path.
+inline std::string parametersXml(const std::string& source, const std::filesystem::path& installPath)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<root>\n  <parameters>\n"
+           "    <parameter name=\"SIM_CHOICE\" value=\"MSFS 2024\" />\n"
+           "    <parameter name=\"RT_CHOISE\" value=\"" + source + "\" />\n"
+           "    <parameter name=\"MSFS_2024_INSTALL_PATH\" value=\"" + installPath.string() + "\" />\n"
+           "  </parameters>\n</root>\n";
+}
+
+// Counts what a run asked of the data-file readers; the data sets themselves are not needed.
+struct ReaderCalls {
+    int credential = 0;
+    int updates = 0;
+    int dbase = 0;
+    int airports = 0;
+};
+
+// One program, in this process: the headless window on the test thread runs
+// lf_main on its worker for every MSG_START, until MSG_EXIT.
+class AppRunTest : public TempDirTest {
+protected:
+    void SetUp() override
+    {
+        appConfigHome();
+        TempDirTest::SetUp();
+        if (gf_programDataFolder() != appConfigHome() / "ZELK")
+            GTEST_SKIP() << "the per-user folder was fixed elsewhere in this process";
+        std::error_code ec;
+        std::filesystem::remove_all(appConfigHome() / "ZELK", ec);
+        std::filesystem::create_directories(appConfigHome() / "ZELK");
+
+        gf_resetStopRequest();
+        stop_detail::resetClosingByUserForTests();
+        gf_setRestartFlag(false);
+        gf_setDbaseReadAttempted(false);
+        gf_setRunStepFailed(false);
+        gf_setExitCode(0);
+        gf_setTbloPending(false);
+        gf_setFolderPickerAnswer(std::nullopt);
+        gf_clearRTCredential();
+        for (std::size_t i = 0; i < kRunStepCount; ++i) gf_removeRunStep(static_cast<RunStep>(i));
+        gf_setCloseDownHooks({});
+        clock_ = std::make_shared<ManualWaitClock>();
+        gf_setWaitClock(clock_);
+
+        calls_ = std::make_shared<ReaderCalls>();
+        DataFileReaders readers;
+        auto calls = calls_;
+        readers.loadCredential = [calls] {
+            ++calls->credential;
+            gf_loadRTCredential();
+        };
+        readers.checkForUpdates = [calls] { return ++calls->updates, true; };
+        readers.readDbase = [calls] { return ++calls->dbase, true; };
+        readers.ensureAirports = [calls] {
+            ++calls->airports;
+            return ValueOrError<std::uint64_t>(std::uint64_t{1});
+        };
+        gf_setDataFileReaders(readers);
+
+        std::filesystem::create_directories(file("docs"));
+        std::filesystem::create_directories(file("sim/Community"));
+        writeAll(file("RealTraffic.lic"), "{\"License\": \"TEST-1234-5678\"}\n");
+        writeParameters("RT Direct", file("sim"));
+    }
+
+    void TearDown() override
+    {
+        gf_logFile().close();
+        gf_resetDataFileReaders();
+        for (std::size_t i = 0; i < kRunStepCount; ++i) gf_removeRunStep(static_cast<RunStep>(i));
+        gf_setCloseDownHooks({});
+        gf_setWaitClock(nullptr);
+        gf_resetStopRequest();
+        stop_detail::resetClosingByUserForTests();
+        gf_setProductionRun(false);
+        gf_setRestartFlag(false);
+        gf_setFolderPickerAnswer(std::nullopt);
+        TempDirTest::TearDown();
+    }
+
+    void writeParameters(const std::string& source, const std::filesystem::path& installPath)
+    {
+        writeAll(gf_parametersFile(), parametersXml(source, installPath));
+    }
+
+    // Runs the program until it ends; returns its exit code.
+    int runProgram(bool production)
+    {
+        gf_setProductionRun(production);
+        gf_setExitCode(production ? 1 : 0);
+        HeadlessWindow::Options options;
+        options.runWorker = [] { lf_main(); };
+        options.exitCode = [] { return gf_exitCode(); };
+        options.printMessages = false;
+        options.handleCloseSignals = false;
+        window_ = std::make_shared<HeadlessWindow>(options);
+        if (!window_->create()) return -100;
+        gf_gui().resetPanelState();
+        gf_gui().postToWindow(MSG_START);
+        return window_->runMessageLoop();
+    }
+
+    std::string log(const std::string& name = "Log.txt")
+    {
+        gf_flushLog();
+        return readAll(file(name));
+    }
+
+    std::shared_ptr<ManualWaitClock> clock_;
+    std::shared_ptr<ReaderCalls> calls_;
+    std::shared_ptr<HeadlessWindow> window_;
+};
+
+} // namespace zelk::test

@@ -1,0 +1,185 @@
+// The built program as a process: single instance, close signals, exit codes.
+#include <gtest/gtest.h>
+
+#if !defined(_WIN32)
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "app/AppTestSupport.h"
+
+namespace zelk {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// The program: ZELK_BINARY when set, else "zelk" at the top of the build
+// folder, which holds this test program in "tests".
+std::optional<fs::path> programPath()
+{
+    if (const char* env = std::getenv("ZELK_BINARY"); env != nullptr && *env != '\0') return fs::path(env);
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) return std::nullopt;
+    const fs::path guess = self.parent_path().parent_path() / "zelk";
+    if (fs::is_regular_file(guess, ec)) return guess;
+    return std::nullopt;
+}
+
+struct Child {
+    pid_t pid = -1;
+};
+
+// Starts the program in folder with its own per-user folder; standard output
+// and error go to folder/out.txt. The update check only ever sees a closed
+// loopback port.
+Child start(const fs::path& program, const fs::path& folder, const fs::path& configHome,
+            const std::vector<std::string>& arguments)
+{
+    const fs::path out = folder / "out.txt";
+    std::vector<std::string> argv{program.string()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::chdir(folder.c_str()) != 0) ::_exit(120);
+        ::setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
+        ::setenv("ZELK_DOWNLOAD_BASE", "http://127.0.0.1:9/", 1);
+        const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0) ::_exit(121);
+        ::dup2(fd, 1);
+        ::dup2(fd, 2);
+        std::vector<char*> raw;
+        for (std::string& a : argv) raw.push_back(a.data());
+        raw.push_back(nullptr);
+        ::execv(program.c_str(), raw.data());
+        ::_exit(122);
+    }
+    return Child{pid};
+}
+
+// The exit status, or nothing when the child did not end in time.
+std::optional<int> waitFor(const Child& child, std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        int status = 0;
+        const pid_t done = ::waitpid(child.pid, &status, WNOHANG);
+        if (done == child.pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        std::this_thread::sleep_for(10ms);
+    }
+    return std::nullopt;
+}
+
+void killAndReap(const Child& child)
+{
+    ::kill(child.pid, SIGKILL);
+    int status = 0;
+    ::waitpid(child.pid, &status, 0);
+}
+
+bool waitForText(const fs::path& file, const std::string& text, std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (test::readAll(file).find(text) != std::string::npos) return true;
+        std::this_thread::sleep_for(20ms);
+    }
+    return false;
+}
+
+class ZelkProcess : public test::TempDirTest {
+protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        const auto program = programPath();
+        if (!program) GTEST_SKIP() << "the zelk program is not built (set ZELK_BINARY)";
+        program_ = *program;
+        fs::create_directories(file("config"));
+    }
+    fs::path program_;
+};
+
+TEST_F(ZelkProcess, ProductionOutsideTheProgramFolderFailsWithError41)
+{
+    fs::create_directories(file("work"));
+    const Child child = start(program_, file("work"), file("config"), {"--production"});
+    const auto status = waitFor(child, 20s);
+    if (!status) killAndReap(child);
+    ASSERT_TRUE(status) << "did not end";
+    EXPECT_NE(*status, 0);
+    EXPECT_NE(test::readAll(file("work/out.txt")).find("41: ZELK must be run from the ZELK folder!"), std::string::npos);
+    EXPECT_NE(test::readAll(file("work/Log.txt")).find("Exiting: SYSTEM ERROR"), std::string::npos);
+}
+
+// The first instance waits after its system error; a second one meanwhile
+// ends at once with -1 and leaves its folder alone; SIGTERM then ends the first
+// through the close-down, with the reason in its log.
+TEST_F(ZelkProcess, SecondInstanceExitsAtOnceAndSigtermClosesTheFirst)
+{
+    fs::create_directories(file("first"));
+    fs::create_directories(file("second"));
+    const Child first = start(program_, file("first"), file("config"), {});
+    if (!waitForText(file("first/Log.txt"), "Exiting: SYSTEM ERROR", 20s)) {
+        killAndReap(first);
+        FAIL() << "the first instance did not reach its close-down";
+    }
+
+    const Child second = start(program_, file("second"), file("config"), {});
+    const auto secondStatus = waitFor(second, 10s);
+    if (!secondStatus) killAndReap(second);
+    EXPECT_EQ(secondStatus, std::optional<int>(255));
+    EXPECT_FALSE(fs::exists(file("second/Log.txt")));
+    EXPECT_EQ(test::readAll(file("second/out.txt")), "");
+
+    ASSERT_EQ(::kill(first.pid, SIGTERM), 0);
+    const auto firstStatus = waitFor(first, 10s); // well inside the 25-second wait
+    if (!firstStatus) killAndReap(first);
+    ASSERT_TRUE(firstStatus) << "SIGTERM did not end the program";
+    EXPECT_EQ(*firstStatus, 1); // it had failed before it was closed
+    const std::string log = test::readAll(file("first/Log.txt"));
+    EXPECT_NE(log.find("SIGTERM received, closing ZELK ..."), std::string::npos) << log;
+    EXPECT_NE(log.find("Shutdown cleanup completed; posting MSG_EXIT"), std::string::npos);
+}
+
+// A working folder like the one run.sh prepares: the production job ends with 0.
+TEST_F(ZelkProcess, ProductionJobInAWorkingSetupEndsWithZero)
+{
+    const fs::path input = program_.parent_path() / "run" / "input";
+    for (const char* set : {"dbase.enc", "airports.enc"})
+        if (!fs::exists(input / set)) GTEST_SKIP() << "the encrypted data sets are not built";
+    fs::create_directories(file("work/docs"));
+    fs::create_directories(file("work/input"));
+    for (const char* set : {"dbase.enc", "airports.enc"}) fs::copy_file(input / set, file("work/input") / set);
+    fs::create_directories(file("sim/Community"));
+    test::writeAll(file("work/RealTraffic.lic"), "{\"License\": \"TEST-1234-5678\"}\n");
+    test::writeAll(file("config/ZELK/parameters.xml"), test::parametersXml("RT Direct", file("sim/Community")));
+
+    const Child child = start(program_, file("work"), file("config"), {"--production"});
+    const auto status = waitFor(child, 60s);
+    if (!status) killAndReap(child);
+    ASSERT_TRUE(status);
+    const std::string log = test::readAll(file("work/Log.txt"));
+    EXPECT_EQ(*status, 0) << log;
+    EXPECT_NE(log.find(" ZELK version "), std::string::npos);
+    EXPECT_NE(log.find("* parameters *"), std::string::npos);
+    EXPECT_NE(log.find("ICAO model codes"), std::string::npos);
+    EXPECT_NE(log.find("airports read"), std::string::npos);
+    EXPECT_NE(log.find("Command line job:\nproduction\n"), std::string::npos);
+}
+
+} // namespace
+} // namespace zelk
+
+#endif
