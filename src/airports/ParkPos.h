@@ -2,7 +2,9 @@
 
 #include <bitset>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -34,6 +36,19 @@ enum class StandType : std::uint32_t {
     GATE_EXTRA = 15,
 };
 inline constexpr std::uint32_t kStandTypeCount = 16;
+
+// The name of a stand type code ("GATE_HEAVY"); empty for a code outside the table.
+std::string_view gf_standTypeName(std::uint32_t code);
+// The code of a stand type name; names compare exactly (case-sensitive).
+std::optional<StandType> gf_standTypeFromName(std::string_view name);
+
+// "7" or "12:15" (an inclusive run) to a mask; an empty text gives an empty
+// mask, and so does a malformed one (with a log notice).
+HoursMask gf_hours2bitset(std::string_view text);
+// "{}:{}" of the first and last set slot, or the single slot; nothing for an
+// empty mask. Gaps in between are not shown, so callers that need one run
+// check that themselves.
+std::optional<std::string> gf_bitset2hours(const HoursMask& hours);
 
 // One flight seen (or scheduled) at a stand: who stood there, on which weekday
 // and in which half-hour slots.

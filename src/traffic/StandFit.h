@@ -19,6 +19,8 @@ struct FlightOptionNames {
     std::string_view registration;
 };
 
+// Whether an aircraft of this category and radius may use the stand: by stand
+// type, and never when it is more than 5.4 m larger in radius than the stand.
 bool gf_acFitsStand(const ParkPos& stand, AcCategory category, double aircraftRadiusNm);
 bool gf_hasMatchingFlightOption(const std::vector<FlightOption>& options, std::string_view name,
                                 const LiveryKey& key);
@@ -28,6 +30,12 @@ void gf_setFlightOptionSecondName(std::vector<FlightOption>& options, std::uint3
 bool updateOptions(std::vector<FlightOption>& options, SlotStack& slots, std::uint32_t optionId);
 // The two option ids packed: the first in the low half, the second in the high half.
 bool updateOptionsWrapped(std::vector<FlightOption>& options, SlotStack& slots, std::uint64_t optionIds);
+// count half-hour slots from start backwards (start first, the earliest at the
+// back); before slot 0 comes slot 47 of the previous day.
 SlotStack gf_weekSlotsBack(WeekSlot start, std::int32_t count);
+
+// Options learned in this run (shown on screen); zeroed by the traffic clear.
+std::uint32_t gf_learnedOptionsTotal() noexcept;
+void gf_resetLearnedOptionsTotal() noexcept;
 
 } // namespace zelk

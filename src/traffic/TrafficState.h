@@ -1,6 +1,22 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "airports/ParkPos.h"
+#include "simlink/SimCommands.h"
+#include "traffic/AircraftRecords.h"
+#include "traffic/PeriodicJobs.h"
+#include "traffic/SimObjectResults.h"
+#include "traffic/StaticWorkItem.h"
+#include "traffic/TrafficHash.h"
 
 namespace zelk {
 
@@ -10,6 +26,69 @@ struct StandNameEntry {
     double latitude = 0.0;
     double longitude = 0.0;
 };
+using StandNameList = std::vector<StandNameEntry>;
+
+// The reports that confirm a new hex id before it becomes a live aircraft.
+struct NewAircraftConfirmation {
+    double latitude = 0.0;
+    double longitude = 0.0;
+    double time = 0.0; // feed seconds of the last report counted
+    std::int32_t count = 0;
+    std::uint8_t blocked = 0;
+};
+
+// What the simulator link reports back, on its way to the worker: the link's
+// thread appends to incoming under the mutex; the worker swaps it with
+// processing and keeps created objects waiting in delayed.
+struct SimResultLists {
+    std::mutex mutex;
+    std::vector<SimObjectResult> incoming;   // under mutex
+    std::vector<SimObjectResult> processing; // worker only
+    std::vector<SimObjectResult> delayed;    // worker only
+};
+
+// The traffic engine's containers. They live for the whole process and are
+// reused by every run; all are the worker's unless a lock is named. The
+// accessors hand out the one instance of each.
+std::vector<LiveAc>& gf_liveAircraft();
+std::vector<StaticAc>& gf_staticAircraft();
+// Hex ids of spawned live aircraft waiting for their create command, used from the back.
+std::vector<std::uint32_t>& gf_addingStack();
+// Creates and removals on their way to the simulator link, taken from the front.
+std::deque<AiCreateCommand>& gf_liveCreateQueue();
+std::deque<AiCreateCommand>& gf_staticCreateQueue();
+std::deque<std::uint32_t>& gf_removalQueue();
+SimResultLists& gf_simResultLists();
+TrafficIdMap<NewAircraftConfirmation>& gf_newAircraftConfirmations();
+// The stands of the park airport, sorted by id: stand id n is element n - 1.
+std::vector<ParkPos>& gf_stands();
+TrafficTextMap<std::int32_t>& gf_standNameMap();
+std::vector<StaticWorkItem>& gf_staticWorkList();
+// Stand name and stand id of parked aircraft the parking adjustment removes.
+std::vector<std::pair<std::string, std::uint32_t>>& gf_parkingRemovals();
+std::vector<std::pair<std::string, std::string>>& gf_liveStayers();
+std::vector<std::string>& gf_spawnTexts();
+std::vector<ParkedLightCommand>& gf_parkedLightStack();
+// Parked aircraft of the feed already placed, by callsign and by hex id.
+TrafficTextSet& gf_placedParkedCallsigns();
+TrafficIdSet& gf_placedParkedHexIds();
+// The name of the airport file loaded for the park airport; empty when none.
+std::string& gf_loadedAirportFileName();
+
+// Engine flags the reset and the clear lower.
+struct TrafficFlags {
+    bool staticErasePending = false;   // a parked record is flagged for erasure
+    bool parkingSummaryPending = false;
+    bool followParkAirport = false;
+};
+TrafficFlags& gf_trafficFlags();
+// The parking time value shared with the window; steady-clock ticks, 0 = none.
+std::atomic<std::int64_t>& gf_sharedParkingTime();
+
+// The published stand names; never null (an empty list when there are none).
+std::shared_ptr<const StandNameList> gf_publishedStandNames();
+// Replaces the published list whole (readers holding the old one keep it).
+void gf_replacePublishedStandNames(std::shared_ptr<const StandNameList> names);
 
 // Run start: every traffic container empty with its reserve.
 void gf_resetTrafficState();
@@ -17,5 +96,7 @@ void gf_clearStaticList();
 // Close-down, after the simulator link and the readers have stopped.
 void gf_clearAllTraffic();
 void gf_clearParkedTrafficTables();
+// Empties the static work list (its texts released), keeping its buffer.
+void gf_clearStaticWorkList();
 
 } // namespace zelk

@@ -1,0 +1,153 @@
+// The small AceXML flight plans that tell MSFS 2020 where an AI aircraft comes
+// from and goes to.
+#include "traffic/FlightPlanFiles.h"
+
+#include <fstream>
+#include <system_error>
+
+#include <fmt/format.h>
+
+#include "core/Log.h"
+#include "core/Paths.h"
+#include "core/Settings.h"
+#include "core/Strings.h"
+#include "traffic/AircraftRecords.h"
+
+namespace zelk {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kFlightPlanFolderName{"orig_dest"};
+
+// Windows reports a non-empty folder as ERROR_DIR_NOT_EMPTY, POSIX as
+// ENOTEMPTY (or EEXIST, which rmdir may also give).
+bool lf_isDirectoryNotEmpty(const std::error_code& ec)
+{
+    constexpr int kWindowsDirNotEmpty = 145;
+    return ec == std::errc::directory_not_empty || ec == std::errc::file_exists ||
+           (ec.category() == std::system_category() && ec.value() == kWindowsDirNotEmpty);
+}
+
+std::string_view lf_planType(AcCategory category)
+{
+    switch (category) {
+    case AcCategory::TwoProps:
+    case AcCategory::Bizjet:
+    case AcCategory::Large:
+    case AcCategory::Heavy:
+        return "IFR";
+    default:
+        return "VFR";
+    }
+}
+
+} // namespace
+
+std::optional<fs::path> gf_flightPlanFolder()
+{
+    if (!gf_isMsfs2020()) return std::nullopt;
+    return gf_programDataFolder() / kFlightPlanFolderName;
+}
+
+bool gf_ensureFlightPlanFolder(const fs::path& folder)
+{
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) {
+        // A file in the folder's place fails the creation too; it is reported
+        // below as what it is.
+        std::error_code statusEc;
+        if (!fs::exists(fs::status(folder, statusEc))) {
+            gf_writeLogLine(
+                fmt::format("Could not create flight-plan folder '{}': {}", path_to_utf8(folder), ec.message()));
+            return false;
+        }
+    }
+    const fs::file_status status = fs::status(folder, ec);
+    if (ec) {
+        gf_writeLogLine(fmt::format("Could not inspect flight-plan folder '{}': {}", path_to_utf8(folder), ec.message()));
+        return false;
+    }
+    if (fs::is_directory(status)) return true;
+    gf_writeLogLine(fmt::format("Flight-plan path '{}' is not a directory", path_to_utf8(folder)));
+    return false;
+}
+
+std::string gf_flightPlanFile(std::uint32_t objectId) { return fmt::format("{}.pln", objectId); }
+
+std::string gf_flightPlanText(const StaticAc& aircraft)
+{
+    return fmt::format("{}\n{}\n{}\n{}{}{}\n{}{}{}\n{}{}{}\n{}\n{}\n", R"(<?xml version="1.0" encoding="UTF-8"?>)",
+                       R"(<SimBase.Document Type="AceXML" version="4,3">)", "<FlightPlan.FlightPlan>", "<FPType>",
+                       lf_planType(aircraft.category), "</FPType>", "<DepartureID>", aircraft.head.origin.view(),
+                       "</DepartureID>", "<DestinationID>", aircraft.head.destination.view(), "</DestinationID>",
+                       "</FlightPlan.FlightPlan>", "</SimBase.Document>");
+}
+
+bool gf_writeFlightPlan(const fs::path& file, const StaticAc& aircraft)
+{
+    const std::string text = gf_flightPlanText(aircraft);
+    std::ofstream out(file, std::ios::out | std::ios::trunc | std::ios::binary);
+    if (!out.is_open()) {
+        gf_writeLogLine(fmt::format("Could not open flight plan '{}' for writing", path_to_utf8(file)));
+        return false;
+    }
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.flush();
+    const bool goodBeforeClose = out.good();
+    out.close();
+    if (goodBeforeClose && !out.fail() && !out.bad()) return true;
+    gf_writeLogLine(fmt::format("Writing flight plan '{}' failed", path_to_utf8(file)));
+    std::error_code ignored;
+    fs::remove(file, ignored);
+    return false;
+}
+
+bool gf_removeFlightPlanIn(const fs::path& folder, std::uint32_t objectId)
+{
+    const fs::path file = folder / gf_flightPlanFile(objectId);
+    std::error_code ec;
+    const bool removed = fs::remove(file, ec);
+    if (ec) {
+        gf_writeLogLine(fmt::format("Could not remove flight plan '{}': {}", path_to_utf8(file), ec.message()));
+        return false;
+    }
+    return removed;
+}
+
+bool gf_removeFlightPlan(std::uint32_t objectId)
+{
+    const auto folder = gf_flightPlanFolder();
+    return folder && gf_removeFlightPlanIn(*folder, objectId);
+}
+
+bool gf_removeFlightPlanFolderAt(const fs::path& folder)
+{
+    std::error_code ec;
+    fs::remove(folder, ec);
+    if (ec && lf_isDirectoryNotEmpty(ec)) {
+        ec.clear();
+        fs::remove_all(folder, ec);
+    }
+    if (ec) {
+        gf_writeLogLine(fmt::format("Could not remove flight-plan folder '{}': {}", path_to_utf8(folder), ec.message()));
+        return false;
+    }
+    const fs::file_status status = fs::status(folder, ec);
+    if (status.type() == fs::file_type::not_found) return true;
+    if (ec) {
+        gf_writeLogLine(
+            fmt::format("Could not inspect removed flight-plan folder '{}': {}", path_to_utf8(folder), ec.message()));
+        return false;
+    }
+    return false;
+}
+
+bool gf_removeFlightPlanFolder()
+{
+    const auto folder = gf_flightPlanFolder();
+    return folder && gf_removeFlightPlanFolderAt(*folder);
+}
+
+} // namespace zelk

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "gui/GuiUpdate.h"
+#include "simlink/UserAcPosition.h"
+
+namespace zelk {
+
+// Where the traffic state reaches components that own their own locks and
+// state: the simulator link, the feed readers and the airports. Each component
+// installs its part when it is set up; an empty hook is skipped (and a query
+// hook gives the neutral answer given below), so the engine keeps working
+// before, and in tests without, those components.
+struct TrafficStateHooks {
+    // --- Simulator link ---
+    // Clears the user airport and user stand fields of the user-aircraft state,
+    // under the user-aircraft lock (exclusive).
+    std::function<void()> clearUserAirportAndStand;
+    // The latest user aircraft record; all zero when not installed.
+    std::function<UserAcPosition()> userAircraftPosition;
+    // The simulator's last on-ground report of the user aircraft; false when not installed.
+    std::function<bool()> userOnGround;
+
+    // --- Airports ---
+    // The user's stand text at the current park airport; empty when not installed.
+    std::function<std::optional<std::string>()> currentParkAirportStand;
+
+    // --- Feed (the reader of the active mode: web API or local app) ---
+    // Under the reader's lock: resets its parked-traffic request area and lowers
+    // the request flag.
+    std::function<void()> resetParkedRequest;
+    // Takes the reader's lock, lowers its parked-traffic flag, runs underLock and
+    // empties the reader's two parked-record tables, then releases the lock.
+    // Must let a std::system_error of the lock reach the caller.
+    std::function<void(const std::function<void()>& underLock)> clearParkedTables;
+    // Sets the QNH (hPa) the feed last reported and the altitude correction uses.
+    std::function<void(std::int32_t hPa)> setQnh;
+
+    // --- Screen ---
+    // Posts one screen update; the main window's queue when not installed.
+    std::function<void(GuiUpdate)> postScreenUpdate;
+};
+
+// Changes the installed hooks (copy, change, publish), so that each component
+// sets only its own members. Safe from any thread.
+void gf_updateTrafficStateHooks(const std::function<void(TrafficStateHooks&)>& change);
+// The installed hooks; never null. Callers keep the pointer for the call.
+std::shared_ptr<const TrafficStateHooks> gf_trafficStateHooks();
+
+// Convenience wrappers over the hooks with the neutral answers above.
+void gf_postTrafficScreenUpdate(GuiUpdate update);
+UserAcPosition gf_trafficUserPosition();
+bool gf_trafficUserOnGround();
+
+} // namespace zelk
