@@ -137,7 +137,7 @@ void lf_announceNewVersion(const VersionData& web)
         gf_writeLogNotice(fmt::format("Could not open File Explorer: {}", e.what()));
     }
     if (!opened) {
-        gf_updateShowWarningBox("Could not open File Explorer at new version", "ZELK");
+        gf_updateShowWarningBox("Could not open File Explorer at new version");
         gf_updateShowMessage("Opening file explorer at the new version failed? Try manually via the Quelvarin website.",
                              true);
     }

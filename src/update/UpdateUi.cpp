@@ -3,9 +3,8 @@
 #include <atomic>
 #include <memory>
 
-#include <fmt/format.h>
-
-#include "core/Log.h"
+#include "gui/Dialogs.h"
+#include "gui/Gui.h"
 
 namespace zelk {
 namespace {
@@ -28,18 +27,18 @@ void gf_updateShowMessage(std::string text, bool alsoLog)
     const auto hooks = lf_hooks().load();
     if (hooks->showMessage) {
         hooks->showMessage(std::move(text), alsoLog);
-    } else if (alsoLog) {
-        gf_writeLogLine(text);
+    } else {
+        gf_guiShowMessage(std::move(text), alsoLog);
     }
 }
 
-void gf_updateShowWarningBox(std::string text, std::string title)
+void gf_updateShowWarningBox(std::string text)
 {
     const auto hooks = lf_hooks().load();
     if (hooks->showWarningBox) {
-        hooks->showWarningBox(std::move(text), std::move(title));
+        hooks->showWarningBox(std::move(text));
     } else {
-        gf_writeLogNotice(fmt::format("{}: {}", title, text));
+        gf_messageBox(text, MessageBoxIcon::Warning);
     }
 }
 
