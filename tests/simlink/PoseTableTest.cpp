@@ -1,0 +1,151 @@
+#include <atomic>
+#include <cmath>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "simlink/PoseTable.h"
+
+namespace zelk {
+namespace {
+
+using Clock = PoseTable::Clock;
+constexpr double kPi = 3.141592653589793;
+
+Clock::time_point lf_at(int ms) { return Clock::time_point{} + std::chrono::hours(1) + std::chrono::milliseconds(ms); }
+
+SimPose lf_pose(double longitude, double heading = 0.0)
+{
+    return SimPose{50.0, longitude, 0.0, 0.0, heading, 1000.0, 0.0, 150.0};
+}
+
+TEST(PoseTable, KeepsTheNewestSixteenOldestFirst)
+{
+    PoseTable table;
+    for (int pass = 0; pass < 20; ++pass) {
+        table.storePassPose(5, lf_pose(pass));
+        table.flushPass(lf_at(pass * 10));
+    }
+    const auto samples = table.samples(5);
+    ASSERT_EQ(samples.size(), PoseTable::kDepth);
+    EXPECT_EQ(samples.front().pose.longitude, 4.0);
+    EXPECT_EQ(samples.back().pose.longitude, 19.0);
+    EXPECT_EQ(samples.back().time, lf_at(190));
+    EXPECT_EQ(table.passPoseCount(), 0u);
+}
+
+TEST(PoseTable, LaterPoseOfAPassReplacesTheEarlier)
+{
+    PoseTable table;
+    table.storePassPose(5, lf_pose(1.0));
+    table.storePassPose(5, lf_pose(2.0));
+    table.flushPass(lf_at(0));
+    const auto samples = table.samples(5);
+    ASSERT_EQ(samples.size(), 1u);
+    EXPECT_EQ(samples[0].pose.longitude, 2.0);
+}
+
+TEST(PoseTable, ClearEmptiesBothListsAndAdvancesTheGeneration)
+{
+    PoseTable table;
+    table.storePassPose(5, lf_pose(1.0));
+    table.flushPass(lf_at(0));
+    table.storePassPose(6, lf_pose(1.0));
+    const auto generation = table.generation();
+    table.clear();
+    EXPECT_EQ(table.objectCount(), 0u);
+    EXPECT_EQ(table.passPoseCount(), 0u);
+    EXPECT_EQ(table.generation(), generation + 1);
+}
+
+TEST(PoseTable, SamplingInterpolatesBehindTheNewestAndClampsAtTheEnds)
+{
+    PoseTable table;
+    table.storePassPose(5, lf_pose(8.0));
+    table.flushPass(lf_at(0));
+    table.storePassPose(5, lf_pose(9.0));
+    table.flushPass(lf_at(10));
+    std::vector<std::pair<std::uint32_t, SimPose>> out;
+
+    ASSERT_TRUE(table.trySample(lf_at(25), out)); // 5 ms after the first sample
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_NEAR(out[0].second.longitude, 8.5, 1e-9);
+    ASSERT_TRUE(table.trySample(lf_at(500), out));
+    EXPECT_EQ(out[0].second.longitude, 9.0);
+    ASSERT_TRUE(table.trySample(lf_at(0), out));
+    EXPECT_EQ(out[0].second.longitude, 8.0);
+}
+
+TEST(PoseTable, InterpolationTakesTheShorterWayRound)
+{
+    const SimPose a{0.0, 179.0, -0.1, 3.1, 6.2, 0.0, 0.0, 0.0};
+    const SimPose b{0.0, -179.0, 0.1, -3.1, 0.1, 100.0, 0.0, 0.0};
+    const SimPose mid = gf_interpolatePose(a, b, 0.5);
+    EXPECT_NEAR(std::abs(mid.longitude), 180.0, 1e-9);
+    EXPECT_NEAR(mid.pitch, 0.0, 1e-12);
+    EXPECT_NEAR(std::abs(mid.bank), kPi, 1e-9);
+    // 6.2 and 0.1 rad lie 0.183 rad apart across north.
+    const double expected = std::fmod(6.2 + (0.1 + 2 * kPi - 6.2) / 2.0, 2 * kPi);
+    EXPECT_NEAR(mid.heading, expected, 1e-9);
+    EXPECT_GE(mid.heading, 0.0);
+    EXPECT_LT(mid.heading, 2 * kPi);
+    EXPECT_EQ(mid.altitude, 50.0);
+}
+
+TEST(PoseTable, HeadingExactlyAtFullCircleWrapsToZero)
+{
+    const SimPose a = lf_pose(0.0, 2 * kPi);
+    const SimPose p = gf_interpolatePose(a, a, 0.0);
+    EXPECT_EQ(p.heading, 0.0);
+}
+
+// The engine appends a pass every iteration while the link samples as fast as
+// it can: the engine always finishes, the link sees the poses only grow, and
+// once the engine is done the link sees its very last pose.
+TEST(PoseTable, LinkGetsTheNewestPosesWithoutHoldingUpTheEngine)
+{
+    PoseTable table;
+    constexpr int kPasses = 20000;
+    constexpr std::uint32_t kObjects = 32;
+    std::atomic<bool> engineDone{false};
+    std::atomic<int> skipped{0};
+    std::atomic<int> taken{0};
+    std::atomic<bool> monotonic{true};
+
+    std::thread link([&] {
+        std::vector<std::pair<std::uint32_t, SimPose>> out;
+        std::vector<double> last(kObjects, -1.0);
+        const auto far = lf_at(kPasses * 10 + 100000);
+        while (!engineDone.load()) {
+            if (!table.trySample(far, out)) {
+                ++skipped;
+                continue;
+            }
+            ++taken;
+            for (const auto& [id, pose] : out) {
+                if (pose.longitude < last[id])
+                    monotonic = false;
+                last[id] = pose.longitude;
+            }
+        }
+    });
+
+    for (int pass = 1; pass <= kPasses; ++pass) {
+        for (std::uint32_t id = 0; id < kObjects; ++id)
+            table.storePassPose(id, lf_pose(pass * 1e-4));
+        table.flushPass(lf_at(pass * 10));
+    }
+    engineDone = true;
+    link.join();
+
+    EXPECT_TRUE(monotonic.load());
+    EXPECT_GT(taken.load(), 0);
+    std::vector<std::pair<std::uint32_t, SimPose>> out;
+    ASSERT_TRUE(table.trySample(lf_at(kPasses * 10 + 100000), out));
+    ASSERT_EQ(out.size(), kObjects);
+    for (const auto& [id, pose] : out)
+        EXPECT_DOUBLE_EQ(pose.longitude, kPasses * 1e-4);
+}
+
+} // namespace
+} // namespace zelk

@@ -1,0 +1,506 @@
+#include <algorithm>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "SimLinkTestSupport.h"
+#include "simlink/PoseTable.h"
+#include "simlink/SimQueues.h"
+
+namespace zelk {
+namespace {
+
+using test::SimLinkTest;
+using Sent = FakeSimPort::SentEvent;
+
+AiCreateCommand lf_command(std::uint32_t hexId, std::string title, std::string tail = "D-ABCD")
+{
+    AiCreateCommand c;
+    c.position = SimInitPosition{50.0, 8.5, 364.0, 0.0, 0.0, 90.0, 1, 0};
+    c.title = std::move(title);
+    c.tailNumber = std::move(tail);
+    c.hexId = hexId;
+    return c;
+}
+
+class SimClientTest : public SimLinkTest {
+protected:
+    // Connects and runs the first dispatch (simulation start, first frame).
+    void connect(SimClient& client)
+    {
+        ASSERT_TRUE(client.connect());
+        frames(client, 1);
+        ASSERT_EQ(gf_simRunState(), kSimRunning);
+    }
+
+    // Creates one object through the queue and returns its object id.
+    std::uint32_t createObject(SimClient& client, std::uint32_t hexId, const std::string& title)
+    {
+        gf_queueAiCreate(lf_command(hexId, title));
+        frames(client, 2);
+        const auto results = takeResults();
+        EXPECT_EQ(results.size(), 1u);
+        return results.empty() ? 0 : results.front().objectId;
+    }
+};
+
+TEST_F(SimClientTest, WrongSimulatorAsksTheWindowToSwitchAndStaysAway)
+{
+    int switches = 0;
+    gf_setSimLinkHooks(SimLinkHooks{{}, {}, [&] { ++switches; }});
+    port.setProduct(SimProduct::Msfs2020);
+    SimClient client(port, noWaitTiming());
+
+    EXPECT_FALSE(client.connect());
+    EXPECT_TRUE(client.gaveUp());
+    EXPECT_EQ(switches, 1);
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_NE(logText().find("MSFS and MSFS 2024 do not match, restarting ..."), std::string::npos);
+}
+
+TEST_F(SimClientTest, NoSimulatorMeansNoConnection)
+{
+    port.setProduct(SimProduct::None);
+    SimClient client(port, noWaitTiming());
+    EXPECT_FALSE(client.connect());
+    EXPECT_FALSE(client.gaveUp());
+    EXPECT_EQ(gf_simRunState(), kSimClosed);
+}
+
+TEST_F(SimClientTest, RunStateFollowsTheSimulationAndEachChangeIsReported)
+{
+    std::vector<std::uint32_t> states;
+    gf_setSimLinkHooks(SimLinkHooks{[&](std::uint32_t s) { states.push_back(s); }, {}, {}});
+    port.setSimulationRunning(false);
+    SimClient client(port, noWaitTiming());
+
+    ASSERT_TRUE(client.connect());
+    EXPECT_EQ(gf_simRunState(), kSimConnected);
+    port.setSimulationRunning(true);
+    frames(client, 1);
+    EXPECT_EQ(gf_simRunState(), kSimRunning);
+    port.setSimulationRunning(false);
+    frames(client, 3);
+    EXPECT_EQ(gf_simRunState(), kSimConnected);
+    EXPECT_EQ(states, (std::vector<std::uint32_t>{kSimConnected, kSimRunning, kSimConnected}));
+}
+
+TEST_F(SimClientTest, OnceASecondReportSetsOnGroundAndTheOneSecondFlag)
+{
+    port.setFrameTiming(1, 5);
+    SimClient client(port, noWaitTiming());
+    EXPECT_EQ(gf_userOnGroundState(), 255);
+    connect(client);
+    frames(client, 3);
+    EXPECT_FALSE(gf_peekOneSecondFlag());
+    frames(client, 1);
+    EXPECT_TRUE(gf_isUserOnGround());
+    EXPECT_EQ(gf_userOnGroundState(), 1);
+    EXPECT_TRUE(gf_takeOneSecondFlag());
+    EXPECT_FALSE(gf_takeOneSecondFlag());
+}
+
+TEST_F(SimClientTest, UserTitleAndModelRequestSetsBothReplyMarks)
+{
+    SimClient client(port, noWaitTiming());
+    connect(client);
+    gf_clearUserDataReplyMarks();
+    EXPECT_TRUE(std::isnan(gf_userHalfWingspanNm()));
+    gf_queueSimRequest(SimRequest{1, 0});
+    frames(client, 2);
+    EXPECT_EQ(gf_userDataReplyMarks(), 3);
+    EXPECT_EQ(gf_userTitle(), "Stand-in User Aircraft");
+    EXPECT_EQ(gf_userModel(), "B738");
+    EXPECT_FALSE(std::isnan(gf_userHalfWingspanNm()));
+}
+
+TEST_F(SimClientTest, CreateAnsweredAfterFramesPostsLiveAndParkedResults)
+{
+    port.setCreateDelayFrames(3);
+    SimClient client(port, noWaitTiming());
+    connect(client);
+    gf_queueAiCreate(lf_command(0x4B1234, "Live Title"));
+    gf_queueAiCreate(lf_command(42, "Parked Title"));
+    frames(client, 3);
+    EXPECT_TRUE(takeResults().empty());
+    EXPECT_EQ(client.pendingCreateCount(), 2u);
+    frames(client, 2);
+    const auto results = takeResults();
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[0].kind, SimResultKind::LiveCreated);
+    EXPECT_EQ(results[0].hexId, 0x4B1234u);
+    EXPECT_EQ(results[1].kind, SimResultKind::StaticCreated);
+    EXPECT_EQ(results[1].hexId, 42u);
+    for (const auto& r : results) {
+        const auto object = port.object(r.objectId);
+        ASSERT_TRUE(object.has_value());
+        EXPECT_TRUE(object->released);
+        EXPECT_TRUE(object->frozen);
+    }
+    EXPECT_EQ(client.ownedObjectCount(), 2u);
+    EXPECT_TRUE(client.isParkedObject(results[1].objectId));
+    EXPECT_FALSE(client.isParkedObject(results[0].objectId));
+}
+
+TEST_F(SimClientTest, CreateRefusedLaterPostsCreateFailedWithTheHexId)
+{
+    port.failTitleAsync("Broken Title");
+    SimClient client(port, noWaitTiming());
+    connect(client);
+    gf_queueAiCreate(lf_command(0x400001, "Broken Title"));
+    frames(client, 2);
+    const auto results = takeResults();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].kind, SimResultKind::CreateFailed);
+    EXPECT_EQ(results[0].hexId, 0x400001u);
+    EXPECT_EQ(client.pendingCreateCount(), 0u);
+    EXPECT_EQ(gf_simRunState(), kSimRunning);
+}
+
+TEST_F(SimClientTest, CreateRefusedByTheCallStopsSendingAndAsksForARestart)
+{
+    std::vector<std::string> messages;
+    gf_setSimLinkHooks(SimLinkHooks{{}, [&](const std::string& m) { messages.push_back(m); }, {}});
+    port.failTitleOnCall("Broken Title");
+    SimClient client(port, noWaitTiming());
+    connect(client);
+    gf_queueAiCreate(lf_command(0x400001, "Broken Title", "N123"));
+    gf_queueAiCreate(lf_command(0x400002, "Good Title"));
+    frames(client, 1);
+
+    EXPECT_EQ(gf_simRunState(), kSimError);
+    const auto stop = gf_stopRequestForCloseDown();
+    EXPECT_EQ(stop.stopReason(), StopReason::SimConnectError);
+    EXPECT_EQ(stop.delay, 9u);
+    EXPECT_EQ(messages, std::vector<std::string>{"SimConnect request error"});
+    EXPECT_NE(logText().find("! create failed hr=0x80004005, requestId:1, tailnumber:N123"), std::string::npos);
+    const auto results = takeResults();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].kind, SimResultKind::CreateFailed);
+
+    // In the error state nothing more is sent, not even queued work.
+    gf_queueAiCreate(lf_command(0x400003, "Good Title"));
+    frames(client, 5);
+    EXPECT_TRUE(port.createdObjects().empty());
+}
+
+TEST_F(SimClientTest, FailedRequestTakesTheErrorPathWithItsOwnLine)
+{
+    SimClient client(port, noWaitTiming());
+    connect(client);
+    port.failCalls("request", true);
+    gf_requestAiStaticCgAndPitch(123);
+    frames(client, 1);
+    EXPECT_EQ(gf_simRunState(), kSimError);
+    EXPECT_EQ(gf_stopRequestForCloseDown().stopReason(), StopReason::SimConnectError);
+    EXPECT_NE(logText().find("SimConnect request StaticCG fails"), std::string::npos);
+}
+
+TEST_F(SimClientTest, RequestKindsFromSixUpAreIgnored)
+{
+    SimClient client(port, noWaitTiming());
+    connect(client);
+    port.failCalls("request", true);
+    gf_queueSimRequest(SimRequest{6, 0});
+    gf_queueSimRequest(SimRequest{200, 0});
+    frames(client, 1);
+    EXPECT_EQ(gf_simRunState(), kSimRunning);
+    EXPECT_EQ(gf_currentStopRequest(), nullptr);
+}
+
+TEST_F(SimClientTest, RemovalPostsObjectRemovedAndForgetsThePoses)
+{
+    SimClient client(port, noWaitTiming());
+    connect(client);
+    const std::uint32_t id = createObject(client, 0x4B1234, "Live Title");
+    gf_poseTable().storePassPose(id, SimPose{50.0, 8.5});
+    gf_poseTable().flushPass(clock);
+    ASSERT_EQ(gf_poseTable().objectCount(), 1u);
+
+    gf_queueAiRemove(id);
+    EXPECT_EQ(gf_poseTable().objectCount(), 0u);
+    frames(client, 2);
+    const auto results = takeResults();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].kind, SimResultKind::ObjectRemoved);
+    EXPECT_EQ(results[0].objectId, id);
+    EXPECT_TRUE(port.liveObjects().empty());
+    EXPECT_EQ(client.ownedObjectCount(), 0u);
+}
+
+TEST_F(SimClientTest, ClientEventsGoOutInOrderAndFlapsBetweenTwoReleases)
+{
+    SimClient client(port, noWaitTiming());
+    connect(client);
+    const std::uint32_t id = createObject(client, 0x4B1234, "Live Title");
+    const auto releasesBefore = port.counts().releases;
+
+    gf_queueAiLights(id, {1, 2, 3, 4, 5, 6, 7});
+    gf_queueClientEvent(AiClientEvent{id, FLAPS_SET, 3072});
+    frames(client, 1);
+
+    const auto sent = port.sentEventsFor(id);
+    const std::vector<Sent> expected{
+        {id, NAV_LIGHTS_SET, 1, TRAFFIC_APP},   {id, BEACON_LIGHTS_SET, 2, TRAFFIC_APP},
+        {id, LANDING_LIGHTS_SET, 3, TRAFFIC_APP}, {id, TAXI_LIGHTS_SET, 4, TRAFFIC_APP},
+        {id, STROBES_SET, 5, TRAFFIC_APP},      {id, LOGO_LIGHTS_SET, 6, TRAFFIC_APP},
+        {id, CABIN_LIGHTS_SET, 7, TRAFFIC_APP}, {id, FLAPS_SET, 3072, TRAFFIC_APP}};
+    EXPECT_EQ(sent, expected);
+    EXPECT_EQ(port.counts().releases - releasesBefore, 2u);
+
+    // A refused flaps event is released before only.
+    port.failCalls("event", true);
+    gf_queueClientEvent(AiClientEvent{id, FLAPS_SET, 0});
+    frames(client, 1);
+    EXPECT_EQ(port.counts().releases - releasesBefore, 3u);
+}
+
+TEST_F(SimClientTest, ReverseThrustWritesSpoilersAndBothLevers)
+{
+    SimClient client(port, noWaitTiming());
+    connect(client);
+    gf_queueReverseThrust(7, true, true);
+    gf_queueReverseThrust(8, true, false);
+    gf_queueReverseThrust(9, false, true);
+    frames(client, 1);
+    const auto calls = port.leverCalls();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].second, (LeverValues{100.0, -100.0, -100.0}));
+    EXPECT_EQ(calls[1].second, (LeverValues{100.0, 100.0, 100.0}));
+    EXPECT_EQ(calls[2].second, (LeverValues{0.0, 0.0, 0.0}));
+}
+
+TEST_F(SimClientTest, FlightPlansGoOnlyToMsfs2020)
+{
+    {
+        SimClient client(port, noWaitTiming());
+        connect(client);
+        gf_queueFlightPlan(FlightPlanCommand{200, "orig_dest/200.pln"});
+        frames(client, 1);
+        EXPECT_TRUE(port.flightPlans().empty());
+        client.shutdown();
+    }
+    gf_storeProgramMode(ProgramMode{kSimulatorMsfs2020, kTrafficSourceRtDirect});
+    port.setProduct(SimProduct::Msfs2020);
+    SimClient client(port, noWaitTiming());
+    connect(client);
+    gf_queueFlightPlan(FlightPlanCommand{201, "orig_dest/201.pln"});
+    frames(client, 1);
+    const auto plans = port.flightPlans();
+    ASSERT_EQ(plans.size(), 1u);
+    EXPECT_EQ(plans[0].first, 201u);
+    EXPECT_EQ(plans[0].second, "orig_dest/201.pln");
+}
+
+TEST_F(SimClientTest, RangeReportLeavesOutUserParkedUnnamedAndHighAircraft)
+{
+    SimClient client(port, noWaitTiming());
+    connect(client);
+    const std::uint32_t live = createObject(client, 0x4B1234, "Live Title");
+    const std::uint32_t parked = createObject(client, 42, "Parked Title");
+    port.setObjectGround(live, true, 364.0, 12.5);
+    port.setForeignAircraft({
+        AiRangeEntry{900, "", false, true, 0.0, 0.0},        // no ATC id
+        AiRangeEntry{901, "USER", true, true, 0.0, 0.0},     // the user
+        AiRangeEntry{902, "HIGH", false, false, 0.0, 2501.0}, // too high
+        AiRangeEntry{903, "EDGE", false, false, 100.0, 2500.0},
+    });
+    gf_queueSimRequest(SimRequest{0, 0});
+    frames(client, 2);
+    auto results = takeResults();
+    std::vector<std::uint32_t> ids;
+    for (const auto& r : results) {
+        EXPECT_EQ(r.kind, SimResultKind::AiPosition);
+        ids.push_back(r.objectId);
+    }
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(ids, (std::vector<std::uint32_t>{live, 903}));
+    const auto liveResult = std::find_if(results.begin(), results.end(), [&](auto& r) { return r.objectId == live; });
+    EXPECT_EQ(liveResult->hexId, 1u);
+    EXPECT_EQ(liveResult->payload[0], 364.0);
+    EXPECT_EQ(liveResult->payload[1], 12.5);
+    EXPECT_GT(port.counts().lastInRangeRadius, 0u);
+
+    // Released, the parked object is reported like a live one.
+    gf_queueParkedRelease(parked);
+    gf_queueSimRequest(SimRequest{0, 0});
+    frames(client, 2);
+    results = takeResults();
+    EXPECT_TRUE(std::any_of(results.begin(), results.end(), [&](auto& r) { return r.objectId == parked; }));
+}
+
+TEST_F(SimClientTest, PoseAndCgAnswersBecomeResults)
+{
+    SimClient client(port, noWaitTiming());
+    connect(client);
+    const std::uint32_t id = createObject(client, 42, "Parked Title");
+    port.setStaticCgPitch(id, 6.5, 0.01);
+    port.setInitialPose(id, SimPose{50.1, 8.6, 0.01, 0.02, 1.5, 370.0, 0.0, 0.0});
+    gf_requestAiStaticCgAndPitch(id);
+    gf_requestAiInitialPose(id);
+    frames(client, 2);
+    const auto results = takeResults();
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[0].kind, SimResultKind::StaticCgPitch);
+    EXPECT_EQ(results[0].payload[0], 6.5);
+    EXPECT_EQ(results[0].payload[1], 0.01);
+    EXPECT_EQ(results[1].kind, SimResultKind::InitialPose);
+    EXPECT_EQ(results[1].payload[0], 50.1);
+    EXPECT_EQ(results[1].payload[4], 1.5);
+    EXPECT_EQ(results[1].payload[5], 370.0);
+}
+
+TEST_F(SimClientTest, TeleportAndNewFlightAskForANewFlightRestart)
+{
+    SimClient client(port, noWaitTiming());
+    connect(client);
+    UserAcPosition p;
+    p.latitude = 50.0;
+    p.longitude = 8.5;
+    port.setUserAircraft(p, true, "T", "B738");
+    gf_queueSimRequest(SimRequest{3, 0});
+    frames(client, 2);
+    EXPECT_EQ(gf_currentStopRequest(), nullptr);
+    EXPECT_EQ(gf_getUserAcPosition().latitude, 50.0);
+
+    p.latitude = 50.2; // 12 NM north
+    port.setUserAircraft(p, true, "T", "B738");
+    gf_queueSimRequest(SimRequest{3, 0});
+    frames(client, 2);
+    ASSERT_NE(gf_currentStopRequest(), nullptr);
+    EXPECT_EQ(gf_stopRequestForCloseDown().stopReason(), StopReason::NewFlight);
+    EXPECT_EQ(gf_stopRequestForCloseDown().delay, 60u);
+    EXPECT_NE(logText().find("Teleport"), std::string::npos);
+
+    gf_resetStopRequest();
+    port.reportNewFlight("flights/other.flt");
+    frames(client, 1);
+    EXPECT_EQ(gf_stopRequestForCloseDown().stopReason(), StopReason::NewFlight);
+}
+
+TEST_F(SimClientTest, QuitWhileRunningReportsTheSimulatorClosed)
+{
+    SimClient client(port, noWaitTiming());
+    connect(client);
+    port.quitSimulator();
+    frames(client, 1);
+    EXPECT_FALSE(client.connected());
+    EXPECT_EQ(gf_simRunState(), kSimClosed);
+    EXPECT_EQ(gf_stopRequestForCloseDown().stopReason(), StopReason::SimWasClosed);
+    EXPECT_FALSE(client.connect());
+}
+
+TEST_F(SimClientTest, FailedDispatchWithoutObjectsReconnects)
+{
+    SimClient client(port, noWaitTiming());
+    connect(client);
+    port.dropConnection();
+    EXPECT_FALSE(client.dispatchOnce());
+    EXPECT_FALSE(client.gaveUp());
+    EXPECT_EQ(gf_simRunState(), kSimClosed);
+    EXPECT_NE(logText().find("SimConnect dispatch failed; hr=0x80004005"), std::string::npos);
+    EXPECT_TRUE(client.connect());
+    frames(client, 1);
+    EXPECT_EQ(gf_simRunState(), kSimRunning);
+    EXPECT_EQ(gf_currentStopRequest(), nullptr);
+}
+
+TEST_F(SimClientTest, FailedDispatchThatLostObjectsAsksForARestartInstead)
+{
+    SimClient client(port, noWaitTiming());
+    connect(client);
+    createObject(client, 0x4B1234, "Live Title");
+    port.dropConnection();
+    EXPECT_FALSE(client.dispatchOnce());
+    EXPECT_TRUE(client.gaveUp());
+    EXPECT_EQ(gf_simRunState(), kSimError);
+    EXPECT_EQ(gf_stopRequestForCloseDown().stopReason(), StopReason::SimConnectError);
+    EXPECT_EQ(client.ownedObjectCount(), 0u);
+}
+
+TEST_F(SimClientTest, ShutdownRemovesEveryOwnedObjectAndLateCreates)
+{
+    port.setCreateDelayFrames(4);
+    SimClient client(port, noWaitTiming());
+    connect(client);
+    gf_queueAiCreate(lf_command(0x4B0001, "A"));
+    gf_queueAiCreate(lf_command(0x4B0002, "B"));
+    gf_queueAiCreate(lf_command(7, "C"));
+    frames(client, 6);
+    ASSERT_EQ(client.ownedObjectCount(), 3u);
+    takeResults();
+    gf_queueAiCreate(lf_command(0x4B0003, "D")); // still on its way when the run ends
+    frames(client, 1);
+    ASSERT_EQ(client.pendingCreateCount(), 1u);
+
+    client.shutdown();
+    EXPECT_TRUE(port.liveObjects().empty());
+    EXPECT_EQ(port.createdObjects().size(), 4u);
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(gf_simRunState(), kSimClosed);
+    EXPECT_NE(logText().find("SimConnect shutdown cleanup: initially owned 3, remove requested 4, confirmed 4, "
+                             "pending removals 0, pending creates 0"),
+              std::string::npos);
+    // The engine is not told about objects of a closing link.
+    EXPECT_TRUE(takeResults().empty());
+}
+
+TEST_F(SimClientTest, ShutdownGivesUpOnASilentSimulator)
+{
+    SimClient client(port, noWaitTiming());
+    connect(client);
+    createObject(client, 0x4B0001, "A");
+    port.failCalls("remove", true);
+    client.shutdown();
+    EXPECT_NE(logText().find("initially owned 1, remove requested 0, confirmed 0"), std::string::npos);
+    EXPECT_FALSE(port.isOpen());
+}
+
+TEST_F(SimClientTest, FramesMoveObjectsToTheirSampledPose)
+{
+    SimClient client(port, noWaitTiming());
+    connect(client);
+    const std::uint32_t id = createObject(client, 0x4B1234, "Live Title");
+    auto& table = gf_poseTable();
+    table.storePassPose(id, SimPose{50.0, 8.0, 0.0, 0.0, 0.0, 1000.0, 0.0, 200.0});
+    table.flushPass(clock - std::chrono::milliseconds(30));
+    table.storePassPose(id, SimPose{50.0, 8.2, 0.0, 0.0, 0.0, 1100.0, 0.0, 200.0});
+    table.flushPass(clock - std::chrono::milliseconds(10));
+    frames(client, 1); // samples at clock - 20 ms: halfway
+    const auto object = port.object(id);
+    ASSERT_TRUE(object && object->lastPose);
+    EXPECT_NEAR(object->lastPose->longitude, 8.1, 1e-9);
+    EXPECT_NEAR(object->lastPose->altitude, 1050.0, 1e-9);
+}
+
+TEST_F(SimClientTest, ThreadRunsOnTheInstalledPortAndCleansUpOnStop)
+{
+    gf_setSimPortFactory([] {
+        auto p = std::make_unique<FakeSimPort>();
+        p->setProduct(SimProduct::Msfs2024);
+        p->setSimulationRunning(true);
+        return p;
+    });
+    std::jthread thread(gf_simClientThread);
+    for (int i = 0; i < 2000 && gf_simRunState() != kSimRunning; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(gf_simRunState(), kSimRunning);
+    for (int i = 0; i < 3; ++i)
+        gf_queueAiCreate(lf_command(0x4B0001 + i, "T"));
+    std::vector<SimObjectResult> results;
+    for (int i = 0; i < 2000 && results.size() < 3; ++i) {
+        std::vector<SimObjectResult> batch;
+        gf_takeSimObjectResults(batch);
+        results.insert(results.end(), batch.begin(), batch.end());
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(results.size(), 3u);
+    thread.request_stop();
+    thread.join();
+    gf_setSimPortFactory({});
+    EXPECT_EQ(gf_simRunState(), kSimClosed);
+    EXPECT_NE(logText().find("initially owned 3, remove requested 3, confirmed 3"), std::string::npos);
+}
+
+} // namespace
+} // namespace zelk
