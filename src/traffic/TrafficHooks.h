@@ -41,6 +41,13 @@ struct TrafficStateHooks {
     // Sets the QNH (hPa) the feed last reported and the altitude correction uses.
     std::function<void(std::int32_t hPa)> setQnh;
 
+    // --- Engine mailbox ---
+    // Empties the mailbox slot, zeroes its counters and lowers delivery
+    // (gf_resetTrafficMailbox). Installed by whoever sets up the engine pass: the
+    // engine's mailbox decodes with decodeMessage, which this module must not
+    // pull in on its own.
+    std::function<void()> resetMailbox;
+
     // --- Screen ---
     // Posts one screen update; the main window's queue when not installed.
     std::function<void(GuiUpdate)> postScreenUpdate;

@@ -8,7 +8,6 @@
 #include "traffic/StandFit.h"
 #include "traffic/StandQueries.h"
 #include "traffic/TrafficHooks.h"
-#include "traffic/TrafficMailbox.h"
 
 namespace zelk {
 namespace {
@@ -187,7 +186,7 @@ void gf_clearAllTraffic()
     s.parkingRemovals.clear();
     s.statics.clear();
 
-    gf_resetTrafficMailbox();
+    if (hooks->resetMailbox) hooks->resetMailbox();
 
     s.parkedLights.clear();
     s.flags.staticErasePending = false;

@@ -1,0 +1,138 @@
+#include "traffic/FlightPlanFiles.h"
+
+#include <gtest/gtest.h>
+
+#include "core/Paths.h"
+#include "core/Settings.h"
+#include "core/Strings.h"
+#include "traffic/TrafficStateTestSupport.h"
+
+namespace zelk {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FlightPlanFiles : public test::TrafficStateTest {
+protected:
+    void TearDown() override
+    {
+        gf_storeProgramMode({});
+        test::TrafficStateTest::TearDown();
+    }
+    static StaticAc aircraft(AcCategory category, std::string_view origin, std::string_view destination)
+    {
+        StaticAc ac = test::makeAircraft("KLM1", "PH-BXA", {}, category);
+        if (!origin.empty()) ac.head.origin = IataCode(origin);
+        if (!destination.empty()) ac.head.destination = IataCode(destination);
+        return ac;
+    }
+};
+
+TEST_F(FlightPlanFiles, FileNameIsTheDecimalObjectId)
+{
+    EXPECT_EQ(gf_flightPlanFile(16777216), "16777216.pln");
+    EXPECT_EQ(gf_flightPlanFile(7), "7.pln");
+}
+
+TEST_F(FlightPlanFiles, IfrPlanByteForByte)
+{
+    const fs::path file = dir() / gf_flightPlanFile(4242);
+    ASSERT_TRUE(gf_writeFlightPlan(file, aircraft(AcCategory::Heavy, "ams", "JFK")));
+    EXPECT_EQ(test::readAll(file), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                   "<SimBase.Document Type=\"AceXML\" version=\"4,3\">\n"
+                                   "<FlightPlan.FlightPlan>\n"
+                                   "<FPType>IFR</FPType>\n"
+                                   "<DepartureID>AMS</DepartureID>\n"
+                                   "<DestinationID>JFK</DestinationID>\n"
+                                   "</FlightPlan.FlightPlan>\n"
+                                   "</SimBase.Document>\n");
+}
+
+TEST_F(FlightPlanFiles, VfrPlanWithUnsetCodes)
+{
+    const fs::path file = dir() / "light.pln";
+    ASSERT_TRUE(gf_writeFlightPlan(file, aircraft(AcCategory::Light, "AMS", "")));
+    EXPECT_EQ(test::readAll(file), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                   "<SimBase.Document Type=\"AceXML\" version=\"4,3\">\n"
+                                   "<FlightPlan.FlightPlan>\n"
+                                   "<FPType>VFR</FPType>\n"
+                                   "<DepartureID>AMS</DepartureID>\n"
+                                   "<DestinationID></DestinationID>\n"
+                                   "</FlightPlan.FlightPlan>\n"
+                                   "</SimBase.Document>\n");
+    const std::string none = gf_flightPlanText(aircraft(AcCategory::Rotorcraft, "", ""));
+    EXPECT_NE(none.find("\n<FPType>VFR</FPType>\n<DepartureID></DepartureID>\n<DestinationID></DestinationID>\n"),
+              std::string::npos);
+}
+
+TEST_F(FlightPlanFiles, PlanTypeByCategory)
+{
+    const char* expected[] = {"VFR", "IFR", "IFR", "IFR", "IFR", "VFR", "VFR"};
+    for (std::uint32_t c = 0; c < kAcCategoryCount; ++c) {
+        const std::string text = gf_flightPlanText(aircraft(static_cast<AcCategory>(c), "AMS", "LHR"));
+        EXPECT_NE(text.find(std::string("<FPType>") + expected[c] + "</FPType>"), std::string::npos) << c;
+    }
+}
+
+TEST_F(FlightPlanFiles, RewritingTruncatesAndAFailedOpenIsLogged)
+{
+    const fs::path file = dir() / "1.pln";
+    test::writeAll(file, std::string(2000, 'x'));
+    ASSERT_TRUE(gf_writeFlightPlan(file, aircraft(AcCategory::Large, "AMS", "LHR")));
+    EXPECT_EQ(test::readAll(file), gf_flightPlanText(aircraft(AcCategory::Large, "AMS", "LHR")));
+
+    const fs::path unopenable = dir() / "missing-folder" / "2.pln";
+    EXPECT_FALSE(gf_writeFlightPlan(unopenable, aircraft(AcCategory::Large, "AMS", "LHR")));
+    EXPECT_FALSE(fs::exists(unopenable));
+    EXPECT_NE(logText().find("Could not open flight plan '" + path_to_utf8(unopenable) + "' for writing"),
+              std::string::npos);
+}
+
+TEST_F(FlightPlanFiles, FolderIsCreatedWithItsParentsAndMustBeADirectory)
+{
+    const fs::path folder = dir() / "a" / "b" / "orig_dest";
+    EXPECT_TRUE(gf_ensureFlightPlanFolder(folder));
+    EXPECT_TRUE(fs::is_directory(folder));
+    EXPECT_TRUE(gf_ensureFlightPlanFolder(folder)) << "an existing folder is fine";
+
+    const fs::path occupied = dir() / "plans-file";
+    test::writeAll(occupied, "not a folder");
+    EXPECT_FALSE(gf_ensureFlightPlanFolder(occupied));
+    const std::string log = logText();
+    EXPECT_NE(log.find("Flight-plan path '" + path_to_utf8(occupied) + "' is not a directory"), std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("Could not create flight-plan folder"), std::string::npos) << log;
+}
+
+TEST_F(FlightPlanFiles, RemovingOnePlanAndTheWholeFolder)
+{
+    const fs::path folder = dir() / "orig_dest";
+    ASSERT_TRUE(gf_ensureFlightPlanFolder(folder));
+    for (std::uint32_t id : {11u, 12u, 13u})
+        ASSERT_TRUE(gf_writeFlightPlan(folder / gf_flightPlanFile(id), aircraft(AcCategory::Large, "AMS", "LHR")));
+    EXPECT_TRUE(gf_removeFlightPlanIn(folder, 12));
+    EXPECT_FALSE(fs::exists(folder / "12.pln"));
+    EXPECT_FALSE(gf_removeFlightPlanIn(folder, 12)) << "a missing plan is no error";
+    EXPECT_EQ(logText().find("Could not remove"), std::string::npos);
+
+    EXPECT_TRUE(gf_removeFlightPlanFolderAt(folder)) << "plans still inside are removed with it";
+    EXPECT_FALSE(fs::exists(folder));
+    EXPECT_TRUE(gf_removeFlightPlanFolderAt(folder)) << "nothing left to remove";
+}
+
+TEST_F(FlightPlanFiles, OnlyMsfs2020HasAFolder)
+{
+    gf_storeProgramMode({kSimulatorMsfs2024, kTrafficSourceRtDirect});
+    EXPECT_EQ(gf_flightPlanFolder(), std::nullopt);
+    EXPECT_FALSE(gf_removeFlightPlan(5));
+    EXPECT_FALSE(gf_removeFlightPlanFolder());
+
+    gf_storeProgramMode({kSimulatorMsfs2020, kTrafficSourceRtDirect});
+    const auto folder = gf_flightPlanFolder();
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(folder->filename(), "orig_dest");
+    EXPECT_EQ(folder->parent_path(), gf_programDataFolder());
+}
+
+} // namespace
+} // namespace zelk
