@@ -15,6 +15,7 @@
 #include "simlink/UserAircraftState.h"
 #include "traffic/AcTextForms.h"
 #include "traffic/SimObjectResults.h"
+#include "traffic/TrafficHooks.h"
 
 namespace zelk {
 namespace {
@@ -518,8 +519,18 @@ void gf_simClientThread(std::stop_token stop)
     }
 }
 
+void gf_installSimLinkTrafficHooks()
+{
+    gf_updateTrafficStateHooks([](TrafficStateHooks& hooks) {
+        hooks.clearUserAirportAndStand = [] { gf_clearParkAirport(); };
+        hooks.userAircraftPosition = [] { return gf_getUserAcPosition(); };
+        hooks.userOnGround = [] { return gf_isUserOnGround(); };
+    });
+}
+
 void gf_prepareSimClientState()
 {
+    gf_installSimLinkTrafficHooks();
     gf_poseTable().clear();
     gf_poseTable().reserve(512);
     gf_clearSimQueues(true);

@@ -125,7 +125,10 @@ private:
 // Body of the "SimClient" thread, on a port from the installed factory.
 void gf_simClientThread(std::stop_token stop);
 
-// Before the thread starts: empty and reserved pose table and queues, run state 0.
+// Lets the traffic state reach the user-aircraft state (its hooks).
+void gf_installSimLinkTrafficHooks();
+// Before the thread starts: the traffic hooks installed, empty and reserved pose
+// table and queues, run state 0.
 void gf_prepareSimClientState();
 // Restart phase: also forgets the simulator and the user aircraft's state.
 void gf_resetSimClientState();

@@ -161,6 +161,8 @@ struct LiveAc : StaticAc {
     std::optional<double> touchDownOffset;      // ft
     double touchDownPitch = 0.0;
     GroundOpState groundOps;
+    std::int32_t activationTick = 0;       // engine tick at which it became active
+    std::uint8_t airborneAtActivation = 0; // its first sample was airborne then
 
     LiveAc() = default;
     // A new live aircraft in state buffer and phase birth, its stream holding the

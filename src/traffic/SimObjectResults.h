@@ -37,4 +37,7 @@ bool lf_applyDelayedSimCommand(SimObjectResult& result);
 bool lf_applyDelayedLiveCommand(SimObjectResult& result);
 bool lf_applyDelayedStaticCommand(SimObjectResult& result);
 
+// Parked objects set up since the program started.
+std::uint64_t gf_parkedObjectsPlaced() noexcept;
+
 } // namespace zelk
