@@ -1,9 +1,7 @@
 #pragma once
 
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <random>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -19,31 +17,10 @@
 #include "gui/Gui.h"
 #include "gui/HeadlessWindow.h"
 #include "gui/WaitClock.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 namespace zelk::test {
-
-inline void setEnvironment(const char* name, const std::string& value)
-{
-#ifdef _WIN32
-    _putenv_s(name, value.c_str());
-#else
-    setenv(name, value.c_str(), 1);
-#endif
-}
-
-// The per-user folders of this test process, fixed before the program looks them up.
-inline const std::filesystem::path& appConfigHome()
-{
-    static const std::filesystem::path home = [] {
-        std::random_device rd;
-        auto dir = std::filesystem::temp_directory_path() / ("zelk-app-config-" + std::to_string(rd()));
-        std::filesystem::create_directories(dir);
-        setEnvironment("XDG_CONFIG_HOME", dir.string());
-        return dir;
-    }();
-    return home;
-}
 
 // The parameters a test run starts from: the chosen source and an install path.
 inline std::string parametersXml(const std::string& source, const std::filesystem::path& installPath)
@@ -69,13 +46,13 @@ class AppRunTest : public TempDirTest {
 protected:
     void SetUp() override
     {
-        appConfigHome();
+        processConfigHome();
         TempDirTest::SetUp();
-        if (gf_programDataFolder() != appConfigHome() / "ZELK")
+        if (gf_programDataFolder() != processConfigHome() / "ZELK")
             GTEST_SKIP() << "the per-user folder was fixed elsewhere in this process";
         std::error_code ec;
-        std::filesystem::remove_all(appConfigHome() / "ZELK", ec);
-        std::filesystem::create_directories(appConfigHome() / "ZELK");
+        std::filesystem::remove_all(processConfigHome() / "ZELK", ec);
+        std::filesystem::create_directories(processConfigHome() / "ZELK");
 
         gf_resetStopRequest();
         stop_detail::resetClosingByUserForTests();

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "core/Log.h"
-#include "support/TempDir.h"
+#include "support/LoggedTempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -18,23 +18,8 @@ namespace {
 using test::readAll;
 using test::writeAll;
 
-class FileUtils : public test::TempDirTest {
+class FileUtils : public test::LoggedTempDirTest {
 protected:
-    void SetUp() override
-    {
-        TempDirTest::SetUp();
-        ASSERT_TRUE(gf_logFile().open(file("Log.txt")));
-    }
-    void TearDown() override
-    {
-        gf_logFile().close();
-        TempDirTest::TearDown();
-    }
-    std::string log() const
-    {
-        gf_flushLog();
-        return readAll(file("Log.txt"));
-    }
     // True when the folder really refuses new entries (not so for root, who
     // ignores permission bits).
     static bool folderIsWriteProtected(const fs::path& folder)

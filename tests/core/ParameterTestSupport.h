@@ -1,8 +1,6 @@
 #pragma once
 
-#include <cstdlib>
 #include <filesystem>
-#include <random>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -12,18 +10,10 @@
 #include "core/Parameters.h"
 #include "core/Paths.h"
 #include "core/Settings.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 namespace zelk::test {
-
-inline void setEnvironment(const char* name, const std::string& value)
-{
-#ifdef _WIN32
-    _putenv_s(name, value.c_str());
-#else
-    setenv(name, value.c_str(), 1);
-#endif
-}
 
 // Every parameter back at its default, no control windows, a fresh headless host
 // and default published records: each test starts from a program just started.
@@ -49,20 +39,6 @@ inline std::shared_ptr<HeadlessControlHost> resetParameterState()
     auto host = std::make_shared<HeadlessControlHost>();
     gf_installControlHost(host);
     return host;
-}
-
-// The per-user folder of this test process: XDG_CONFIG_HOME is pointed at a
-// fresh folder before the program looks it up (once per process).
-inline const std::filesystem::path& processConfigHome()
-{
-    static const std::filesystem::path home = [] {
-        std::random_device rd;
-        auto dir = std::filesystem::temp_directory_path() / ("zelk-config-" + std::to_string(rd()));
-        std::filesystem::create_directories(dir);
-        setEnvironment("XDG_CONFIG_HOME", dir.string());
-        return dir;
-    }();
-    return home;
 }
 
 // A temp working folder, a per-user folder without parameters.xml, defaults in

@@ -1,6 +1,5 @@
 #include "core/Paths.h"
 
-#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -10,6 +9,8 @@
 #include "core/Parameters.h"
 #include "core/Settings.h"
 #include "platform/ShellOpen.h"
+#include "support/LoggedTempDir.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -64,56 +65,29 @@ TEST(Paths, SelectedSimFollowsProgramMode)
 
 #ifndef _WIN32
 
-// Sets or unsets one environment variable for the life of the object.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, std::optional<std::string> value) : name_(name)
-    {
-        if (const char* old = std::getenv(name)) old_ = old;
-        set(value);
-    }
-    ~ScopedEnv() { set(old_); }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    void set(const std::optional<std::string>& v)
-    {
-        if (v) ::setenv(name_, v->c_str(), 1);
-        else ::unsetenv(name_);
-    }
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using test::ScopedEnv;
 
 // A fake user profile: roaming and local application-data folders in the
 // test's folder, with helpers to build the simulator's trees in them.
-class PathsDiscovery : public test::TempDirTest {
+class PathsDiscovery : public test::LoggedTempDirTest {
 protected:
     void SetUp() override
     {
-        TempDirTest::SetUp();
+        LoggedTempDirTest::SetUp();
         roaming = dir() / "roaming";
         local = dir() / "local";
         fs::create_directories(roaming);
         fs::create_directories(local);
         configHome.emplace("XDG_CONFIG_HOME", roaming.string());
         dataHome.emplace("XDG_DATA_HOME", local.string());
-        ASSERT_TRUE(gf_logFile().open(file("Log.txt")));
         savedMode = *gf_programMode();
     }
     void TearDown() override
     {
         gf_storeProgramMode(savedMode);
-        gf_logFile().close();
         dataHome.reset();
         configHome.reset();
-        TempDirTest::TearDown();
-    }
-    std::string log() const
-    {
-        gf_flushLog();
-        return readAll(file("Log.txt"));
+        LoggedTempDirTest::TearDown();
     }
     static void makePackagesFolder(const fs::path& p, SimVersion sim)
     {

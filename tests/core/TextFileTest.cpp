@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "core/Log.h"
-#include "support/TempDir.h"
+#include "support/LoggedTempDir.h"
 
 namespace zelk {
 namespace {
@@ -18,23 +18,8 @@ using test::writeAll;
 
 // Each test gets its own folder with its own Log.txt, so the notices of the
 // reader can be checked.
-class TextFile : public test::TempDirTest {
+class TextFile : public test::LoggedTempDirTest {
 protected:
-    void SetUp() override
-    {
-        TempDirTest::SetUp();
-        ASSERT_TRUE(gf_logFile().open(file("Log.txt")));
-    }
-    void TearDown() override
-    {
-        gf_logFile().close();
-        TempDirTest::TearDown();
-    }
-    std::string log() const
-    {
-        gf_flushLog();
-        return readAll(file("Log.txt"));
-    }
     TextEncoding detect(const std::string& bytes)
     {
         writeAll(file("sample.cfg"), bytes);

@@ -1,42 +1,19 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <random>
 #include <string>
 
 #include "core/Log.h"
 #include "core/Paths.h"
 #include "core/UserRelatedException.h"
 #include "feed/Credential.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 namespace zelk {
 namespace {
 
 namespace fs = std::filesystem;
-
-void setEnvironment(const char* name, const std::string& value)
-{
-#ifdef _WIN32
-    _putenv_s(name, value.c_str());
-#else
-    setenv(name, value.c_str(), 1);
-#endif
-}
-
-// The per-user folders of this test process, fixed before the program looks them up.
-const fs::path& configHome()
-{
-    static const fs::path home = [] {
-        std::random_device rd;
-        fs::path dir = fs::temp_directory_path() / ("zelk-feed-config-" + std::to_string(rd()));
-        fs::create_directories(dir);
-        setEnvironment("XDG_CONFIG_HOME", dir.string());
-        return dir;
-    }();
-    return home;
-}
 
 TEST(CredentialText, JsonLicenseOrFirstLine)
 {
@@ -79,13 +56,13 @@ class CredentialLoad : public test::TempDirTest {
 protected:
     void SetUp() override
     {
-        configHome();
+        test::processConfigHome();
         TempDirTest::SetUp();
         home_ = gf_rtCredentialHomeFile();
-        if (home_.parent_path() != configHome() / "ZELK")
+        if (home_.parent_path() != test::processConfigHome() / "ZELK")
             GTEST_SKIP() << "the per-user folder was fixed elsewhere in this process";
-        fs::remove_all(configHome());
-        fs::create_directories(configHome());
+        fs::remove_all(test::processConfigHome());
+        fs::create_directories(test::processConfigHome());
         gf_clearRTCredential();
     }
     void TearDown() override
@@ -111,7 +88,7 @@ TEST_F(CredentialLoad, PerUserFileWinsOverTheWorkingFolder)
 TEST_F(CredentialLoad, PlaceholderFallsThroughToTheNextCandidate)
 {
     test::writeAll(home_, R"({"License": "YOUR_LICENSE_HERE"})");
-    test::writeAll(configHome() / "InsideSystems" / "RealTraffic.lic", "rt_a1b2c3d4e5f6a7b8\n");
+    test::writeAll(test::processConfigHome() / "InsideSystems" / "RealTraffic.lic", "rt_a1b2c3d4e5f6a7b8\n");
     test::writeAll(file("RealTraffic.lic"), "WORK-3333-4444\n");
     gf_loadRTCredential();
     const auto credential = gf_rtCredential();

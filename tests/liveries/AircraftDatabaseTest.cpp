@@ -2,7 +2,7 @@
 
 #include "core/Log.h"
 #include "core/UserRelatedException.h"
-#include "support/TempDir.h"
+#include "support/LoggedTempDir.h"
 
 #include <map>
 #include <optional>
@@ -51,28 +51,12 @@ struct DbaseText {
     }
 };
 
-class AircraftDatabaseTest : public test::TempDirTest {
+class AircraftDatabaseTest : public test::LoggedTempDirTest {
 protected:
-    void SetUp() override
-    {
-        TempDirTest::SetUp();
-        ASSERT_TRUE(gf_logFile().open(file("Log.txt")));
-    }
-    void TearDown() override
-    {
-        gf_logFile().close();
-        TempDirTest::TearDown();
-    }
-
     bool read(const DbaseText& text)
     {
         std::string xml = text.xml();
         return db.readXml(xml.data(), xml.size(), "test-dbase");
-    }
-    std::string log()
-    {
-        gf_flushLog();
-        return test::readAll(file("Log.txt"));
     }
     bool logHas(std::string_view line) { return log().find(line) != std::string::npos; }
 

@@ -1,7 +1,7 @@
 #include "liveries/CodeTables.h"
 
 #include "core/Log.h"
-#include "support/TempDir.h"
+#include "support/LoggedTempDir.h"
 
 #include <algorithm>
 #include <atomic>
@@ -68,19 +68,7 @@ TEST(Fnv1aHash, MatchesKnownValues)
     EXPECT_NE(hash("B738"), hash("B737"));
 }
 
-class CodeTableOverflow : public test::TempDirTest {
-protected:
-    void SetUp() override
-    {
-        TempDirTest::SetUp();
-        ASSERT_TRUE(gf_logFile().open(file("Log.txt")));
-    }
-    void TearDown() override
-    {
-        gf_logFile().close();
-        TempDirTest::TearDown();
-    }
-};
+using CodeTableOverflow = test::LoggedTempDirTest;
 
 TEST_F(CodeTableOverflow, FullTableRefusesWithOneNoticeAndIndexZero)
 {
@@ -101,13 +89,12 @@ TEST_F(CodeTableOverflow, FullTableRefusesWithOneNoticeAndIndexZero)
     EXPECT_EQ(table.intern("C1"), 1);
     EXPECT_EQ(table.intern("C65535"), 65535);
 
-    gf_logFile().close();
-    const std::string log = test::readAll(file("Log.txt"));
+    const std::string text = log();
     const std::string_view notice = "==> airline code table is full";
-    const auto first = log.find(notice);
-    ASSERT_NE(first, std::string::npos) << log;
-    EXPECT_NE(log.find("'ONE_TOO_MANY'"), std::string::npos);
-    EXPECT_EQ(log.find("code table is full", first + notice.size()), std::string::npos) << "only one notice";
+    const auto first = text.find(notice);
+    ASSERT_NE(first, std::string::npos) << text;
+    EXPECT_NE(text.find("'ONE_TOO_MANY'"), std::string::npos);
+    EXPECT_EQ(text.find("code table is full", first + notice.size()), std::string::npos) << "only one notice";
 }
 
 TEST(CodeTable, ConcurrentInterningGivesEveryCodeOneIndex)

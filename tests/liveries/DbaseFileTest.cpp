@@ -3,7 +3,7 @@
 #include "core/EncryptedFile.h"
 #include "core/Log.h"
 #include "core/Paths.h"
-#include "support/TempDir.h"
+#include "support/LoggedTempDir.h"
 
 #include <filesystem>
 #include <stdexcept>
@@ -25,24 +25,8 @@ std::string shippedDbaseText()
     return text;
 }
 
-class DbaseFile : public test::TempDirTest {
-protected:
-    void SetUp() override
-    {
-        TempDirTest::SetUp();
-        ASSERT_TRUE(gf_logFile().open(file("Log.txt")));
-    }
-    void TearDown() override
-    {
-        gf_logFile().close();
-        TempDirTest::TearDown();
-    }
-    std::string log()
-    {
-        gf_flushLog();
-        return test::readAll(file("Log.txt"));
-    }
-};
+// The shipped database read into tables of the test's own; the log is kept per test.
+using DbaseFile = test::LoggedTempDirTest;
 
 class ShippedDbase : public DbaseFile {
 protected:

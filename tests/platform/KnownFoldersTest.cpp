@@ -1,37 +1,18 @@
 #include "platform/KnownFolders.h"
 
-#include <cstdlib>
 #include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
+
+#include "support/ScopedEnv.h"
 
 namespace zelk::platform {
 namespace {
 
 #ifndef _WIN32
 
-// Sets or unsets one environment variable for the life of the object.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, std::optional<std::string> value) : name_(name)
-    {
-        if (const char* old = std::getenv(name)) old_ = old;
-        set(value);
-    }
-    ~ScopedEnv() { set(old_); }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    void set(const std::optional<std::string>& v)
-    {
-        if (v) ::setenv(name_, v->c_str(), 1);
-        else ::unsetenv(name_);
-    }
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using test::ScopedEnv;
 
 TEST(KnownFolders, AbsoluteXdgFoldersAreTaken)
 {

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace zelk::test {
+
+// The process environment, the same way on every system.
+void setEnvironment(const char* name, const std::string& value);
+void unsetEnvironment(const char* name);
+std::optional<std::string> environmentValue(const char* name);
+
+// Sets (or, with no value, removes) one environment variable for the life of
+// the object, then restores what was there before.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, std::optional<std::string> value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    void apply(const std::optional<std::string>& value) const;
+
+    std::string name_;
+    std::optional<std::string> previous_;
+};
+
+// The per-user folder of this test process: XDG_CONFIG_HOME is pointed at a
+// fresh temp folder on the first call. The program fixes its per-user folder
+// the first time it looks it up, so every suite of a process shares this one
+// and calls it before anything asks for a program path.
+const std::filesystem::path& processConfigHome();
+
+} // namespace zelk::test
