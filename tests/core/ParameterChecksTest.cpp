@@ -1,5 +1,7 @@
 #include "core/ParameterChecks.h"
 
+#include <random>
+
 #include <gtest/gtest.h>
 
 #include "core/ParametersFile.h"
@@ -55,6 +57,35 @@ TEST(ParameterChecks, RadiusOrderWithinRangesIsStable)
     EXPECT_EQ(r.values[6], 3.0);
     EXPECT_EQ(r.values[7], 4.0);
     EXPECT_FALSE(gf_enforceRadiusOrderWithin({10, 20, 40, 50, 60, 100, 200, 300}, mins, maxs, 1.0).changed);
+}
+
+// Whatever the user stored, one check brings it into order within the ranges
+// and a second run finds nothing to change, so no run saves the file again.
+TEST(ParameterChecks, RadiusOrderWithinRangesSettlesInOneRun)
+{
+    const Arr mins = {2, 2, 2, 2, 2, 2, 2, 2};
+    const Arr maxs = {100, 100, 100, 100, 100, 480, 480, 480};
+    std::mt19937 engine(20261206);
+    std::uniform_int_distribution<int> radius(-5, 110);
+    std::uniform_int_distribution<int> level(-5, 490);
+    for (int round = 0; round < 5000; ++round) {
+        Arr in{};
+        for (int i = 0; i < 5; ++i) in[static_cast<std::size_t>(i)] = radius(engine);
+        for (int i = 5; i < 8; ++i) in[static_cast<std::size_t>(i)] = level(engine);
+        const auto first = gf_enforceRadiusOrderWithin(in, mins, maxs, 1.0);
+        const Arr& v = first.values;
+        SCOPED_TRACE(::testing::PrintToString(in));
+        for (std::size_t i = 0; i < 8; ++i) {
+            ASSERT_GE(v[i], mins[i]);
+            ASSERT_LE(v[i], maxs[i]);
+        }
+        for (std::size_t i = 1; i < 5; ++i) ASSERT_LE(v[i - 1], v[i]);
+        ASSERT_LT(v[5], v[6]);
+        ASSERT_LT(v[6], v[7]);
+        const auto second = gf_enforceRadiusOrderWithin(v, mins, maxs, 1.0);
+        ASSERT_FALSE(second.changed);
+        ASSERT_EQ(second.values, v);
+    }
 }
 
 TEST(ParameterChecks, FitWindowConversions)
