@@ -2,7 +2,8 @@
 #include "support/TempDir.h"
 
 #include <atomic>
-#include <latch>
+#include <condition_variable>
+#include <mutex>
 #include <memory>
 #include <optional>
 #include <random>
@@ -20,6 +21,27 @@ namespace {
 using Claim = platform::SingleInstance;
 
 // Named after the component so that the cases read SingleInstance.<Case>.
+// A meeting point for a fixed number of threads. (Not std::latch: its atomic
+// wait can miss a wake-up in the mingw build's libstdc++ and hang.)
+class Gate {
+public:
+    explicit Gate(int count) : left_(count) {}
+    void arriveAndWait()
+    {
+        std::unique_lock lock(mutex_);
+        if (--left_ == 0) {
+            open_.notify_all();
+            return;
+        }
+        open_.wait(lock, [this] { return left_ == 0; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable open_;
+    int left_;
+};
+
 class SingleInstance : public TempDirTest {
 protected:
     // Tests run in parallel (and under wine in one logon): each uses its own
@@ -80,17 +102,17 @@ TEST_F(SingleInstance, ExactlyOneOfManySimultaneousClaimsWins)
     for (int round = 0; round < 20; ++round) {
         std::atomic<int> holders{0};
         std::atomic<int> refused{0};
-        std::latch ready(kThreads);
-        std::latch tried(kThreads);
+        Gate ready(kThreads);
+        Gate tried(kThreads);
         std::vector<std::thread> threads;
         for (int i = 0; i < kThreads; ++i) {
             threads.emplace_back([&] {
-                ready.arrive_and_wait();
+                ready.arriveAndWait();
                 Claim claim(name, dir());
                 if (claim.holdsClaim()) ++holders;
                 if (claim.anotherInstanceRuns()) ++refused;
                 // Keep every claim alive until all have tried.
-                tried.arrive_and_wait();
+                tried.arriveAndWait();
             });
         }
         for (auto& t : threads) t.join();

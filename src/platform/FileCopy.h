@@ -1,0 +1,18 @@
+#pragma once
+
+#include <filesystem>
+#include <system_error>
+
+namespace zelk::platform {
+
+// Copies a regular file to target, replacing a target that exists. Returns
+// false with ec set on failure; an existing target is then left as it was.
+//
+// Portable code copies over existing files through here: in the mingw-w64
+// build (libstdc++ of GCC 12) std::filesystem::copy_file with
+// overwrite_existing refuses every existing target with "File exists", as it
+// takes two files of one drive for the same file.
+bool copyFileOverwriting(const std::filesystem::path& source, const std::filesystem::path& target,
+                         std::error_code& ec) noexcept;
+
+} // namespace zelk::platform
