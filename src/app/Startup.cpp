@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <string>
 #include <system_error>
 
 #include <fmt/format.h>
@@ -19,6 +21,8 @@
 #include "gui/Gui.h"
 #include "gui/HeadlessWindow.h"
 #include "platform/SingleInstance.h"
+#include "simlink/SimClient.h"
+#include "simlink/UserAircraftState.h"
 
 namespace zelk {
 
@@ -73,6 +77,20 @@ bool lf_ensureUserDataFolder(const std::filesystem::path& folder, std::string& e
     return true;
 }
 
+void lf_installSimLinkHooks()
+{
+    SimLinkHooks hooks;
+    hooks.runStateChanged = [](std::uint32_t state) {
+        gf_gui().enqueueUpdate(gui_update::SetSimulatorRunning{state == kSimRunning});
+    };
+    hooks.showMessage = [](const std::string& text) { gf_guiShowMessage(text, true); };
+    hooks.switchSimulator = [] {
+        if (!gf_gui().postToWindow(MSG_SWITCH_SIM))
+            gf_writeLogNotice("Could not ask the main window to switch the simulator");
+    };
+    gf_setSimLinkHooks(std::move(hooks));
+}
+
 int gf_runProcess(const std::vector<std::string>& arguments)
 {
     // The per-user claim lives in the per-user folder on systems without named
@@ -113,6 +131,7 @@ int lf_startup(const std::vector<std::string>& arguments)
     }
 
     gf_setStopHooks(StopHooks{[](std::string text) { gf_guiShowMessage(std::move(text), true); }, nullptr});
+    lf_installSimLinkHooks();
 
     HeadlessWindow::Options options;
     options.runWorker = [] { lf_main(); };

@@ -23,6 +23,11 @@ std::optional<bool> lf_productionFlagFrom(const std::vector<std::string>& argume
 // with the reason in error when its status cannot be read or it cannot be made.
 bool lf_ensureUserDataFolder(const std::filesystem::path& folder, std::string& error);
 
+// Connects the simulator link to the window: its run state to the simulator
+// square, its messages to the message line (and the log), and a wrong
+// simulator to the window's switch (MSG_SWITCH_SIM).
+void lf_installSimLinkHooks();
+
 // The process: refuses a second instance, then runs the start-up and the
 // user-interface loop until the program ends. Returns the process exit code.
 int gf_runProcess(const std::vector<std::string>& arguments);

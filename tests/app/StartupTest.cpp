@@ -5,6 +5,9 @@
 #include <vector>
 
 #include "app/Startup.h"
+#include "gui/Gui.h"
+#include "gui/GuiTestSupport.h"
+#include "simlink/SimLinkTestSupport.h"
 #include "support/TempDir.h"
 
 namespace zelk {
@@ -56,6 +59,74 @@ TEST_F(StartupFolder, FileInTheWayIsAFailureWithItsReason)
     EXPECT_FALSE(lf_ensureUserDataFolder(file("ZELK"), error));
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(lf_ensureUserDataFolder(file("ZELK/below"), error));
+}
+
+// The simulator link on the stand-in, with the hooks the start-up installs and
+// the test thread as the window's user-interface thread.
+class StartupSimLinkHooks : public test::SimLinkTest {
+protected:
+    void SetUp() override
+    {
+        SimLinkTest::SetUp();
+        window = std::make_shared<test::RecordingWindow>();
+        gf_gui().attachWindow(window);
+        lf_installSimLinkHooks();
+    }
+    void TearDown() override
+    {
+        // Back to a quiet panel for the next test, applied here on the window's thread.
+        gf_gui().attachWindow(window);
+        gf_gui().enqueueUpdate(gui_update::SetSimulatorRunning{false});
+        gf_gui().enqueueUpdate(gui_update::ClearMessage{});
+        gf_gui().detachWindow();
+        SimLinkTest::TearDown();
+    }
+
+    std::shared_ptr<test::RecordingWindow> window;
+};
+
+TEST_F(StartupSimLinkHooks, RunStateChangesReachTheSimulatorSquare)
+{
+    port.setSimulationRunning(false);
+    SimClient client(port, noWaitTiming());
+    ASSERT_TRUE(client.connect());
+    EXPECT_FALSE(gf_gui().panel().simulatorRunning);
+    port.setSimulationRunning(true);
+    frames(client, 1);
+    EXPECT_TRUE(gf_gui().panel().simulatorRunning);
+    port.setSimulationRunning(false);
+    frames(client, 3);
+    EXPECT_FALSE(gf_gui().panel().simulatorRunning);
+}
+
+TEST_F(StartupSimLinkHooks, LinkMessagesGoToTheMessageLineAndTheLog)
+{
+    SimClient client(port, noWaitTiming());
+    ASSERT_TRUE(client.connect());
+    port.failCalls("request", true);
+    gf_requestAiStaticCgAndPitch(123);
+    frames(client, 1);
+    EXPECT_EQ(gf_gui().panel().message, "SimConnect request error");
+    EXPECT_NE(logText().find("SimConnect request error\n"), std::string::npos);
+    EXPECT_FALSE(gf_gui().panel().simulatorRunning) << "the error state is not a running simulation";
+}
+
+TEST_F(StartupSimLinkHooks, WrongSimulatorAsksTheWindowToSwitch)
+{
+    port.setProduct(SimProduct::Msfs2020);
+    SimClient client(port, noWaitTiming());
+    EXPECT_FALSE(client.connect());
+    EXPECT_EQ(window->takeMessage(std::chrono::milliseconds(0)), MSG_SWITCH_SIM);
+    EXPECT_EQ(window->takeMessage(std::chrono::milliseconds(0)), 0u) << "asked once";
+}
+
+TEST_F(StartupSimLinkHooks, SwitchWithoutAWindowIsLogged)
+{
+    gf_gui().detachWindow();
+    port.setProduct(SimProduct::Msfs2020);
+    SimClient client(port, noWaitTiming());
+    EXPECT_FALSE(client.connect());
+    EXPECT_NE(logText().find("==> Could not ask the main window to switch the simulator"), std::string::npos);
 }
 
 } // namespace
