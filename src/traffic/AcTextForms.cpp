@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "core/Settings.h"
 #include "traffic/AircraftRecords.h"
+#include "traffic/TrafficState.h"
 
 namespace zelk {
 
@@ -88,6 +90,11 @@ std::vector<std::string> gf_activeAircraftLines(const std::vector<LiveAc>& live,
     }
     std::sort(lines.begin(), lines.end());
     return lines;
+}
+
+std::vector<std::string> gf_activeAircraftLines()
+{
+    return gf_activeAircraftLines(gf_liveAircraft(), gf_settings()->trafficSelection, gf_isMsfs2020());
 }
 
 } // namespace zelk

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "core/Settings.h"
 #include "traffic/AircraftRecords.h"
+#include "traffic/TrafficState.h"
 #include "traffic/TrafficTestData.h"
 
 namespace zelk {
@@ -109,6 +111,36 @@ TEST_F(AcTextForms, SelectorLinesOfActiveAircraft)
                                         "null, null, 4ca7b3, oid=300"}));
     EXPECT_EQ(gf_activeAircraftLines(live, 2, false), (std::vector<std::string>{"KLM123, PH-BXA, 484506, oid=11"}));
     EXPECT_EQ(gf_activeAircraftLines(live, 1, false).size(), 2u);
+}
+
+TEST_F(AcTextForms, SelectorLinesOfTheEngineFollowTheSettingsAndTheSimulator)
+{
+    std::vector<LiveAc>& live = gf_liveAircraft();
+    live.clear();
+    live.resize(3);
+    live[0].simState = SimState::active;
+    live[0].hexId = 0x4CA7B3;
+    live[0].objectId = 300;
+    live[0].onGround = 1;
+    live[1].simState = SimState::active;
+    live[1].hexId = 0x484506;
+    live[1].objectId = 17;
+    live[1].head.callsign = "KLM123";
+    live[1].head.registration = "PH-BXA";
+    live[2].simState = SimState::adding2sim;
+    live[2].hexId = 0x111111;
+
+    gf_updateSettings([](SettingsSnapshot& s) { s.trafficSelection = 2; });
+    gf_storeProgramMode(ProgramMode{kSimulatorMsfs2020, kTrafficSourceRtDirect});
+    EXPECT_EQ(gf_activeAircraftLines(), (std::vector<std::string>{"null, null, 4ca7b3, oid=300"}));
+
+    gf_updateSettings([](SettingsSnapshot& s) { s.trafficSelection = 0; });
+    gf_storeProgramMode(ProgramMode{kSimulatorMsfs2024, kTrafficSourceRtDirect});
+    EXPECT_EQ(gf_activeAircraftLines(),
+              (std::vector<std::string>{"KLM123, PH-BXA, 484506, oid=11", "null, null, 4ca7b3, oid=12c"}));
+
+    live.clear();
+    EXPECT_TRUE(gf_activeAircraftLines().empty());
 }
 
 } // namespace
