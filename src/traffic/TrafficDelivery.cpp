@@ -1,8 +1,5 @@
 // The engine's own mailbox: decodes with the engine's decoder, and stops the run
 // when the worker no longer takes records.
-#include <fmt/format.h>
-
-#include "app/StopRequest.h"
 #include "core/Log.h"
 #include "traffic/EngineTick.h"
 #include "traffic/EnginePass.h"
@@ -16,13 +13,7 @@ TrafficMailbox& lf_mailbox()
     static TrafficMailbox mailbox(
         [](const TrafficRecord& record) { decodeMessage(record); },
         [] { return std::chrono::steady_clock::now(); }, [] { return gf_engineTick(); },
-        [](const MailboxStall& stall) {
-            gf_requestStop(StopReason::TrafficMailboxStalled, 0);
-            gf_writeLogNotice(fmt::format(
-                "Traffic mailbox stalled: no messages consumed for 1 minute; {} batches replaced, {} pending and {} "
-                "incoming messages. Stopping traffic delivery and requesting shutdown.",
-                stall.replacedBatches, stall.pendingRecords, stall.incomingRecords));
-        },
+        [](const MailboxStall& stall) { gf_reportMailboxStall(stall); },
         [](std::string_view line) { gf_writeLogNotice(line); });
     return mailbox;
 }

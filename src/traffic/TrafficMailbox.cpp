@@ -6,6 +6,9 @@
 
 #include <fmt/format.h>
 
+#include "app/StopRequest.h"
+#include "core/Log.h"
+
 namespace zelk {
 namespace {
 
@@ -55,6 +58,15 @@ void gf_stampBatchTicks(TrafficBatch& batch, std::int32_t tick, std::int32_t del
         const std::int64_t offset = lf_saturatedOffset((r.time - median) * 100.0);
         r.sample.dueTick = lf_clampToI32(lf_saturatedAdd(base, offset));
     }
+}
+
+void gf_reportMailboxStall(const MailboxStall& stall)
+{
+    gf_requestStop(StopReason::TrafficMailboxStalled, 0);
+    gf_writeLogNotice(fmt::format(
+        "Traffic mailbox stalled: no messages consumed for 1 minute; {} batches replaced, {} pending and {} "
+        "incoming messages. Stopping traffic delivery and requesting shutdown.",
+        stall.replacedBatches, stall.pendingRecords, stall.incomingRecords));
 }
 
 TrafficMailbox::TrafficMailbox(Decoder decoder, SteadyClock clock, TickSource tick, StallHandler onStall,

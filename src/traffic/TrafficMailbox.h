@@ -99,6 +99,10 @@ private:
     bool engineRunning_ = false;
 };
 
+// The engine's answer to a stall: the run stops with TRAFFIC MAILBOX STALLED and
+// the log says how much was dropped.
+void gf_reportMailboxStall(const MailboxStall& stall);
+
 // --- The engine's mailbox (decodes with decodeMessage, stops the run on a stall) ---
 
 void gf_deliverTrafficBatch(TrafficBatch& batch, BatchKind kind, std::uint32_t delaySeconds, bool discardEarly);

@@ -12,6 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include "app/StopRequest.h"
+#include "support/LoggedTempDir.h"
+
 namespace zelk {
 namespace {
 
@@ -147,6 +150,56 @@ TEST_F(Mailbox, StallsAtSixtySecondsNotBefore)
     box.reset();
     box.enableDelivery();
     EXPECT_TRUE(box.deliveryOn()) << "a new run starts unstopped";
+}
+
+// The engine's stall answer: the run stops with TRAFFIC MAILBOX STALLED at 60 s,
+// not at 59.9 s, and the log says once what was dropped.
+class MailboxStallReport : public test::LoggedTempDirTest {
+protected:
+    void SetUp() override
+    {
+        LoggedTempDirTest::SetUp();
+        gf_resetStopRequest();
+    }
+    void TearDown() override
+    {
+        gf_resetStopRequest();
+        LoggedTempDirTest::TearDown();
+    }
+    void deliverLive(std::initializer_list<double> times)
+    {
+        TrafficBatch b = batchOf(times);
+        box.deliver(b, BatchKind::Live, kLiveBatchDelaySeconds, true);
+    }
+
+    std::chrono::steady_clock::time_point now{std::chrono::hours(1)};
+    TrafficMailbox box{[](const TrafficRecord&) {}, [this] { return now; }, [] { return 0; },
+                       [](const MailboxStall& s) { gf_reportMailboxStall(s); }, [](std::string_view) {}};
+};
+
+TEST_F(MailboxStallReport, StopsTheRunWithItsReasonAndLogsOnce)
+{
+    box.enableDelivery();
+    deliverLive({1.0});
+    deliverLive({2.0, 2.0});
+    now += 59900ms;
+    deliverLive({3.0});
+    EXPECT_TRUE(gf_isRunning());
+    EXPECT_EQ(gf_currentStopRequest(), nullptr);
+    now += 100ms;
+    deliverLive({4.0, 4.0, 4.0, 4.0});
+    ASSERT_NE(gf_currentStopRequest(), nullptr);
+    EXPECT_EQ(gf_currentStopRequest()->stopReason(), StopReason::TrafficMailboxStalled);
+    EXPECT_EQ(gf_currentStopRequest()->delay, 0u);
+    EXPECT_EQ(gf_stopReasonText(StopReason::TrafficMailboxStalled), "TRAFFIC MAILBOX STALLED");
+    const std::string line = "==> Traffic mailbox stalled: no messages consumed for 1 minute; 3 batches replaced, 1 "
+                             "pending and 4 incoming messages. Stopping traffic delivery and requesting shutdown.";
+    EXPECT_NE(log().find(line), std::string::npos) << log();
+    now += 120s;
+    deliverLive({5.0});
+    deliverLive({6.0});
+    const std::string text = log();
+    EXPECT_EQ(text.find("Traffic mailbox stalled"), text.rfind("Traffic mailbox stalled"));
 }
 
 TEST_F(Mailbox, TakingOneRecordRestartsTheSixtySeconds)
