@@ -19,8 +19,6 @@ namespace zelk {
 namespace {
 
 constexpr double kTeleportNm = 10.0;
-constexpr std::uint16_t kWingspanTableSize = 2700;
-constexpr double kOversizeHalfSpanNm = 35.0;
 
 struct UserState {
     std::mutex mutex;
@@ -121,8 +119,9 @@ void gf_storeUserModel(const std::string& model)
 {
     double halfSpan = 0.0;
     try {
-        const std::uint16_t index = gf_getModelIndex(model);
-        halfSpan = index >= kWingspanTableSize ? kOversizeHalfSpanNm : gf_halfWingspanNm(index);
+        // The database answers for every model index; a fixed 35 for late
+        // indexes would be a 70 NM circle, not a wing span.
+        halfSpan = gf_halfWingspanNm(gf_getModelIndex(model));
         if (!(halfSpan > 0.0))
             halfSpan = gf_largestHalfWingspanNm();
     } catch (const std::exception& e) {

@@ -21,7 +21,7 @@ protected:
     void SetUp() override
     {
         SimLinkTest::SetUp();
-        gf_resetTrafficState();
+        lf_emptyEngineState();
         gf_setEngineTick(1000);
         SimResultSteps steps;
         steps.handleGroundTraffic = [this](LiveAc& ac, bool) { calls.push_back("ground " + ac.head.callsign); };
@@ -44,8 +44,18 @@ protected:
     void TearDown() override
     {
         gf_setSimResultSteps({});
-        gf_resetTrafficState();
+        lf_emptyEngineState();
         SimLinkTest::TearDown();
+    }
+
+    // The run-start reset leaves the create and removal queues to the close-down;
+    // tests in one process start from empty ones too.
+    static void lf_emptyEngineState()
+    {
+        gf_resetTrafficState();
+        gf_removalQueue().clear();
+        gf_liveCreateQueue().clear();
+        gf_staticCreateQueue().clear();
     }
 
     static LiveAc makeLive(std::uint32_t hexId, std::string callsign, FlightPhase phase, bool airborne)

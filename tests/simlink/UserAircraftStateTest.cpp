@@ -1,9 +1,14 @@
 #include <cmath>
+#include <string>
+
+#include <fmt/format.h>
 
 #include <gtest/gtest.h>
 
 #include "SimLinkTestSupport.h"
 #include "core/FeedState.h"
+#include "liveries/AircraftDatabase.h"
+#include "liveries/CodeTables.h"
 #include "simlink/SimQueues.h"
 
 namespace zelk {
@@ -108,6 +113,35 @@ TEST_F(UserAircraftState, ResetForgetsTheUserAircraftAndTheQueues)
     EXPECT_EQ(gf_userDataReplyMarks(), 0);
     EXPECT_TRUE(gf_simQueuesCopy().empty());
     EXPECT_EQ(gf_simRunState(), kSimClosed);
+}
+
+TEST_F(UserAircraftState, HalfSpanComesFromTheDatabaseForEveryModelIndex)
+{
+    // Push the model codes of this test past index 2700.
+    CodeTable& models = gf_modelCodeTable();
+    for (int i = 0; models.size() <= 2700; ++i) models.intern(fmt::format("U{:04}", i));
+    std::string xml = R"(<root>
+<aircrafts><aircraft types="QZ88,QZ73"/></aircrafts>
+<cargo_types><cargo_type types=""/></cargo_types>
+<heavy><hvy types="QZ88"/></heavy><large><lar types="QZ73"/></large>
+<buzjet><bzj types=""/></buzjet><twoprops><tpr types=""/></twoprops>
+<high_performance><hpf types=""/></high_performance><rotorcraft><rot types=""/></rotorcraft>
+<ICAO_airlines><ICAO codes="KLM"/></ICAO_airlines><cargo_operators><ICAO codes=""/></cargo_operators>
+<fixes></fixes>
+<wingspans><wingspan type="QZ88" meters="79.75"/><wingspan type="QZ73" meters="35.79"/></wingspans>
+<dbase></dbase>
+</root>)";
+    ASSERT_TRUE(gf_readDbaseFromBuffer(xml.data(), xml.size(), "late-model-dbase"));
+    ASSERT_GE(gf_getModelIndex("QZ88"), 2700);
+
+    gf_storeUserModel("QZ88");
+    EXPECT_DOUBLE_EQ(gf_userHalfWingspanNm(), 79.75 * 0.5 / 1852.0);
+    gf_storeUserModel("QZ73");
+    EXPECT_DOUBLE_EQ(gf_userHalfWingspanNm(), 35.79 * 0.5 / 1852.0);
+    // A model the database does not list takes the largest half span it saw.
+    gf_storeUserModel("QZ11");
+    EXPECT_DOUBLE_EQ(gf_userHalfWingspanNm(), 79.75 * 0.5 / 1852.0);
+    EXPECT_EQ(gf_userDataReplyMarks() & 2, 2);
 }
 
 TEST_F(UserAircraftState, ObjectIdTextFollowsTheSelectedSimulator)
