@@ -229,6 +229,13 @@ PortResult FakeSimPort::checkOpen(const char* call)
 
 bool FakeSimPort::failing(const std::string& what) const { return failingCalls_.contains(what); }
 
+PortResult FakeSimPort::admitRequest(const char* call)
+{
+    if (const auto r = checkOpen(call); r != kPortOk)
+        return r;
+    return failing("request") ? kPortFailed : kPortOk;
+}
+
 FakeSimPort::CreatedObject* FakeSimPort::findObject(std::uint32_t objectId)
 {
     for (auto& o : objects_)
@@ -341,10 +348,8 @@ PortResult FakeSimPort::dispatch(std::vector<SimEvent>& events)
 PortResult FakeSimPort::requestAiInRange(std::uint32_t radiusMeters)
 {
     std::lock_guard lock(mutex_);
-    if (const auto r = checkOpen("requestAiInRange"); r != kPortOk)
+    if (const auto r = admitRequest("requestAiInRange"); r != kPortOk)
         return r;
-    if (failing("request"))
-        return kPortFailed;
     ++counts_.inRangeRequests;
     counts_.lastInRangeRadius = radiusMeters;
     sim_event::AiInRange answer;
@@ -371,10 +376,8 @@ PortResult FakeSimPort::requestAiInRange(std::uint32_t radiusMeters)
 PortResult FakeSimPort::requestUserTitle()
 {
     std::lock_guard lock(mutex_);
-    if (const auto r = checkOpen("requestUserTitle"); r != kPortOk)
+    if (const auto r = admitRequest("requestUserTitle"); r != kPortOk)
         return r;
-    if (failing("request"))
-        return kPortFailed;
     ++counts_.userTitleRequests;
     pending_.emplace_back(sim_event::UserTitle{userTitle_});
     return kPortOk;
@@ -383,10 +386,8 @@ PortResult FakeSimPort::requestUserTitle()
 PortResult FakeSimPort::requestUserModel()
 {
     std::lock_guard lock(mutex_);
-    if (const auto r = checkOpen("requestUserModel"); r != kPortOk)
+    if (const auto r = admitRequest("requestUserModel"); r != kPortOk)
         return r;
-    if (failing("request"))
-        return kPortFailed;
     ++counts_.userModelRequests;
     pending_.emplace_back(sim_event::UserModel{userModel_});
     return kPortOk;
@@ -395,10 +396,8 @@ PortResult FakeSimPort::requestUserModel()
 PortResult FakeSimPort::requestUserOnGroundEverySecond()
 {
     std::lock_guard lock(mutex_);
-    if (const auto r = checkOpen("requestUserOnGroundEverySecond"); r != kPortOk)
+    if (const auto r = admitRequest("requestUserOnGroundEverySecond"); r != kPortOk)
         return r;
-    if (failing("request"))
-        return kPortFailed;
     onGroundSubscribed_ = true;
     return kPortOk;
 }
@@ -406,10 +405,8 @@ PortResult FakeSimPort::requestUserOnGroundEverySecond()
 PortResult FakeSimPort::requestUserPosition()
 {
     std::lock_guard lock(mutex_);
-    if (const auto r = checkOpen("requestUserPosition"); r != kPortOk)
+    if (const auto r = admitRequest("requestUserPosition"); r != kPortOk)
         return r;
-    if (failing("request"))
-        return kPortFailed;
     ++counts_.userPositionRequests;
     pending_.emplace_back(sim_event::UserPosition{userPosition_});
     return kPortOk;
@@ -418,10 +415,8 @@ PortResult FakeSimPort::requestUserPosition()
 PortResult FakeSimPort::requestStaticCgAndPitch(std::uint32_t objectId)
 {
     std::lock_guard lock(mutex_);
-    if (const auto r = checkOpen("requestStaticCgAndPitch"); r != kPortOk)
+    if (const auto r = admitRequest("requestStaticCgAndPitch"); r != kPortOk)
         return r;
-    if (failing("request"))
-        return kPortFailed;
     const auto it = objectData_.find(objectId);
     if (it != objectData_.end() && it->second.muted)
         return kPortOk;
@@ -437,10 +432,8 @@ PortResult FakeSimPort::requestStaticCgAndPitch(std::uint32_t objectId)
 PortResult FakeSimPort::requestInitialPose(std::uint32_t objectId)
 {
     std::lock_guard lock(mutex_);
-    if (const auto r = checkOpen("requestInitialPose"); r != kPortOk)
+    if (const auto r = admitRequest("requestInitialPose"); r != kPortOk)
         return r;
-    if (failing("request"))
-        return kPortFailed;
     const auto it = objectData_.find(objectId);
     if (it != objectData_.end() && it->second.muted)
         return kPortOk;
@@ -553,10 +546,8 @@ PortResult FakeSimPort::setFlightPlan(std::uint32_t objectId, std::string_view u
 PortResult FakeSimPort::requestFacilities(IcaoCode airport, std::uint32_t requestId)
 {
     std::lock_guard lock(mutex_);
-    if (const auto r = checkOpen("requestFacilities"); r != kPortOk)
+    if (const auto r = admitRequest("requestFacilities"); r != kPortOk)
         return r;
-    if (failing("request"))
-        return kPortFailed;
     sim_event::Facilities answer;
     if (const auto it = facilities_.find(airport.key()); it != facilities_.end()) {
         answer = it->second;

@@ -145,6 +145,8 @@ private:
 
     PortResult checkOpen(const char* call);
     bool failing(const std::string& what) const;
+    // A data request: logged, refused while closed or while requests are made to fail.
+    PortResult admitRequest(const char* call);
     void answerCreates(std::vector<SimEvent>& events);
     CreatedObject* findObject(std::uint32_t objectId);
 

@@ -37,36 +37,23 @@ constexpr double kCabinLightHeightFt = 2000.0;
 std::atomic<std::shared_ptr<const SimResultSteps>> g_steps{std::make_shared<const SimResultSteps>()};
 std::atomic<std::uint64_t> g_parkedPlaced{0};
 
-LiveAc* lf_liveByHex(std::uint32_t hexId)
+// Records are found again by hex id or object id on every use (no pointer
+// outlives the pass); the vectors are short enough for a linear search.
+template <typename Record>
+Record* lf_findBy(std::vector<Record>& records, std::uint32_t StaticAc::*field, std::uint32_t value)
 {
-    for (auto& ac : gf_liveAircraft())
-        if (ac.hexId == hexId)
+    for (auto& ac : records)
+        if (ac.*field == value)
             return &ac;
     return nullptr;
 }
 
-LiveAc* lf_liveByObject(std::uint32_t objectId)
-{
-    for (auto& ac : gf_liveAircraft())
-        if (ac.objectId == objectId)
-            return &ac;
-    return nullptr;
-}
-
-StaticAc* lf_staticByHex(std::uint32_t hexId)
-{
-    for (auto& ac : gf_staticAircraft())
-        if (ac.hexId == hexId)
-            return &ac;
-    return nullptr;
-}
-
+LiveAc* lf_liveByHex(std::uint32_t hexId) { return lf_findBy(gf_liveAircraft(), &StaticAc::hexId, hexId); }
+LiveAc* lf_liveByObject(std::uint32_t objectId) { return lf_findBy(gf_liveAircraft(), &StaticAc::objectId, objectId); }
+StaticAc* lf_staticByHex(std::uint32_t hexId) { return lf_findBy(gf_staticAircraft(), &StaticAc::hexId, hexId); }
 StaticAc* lf_staticByObject(std::uint32_t objectId)
 {
-    for (auto& ac : gf_staticAircraft())
-        if (ac.objectId == objectId)
-            return &ac;
-    return nullptr;
+    return lf_findBy(gf_staticAircraft(), &StaticAc::objectId, objectId);
 }
 
 void lf_forget(std::uint32_t hexId, std::uint32_t objectId)
