@@ -35,8 +35,7 @@ std::optional<ParkedTrafficRecord> gf_buildParkedRecord(const ParkedFields& fiel
     record.slot = gf_parkedHalfHourSlot(fields.time);
     TrafficRecordHead& head = record.head;
     // 3. registration
-    if (fields.registration != "null" && fields.registration.size() >= 3 && fields.registration.size() <= 12)
-        head.registration = std::string(fields.registration);
+    head.registration = gf_normaliseRegistration(fields.registration);
     // 4. callsign
     head.callsign = gf_normaliseCallsign(std::string(fields.callsign));
     // 5. type
@@ -50,11 +49,7 @@ std::optional<ParkedTrafficRecord> gf_buildParkedRecord(const ParkedFields& fiel
     } else {
         // 7.
         if (!head.callsign.empty()) gf_airlineFromCallsign(head);
-        std::uint8_t cargo = 0;
-        if (type == "B777" && gf_isCargoKey(head.key)) {
-            type = "B77F";
-            cargo = 1;
-        }
+        const std::uint8_t cargo = gf_applyCargoModel(type, head.key);
         // 8.
         if (type.empty() || !gf_isDbaseModelCode(type)) return std::nullopt;
         // 9.

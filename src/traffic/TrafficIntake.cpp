@@ -78,6 +78,19 @@ std::string gf_normaliseCallsign(const std::string& callsign)
     return result;
 }
 
+std::string gf_normaliseRegistration(std::string_view registration)
+{
+    if (registration == "null" || registration.size() < 3 || registration.size() > 12) return {};
+    return std::string(registration);
+}
+
+std::uint8_t gf_applyCargoModel(std::string& type, const LiveryKey& key)
+{
+    if (type != "B777" || !gf_isCargoKey(key)) return 0;
+    type = "B77F";
+    return 1;
+}
+
 std::string gf_applyModelFix(std::string_view type)
 {
     if (auto fixed = gf_dbaseModelFix(type)) return *fixed;
@@ -132,8 +145,7 @@ TrafficIntakeResult gf_buildTrafficRecord(const TrafficFields& fields, const Int
     TrafficRecordHead& head = record.head;
 
     // 3. registration
-    if (fields.registration != "null" && fields.registration.size() >= 3 && fields.registration.size() <= 12)
-        head.registration = std::string(fields.registration);
+    head.registration = gf_normaliseRegistration(fields.registration);
     // 4. callsign
     head.callsign = gf_normaliseCallsign(std::string(fields.callsign));
     // 5. type
@@ -145,12 +157,7 @@ TrafficIntakeResult gf_buildTrafficRecord(const TrafficFields& fields, const Int
     else if (!head.callsign.empty())
         gf_airlineFromCallsign(head);
     // 7. cargo
-    if (type == "B777" && gf_isCargoKey(head.key)) {
-        type = "B77F";
-        head.key.cargo = 1;
-    } else {
-        head.key.cargo = 0;
-    }
+    head.key.cargo = gf_applyCargoModel(type, head.key);
     // 8. model
     head.key.model = gf_modelCode2Index(type);
     // 9. true heading

@@ -28,6 +28,11 @@ TrafficIntakeResult gf_buildTrafficRecord(const TrafficFields& fields, const Int
 RecordTimeAndRange gf_checkRecordTimeAndRange(const TrafficFields& fields, const IntakeContext& context);
 
 std::string gf_normaliseCallsign(const std::string& callsign);
+// A received registration: "null" and texts outside 3..12 characters give empty.
+std::string gf_normaliseRegistration(std::string_view registration);
+// A B777 of a cargo airline is the freighter: the type becomes "B77F". Returns
+// the cargo flag of the record (1 only then).
+std::uint8_t gf_applyCargoModel(std::string& type, const LiveryKey& key);
 // The database's correction of a type designator, or the text unchanged.
 std::string gf_applyModelFix(std::string_view type);
 bool gf_acceptAircraftType(const std::string& type, const std::string& emitterCategory);

@@ -443,5 +443,30 @@ TEST(IntakeHelpers, TextSearches)
     EXPECT_FALSE(gf_containsText("KL0000", "00000"));
 }
 
+// Shared by the live and the parked intake.
+TEST(IntakeHelpers, RegistrationAndCargoModelRules)
+{
+    EXPECT_EQ(gf_normaliseRegistration("PH-BXA"), "PH-BXA");
+    EXPECT_EQ(gf_normaliseRegistration("N1A"), "N1A");
+    EXPECT_EQ(gf_normaliseRegistration("ABCDEFGHIJKL"), "ABCDEFGHIJKL");
+    EXPECT_EQ(gf_normaliseRegistration("ABCDEFGHIJKLM"), "");
+    EXPECT_EQ(gf_normaliseRegistration("N1"), "");
+    EXPECT_EQ(gf_normaliseRegistration("null"), "");
+
+    test::loadTrafficTestDbase();
+    LiveryKey cargo;
+    cargo.airline = gf_airlineCode2Index("FDX");
+    LiveryKey passenger;
+    passenger.airline = gf_airlineCode2Index("KLM");
+    std::string type = "B777";
+    EXPECT_EQ(gf_applyCargoModel(type, passenger), 0);
+    EXPECT_EQ(type, "B777");
+    EXPECT_EQ(gf_applyCargoModel(type, cargo), 1);
+    EXPECT_EQ(type, "B77F");
+    type = "B738";
+    EXPECT_EQ(gf_applyCargoModel(type, cargo), 0);
+    EXPECT_EQ(type, "B738");
+}
+
 } // namespace
 } // namespace zelk
