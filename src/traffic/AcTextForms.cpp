@@ -23,9 +23,14 @@ std::string gf_formatOrigDest(const TrafficRecordHead& head)
                        head.destination.key() > 0 ? head.destination.view() : std::string_view{});
 }
 
+std::string gf_formatAcRoute(const TrafficRecordHead& head)
+{
+    return fmt::format("{:8} {:12} {}", head.callsign, head.registration, gf_formatOrigDest(head));
+}
+
 std::string gf_formatAcLine(const TrafficRecordHead& head)
 {
-    return fmt::format("{:8} {:12} {} {}", head.callsign, head.registration, gf_formatOrigDest(head), head.key);
+    return fmt::format("{} {}", gf_formatAcRoute(head), head.key);
 }
 
 std::string gf_formatAcRowWithRegcode(const TrafficRecordHead& head)

@@ -23,6 +23,9 @@ std::string gf_formatAcTableRow(const LiveryKey& key);
 // Origin and destination, eight characters wide: "AMS->JFK", "AMS->   ", or blanks.
 std::string gf_formatOrigDest(const TrafficRecordHead& head);
 
+// "{:8} {:12} {}": callsign, registration, origin-destination.
+std::string gf_formatAcRoute(const TrafficRecordHead& head);
+
 // "{:8} {:12} {} {}": callsign, registration, origin-destination, key.
 std::string gf_formatAcLine(const TrafficRecordHead& head);
 

@@ -65,8 +65,7 @@ void liveryRespawn(LiveAc& aircraft)
             return;
         }
         gf_writeLogNotice(fmt::format("{} removing act {} with objectid=0 ?", "liveryRespawn",
-                                      fmt::format("{:8} {:12} {}", aircraft.head.callsign, aircraft.head.registration,
-                                                  gf_formatOrigDest(aircraft.head))));
+                                      gf_formatAcRoute(aircraft.head)));
         // No object will ever be confirmed removed: without this it would wait in liveryrespawn for ever.
         aircraft.simState = SimState::buffer;
         aircraft.throttleIndex = 5;

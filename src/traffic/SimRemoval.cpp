@@ -50,8 +50,7 @@ void lf_removeFromSim(StaticAc& ac)
         return;
     }
     gf_writeLogNotice(fmt::format("{} removing act {}, with objectid=0 ?", "removeAircraftFromSim",
-                                  fmt::format("{:8} {:12} {}", ac.head.callsign, ac.head.registration,
-                                              gf_formatOrigDest(ac.head))));
+                                  gf_formatAcRoute(ac.head)));
     if (gf_isParkedHexId(ac.hexId))
         gf_trafficFlags().staticErasePending = true;
     ac.erase = 1;

@@ -51,6 +51,7 @@ TEST_F(AcTextForms, OrigDestAndAircraftLine)
     head.callsign = "KLM123";
     head.registration = "PH-BXA";
     head.key = key("KLM", "", "B738", true, false);
+    EXPECT_EQ(gf_formatAcRoute(head), "KLM123   PH-BXA          ->JFK");
     EXPECT_EQ(gf_formatAcLine(head), "KLM123   PH-BXA          ->JFK KLM     B738.   ");
     EXPECT_EQ(gf_formatAcRowWithRegcode(head), "KLM     B738.    PH-BXA");
 }
