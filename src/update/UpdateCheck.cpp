@@ -27,31 +27,19 @@ namespace {
 
 std::atomic<bool> serverInMaintenance{false};
 
-const DataSetInfo& lf_airports()
+enum DataSetIndex : std::size_t { kAirportsSet, kAigSet, kArchivesSet, kDbaseSet, kWeeklySet };
+
+// The five shipped data sets, in the order the update check looks at them.
+const std::array<DataSetInfo, 5>& lf_dataSets()
 {
-    static const DataSetInfo info{"airports", kAirportsFileName, &AIRPORTS_VERSION, kAirportsPlaintextLimit};
-    return info;
-}
-const DataSetInfo& lf_aig()
-{
-    static const DataSetInfo info{"aig", kAigRegcodesFileName, &AIG_VERSION, kRegcodesPlaintextLimit};
-    return info;
-}
-const DataSetInfo& lf_archives()
-{
-    static const DataSetInfo info{"archives", kArchivesFileName, &ARCHIVES_VERSION, kArchivesPlaintextLimit};
-    return info;
-}
-const DataSetInfo& lf_dbase()
-{
-    static const DataSetInfo info{"dbase", kDbaseFileName, &DBASE_VERSION, kDbasePlaintextLimit};
-    return info;
-}
-const DataSetInfo& lf_weekly()
-{
-    static const DataSetInfo info{"weekly", kWkTrafficFileName, &WEEKLY_TRAFFIC_AIRPORTS_VERSION,
-                                  kWeeklyTrafficPlaintextLimit};
-    return info;
+    static const std::array<DataSetInfo, 5> sets{{
+        {"airports", kAirportsFileName, &AIRPORTS_VERSION, kAirportsPlaintextLimit},
+        {"aig", kAigRegcodesFileName, &AIG_VERSION, kRegcodesPlaintextLimit},
+        {"archives", kArchivesFileName, &ARCHIVES_VERSION, kArchivesPlaintextLimit},
+        {"dbase", kDbaseFileName, &DBASE_VERSION, kDbasePlaintextLimit},
+        {"weekly", kWkTrafficFileName, &WEEKLY_TRAFFIC_AIRPORTS_VERSION, kWeeklyTrafficPlaintextLimit},
+    }};
+    return sets;
 }
 
 // A JSON integer that is not negative and fits in 32 bits. Larger values would
@@ -224,23 +212,23 @@ void lf_updateDataSet(const DataSetInfo& dataSet, const nlohmann::json& doc, con
 
 void lf_updateAirportsData(const nlohmann::json& doc, const VersionData& installed, bool force)
 {
-    lf_updateDataSet(lf_airports(), doc, installed, force);
+    lf_updateDataSet(lf_dataSets()[kAirportsSet], doc, installed, force);
 }
 void lf_updateAigData(const nlohmann::json& doc, const VersionData& installed, bool force)
 {
-    lf_updateDataSet(lf_aig(), doc, installed, force);
+    lf_updateDataSet(lf_dataSets()[kAigSet], doc, installed, force);
 }
 void lf_updateArchivesData(const nlohmann::json& doc, const VersionData& installed, bool force)
 {
-    lf_updateDataSet(lf_archives(), doc, installed, force);
+    lf_updateDataSet(lf_dataSets()[kArchivesSet], doc, installed, force);
 }
 void lf_updateDbaseData(const nlohmann::json& doc, const VersionData& installed, bool force)
 {
-    lf_updateDataSet(lf_dbase(), doc, installed, force);
+    lf_updateDataSet(lf_dataSets()[kDbaseSet], doc, installed, force);
 }
 void lf_updateWeeklyData(const nlohmann::json& doc, const VersionData& installed, bool force)
 {
-    lf_updateDataSet(lf_weekly(), doc, installed, force);
+    lf_updateDataSet(lf_dataSets()[kWeeklySet], doc, installed, force);
 }
 
 bool gf_checkForUpdates()
@@ -277,18 +265,14 @@ bool gf_checkForUpdates()
     }
 
     using Update = void (*)(const nlohmann::json&, const VersionData&, bool);
-    const std::array<std::pair<const DataSetInfo*, Update>, 5> order{{
-        {&lf_airports(), &lf_updateAirportsData},
-        {&lf_aig(), &lf_updateAigData},
-        {&lf_archives(), &lf_updateArchivesData},
-        {&lf_dbase(), &lf_updateDbaseData},
-        {&lf_weekly(), &lf_updateWeeklyData},
-    }};
-    for (const auto& [dataSet, update] : order) {
+    constexpr std::array<Update, 5> updates{&lf_updateAirportsData, &lf_updateAigData, &lf_updateArchivesData,
+                                            &lf_updateDbaseData, &lf_updateWeeklyData};
+    for (std::size_t i = 0; i < updates.size(); ++i) {
+        const DataSetInfo& dataSet = lf_dataSets()[i];
         // A file that cannot even be looked at is a fault of the installation: throws.
-        const bool force = !std::filesystem::exists(kInputFolder / dataSet->fileName);
-        const VersionData installed(dataSet->versionParameter->value());
-        update(*doc, installed, force);
+        const bool force = !std::filesystem::exists(kInputFolder / dataSet.fileName);
+        const VersionData installed(dataSet.versionParameter->value());
+        updates[i](*doc, installed, force);
     }
     return true;
 }
