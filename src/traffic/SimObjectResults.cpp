@@ -105,6 +105,15 @@ void lf_removeOrphan(std::uint32_t objectId)
         queue.push_back(objectId);
 }
 
+// The aircraft of a delayed command is gone: its object must not stay behind. Done.
+bool lf_expireDelayedCommand(std::string_view which, const SimObjectResult& result)
+{
+    gf_writeLogNotice(fmt::format("Delayed {} command expired: hexid:{:x}, objectid:{} no longer exists", which,
+                                  result.hexId, gf_formatObjectId(result.objectId)));
+    lf_removeOrphan(result.objectId);
+    return true;
+}
+
 std::string lf_standName(std::int32_t standId) { return gf_standName(standId, gf_stands()); }
 
 void lf_registerFailure(const StaticAc& ac, std::exception_ptr& firstError)
@@ -372,12 +381,8 @@ bool lf_applyDelayedSimCommand(SimObjectResult& result)
 bool lf_applyDelayedLiveCommand(SimObjectResult& result)
 {
     LiveAc* ac = lf_liveByHex(result.hexId);
-    if (ac == nullptr) {
-        gf_writeLogNotice(fmt::format("Delayed live command expired: hexid:{:x}, objectid:{} no longer exists",
-                                      result.hexId, gf_formatObjectId(result.objectId)));
-        lf_removeOrphan(result.objectId);
-        return true;
-    }
+    if (ac == nullptr)
+        return lf_expireDelayedCommand("live", result);
     if (ac->phase == FlightPhase::parked) {
         const bool complete = ac->simPosePresent != 0 && ac->groundOffsetKnown != 0 &&
                               (ac->simGroundAltitude.has_value() || ac->simPosePresent != 0);
@@ -397,12 +402,8 @@ bool lf_applyDelayedLiveCommand(SimObjectResult& result)
 bool lf_applyDelayedStaticCommand(SimObjectResult& result)
 {
     StaticAc* st = lf_staticByHex(result.hexId);
-    if (st == nullptr) {
-        gf_writeLogNotice(fmt::format("Delayed static command expired: hexid:{:x}, objectid:{} no longer exists",
-                                      result.hexId, gf_formatObjectId(result.objectId)));
-        lf_removeOrphan(result.objectId);
-        return true;
-    }
+    if (st == nullptr)
+        return lf_expireDelayedCommand("static", result);
     const bool complete = st->simPosePresent != 0 && st->groundOffsetKnown != 0;
     if (st->removeAfterCreate == 0 && !complete && result.age < kParkedDataAge)
         return false;
