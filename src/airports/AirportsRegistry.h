@@ -9,6 +9,7 @@
 
 #include "core/EncryptedFile.h"
 #include "core/IcaoCode.h"
+#include "platform/SharedMutex.h"
 #include "traffic/IataCode.h"
 
 namespace zelk {
@@ -26,7 +27,7 @@ struct AirportRecord {
 // code. Ground operations read `airports` directly for their own nearest-
 // airport test, under `lock` taken shared; only a load writes, exclusively.
 struct AirportsRegistry {
-    std::shared_mutex lock;
+    platform::SharedMutex lock;
     std::vector<AirportRecord> airports;
     bool loaded = false;
     // Serialises loads, so a second caller waits and then finds `loaded`.

@@ -12,6 +12,7 @@
 #include "core/Log.h"
 #include "core/Paths.h"
 #include "core/Strings.h"
+#include "platform/SharedMutex.h"
 
 namespace zelk {
 
@@ -22,7 +23,7 @@ namespace {
 // Room for the whole list without regrowing.
 constexpr std::size_t kExpectedCodes = 15'000;
 
-std::shared_mutex g_lock;
+platform::SharedMutex g_lock;
 std::vector<IcaoCode> g_codes;
 
 using CodesResult = ValueOrError<std::vector<IcaoCode>>;

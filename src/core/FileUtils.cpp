@@ -10,6 +10,7 @@
 
 #include "core/Log.h"
 #include "core/Strings.h"
+#include "platform/FileCopy.h"
 
 namespace fs = std::filesystem;
 
@@ -57,7 +58,7 @@ bool gf_moveFile(const fs::path& from, const fs::path& to)
     fs::rename(from, to, ec);
     if (!ec) return true;
     ec.clear();
-    fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+    platform::copyFileOverwriting(from, to, ec);
     if (ec) {
         gf_writeLogNotice(
             fmt::format("could not move {} => {}: {}", path_to_utf8(from), path_to_utf8(to), ec.message()));
@@ -99,7 +100,7 @@ bool gf_save1GenerationOf(const fs::path& file)
         gf_writeLogNotice(fmt::format("exists({}): {}", path_to_utf8(file), ec.message()));
         return false;
     }
-    fs::copy_file(file, backup, fs::copy_options::overwrite_existing, ec);
+    platform::copyFileOverwriting(file, backup, ec);
     if (ec) {
         gf_writeLogNotice(
             fmt::format("copy {} -> {} failed: {}", path_to_utf8(file), path_to_utf8(backup), ec.message()));

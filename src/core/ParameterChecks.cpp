@@ -34,9 +34,8 @@ int lf_compareVersions(const VersionData& a, const VersionData& b)
 
 void lf_removeNewVersionFolder()
 {
-    std::error_code ec;
-    if (std::filesystem::remove(kNewVersionFolder, ec) || !ec) return;
-    if (ec == std::errc::directory_not_empty) std::filesystem::remove_all(kNewVersionFolder, ec);
+    std::error_code ec; // a folder that stays is tried again at the next start
+    std::filesystem::remove_all(kNewVersionFolder, ec);
 }
 
 } // namespace

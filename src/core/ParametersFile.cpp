@@ -15,6 +15,7 @@
 #include "core/Paths.h"
 #include "core/Strings.h"
 #include "core/Version.h"
+#include "platform/FileCopy.h"
 #include "platform/FileReplace.h"
 
 namespace zelk {
@@ -438,7 +439,7 @@ bool gf_saveXmlFileSafely(pugi::xml_document& doc, const std::filesystem::path& 
     const auto status = std::filesystem::status(target, ec);
     if (ec && status.type() != std::filesystem::file_type::not_found) return dropTmp();
     if (std::filesystem::exists(status)) {
-        if (!std::filesystem::copy_file(target, bak, std::filesystem::copy_options::overwrite_existing, ec))
+        if (!platform::copyFileOverwriting(target, bak, ec))
             return dropTmp();
     }
     if (!platform::replaceFileDurably(tmp, target, ec)) return dropTmp();

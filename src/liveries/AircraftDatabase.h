@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "liveries/CodeTables.h"
+#include "platform/SharedMutex.h"
 #include "traffic/AcCategory.h"
 
 namespace zelk {
@@ -135,7 +136,7 @@ public:
 private:
     CodeTable& airlines_;
     CodeTable& models_;
-    mutable std::shared_mutex mutex_;
+    mutable platform::SharedMutex mutex_;
     std::shared_ptr<const DbaseData> data_;
     std::shared_ptr<const ModelFixes> fixes_;
     bool fixesActive_ = false;

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "platform/SharedMutex.h"
+
 namespace zelk {
 
 // FNV-1a over the bytes of a code; transparent so that lookups by view do not
@@ -55,7 +57,7 @@ public:
 
 private:
     std::string kind_;
-    mutable std::shared_mutex mutex_;
+    mutable platform::SharedMutex mutex_;
     std::deque<std::string> texts_;
     std::unordered_map<std::string_view, std::uint16_t, Fnv1aHash, std::equal_to<>> indexes_;
     std::atomic<std::size_t> refused_{0};

@@ -173,9 +173,9 @@ std::optional<std::int64_t> gf_zuluToUnixSeconds(std::int64_t year, std::int64_t
     return static_cast<std::int64_t>(day.time_since_epoch().count()) * 86400 + seconds;
 }
 
-std::shared_mutex& gf_userAircraftLock()
+platform::SharedMutex& gf_userAircraftLock()
 {
-    static std::shared_mutex lock;
+    static platform::SharedMutex lock;
     return lock;
 }
 

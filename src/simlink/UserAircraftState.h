@@ -6,6 +6,7 @@
 #include <string>
 
 #include "airports/AirportsRegistry.h"
+#include "platform/SharedMutex.h"
 #include "simlink/UserAcPosition.h"
 
 namespace zelk {
@@ -65,7 +66,7 @@ struct ParkAirportRecord {
     std::string userStand;
 };
 // Shared to read, exclusive to write or clear.
-std::shared_mutex& gf_userAircraftLock();
+platform::SharedMutex& gf_userAircraftLock();
 // The record itself; only while holding gf_userAircraftLock().
 ParkAirportRecord& gf_parkAirportRecord();
 ParkAirportRecord gf_parkAirport();

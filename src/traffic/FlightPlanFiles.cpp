@@ -20,15 +20,6 @@ namespace fs = std::filesystem;
 
 const fs::path kFlightPlanFolderName{"orig_dest"};
 
-// Windows reports a non-empty folder as ERROR_DIR_NOT_EMPTY, POSIX as
-// ENOTEMPTY (or EEXIST, which rmdir may also give).
-bool lf_isDirectoryNotEmpty(const std::error_code& ec)
-{
-    constexpr int kWindowsDirNotEmpty = 145;
-    return ec == std::errc::directory_not_empty || ec == std::errc::file_exists ||
-           (ec.category() == std::system_category() && ec.value() == kWindowsDirNotEmpty);
-}
-
 std::string_view lf_planType(AcCategory category)
 {
     switch (category) {
@@ -125,11 +116,7 @@ bool gf_removeFlightPlan(std::uint32_t objectId)
 bool gf_removeFlightPlanFolderAt(const fs::path& folder)
 {
     std::error_code ec;
-    fs::remove(folder, ec);
-    if (ec && lf_isDirectoryNotEmpty(ec)) {
-        ec.clear();
-        fs::remove_all(folder, ec);
-    }
+    fs::remove_all(folder, ec);
     if (ec) {
         gf_writeLogLine(fmt::format("Could not remove flight-plan folder '{}': {}", path_to_utf8(folder), ec.message()));
         return false;

@@ -3,6 +3,7 @@
 #include "core/EncryptedFile.h"
 #include "core/Log.h"
 #include "core/Paths.h"
+#include "core/Strings.h"
 #include "support/LoggedTempDir.h"
 
 #include <filesystem>
@@ -161,7 +162,7 @@ TEST_F(DbaseFile, MissingFileThrows)
         gf_readDbase();
         FAIL() << "no exception";
     } catch (const std::runtime_error& e) {
-        EXPECT_EQ(std::string(e.what()), "input/dbase.enc not available");
+        EXPECT_EQ(std::string(e.what()), path_to_utf8(kDbaseFile) + " not available");
     }
 }
 
@@ -182,7 +183,7 @@ TEST_F(DbaseFile, UnparsablePlaintextGivesFalse)
 {
     gf_writeEncryptedFile("<root><aircrafts>", kDbaseFile);
     EXPECT_FALSE(gf_readDbase());
-    EXPECT_NE(log().find("==> input/dbase.enc not read because: "), std::string::npos) << log();
+    EXPECT_NE(log().find("==> " + path_to_utf8(kDbaseFile) + " not read because: "), std::string::npos) << log();
 }
 
 } // namespace
