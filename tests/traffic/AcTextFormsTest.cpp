@@ -89,31 +89,6 @@ TEST_F(AcTextForms, StandNamesAndExclusions)
     EXPECT_EQ(gf_formatStandExclusions({2, 3}, 1, stands), "          D1      : excludes D2,D3");
 }
 
-TEST_F(AcTextForms, SelectorLinesOfActiveAircraft)
-{
-    std::vector<LiveAc> live(4);
-    live[0].simState = SimState::active;
-    live[0].hexId = 0x4CA7B3;
-    live[0].objectId = 300;
-    live[1].simState = SimState::active;
-    live[1].hexId = 0x484506;
-    live[1].objectId = 17;
-    live[1].head.callsign = "KLM123";
-    live[1].head.registration = "PH-BXA";
-    live[1].onGround = 1;
-    live[2].simState = SimState::buffer;
-    live[2].hexId = 0x111111;
-    live[3].simState = SimState::active;
-    live[3].hexId = 0xABCDEF;
-    live[3].head.callsign = "DLH4";
-
-    EXPECT_EQ(gf_activeAircraftLines(live, 0, true),
-              (std::vector<std::string>{"DLH4, null, abcdef, oid=0", "KLM123, PH-BXA, 484506, oid=17",
-                                        "null, null, 4ca7b3, oid=300"}));
-    EXPECT_EQ(gf_activeAircraftLines(live, 2, false), (std::vector<std::string>{"KLM123, PH-BXA, 484506, oid=11"}));
-    EXPECT_EQ(gf_activeAircraftLines(live, 1, false).size(), 2u);
-}
-
 TEST_F(AcTextForms, SelectorLinesOfTheEngineFollowTheSettingsAndTheSimulator)
 {
     std::vector<LiveAc>& live = gf_liveAircraft();
@@ -139,6 +114,9 @@ TEST_F(AcTextForms, SelectorLinesOfTheEngineFollowTheSettingsAndTheSimulator)
     gf_storeProgramMode(ProgramMode{kSimulatorMsfs2024, kTrafficSourceRtDirect});
     EXPECT_EQ(gf_activeAircraftLines(),
               (std::vector<std::string>{"KLM123, PH-BXA, 484506, oid=11", "null, null, 4ca7b3, oid=12c"}));
+    gf_updateSettings([](SettingsSnapshot& s) { s.trafficSelection = 1; });
+    EXPECT_EQ(gf_activeAircraftLines(), (std::vector<std::string>{"KLM123, PH-BXA, 484506, oid=11"}));
+    gf_updateSettings([](SettingsSnapshot& s) { s.trafficSelection = 0; });
 
     live.clear();
     EXPECT_TRUE(gf_activeAircraftLines().empty());

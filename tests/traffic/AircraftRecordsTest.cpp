@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "traffic/AcCategory.h"
 #include "traffic/EngineTick.h"
 
 namespace zelk {
@@ -46,85 +47,48 @@ TEST(StaticAc, GateStandFromTheStandsParkingType)
 {
     const auto stands = standsWithTypes({"GATE_HEAVY", "RAMP_GA_SMALL", "GAT", "XGATEX"});
     const AcIdentity id = identity(AcCategory::Large);
-    EXPECT_EQ(StaticAc(id, 1, 52.0, 4.0, 1.0, 1, stands).gateStand, 1);
-    EXPECT_EQ(StaticAc(id, 2, 52.0, 4.0, 1.0, 0, stands).gateStand, 0);
-    EXPECT_EQ(StaticAc(id, 3, 52.0, 4.0, 1.0, 0, stands).gateStand, 0) << "shorter than GATE";
-    EXPECT_EQ(StaticAc(id, 4, 52.0, 4.0, 1.0, 0, stands).gateStand, 1) << "GATE anywhere";
+    // "GATE" anywhere in the type; "GAT" is too short; an id past the list is no stand.
+    const std::vector<std::pair<std::int32_t, std::uint8_t>> cases{{1, 1}, {2, 0}, {3, 0}, {4, 1}, {9, 0}};
+    for (const auto& [standId, gate] : cases)
+        EXPECT_EQ(StaticAc(id, standId, 52.0, 4.0, 1.0, 0, stands).gateStand, gate) << standId;
 
-    const StaticAc none(id, 0, 51.5, 3.5, 2.0, 0, stands);
+    const StaticAc none(id, 0, 51.5, 3.5, 2.0, 1, stands);
     EXPECT_EQ(none.gateStand, 0);
     EXPECT_EQ(none.standLatitude, 51.5);
     EXPECT_EQ(none.standHeading, 2.0);
-    EXPECT_EQ(StaticAc(id, 9, 52.0, 4.0, 1.0, 0, stands).gateStand, 0) << "id past the list";
-}
+    EXPECT_EQ(none.standFlag, 1);
+    EXPECT_EQ(none.head.callsign, "KLM1");
 
-TEST(StaticAc, ConstructorDefaults)
-{
-    const StaticAc ac(identity(AcCategory::Heavy), 1, 52.0, 4.0, 1.0, 1, standsWithTypes({"GATE_HEAVY"}));
-    EXPECT_EQ(ac.hexId, 0x400001u);
-    EXPECT_EQ(ac.head.callsign, "KLM1");
-    EXPECT_EQ(ac.category, AcCategory::Heavy);
-    EXPECT_EQ(ac.objectId, 0u);
-    EXPECT_EQ(ac.simState, SimState::buffer);
-    EXPECT_EQ(ac.throttleIndex, 5u);
-    EXPECT_EQ(ac.flapsIndex, 4u);
-    EXPECT_EQ(ac.standFlag, 1);
-    EXPECT_EQ(ac.spareWord2, 1u);
-    EXPECT_EQ(ac.erase + ac.createCancelled + ac.removeAfterCreate + ac.simPosePresent, 0);
-    EXPECT_DOUBLE_EQ(ac.parkedPitch, 0.012217304763960306);
-    EXPECT_FALSE(ac.hasValidObject());
-}
-
-TEST(StaticAc, PlaceAtStandTakesPoseIdFlagAndGate)
-{
-    StaticAc ac;
+    StaticAc placed;
     ParkPos p;
     p.id = 7;
     p.latitude = 1.5;
-    p.longitude = 2.5;
     p.heading = 3.0;
     p.standFlag = 1;
     p.parkingType = "GATE_SMALL";
-    ac.placeAtStand(p);
-    EXPECT_EQ(ac.standId, 7);
-    EXPECT_EQ(ac.standLatitude, 1.5);
-    EXPECT_EQ(ac.standLongitude, 2.5);
-    EXPECT_EQ(ac.standHeading, 3.0);
-    EXPECT_EQ(ac.standFlag, 1);
-    EXPECT_EQ(ac.gateStand, 1);
+    placed.placeAtStand(p);
+    EXPECT_EQ(placed.standId, 7);
+    EXPECT_EQ(placed.standLatitude, 1.5);
+    EXPECT_EQ(placed.standHeading, 3.0);
+    EXPECT_EQ(placed.standFlag, 1);
+    EXPECT_EQ(placed.gateStand, 1);
 }
 
-TEST(LiveAc, FreshRecordDefaults)
+TEST(LiveAc, FreshRecordTakesItsSampleAndWeekSlot)
 {
-    const LiveAc ac(sampleWith(140.0, 1, 77), identity(AcCategory::Large), 1.7e9, WeekSlot{3, 17});
-    EXPECT_EQ(ac.phase, FlightPhase::birth);
-    EXPECT_EQ(ac.previousPhase, FlightPhase::birth);
-    EXPECT_EQ(ac.phaseBeforePrevious, FlightPhase::birth);
-    EXPECT_EQ(ac.simState, SimState::buffer);
-    EXPECT_EQ(ac.throttleIndex, 5u);
-    EXPECT_EQ(ac.flapsIndex, 4u);
-    EXPECT_EQ(ac.retimeEarlier, 900);
-    EXPECT_EQ(ac.retimeLater, 900);
-    EXPECT_EQ(ac.placementCounter, 1);
-    EXPECT_EQ(ac.heightAboveGround, 2500.0);
-    EXPECT_EQ(ac.timer, 900.0);
-    EXPECT_EQ(ac.recordTime, 1.7e9);
-    EXPECT_EQ(ac.weekSlot, (WeekSlot{3, 17}));
-    ASSERT_EQ(ac.stream.size(), 1u);
-    EXPECT_EQ(ac.stream.front().dueTick, 77);
-    EXPECT_EQ(ac.standId, 0);
-    EXPECT_TRUE(std::isnan(ac.groundPlan.targetLatitude));
-    EXPECT_EQ(ac.groundPlan.stepCounter, 1);
-    EXPECT_TRUE(std::isnan(ac.groundOps.landingReferenceAltitudeFt));
-}
+    const LiveAc given(sampleWith(140.0, 1, 77), identity(AcCategory::Large), 1.7e9, WeekSlot{3, 17});
+    EXPECT_EQ(given.weekSlot, (WeekSlot{3, 17}));
+    ASSERT_EQ(given.stream.size(), 1u);
+    EXPECT_EQ(given.stream.front().dueTick, 77);
+    EXPECT_EQ(given.phase, FlightPhase::birth);
+    EXPECT_EQ(given.simState, SimState::buffer);
 
-TEST(LiveAc, WeekSlotOfTheMainLoop)
-{
     gf_storeCurrentWeekSlot(WeekSlot{6, 40});
     const LiveAc ac(sampleWith(0.0), identity(AcCategory::Light), 1.0);
-    EXPECT_EQ(ac.weekSlot, (WeekSlot{6, 40}));
+    EXPECT_EQ(ac.weekSlot, (WeekSlot{6, 40})) << "the main loop's slot by default";
     EXPECT_EQ(WeekSlot::fromPacked(WeekSlot{6, 40}.packed()), (WeekSlot{6, 40}));
     EXPECT_EQ((WeekSlot{6, 40}.packed()), (std::uint64_t{40} << 32) | 6u);
+    gf_storeCurrentWeekSlot({});
 }
 
 TEST(LiveAc, PhaseChangesShiftTheHistoryAndStampTheTick)
@@ -157,33 +121,26 @@ TEST(LiveAc, EnteringAndLeavingLandingResetTheLandingState)
     ac.setPhase(FlightPhase::flying, 1);
     GroundOpState& g = ac.groundOps;
     g.landingRunway = RunwayHit{};
-    g.landingRunwayFlag = 1;
     g.pendingLanding = 1;
-    g.landingPositionFlag = 1;
     g.landingText = "old";
-    g.secondLandingFlag = 1;
     g.landingReferenceAltitudeFt = 100.0;
     ac.touchDownOffset = 3.0;
-    ac.touchDownPitch = 0.1;
     ac.setPhase(FlightPhase::landing, 2);
     EXPECT_FALSE(g.landingRunway);
-    EXPECT_EQ(g.landingRunwayFlag + g.pendingLanding + g.landingPositionFlag + g.secondLandingFlag, 0);
+    EXPECT_EQ(g.pendingLanding, 0);
     EXPECT_FALSE(g.landingText);
     EXPECT_TRUE(std::isnan(g.landingReferenceAltitudeFt));
     EXPECT_FALSE(ac.touchDownOffset);
-    EXPECT_EQ(ac.touchDownPitch, 0.0);
 
     // Into the landing roll: the landing runway and the references stay.
     g.landingRunway = RunwayHit{};
     g.landingPositionFlag = 1;
-    g.secondLandingFlag = 1;
     g.landingReferenceAltitudeFt = 50.0;
     g.landingRollCounter = 9;
     ac.touchDownOffset = 2.0;
     ac.setPhase(FlightPhase::landing_roll, 3);
     EXPECT_TRUE(g.landingRunway);
     EXPECT_EQ(g.landingPositionFlag, 0);
-    EXPECT_EQ(g.secondLandingFlag, 1);
     EXPECT_EQ(g.landingReferenceAltitudeFt, 50.0);
     EXPECT_EQ(g.landingRollCounter, 0);
     EXPECT_TRUE(ac.touchDownOffset);
@@ -244,36 +201,34 @@ TEST(LiveAc, StreamQueries)
 
 TEST(ReferenceSpeed, ByCategoryFlagsAndMode)
 {
-    AcIdentity heavy = identity(AcCategory::Heavy);
-    EXPECT_EQ(gf_referenceSpeedKt(heavy, 3), 135.0);
-    EXPECT_EQ(gf_referenceSpeedKt(heavy, 2), 140.0);
-    EXPECT_EQ(gf_referenceSpeedKt(heavy, 1), 150.0);
-    AcIdentity large = identity(AcCategory::Large);
-    EXPECT_EQ(gf_referenceSpeedKt(large, 0), 140.0);
-    EXPECT_EQ(gf_referenceSpeedKt(large, 2), 130.0);
-    large.regional = 1;
-    EXPECT_EQ(gf_referenceSpeedKt(large, 3), 110.0);
-    AcIdentity twin = identity(AcCategory::TwoProps);
-    twin.lightTwin = 1;
-    EXPECT_EQ(gf_referenceSpeedKt(twin, 3), 80.0) << "unchanged by the mode";
-    AcIdentity single = identity(AcCategory::Light);
-    single.lightSingle = 1;
-    EXPECT_EQ(gf_referenceSpeedKt(single, 2), 65.0);
-    EXPECT_EQ(gf_referenceSpeedKt(identity(AcCategory::HighPerf), 3), 200.0);
-    EXPECT_EQ(gf_referenceSpeedKt(identity(AcCategory::Rotorcraft), 3), 0.0);
-    EXPECT_EQ(gf_referenceSpeedKt(identity(AcCategory::Bizjet), 2), 100.0);
+    struct Case {
+        AcCategory category;
+        std::uint8_t regional, lightTwin, lightSingle;
+        int mode;
+        double knots;
+    };
+    const Case cases[] = {
+        {AcCategory::Heavy, 0, 0, 0, 3, 135.0},    {AcCategory::Heavy, 0, 0, 0, 2, 140.0},
+        {AcCategory::Heavy, 0, 0, 0, 1, 150.0},    {AcCategory::Large, 0, 0, 0, 0, 140.0},
+        {AcCategory::Large, 0, 0, 0, 2, 130.0},    {AcCategory::Large, 1, 0, 0, 3, 110.0},
+        {AcCategory::TwoProps, 0, 1, 0, 3, 80.0},  {AcCategory::Light, 0, 0, 1, 2, 65.0},
+        {AcCategory::HighPerf, 0, 0, 0, 3, 200.0}, {AcCategory::Rotorcraft, 0, 0, 0, 3, 0.0},
+        {AcCategory::Bizjet, 0, 0, 0, 2, 100.0},
+    };
+    for (const Case& c : cases) {
+        AcIdentity id = identity(c.category);
+        id.regional = c.regional;
+        id.lightTwin = c.lightTwin;
+        id.lightSingle = c.lightSingle;
+        EXPECT_EQ(gf_referenceSpeedKt(id, c.mode), c.knots) << gf_categoryName(c.category) << " mode " << c.mode;
+    }
 }
 
 TEST(TaxiSpeedFactor, PiecewiseLinear)
 {
-    EXPECT_DOUBLE_EQ(gf_taxiSpeedFactor(0.0), 1.2);
-    EXPECT_DOUBLE_EQ(gf_taxiSpeedFactor(8.0), 1.2);
-    EXPECT_DOUBLE_EQ(gf_taxiSpeedFactor(11.5), 1.1);
-    EXPECT_DOUBLE_EQ(gf_taxiSpeedFactor(15.0), 1.0);
-    EXPECT_DOUBLE_EQ(gf_taxiSpeedFactor(20.0), 1.0);
-    EXPECT_DOUBLE_EQ(gf_taxiSpeedFactor(25.0), 0.8);
-    EXPECT_DOUBLE_EQ(gf_taxiSpeedFactor(30.0), 0.6);
-    EXPECT_DOUBLE_EQ(gf_taxiSpeedFactor(100.0), 0.6);
+    for (const auto& [knots, factor] : std::vector<std::pair<double, double>>{
+             {0.0, 1.2}, {8.0, 1.2}, {11.5, 1.1}, {15.0, 1.0}, {20.0, 1.0}, {25.0, 0.8}, {30.0, 0.6}, {100.0, 0.6}})
+        EXPECT_DOUBLE_EQ(gf_taxiSpeedFactor(knots), factor) << knots;
 }
 
 } // namespace

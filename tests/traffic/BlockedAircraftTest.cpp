@@ -31,29 +31,32 @@ protected:
     static BlockedAircraft blocked() { return gf_settings()->blocked; }
 };
 
-TEST_F(BlockedAircraftCheck, OtherAircraftAreKept)
+// Against the blocked KLM123 / PH-BXA / 484506: what is dropped, and which
+// identity the block follows afterwards.
+TEST_F(BlockedAircraftCheck, DroppedByAnyOfItsIdsAndFollowed)
 {
-    EXPECT_TRUE(gf_checkBlockedAircraft(recordOf("DLH4", "D-AIZA", 0x3C0001), blocked()));
-    EXPECT_EQ(gf_settings()->blocked.BLOCK_HEXIDDEC, 0x484506u);
-}
-
-TEST_F(BlockedAircraftCheck, SameHexIdIsDropped)
-{
-    EXPECT_FALSE(gf_checkBlockedAircraft(recordOf("XYZ1", "", 0x484506), blocked()));
-}
-
-TEST_F(BlockedAircraftCheck, NewHexIdWithTheSameRegistrationIsFollowed)
-{
-    EXPECT_FALSE(gf_checkBlockedAircraft(recordOf("KLM9", "PH-BXA", 0x484999), blocked()));
-    EXPECT_EQ(gf_settings()->blocked.BLOCK_HEXIDDEC, 0x484999u);
-    EXPECT_EQ(gf_settings()->blocked.BLOCK_CALLSIGN, "KLM123");
-}
-
-TEST_F(BlockedAircraftCheck, NewHexIdWithTheSameCallsignTakesHexIdAndRegistration)
-{
-    EXPECT_FALSE(gf_checkBlockedAircraft(recordOf("KLM123", "PH-BXB", 0x484999), blocked()));
-    EXPECT_EQ(gf_settings()->blocked.BLOCK_HEXIDDEC, 0x484999u);
-    EXPECT_EQ(gf_settings()->blocked.BLOCK_REGCODE, "PH-BXB");
+    struct Case {
+        const char* callsign;
+        const char* registration;
+        std::uint32_t hexId;
+        bool kept;
+        std::uint32_t blockedHex;
+        const char* blockedRegistration;
+    };
+    const Case cases[] = {
+        {"DLH4", "D-AIZA", 0x3C0001, true, 0x484506, "PH-BXA"}, // another aircraft
+        {"XYZ1", "", 0x484506, false, 0x484506, "PH-BXA"},      // same hex id
+        {"KLM9", "PH-BXA", 0x484999, false, 0x484999, "PH-BXA"}, // same registration, new hex id
+        {"KLM123", "PH-BXB", 0x484999, false, 0x484999, "PH-BXB"}, // same callsign: hex id and registration
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        SCOPED_TRACE(c.callsign);
+        EXPECT_EQ(gf_checkBlockedAircraft(recordOf(c.callsign, c.registration, c.hexId), blocked()), c.kept);
+        EXPECT_EQ(blocked().BLOCK_HEXIDDEC, c.blockedHex);
+        EXPECT_EQ(blocked().BLOCK_REGCODE, c.blockedRegistration);
+        EXPECT_EQ(blocked().BLOCK_CALLSIGN, "KLM123");
+    }
 }
 
 TEST_F(BlockedAircraftCheck, CallsignPrefixTakesTheWholeIdentity)
@@ -97,7 +100,7 @@ TEST_F(BlockedAircraftCheck, UnknownRegistrationIsLearnedFromTheSameHexId)
     EXPECT_EQ(gf_settings()->blocked.BLOCK_REGCODE, "PH-BXD");
 }
 
-TEST(BlockedAcEntry, ParsesTheSelectorText)
+TEST(BlockedAcEntry, ParsesTheSelectorTextOrRefusesIt)
 {
     const auto e = gf_parseBlockedAcEntry("KLM123, PH-BXA, 484506, oid=12");
     ASSERT_TRUE(e);
@@ -109,10 +112,7 @@ TEST(BlockedAcEntry, ParsesTheSelectorText)
     ASSERT_TRUE(upper);
     EXPECT_EQ(upper->registration, "");
     EXPECT_EQ(upper->hexId, 0xFFFFFFFFu);
-}
 
-TEST(BlockedAcEntry, RefusesMalformedTexts)
-{
     for (const char* bad : {"KLM123,PH-BXA,484506", "KLM123,PH-BXA,484506,x,y", ",PH-BXA,484506,x",
                             "KLM123,PH-BXA,,x", "KLM123,PH-BXA,48450G,x", "KLM123,PH-BXA,100000000,x",
                             "KLM123,PH-BXA,0x10,x", "KLM123,PH-BXA,-1,x", ""}) {

@@ -60,7 +60,7 @@ TEST_F(ParkedIntake, BuildsAParkedRecord)
     EXPECT_EQ(r->head.key.model, gf_modelCode2Index("B738"));
 }
 
-TEST_F(ParkedIntake, RefusedReports)
+TEST_F(ParkedIntake, RefusedReportsAndTheUsersStand)
 {
     fields.hexId = 10000;
     EXPECT_FALSE(build());
@@ -76,6 +76,15 @@ TEST_F(ParkedIntake, RefusedReports)
     fields.type = "EC35";
     EXPECT_FALSE(build()) << "helicopters are switched off";
     fields.type = "B738";
+    stands.parkAirportStand = "D7";
+    EXPECT_FALSE(build()) << "the user's stand";
+    stands.parkAirportStand = "D8";
+    stands.standAtUserPosition = "D7";
+    EXPECT_FALSE(build()) << "the stand at the user's position";
+    fields.stand = "";
+    stands.parkAirportStand = "";
+    stands.standAtUserPosition = "";
+    EXPECT_TRUE(build()) << "an empty stand text is no stand";
     fields.latitude = 95.0;
     try {
         build();
@@ -85,51 +94,38 @@ TEST_F(ParkedIntake, RefusedReports)
     }
 }
 
-TEST_F(ParkedIntake, KnownRegistrationGivesKeyAndCallsign)
+TEST_F(ParkedIntake, IdentityFromTheDatabaseAndTheFreighterRule)
 {
-    fields.callsign = "";
-    fields.registration = "PH-BXA";
-    fields.type = "ZZZZ"; // the database record decides the model
-    const auto r = build();
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->head.callsign, "PH-BXA");
-    EXPECT_EQ(r->head.key.valid, 1);
-    EXPECT_EQ(r->head.key.model, gf_modelCode2Index("B738"));
-}
-
-TEST_F(ParkedIntake, CallsignThatIsARegistration)
-{
-    fields.callsign = "N123FX";
-    fields.registration = "";
-    fields.type = "B77F";
-    const auto r = build();
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->head.registration, "N123FX");
-    EXPECT_EQ(r->head.key.airline, gf_airlineCode2Index("FDX")) << "no operator: the airline stays";
-    EXPECT_EQ(r->head.key.cargo, 1);
-}
-
-TEST_F(ParkedIntake, B777OfACargoAirlineBecomesB77F)
-{
-    fields.callsign = "FDX12";
-    fields.type = "B777";
-    const auto r = build();
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->head.key.model, gf_modelCode2Index("B77F"));
-    EXPECT_EQ(r->head.key.cargo, 1);
-}
-
-TEST_F(ParkedIntake, NeverOnTheUsersStand)
-{
-    stands.parkAirportStand = "D7";
-    EXPECT_FALSE(build());
-    stands.parkAirportStand = "D8";
-    stands.standAtUserPosition = "D7";
-    EXPECT_FALSE(build());
-    fields.stand = "";
-    stands.parkAirportStand = "";
-    stands.standAtUserPosition = "";
-    EXPECT_TRUE(build()) << "an empty stand text is no stand";
+    struct Case {
+        const char* callsign;
+        const char* registration;
+        const char* type;
+        const char* wantCallsign;
+        const char* wantRegistration;
+        const char* wantAirline;
+        const char* wantModel;
+        std::uint8_t cargo;
+    };
+    const Case cases[] = {
+        // A known registration decides the model and stands in for the callsign.
+        {"", "PH-BXA", "ZZZZ", "PH-BXA", "PH-BXA", "KLM", "B738", 0},
+        // A callsign that is a registration; no operator: the airline stays.
+        {"N123FX", "", "B77F", "N123FX", "N123FX", "FDX", "B77F", 1},
+        {"FDX12", "PH-BXB", "B777", "FDX12", "PH-BXB", "FDX", "B77F", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.callsign);
+        fields.callsign = c.callsign;
+        fields.registration = c.registration;
+        fields.type = c.type;
+        const auto r = build();
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->head.callsign, c.wantCallsign);
+        EXPECT_EQ(r->head.registration, c.wantRegistration);
+        EXPECT_EQ(r->head.key.airline, gf_airlineCode2Index(c.wantAirline));
+        EXPECT_EQ(r->head.key.model, gf_modelCode2Index(c.wantModel));
+        EXPECT_EQ(r->head.key.cargo, c.cargo);
+    }
 }
 
 ParkedTrafficRecord parked(std::string callsign, std::string stand, std::int32_t slot)
@@ -141,7 +137,7 @@ ParkedTrafficRecord parked(std::string callsign, std::string stand, std::int32_t
     return r;
 }
 
-TEST(ParkedList, SlotsBecomeAgesOnceYoungestFirst)
+TEST(ParkedList, SlotsBecomeAgesOnceYoungestFirstAndAreFiltered)
 {
     std::vector<ParkedTrafficRecord> list{parked("AAA1", "A1", 45), parked("BBB1", "B1", 2), parked("CCC1", "C1", 3)};
     gf_refreshParkedList(list, 3, true, 47);
@@ -154,17 +150,14 @@ TEST(ParkedList, SlotsBecomeAgesOnceYoungestFirst)
 
     gf_refreshParkedList(list, 10, true, 47);
     EXPECT_EQ(list[2].slot, 6) << "a second refresh leaves the ages alone";
-}
 
-TEST(ParkedList, FilterByAgeUnlessAllAgesAreKept)
-{
-    std::vector<ParkedTrafficRecord> list{parked("AAA1", "A1", 10), parked("BBB1", "B1", 5)};
-    auto copy = list;
-    gf_refreshParkedList(list, 12, false, 4);
-    ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list[0].head.callsign, "AAA1");
+    std::vector<ParkedTrafficRecord> aged{parked("AAA1", "A1", 10), parked("BBB1", "B1", 5)};
+    auto copy = aged;
+    gf_refreshParkedList(aged, 12, false, 4);
+    ASSERT_EQ(aged.size(), 1u) << "filtered by age";
+    EXPECT_EQ(aged[0].head.callsign, "AAA1");
     gf_refreshParkedList(copy, 12, true, 4);
-    EXPECT_EQ(copy.size(), 2u);
+    EXPECT_EQ(copy.size(), 2u) << "unless all ages are kept";
 }
 
 TEST(ParkedList, DeduplicatesByStandAndCallsignKeepingTheYounger)

@@ -1,5 +1,6 @@
 #include "traffic/StandFit.h"
 
+#include <limits>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
@@ -56,44 +57,37 @@ TEST(StandFit, CategoriesByStandType)
     }
 }
 
-TEST(StandFit, NothingFitsBeyondFivePointFourMetres)
+// The excess limits: 5.4 m in general (a Large on a small gate only up to the
+// stand's radius), 5.0 m on fuel stands, 1.8 m on extra and unknown types.
+TEST(StandFit, ExcessLimits)
 {
-    const ParkPos large = standOfType(StandType::RAMP_GA_LARGE);
-    EXPECT_TRUE(gf_acFitsStand(large, Large, metres(5.4)));
-    EXPECT_FALSE(gf_acFitsStand(large, Large, metres(5.5)));
-    for (std::uint32_t t = 0; t < 20; ++t) {
-        ParkPos stand = standOfType(static_cast<StandType>(t));
-        for (std::uint32_t c = 0; c < kAcCategoryCount; ++c)
-            EXPECT_FALSE(gf_acFitsStand(stand, static_cast<AcCategory>(c), metres(5.5))) << t << "/" << c;
+    struct Case {
+        StandType type;
+        double radiusM;
+        AcCategory category;
+        double excessM;
+        bool fits;
+    };
+    const auto unknown = static_cast<StandType>(99);
+    const Case cases[] = {
+        {StandType::RAMP_GA_LARGE, 0, Large, 5.4, true}, {StandType::RAMP_GA_LARGE, 0, Large, 5.5, false},
+        {StandType::GATE_SMALL, 18, Large, 18, true},    {StandType::GATE_SMALL, 18, Large, 12, true},
+        {StandType::GATE_SMALL, 18, Large, 18.1, false}, {StandType::GATE_SMALL, 18, Bizjet, 21, true},
+        {StandType::FUEL, 0, Heavy, 5.0, true},          {StandType::FUEL, 0, Heavy, 5.1, false},
+        {StandType::GATE_EXTRA, 0, Light, 1.8, true},    {StandType::GATE_EXTRA, 0, Light, 1.9, false},
+        {unknown, 0, Rotorcraft, 1.8, true},             {unknown, 0, Rotorcraft, 1.9, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(gf_acFitsStand(standOfType(c.type, metres(c.radiusM)), c.category, metres(c.excessM)), c.fits)
+            << static_cast<int>(c.type) << " " << gf_categoryName(c.category) << " " << c.excessM << " m";
     }
-}
-
-TEST(StandFit, LargeOnSmallGateOnlyWithinTheStandRadius)
-{
-    const ParkPos gate = standOfType(StandType::GATE_SMALL, metres(18));
-    EXPECT_TRUE(gf_acFitsStand(gate, Large, metres(18)));
-    EXPECT_TRUE(gf_acFitsStand(gate, Large, metres(12)));
-    EXPECT_FALSE(gf_acFitsStand(gate, Large, metres(18.1)));
-    EXPECT_TRUE(gf_acFitsStand(gate, Bizjet, metres(21))) << "other categories keep the 5.4 m allowance";
-}
-
-TEST(StandFit, FuelAndExtraStandsByExcessOnly)
-{
-    const ParkPos fuel = standOfType(StandType::FUEL);
-    EXPECT_TRUE(gf_acFitsStand(fuel, Heavy, metres(5.0)));
-    EXPECT_FALSE(gf_acFitsStand(fuel, Heavy, metres(5.1)));
-    const ParkPos extra = standOfType(StandType::GATE_EXTRA);
-    EXPECT_TRUE(gf_acFitsStand(extra, Light, metres(1.8)));
-    EXPECT_FALSE(gf_acFitsStand(extra, Light, metres(1.9)));
-    const ParkPos unknown = standOfType(static_cast<StandType>(99));
-    EXPECT_TRUE(gf_acFitsStand(unknown, Rotorcraft, metres(1.8)));
-    EXPECT_FALSE(gf_acFitsStand(unknown, Rotorcraft, metres(1.9)));
-}
-
-TEST(StandFit, NanRadiusFitsNothing)
-{
-    const ParkPos stand = standOfType(StandType::FUEL, metres(20));
-    EXPECT_FALSE(gf_acFitsStand(stand, Light, std::numeric_limits<double>::quiet_NaN()));
+    for (std::uint32_t t = 0; t < 20; ++t) {
+        for (std::uint32_t c = 0; c < kAcCategoryCount; ++c)
+            EXPECT_FALSE(gf_acFitsStand(standOfType(static_cast<StandType>(t)), static_cast<AcCategory>(c), metres(5.5)))
+                << t << "/" << c;
+    }
+    EXPECT_FALSE(gf_acFitsStand(standOfType(StandType::FUEL, metres(20)), Light,
+                                std::numeric_limits<double>::quiet_NaN()));
 }
 
 class FlightOptions : public test::TrafficStateTest {
@@ -133,38 +127,22 @@ TEST_F(FlightOptions, AddStoresANewOptionWithItsSlotAndCountsIt)
     const auto posted = screenUpdates<gui_update::SetLearnedUpdates>();
     ASSERT_EQ(posted.size(), 1u);
     EXPECT_EQ(posted[0].count, 1u);
+
+    const LiveryKey guessed{gf_airlineCode2Index("DLH"), 0, gf_modelCode2Index("A320"), 0, 0};
+    add("KLM1", "PH-BXA", {1, 5}, guessed);
+    EXPECT_EQ(options[1].key, *gf_lookupRegcode("PH-BXA")) << "an unmarked key gives way to the registration's";
 }
 
-TEST_F(FlightOptions, SameRegistrationDaySlotOnceAnotherSlotTwice)
+TEST_F(FlightOptions, OneOptionPerRegistrationDayAndSlot)
 {
     EXPECT_EQ(add("KLM1", "PH-ABC", {2, 10}), 1u);
     EXPECT_EQ(add("KLM1", "PH-ABC", {2, 10}), std::nullopt);
     EXPECT_EQ(add("KLM1", "PH-ABC", {2, 11}), 2u);
     EXPECT_EQ(add("KLM1", "PH-ABC", {3, 10}), 3u);
+    EXPECT_EQ(add("KLM1", "", {2, 10}), std::nullopt) << "no registration, no option";
+    EXPECT_THROW(add("KLM1", "PH-ABC", {1, 48}), std::out_of_range) << "a slot past the day reaches the caller";
     EXPECT_EQ(options.size(), 3u);
     EXPECT_EQ(gf_learnedOptionsTotal(), 3u);
-}
-
-TEST_F(FlightOptions, EmptyRegistrationAddsNothing)
-{
-    EXPECT_EQ(add("KLM1", "", {2, 10}), std::nullopt);
-    EXPECT_TRUE(options.empty());
-    EXPECT_TRUE(screen.empty());
-}
-
-TEST_F(FlightOptions, UnmarkedKeyIsReplacedByTheRegistrationRecord)
-{
-    const LiveryKey guessed{gf_airlineCode2Index("DLH"), 0, gf_modelCode2Index("A320"), 0, 0};
-    add("KLM1", "PH-BXA", {1, 5}, guessed);
-    ASSERT_EQ(options.size(), 1u);
-    EXPECT_EQ(options[0].key, *gf_lookupRegcode("PH-BXA"));
-    EXPECT_EQ(options[0].key.valid, 1);
-}
-
-TEST_F(FlightOptions, SlotPastTheDayThrowsToTheCaller)
-{
-    EXPECT_THROW(add("KLM1", "PH-ABC", {1, 48}), std::out_of_range);
-    EXPECT_TRUE(options.empty());
 }
 
 TEST_F(FlightOptions, SecondNameRules)

@@ -67,7 +67,11 @@ TEST_F(StandQueries, WantedParkedCountFromPercentAndStandCount)
         {0, 80, 100, 1, 0},  // no stands: 0 % shown
         {10, 100, 4, 4, 40}, // the maximum caps it
         {10, 0, 100, 0, 0},
+        {20, 80, 0, 0, 0},   // no maximum: no parked aircraft
+        {20, 80, -5, 0, 0},
+        {20, -30, 10, 0, 0}, // never below zero
     };
+    EXPECT_EQ(gf_wantedStaticCount(), -1) << "not computed yet";
     for (const Case& c : cases) {
         standsOfCount(c.stands);
         screen.clear();
@@ -76,32 +80,32 @@ TEST_F(StandQueries, WantedParkedCountFromPercentAndStandCount)
         const auto posted = screenUpdates<gui_update::SetWantedStatic>();
         ASSERT_EQ(posted.size(), 1u);
         EXPECT_EQ(posted[0].wanted, static_cast<std::uint32_t>(c.wanted));
-        EXPECT_EQ(posted[0].percent, c.shownPercent) << c.stands << "/" << c.percent;
+        if (c.maximum > 0) {
+            EXPECT_EQ(posted[0].percent, c.shownPercent) << c.stands << "/" << c.percent;
+        }
     }
 }
 
-TEST_F(StandQueries, NoMaximumMeansNoParkedAircraft)
+TEST_F(StandQueries, StandByNameAndAdjacency)
 {
-    standsOfCount(20);
-    EXPECT_EQ(gf_wantedStaticCount(), -1) << "not computed yet";
-    EXPECT_EQ(gf_updateWantedStaticCount({80, 0}), 0);
-    EXPECT_EQ(gf_updateWantedStaticCount({80, -5}), 0);
-    EXPECT_EQ(gf_wantedStaticCount(), 0);
-    EXPECT_EQ(gf_updateWantedStaticCount({-30, 10}), 0) << "never below zero";
-}
-
-TEST_F(StandQueries, StandByNameNeedsAValidId)
-{
-    standsOfCount(3);
-    ASSERT_NE(gf_standByName("S2"), nullptr);
-    EXPECT_EQ(gf_standByName("S2")->id, 2u);
+    threeGroups();
+    ASSERT_NE(gf_standByName("A2"), nullptr);
+    EXPECT_EQ(gf_standByName("A2")->id, 2u);
     EXPECT_EQ(gf_standByName("S9"), nullptr);
     gf_standNameMap()["ghost"] = 7;
     gf_standNameMap()["zero"] = 0;
     EXPECT_EQ(gf_standByName("ghost"), nullptr);
     EXPECT_EQ(gf_standByName("zero"), nullptr);
+
+    EXPECT_TRUE(gf_isSameOrAdjacentStand(0, 0));
+    EXPECT_FALSE(gf_isSameOrAdjacentStand(0, 5));
+    EXPECT_TRUE(gf_isSameOrAdjacentStand(1, 2));
+    EXPECT_TRUE(gf_isSameOrAdjacentStand(2, 1));
+    EXPECT_FALSE(gf_isSameOrAdjacentStand(1, 3));
+    EXPECT_FALSE(gf_isSameOrAdjacentStand(7, 1));
+
     gf_stands()[2].id = 5; // out of order: the third element no longer carries id 3
-    EXPECT_EQ(gf_standByName("S3"), nullptr);
+    EXPECT_EQ(gf_standByName("B1"), nullptr);
 }
 
 TEST_F(StandQueries, MarkingAStandUsedBlocksItsNeighbours)
@@ -132,17 +136,6 @@ TEST_F(StandQueries, UserStandBlockedWithItsNeighboursAndLogged)
     EXPECT_NE(log.find("AMS user stand 'A2' blocked for static aircraft\n"), std::string::npos) << log;
     EXPECT_NE(log.find("A1 excluded by AMS user stand 'A2' blocked for static aircraft\n"), std::string::npos);
     EXPECT_EQ(log.find("Z9"), std::string::npos);
-}
-
-TEST_F(StandQueries, SameOrAdjacentStand)
-{
-    threeGroups();
-    EXPECT_TRUE(gf_isSameOrAdjacentStand(0, 0));
-    EXPECT_FALSE(gf_isSameOrAdjacentStand(0, 5));
-    EXPECT_TRUE(gf_isSameOrAdjacentStand(1, 2));
-    EXPECT_TRUE(gf_isSameOrAdjacentStand(2, 1));
-    EXPECT_FALSE(gf_isSameOrAdjacentStand(1, 3));
-    EXPECT_FALSE(gf_isSameOrAdjacentStand(7, 1));
 }
 
 TEST_F(StandQueries, FlightOptionWindowStaysWithinTheDay)
@@ -210,22 +203,17 @@ TEST_F(StandQueries, CountsParkedAircraftAndTheirAverageAgeAcrossTheWeekBoundary
     const auto fit = screenUpdates<gui_update::SetStaticFit>();
     ASSERT_EQ(fit.size(), 1u);
     EXPECT_FLOAT_EQ(fit[0].hours, 6.0f / 4.0f + 0.5f);
-}
 
-TEST_F(StandQueries, AverageAgeIsZeroWithoutAgedAircraftAndHiddenWhenSuppressed)
-{
-    StaticAc ac;
-    ac.simState = SimState::active;
-    gf_staticAircraft() = {ac};
+    gf_staticAircraft() = {parked(SimState::active, {0, 0})};
+    screen.clear();
     EXPECT_EQ(gf_countStaticParked(true), 1);
     ASSERT_EQ(screenUpdates<gui_update::SetStaticFit>().size(), 1u);
-    EXPECT_EQ(screenUpdates<gui_update::SetStaticFit>()[0].hours, 0.0f);
-
+    EXPECT_EQ(screenUpdates<gui_update::SetStaticFit>()[0].hours, 0.0f) << "no aged aircraft";
     screen.clear();
     gf_gui().setStaticFitReportingSuppressed(true);
     EXPECT_EQ(gf_countStaticParked(true), 1);
     gf_gui().setStaticFitReportingSuppressed(false);
-    EXPECT_TRUE(screen.empty());
+    EXPECT_TRUE(screen.empty()) << "suppressed";
 }
 
 class StandNames : public StandQueries {
@@ -266,17 +254,18 @@ TEST_F(StandNames, PublishedListFollowsTheStands)
     EXPECT_EQ(names->size(), 3u) << "a reader keeps the list it took";
 }
 
-TEST_F(StandNames, NearestStandWithinTwentyMetres)
+TEST_F(StandNames, NearestStandWithinTwentyMetresOnTheGround)
 {
     EXPECT_EQ(gf_standNameAtPosition(north(0)), "E1");
     EXPECT_EQ(gf_standNameAtPosition(north(19)), "E2") << "11 m from E2";
     EXPECT_EQ(gf_standNameAtPosition(north(-19.9)), "E1");
     EXPECT_EQ(gf_standNameAtPosition(north(-30)), std::nullopt);
     EXPECT_EQ(gf_standNameAtPosition(north(-20.1)), std::nullopt);
-}
+    onGround = false;
+    EXPECT_EQ(gf_standNameAtPosition(north(0)), std::nullopt);
+    onGround = true;
 
-TEST_F(StandNames, EqualDistanceGoesToTheEarlierStand)
-{
+    // Equal distance goes to the earlier stand.
     const double tenMetres = 10.0 / 111120.0;
     installStands({makeStand(1, "W1", 0.0, tenMetres), makeStand(2, "W2", 0.0, -tenMetres)});
     gf_publishStandNames();
@@ -284,6 +273,9 @@ TEST_F(StandNames, EqualDistanceGoesToTheEarlierStand)
     installStands({makeStand(1, "W2", 0.0, -tenMetres), makeStand(2, "W1", 0.0, tenMetres)});
     gf_publishStandNames();
     EXPECT_EQ(gf_standNameAtPosition({0.0, 0.0}), "W2");
+    installStands({});
+    gf_publishStandNames();
+    EXPECT_EQ(gf_standNameAtPosition({0.0, 0.0}), std::nullopt);
 }
 
 TEST_F(StandNames, CachedAnswerNearTheLastQuery)
@@ -296,16 +288,6 @@ TEST_F(StandNames, CachedAnswerNearTheLastQuery)
     EXPECT_EQ(elsewhere, "E2") << "each thread has its own cache";
     gf_publishStandNames();
     EXPECT_EQ(gf_standNameAtPosition(north(18)), "E2") << "a new list is scanned afresh";
-}
-
-TEST_F(StandNames, NothingInTheAirOrWithoutStands)
-{
-    onGround = false;
-    EXPECT_EQ(gf_standNameAtPosition(north(0)), std::nullopt);
-    onGround = true;
-    installStands({});
-    gf_publishStandNames();
-    EXPECT_EQ(gf_standNameAtPosition(north(0)), std::nullopt);
 }
 
 TEST_F(StandNames, UserStandByParkAirportTextOrPosition)

@@ -14,25 +14,18 @@ TEST(StandRecords, StandTypeNamesBothWays)
         ASSERT_FALSE(name.empty()) << code;
         EXPECT_EQ(gf_standTypeFromName(name), static_cast<StandType>(code));
     }
-    EXPECT_EQ(gf_standTypeName(10), "GATE_HEAVY");
     EXPECT_EQ(gf_standTypeName(16), "");
     EXPECT_EQ(gf_standTypeFromName("gate_heavy"), std::nullopt) << "names compare case-sensitively";
     EXPECT_EQ(gf_standTypeFromName(""), std::nullopt);
 }
 
-TEST(StandRecords, HoursTextOfAMask)
-{
-    EXPECT_EQ(gf_bitset2hours(HoursMask{}), std::nullopt);
-    EXPECT_EQ(gf_bitset2hours(HoursMask{}.set(0)), "0");
-    EXPECT_EQ(gf_bitset2hours(HoursMask{}.set(47)), "47");
-    EXPECT_EQ(gf_bitset2hours(HoursMask{}.set(12).set(13).set(14)), "12:14");
-    EXPECT_EQ(gf_bitset2hours(HoursMask{}.set()), "0:47");
-}
-
 class HoursParsing : public test::TrafficStateTest {};
 
-TEST_F(HoursParsing, SlotsAndInclusiveRuns)
+TEST_F(HoursParsing, SlotsAndInclusiveRunsBothWays)
 {
+    EXPECT_EQ(gf_bitset2hours(HoursMask{}), std::nullopt);
+    EXPECT_EQ(gf_bitset2hours(HoursMask{}.set(47)), "47");
+    EXPECT_EQ(gf_bitset2hours(HoursMask{}.set(12).set(13).set(14)), "12:14");
     EXPECT_EQ(gf_hours2bitset("7"), HoursMask{}.set(7));
     EXPECT_EQ(gf_hours2bitset("0:47"), HoursMask{}.set());
     EXPECT_EQ(gf_hours2bitset("12:14"), HoursMask{}.set(12).set(13).set(14));

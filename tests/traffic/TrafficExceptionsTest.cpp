@@ -50,22 +50,14 @@ TEST(TrafficExceptionReporter, TwentiethCarriesTheSuffixTwentyFirstIsSilent)
     EXPECT_EQ(c.reporter.count(), 25u);
 }
 
-TEST(TrafficExceptionReporter, AFailingSinkIsSwallowed)
+TEST(TrafficExceptionReporter, NeverThrowsItself)
 {
     TrafficExceptionReporter reporter([](std::string_view) { throw std::runtime_error("disk full"); });
     try {
         throw std::runtime_error("x");
     } catch (...) {
-        EXPECT_NO_THROW(reporter.report("ctx"));
-    }
-}
-
-TEST(TrafficExceptionReporter, EngineReporterNeverThrows)
-{
-    try {
-        throw std::runtime_error("engine");
-    } catch (...) {
-        EXPECT_NO_THROW(gf_reportTrafficException("TrafficExceptionsTest"));
+        EXPECT_NO_THROW(reporter.report("ctx")) << "a failing sink is swallowed";
+        EXPECT_NO_THROW(gf_reportTrafficException("TrafficExceptionsTest")) << "the engine's reporter";
     }
 }
 

@@ -59,10 +59,8 @@ TEST(BatchTicks, RecordsAreDueThirtySecondsLaterAroundTheMedian)
     TrafficBatch noTimes = batchOf({nan, nan});
     gf_stampBatchTicks(noTimes, 7, 12);
     EXPECT_EQ(noTimes.records[0].sample.dueTick, 1207);
-}
 
-TEST(BatchTicks, OffsetsSaturateAtTheThirtyTwoBitRange)
-{
+    // Offsets saturate at the 32-bit range.
     TrafficBatch far = batchOf({0.0, 1e12, 2e12});
     gf_stampBatchTicks(far, 0, 30);
     EXPECT_EQ(far.records[0].sample.dueTick, std::numeric_limits<std::int32_t>::min());
@@ -74,87 +72,9 @@ TEST(BatchTicks, OffsetsSaturateAtTheThirtyTwoBitRange)
     EXPECT_EQ(huge.records[0].sample.dueTick, std::numeric_limits<std::int32_t>::min());
 }
 
-// A mailbox whose clock, tick and decoder the test controls.
-class Mailbox : public ::testing::Test {
-protected:
-    std::chrono::steady_clock::time_point now{std::chrono::hours(1)};
-    std::int32_t tick = 1000;
-    std::vector<TrafficRecord> decoded;
-    std::vector<MailboxStall> stalls;
-    std::vector<std::string> notices;
-    TrafficMailbox box{[this](const TrafficRecord& r) { decoded.push_back(r); }, [this] { return now; },
-                       [this] { return tick; }, [this](const MailboxStall& s) { stalls.push_back(s); },
-                       [this](std::string_view line) { notices.emplace_back(line); }};
-
-    void deliverLive(std::initializer_list<double> times, bool discardEarly = true, std::uint32_t firstHex = 0x400000)
-    {
-        TrafficBatch b = batchOf(times, firstHex);
-        box.deliver(b, BatchKind::Live, kLiveBatchDelaySeconds, discardEarly);
-        EXPECT_TRUE(b.records.empty());
-    }
-};
-
-TEST_F(Mailbox, NewerBatchReplacesAnUnconsumedOne)
-{
-    box.enableDelivery();
-    deliverLive({1.0, 2.0, 3.0}, true, 0x100000);
-    deliverLive({4.0, 5.0}, true, 0x200000);
-    EXPECT_EQ(box.pendingRecords(), 2u);
-    EXPECT_EQ(box.replacedBatches(), 1u);
-    EXPECT_EQ(box.drain(), 2);
-    ASSERT_EQ(decoded.size(), 2u);
-    EXPECT_EQ(decoded[0].hexId, 0x200001u) << "the last record of the batch first";
-    EXPECT_EQ(decoded[1].hexId, 0x200000u);
-    EXPECT_EQ(decoded[0].sample.dueTick, 1000 + 3000 + 50);
-}
-
-TEST_F(Mailbox, TwoRecordsPerPassFromTheNewestEnd)
-{
-    box.enableDelivery();
-    deliverLive({1.0, 1.0, 1.0, 1.0, 1.0});
-    EXPECT_EQ(box.drain(), 2);
-    EXPECT_EQ(box.drain(), 2);
-    EXPECT_EQ(box.drain(), 1);
-    EXPECT_EQ(box.drain(), 0);
-    ASSERT_EQ(decoded.size(), 5u);
-    for (std::size_t i = 0; i < decoded.size(); ++i) EXPECT_EQ(decoded[i].hexId, 0x400004u - i);
-}
-
-TEST_F(Mailbox, StallsAtSixtySecondsNotBefore)
-{
-    box.enableDelivery();
-    deliverLive({1.0});
-    deliverLive({2.0}); // first replacement starts the timer
-    now += 59900ms;
-    deliverLive({3.0, 3.0});
-    EXPECT_TRUE(stalls.empty());
-    EXPECT_TRUE(box.deliveryOn());
-    now += 100ms;
-    deliverLive({4.0, 4.0, 4.0});
-    ASSERT_EQ(stalls.size(), 1u);
-    EXPECT_EQ(stalls[0].replacedBatches, 3u);
-    EXPECT_EQ(stalls[0].pendingRecords, 2u);
-    EXPECT_EQ(stalls[0].incomingRecords, 3u);
-    EXPECT_FALSE(box.deliveryOn());
-    EXPECT_TRUE(box.deliveryStopped());
-    EXPECT_EQ(box.pendingRecords(), 0u) << "pending and incoming records are dropped";
-
-    // Stopped for the rest of the run: neither enabling nor later batches revive it.
-    box.enableDelivery();
-    EXPECT_FALSE(box.deliveryOn());
-    now += 120s;
-    deliverLive({5.0}, false);
-    EXPECT_EQ(stalls.size(), 1u) << "reported once";
-    EXPECT_EQ(box.pendingRecords(), 0u);
-
-    box.reset();
-    box.enableDelivery();
-    EXPECT_TRUE(box.deliveryOn()) << "a new run starts unstopped";
-}
-
-// The engine's stall answer: the run stops with TRAFFIC MAILBOX STALLED at 60 s,
-// not at 59.9 s, and the log says once what was dropped.
-class MailboxStallReport : public test::LoggedTempDirTest {
+// A mailbox whose clock, tick and decoder the test controls; a stall is
+// recorded and answered the way the engine answers it.
+class Mailbox : public test::LoggedTempDirTest {
 protected:
     void SetUp() override
     {
@@ -166,43 +86,91 @@ protected:
         gf_resetStopRequest();
         LoggedTempDirTest::TearDown();
     }
-    void deliverLive(std::initializer_list<double> times)
-    {
-        TrafficBatch b = batchOf(times);
-        box.deliver(b, BatchKind::Live, kLiveBatchDelaySeconds, true);
-    }
 
     std::chrono::steady_clock::time_point now{std::chrono::hours(1)};
-    TrafficMailbox box{[](const TrafficRecord&) {}, [this] { return now; }, [] { return 0; },
-                       [](const MailboxStall& s) { gf_reportMailboxStall(s); }, [](std::string_view) {}};
+    std::int32_t tick = 1000;
+    std::vector<TrafficRecord> decoded;
+    std::vector<MailboxStall> stalls;
+    std::vector<std::string> notices;
+    TrafficMailbox box{[this](const TrafficRecord& r) { decoded.push_back(r); }, [this] { return now; },
+                       [this] { return tick; },
+                       [this](const MailboxStall& s) {
+                           stalls.push_back(s);
+                           gf_reportMailboxStall(s);
+                       },
+                       [this](std::string_view line) { notices.emplace_back(line); }};
+
+    void deliverLive(std::initializer_list<double> times, bool discardEarly = true, std::uint32_t firstHex = 0x400000)
+    {
+        TrafficBatch b = batchOf(times, firstHex);
+        box.deliver(b, BatchKind::Live, kLiveBatchDelaySeconds, discardEarly);
+        EXPECT_TRUE(b.records.empty());
+    }
 };
 
-TEST_F(MailboxStallReport, StopsTheRunWithItsReasonAndLogsOnce)
+TEST_F(Mailbox, NewerBatchReplacesAnUnconsumedOneAndIsTakenTwoAtATimeFromTheEnd)
+{
+    box.enableDelivery();
+    deliverLive({1.0, 2.0, 3.0}, true, 0x100000);
+    deliverLive({4.0, 4.0, 4.0, 4.0, 5.0}, true, 0x200000);
+    EXPECT_EQ(box.pendingRecords(), 5u);
+    EXPECT_EQ(box.replacedBatches(), 1u);
+    EXPECT_EQ(box.drain(), 2);
+    EXPECT_EQ(box.drain(), 2);
+    EXPECT_EQ(box.drain(), 1);
+    EXPECT_EQ(box.drain(), 0);
+    ASSERT_EQ(decoded.size(), 5u);
+    for (std::size_t i = 0; i < decoded.size(); ++i) EXPECT_EQ(decoded[i].hexId, 0x200004u - i);
+    EXPECT_EQ(decoded[0].sample.dueTick, 1000 + 3000 + 100) << "due 30 s later, around the batch median";
+}
+
+// Delivery stops and the run ends with TRAFFIC MAILBOX STALLED at 60 s, not at
+// 59.9 s, and the log says once what was dropped.
+TEST_F(Mailbox, StallsAtSixtySecondsNotBefore)
 {
     box.enableDelivery();
     deliverLive({1.0});
-    deliverLive({2.0, 2.0});
+    deliverLive({2.0}); // first replacement starts the timer
     now += 59900ms;
-    deliverLive({3.0});
-    EXPECT_TRUE(gf_isRunning());
+    deliverLive({3.0, 3.0});
+    EXPECT_TRUE(stalls.empty());
+    EXPECT_TRUE(box.deliveryOn());
     EXPECT_EQ(gf_currentStopRequest(), nullptr);
     now += 100ms;
-    deliverLive({4.0, 4.0, 4.0, 4.0});
+    deliverLive({4.0, 4.0, 4.0});
+    ASSERT_EQ(stalls.size(), 1u);
+    EXPECT_EQ(stalls[0].replacedBatches, 3u);
+    EXPECT_EQ(stalls[0].pendingRecords, 2u);
+    EXPECT_EQ(stalls[0].incomingRecords, 3u);
+    EXPECT_FALSE(box.deliveryOn());
+    EXPECT_TRUE(box.deliveryStopped());
+    EXPECT_EQ(box.pendingRecords(), 0u) << "pending and incoming records are dropped";
     ASSERT_NE(gf_currentStopRequest(), nullptr);
     EXPECT_EQ(gf_currentStopRequest()->stopReason(), StopReason::TrafficMailboxStalled);
     EXPECT_EQ(gf_currentStopRequest()->delay, 0u);
     EXPECT_EQ(gf_stopReasonText(StopReason::TrafficMailboxStalled), "TRAFFIC MAILBOX STALLED");
-    const std::string line = "==> Traffic mailbox stalled: no messages consumed for 1 minute; 3 batches replaced, 1 "
-                             "pending and 4 incoming messages. Stopping traffic delivery and requesting shutdown.";
-    EXPECT_NE(log().find(line), std::string::npos) << log();
+    EXPECT_NE(log().find("==> Traffic mailbox stalled: no messages consumed for 1 minute; 3 batches replaced, 2 "
+                         "pending and 3 incoming messages. Stopping traffic delivery and requesting shutdown."),
+              std::string::npos)
+        << log();
+
+    // Stopped for the rest of the run: neither enabling nor later batches revive it.
+    box.enableDelivery();
+    EXPECT_FALSE(box.deliveryOn());
     now += 120s;
-    deliverLive({5.0});
+    deliverLive({5.0}, false);
     deliverLive({6.0});
+    EXPECT_EQ(stalls.size(), 1u) << "reported once";
+    EXPECT_EQ(box.pendingRecords(), 0u);
     const std::string text = log();
     EXPECT_EQ(text.find("Traffic mailbox stalled"), text.rfind("Traffic mailbox stalled"));
+
+    box.reset();
+    box.enableDelivery();
+    EXPECT_TRUE(box.deliveryOn()) << "a new run starts unstopped";
 }
 
-TEST_F(Mailbox, TakingOneRecordRestartsTheSixtySeconds)
+TEST_F(Mailbox, TakingRecordsRestartsTheStallWatch)
 {
     box.enableDelivery();
     deliverLive({1.0, 1.0, 1.0});
@@ -216,10 +184,10 @@ TEST_F(Mailbox, TakingOneRecordRestartsTheSixtySeconds)
     now += 1s;
     deliverLive({5.0});
     EXPECT_EQ(stalls.size(), 1u);
-}
 
-TEST_F(Mailbox, AnEmptySlotResetsTheStallWatch)
-{
+    // An emptied slot resets the watch altogether.
+    box.reset();
+    stalls.clear();
     box.enableDelivery();
     deliverLive({1.0});
     deliverLive({2.0});
