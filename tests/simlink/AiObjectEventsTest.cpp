@@ -1,3 +1,5 @@
+#include <functional>
+
 #include <gtest/gtest.h>
 
 #include "TrafficSimTestSupport.h"
@@ -17,63 +19,45 @@ StaticAc lf_object(AcCategory category = AcCategory::Large)
     return ac;
 }
 
-TEST_F(AiObjectEvents, ThrottleSendsOnlyChangesAndStepFiveSilently)
+// Throttle and flaps go out only when they change (the first flaps setting
+// always; throttle step 5 and an invalid flaps step silently); spoilers and gear
+// every time; a rotorcraft only gets its throttle.
+TEST_F(AiObjectEvents, LeverEventsPerCategory)
 {
-    auto ac = lf_object();
-    gf_setThrottle(ac, 2);
-    gf_setThrottle(ac, 2);
-    gf_setThrottle(ac, 5);
-    gf_setThrottle(ac, 2);
-    EXPECT_EQ(takeEvents(), (std::vector<AiClientEvent>{{77, THROTTLE_SET, 8191}, {77, THROTTLE_SET, 8191}}));
-    EXPECT_EQ(ac.throttleIndex, 2u);
-}
-
-TEST_F(AiObjectEvents, FlapsStepFourRetractsAndAnInvalidStepIsStored)
-{
-    auto ac = lf_object();
-    gf_setFlaps(ac, 1);
-    gf_setFlaps(ac, 4);
-    gf_setFlaps(ac, 7);
-    gf_setFlaps(ac, 7);
-    EXPECT_EQ(takeEvents(), (std::vector<AiClientEvent>{{77, FLAPS_SET, 3072}, {77, FLAPS_SET, 0}}));
-    EXPECT_EQ(ac.flapsIndex, 7u);
+    struct Case {
+        const char* what;
+        AcCategory category;
+        std::function<void(StaticAc&)> actions;
+        std::vector<AiClientEvent> events;
+    };
+    const std::vector<Case> cases{
+        {"throttle", AcCategory::Large,
+         [](StaticAc& a) { gf_setThrottle(a, 2), gf_setThrottle(a, 2), gf_setThrottle(a, 5), gf_setThrottle(a, 2); },
+         {{77, THROTTLE_SET, 8191}, {77, THROTTLE_SET, 8191}}},
+        {"flaps", AcCategory::Large,
+         [](StaticAc& a) { gf_setFlaps(a, 1), gf_setFlaps(a, 4), gf_setFlaps(a, 7), gf_setFlaps(a, 7); },
+         {{77, FLAPS_SET, 3072}, {77, FLAPS_SET, 0}}},
+        {"first flaps", AcCategory::Large, [](StaticAc& a) { gf_setFlaps(a, 0); }, {{77, FLAPS_SET, 0}}},
+        {"spoilers and gear", AcCategory::Large,
+         [](StaticAc& a) {
+             gf_setSpoilers(a, true), gf_setSpoilers(a, true), gf_setSpoilers(a, false);
+             gf_setGear(a, true), gf_setGear(a, false);
+         },
+         {{77, SPOILERS_SET, 16383}, {77, SPOILERS_SET, 16383}, {77, SPOILERS_SET, 0}, {77, GEAR_SET, 1},
+          {77, GEAR_SET, 0}}},
+        {"rotorcraft", AcCategory::Rotorcraft,
+         [](StaticAc& a) { gf_setThrottle(a, 4), gf_setFlaps(a, 1), gf_setSpoilers(a, true), gf_setGear(a, true); },
+         {{77, THROTTLE_SET, 16383}}},
+    };
+    for (const Case& c : cases) {
+        auto ac = lf_object(c.category);
+        c.actions(ac);
+        EXPECT_EQ(takeEvents(), c.events) << c.what;
+    }
     const std::string log = logText();
     const auto first = log.find("gf_setFlaps: invalid flaps index");
     ASSERT_NE(first, std::string::npos);
-    EXPECT_EQ(log.find("gf_setFlaps: invalid flaps index", first + 1), std::string::npos);
-}
-
-TEST_F(AiObjectEvents, FirstFlapsSettingIsAlwaysSent)
-{
-    auto ac = lf_object();
-    ASSERT_EQ(ac.flapsIndex, 4u);
-    gf_setFlaps(ac, 0);
-    EXPECT_EQ(takeEvents(), (std::vector<AiClientEvent>{{77, FLAPS_SET, 0}}));
-}
-
-TEST_F(AiObjectEvents, RotorcraftGetsThrottleButNoFlapsSpoilersOrGear)
-{
-    auto ac = lf_object(AcCategory::Rotorcraft);
-    gf_setThrottle(ac, 4);
-    gf_setFlaps(ac, 1);
-    gf_setSpoilers(ac, true);
-    gf_setGear(ac, true);
-    EXPECT_EQ(takeEvents(), (std::vector<AiClientEvent>{{77, THROTTLE_SET, 16383}}));
-}
-
-TEST_F(AiObjectEvents, SpoilersAndGearAreSentEveryTime)
-{
-    auto ac = lf_object();
-    gf_setSpoilers(ac, true);
-    gf_setSpoilers(ac, true);
-    gf_setSpoilers(ac, false);
-    gf_setGear(ac, true);
-    gf_setGear(ac, false);
-    EXPECT_EQ(takeEvents(), (std::vector<AiClientEvent>{{77, SPOILERS_SET, 16383},
-                                                        {77, SPOILERS_SET, 16383},
-                                                        {77, SPOILERS_SET, 0},
-                                                        {77, GEAR_SET, 1},
-                                                        {77, GEAR_SET, 0}}));
+    EXPECT_EQ(log.find("gf_setFlaps: invalid flaps index", first + 1), std::string::npos) << "logged once";
 }
 
 TEST_F(AiObjectEvents, SimulatorGroundOffsetAndPitchWithinTheirLimits)

@@ -44,27 +44,25 @@ protected:
     }
 };
 
-TEST_F(SimClientTest, WrongSimulatorAsksTheWindowToSwitchAndStaysAway)
+TEST_F(SimClientTest, NoOrWrongSimulatorMeansNoConnection)
 {
+    port.setProduct(SimProduct::None);
+    {
+        SimClient client(port, noWaitTiming());
+        EXPECT_FALSE(client.connect());
+        EXPECT_FALSE(client.gaveUp()) << "it tries again later";
+        EXPECT_EQ(gf_simRunState(), kSimClosed);
+    }
+    // The wrong simulator: the window is asked to switch, and the link stays away.
     int switches = 0;
     gf_setSimLinkHooks(SimLinkHooks{{}, {}, [&] { ++switches; }});
     port.setProduct(SimProduct::Msfs2020);
     SimClient client(port, noWaitTiming());
-
     EXPECT_FALSE(client.connect());
     EXPECT_TRUE(client.gaveUp());
     EXPECT_EQ(switches, 1);
     EXPECT_FALSE(port.isOpen());
     EXPECT_NE(logText().find("MSFS and MSFS 2024 do not match, restarting ..."), std::string::npos);
-}
-
-TEST_F(SimClientTest, NoSimulatorMeansNoConnection)
-{
-    port.setProduct(SimProduct::None);
-    SimClient client(port, noWaitTiming());
-    EXPECT_FALSE(client.connect());
-    EXPECT_FALSE(client.gaveUp());
-    EXPECT_EQ(gf_simRunState(), kSimClosed);
 }
 
 TEST_F(SimClientTest, RunStateFollowsTheSimulationAndEachChangeIsReported)
@@ -114,47 +112,38 @@ TEST_F(SimClientTest, UserTitleAndModelRequestSetsBothReplyMarks)
     EXPECT_FALSE(std::isnan(gf_userHalfWingspanNm()));
 }
 
-TEST_F(SimClientTest, CreateAnsweredAfterFramesPostsLiveAndParkedResults)
+TEST_F(SimClientTest, CreateAnsweredAfterFramesPostsLiveParkedAndFailedResults)
 {
     port.setCreateDelayFrames(3);
+    port.failTitleAsync("Broken Title");
     SimClient client(port, noWaitTiming());
     connect(client);
     gf_queueAiCreate(lf_command(0x4B1234, "Live Title"));
     gf_queueAiCreate(lf_command(42, "Parked Title"));
+    gf_queueAiCreate(lf_command(0x400001, "Broken Title"));
     frames(client, 3);
     EXPECT_TRUE(takeResults().empty());
-    EXPECT_EQ(client.pendingCreateCount(), 2u);
+    EXPECT_EQ(client.pendingCreateCount(), 3u);
     frames(client, 2);
     const auto results = takeResults();
-    ASSERT_EQ(results.size(), 2u);
+    ASSERT_EQ(results.size(), 3u);
     EXPECT_EQ(results[0].kind, SimResultKind::LiveCreated);
     EXPECT_EQ(results[0].hexId, 0x4B1234u);
     EXPECT_EQ(results[1].kind, SimResultKind::StaticCreated);
     EXPECT_EQ(results[1].hexId, 42u);
-    for (const auto& r : results) {
-        const auto object = port.object(r.objectId);
+    EXPECT_EQ(results[2].kind, SimResultKind::CreateFailed);
+    EXPECT_EQ(results[2].hexId, 0x400001u);
+    for (int i = 0; i < 2; ++i) {
+        const auto object = port.object(results[i].objectId);
         ASSERT_TRUE(object.has_value());
         EXPECT_TRUE(object->released);
         EXPECT_TRUE(object->frozen);
     }
+    EXPECT_EQ(client.pendingCreateCount(), 0u);
     EXPECT_EQ(client.ownedObjectCount(), 2u);
     EXPECT_TRUE(client.isParkedObject(results[1].objectId));
     EXPECT_FALSE(client.isParkedObject(results[0].objectId));
-}
-
-TEST_F(SimClientTest, CreateRefusedLaterPostsCreateFailedWithTheHexId)
-{
-    port.failTitleAsync("Broken Title");
-    SimClient client(port, noWaitTiming());
-    connect(client);
-    gf_queueAiCreate(lf_command(0x400001, "Broken Title"));
-    frames(client, 2);
-    const auto results = takeResults();
-    ASSERT_EQ(results.size(), 1u);
-    EXPECT_EQ(results[0].kind, SimResultKind::CreateFailed);
-    EXPECT_EQ(results[0].hexId, 0x400001u);
-    EXPECT_EQ(client.pendingCreateCount(), 0u);
-    EXPECT_EQ(gf_simRunState(), kSimRunning);
+    EXPECT_EQ(gf_simRunState(), kSimRunning) << "a refusal answered later is no link error";
 }
 
 TEST_F(SimClientTest, CreateRefusedByTheCallStopsSendingAndAsksForARestart)
@@ -184,19 +173,7 @@ TEST_F(SimClientTest, CreateRefusedByTheCallStopsSendingAndAsksForARestart)
     EXPECT_TRUE(port.createdObjects().empty());
 }
 
-TEST_F(SimClientTest, FailedRequestTakesTheErrorPathWithItsOwnLine)
-{
-    SimClient client(port, noWaitTiming());
-    connect(client);
-    port.failCalls("request", true);
-    gf_requestAiStaticCgAndPitch(123);
-    frames(client, 1);
-    EXPECT_EQ(gf_simRunState(), kSimError);
-    EXPECT_EQ(gf_stopRequestForCloseDown().stopReason(), StopReason::SimConnectError);
-    EXPECT_NE(logText().find("SimConnect request StaticCG fails"), std::string::npos);
-}
-
-TEST_F(SimClientTest, RequestKindsFromSixUpAreIgnored)
+TEST_F(SimClientTest, FailedRequestTakesTheErrorPathButUnknownKindsAreIgnored)
 {
     SimClient client(port, noWaitTiming());
     connect(client);
@@ -204,8 +181,14 @@ TEST_F(SimClientTest, RequestKindsFromSixUpAreIgnored)
     gf_queueSimRequest(SimRequest{6, 0});
     gf_queueSimRequest(SimRequest{200, 0});
     frames(client, 1);
-    EXPECT_EQ(gf_simRunState(), kSimRunning);
+    EXPECT_EQ(gf_simRunState(), kSimRunning) << "kinds from 6 up are not sent";
     EXPECT_EQ(gf_currentStopRequest(), nullptr);
+
+    gf_requestAiStaticCgAndPitch(123);
+    frames(client, 1);
+    EXPECT_EQ(gf_simRunState(), kSimError);
+    EXPECT_EQ(gf_stopRequestForCloseDown().stopReason(), StopReason::SimConnectError);
+    EXPECT_NE(logText().find("SimConnect request StaticCG fails"), std::string::npos);
 }
 
 TEST_F(SimClientTest, RemovalPostsObjectRemovedAndForgetsThePoses)
@@ -228,7 +211,7 @@ TEST_F(SimClientTest, RemovalPostsObjectRemovedAndForgetsThePoses)
     EXPECT_EQ(client.ownedObjectCount(), 0u);
 }
 
-TEST_F(SimClientTest, ClientEventsGoOutInOrderAndFlapsBetweenTwoReleases)
+TEST_F(SimClientTest, ClientEventsAndLeversGoOutInOrderAndFlapsBetweenTwoReleases)
 {
     SimClient client(port, noWaitTiming());
     connect(client);
@@ -248,26 +231,20 @@ TEST_F(SimClientTest, ClientEventsGoOutInOrderAndFlapsBetweenTwoReleases)
     EXPECT_EQ(sent, expected);
     EXPECT_EQ(port.counts().releases - releasesBefore, 2u);
 
+    // Reverse thrust writes the spoilers and both levers.
+    gf_queueReverseThrust(7, true, true);
+    gf_queueReverseThrust(8, true, false);
+    gf_queueReverseThrust(9, false, true);
     // A refused flaps event is released before only.
     port.failCalls("event", true);
     gf_queueClientEvent(AiClientEvent{id, FLAPS_SET, 0});
     frames(client, 1);
     EXPECT_EQ(port.counts().releases - releasesBefore, 3u);
-}
-
-TEST_F(SimClientTest, ReverseThrustWritesSpoilersAndBothLevers)
-{
-    SimClient client(port, noWaitTiming());
-    connect(client);
-    gf_queueReverseThrust(7, true, true);
-    gf_queueReverseThrust(8, true, false);
-    gf_queueReverseThrust(9, false, true);
-    frames(client, 1);
-    const auto calls = port.leverCalls();
-    ASSERT_EQ(calls.size(), 3u);
-    EXPECT_EQ(calls[0].second, (LeverValues{100.0, -100.0, -100.0}));
-    EXPECT_EQ(calls[1].second, (LeverValues{100.0, 100.0, 100.0}));
-    EXPECT_EQ(calls[2].second, (LeverValues{0.0, 0.0, 0.0}));
+    const auto levers = port.leverCalls();
+    ASSERT_EQ(levers.size(), 3u);
+    EXPECT_EQ(levers[0].second, (LeverValues{100.0, -100.0, -100.0}));
+    EXPECT_EQ(levers[1].second, (LeverValues{100.0, 100.0, 100.0}));
+    EXPECT_EQ(levers[2].second, (LeverValues{0.0, 0.0, 0.0}));
 }
 
 TEST_F(SimClientTest, FlightPlansGoOnlyToMsfs2020)
@@ -292,7 +269,7 @@ TEST_F(SimClientTest, FlightPlansGoOnlyToMsfs2020)
     EXPECT_EQ(plans[0].second, "orig_dest/201.pln");
 }
 
-TEST_F(SimClientTest, RangeReportLeavesOutUserParkedUnnamedAndHighAircraft)
+TEST_F(SimClientTest, RangeReportPoseAndCgAnswersBecomeResults)
 {
     SimClient client(port, noWaitTiming());
     connect(client);
@@ -327,19 +304,14 @@ TEST_F(SimClientTest, RangeReportLeavesOutUserParkedUnnamedAndHighAircraft)
     frames(client, 2);
     results = takeResults();
     EXPECT_TRUE(std::any_of(results.begin(), results.end(), [&](auto& r) { return r.objectId == parked; }));
-}
 
-TEST_F(SimClientTest, PoseAndCgAnswersBecomeResults)
-{
-    SimClient client(port, noWaitTiming());
-    connect(client);
-    const std::uint32_t id = createObject(client, 42, "Parked Title");
-    port.setStaticCgPitch(id, 6.5, 0.01);
-    port.setInitialPose(id, SimPose{50.1, 8.6, 0.01, 0.02, 1.5, 370.0, 0.0, 0.0});
-    gf_requestAiStaticCgAndPitch(id);
-    gf_requestAiInitialPose(id);
+    // Pose and centre-of-gravity answers.
+    port.setStaticCgPitch(parked, 6.5, 0.01);
+    port.setInitialPose(parked, SimPose{50.1, 8.6, 0.01, 0.02, 1.5, 370.0, 0.0, 0.0});
+    gf_requestAiStaticCgAndPitch(parked);
+    gf_requestAiInitialPose(parked);
     frames(client, 2);
-    const auto results = takeResults();
+    results = takeResults();
     ASSERT_EQ(results.size(), 2u);
     EXPECT_EQ(results[0].kind, SimResultKind::StaticCgPitch);
     EXPECT_EQ(results[0].payload[0], 6.5);
@@ -350,7 +322,7 @@ TEST_F(SimClientTest, PoseAndCgAnswersBecomeResults)
     EXPECT_EQ(results[1].payload[5], 370.0);
 }
 
-TEST_F(SimClientTest, TeleportAndNewFlightAskForANewFlightRestart)
+TEST_F(SimClientTest, TeleportNewFlightAndQuitEndTheRun)
 {
     SimClient client(port, noWaitTiming());
     connect(client);
@@ -376,12 +348,9 @@ TEST_F(SimClientTest, TeleportAndNewFlightAskForANewFlightRestart)
     port.reportNewFlight("flights/other.flt");
     frames(client, 1);
     EXPECT_EQ(gf_stopRequestForCloseDown().stopReason(), StopReason::NewFlight);
-}
 
-TEST_F(SimClientTest, QuitWhileRunningReportsTheSimulatorClosed)
-{
-    SimClient client(port, noWaitTiming());
-    connect(client);
+    // Quitting the simulator while running reports it closed.
+    gf_resetStopRequest();
     port.quitSimulator();
     frames(client, 1);
     EXPECT_FALSE(client.connected());
@@ -390,7 +359,9 @@ TEST_F(SimClientTest, QuitWhileRunningReportsTheSimulatorClosed)
     EXPECT_FALSE(client.connect());
 }
 
-TEST_F(SimClientTest, FailedDispatchWithoutObjectsReconnects)
+// A failed dispatch reconnects while the link owns no objects; once the
+// simulator may have dropped some, the run restarts instead.
+TEST_F(SimClientTest, FailedDispatchReconnectsUnlessObjectsWereLost)
 {
     SimClient client(port, noWaitTiming());
     connect(client);
@@ -403,12 +374,7 @@ TEST_F(SimClientTest, FailedDispatchWithoutObjectsReconnects)
     frames(client, 1);
     EXPECT_EQ(gf_simRunState(), kSimRunning);
     EXPECT_EQ(gf_currentStopRequest(), nullptr);
-}
 
-TEST_F(SimClientTest, FailedDispatchThatLostObjectsAsksForARestartInstead)
-{
-    SimClient client(port, noWaitTiming());
-    connect(client);
     createObject(client, 0x4B1234, "Live Title");
     port.dropConnection();
     EXPECT_FALSE(client.dispatchOnce());
@@ -443,15 +409,14 @@ TEST_F(SimClientTest, ShutdownRemovesEveryOwnedObjectAndLateCreates)
               std::string::npos);
     // The engine is not told about objects of a closing link.
     EXPECT_TRUE(takeResults().empty());
-}
 
-TEST_F(SimClientTest, ShutdownGivesUpOnASilentSimulator)
-{
-    SimClient client(port, noWaitTiming());
-    connect(client);
-    createObject(client, 0x4B0001, "A");
+    // A simulator that refuses the removals is given up on.
+    port.setCreateDelayFrames(0);
+    SimClient silent(port, noWaitTiming());
+    connect(silent);
+    createObject(silent, 0x4B0004, "E");
     port.failCalls("remove", true);
-    client.shutdown();
+    silent.shutdown();
     EXPECT_NE(logText().find("initially owned 1, remove requested 0, confirmed 0"), std::string::npos);
     EXPECT_FALSE(port.isOpen());
 }

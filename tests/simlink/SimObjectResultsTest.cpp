@@ -1,4 +1,5 @@
 #include <cmath>
+#include <map>
 
 #include <gtest/gtest.h>
 
@@ -103,7 +104,7 @@ TEST_F(SimObjectResultsWithLink, FailedCreatesOfParkedAndLiveAircraftEndTheirRec
     port.failTitleAsync("Broken");
     SimClient client(port, noWaitTiming());
     ASSERT_TRUE(client.connect());
-    auto ac = makeLive(0x4B1234, "SWR12", FlightPhase::flying, true);
+    auto ac = makeLive(10001, "SWR12", FlightPhase::flying, true); // the split is at hex id 10000
     ac.liveryTitle = "Broken";
     gf_liveAircraft().push_back(ac);
     auto st = makeStatic(10000, "PARKED");
@@ -141,28 +142,21 @@ TEST_F(SimObjectResultsWithLink, CreateResultOfAVanishedAircraftRemovesItsObject
     EXPECT_EQ(port.removeCalls().size(), 1u);
 }
 
-TEST_F(SimObjectResults, ObjectIdBelowThreeIsNoObjectAndErasesTheAircraft)
+TEST_F(SimObjectResults, NoObjectErasesTheAircraftAndAnOrphanedObjectIsRemovedOnce)
 {
     for (const std::uint32_t id : {0u, 1u, 2u}) {
         gf_liveAircraft().push_back(makeLive(0x400000 + id, "X", FlightPhase::flying, true));
         gf_postSimObjectResult(result(SimResultKind::LiveCreated, id, 0x400000 + id));
     }
+    gf_postSimObjectResult(result(SimResultKind::LiveCreated, 500, 0x400009)); // nobody's
+    gf_postSimObjectResult(result(SimResultKind::LiveCreated, 500, 0x400009));
     gf_processSimObjectResults();
     EXPECT_TRUE(gf_simResultLists().delayed.empty());
     for (const auto& ac : gf_liveAircraft()) {
-        EXPECT_EQ(ac.objectId, 0u);
+        EXPECT_EQ(ac.objectId, 0u) << "ids below 3 are no object";
         EXPECT_EQ(ac.erase, 1);
     }
-    EXPECT_TRUE(gf_removalQueue().empty());
-}
-
-TEST_F(SimObjectResults, OrphanedCreateResultQueuesItsObjectOnce)
-{
-    gf_postSimObjectResult(result(SimResultKind::LiveCreated, 500, 0x400001));
-    gf_postSimObjectResult(result(SimResultKind::LiveCreated, 500, 0x400001));
-    gf_processSimObjectResults();
     EXPECT_EQ(gf_removalQueue(), (std::deque<std::uint32_t>{500}));
-    EXPECT_TRUE(gf_simResultLists().delayed.empty());
 }
 
 TEST_F(SimObjectResults, ExpiredDelayedCommandsRemoveTheirObjects)
@@ -185,56 +179,50 @@ TEST_F(SimObjectResults, ExpiredDelayedCommandsRemoveTheirObjects)
     EXPECT_NE(log.find("==> Unexpected delayed SimCommand 3 for hexid:d"), std::string::npos);
 }
 
+// A parked live aircraft waits for its simulator pose and CG: with both known
+// it becomes active at age 200, without them at age 500 on a fallback.
 TEST_F(SimObjectResults, ParkedLiveAircraftWaitsForItsPoseUntilAge500)
 {
     auto ac = makeLive(0x400001, "KLM7", FlightPhase::parked, false);
-    gf_liveAircraft().push_back(ac);
+    auto known = makeLive(0x400002, "KLM8", FlightPhase::parked, false);
+    known.simPosePresent = 1;
+    known.groundOffsetKnown = 1;
+    gf_liveAircraft() = {ac, known};
     gf_postSimObjectResult(result(SimResultKind::LiveCreated, 300, 0x400001));
-    gf_processSimObjectResults();
-    EXPECT_EQ(calls, (std::vector<std::string>{"ground KLM7", "plan KLM7"}));
-    takeEvents();
-    EXPECT_EQ(requests, (std::vector<SimRequest>{{5, 300}, {4, 300}}));
-    int passes = 1;
-    while (live(0x400001)->simState != SimState::active && passes < 600) {
+    gf_postSimObjectResult(result(SimResultKind::LiveCreated, 301, 0x400002));
+    std::vector<AiClientEvent> events;
+    std::map<std::uint32_t, int> activeAt;
+    for (int pass = 1; pass < 600 && activeAt.size() < 2; ++pass) {
         gf_processSimObjectResults();
-        ++passes;
+        if (pass == 1) {
+            EXPECT_EQ(calls, (std::vector<std::string>{"ground KLM7", "plan KLM7", "ground KLM8", "plan KLM8"}));
+        }
+        for (const auto& e : takeEvents()) events.push_back(e);
+        for (std::uint32_t hex : {0x400001u, 0x400002u})
+            if (live(hex)->simState == SimState::active) activeAt.emplace(hex, pass);
     }
-    EXPECT_EQ(passes, 501); // the pass that finds age 500
+    EXPECT_EQ(activeAt[0x400002], 201);
+    EXPECT_EQ(activeAt[0x400001], 501);
+    EXPECT_EQ(requests, (std::vector<SimRequest>{{5, 300}, {4, 300}})) << "pose and CG asked only where missing";
     EXPECT_NE(logText().find("==> KLM7 initial simulator pose/CG unavailable; using fallback position"),
               std::string::npos);
     // Parked: engines off, the parked lights, levers at rest; the two light toggles before.
-    std::vector<AiClientEvent> events;
+    std::vector<AiClientEvent> parked;
     int toggles = 0;
-    for (const auto& e : takeEvents()) {
+    for (const auto& e : events) {
+        if (e.objectId != 300) continue;
         if (e.eventId == ALL_LIGHTS_TOGGLE)
             ++toggles;
         else
-            events.push_back(e);
+            parked.push_back(e);
     }
     EXPECT_EQ(toggles, 2);
-    ASSERT_EQ(events.size(), 11u);
-    EXPECT_EQ(events[9], (AiClientEvent{300, THROTTLE_SET, 0}));
-    EXPECT_EQ(events[10], (AiClientEvent{300, FLAPS_SET, 0}));
-    EXPECT_EQ(events[0], (AiClientEvent{300, SPOILERS_SET, 0}));
-    EXPECT_EQ(events[1], (AiClientEvent{300, ENGINE_AUTO_SHUTDOWN, 0}));
-    EXPECT_EQ(events[8], (AiClientEvent{300, CABIN_LIGHTS_SET, 1}));
-}
-
-TEST_F(SimObjectResults, ParkedLiveAircraftWithItsDataBecomesActiveAtAge200)
-{
-    auto ac = makeLive(0x400001, "KLM7", FlightPhase::parked, false);
-    ac.simPosePresent = 1;
-    ac.groundOffsetKnown = 1;
-    gf_liveAircraft().push_back(ac);
-    gf_postSimObjectResult(result(SimResultKind::LiveCreated, 300, 0x400001));
-    int passes = 0;
-    while (live(0x400001)->simState != SimState::active && passes < 600) {
-        gf_processSimObjectResults();
-        ++passes;
-    }
-    EXPECT_EQ(passes, 201);
-    takeEvents();
-    EXPECT_TRUE(requests.empty()); // pose and CG were there already
+    ASSERT_EQ(parked.size(), 11u);
+    EXPECT_EQ(parked[0], (AiClientEvent{300, SPOILERS_SET, 0}));
+    EXPECT_EQ(parked[1], (AiClientEvent{300, ENGINE_AUTO_SHUTDOWN, 0}));
+    EXPECT_EQ(parked[8], (AiClientEvent{300, CABIN_LIGHTS_SET, 1}));
+    EXPECT_EQ(parked[9], (AiClientEvent{300, THROTTLE_SET, 0}));
+    EXPECT_EQ(parked[10], (AiClientEvent{300, FLAPS_SET, 0}));
 }
 
 TEST_F(SimObjectResults, StandTakenMeanwhileIsCreatedThenActivatedAndRemoved)
@@ -286,23 +274,6 @@ TEST_F(SimObjectResults, ObjectRemovedEndsARecordOrReturnsARespawnToBuffer)
     EXPECT_EQ(calls, (std::vector<std::string>{"cleanup GONE"}));
     EXPECT_EQ(parked(5), nullptr);
     EXPECT_NE(parked(6), nullptr);
-}
-
-TEST_F(SimObjectResults, CreateFailedSplitsParkedAndLiveAtHexId10000)
-{
-    auto liveAc = makeLive(10001, "LIVE", FlightPhase::flying, true);
-    liveAc.liveryTitle = "T1";
-    auto st = makeStatic(10000, "PARK");
-    st.liveryTitle = "T2";
-    gf_liveAircraft() = {liveAc};
-    gf_staticAircraft() = {st};
-    gf_postSimObjectResult(result(SimResultKind::CreateFailed, 0, 10000));
-    gf_processSimObjectResults();
-    EXPECT_TRUE(gf_staticAircraft().empty());
-    EXPECT_EQ(gf_liveAircraft().size(), 1u);
-    gf_postSimObjectResult(result(SimResultKind::CreateFailed, 0, 10001));
-    gf_processSimObjectResults();
-    EXPECT_TRUE(gf_liveAircraft().empty());
 }
 
 TEST_F(SimObjectResults, TooManyUncreatableLiveriesFinishTheBatchBeforeTheError)
@@ -413,9 +384,7 @@ TEST_F(SimObjectResults, StaticObjectIsSetUpOnceItsDataArrived)
     EXPECT_EQ(passes, 201);
     EXPECT_EQ(parked(5)->groundOffset, 7.0);
     EXPECT_EQ(gf_parkedObjectsPlaced(), placedBefore + 1);
-    const auto events = takeEvents();
-    ASSERT_EQ(events.size(), 10u);
-    EXPECT_EQ(events[2], (AiClientEvent{310, ENGINE_AUTO_SHUTDOWN, 0}));
+    EXPECT_EQ(takeEvents().size(), 10u) << "the parked set-up";
     EXPECT_EQ(requests.back(), (SimRequest{5, 310})); // the pose is asked for once more
     EXPECT_NE(logText().find("sid==0?       : PARK     parked"), std::string::npos);
     gf_updateSettings([](SettingsSnapshot& s) { s = SettingsSnapshot{}; });

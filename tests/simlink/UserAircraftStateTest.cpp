@@ -25,14 +25,6 @@ UserAcPosition lf_at(double latitude, double longitude)
     return p;
 }
 
-TEST_F(UserAircraftState, NegativeAltitudeIsStoredAsZero)
-{
-    auto p = lf_at(50.0, 8.0);
-    p.altitude = -12.0;
-    gf_storeUserAcPosition(p);
-    EXPECT_EQ(gf_getUserAcPosition().altitude, 0.0);
-}
-
 TEST_F(UserAircraftState, TeleportNeedsTwoNonZeroPositionsMoreThanTenMilesApart)
 {
     EXPECT_FALSE(gf_storeUserAcPosition(lf_at(50.0, 8.0)));      // first position
@@ -40,9 +32,14 @@ TEST_F(UserAircraftState, TeleportNeedsTwoNonZeroPositionsMoreThanTenMilesApart)
     EXPECT_TRUE(gf_storeUserAcPosition(lf_at(50.34, 8.0)));      // 10.8 NM
     EXPECT_FALSE(gf_storeUserAcPosition(lf_at(0.0, 0.0)));       // a reset record
     EXPECT_FALSE(gf_storeUserAcPosition(lf_at(-33.9, 151.2)));   // first again after it
+
+    auto below = lf_at(-33.9, 151.2);
+    below.altitude = -12.0;
+    gf_storeUserAcPosition(below);
+    EXPECT_EQ(gf_getUserAcPosition().altitude, 0.0) << "a negative altitude is stored as zero";
 }
 
-TEST_F(UserAircraftState, ZuluTimeConversion)
+TEST_F(UserAircraftState, SimulatorTimeOnlyWithProfessionalAccessAndInvalidDateLoggedOnce)
 {
     EXPECT_EQ(gf_zuluToUnixSeconds(1970, 1, 0), 0);
     EXPECT_EQ(gf_zuluToUnixSeconds(2024, 60, 3600), 1709168400); // 29 Feb 2024 01:00
@@ -51,10 +48,7 @@ TEST_F(UserAircraftState, ZuluTimeConversion)
     EXPECT_FALSE(gf_zuluToUnixSeconds(2024, 0, 0));
     EXPECT_FALSE(gf_zuluToUnixSeconds(2024, 1, 86400));
     EXPECT_FALSE(gf_zuluToUnixSeconds(0, 1, 0));
-}
 
-TEST_F(UserAircraftState, SimulatorTimeOnlyWithProfessionalAccessAndInvalidDateLoggedOnce)
-{
     auto p = lf_at(50.0, 8.0);
     p.zuluYear = 2024;
     p.zuluDayOfYear = 1;
@@ -113,42 +107,6 @@ TEST_F(UserAircraftState, ResetForgetsTheUserAircraftAndTheQueues)
     EXPECT_EQ(gf_userDataReplyMarks(), 0);
     EXPECT_TRUE(gf_simQueuesCopy().empty());
     EXPECT_EQ(gf_simRunState(), kSimClosed);
-}
-
-TEST_F(UserAircraftState, HalfSpanComesFromTheDatabaseForEveryModelIndex)
-{
-    // Push the model codes of this test past index 2700.
-    CodeTable& models = gf_modelCodeTable();
-    for (int i = 0; models.size() <= 2700; ++i) models.intern(fmt::format("U{:04}", i));
-    std::string xml = R"(<root>
-<aircrafts><aircraft types="QZ88,QZ73"/></aircrafts>
-<cargo_types><cargo_type types=""/></cargo_types>
-<heavy><hvy types="QZ88"/></heavy><large><lar types="QZ73"/></large>
-<buzjet><bzj types=""/></buzjet><twoprops><tpr types=""/></twoprops>
-<high_performance><hpf types=""/></high_performance><rotorcraft><rot types=""/></rotorcraft>
-<ICAO_airlines><ICAO codes="KLM"/></ICAO_airlines><cargo_operators><ICAO codes=""/></cargo_operators>
-<fixes></fixes>
-<wingspans><wingspan type="QZ88" meters="79.75"/><wingspan type="QZ73" meters="35.79"/></wingspans>
-<dbase></dbase>
-</root>)";
-    ASSERT_TRUE(gf_readDbaseFromBuffer(xml.data(), xml.size(), "late-model-dbase"));
-    ASSERT_GE(gf_getModelIndex("QZ88"), 2700);
-
-    gf_storeUserModel("QZ88");
-    EXPECT_DOUBLE_EQ(gf_userHalfWingspanNm(), 79.75 * 0.5 / 1852.0);
-    gf_storeUserModel("QZ73");
-    EXPECT_DOUBLE_EQ(gf_userHalfWingspanNm(), 35.79 * 0.5 / 1852.0);
-    // A model the database does not list takes the largest half span it saw.
-    gf_storeUserModel("QZ11");
-    EXPECT_DOUBLE_EQ(gf_userHalfWingspanNm(), 79.75 * 0.5 / 1852.0);
-    EXPECT_EQ(gf_userDataReplyMarks() & 2, 2);
-}
-
-TEST_F(UserAircraftState, ObjectIdTextFollowsTheSelectedSimulator)
-{
-    EXPECT_EQ(gf_formatObjectId(255), "ff");
-    gf_storeProgramMode(ProgramMode{kSimulatorMsfs2020, kTrafficSourceRtDirect});
-    EXPECT_EQ(gf_formatObjectId(255), "255");
 }
 
 } // namespace
