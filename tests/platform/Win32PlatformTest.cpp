@@ -6,6 +6,7 @@
 #include "platform/FileReplace.h"
 #include "platform/KnownFolders.h"
 #include "platform/ShellOpen.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 #include <cstdlib>
@@ -21,6 +22,8 @@ namespace fs = std::filesystem;
 
 TEST(KnownFolders, RoamingAndLocalAreTheUsersExistingAppDataFolders)
 {
+    const ScopedEnv noRoaming("ZELK_ROAMING_APPDATA", std::nullopt);
+    const ScopedEnv noLocal("ZELK_LOCAL_APPDATA", std::nullopt);
     const fs::path roaming = platform::roamingAppDataFolder();
     const fs::path local = platform::localAppDataFolder();
     ASSERT_FALSE(roaming.empty());
@@ -32,6 +35,25 @@ TEST(KnownFolders, RoamingAndLocalAreTheUsersExistingAppDataFolders)
     EXPECT_EQ(roaming.filename(), fs::path(L"Roaming"));
     EXPECT_EQ(local.filename(), fs::path(L"Local"));
     EXPECT_EQ(roaming.parent_path(), local.parent_path());
+}
+
+TEST(KnownFolders, AbsoluteFoldersFromTheEnvironmentStandInForTheSystems)
+{
+    const fs::path system = [] {
+        const ScopedEnv noRoaming("ZELK_ROAMING_APPDATA", std::nullopt);
+        return platform::roamingAppDataFolder();
+    }();
+    {
+        const std::string longer = "C:\\" + std::string(300, 'r') + "\\ZELK users"; // beyond MAX_PATH
+        const ScopedEnv r("ZELK_ROAMING_APPDATA", longer);
+        const ScopedEnv l("ZELK_LOCAL_APPDATA", "D:\\local");
+        EXPECT_EQ(platform::roamingAppDataFolder(), fs::path(longer));
+        EXPECT_EQ(platform::localAppDataFolder(), fs::path("D:\\local"));
+    }
+    for (const char* notAbsolute : {"relative\\folder", "\\no-drive", "C:no-root"}) {
+        const ScopedEnv r("ZELK_ROAMING_APPDATA", notAbsolute);
+        EXPECT_EQ(platform::roamingAppDataFolder(), system) << notAbsolute;
+    }
 }
 
 class FileReplaceWin32 : public TempDirTest {};

@@ -51,6 +51,9 @@ const std::filesystem::path& processConfigHome()
         auto dir = std::filesystem::temp_directory_path() / ("zelk-config-" + std::to_string(rd()));
         std::filesystem::create_directories(dir);
         setEnvironment("XDG_CONFIG_HOME", dir.string());
+#ifdef _WIN32
+        setEnvironment("ZELK_ROAMING_APPDATA", dir.string());
+#endif
         return dir;
     }();
     return home;

@@ -27,8 +27,8 @@ private:
     std::optional<std::string> previous_;
 };
 
-// The per-user folder of this test process: XDG_CONFIG_HOME is pointed at a
-// fresh temp folder on the first call. The program fixes its per-user folder
+// The per-user folder of this test process: XDG_CONFIG_HOME (on Windows
+// ZELK_ROAMING_APPDATA) is pointed at a fresh temp folder on the first call. The program fixes its per-user folder
 // the first time it looks it up, so every suite of a process shares this one
 // and calls it before anything asks for a program path.
 const std::filesystem::path& processConfigHome();

@@ -38,6 +38,9 @@ public:
         folder_ = std::filesystem::temp_directory_path() / ("zelk-update-config-" + std::to_string(std::random_device{}()));
         std::filesystem::create_directories(folder_);
         lf_setEnv("XDG_CONFIG_HOME", folder_.string());
+#ifdef _WIN32
+        lf_setEnv("ZELK_ROAMING_APPDATA", folder_.string());
+#endif
         lf_setEnv("ZELK_NO_SHELL_OPEN", "1");
     }
     void TearDown() override

@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include <memory>
+#include <string>
 
 namespace zelk::platform {
 namespace {
@@ -23,10 +24,43 @@ std::filesystem::path knownFolder(REFKNOWNFOLDERID id)
     return std::filesystem::path(text.get());
 }
 
+// An absolute folder named in the environment variable, or empty. Test
+// programs run side by side, each with a per-user folder of its own, as
+// XDG_CONFIG_HOME and XDG_DATA_HOME give them elsewhere; the system's known
+// folders cannot differ between processes of one user.
+std::filesystem::path folderFromEnvironment(const wchar_t* variable)
+{
+    std::wstring value(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = ::GetEnvironmentVariableW(variable, value.data(), static_cast<DWORD>(value.size()));
+        if (n == 0) return {};
+        if (n < value.size()) {
+            value.resize(n);
+            break;
+        }
+        value.resize(n); // n counts the terminating null when the buffer was short
+    }
+    std::filesystem::path folder(value);
+    if (!folder.is_absolute()) return {};
+    return folder;
+}
+
+std::filesystem::path environmentOrKnownFolder(const wchar_t* variable, REFKNOWNFOLDERID id)
+{
+    std::filesystem::path folder = folderFromEnvironment(variable);
+    return folder.empty() ? knownFolder(id) : folder;
+}
+
 } // namespace
 
-std::filesystem::path roamingAppDataFolder() { return knownFolder(FOLDERID_RoamingAppData); }
+std::filesystem::path roamingAppDataFolder()
+{
+    return environmentOrKnownFolder(L"ZELK_ROAMING_APPDATA", FOLDERID_RoamingAppData);
+}
 
-std::filesystem::path localAppDataFolder() { return knownFolder(FOLDERID_LocalAppData); }
+std::filesystem::path localAppDataFolder()
+{
+    return environmentOrKnownFolder(L"ZELK_LOCAL_APPDATA", FOLDERID_LocalAppData);
+}
 
 } // namespace zelk::platform
