@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 
 #include "app/AppTestSupport.h"
@@ -36,26 +37,47 @@ TEST_F(AppRunTest, ProductionJobReadsTheDataFilesAndEndsWithZero)
     EXPECT_TRUE(std::filesystem::is_directory(file("input/my_regcodes")));
 }
 
-TEST_F(AppRunTest, ProductionWithoutAnInstallPathFailsWithoutADialog)
+// Runs that fail: exit code 1, the reason in the log, and never a dialog in a
+// production run.
+TEST_F(AppRunTest, FailedRunsExitWithOneAndTheirReason)
 {
-    writeParameters("RT Direct", "");
-    const std::uint64_t dialogs = gf_dialogsOpened();
-    EXPECT_EQ(runProgram(true), 1);
-    EXPECT_EQ(gf_dialogsOpened(), dialogs);
-    const std::string text = log();
-    EXPECT_TRUE(contains(text, "Exiting: INSTALL PATH MISSING"));
-    EXPECT_FALSE(contains(text, "Command line job:"));
-}
-
-TEST_F(AppRunTest, OutsideTheProgramFolderShowsError41AndFails)
-{
-    std::filesystem::remove_all(file("docs"));
-    EXPECT_EQ(runProgram(true), 1);
-    EXPECT_EQ(gf_gui().panel().error, "41: ZELK must be run from the ZELK folder!");
-    const std::string text = log();
-    EXPECT_TRUE(contains(text, "Error 41: ZELK must be run from the ZELK folder!"));
-    EXPECT_TRUE(contains(text, "Exiting: SYSTEM ERROR"));
-    EXPECT_EQ(calls_->updates, 0);
+    struct Case {
+        const char* what;
+        std::function<void()> setUp;
+        bool production;
+        const char* logLine;
+        const char* shownError;
+    };
+    const std::vector<Case> cases{
+        {"no install path", [this] { writeParameters("RT Direct", ""); }, true, "Exiting: INSTALL PATH MISSING", ""},
+        {"cancelled folder picker", [this] { writeParameters("RT Direct", ""); }, false,
+         "Exiting: INSTALL PATH MISSING", ""},
+        {"outside the program folder", [this] { std::filesystem::remove_all(file("docs")); }, true,
+         "Error 41: ZELK must be run from the ZELK folder!", "41: ZELK must be run from the ZELK folder!"},
+        {"no credential in RT Direct", [this] { std::filesystem::remove(file("RealTraffic.lic")); }, true,
+         "Exiting: SYSTEM ERROR", "899: No valid RT license / API-token found."},
+        // Until a traffic step's component is built in, the run names it and fails.
+        {"missing traffic step", [] {}, false, "The livery scan is not built into this program yet: closing down", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        SetUp();
+        c.setUp();
+        const std::uint64_t dialogs = gf_dialogsOpened();
+        EXPECT_EQ(runProgram(c.production), 1);
+        const std::string text = log();
+        EXPECT_TRUE(contains(text, c.logLine)) << text;
+        EXPECT_TRUE(contains(text, "Shutdown cleanup completed; posting MSG_EXIT"));
+        EXPECT_FALSE(contains(text, "Command line job:"));
+        EXPECT_EQ(gf_gui().panel().error.rfind(c.shownError, 0), 0u) << gf_gui().panel().error;
+        if (c.production) {
+            EXPECT_EQ(gf_dialogsOpened(), dialogs);
+        }
+        if (c.shownError[0] == '4') {
+            EXPECT_EQ(calls_->updates, 0) << "no update check after a system error";
+        }
+    }
 }
 
 TEST_F(AppRunTest, SystemErrorWaitsBeforeTheProgramEnds)
@@ -65,13 +87,6 @@ TEST_F(AppRunTest, SystemErrorWaitsBeforeTheProgramEnds)
     EXPECT_EQ(runProgram(false), 1);
     EXPECT_GE(clock_->now() - start, std::chrono::seconds(kSystemErrorWaitSeconds));
     EXPECT_LT(clock_->now() - start, std::chrono::seconds(kSystemErrorWaitSeconds + 1));
-}
-
-TEST_F(AppRunTest, MissingCredentialInRtDirectIsError899)
-{
-    std::filesystem::remove(file("RealTraffic.lic"));
-    EXPECT_EQ(runProgram(true), 1);
-    EXPECT_EQ(gf_gui().panel().error.rfind("899: No valid RT license / API-token found.", 0), 0u);
 }
 
 TEST_F(AppRunTest, RtAppNeedsNoCredential)
@@ -88,16 +103,6 @@ TEST_F(AppRunTest, CommunityInstallPathIsStoredAsItsParent)
     EXPECT_EQ(runProgram(true), 0);
     EXPECT_EQ(MSFS_2024_INSTALL_PATH.value(), file("sim"));
     EXPECT_TRUE(contains(test::readAll(gf_parametersFile()), "value=\"" + file("sim").string() + "\""));
-}
-
-// Until a traffic step's component is built in, the run names it and fails.
-TEST_F(AppRunTest, MissingTrafficStepEndsTheRunAndFails)
-{
-    EXPECT_EQ(runProgram(false), 1);
-    const std::string text = log();
-    EXPECT_TRUE(contains(text, "The livery scan is not built into this program yet: closing down"));
-    EXPECT_TRUE(contains(text, "Exiting: NOT YET SET"));
-    EXPECT_TRUE(contains(text, "Shutdown cleanup completed; posting MSG_EXIT"));
 }
 
 TEST_F(AppRunTest, StepsRunInOrderUntilOneStops)
@@ -202,29 +207,23 @@ TEST_F(AppRunTest, MissingInstallPathAsksForTheCommunityFolder)
     EXPECT_TRUE(contains(log(), "The livery scan is not built into this program yet"));
 }
 
-TEST_F(AppRunTest, CancelledFolderPickerEndsWithInstallPathMissing)
-{
-    writeParameters("RT Direct", "");
-    EXPECT_EQ(runProgram(false), 1);
-    EXPECT_TRUE(contains(log(), "Exiting: INSTALL PATH MISSING"));
-}
-
-TEST(RunWorker, ProductMessageTakesTheNameTwice)
-{
-    EXPECT_EQ(lf_formatProductMessage("{} must be run from the {} folder!"), "ZELK must be run from the ZELK folder!");
-}
-
 TEST(CloseDown, ExitCodeTellsFailuresFromOrdinaryEnds)
 {
-    EXPECT_EQ(gf_exitCodeForEnd(static_cast<int>(StopReason::SystemError), false, false), 1);
-    EXPECT_EQ(gf_exitCodeForEnd(static_cast<int>(StopReason::SystemError), true, false), 1);
-    EXPECT_EQ(gf_exitCodeForEnd(static_cast<int>(StopReason::InstallPathMissing), false, false), 1);
-    EXPECT_EQ(gf_exitCodeForEnd(static_cast<int>(StopReason::TrafficMailboxStalled), false, false), 1);
-    EXPECT_EQ(gf_exitCodeForEnd(static_cast<int>(StopReason::NotYetSet), false, true), 1);
-    EXPECT_EQ(gf_exitCodeForEnd(static_cast<int>(StopReason::NotYetSet), true, true), 0);
-    EXPECT_EQ(gf_exitCodeForEnd(static_cast<int>(StopReason::UserClosedSim), true, false), 0);
-    EXPECT_EQ(gf_exitCodeForEnd(static_cast<int>(StopReason::SimWasClosed), false, false), 0);
-    EXPECT_EQ(gf_exitCodeForEnd(static_cast<int>(StopReason::NewVersion), false, false), 0);
+    struct Case {
+        StopReason reason;
+        bool closedByUser, stepFailed;
+        int code;
+    };
+    const Case cases[] = {
+        {StopReason::SystemError, false, false, 1},        {StopReason::SystemError, true, false, 1},
+        {StopReason::InstallPathMissing, false, false, 1}, {StopReason::TrafficMailboxStalled, false, false, 1},
+        {StopReason::NotYetSet, false, true, 1},           {StopReason::NotYetSet, true, true, 0},
+        {StopReason::UserClosedSim, true, false, 0},       {StopReason::SimWasClosed, false, false, 0},
+        {StopReason::NewVersion, false, false, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(gf_exitCodeForEnd(static_cast<int>(c.reason), c.closedByUser, c.stepFailed), c.code)
+            << gf_stopReasonText(static_cast<int>(c.reason)) << " " << c.closedByUser << c.stepFailed;
 }
 
 } // namespace

@@ -13,49 +13,30 @@
 namespace zelk {
 namespace {
 
-TEST(Startup, ProductionArgumentIsTheWholeWordInAnyCase)
+TEST(Startup, ProductionArgumentIsTheWholeWordInAnyCaseAfterTheProgram)
 {
-    EXPECT_TRUE(lf_isProductionArgument("--production"));
-    EXPECT_TRUE(lf_isProductionArgument("--PRODUCTION"));
-    EXPECT_TRUE(lf_isProductionArgument("--Production"));
-    EXPECT_FALSE(lf_isProductionArgument("--production=1"));
-    EXPECT_FALSE(lf_isProductionArgument("--productio"));
-    EXPECT_FALSE(lf_isProductionArgument("-production"));
-    EXPECT_FALSE(lf_isProductionArgument(""));
-}
-
-TEST(Startup, ProductionFlagFromAnyPositionAfterTheProgram)
-{
+    for (const char* yes : {"--production", "--PRODUCTION", "--Production"}) EXPECT_TRUE(lf_isProductionArgument(yes));
+    for (const char* no : {"--production=1", "--productio", "-production", ""}) EXPECT_FALSE(lf_isProductionArgument(no));
     EXPECT_EQ(lf_productionFlagFrom({"zelk"}), std::nullopt);
     EXPECT_EQ(lf_productionFlagFrom({}), std::nullopt);
-    EXPECT_EQ(lf_productionFlagFrom({"zelk", "--production"}), true);
     EXPECT_EQ(lf_productionFlagFrom({"zelk", "x", "y", "--PRODUCTION"}), true);
     EXPECT_EQ(lf_productionFlagFrom({"zelk", "--productionx", "--prod"}), std::nullopt);
-    // The program's own name never counts.
-    EXPECT_EQ(lf_productionFlagFrom({"--production"}), std::nullopt);
+    EXPECT_EQ(lf_productionFlagFrom({"--production"}), std::nullopt) << "the program's own name never counts";
 }
 
 class StartupFolder : public test::TempDirTest {};
 
-TEST_F(StartupFolder, MissingFolderIsCreatedWithItsParents)
+TEST_F(StartupFolder, MadeWithItsParentsKeptWhenThereAndRefusedWhenAFileIsInTheWay)
 {
     std::string error;
     EXPECT_TRUE(lf_ensureUserDataFolder(file("a/b/ZELK"), error)) << error;
     EXPECT_TRUE(std::filesystem::is_directory(file("a/b/ZELK")));
-}
 
-TEST_F(StartupFolder, ExistingFolderIsLeftAsItIs)
-{
-    test::writeAll(file("ZELK/parameters.xml"), "<root/>");
-    std::string error;
-    EXPECT_TRUE(lf_ensureUserDataFolder(file("ZELK"), error));
-    EXPECT_EQ(test::readAll(file("ZELK/parameters.xml")), "<root/>");
-}
+    test::writeAll(file("a/b/ZELK/parameters.xml"), "<root/>");
+    EXPECT_TRUE(lf_ensureUserDataFolder(file("a/b/ZELK"), error));
+    EXPECT_EQ(test::readAll(file("a/b/ZELK/parameters.xml")), "<root/>");
 
-TEST_F(StartupFolder, FileInTheWayIsAFailureWithItsReason)
-{
     test::writeAll(file("ZELK"), "not a folder");
-    std::string error;
     EXPECT_FALSE(lf_ensureUserDataFolder(file("ZELK"), error));
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(lf_ensureUserDataFolder(file("ZELK/below"), error));
@@ -118,15 +99,12 @@ TEST_F(StartupSimLinkHooks, WrongSimulatorAsksTheWindowToSwitch)
     EXPECT_FALSE(client.connect());
     EXPECT_EQ(window->takeMessage(std::chrono::milliseconds(0)), MSG_SWITCH_SIM);
     EXPECT_EQ(window->takeMessage(std::chrono::milliseconds(0)), 0u) << "asked once";
-}
 
-TEST_F(StartupSimLinkHooks, SwitchWithoutAWindowIsLogged)
-{
     gf_gui().detachWindow();
-    port.setProduct(SimProduct::Msfs2020);
-    SimClient client(port, noWaitTiming());
-    EXPECT_FALSE(client.connect());
-    EXPECT_NE(logText().find("==> Could not ask the main window to switch the simulator"), std::string::npos);
+    SimClient again(port, noWaitTiming());
+    EXPECT_FALSE(again.connect());
+    EXPECT_NE(logText().find("==> Could not ask the main window to switch the simulator"), std::string::npos)
+        << "without a window";
 }
 
 } // namespace

@@ -17,24 +17,36 @@ using test::RecordingWindow;
 
 std::uint64_t pendingOf(const Gui& gui) { return gui.panel().staticWorkPending; }
 
-TEST(GuiQueue, UpdateOnTheUserInterfaceThreadIsAppliedAtOnce)
-{
+// A panel with its window; the test thread is the user-interface thread.
+class GuiQueue : public ::testing::Test {
+protected:
+    void SetUp() override { gui.attachWindow(window); }
+    void postFromAnotherThread(GuiUpdate update)
+    {
+        std::thread([&] { gui.enqueueUpdate(std::move(update)); }).join();
+    }
+
     Gui gui;
-    auto window = std::make_shared<RecordingWindow>();
-    gui.attachWindow(window);
+    std::shared_ptr<RecordingWindow> window = std::make_shared<RecordingWindow>();
+};
+
+TEST_F(GuiQueue, UpdateOnTheUserInterfaceThreadIsAppliedAtOnceAndAFailureSwallowed)
+{
     gui.enqueueUpdate(gui_update::SetStaticWorkPending{7});
     EXPECT_EQ(pendingOf(gui), 7u);
     EXPECT_EQ(gui.queuedUpdates(), 0u);
     EXPECT_EQ(window->posted.load(), 0);
     ASSERT_EQ(window->plans.size(), 1u);
     EXPECT_EQ(window->plans[0].bands.size(), 1u); // the parking band
+
+    window->throwOnText = "boom";
+    EXPECT_NO_THROW(gui.enqueueUpdate(gui_update::ShowMessage{"boom", false}));
+    gui.enqueueUpdate(gui_update::SetLiveCount{4});
+    EXPECT_EQ(gui.panel().liveCount, 4u);
 }
 
-TEST(GuiQueue, UpdatesFromAnotherThreadWaitForOneWakeUpAndApplyInOrder)
+TEST_F(GuiQueue, UpdatesFromAnotherThreadWaitForOneWakeUpAndApplyInOrder)
 {
-    Gui gui;
-    auto window = std::make_shared<RecordingWindow>();
-    gui.attachWindow(window);
     std::thread poster([&] {
         gui.enqueueUpdate(gui_update::SetStaticWorkPending{1});
         gui.enqueueUpdate(gui_update::SetStaticWorkPending{2});
@@ -54,57 +66,45 @@ TEST(GuiQueue, UpdatesFromAnotherThreadWaitForOneWakeUpAndApplyInOrder)
     EXPECT_EQ(window->plans.size(), 1u); // one repaint for the whole batch
 }
 
-TEST(GuiQueue, UpdatesPostedBeforeTheWindowExistsAreAppliedAfterItAppears)
+// A wake-up that could not be posted (no window yet, or a refused post) is
+// posted by the next update or when the window appears.
+TEST_F(GuiQueue, MissedWakeUpsAreMadeUpFor)
 {
-    Gui gui;
-    std::thread([&] { gui.enqueueUpdate(gui_update::SetLiveCount{12}); }).join();
+    gui.detachWindow();
+    postFromAnotherThread(gui_update::SetLiveCount{12});
     EXPECT_EQ(gui.queuedUpdates(), 1u);
     EXPECT_FALSE(gui.wakeUpPending());
-
-    auto window = std::make_shared<RecordingWindow>();
     gui.attachWindow(window);
     EXPECT_EQ(window->takeMessage(std::chrono::seconds(5)), MSG_GUI_UPDATE);
     gui.drainUpdateQueue();
     EXPECT_EQ(gui.panel().liveCount, 12u);
+
+    window->refusePosts = true;
+    postFromAnotherThread(gui_update::SetLiveCount{1});
+    EXPECT_FALSE(gui.wakeUpPending());
+    EXPECT_EQ(gui.queuedUpdates(), 1u);
+    window->refusePosts = false;
+    postFromAnotherThread(gui_update::SetLiveCount{2});
+    EXPECT_EQ(window->posted.load(), 2);
+    gui.drainUpdateQueue();
+    EXPECT_EQ(gui.panel().liveCount, 2u);
 }
 
-TEST(GuiQueue, ClosedQueueDropsEveryUpdate)
+TEST_F(GuiQueue, ClosedQueueDropsEveryUpdate)
 {
-    Gui gui;
-    auto window = std::make_shared<RecordingWindow>();
-    gui.attachWindow(window);
-    std::thread([&] { gui.enqueueUpdate(gui_update::SetLiveCount{1}); }).join();
+    postFromAnotherThread(gui_update::SetLiveCount{1});
     gui.closeUpdateQueue();
     EXPECT_EQ(gui.queuedUpdates(), 0u);
     gui.enqueueUpdate(gui_update::SetLiveCount{2});
-    std::thread([&] { gui.enqueueUpdate(gui_update::SetLiveCount{3}); }).join();
+    postFromAnotherThread(gui_update::SetLiveCount{3});
     gui.drainUpdateQueue();
     EXPECT_EQ(gui.panel().liveCount, 0u);
     EXPECT_EQ(gui.queuedUpdates(), 0u);
 }
 
-TEST(GuiQueue, FailedWakeUpIsRetriedByTheNextPost)
+TEST_F(GuiQueue, AFailingUpdateDoesNotCostTheRestOfTheBatch)
 {
-    Gui gui;
-    auto window = std::make_shared<RecordingWindow>();
-    gui.attachWindow(window);
-    window->refusePosts = true;
-    std::thread([&] { gui.enqueueUpdate(gui_update::SetLiveCount{1}); }).join();
-    EXPECT_FALSE(gui.wakeUpPending());
-    EXPECT_EQ(gui.queuedUpdates(), 1u);
-    window->refusePosts = false;
-    std::thread([&] { gui.enqueueUpdate(gui_update::SetLiveCount{2}); }).join();
-    EXPECT_EQ(window->posted.load(), 1);
-    gui.drainUpdateQueue();
-    EXPECT_EQ(gui.panel().liveCount, 2u);
-}
-
-TEST(GuiQueue, AFailingUpdateDoesNotCostTheRestOfTheBatch)
-{
-    Gui gui;
-    auto window = std::make_shared<RecordingWindow>();
     window->throwOnText = "boom";
-    gui.attachWindow(window);
     std::thread([&] {
         gui.enqueueUpdate(gui_update::SetLiveCount{1});
         gui.enqueueUpdate(gui_update::ShowMessage{"boom", false});
@@ -116,27 +116,13 @@ TEST(GuiQueue, AFailingUpdateDoesNotCostTheRestOfTheBatch)
     EXPECT_EQ(gui.panel().feedText, "after");
 }
 
-TEST(GuiQueue, AFailingUpdateOnTheUserInterfaceThreadIsSwallowed)
-{
-    Gui gui;
-    auto window = std::make_shared<RecordingWindow>();
-    window->throwOnText = "boom";
-    gui.attachWindow(window);
-    EXPECT_NO_THROW(gui.enqueueUpdate(gui_update::ShowMessage{"boom", false}));
-    gui.enqueueUpdate(gui_update::SetLiveCount{4});
-    EXPECT_EQ(gui.panel().liveCount, 4u);
-}
-
 // Several threads post at once while the user-interface thread drains on every
 // wake-up: each update is applied exactly once, each thread's updates in the
 // order it posted them, and never more than one wake-up is outstanding.
-TEST(GuiQueue, ConcurrentPostersStress)
+TEST_F(GuiQueue, ConcurrentPostersStress)
 {
     constexpr int kThreads = 4;
     constexpr int kPerThread = 2000;
-    Gui gui;
-    auto window = std::make_shared<RecordingWindow>();
-    gui.attachWindow(window);
 
     std::atomic<int> finished{0};
     std::vector<std::thread> posters;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -33,6 +34,17 @@ protected:
         TempDirTest::TearDown();
     }
     std::string log() { return test::readAll(file("Log.txt")); }
+
+    static std::shared_ptr<HeadlessWindow> makeWindow(std::function<void()> worker = {}, bool closeSignals = false)
+    {
+        HeadlessWindow::Options options;
+        options.printMessages = false;
+        options.handleCloseSignals = closeSignals;
+        options.runWorker = std::move(worker);
+        auto window = std::make_shared<HeadlessWindow>(options);
+        EXPECT_TRUE(window->create());
+        return window;
+    }
 };
 
 TEST_F(HeadlessWindowTest, StartRunsTheWorkerAndExitEndsTheLoopWithTheExitCode)
@@ -59,10 +71,7 @@ TEST_F(HeadlessWindowTest, StartRunsTheWorkerAndExitEndsTheLoopWithTheExitCode)
 
 TEST_F(HeadlessWindowTest, CreateMakesOneControlPerWindowBoundObjectWithFilledLists)
 {
-    HeadlessWindow::Options options;
-    options.handleCloseSignals = false;
-    auto window = std::make_shared<HeadlessWindow>(options);
-    ASSERT_TRUE(window->create());
+    auto window = makeWindow();
     for (const GuiControl* control : gf_guiControls()) EXPECT_TRUE(control->hasWindow()) << control->commandId;
     auto host = std::dynamic_pointer_cast<HeadlessControlHost>(gf_controlHost());
     ASSERT_NE(host, nullptr);
@@ -75,15 +84,12 @@ TEST_F(HeadlessWindowTest, CreateMakesOneControlPerWindowBoundObjectWithFilledLi
 // log says why (there is no window to read it from).
 TEST_F(HeadlessWindowTest, CloseSignalAsksTheRunToStopAndIsLogged)
 {
-    HeadlessWindow::Options options;
-    options.printMessages = false;
-    options.handleCloseSignals = true;
-    options.runWorker = [] {
-        while (gf_isRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        gf_gui().postToWindow(MSG_EXIT);
-    };
-    auto window = std::make_shared<HeadlessWindow>(options);
-    ASSERT_TRUE(window->create());
+    auto window = makeWindow(
+        [] {
+            while (gf_isRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            gf_gui().postToWindow(MSG_EXIT);
+        },
+        true);
     gf_gui().postToWindow(MSG_START);
     std::thread raiser([] {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -95,30 +101,22 @@ TEST_F(HeadlessWindowTest, CloseSignalAsksTheRunToStopAndIsLogged)
     ASSERT_NE(gf_currentStopRequest(), nullptr);
     EXPECT_EQ(gf_currentStopRequest()->stopReason(), StopReason::UserClosedSim);
     EXPECT_NE(log().find("SIGTERM received, closing ZELK ..."), std::string::npos);
+
+    gf_takeCloseSignal();
+    EXPECT_EQ(gf_closeSignalName(SIGINT), "SIGINT");
+    gf_raiseCloseSignal(SIGINT);
+    EXPECT_EQ(gf_takeCloseSignal(), SIGINT);
+    EXPECT_EQ(gf_takeCloseSignal(), 0) << "taken once";
 }
 
 TEST_F(HeadlessWindowTest, CloseButtonAsksTheRunToStop)
 {
-    HeadlessWindow::Options options;
-    options.printMessages = false;
-    options.handleCloseSignals = false;
-    auto window = std::make_shared<HeadlessWindow>(options);
-    ASSERT_TRUE(window->create());
+    auto window = makeWindow();
     window->close();
     EXPECT_FALSE(gf_isRunning());
     EXPECT_TRUE(gf_isClosingByUser());
     EXPECT_NE(gf_gui().panel().message.find("close window button clicked, closing ZELK ..."), std::string::npos);
     gf_gui().detachWindow();
-}
-
-TEST(CloseSignals, NamesAndTakesTheSignalOnce)
-{
-    gf_takeCloseSignal();
-    EXPECT_EQ(gf_closeSignalName(SIGINT), "SIGINT");
-    EXPECT_EQ(gf_closeSignalName(SIGTERM), "SIGTERM");
-    gf_raiseCloseSignal(SIGINT);
-    EXPECT_EQ(gf_takeCloseSignal(), SIGINT);
-    EXPECT_EQ(gf_takeCloseSignal(), 0);
 }
 
 } // namespace
