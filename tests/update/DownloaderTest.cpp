@@ -16,22 +16,18 @@ TEST_F(DownloaderBase, ProductTalksHttpsAndOnlyLoopbackMayOverride)
     EXPECT_TRUE(kDownloadServerBase.ends_with("/"));
     EXPECT_EQ(gf_downloadServerBase(), kDownloadServerBase);
 
-    test::lf_setEnv(kDownloadBaseOverrideVariable, "http://127.0.0.1:8080/");
-    EXPECT_EQ(gf_downloadServerBase(), "http://127.0.0.1:8080/");
-    test::lf_setEnv(kDownloadBaseOverrideVariable, "http://localhost:99/sub/");
-    EXPECT_EQ(gf_downloadServerBase(), "http://localhost:99/sub/");
-
+    for (const char* loopback : {"http://127.0.0.1:8080/", "http://localhost:99/sub/"}) {
+        useDownloadBase(loopback);
+        EXPECT_EQ(gf_downloadServerBase(), loopback);
+    }
     for (const char* refused : {"https://elsewhere.example/", "http://10.0.0.1:80/", "http://127.0.0.1:80",
                                 "http://localhost.example.com/", "http://127.0.0.1.example.com:80/"}) {
-        test::lf_setEnv(kDownloadBaseOverrideVariable, refused);
+        useDownloadBase(refused);
         EXPECT_EQ(gf_downloadServerBase(), kDownloadServerBase) << refused;
     }
     EXPECT_TRUE(logHas("Ignoring ZELK_DOWNLOAD_BASE"));
-}
 
-TEST_F(DownloaderBase, NoHandleNoDownload)
-{
-    EXPECT_FALSE(gf_downloadFile(nullptr, "http://127.0.0.1:1/x", file("x"), true));
+    EXPECT_FALSE(gf_downloadFile(nullptr, "http://127.0.0.1:1/x", file("x"), true)) << "no handle, no download";
     EXPECT_FALSE(std::filesystem::exists(file("x")));
 }
 
@@ -80,10 +76,17 @@ TEST_F(Downloader, ErrorAnswersLeaveTheTargetAlone)
     server.serve("elsewhere", "the real file");
     server.serve("nocontent", "", 204);
     server.serve("empty", "", 200);
-    for (const char* path : {"gone", "broken", "moved", "nocontent", "empty", "never-served"}) {
-        EXPECT_FALSE(download(path)) << path;
-        EXPECT_EQ(test::readAll(file("target.bin")), "good") << path;
-        EXPECT_TRUE(leftovers().empty()) << path;
+    const std::string deadBase = [] {
+        test::LocalServer gone;
+        return gone.base();
+    }();
+    for (const std::string& url : {server.base() + "gone", server.base() + "broken", server.base() + "moved",
+                                   server.base() + "nocontent", server.base() + "empty",
+                                   server.base() + "never-served", deadBase + "f"}) {
+        DownloadHandle handle = gf_newDownloadHandle();
+        EXPECT_FALSE(gf_downloadFile(handle.get(), url, file("target.bin"), true)) << url;
+        EXPECT_EQ(test::readAll(file("target.bin")), "good") << url;
+        EXPECT_TRUE(leftovers().empty()) << url;
     }
     // A redirect is not followed: the download stays on the server we trust.
     EXPECT_EQ(server.hits("elsewhere"), 0);
@@ -100,36 +103,19 @@ TEST_F(Downloader, StaleTemporaryFileIsReplaced)
     EXPECT_TRUE(leftovers().empty());
 }
 
-TEST_F(Downloader, StaleTemporaryThatCannotBeRemovedStopsTheDownload)
+// A stale temporary that cannot be removed, or a target folder that cannot be
+// written, fail the download before any request.
+TEST_F(Downloader, LocalFailuresStopBeforeAnyRequest)
 {
     std::filesystem::create_directories(file("target.bin.download_tmp") / "inside");
     server.serve("f", "new");
     EXPECT_FALSE(download("f"));
-    EXPECT_EQ(server.hits("f"), 0);
     EXPECT_TRUE(logHas("==> Could not remove stale temporary download"));
-}
 
-TEST_F(Downloader, UnopenableTargetFolderFailsBeforeAnyRequest)
-{
-    server.serve("f", "new");
     DownloadHandle handle = gf_newDownloadHandle();
     EXPECT_FALSE(gf_downloadFile(handle.get(), server.base() + "f", file("no/such/folder/t"), true));
-    EXPECT_EQ(server.hits("f"), 0);
     EXPECT_TRUE(logHas("Could not open temporary download file"));
-}
-
-TEST_F(Downloader, UnreachableServerFails)
-{
-    std::string deadBase;
-    {
-        test::LocalServer gone;
-        deadBase = gone.base();
-    }
-    test::writeAll(file("target.bin"), "good");
-    DownloadHandle handle = gf_newDownloadHandle();
-    EXPECT_FALSE(gf_downloadFile(handle.get(), deadBase + "f", file("target.bin"), true));
-    EXPECT_EQ(test::readAll(file("target.bin")), "good");
-    EXPECT_TRUE(leftovers().empty());
+    EXPECT_EQ(server.hits("f"), 0);
 }
 
 TEST_F(Downloader, StopRequestAbortsAStalledTransfer)
@@ -163,7 +149,7 @@ TEST_F(Downloader, TransferBelowTheSpeedLimitIsCutOff)
 
 TEST_F(Downloader, InputFileComesFromTheInputFolderOfTheServer)
 {
-    test::ScopedDownloadBase base(server.base());
+    useDownloadBase(server.base());
     server.serve("input/sub/dbase.enc", "bytes");
     ASSERT_TRUE(gf_downloadInputFile("sub/dbase.enc", file("dbase.enc")));
     EXPECT_EQ(test::readAll(file("dbase.enc")), "bytes");

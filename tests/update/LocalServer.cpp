@@ -6,8 +6,6 @@
 
 #include <httplib.h>
 
-#include "update/Downloader.h"
-#include "update/UpdateTestSupport.h"
 
 namespace zelk::test {
 
@@ -84,12 +82,6 @@ void LocalServer::stall(const std::string& path, std::string firstPart, std::siz
     answers_[path] = Answer{200, std::move(firstPart), {}, true, announcedLength};
 }
 
-void LocalServer::remove(const std::string& path)
-{
-    std::lock_guard lock(lock_);
-    answers_.erase(path);
-}
-
 void LocalServer::waitUntilStalled()
 {
     std::unique_lock lock(lock_);
@@ -108,16 +100,6 @@ int LocalServer::hits(const std::string& path) const
     std::lock_guard lock(lock_);
     const auto it = hits_.find(path);
     return it == hits_.end() ? 0 : it->second;
-}
-
-ScopedDownloadBase::ScopedDownloadBase(const std::string& base)
-{
-    lf_setEnv(kDownloadBaseOverrideVariable, base);
-}
-
-ScopedDownloadBase::~ScopedDownloadBase()
-{
-    lf_setEnv(kDownloadBaseOverrideVariable, "");
 }
 
 } // namespace zelk::test

@@ -35,7 +35,6 @@ public:
     void redirect(const std::string& path, const std::string& location);
     // Sends the first part of a longer body, then nothing until released.
     void stall(const std::string& path, std::string firstPart, std::size_t announcedLength);
-    void remove(const std::string& path);
 
     // Blocks until a stalled answer has sent its first part.
     void waitUntilStalled();
@@ -62,13 +61,6 @@ private:
     std::map<std::string, int> hits_;
     bool stalledSent_ = false;
     bool released_ = false;
-};
-
-// Points the downloader at the server for the life of the object.
-class ScopedDownloadBase {
-public:
-    explicit ScopedDownloadBase(const std::string& base);
-    ~ScopedDownloadBase();
 };
 
 } // namespace zelk::test

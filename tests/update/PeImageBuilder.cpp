@@ -180,7 +180,6 @@ std::string gf_buildPeImage(const PeImageSpec& spec)
     b.padTo(kSectionFileOffset);
     b.v.insert(b.v.end(), resources.v.begin(), resources.v.end());
     b.padTo(kSectionFileOffset + rawSize);
-    b.zeros(spec.padding);
     return {b.v.begin(), b.v.end()};
 }
 

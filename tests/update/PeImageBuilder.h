@@ -16,7 +16,6 @@ struct PeImageSpec {
     std::uint16_t file[4] = {1, 0, 0, 0};
     std::uint32_t signature = 0xFEEF04BD;
     std::uint16_t valueLength = 52;  // wValueLength of the root block
-    std::size_t padding = 0;         // extra bytes of file content after the section
 };
 
 std::string gf_buildPeImage(const PeImageSpec& spec);

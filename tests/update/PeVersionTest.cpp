@@ -20,11 +20,13 @@ protected:
     }
 };
 
+// Both image kinds, with a named type entry ahead of the id entries or not.
 TEST_F(PeVersionTest, ProductAndFileVersionsOfBothImageKinds)
 {
     for (bool plus : {true, false}) {
         PeImageSpec spec;
         spec.pe32Plus = plus;
+        spec.namedEntryFirst = !plus;
         spec.product[0] = 2, spec.product[1] = 1, spec.product[2] = 0, spec.product[3] = 7;
         spec.file[0] = 9, spec.file[1] = 8, spec.file[2] = 7, spec.file[3] = 6;
         const auto result = readImage(spec);
@@ -37,44 +39,24 @@ TEST_F(PeVersionTest, ProductAndFileVersionsOfBothImageKinds)
     }
 }
 
-TEST_F(PeVersionTest, NamedTypeEntriesAreSkipped)
+TEST_F(PeVersionTest, MissingOrWrongVersionResourceAndNonImages)
 {
-    PeImageSpec spec;
-    spec.namedEntryFirst = true;
-    spec.product[0] = 3;
-    const auto result = readImage(spec);
-    ASSERT_TRUE(result.info);
-    EXPECT_EQ(result.info->productVersionMS, 0x00030000u);
-}
-
-TEST_F(PeVersionTest, MissingOrWrongVersionResource)
-{
-    PeImageSpec noResources;
-    noResources.withResources = false;
-    EXPECT_EQ(readImage(noResources).error, PeVersionError::ResourceTypeNotFound);
-
-    PeImageSpec otherType;
-    otherType.withVersionResource = false;
-    EXPECT_EQ(readImage(otherType).error, PeVersionError::ResourceTypeNotFound);
-
-    PeImageSpec badSignature;
-    badSignature.signature = 0xFEEF04BE;
-    EXPECT_EQ(readImage(badSignature).error, PeVersionError::InvalidVersionData);
-
-    PeImageSpec shortValue;
-    shortValue.valueLength = 51;
-    const auto result = readImage(shortValue);
-    EXPECT_EQ(result.error, PeVersionError::InvalidVersionData);
-    EXPECT_FALSE(result.info);
-}
-
-TEST_F(PeVersionTest, NonImagesAndMissingFiles)
-{
+    const std::vector<std::pair<PeImageSpec, PeVersionError>> images{
+        {{.withResources = false}, PeVersionError::ResourceTypeNotFound},
+        {{.withVersionResource = false}, PeVersionError::ResourceTypeNotFound},
+        {{.signature = 0xFEEF04BE}, PeVersionError::InvalidVersionData},
+        {{.valueLength = 51}, PeVersionError::InvalidVersionData},
+    };
+    for (const auto& [spec, error] : images) {
+        const auto result = readImage(spec);
+        EXPECT_EQ(result.error, error);
+        EXPECT_FALSE(result.info);
+    }
     EXPECT_EQ(gf_readPeFixedFileInfo(file("absent.exe")).error, PeVersionError::FileNotFound);
-    test::writeAll(file("text.exe"), "MZ but nothing else of an image");
-    EXPECT_EQ(gf_readPeFixedFileInfo(file("text.exe")).error, PeVersionError::BadImageFormat);
-    test::writeAll(file("empty.exe"), "");
-    EXPECT_EQ(gf_readPeFixedFileInfo(file("empty.exe")).error, PeVersionError::BadImageFormat);
+    for (const char* bytes : {"MZ but nothing else of an image", ""}) {
+        test::writeAll(file("text.exe"), bytes);
+        EXPECT_EQ(gf_readPeFixedFileInfo(file("text.exe")).error, PeVersionError::BadImageFormat) << bytes;
+    }
 }
 
 TEST_F(PeVersionTest, EveryTruncationIsRefused)

@@ -26,32 +26,21 @@ TEST_F(ProgramUpdateLocal, NewVersionFolderIsEmptiedOrCreated)
     EXPECT_TRUE(std::filesystem::is_directory(kNewVersionFolder));
 }
 
-TEST_F(ProgramUpdateLocal, InstallerVersionIgnoresTheFourthPart)
+TEST_F(ProgramUpdateLocal, InstallerProductVersionOrItsNotice)
 {
     test::PeImageSpec spec;
     spec.product[0] = 2, spec.product[1] = 1, spec.product[2] = 0, spec.product[3] = 7;
     spec.file[0] = 5; // the file version must not be taken for the product version
     test::writeAll(kInstallerFile, test::gf_buildPeImage(spec));
-    const auto version = lf_installerProductVersion();
-    ASSERT_TRUE(version);
-    EXPECT_EQ(*version, VersionData(2, 1, 0));
-}
+    EXPECT_EQ(lf_installerProductVersion(), VersionData(2, 1, 0)) << "the fourth part is ignored";
 
-TEST_F(ProgramUpdateLocal, UnreadableInstallerVersionsAreNotices)
-{
     EXPECT_FALSE(lf_installerProductVersion(file("absent.exe")));
     EXPECT_TRUE(logHas("==> Could not read ProductVersion size from '"));
     EXPECT_TRUE(logHas("absent.exe': error 2"));
-
-    test::PeImageSpec noVersion;
-    noVersion.withVersionResource = false;
-    test::writeAll(file("plain.exe"), test::gf_buildPeImage(noVersion));
+    test::writeAll(file("plain.exe"), test::gf_buildPeImage({.withVersionResource = false}));
     EXPECT_FALSE(lf_installerProductVersion(file("plain.exe")));
     EXPECT_TRUE(logHas("plain.exe': error 1813"));
-
-    test::PeImageSpec bad;
-    bad.signature = 0;
-    test::writeAll(file("bad.exe"), test::gf_buildPeImage(bad));
+    test::writeAll(file("bad.exe"), test::gf_buildPeImage({.signature = 0}));
     EXPECT_FALSE(lf_installerProductVersion(file("bad.exe")));
     EXPECT_TRUE(logHas("==> Invalid ProductVersion data in '"));
 }
@@ -79,14 +68,6 @@ TEST_F(ProgramUpdateLocal, AdministratorHintOnlyForProtectedFoldersWithoutElevat
     EXPECT_EQ(lf_newVersionMessage(locked, unknownFolders), normalHint);
 }
 
-TEST(ProgramUpdatePrefix, ExactCaseSensitivePrefix)
-{
-    EXPECT_TRUE(lf_wstringStartsWith(u"C:\\Program Files\\ZELK", u"C:\\Program Files"));
-    EXPECT_FALSE(lf_wstringStartsWith(u"C:\\program files\\ZELK", u"C:\\Program Files"));
-    EXPECT_FALSE(lf_wstringStartsWith(u"C:\\Prog", u"C:\\Program Files"));
-    EXPECT_TRUE(lf_wstringStartsWith(u"anything", u""));
-}
-
 } // namespace
 } // namespace zelk
 
@@ -103,13 +84,8 @@ protected:
     void SetUp() override
     {
         test::UpdateTest::SetUp();
-        base_ = std::make_unique<test::ScopedDownloadBase>(server.base());
+        useDownloadBase(server.base());
         gf_setUpdateUiHooks({[this](std::string text, bool) { messages.push_back(std::move(text)); }, {}});
-    }
-    void TearDown() override
-    {
-        base_.reset();
-        test::UpdateTest::TearDown();
     }
 
     static std::string installer(std::uint16_t major, std::uint16_t minor, std::uint16_t patch, std::uint16_t build = 0)
@@ -146,30 +122,23 @@ protected:
 
     test::LocalServer server;
     std::vector<std::string> messages;
-
-private:
-    std::unique_ptr<test::ScopedDownloadBase> base_;
 };
 
+// One installer, alone or beside folder entries, is verified and placed in an
+// emptied folder.
 TEST_F(ProgramUpdate, SingleInstallerIsVerifiedAndPlaced)
 {
     const std::string exe = installer(2, 1, 0, 7);
-    offer(zipOf({{"setup/ZELK-2.1.0.exe", exe}}));
-    test::writeAll(kNewVersionFolder / "stale.txt", "from an earlier update");
-    ASSERT_TRUE(lf_downloadProgramUpdate(VersionData(2, 1, 0)));
-    EXPECT_EQ(test::readAll(placed()), exe);
-    EXPECT_FALSE(std::filesystem::exists(kNewVersionFolder / "stale.txt"));
-    EXPECT_TRUE(logHas("Downloaded installer ProductVersion 2.1.0 verified"));
-    EXPECT_TRUE(leftovers().empty());
-}
-
-TEST_F(ProgramUpdate, FolderEntriesDoNotCount)
-{
-    const std::string exe = installer(3, 0, 1);
-    offer(zipOf({{"setup/", ""}, {"setup/install.exe", exe}}));
-    ASSERT_TRUE(lf_downloadProgramUpdate(VersionData(3, 0, 1)));
-    EXPECT_EQ(test::readAll(placed()), exe);
-    EXPECT_TRUE(leftovers().empty());
+    for (const auto& entries : {std::vector<std::pair<std::string, std::string>>{{"setup/ZELK-2.1.0.exe", exe}},
+                                {{"setup/", ""}, {"setup/install.exe", exe}}}) {
+        offer(zipOf(entries));
+        test::writeAll(kNewVersionFolder / "stale.txt", "from an earlier update");
+        ASSERT_TRUE(lf_downloadProgramUpdate(VersionData(2, 1, 0)));
+        EXPECT_EQ(test::readAll(placed()), exe);
+        EXPECT_FALSE(std::filesystem::exists(kNewVersionFolder / "stale.txt"));
+        EXPECT_TRUE(logHas("Downloaded installer ProductVersion 2.1.0 verified"));
+        EXPECT_TRUE(leftovers().empty());
+    }
 }
 
 TEST_F(ProgramUpdate, EveryUnusableArchiveIsRefusedWithoutTraces)
@@ -179,6 +148,9 @@ TEST_F(ProgramUpdate, EveryUnusableArchiveIsRefusedWithoutTraces)
         std::string zip;
         const char* notice;
     };
+    std::string damagedZip = zipOf({{"a.exe", installer(3, 0, 1)}});
+    // Stored near the start of the archive: the entry's data after its local header.
+    for (std::size_t i = 40; i < 60; ++i) damagedZip[i] = static_cast<char>(damagedZip[i] ^ 0x33);
     const std::vector<Case> cases{
         {"two files", zipOf({{"a.exe", installer(3, 0, 1)}, {"b.txt", "readme"}}),
          "Update archive contains 2 files instead of exactly one"},
@@ -190,6 +162,7 @@ TEST_F(ProgramUpdate, EveryUnusableArchiveIsRefusedWithoutTraces)
          "Downloaded installer has no readable ProductVersion"},
         {"not an image", zipOf({{"a.exe", "just some text"}}), "Downloaded installer has no readable ProductVersion"},
         {"corrupt archive", "PK\x03\x04 this is not really a zip archive", "Could not open latest_version.zip"},
+        {"damaged installer", damagedZip, "Unzipping failed or produced an incomplete installer"},
     };
     for (const Case& c : cases) {
         offer(c.zip);
@@ -198,17 +171,6 @@ TEST_F(ProgramUpdate, EveryUnusableArchiveIsRefusedWithoutTraces)
         EXPECT_TRUE(std::filesystem::is_empty(kNewVersionFolder)) << c.what;
         EXPECT_EQ(leftovers(), std::vector<std::string>{}) << c.what;
     }
-}
-
-TEST_F(ProgramUpdate, DamagedInstallerInsideTheArchiveIsRefused)
-{
-    std::string zip = zipOf({{"a.exe", installer(3, 0, 1)}});
-    // Stored near the start of the archive: the entry's data after its local header.
-    for (std::size_t i = 40; i < 60; ++i) zip[i] = static_cast<char>(zip[i] ^ 0x33);
-    offer(zip);
-    EXPECT_FALSE(lf_downloadProgramUpdate(VersionData(3, 0, 1)));
-    EXPECT_TRUE(logHas("Unzipping failed or produced an incomplete installer"));
-    EXPECT_TRUE(leftovers().empty());
 }
 
 TEST_F(ProgramUpdate, MissingArchiveIsShownToTheUser)

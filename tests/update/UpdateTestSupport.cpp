@@ -1,11 +1,7 @@
 #include "update/UpdateTestSupport.h"
 
-#include <cstdlib>
-#include <random>
-
 #include "app/StopRequest.h"
 #include "core/EncryptedFile.h"
-#include "core/Log.h"
 #include "core/Parameters.h"
 #include "platform/ShellOpen.h"
 #include "update/Downloader.h"
@@ -14,54 +10,12 @@
 
 namespace zelk::test {
 
-void lf_setEnv(const char* name, const std::string& value)
-{
-#ifdef _WIN32
-    _putenv_s(name, value.c_str());
-#else
-    if (value.empty()) {
-        unsetenv(name);
-    } else {
-        setenv(name, value.c_str(), 1);
-    }
-#endif
-}
-
-namespace {
-
-// parameters.xml is found once per process from the per-user folder: keep it
-// in a folder of this test program's own.
-class ParametersFolderEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        folder_ = std::filesystem::temp_directory_path() / ("zelk-update-config-" + std::to_string(std::random_device{}()));
-        std::filesystem::create_directories(folder_);
-        lf_setEnv("XDG_CONFIG_HOME", folder_.string());
-#ifdef _WIN32
-        lf_setEnv("ZELK_ROAMING_APPDATA", folder_.string());
-#endif
-        lf_setEnv("ZELK_NO_SHELL_OPEN", "1");
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(folder_, ec);
-    }
-
-private:
-    std::filesystem::path folder_;
-};
-
-[[maybe_unused]] const auto* const environment =
-    ::testing::AddGlobalTestEnvironment(new ParametersFolderEnvironment);
-
-} // namespace
-
 void UpdateTest::SetUp()
 {
-    TempDirTest::SetUp();
-    gf_logFile().open(file("Log.txt"));
+    // parameters.xml is found once per process from the per-user folder.
+    processConfigHome();
+    setEnvironment("ZELK_NO_SHELL_OPEN", "1");
+    LoggedTempDirTest::SetUp();
     for (StringParameter* p :
          {&AIRPORTS_VERSION, &AIG_VERSION, &ARCHIVES_VERSION, &DBASE_VERSION, &WEEKLY_TRAFFIC_AIRPORTS_VERSION}) {
         p->setValue("");
@@ -75,17 +29,16 @@ void UpdateTest::SetUp()
 
 void UpdateTest::TearDown()
 {
-    gf_logFile().close();
+    downloadBase_.reset();
     gf_resetStopRequest();
-    lf_setEnv(kDownloadBaseOverrideVariable, "");
     gf_setUpdateUiHooks({});
-    TempDirTest::TearDown();
+    LoggedTempDirTest::TearDown();
 }
 
-std::string UpdateTest::logText() const
+void UpdateTest::useDownloadBase(const std::string& base)
 {
-    gf_flushLog();
-    return readAll(file("Log.txt"));
+    downloadBase_.reset();
+    downloadBase_.emplace(kDownloadBaseOverrideVariable, base);
 }
 
 std::vector<std::string> UpdateTest::leftovers() const

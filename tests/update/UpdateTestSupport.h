@@ -1,29 +1,33 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "support/TempDir.h"
+#include "support/LoggedTempDir.h"
+#include "support/ScopedEnv.h"
 
 namespace zelk::test {
 
-void lf_setEnv(const char* name, const std::string& value);
-
 // A temp working folder whose Log.txt is the program's log for the test, with
-// the data-set versions and the stop slot reset.
-class UpdateTest : public TempDirTest {
+// the data-set versions, the stop slot and the update hooks reset.
+class UpdateTest : public LoggedTempDirTest {
 protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Everything logged so far.
-    std::string logText() const;
-    bool logHas(const std::string& text) const { return logText().find(text) != std::string::npos; }
+    bool logHas(const std::string& text) const { return log().find(text) != std::string::npos; }
 
     // Files that no download, unzip or check may leave behind, anywhere below
     // the working folder.
     std::vector<std::string> leftovers() const;
+
+    // Points the downloader at a server (a loopback test server) for the rest of the test.
+    void useDownloadBase(const std::string& base);
+
+private:
+    std::optional<ScopedEnv> downloadBase_;
 };
 
 // The ".enc" bytes of a data set with the given plaintext.

@@ -120,7 +120,7 @@ TEST_F(ZipArchiveTest, MisuseGivesErrorsNotCrashes)
     EXPECT_EQ(zip.readEntry(zip.entries()[1], broken, 16), kZipOutputWriteFailed);
 }
 
-TEST_F(ZipArchiveTest, UnclosedNewArchiveLeavesNoFile)
+TEST_F(ZipArchiveTest, NonAsciiNamesSurviveAndAnUnclosedArchiveLeavesNoFile)
 {
     {
         ZipArchive zip(file("never.zip"));
@@ -128,10 +128,7 @@ TEST_F(ZipArchiveTest, UnclosedNewArchiveLeavesNoFile)
         ASSERT_TRUE(zip.addData("a.txt", "abc"));
     }
     EXPECT_FALSE(std::filesystem::exists(file("never.zip")));
-}
 
-TEST_F(ZipArchiveTest, NonAsciiNamesSurviveTheRoundTrip)
-{
     const std::filesystem::path path = dir() / std::filesystem::path(u8"\u00e9t\u00e9.zip");
     {
         ZipArchive zip(path);
