@@ -83,7 +83,7 @@ TEST_F(SimClientTest, RunStateFollowsTheSimulationAndEachChangeIsReported)
     EXPECT_EQ(states, (std::vector<std::uint32_t>{kSimConnected, kSimRunning, kSimConnected}));
 }
 
-TEST_F(SimClientTest, OnceASecondReportSetsOnGroundAndTheOneSecondFlag)
+TEST_F(SimClientTest, UserAircraftReportsAndReplies)
 {
     port.setFrameTiming(1, 5);
     SimClient client(port, noWaitTiming());
@@ -96,12 +96,8 @@ TEST_F(SimClientTest, OnceASecondReportSetsOnGroundAndTheOneSecondFlag)
     EXPECT_EQ(gf_userOnGroundState(), 1);
     EXPECT_TRUE(gf_takeOneSecondFlag());
     EXPECT_FALSE(gf_takeOneSecondFlag());
-}
 
-TEST_F(SimClientTest, UserTitleAndModelRequestSetsBothReplyMarks)
-{
-    SimClient client(port, noWaitTiming());
-    connect(client);
+    // The title and model request sets both reply marks.
     gf_clearUserDataReplyMarks();
     EXPECT_TRUE(std::isnan(gf_userHalfWingspanNm()));
     gf_queueSimRequest(SimRequest{1, 0});

@@ -208,12 +208,10 @@ TEST(ReferenceSpeed, ByCategoryFlagsAndMode)
         double knots;
     };
     const Case cases[] = {
-        {AcCategory::Heavy, 0, 0, 0, 3, 135.0},    {AcCategory::Heavy, 0, 0, 0, 2, 140.0},
-        {AcCategory::Heavy, 0, 0, 0, 1, 150.0},    {AcCategory::Large, 0, 0, 0, 0, 140.0},
-        {AcCategory::Large, 0, 0, 0, 2, 130.0},    {AcCategory::Large, 1, 0, 0, 3, 110.0},
-        {AcCategory::TwoProps, 0, 1, 0, 3, 80.0},  {AcCategory::Light, 0, 0, 1, 2, 65.0},
-        {AcCategory::HighPerf, 0, 0, 0, 3, 200.0}, {AcCategory::Rotorcraft, 0, 0, 0, 3, 0.0},
-        {AcCategory::Bizjet, 0, 0, 0, 2, 100.0},
+        {AcCategory::Heavy, 0, 0, 0, 3, 135.0},   {AcCategory::Heavy, 0, 0, 0, 1, 150.0},
+        {AcCategory::Large, 0, 0, 0, 0, 140.0},   {AcCategory::Large, 1, 0, 0, 3, 110.0},
+        {AcCategory::TwoProps, 0, 1, 0, 3, 80.0}, {AcCategory::Light, 0, 0, 1, 2, 65.0},
+        {AcCategory::Rotorcraft, 0, 0, 0, 3, 0.0},
     };
     for (const Case& c : cases) {
         AcIdentity id = identity(c.category);

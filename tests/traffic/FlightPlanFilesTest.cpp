@@ -52,15 +52,6 @@ TEST_F(FlightPlanFiles, IfrAndVfrPlansByteForByte)
     EXPECT_EQ(gf_flightPlanText(aircraft(AcCategory::Rotorcraft, "", "")), expected("VFR", "", ""));
 }
 
-TEST_F(FlightPlanFiles, PlanTypeByCategory)
-{
-    const char* expected[] = {"VFR", "IFR", "IFR", "IFR", "IFR", "VFR", "VFR"};
-    for (std::uint32_t c = 0; c < kAcCategoryCount; ++c) {
-        const std::string text = gf_flightPlanText(aircraft(static_cast<AcCategory>(c), "AMS", "LHR"));
-        EXPECT_NE(text.find(std::string("<FPType>") + expected[c] + "</FPType>"), std::string::npos) << c;
-    }
-}
-
 TEST_F(FlightPlanFiles, FailedOpenIsLogged)
 {
     const fs::path unopenable = dir() / "missing-folder" / "2.pln";
