@@ -88,7 +88,7 @@ TEST_F(StartupSimLinkHooks, LinkMessagesGoToTheMessageLineAndTheLog)
     gf_requestAiStaticCgAndPitch(123);
     frames(client, 1);
     EXPECT_EQ(gf_gui().panel().message, "SimConnect request error");
-    EXPECT_NE(logText().find("SimConnect request error\n"), std::string::npos);
+    EXPECT_NE(log().find("SimConnect request error\n"), std::string::npos);
     EXPECT_FALSE(gf_gui().panel().simulatorRunning) << "the error state is not a running simulation";
 }
 
@@ -103,7 +103,7 @@ TEST_F(StartupSimLinkHooks, WrongSimulatorAsksTheWindowToSwitch)
     gf_gui().detachWindow();
     SimClient again(port, noWaitTiming());
     EXPECT_FALSE(again.connect());
-    EXPECT_NE(logText().find("==> Could not ask the main window to switch the simulator"), std::string::npos)
+    EXPECT_NE(log().find("==> Could not ask the main window to switch the simulator"), std::string::npos)
         << "without a window";
 }
 

@@ -8,7 +8,7 @@
 #include "gui/Gui.h"
 #include "gui/GuiTestSupport.h"
 #include "gui/WaitClock.h"
-#include "support/TempDir.h"
+#include "support/LoggedTempDir.h"
 
 namespace zelk {
 namespace {
@@ -16,27 +16,20 @@ namespace {
 using test::RecordingWindow;
 namespace u = gui_update;
 
-class GuiPanel : public test::TempDirTest {
+class GuiPanel : public test::LoggedTempDirTest {
 protected:
     void SetUp() override
     {
-        TempDirTest::SetUp();
+        LoggedTempDirTest::SetUp();
         clock_ = std::make_shared<ManualWaitClock>();
         gf_setWaitClock(clock_);
         window_ = std::make_shared<RecordingWindow>();
         gui_.attachWindow(window_);
-        gf_openLogFile();
     }
     void TearDown() override
     {
-        gf_logFile().close();
         gf_setWaitClock(nullptr);
-        TempDirTest::TearDown();
-    }
-    std::string log()
-    {
-        gf_flushLog();
-        return test::readAll(file("Log.txt"));
+        LoggedTempDirTest::TearDown();
     }
 
     std::shared_ptr<ManualWaitClock> clock_;

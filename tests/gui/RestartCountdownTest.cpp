@@ -8,36 +8,29 @@
 #include "core/Log.h"
 #include "gui/RestartCountdown.h"
 #include "gui/WaitClock.h"
-#include "support/TempDir.h"
+#include "support/LoggedTempDir.h"
 
 namespace zelk {
 namespace {
 
 // The countdown runs on the worker and reads the global wait clock; a manual
 // clock makes a minute pass at once.
-class RestartCountdown : public test::TempDirTest {
+class RestartCountdown : public test::LoggedTempDirTest {
 protected:
     void SetUp() override
     {
-        TempDirTest::SetUp();
+        LoggedTempDirTest::SetUp();
         gf_resetStopRequest();
         stop_detail::resetClosingByUserForTests();
         clock_ = std::make_shared<ManualWaitClock>();
         gf_setWaitClock(clock_);
-        gf_openLogFile();
     }
     void TearDown() override
     {
-        gf_logFile().close();
         gf_setWaitClock(nullptr);
         gf_resetStopRequest();
         stop_detail::resetClosingByUserForTests();
-        TempDirTest::TearDown();
-    }
-    std::string log()
-    {
-        gf_flushLog();
-        return test::readAll(file("Log.txt"));
+        LoggedTempDirTest::TearDown();
     }
     std::shared_ptr<ManualWaitClock> clock_;
 };

@@ -54,10 +54,10 @@ TEST_F(AiObjectEvents, LeverEventsPerCategory)
         c.actions(ac);
         EXPECT_EQ(takeEvents(), c.events) << c.what;
     }
-    const std::string log = logText();
-    const auto first = log.find("gf_setFlaps: invalid flaps index");
+    const std::string text = log();
+    const auto first = text.find("gf_setFlaps: invalid flaps index");
     ASSERT_NE(first, std::string::npos);
-    EXPECT_EQ(log.find("gf_setFlaps: invalid flaps index", first + 1), std::string::npos) << "logged once";
+    EXPECT_EQ(text.find("gf_setFlaps: invalid flaps index", first + 1), std::string::npos) << "logged once";
 }
 
 TEST_F(AiObjectEvents, SimulatorGroundOffsetAndPitchWithinTheirLimits)

@@ -48,7 +48,7 @@ TEST_F(FacilityReaderTest, NothingWithoutASimulatorOrWhenTheRequestOrConnectionF
     port.setProduct(SimProduct::Msfs2024);
     port.failCalls("request", true);
     EXPECT_FALSE(reader.read(IcaoCode("EDDF")));
-    EXPECT_NE(logText().find("SimConnect facility request for EDDF fails hr=0x80004005"), std::string::npos);
+    EXPECT_NE(log().find("SimConnect facility request for EDDF fails hr=0x80004005"), std::string::npos);
 
     // A dropped connection ends the read; the next one reconnects.
     port.failCalls("request", false);

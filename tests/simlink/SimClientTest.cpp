@@ -62,7 +62,7 @@ TEST_F(SimClientTest, NoOrWrongSimulatorMeansNoConnection)
     EXPECT_TRUE(client.gaveUp());
     EXPECT_EQ(switches, 1);
     EXPECT_FALSE(port.isOpen());
-    EXPECT_NE(logText().find("MSFS and MSFS 2024 do not match, restarting ..."), std::string::npos);
+    EXPECT_NE(log().find("MSFS and MSFS 2024 do not match, restarting ..."), std::string::npos);
 }
 
 TEST_F(SimClientTest, RunStateFollowsTheSimulationAndEachChangeIsReported)
@@ -158,7 +158,7 @@ TEST_F(SimClientTest, CreateRefusedByTheCallStopsSendingAndAsksForARestart)
     EXPECT_EQ(stop.stopReason(), StopReason::SimConnectError);
     EXPECT_EQ(stop.delay, 9u);
     EXPECT_EQ(messages, std::vector<std::string>{"SimConnect request error"});
-    EXPECT_NE(logText().find("! create failed hr=0x80004005, requestId:1, tailnumber:N123"), std::string::npos);
+    EXPECT_NE(log().find("! create failed hr=0x80004005, requestId:1, tailnumber:N123"), std::string::npos);
     const auto results = takeResults();
     ASSERT_EQ(results.size(), 1u);
     EXPECT_EQ(results[0].kind, SimResultKind::CreateFailed);
@@ -184,7 +184,7 @@ TEST_F(SimClientTest, FailedRequestTakesTheErrorPathButUnknownKindsAreIgnored)
     frames(client, 1);
     EXPECT_EQ(gf_simRunState(), kSimError);
     EXPECT_EQ(gf_stopRequestForCloseDown().stopReason(), StopReason::SimConnectError);
-    EXPECT_NE(logText().find("SimConnect request StaticCG fails"), std::string::npos);
+    EXPECT_NE(log().find("SimConnect request StaticCG fails"), std::string::npos);
 }
 
 TEST_F(SimClientTest, RemovalPostsObjectRemovedAndForgetsThePoses)
@@ -338,7 +338,7 @@ TEST_F(SimClientTest, TeleportNewFlightAndQuitEndTheRun)
     ASSERT_NE(gf_currentStopRequest(), nullptr);
     EXPECT_EQ(gf_stopRequestForCloseDown().stopReason(), StopReason::NewFlight);
     EXPECT_EQ(gf_stopRequestForCloseDown().delay, 60u);
-    EXPECT_NE(logText().find("Teleport"), std::string::npos);
+    EXPECT_NE(log().find("Teleport"), std::string::npos);
 
     gf_resetStopRequest();
     port.reportNewFlight("flights/other.flt");
@@ -365,7 +365,7 @@ TEST_F(SimClientTest, FailedDispatchReconnectsUnlessObjectsWereLost)
     EXPECT_FALSE(client.dispatchOnce());
     EXPECT_FALSE(client.gaveUp());
     EXPECT_EQ(gf_simRunState(), kSimClosed);
-    EXPECT_NE(logText().find("SimConnect dispatch failed; hr=0x80004005"), std::string::npos);
+    EXPECT_NE(log().find("SimConnect dispatch failed; hr=0x80004005"), std::string::npos);
     EXPECT_TRUE(client.connect());
     frames(client, 1);
     EXPECT_EQ(gf_simRunState(), kSimRunning);
@@ -400,7 +400,7 @@ TEST_F(SimClientTest, ShutdownRemovesEveryOwnedObjectAndLateCreates)
     EXPECT_EQ(port.createdObjects().size(), 4u);
     EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(gf_simRunState(), kSimClosed);
-    EXPECT_NE(logText().find("SimConnect shutdown cleanup: initially owned 3, remove requested 4, confirmed 4, "
+    EXPECT_NE(log().find("SimConnect shutdown cleanup: initially owned 3, remove requested 4, confirmed 4, "
                              "pending removals 0, pending creates 0"),
               std::string::npos);
     // The engine is not told about objects of a closing link.
@@ -413,7 +413,7 @@ TEST_F(SimClientTest, ShutdownRemovesEveryOwnedObjectAndLateCreates)
     createObject(silent, 0x4B0004, "E");
     port.failCalls("remove", true);
     silent.shutdown();
-    EXPECT_NE(logText().find("initially owned 1, remove requested 0, confirmed 0"), std::string::npos);
+    EXPECT_NE(log().find("initially owned 1, remove requested 0, confirmed 0"), std::string::npos);
     EXPECT_FALSE(port.isOpen());
 }
 
@@ -460,7 +460,7 @@ TEST_F(SimClientTest, ThreadRunsOnTheInstalledPortAndCleansUpOnStop)
     thread.join();
     gf_setSimPortFactory({});
     EXPECT_EQ(gf_simRunState(), kSimClosed);
-    EXPECT_NE(logText().find("initially owned 3, remove requested 3, confirmed 3"), std::string::npos);
+    EXPECT_NE(log().find("initially owned 3, remove requested 3, confirmed 3"), std::string::npos);
 }
 
 } // namespace

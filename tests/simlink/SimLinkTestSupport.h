@@ -10,19 +10,18 @@
 #include "simlink/FakeSimPort.h"
 #include "simlink/SimClient.h"
 #include "simlink/UserAircraftState.h"
-#include "support/TempDir.h"
+#include "support/LoggedTempDir.h"
 #include "traffic/SimObjectResultQueue.h"
 
 namespace zelk::test {
 
 // A link on the stand-in, driven one dispatch at a time on the test thread, with
 // the log in the test's folder so lines can be checked.
-class SimLinkTest : public TempDirTest {
+class SimLinkTest : public LoggedTempDirTest {
 protected:
     void SetUp() override
     {
-        TempDirTest::SetUp();
-        ASSERT_TRUE(gf_logFile().open(file("Log.txt")));
+        LoggedTempDirTest::SetUp();
         gf_storeProgramMode(ProgramMode{kSimulatorMsfs2024, kTrafficSourceRtDirect});
         gf_resetStopRequest();
         stop_detail::resetClosingByUserForTests();
@@ -40,8 +39,7 @@ protected:
         gf_resetStopRequest();
         gf_resetSimClientState();
         gf_clearSimObjectResults(0);
-        gf_logFile().close();
-        TempDirTest::TearDown();
+        LoggedTempDirTest::TearDown();
     }
 
     SimClientTiming noWaitTiming()
@@ -67,12 +65,6 @@ protected:
         std::vector<SimObjectResult> out;
         gf_takeSimObjectResults(out);
         return out;
-    }
-
-    std::string logText()
-    {
-        gf_flushLog();
-        return readAll(file("Log.txt"));
     }
 
     FakeSimPort port;

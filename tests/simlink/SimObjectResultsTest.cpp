@@ -171,12 +171,12 @@ TEST_F(SimObjectResults, ExpiredDelayedCommandsRemoveTheirObjects)
     gf_processSimObjectResults();
     EXPECT_TRUE(gf_simResultLists().delayed.empty());
     EXPECT_EQ(gf_removalQueue(), (std::deque<std::uint32_t>{501, 502}));
-    const std::string log = logText();
-    EXPECT_NE(log.find("==> Delayed live command expired: hexid:400001, objectid:1f5 no longer exists"),
+    const std::string text = log();
+    EXPECT_NE(text.find("==> Delayed live command expired: hexid:400001, objectid:1f5 no longer exists"),
               std::string::npos);
-    EXPECT_NE(log.find("==> Delayed static command expired: hexid:c, objectid:1f6 no longer exists"),
+    EXPECT_NE(text.find("==> Delayed static command expired: hexid:c, objectid:1f6 no longer exists"),
               std::string::npos);
-    EXPECT_NE(log.find("==> Unexpected delayed SimCommand 3 for hexid:d"), std::string::npos);
+    EXPECT_NE(text.find("==> Unexpected delayed SimCommand 3 for hexid:d"), std::string::npos);
 }
 
 // A parked live aircraft waits for its simulator pose and CG: with both known
@@ -204,7 +204,7 @@ TEST_F(SimObjectResults, ParkedLiveAircraftWaitsForItsPoseUntilAge500)
     EXPECT_EQ(activeAt[0x400002], 201);
     EXPECT_EQ(activeAt[0x400001], 501);
     EXPECT_EQ(requests, (std::vector<SimRequest>{{5, 300}, {4, 300}})) << "pose and CG asked only where missing";
-    EXPECT_NE(logText().find("==> KLM7 initial simulator pose/CG unavailable; using fallback position"),
+    EXPECT_NE(log().find("==> KLM7 initial simulator pose/CG unavailable; using fallback position"),
               std::string::npos);
     // Parked: engines off, the parked lights, levers at rest; the two light toggles before.
     std::vector<AiClientEvent> parked;
@@ -235,7 +235,7 @@ TEST_F(SimObjectResults, StandTakenMeanwhileIsCreatedThenActivatedAndRemoved)
     gf_processSimObjectResults();
     EXPECT_EQ(live(0x400001)->removeAfterCreate, 1);
     EXPECT_TRUE(calls.empty());
-    EXPECT_NE(logText().find("sid==?        : KLM7 created without owning the live stand reservation, will be removed"),
+    EXPECT_NE(log().find("sid==?        : KLM7 created without owning the live stand reservation, will be removed"),
               std::string::npos);
     for (int p = 0; p < 200; ++p)
         gf_processSimObjectResults();
@@ -386,7 +386,7 @@ TEST_F(SimObjectResults, StaticObjectIsSetUpOnceItsDataArrived)
     EXPECT_EQ(gf_parkedObjectsPlaced(), placedBefore + 1);
     EXPECT_EQ(takeEvents().size(), 10u) << "the parked set-up";
     EXPECT_EQ(requests.back(), (SimRequest{5, 310})); // the pose is asked for once more
-    EXPECT_NE(logText().find("sid==0?       : PARK     parked"), std::string::npos);
+    EXPECT_NE(log().find("sid==0?       : PARK     parked"), std::string::npos);
     gf_updateSettings([](SettingsSnapshot& s) { s = SettingsSnapshot{}; });
 }
 

@@ -60,7 +60,7 @@ TEST_F(SimRemoval, ActiveAircraftRemovedTwiceQueuesItsObjectOnce)
     removeAircraftFromSim(ac);
     EXPECT_EQ(ac.simState, SimState::removingfromsim);
     EXPECT_EQ(gf_removalQueue(), (std::deque<std::uint32_t>{300}));
-    EXPECT_NE(logText().find("==> DLH1 D-AIXA duplicate remove blocked"), std::string::npos);
+    EXPECT_NE(log().find("==> DLH1 D-AIXA duplicate remove blocked"), std::string::npos);
 }
 
 TEST_F(SimRemoval, LiveryRespawnFollowedByARemovalQueuesTheObjectOnce)
@@ -91,7 +91,7 @@ TEST_F(SimRemoval, LiveryRespawnWithoutObjectReturnsToBuffer)
     ASSERT_EQ(ac.stream.size(), streamSize + 1);
     EXPECT_EQ(ac.stream.front().latitude, 50.1);
     EXPECT_EQ(ac.stream.front().dueTick, gf_engineTick() + 1);
-    EXPECT_NE(logText().find("liveryRespawn removing act DLH1"), std::string::npos);
+    EXPECT_NE(log().find("liveryRespawn removing act DLH1"), std::string::npos);
 }
 
 TEST_F(SimRemoval, WithoutObjectTheAircraftIsErasedAndParkedOnesRaiseTheSweep)
@@ -107,7 +107,7 @@ TEST_F(SimRemoval, WithoutObjectTheAircraftIsErasedAndParkedOnesRaiseTheSweep)
     removeAircraftFromSim(liveAc);
     EXPECT_EQ(liveAc.erase, 1);
     EXPECT_FALSE(gf_trafficFlags().staticErasePending);
-    EXPECT_NE(logText().find("removeAircraftFromSim removing act DLH1"), std::string::npos);
+    EXPECT_NE(log().find("removeAircraftFromSim removing act DLH1"), std::string::npos);
 
     auto st = makeStatic(10000, "PARK");
     st.simState = SimState::active;

@@ -65,11 +65,11 @@ TEST_F(UserAircraftState, SimulatorTimeOnlyWithProfessionalAccessAndInvalidDateL
     gf_storeUserAcPosition(p);
     isProfessionalFeed = false;
     EXPECT_FALSE(gf_simulatorTime());
-    const std::string log = logText();
+    const std::string text = log();
     const std::string line = "Invalid simulator Zulu time: year=2024, day-of-year=400, seconds=60";
-    const auto first = log.find(line);
+    const auto first = text.find(line);
     ASSERT_NE(first, std::string::npos);
-    EXPECT_EQ(log.find(line, first + 1), std::string::npos);
+    EXPECT_EQ(text.find(line, first + 1), std::string::npos);
 }
 
 TEST_F(UserAircraftState, ParkAirportAltitudeNeedsACodeAndAValidPosition)

@@ -57,7 +57,7 @@ TEST_F(FlightPlanFiles, FailedOpenIsLogged)
     const fs::path unopenable = dir() / "missing-folder" / "2.pln";
     EXPECT_FALSE(gf_writeFlightPlan(unopenable, aircraft(AcCategory::Large, "AMS", "LHR")));
     EXPECT_FALSE(fs::exists(unopenable));
-    EXPECT_NE(logText().find("Could not open flight plan '" + path_to_utf8(unopenable) + "' for writing"),
+    EXPECT_NE(log().find("Could not open flight plan '" + path_to_utf8(unopenable) + "' for writing"),
               std::string::npos);
 }
 
@@ -71,10 +71,10 @@ TEST_F(FlightPlanFiles, FolderIsCreatedWithItsParentsAndMustBeADirectory)
     const fs::path occupied = dir() / "plans-file";
     test::writeAll(occupied, "not a folder");
     EXPECT_FALSE(gf_ensureFlightPlanFolder(occupied));
-    const std::string log = logText();
-    EXPECT_NE(log.find("Flight-plan path '" + path_to_utf8(occupied) + "' is not a directory"), std::string::npos)
-        << log;
-    EXPECT_EQ(log.find("Could not create flight-plan folder"), std::string::npos) << log;
+    const std::string text = log();
+    EXPECT_NE(text.find("Flight-plan path '" + path_to_utf8(occupied) + "' is not a directory"), std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("Could not create flight-plan folder"), std::string::npos) << text;
 }
 
 TEST_F(FlightPlanFiles, RemovingOnePlanAndTheWholeFolder)
@@ -86,7 +86,7 @@ TEST_F(FlightPlanFiles, RemovingOnePlanAndTheWholeFolder)
     EXPECT_TRUE(gf_removeFlightPlanIn(folder, 12));
     EXPECT_FALSE(fs::exists(folder / "12.pln"));
     EXPECT_FALSE(gf_removeFlightPlanIn(folder, 12)) << "a missing plan is no error";
-    EXPECT_EQ(logText().find("Could not remove"), std::string::npos);
+    EXPECT_EQ(log().find("Could not remove"), std::string::npos);
 
     EXPECT_TRUE(gf_removeFlightPlanFolderAt(folder)) << "plans still inside are removed with it";
     EXPECT_FALSE(fs::exists(folder));

@@ -246,9 +246,9 @@ TEST_F(FlightOptions, SlotPastTheDayEndsTheUpdateWithANotice)
     EXPECT_EQ(options[0].hours, HoursMask{}.set(5).set(6).set(7)) << "slots before the fault stay set";
     SlotStack wrapped{1, 49, 47};
     EXPECT_FALSE(updateOptionsWrapped(options, wrapped, std::uint64_t{1} << 32 | 1u));
-    const std::string log = logText();
-    EXPECT_NE(log.find("==> updateOptions exception:"), std::string::npos) << log;
-    EXPECT_NE(log.find("==> updateOptionsWrapped exception:"), std::string::npos) << log;
+    const std::string text = log();
+    EXPECT_NE(text.find("==> updateOptions exception:"), std::string::npos) << text;
+    EXPECT_NE(text.find("==> updateOptionsWrapped exception:"), std::string::npos) << text;
 }
 
 } // namespace

@@ -31,7 +31,7 @@ TEST_F(HoursParsing, SlotsAndInclusiveRunsBothWays)
     EXPECT_EQ(gf_hours2bitset("12:14"), HoursMask{}.set(12).set(13).set(14));
     EXPECT_EQ(gf_hours2bitset("5:5"), HoursMask{}.set(5));
     EXPECT_TRUE(gf_hours2bitset("").none());
-    EXPECT_EQ(logText().find("==>"), std::string::npos) << "an empty text is no fault";
+    EXPECT_EQ(log().find("==>"), std::string::npos) << "an empty text is no fault";
     for (const HoursMask& m : {HoursMask{}.set(3), HoursMask{}.set(20).set(21), HoursMask{}.set()})
         EXPECT_EQ(gf_hours2bitset(*gf_bitset2hours(m)), m);
 }
@@ -40,9 +40,9 @@ TEST_F(HoursParsing, MalformedTextsGiveAnEmptyMaskWithANotice)
 {
     for (const char* bad : {"48", "-1", "a", "3:", ":3", "14:12", "1:2:3", " 4", "4 ", "0:48", "99999999999999999999"})
         EXPECT_TRUE(gf_hours2bitset(bad).none()) << bad;
-    const std::string log = logText();
-    EXPECT_NE(log.find("==> invalid half-hour slots '14:12'"), std::string::npos) << log;
-    EXPECT_NE(log.find("==> invalid half-hour slots '48'"), std::string::npos) << log;
+    const std::string text = log();
+    EXPECT_NE(text.find("==> invalid half-hour slots '14:12'"), std::string::npos) << text;
+    EXPECT_NE(text.find("==> invalid half-hour slots '48'"), std::string::npos) << text;
 }
 
 } // namespace

@@ -7,7 +7,7 @@
 
 #include "airports/ParkPos.h"
 #include "core/Log.h"
-#include "support/TempDir.h"
+#include "support/LoggedTempDir.h"
 #include "traffic/AircraftRecords.h"
 #include "traffic/TrafficHooks.h"
 #include "traffic/TrafficState.h"
@@ -16,12 +16,11 @@ namespace zelk::test {
 
 // A fresh working folder with its own Log.txt, the engine's containers reset,
 // and screen updates collected instead of posted; hooks are put back after.
-class TrafficStateTest : public TempDirTest {
+class TrafficStateTest : public LoggedTempDirTest {
 protected:
     void SetUp() override
     {
-        TempDirTest::SetUp();
-        ASSERT_TRUE(gf_logFile().open(file("Log.txt")));
+        LoggedTempDirTest::SetUp();
         gf_updateTrafficStateHooks([this](TrafficStateHooks& h) {
             h = TrafficStateHooks{};
             h.postScreenUpdate = [this](GuiUpdate u) { screen.push_back(std::move(u)); };
@@ -32,14 +31,7 @@ protected:
     {
         gf_updateTrafficStateHooks([](TrafficStateHooks& h) { h = TrafficStateHooks{}; });
         gf_resetTrafficState();
-        gf_logFile().close();
-        TempDirTest::TearDown();
-    }
-
-    std::string logText()
-    {
-        gf_flushLog();
-        return readAll(file("Log.txt"));
+        LoggedTempDirTest::TearDown();
     }
 
     template <typename Payload>
