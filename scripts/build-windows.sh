@@ -9,8 +9,9 @@
 #     build-win/run/ is the Windows program's working folder, as build/run/ is
 #     the Linux one's;
 #   - runs the tests under wine with a throw-away wine prefix;
-#   - with ZELK_WINDOWS_SMOKE=1, also checks that `zelk.exe --production` in
-#     build-win/run/ ends with 0 and writes Log.txt (needs the demo setup).
+#   - checks the program itself with the demo set-up: `zelk.exe --production`
+#     in build-win/run/ ends with 0 and writes Log.txt, and a second zelk.exe
+#     started while one runs ends with -1 (ZELK_WINDOWS_SMOKE=0 skips this).
 #
 # Any failure ends the script with a non-zero status.
 set -euo pipefail
@@ -80,20 +81,95 @@ cmake --build "$build" -j "$jobs"
 (cd "$build" && ctest --output-on-failure -j "$jobs" --timeout 300)
 
 # --- The program itself ----------------------------------------------------------
-if [[ "${ZELK_WINDOWS_SMOKE:-0}" == "1" ]]; then
-  run="$build/run"
+# The demo set-up of scripts/run.sh, the Windows way: the per-user folder is
+# the wine prefix's own roaming AppData (found as the program finds it), the
+# simulator folder is named by its Windows path, the update check asks an
+# unused loopback port. Then:
+#   - `zelk.exe --production` ends with 0 and writes Log.txt;
+#   - while one zelk.exe runs (held in its update check by a loopback peer that
+#     never answers), a second one ends at once with -1 (255 under wine).
+# ZELK_WINDOWS_SMOKE=0 leaves these checks out.
+run="$build/run"
+exe_out="$(mktemp -d /tmp/zelk-exe.XXXXXX)"
+stall_pid=""
+program_cleanup() {
+  if [[ -n "$stall_pid" ]]; then kill "$stall_pid" 2>/dev/null || true; fi
+  rm -rf "$exe_out"
+  cleanup
+}
+trap program_cleanup EXIT
+
+# zelk.exe in build-win/run/ under wine, bounded in time; output to a file
+# (never to a pipe that wine's services could keep open).
+#   run_zelk NAME SECONDS DOWNLOAD_BASE ARGS...
+run_zelk() {
+  local name="$1" seconds="$2" base="$3"
+  shift 3
+  (cd "$run" && ZELK_DOWNLOAD_BASE="$base" timeout -k 10 "$seconds" wine ./zelk.exe "$@" \
+    >"$exe_out/$name.txt" 2>&1 </dev/null)
+}
+
+fail_program() {
+  log "$1"
+  for f in "$exe_out"/*.txt; do [[ -s "$f" ]] && { echo "--- $f" >&2; tail -n 20 "$f" >&2; }; done
+  [[ -f "$run/Log.txt" ]] && { echo "--- $run/Log.txt" >&2; tail -n 20 "$run/Log.txt" >&2; }
+  exit 1
+}
+
+xml_escape() {
+  local s="$1"
+  s="${s//&/&amp;}"; s="${s//</&lt;}"; s="${s//>/&gt;}"; s="${s//\"/&quot;}"
+  printf '%s' "$s"
+}
+
+if [[ "${ZELK_WINDOWS_SMOKE:-1}" != "0" ]]; then
+  demo="$root/data/demo"
+  appdata_win="$(bash "$root/scripts/wine-run.sh" cmd /c 'echo %APPDATA%' | tr -d '\r')"
+  appdata="$(winepath -u "$appdata_win" 2>/dev/null)"
+  [[ -n "$appdata_win" && -d "$appdata" ]] || fail_program "no roaming AppData folder in the wine prefix"
+  mkdir -p "$appdata/ZELK"
+  template="$(<"$demo/parameters.xml")"
+  printf '%s\n' "${template//@DEMO_SIM_FOLDER@/$(xml_escape "$(winepath -w "$demo/MSFS2024")")}" \
+    >"$appdata/ZELK/parameters.xml"
+  cp "$demo/RealTraffic.lic" "$run/RealTraffic.lic"
+  closed_port="http://127.0.0.1:9/"
+
+  log "zelk.exe --production with the demo set-up"
   rm -f "$run/Log.txt"
   rc=0
-  (cd "$run" && timeout 300 wine ./zelk.exe --production) || rc=$?
-  if ((rc != 0)); then
-    log "zelk.exe --production ended with $rc"
-    [[ -f "$run/Log.txt" ]] && tail -n 20 "$run/Log.txt" >&2
-    exit 1
-  fi
-  if [[ ! -s "$run/Log.txt" ]]; then
-    log "zelk.exe --production wrote no Log.txt"
-    exit 1
-  fi
-  log "zelk.exe --production: exit 0, Log.txt written"
+  run_zelk production 120 "$closed_port" --production || rc=$?
+  ((rc == 0)) || fail_program "zelk.exe --production ended with $rc, not 0"
+  [[ -s "$run/Log.txt" ]] || fail_program "zelk.exe --production wrote no Log.txt"
+  grep -q '^Command line job:' "$run/Log.txt" && grep -q '^production' "$run/Log.txt" \
+    || fail_program "Log.txt of zelk.exe --production does not show the production job"
+
+  log "a second zelk.exe while one runs"
+  python3 "$root/scripts/stall-server.py" "$exe_out/port" "$exe_out/accepted" 90 &
+  stall_pid=$!
+  for _ in $(seq 100); do [[ -s "$exe_out/port" ]] && break; sleep 0.1; done
+  [[ -s "$exe_out/port" ]] || fail_program "the loopback peer did not start"
+  rm -f "$run/Log.txt"
+  run_zelk first 150 "http://127.0.0.1:$(<"$exe_out/port")/" --production &
+  first_pid=$!
+  # The first instance claims the named mutex before it reads anything; once
+  # its update check has reached the peer, it holds the claim for sure.
+  for _ in $(seq 600); do
+    [[ -e "$exe_out/accepted" ]] && break
+    kill -0 "$first_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  [[ -e "$exe_out/accepted" ]] || fail_program "the first zelk.exe never reached its update check"
+  rc=0
+  run_zelk second 60 "$closed_port" --production || rc=$?
+  # Let the first one go on: its update check now fails and the job ends.
+  kill "$stall_pid" 2>/dev/null || true
+  wait "$stall_pid" 2>/dev/null || true
+  stall_pid=""
+  first_rc=0
+  wait "$first_pid" || first_rc=$?
+  ((rc == 255)) || fail_program "the second zelk.exe ended with $rc, not -1 (255)"
+  ((first_rc == 0)) || fail_program "the first zelk.exe ended with $first_rc, not 0"
+  grep -q '^production' "$run/Log.txt" || fail_program "the first zelk.exe did not finish its job"
+  log "zelk.exe: production run ends with 0 and writes Log.txt; a second instance ends with -1"
 fi
 log "Windows build and tests passed"
