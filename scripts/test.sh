@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Set up, build and run every test: the normal build, then the same tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# Set up, build and run every test: the normal build, the same tests under
+# AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows build with
+# its tests under wine.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
@@ -18,3 +19,6 @@ cmake -S "$root" -B "$root/build-asan" -G Ninja -DZELK_WERROR=OFF -DZELK_SANITIZ
 cmake --build "$root/build-asan" -j "$jobs"
 (cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
    ctest --output-on-failure -j "$jobs" --timeout 600)
+
+# The Windows program, cross-compiled with mingw-w64, and every test under wine.
+bash "$root/scripts/build-windows.sh"
