@@ -45,20 +45,20 @@ constexpr std::uint32_t kSectionRva = 0x1000;
 constexpr std::uint32_t kSectionFileOffset = 0x200;
 
 // The VS_VERSIONINFO root block with its fixed part and no children.
-Bytes lf_versionBlock(const PeImageSpec& spec)
+Bytes lf_versionBlock(const PeImageLayout& layout)
 {
     Bytes b;
     b.u16(0); // wLength, patched below
-    b.u16(spec.valueLength);
+    b.u16(layout.valueLength);
     b.u16(0); // binary value
     b.wide("VS_VERSION_INFO");
     b.align(4);
-    b.u32(spec.signature);
+    b.u32(layout.signature);
     b.u32(0x00010000); // structure version
-    b.u32(static_cast<std::uint32_t>(spec.file[0]) << 16 | spec.file[1]);
-    b.u32(static_cast<std::uint32_t>(spec.file[2]) << 16 | spec.file[3]);
-    b.u32(static_cast<std::uint32_t>(spec.product[0]) << 16 | spec.product[1]);
-    b.u32(static_cast<std::uint32_t>(spec.product[2]) << 16 | spec.product[3]);
+    b.u32(static_cast<std::uint32_t>(layout.file[0]) << 16 | layout.file[1]);
+    b.u32(static_cast<std::uint32_t>(layout.file[2]) << 16 | layout.file[3]);
+    b.u32(static_cast<std::uint32_t>(layout.product[0]) << 16 | layout.product[1]);
+    b.u32(static_cast<std::uint32_t>(layout.product[2]) << 16 | layout.product[3]);
     b.zeros(52 - 24); // flags mask .. date
     const auto length = static_cast<std::uint16_t>(b.v.size());
     b.v[0] = static_cast<unsigned char>(length);
@@ -77,14 +77,14 @@ void lf_directory(Bytes& r, std::uint16_t named, std::uint16_t ids)
 }
 
 // The resource tree: type -> name -> language -> data entry -> block.
-Bytes lf_resourceSection(const PeImageSpec& spec)
+Bytes lf_resourceSection(const PeImageLayout& layout)
 {
     Bytes r;
-    const std::uint32_t type = spec.withVersionResource ? 16u : 3u;
-    const std::uint16_t named = spec.namedEntryFirst ? 1 : 0;
+    const std::uint32_t type = layout.withVersionResource ? 16u : 3u;
+    const std::uint16_t named = layout.namedEntryFirst ? 1 : 0;
     lf_directory(r, named, 1);
     std::size_t namedEntryAt = 0;
-    if (spec.namedEntryFirst) {
+    if (layout.namedEntryFirst) {
         namedEntryAt = r.v.size();
         r.u32(0); // name offset, patched
         r.u32(0); // target, patched
@@ -103,13 +103,13 @@ Bytes lf_resourceSection(const PeImageSpec& spec)
     const std::size_t languageTargetAt = r.v.size();
     r.u32(0);
     const std::size_t dataEntry = r.v.size();
-    const Bytes block = lf_versionBlock(spec);
+    const Bytes block = lf_versionBlock(layout);
     r.u32(0); // data RVA, patched
     r.u32(static_cast<std::uint32_t>(block.v.size()));
     r.u32(0);
     r.u32(0);
     std::size_t nameText = 0;
-    if (spec.namedEntryFirst) {
+    if (layout.namedEntryFirst) {
         nameText = r.v.size();
         r.u16(4);
         r.u16('I');
@@ -125,7 +125,7 @@ Bytes lf_resourceSection(const PeImageSpec& spec)
     r.put32(nameTargetAt, 0x80000000u | static_cast<std::uint32_t>(languageDir));
     r.put32(languageTargetAt, static_cast<std::uint32_t>(dataEntry));
     r.put32(dataEntry, kSectionRva + static_cast<std::uint32_t>(blockAt));
-    if (spec.namedEntryFirst) {
+    if (layout.namedEntryFirst) {
         r.put32(namedEntryAt, 0x80000000u | static_cast<std::uint32_t>(nameText));
         r.put32(namedEntryAt + 4, 0x80000000u | static_cast<std::uint32_t>(nameDir));
     }
@@ -134,9 +134,9 @@ Bytes lf_resourceSection(const PeImageSpec& spec)
 
 } // namespace
 
-std::string gf_buildPeImage(const PeImageSpec& spec)
+std::string gf_buildPeImage(const PeImageLayout& layout)
 {
-    const Bytes resources = spec.withResources ? lf_resourceSection(spec) : Bytes{};
+    const Bytes resources = layout.withResources ? lf_resourceSection(layout) : Bytes{};
     const auto rawSize = static_cast<std::uint32_t>((resources.v.size() + 0x1FF) / 0x200 * 0x200);
 
     Bytes b;
@@ -145,21 +145,21 @@ std::string gf_buildPeImage(const PeImageSpec& spec)
     b.u32(0x40); // offset of the PE header
     b.u32(0x00004550);
     // COFF header
-    b.u16(spec.pe32Plus ? 0x8664 : 0x014C);
-    b.u16(spec.withResources ? 1 : 0);
+    b.u16(layout.pe32Plus ? 0x8664 : 0x014C);
+    b.u16(layout.withResources ? 1 : 0);
     b.u32(0);
     b.u32(0);
     b.u32(0);
-    const std::uint16_t optionalSize = spec.pe32Plus ? 240 : 224;
+    const std::uint16_t optionalSize = layout.pe32Plus ? 240 : 224;
     b.u16(optionalSize);
     b.u16(0x0022);
     // Optional header
     const std::size_t optional = b.v.size();
-    b.u16(spec.pe32Plus ? 0x20B : 0x10B);
-    b.zeros(spec.pe32Plus ? 106 : 90); // linker version .. loader flags, left zero
+    b.u16(layout.pe32Plus ? 0x20B : 0x10B);
+    b.zeros(layout.pe32Plus ? 106 : 90); // linker version .. loader flags, left zero
     b.u32(16);                           // NumberOfRvaAndSizes
     for (int i = 0; i < 16; ++i) {
-        if (i == 2 && spec.withResources) {
+        if (i == 2 && layout.withResources) {
             b.u32(kSectionRva);
             b.u32(static_cast<std::uint32_t>(resources.v.size()));
         } else {
@@ -167,7 +167,7 @@ std::string gf_buildPeImage(const PeImageSpec& spec)
         }
     }
     b.padTo(optional + optionalSize);
-    if (spec.withResources) {
+    if (layout.withResources) {
         const char name[8] = {'.', 'r', 's', 'r', 'c', 0, 0, 0};
         for (char c : name) b.u8(static_cast<std::uint8_t>(c));
         b.u32(static_cast<std::uint32_t>(resources.v.size()));

@@ -7,7 +7,7 @@ namespace zelk::test {
 
 // Builds small but well-formed PE images in memory, with or without a version
 // resource, so that tests need no binary files.
-struct PeImageSpec {
+struct PeImageLayout {
     bool pe32Plus = true;            // PE32+ (x86-64) or PE32
     bool withResources = true;       // a resource section at all
     bool withVersionResource = true; // RT_VERSION present (else only an icon-type entry)
@@ -18,6 +18,6 @@ struct PeImageSpec {
     std::uint16_t valueLength = 52;  // wValueLength of the root block
 };
 
-std::string gf_buildPeImage(const PeImageSpec& spec);
+std::string gf_buildPeImage(const PeImageLayout& layout);
 
 } // namespace zelk::test

@@ -9,13 +9,13 @@
 namespace zelk {
 namespace {
 
-using test::PeImageSpec;
+using test::PeImageLayout;
 
 class PeVersionTest : public test::TempDirTest {
 protected:
-    PeVersionResult readImage(const PeImageSpec& spec)
+    PeVersionResult readImage(const PeImageLayout& layout)
     {
-        test::writeAll(file("image.exe"), test::gf_buildPeImage(spec));
+        test::writeAll(file("image.exe"), test::gf_buildPeImage(layout));
         return gf_readPeFixedFileInfo(file("image.exe"));
     }
 };
@@ -24,12 +24,12 @@ protected:
 TEST_F(PeVersionTest, ProductAndFileVersionsOfBothImageKinds)
 {
     for (bool plus : {true, false}) {
-        PeImageSpec spec;
-        spec.pe32Plus = plus;
-        spec.namedEntryFirst = !plus;
-        spec.product[0] = 2, spec.product[1] = 1, spec.product[2] = 0, spec.product[3] = 7;
-        spec.file[0] = 9, spec.file[1] = 8, spec.file[2] = 7, spec.file[3] = 6;
-        const auto result = readImage(spec);
+        PeImageLayout layout;
+        layout.pe32Plus = plus;
+        layout.namedEntryFirst = !plus;
+        layout.product[0] = 2, layout.product[1] = 1, layout.product[2] = 0, layout.product[3] = 7;
+        layout.file[0] = 9, layout.file[1] = 8, layout.file[2] = 7, layout.file[3] = 6;
+        const auto result = readImage(layout);
         ASSERT_TRUE(result.info) << "pe32+ " << plus << " error " << static_cast<int>(result.error);
         EXPECT_EQ(result.error, PeVersionError::None);
         EXPECT_EQ(result.info->productVersionMS, 0x00020001u);
@@ -41,14 +41,14 @@ TEST_F(PeVersionTest, ProductAndFileVersionsOfBothImageKinds)
 
 TEST_F(PeVersionTest, MissingOrWrongVersionResourceAndNonImages)
 {
-    const std::vector<std::pair<PeImageSpec, PeVersionError>> images{
+    const std::vector<std::pair<PeImageLayout, PeVersionError>> images{
         {{.withResources = false}, PeVersionError::ResourceTypeNotFound},
         {{.withVersionResource = false}, PeVersionError::ResourceTypeNotFound},
         {{.signature = 0xFEEF04BE}, PeVersionError::InvalidVersionData},
         {{.valueLength = 51}, PeVersionError::InvalidVersionData},
     };
-    for (const auto& [spec, error] : images) {
-        const auto result = readImage(spec);
+    for (const auto& [layout, error] : images) {
+        const auto result = readImage(layout);
         EXPECT_EQ(result.error, error);
         EXPECT_FALSE(result.info);
     }
@@ -61,7 +61,7 @@ TEST_F(PeVersionTest, MissingOrWrongVersionResourceAndNonImages)
 
 TEST_F(PeVersionTest, EveryTruncationIsRefused)
 {
-    const std::string image = test::gf_buildPeImage(PeImageSpec{});
+    const std::string image = test::gf_buildPeImage(PeImageLayout{});
     const std::size_t signatureAt = image.find("\xBD\x04\xEF\xFE");
     ASSERT_NE(signatureAt, std::string::npos);
     const std::size_t fixedPartEnd = signatureAt + 52;
@@ -80,7 +80,7 @@ TEST_F(PeVersionTest, EveryTruncationIsRefused)
 
 TEST_F(PeVersionTest, RandomDamageNeverReadsOutOfBounds)
 {
-    const std::string image = test::gf_buildPeImage(PeImageSpec{});
+    const std::string image = test::gf_buildPeImage(PeImageLayout{});
     std::mt19937 engine(12345);
     std::uniform_int_distribution<std::size_t> position(0, image.size() - 1);
     std::uniform_int_distribution<int> value(0, 255);

@@ -28,10 +28,10 @@ TEST_F(ProgramUpdateLocal, NewVersionFolderIsEmptiedOrCreated)
 
 TEST_F(ProgramUpdateLocal, InstallerProductVersionOrItsNotice)
 {
-    test::PeImageSpec spec;
-    spec.product[0] = 2, spec.product[1] = 1, spec.product[2] = 0, spec.product[3] = 7;
-    spec.file[0] = 5; // the file version must not be taken for the product version
-    test::writeAll(kInstallerFile, test::gf_buildPeImage(spec));
+    test::PeImageLayout layout;
+    layout.product[0] = 2, layout.product[1] = 1, layout.product[2] = 0, layout.product[3] = 7;
+    layout.file[0] = 5; // the file version must not be taken for the product version
+    test::writeAll(kInstallerFile, test::gf_buildPeImage(layout));
     EXPECT_EQ(lf_installerProductVersion(), VersionData(2, 1, 0)) << "the fourth part is ignored";
 
     EXPECT_FALSE(lf_installerProductVersion(file("absent.exe")));
@@ -90,9 +90,9 @@ protected:
 
     static std::string installer(std::uint16_t major, std::uint16_t minor, std::uint16_t patch, std::uint16_t build = 0)
     {
-        test::PeImageSpec spec;
-        spec.product[0] = major, spec.product[1] = minor, spec.product[2] = patch, spec.product[3] = build;
-        return test::gf_buildPeImage(spec);
+        test::PeImageLayout layout;
+        layout.product[0] = major, layout.product[1] = minor, layout.product[2] = patch, layout.product[3] = build;
+        return test::gf_buildPeImage(layout);
     }
 
     // Builds a zip from (name, content) pairs; a name ending in '/' is a folder.

@@ -272,11 +272,11 @@ class UpdateCheckProgram : public UpdateCheck {
 protected:
     void offerInstaller(const VersionData& v)
     {
-        test::PeImageSpec spec;
-        spec.product[0] = static_cast<std::uint16_t>(v.major);
-        spec.product[1] = static_cast<std::uint16_t>(v.minor);
-        spec.product[2] = static_cast<std::uint16_t>(v.patch);
-        exe = test::gf_buildPeImage(spec);
+        test::PeImageLayout layout;
+        layout.product[0] = static_cast<std::uint16_t>(v.major);
+        layout.product[1] = static_cast<std::uint16_t>(v.minor);
+        layout.product[2] = static_cast<std::uint16_t>(v.patch);
+        exe = test::gf_buildPeImage(layout);
         const auto zipPath = dir() / "offer.zip.tmp";
         {
             ZipArchive zip(zipPath);
