@@ -23,22 +23,9 @@ if [[ "${CI:-}" == "true" ]]; then werror=ON; fi
 log() { echo "[build-windows] $*" >&2; }
 
 # --- Packages ----------------------------------------------------------------
-packages=(
-  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64
+bash "$root/scripts/setup.sh" \
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 \
   cmake ninja-build pkg-config dpkg-dev autoconf automake libtool python3 ca-certificates
-)
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
-done
-if ((${#missing[@]})); then
-  log "installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
 
 # --- Libraries for the target --------------------------------------------------
 prefix="$(bash "$root/scripts/build-mingw-deps.sh" | tail -n1)"

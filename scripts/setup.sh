@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs what building and testing ZELK needs on Debian 12 (run as root).
 # Only missing packages are installed, so a second run costs nothing.
+# With arguments it installs those packages instead (the Windows build's own).
 set -euo pipefail
 
-packages=(
+packages=("$@")
+((${#packages[@]})) || packages=(
   g++ cmake ninja-build pkg-config git ca-certificates
   libfmt-dev libpugixml-dev libcurl4-openssl-dev libsodium-dev libzip-dev zlib1g-dev
   nlohmann-json3-dev libmsgsl-dev libssl-dev
