@@ -4,6 +4,7 @@
 #include <cctype>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include <fmt/format.h>
@@ -20,11 +21,9 @@ namespace {
 bool lf_hasXmlExtension(const fs::path& p)
 {
     const std::string ext = path_to_utf8(p.extension());
-    if (ext.size() != 4) return false;
-    std::string lower = ext;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
-    return lower == ".xml";
+    return std::ranges::equal(ext, std::string_view(".xml"), [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == b;
+    });
 }
 
 // The shared walk of the two removers: every failure ends up in the log.
@@ -45,10 +44,6 @@ void lf_removeFiles(const fs::path& folder, const char* operation, Select select
         gf_writeLogNotice(fmt::format("{} exception: {}", operation, e.what()));
     }
 }
-
-// Folder status for the counting walks: false when it does not exist; a
-// status that cannot be read throws, as "exists" does.
-bool lf_folderExists(const fs::path& folder) { return fs::exists(folder); }
 
 } // namespace
 
@@ -111,7 +106,8 @@ bool gf_save1GenerationOf(const fs::path& file)
 
 std::int64_t gf_countFilesInDirectory(const fs::path& folder, const fs::path& extension)
 {
-    if (!lf_folderExists(folder)) return 0;
+    // A folder whose status cannot be read throws to the caller.
+    if (!fs::exists(folder)) return 0;
     std::int64_t count = 0;
     for (const auto& entry : fs::directory_iterator(folder)) {
         if (!entry.is_regular_file()) continue;
@@ -123,7 +119,7 @@ std::int64_t gf_countFilesInDirectory(const fs::path& folder, const fs::path& ex
 std::vector<IcaoCode> gf_icaoCodesOfXmlFiles(const fs::path& folder)
 {
     std::vector<IcaoCode> codes;
-    if (!lf_folderExists(folder)) return codes;
+    if (!fs::exists(folder)) return codes;
     codes.reserve(512);
     for (const auto& entry : fs::directory_iterator(folder)) {
         if (!entry.is_regular_file()) continue;

@@ -26,11 +26,6 @@ std::time_t lf_utc(std::chrono::year_month_day day, int h, int m, int s)
     return static_cast<std::time_t>(t.time_since_epoch().count());
 }
 
-std::string lf_expectedHeader(const std::string& dateTime)
-{
-    return dateTime + " ZELK version " + kProgramVersionText + " for MSFS 2020/2024\n";
-}
-
 // Each test gets its own working folder; the global log is closed afterwards so
 // that no test writes into another test's folder.
 class Log : public test::TempDirTest {
@@ -60,37 +55,25 @@ TEST_F(Log, HeaderLineNamesDateProgramVersionAndSimulators)
     using namespace std::chrono;
     ScopedFixedClock clock(lf_utc(2026y / December / 5, 20, 32, 7));
     gf_openLogFile();
-    EXPECT_EQ(readAll("Log.txt"), lf_expectedHeader("5 Dec 2026 20:32Z"));
-    EXPECT_EQ(gf_logFile().unflushedBytes(), 0u);
-
-    clock.set(lf_utc(2027y / January / 31, 3, 4, 59));
-    gf_openLogFile();
-    EXPECT_EQ(readAll("Log.txt"), lf_expectedHeader("31 Jan 2027 03:04Z"));
+    EXPECT_EQ(readAll("Log.txt"), std::string("5 Dec 2026 20:32Z ZELK version ") + kProgramVersionText + " for MSFS 2020/2024\n");
 }
 
 TEST_F(Log, SecondOpenKeepsThePreviousLogAsOneGeneration)
 {
     gf_openLogFile();
+    EXPECT_FALSE(std::filesystem::exists("Log0.txt"));
     gf_writeLogLine("first run");
     const std::string firstLog = (gf_flushLog(), readAll("Log.txt"));
 
     gf_openLogFile();
     EXPECT_EQ(readAll("Log0.txt"), firstLog);
-    const std::string secondLog = readAll("Log.txt");
-    EXPECT_EQ(secondLog.find("first run"), std::string::npos);
-    EXPECT_NE(secondLog.find(" ZELK version "), std::string::npos);
+    EXPECT_EQ(readAll("Log.txt").find("first run"), std::string::npos);
 
     gf_writeLogLine("second run");
     gf_openLogFile();
     const std::string backup = readAll("Log0.txt");
     EXPECT_NE(backup.find("second run"), std::string::npos);
     EXPECT_EQ(backup.find("first run"), std::string::npos) << "only one generation is kept";
-}
-
-TEST_F(Log, FirstOpenWithoutAnOldLogMakesNoBackup)
-{
-    gf_openLogFile();
-    EXPECT_FALSE(std::filesystem::exists("Log0.txt"));
 }
 
 TEST_F(Log, LinesBeforeOpenGoToStandardError)
@@ -109,7 +92,6 @@ TEST_F(Log, LinesBeforeOpenGoToStandardError)
 TEST_F(Log, OrdinaryLinesStayBufferedUntil4096Bytes)
 {
     const std::size_t header = openWithHeader();
-    ASSERT_GT(header, 0u);
 
     gf_writeLogLine("abc");
     EXPECT_EQ(gf_logFile().unflushedBytes(), 4u);
@@ -140,23 +122,11 @@ TEST_F(Log, NoticesAndFlushedLinesAreOnDiskAtOnce)
     const std::size_t header = openWithHeader();
     gf_writeLogLine("pending");
     gf_writeLogNotice("x");
-    EXPECT_EQ(gf_logFile().unflushedBytes(), 0u);
     EXPECT_EQ(readAll("Log.txt").substr(header), "pending\n==> x\n");
 
     gf_writeLogLine("y");
     gf_writeLogLineFlushed("z");
-    EXPECT_EQ(gf_logFile().unflushedBytes(), 0u);
     EXPECT_EQ(readAll("Log.txt").substr(header), "pending\n==> x\ny\nz\n");
-}
-
-TEST_F(Log, ContinuationLinesAreIndentedByTenSpaces)
-{
-    const std::size_t header = openWithHeader();
-    gf_writeLogContinuation("x");
-    EXPECT_EQ(gf_logFile().unflushedBytes(), 12u);
-    gf_flushLog();
-    EXPECT_EQ(gf_logFile().unflushedBytes(), 0u);
-    EXPECT_EQ(readAll("Log.txt").substr(header), "          x\n");
 }
 
 TEST_F(Log, ContinuationLinesCountTowardsTheFlushThreshold)
@@ -164,9 +134,9 @@ TEST_F(Log, ContinuationLinesCountTowardsTheFlushThreshold)
     const std::size_t header = openWithHeader();
     gf_writeLogContinuation(std::string(4084, 'c')); // 10 + 4084 + 1 = 4095
     EXPECT_EQ(gf_logFile().unflushedBytes(), 4095u);
-    gf_writeLogContinuation(""); // 11 more
+    gf_writeLogContinuation("x"); // 12 more
     EXPECT_EQ(gf_logFile().unflushedBytes(), 0u);
-    EXPECT_EQ(readAll("Log.txt").size(), header + 4095 + 11);
+    EXPECT_EQ(readAll("Log.txt").substr(header + 4095), "          x\n");
 }
 
 TEST_F(Log, CloseFlushesAndLaterLinesGoToStandardError)
@@ -180,7 +150,6 @@ TEST_F(Log, CloseFlushesAndLaterLinesGoToStandardError)
     testing::internal::CaptureStderr();
     gf_writeLogLine("after close");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "after close\n");
-    EXPECT_EQ(readAll("Log.txt").substr(header), "last words\n");
 }
 
 TEST_F(Log, FailedOpenThrowsAndLeavesTheLogClosed)
@@ -204,16 +173,16 @@ TEST_F(Log, ConcurrentWritersNeverInterleaveLines)
     const std::size_t header = openWithHeader();
     constexpr int kThreads = 4;
     constexpr int kLines = 2000;
+    const auto text = [](int t, int i) { return "thread " + std::to_string(t) + " line " + std::to_string(i); };
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([t] {
+        threads.emplace_back([t, &text] {
             for (int i = 0; i < kLines; ++i) {
-                const std::string text = "thread " + std::to_string(t) + " line " + std::to_string(i);
                 switch (i % 4) {
-                case 0: gf_writeLogLine(text); break;
-                case 1: gf_writeLogNotice(text); break;
-                case 2: gf_writeLogContinuation(text); break;
-                default: gf_writeLogLineNoThrow(text); break;
+                case 0: gf_writeLogLine(text(t, i)); break;
+                case 1: gf_writeLogNotice(text(t, i)); break;
+                case 2: gf_writeLogContinuation(text(t, i)); break;
+                default: gf_writeLogLineNoThrow(text(t, i)); break;
                 }
             }
         });
@@ -230,9 +199,8 @@ TEST_F(Log, ConcurrentWritersNeverInterleaveLines)
     ASSERT_EQ(seen.size(), static_cast<std::size_t>(kThreads * kLines));
     for (int t = 0; t < kThreads; ++t) {
         for (int i = 0; i < kLines; ++i) {
-            const std::string text = "thread " + std::to_string(t) + " line " + std::to_string(i);
             const std::string prefix = i % 4 == 1 ? "==> " : i % 4 == 2 ? "          " : "";
-            EXPECT_EQ(seen.count(prefix + text), 1u) << prefix + text;
+            ASSERT_EQ(seen.count(prefix + text(t, i)), 1u) << prefix + text(t, i);
         }
     }
 }

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <map>
-#include <numeric>
 #include <set>
 #include <thread>
 #include <vector>
@@ -43,8 +42,7 @@ TEST_F(Random, IndexIsZeroWithoutADrawWhenRandomIsOff)
 {
     setRandom(false);
     const std::mt19937 before = gf_threadRandomEngine();
-    for (int i = 0; i < 100; ++i)
-        EXPECT_EQ(gf_randomIndex(1000), 0u);
+    EXPECT_EQ(gf_randomIndex(1000), 0u);
     EXPECT_EQ(gf_threadRandomEngine(), before);
 }
 
@@ -70,14 +68,15 @@ TEST_F(Random, IndexCoversTheWholeRangeEvenly)
 
 TEST_F(Random, SameSeedSameSequence)
 {
-    std::vector<std::uint64_t> first;
-    for (int i = 0; i < 20; ++i)
-        first.push_back(gf_randomIndex(1000000));
+    const auto draw = [] {
+        std::vector<std::uint64_t> out;
+        for (int i = 0; i < 20; ++i)
+            out.push_back(gf_randomIndex(1000000));
+        return out;
+    };
+    const std::vector<std::uint64_t> first = draw();
     gf_threadRandomEngine().seed(20260405u);
-    std::vector<std::uint64_t> second;
-    for (int i = 0; i < 20; ++i)
-        second.push_back(gf_randomIndex(1000000));
-    EXPECT_EQ(first, second);
+    EXPECT_EQ(draw(), first);
     EXPECT_GT(std::set<std::uint64_t>(first.begin(), first.end()).size(), 15u);
 }
 
@@ -97,14 +96,6 @@ TEST_F(Random, ShuffleIsAPermutationAndEveryOrderOccurs)
         EXPECT_EQ(sorted, (std::vector<std::uint16_t>{1, 2, 3}));
         EXPECT_NEAR(count, rounds / 6, 170); // a biased shuffle favours some orders
     }
-
-    std::vector<std::uint16_t> many(500);
-    std::iota(many.begin(), many.end(), std::uint16_t{0});
-    std::vector<std::uint16_t> shuffled = many;
-    gf_shuffleIfRandom(shuffled);
-    EXPECT_NE(shuffled, many);
-    std::sort(shuffled.begin(), shuffled.end());
-    EXPECT_EQ(shuffled, many);
 }
 
 TEST_F(Random, ShuffleLeavesShortVectorsAndRandomOffAlone)
@@ -113,15 +104,11 @@ TEST_F(Random, ShuffleLeavesShortVectorsAndRandomOffAlone)
     std::vector<std::uint16_t> one{42};
     gf_shuffleIfRandom(one);
     EXPECT_EQ(one, std::vector<std::uint16_t>{42});
-    std::vector<std::uint16_t> none;
-    gf_shuffleIfRandom(none);
-    EXPECT_TRUE(none.empty());
     EXPECT_EQ(gf_threadRandomEngine(), before);
 
     setRandom(false);
     std::vector<std::uint16_t> v{5, 4, 3, 2, 1};
-    for (int i = 0; i < 20; ++i)
-        gf_shuffleIfRandom(v);
+    gf_shuffleIfRandom(v);
     EXPECT_EQ(v, (std::vector<std::uint16_t>{5, 4, 3, 2, 1}));
 }
 

@@ -4,6 +4,8 @@
 #include "core/Log.h"
 
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -25,24 +27,27 @@ Parsed lf_parse(const std::string& text)
 
 void lf_expectVersion(const VersionData& v, std::uint32_t ma, std::uint32_t mi, std::uint32_t pa)
 {
-    EXPECT_EQ(v.major, ma);
-    EXPECT_EQ(v.minor, mi);
-    EXPECT_EQ(v.patch, pa);
+    EXPECT_EQ(v, VersionData(ma, mi, pa));
+}
+
+void lf_expectRelease(const char* text, std::uint32_t ma, std::uint32_t mi, std::uint32_t pa, bool hasRc, std::uint32_t rc)
+{
+    SCOPED_TRACE(text);
+    const auto r = gf_parseReleaseVersion(text);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(std::tie(r.major, r.minor, r.patch, r.hasRc, r.rc), std::tie(ma, mi, pa, hasRc, rc));
 }
 
 TEST(VersionData, DottedTextsWithTwoOrThreeParts)
 {
-    auto p = lf_parse("3.4");
-    lf_expectVersion(p.version, 3, 4, 0);
-    EXPECT_EQ(p.logged, "");
-    p = lf_parse("3.4.5");
-    lf_expectVersion(p.version, 3, 4, 5);
-    EXPECT_EQ(p.logged, "");
-    p = lf_parse("4294967295.0.10");
-    lf_expectVersion(p.version, 4294967295u, 0, 10);
-    p = lf_parse("");
-    lf_expectVersion(p.version, 0, 0, 0);
-    EXPECT_EQ(p.logged, "") << "an empty text is not an error";
+    // An empty text is not an error either.
+    const std::pair<const char*, VersionData> cases[] = {
+        {"3.4", {3, 4, 0}}, {"3.4.5", {3, 4, 5}}, {"4294967295.0.10", {4294967295u, 0, 10}}, {"", {}}};
+    for (const auto& [text, expected] : cases) {
+        const auto p = lf_parse(text);
+        EXPECT_EQ(p.version, expected) << text;
+        EXPECT_EQ(p.logged, "") << text;
+    }
 }
 
 TEST(VersionData, AnythingElseThatIsNoJsonObjectIsAnInvalidFormat)
@@ -56,16 +61,17 @@ TEST(VersionData, AnythingElseThatIsNoJsonObjectIsAnInvalidFormat)
 
 TEST(VersionData, JsonObjectsGiveTheirIntegerMembers)
 {
-    auto p = lf_parse(R"({"major": 2, "minor": 1})");
-    lf_expectVersion(p.version, 2, 1, 0);
-    EXPECT_EQ(p.logged, "");
-    p = lf_parse("  \n{\"major\": 2, \"minor\": 1, \"patch\": \"7\"}\t ");
-    lf_expectVersion(p.version, 2, 1, 0);
-    p = lf_parse(R"({"major": 5, "minor": 2.5, "patch": 9, "build": 77})");
-    lf_expectVersion(p.version, 5, 0, 9);
-    p = lf_parse(R"({})");
-    lf_expectVersion(p.version, 0, 0, 0);
-    EXPECT_EQ(p.logged, "");
+    const std::pair<const char*, VersionData> cases[] = {
+        {R"({"major": 2, "minor": 1})", {2, 1, 0}},
+        {"  \n{\"major\": 2, \"minor\": 1, \"patch\": \"7\"}\t ", {2, 1, 0}},
+        {R"({"major": 5, "minor": 2.5, "patch": 9, "build": 77})", {5, 0, 9}},
+        {R"({})", {}},
+    };
+    for (const auto& [text, expected] : cases) {
+        const auto p = lf_parse(text);
+        EXPECT_EQ(p.version, expected) << text;
+        EXPECT_EQ(p.logged, "") << text;
+    }
 }
 
 TEST(VersionData, BrokenJsonLogsTheLibrarysMessage)
@@ -104,37 +110,16 @@ TEST(VersionData, ProgramVersionComesFromTheBuild)
 
 TEST(ReleaseVersion, PlainDottedTexts)
 {
-    auto r = gf_parseReleaseVersion("1.2.3");
-    EXPECT_TRUE(r.ok);
-    EXPECT_FALSE(r.hasRc);
-    EXPECT_EQ(r.major, 1u);
-    EXPECT_EQ(r.minor, 2u);
-    EXPECT_EQ(r.patch, 3u);
-    EXPECT_EQ(r.rc, 0u);
-    r = gf_parseReleaseVersion("10.20");
-    EXPECT_TRUE(r.ok);
-    EXPECT_EQ(r.minor, 20u);
-    EXPECT_EQ(r.patch, 0u);
+    lf_expectRelease("1.2.3", 1, 2, 3, false, 0);
+    lf_expectRelease("10.20", 10, 20, 0, false, 0);
 }
 
 TEST(ReleaseVersion, ReleaseCandidateSuffixes)
 {
-    for (const char* text : {"1.2.3-RC4", "1.2.3rc4", "1.2.3-rC4", "1.2.3Rc4"}) {
-        const auto r = gf_parseReleaseVersion(text);
-        EXPECT_TRUE(r.ok) << text;
-        EXPECT_TRUE(r.hasRc) << text;
-        EXPECT_EQ(r.rc, 4u) << text;
-        EXPECT_EQ(r.patch, 3u) << text;
-    }
-    auto r = gf_parseReleaseVersion("1.2.3-RC");
-    EXPECT_TRUE(r.ok);
-    EXPECT_TRUE(r.hasRc);
-    EXPECT_EQ(r.rc, 0u);
-    r = gf_parseReleaseVersion("1.2-RC5");
-    EXPECT_TRUE(r.ok);
-    EXPECT_EQ(r.minor, 2u);
-    EXPECT_EQ(r.patch, 0u);
-    EXPECT_EQ(r.rc, 5u);
+    for (const char* text : {"1.2.3-RC4", "1.2.3rc4", "1.2.3-rC4", "1.2.3Rc4"})
+        lf_expectRelease(text, 1, 2, 3, true, 4);
+    lf_expectRelease("1.2.3-RC", 1, 2, 3, true, 0);
+    lf_expectRelease("1.2-RC5", 1, 2, 0, true, 5);
 }
 
 TEST(ReleaseVersion, RejectedTexts)
