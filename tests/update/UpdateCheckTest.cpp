@@ -56,6 +56,8 @@ TEST_F(WebVersion, ThreeNonNegativeIntegersMakeAVersion)
 #include "update/ProgramUpdate.h"
 #include "update/PeImageBuilder.h"
 
+#include <gsl/gsl>
+
 namespace zelk {
 namespace {
 
@@ -272,11 +274,8 @@ class UpdateCheckProgram : public UpdateCheck {
 protected:
     void offerInstaller(const VersionData& v)
     {
-        test::PeImageLayout layout;
-        layout.product[0] = static_cast<std::uint16_t>(v.major);
-        layout.product[1] = static_cast<std::uint16_t>(v.minor);
-        layout.product[2] = static_cast<std::uint16_t>(v.patch);
-        exe = test::gf_buildPeImage(layout);
+        exe = test::gf_buildInstaller(gsl::narrow<std::uint16_t>(v.major), gsl::narrow<std::uint16_t>(v.minor),
+                                      gsl::narrow<std::uint16_t>(v.patch));
         const auto zipPath = dir() / "offer.zip.tmp";
         {
             ZipArchive zip(zipPath);
