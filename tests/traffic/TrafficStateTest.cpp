@@ -48,6 +48,24 @@ protected:
         gf_trafficFlags() = TrafficFlags{true, true, true};
         gf_sharedParkingTime().store(123456);
     }
+    // The lists both the reset and the close-down empty.
+    static void expectSharedListsEmpty()
+    {
+        EXPECT_TRUE(gf_liveAircraft().empty());
+        EXPECT_TRUE(gf_staticAircraft().empty());
+        EXPECT_TRUE(gf_addingStack().empty());
+        EXPECT_TRUE(gf_simResultLists().incoming.empty());
+        EXPECT_TRUE(gf_simResultLists().processing.empty());
+        EXPECT_TRUE(gf_simResultLists().delayed.empty());
+        EXPECT_TRUE(gf_stands().empty());
+        EXPECT_TRUE(gf_standNameMap().empty());
+        EXPECT_TRUE(gf_publishedStandNames()->empty());
+        EXPECT_TRUE(gf_staticWorkList().empty());
+        EXPECT_TRUE(gf_parkingRemovals().empty());
+        EXPECT_TRUE(gf_spawnTexts().empty());
+        EXPECT_TRUE(gf_parkedLightStack().empty());
+        EXPECT_FALSE(gf_trafficFlags().staticErasePending);
+    }
 };
 
 TEST_F(TrafficStateContainers, ResetEmptiesAndReservesWithoutShrinking)
@@ -55,22 +73,9 @@ TEST_F(TrafficStateContainers, ResetEmptiesAndReservesWithoutShrinking)
     fillEverything();
     gf_resetTrafficState();
 
-    EXPECT_TRUE(gf_liveAircraft().empty());
-    EXPECT_TRUE(gf_staticAircraft().empty());
-    EXPECT_TRUE(gf_addingStack().empty());
-    EXPECT_TRUE(gf_simResultLists().incoming.empty());
-    EXPECT_TRUE(gf_simResultLists().processing.empty());
-    EXPECT_TRUE(gf_simResultLists().delayed.empty());
+    expectSharedListsEmpty();
     EXPECT_TRUE(gf_newAircraftConfirmations().empty());
-    EXPECT_TRUE(gf_stands().empty());
-    EXPECT_TRUE(gf_standNameMap().empty());
-    EXPECT_TRUE(gf_publishedStandNames()->empty());
-    EXPECT_TRUE(gf_staticWorkList().empty());
-    EXPECT_TRUE(gf_parkingRemovals().empty());
     EXPECT_TRUE(gf_liveStayers().empty());
-    EXPECT_TRUE(gf_spawnTexts().empty());
-    EXPECT_TRUE(gf_parkedLightStack().empty());
-    EXPECT_FALSE(gf_trafficFlags().staticErasePending);
 
     EXPECT_GE(gf_liveAircraft().capacity(), 600u) << "the reserve never shrinks a larger list";
     EXPECT_GE(gf_staticAircraft().capacity(), 300u);
@@ -130,23 +135,11 @@ TEST_F(TrafficStateContainers, ClearAllTrafficEmptiesKeepsCapacitiesAndResetsThe
     EXPECT_EQ(screen[2].as<gui_update::Redraw>()->mask, kBandSettings);
     EXPECT_EQ(screen[3].as<gui_update::SetQnh>()->hPa, 1013u) << "shown until the next weather report";
 
-    EXPECT_TRUE(gf_liveAircraft().empty());
-    EXPECT_TRUE(gf_staticAircraft().empty());
-    EXPECT_TRUE(gf_addingStack().empty());
+    expectSharedListsEmpty();
     EXPECT_TRUE(gf_liveCreateQueue().empty());
     EXPECT_TRUE(gf_staticCreateQueue().empty());
     EXPECT_TRUE(gf_removalQueue().empty());
-    EXPECT_TRUE(gf_simResultLists().incoming.empty());
-    EXPECT_TRUE(gf_simResultLists().processing.empty());
-    EXPECT_TRUE(gf_simResultLists().delayed.empty());
-    EXPECT_TRUE(gf_stands().empty());
-    EXPECT_TRUE(gf_standNameMap().empty());
-    EXPECT_TRUE(gf_staticWorkList().empty());
-    EXPECT_TRUE(gf_parkingRemovals().empty());
-    EXPECT_TRUE(gf_spawnTexts().empty());
-    EXPECT_TRUE(gf_parkedLightStack().empty());
     EXPECT_EQ(gf_loadedAirportFileName(), "");
-    EXPECT_FALSE(gf_trafficFlags().staticErasePending);
     EXPECT_FALSE(gf_trafficFlags().parkingSummaryPending);
     EXPECT_FALSE(gf_trafficFlags().followParkAirport);
     EXPECT_EQ(gf_sharedParkingTime().load(), 0);
@@ -160,9 +153,6 @@ TEST_F(TrafficStateContainers, ClearAllTrafficEmptiesKeepsCapacitiesAndResetsThe
     EXPECT_EQ(gf_staticAircraft().capacity(), staticCapacity);
     EXPECT_EQ(gf_staticWorkList().capacity(), workCapacity);
 
-    const auto names = gf_publishedStandNames();
-    ASSERT_NE(names, nullptr) << "an empty list, never null";
-    EXPECT_TRUE(names->empty());
     EXPECT_EQ(gf_standNameAtPosition({52.0, 4.0}), std::nullopt);
 
     // Not the close-down's business: confirmations and the placed-parked tables.
@@ -176,8 +166,7 @@ TEST_F(TrafficStateContainers, ClearsWithoutAnyComponentInstalledAndKeepBuffers)
     const std::size_t statics = gf_staticAircraft().capacity();
     const std::size_t work = gf_staticWorkList().capacity();
     EXPECT_NO_THROW(gf_clearAllTraffic());
-    EXPECT_TRUE(gf_liveAircraft().empty());
-    EXPECT_TRUE(gf_publishedStandNames()->empty());
+    expectSharedListsEmpty();
 
     gf_staticAircraft().resize(40);
     gf_staticWorkList().resize(40);
