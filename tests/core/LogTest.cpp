@@ -55,7 +55,8 @@ TEST_F(Log, HeaderLineNamesDateProgramVersionAndSimulators)
     using namespace std::chrono;
     ScopedFixedClock clock(lf_utc(2026y / December / 5, 20, 32, 7));
     gf_openLogFile();
-    EXPECT_EQ(readAll("Log.txt"), std::string("5 Dec 2026 20:32Z ZELK version ") + kProgramVersionText + " for MSFS 2020/2024\n");
+    EXPECT_EQ(readAll("Log.txt"),
+              std::string("5 Dec 2026 20:32Z ZELK version ") + kProgramVersionText + " for MSFS 2020/2024\n");
 }
 
 TEST_F(Log, SecondOpenKeepsThePreviousLogAsOneGeneration)

@@ -125,7 +125,8 @@ TEST_F(TextFile, BrokenUtf16FailsWithLogLine)
     EXPECT_NE(log().find("in.cfg': UTF-16 text of odd length (7 bytes)"), std::string::npos) << log();
 
     // A lone surrogate.
-    EXPECT_TRUE(readAs(TextEncoding::Unicode, "\xFF\xFE" + utf16(u"a", false) + std::string("\x00\xD8", 2), false).empty());
+    const std::string lone = "\xFF\xFE" + utf16(u"a", false) + std::string("\x00\xD8", 2);
+    EXPECT_TRUE(readAs(TextEncoding::Unicode, lone, false).empty());
     EXPECT_NE(log().find("wide_to_utf8: invalid UTF-16"), std::string::npos) << log();
 }
 
