@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <set>
 #include <string>
 
 #include "core/Log.h"
@@ -74,7 +73,6 @@ TEST_F(GuiPanel, SameMessageTwiceRepaintsOnceButRenewsItsTime)
     clock_->advance(std::chrono::seconds(5));
     EXPECT_EQ(gui_.applyUpdate(u::ExpireMessage{}), kBandMessage);
     EXPECT_TRUE(gui_.panel().message.empty());
-    EXPECT_FALSE(gui_.panel().messageShown);
     EXPECT_EQ(gui_.applyUpdate(u::ExpireMessage{}), 0);
 }
 
@@ -99,7 +97,6 @@ TEST_F(GuiPanel, AirportFileClearsTheMessageOnlyWithoutAnError)
     gui_.applyUpdate(u::ShowMessage{"scanning", false});
     EXPECT_EQ(gui_.applyUpdate(u::SetAirportFile{true, "EDDF Frankfurt"}), kBandParking | kBandMessage);
     EXPECT_TRUE(gui_.panel().message.empty());
-    EXPECT_TRUE(gui_.panel().airportFilePresent);
     gui_.applyUpdate(u::ShowError{"failure"});
     gui_.applyUpdate(u::SetAirportFile{false, ""});
     EXPECT_EQ(gui_.panel().error, "failure");
@@ -113,7 +110,6 @@ TEST_F(GuiPanel, ValueKindsAskForNothingWhenTheValueIsUnchanged)
     EXPECT_EQ(gui_.applyUpdate(u::SetParkedCounts{0, 4}), kBandParking);
     EXPECT_EQ(gui_.applyUpdate(u::SetStaticFit{-1.0f}), 0);
     EXPECT_EQ(gui_.applyUpdate(u::SetStaticFit{2.5f}), kBandParking);
-    EXPECT_EQ(gui_.applyUpdate(u::SetUserStand{""}), 0);
     EXPECT_EQ(gui_.applyUpdate(u::Redraw{kBandSettings | kBandTop}), kBandSettings | kBandTop);
 
     // A QNH marks a troubled weather reader as receiving.
@@ -169,26 +165,6 @@ TEST(GuiRepaintPlan, BandsFollowTheViewAndScaleWithDpi)
     EXPECT_TRUE(resize.resize);
     EXPECT_EQ(resize.clientHeight, 448);
     EXPECT_TRUE(resize.bands.empty());
-    EXPECT_FALSE(gf_repaintPlan(0, false, false, 96).resize);
-}
-
-TEST(GuiUpdateKinds, KeepTheirNumbersAndNames)
-{
-    // The numbers other components refer to: both ends and the gaps at 3 and 9.
-    EXPECT_EQ(GuiUpdate(u::SetCompact{true}).kind(), static_cast<GuiUpdateKind>(0));
-    EXPECT_EQ(GuiUpdate(u::SetAlwaysOnTop{true}).kind(), static_cast<GuiUpdateKind>(2));
-    EXPECT_EQ(GuiUpdate(u::Redraw{1}).kind(), static_cast<GuiUpdateKind>(4));
-    EXPECT_EQ(GuiUpdate(u::SetWeatherReaderState{}).kind(), static_cast<GuiUpdateKind>(10));
-    EXPECT_EQ(GuiUpdate(u::ResetPanel{}).kind(), static_cast<GuiUpdateKind>(39));
-
-    std::set<std::string_view> names;
-    for (int n = 0; n < 40; ++n) {
-        const std::string_view name = gf_guiUpdateKindName(static_cast<GuiUpdateKind>(n));
-        if (n == 3 || n == 9) EXPECT_TRUE(name.empty()) << n;
-        else EXPECT_FALSE(name.empty()) << n;
-        if (!name.empty()) names.insert(name);
-    }
-    EXPECT_EQ(names.size(), kGuiUpdateKindCount);
 }
 
 } // namespace
