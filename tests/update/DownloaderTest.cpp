@@ -76,13 +76,9 @@ TEST_F(Downloader, ErrorAnswersLeaveTheTargetAlone)
     server.serve("elsewhere", "the real file");
     server.serve("nocontent", "", 204);
     server.serve("empty", "", 200);
-    const std::string deadBase = [] {
-        test::LocalServer gone;
-        return gone.base();
-    }();
     for (const std::string& url : {server.base() + "gone", server.base() + "broken", server.base() + "moved",
                                    server.base() + "nocontent", server.base() + "empty",
-                                   server.base() + "never-served", deadBase + "f"}) {
+                                   server.base() + "never-served", test::LocalServer::closedBase() + "f"}) {
         DownloadHandle handle = gf_newDownloadHandle();
         EXPECT_FALSE(gf_downloadFile(handle.get(), url, file("target.bin"), true)) << url;
         EXPECT_EQ(test::readAll(file("target.bin")), "good") << url;

@@ -59,6 +59,12 @@ LocalServer::~LocalServer()
     if (thread_.joinable()) thread_.join();
 }
 
+std::string LocalServer::closedBase()
+{
+    const LocalServer gone;
+    return gone.base();
+}
+
 std::string LocalServer::base() const
 {
     return "http://127.0.0.1:" + std::to_string(port_) + "/";

@@ -28,6 +28,8 @@ public:
 
     // "http://127.0.0.1:<port>/"
     std::string base() const;
+    // The base of a server that has already stopped: nothing answers there.
+    static std::string closedBase();
 
     // Answers GET <base><path> with the status and body (a path not set: 404).
     void serve(const std::string& path, std::string body, int status = 200);

@@ -3,7 +3,6 @@
 #include "update/UpdateTestSupport.h"
 
 #include "core/Paths.h"
-#include "core/ZipArchive.h"
 
 #include <gtest/gtest.h>
 
@@ -88,27 +87,6 @@ protected:
         gf_setUpdateUiHooks({[this](std::string text, bool) { messages.push_back(std::move(text)); }, {}});
     }
 
-    // Builds a zip from (name, content) pairs; a name ending in '/' is a folder.
-    std::string zipOf(const std::vector<std::pair<std::string, std::string>>& entries)
-    {
-        const auto path = dir() / "build.zip.tmp";
-        {
-            ZipArchive zip(path);
-            EXPECT_TRUE(zip.open(ZipArchive::OpenMode::New));
-            for (const auto& [name, content] : entries) {
-                if (name.ends_with("/")) {
-                    EXPECT_TRUE(zip.addFolder(name));
-                } else {
-                    EXPECT_TRUE(zip.addData(name, content));
-                }
-            }
-            EXPECT_EQ(zip.close(), 0);
-        }
-        std::string bytes = test::readAll(path);
-        std::filesystem::remove(path);
-        return bytes;
-    }
-
     void offer(std::string zipBytes) { server.serve("release/ZELK_latest_version.zip", std::move(zipBytes)); }
 
     std::filesystem::path placed() const { return kNewVersionFolder / kInstallerFile; }
@@ -124,7 +102,7 @@ TEST_F(ProgramUpdate, SingleInstallerIsVerifiedAndPlaced)
     const std::string exe = test::gf_buildInstaller(2, 1, 0, 7);
     for (const auto& entries : {std::vector<std::pair<std::string, std::string>>{{"setup/ZELK-2.1.0.exe", exe}},
                                 {{"setup/", ""}, {"setup/install.exe", exe}}}) {
-        offer(zipOf(entries));
+        offer(test::gf_zipOf(entries));
         test::writeAll(kNewVersionFolder / "stale.txt", "from an earlier update");
         ASSERT_TRUE(lf_downloadProgramUpdate(VersionData(2, 1, 0)));
         EXPECT_EQ(test::readAll(placed()), exe);
@@ -141,19 +119,19 @@ TEST_F(ProgramUpdate, EveryUnusableArchiveIsRefusedWithoutTraces)
         std::string zip;
         const char* notice;
     };
-    std::string damagedZip = zipOf({{"a.exe", test::gf_buildInstaller(3, 0, 1)}});
+    std::string damagedZip = test::gf_zipOf({{"a.exe", test::gf_buildInstaller(3, 0, 1)}});
     // Stored near the start of the archive: the entry's data after its local header.
     for (std::size_t i = 40; i < 60; ++i) damagedZip[i] = static_cast<char>(damagedZip[i] ^ 0x33);
     const std::vector<Case> cases{
-        {"two files", zipOf({{"a.exe", test::gf_buildInstaller(3, 0, 1)}, {"b.txt", "readme"}}),
+        {"two files", test::gf_zipOf({{"a.exe", test::gf_buildInstaller(3, 0, 1)}, {"b.txt", "readme"}}),
          "Update archive contains 2 files instead of exactly one"},
-        {"no file", zipOf({{"only/", ""}}), "Update archive contains 0 files instead of exactly one"},
-        {"empty file", zipOf({{"a.exe", ""}}), "Invalid installer size in update archive: 0 bytes"},
-        {"wrong version", zipOf({{"a.exe", test::gf_buildInstaller(3, 0, 2)}}),
+        {"no file", test::gf_zipOf({{"only/", ""}}), "Update archive contains 0 files instead of exactly one"},
+        {"empty file", test::gf_zipOf({{"a.exe", ""}}), "Invalid installer size in update archive: 0 bytes"},
+        {"wrong version", test::gf_zipOf({{"a.exe", test::gf_buildInstaller(3, 0, 2)}}),
          "Downloaded installer ProductVersion 3.0.2 does not match web version 3.0.1"},
-        {"no version resource", zipOf({{"a.exe", test::gf_buildPeImage({.withVersionResource = false})}}),
+        {"no version resource", test::gf_zipOf({{"a.exe", test::gf_buildPeImage({.withVersionResource = false})}}),
          "Downloaded installer has no readable ProductVersion"},
-        {"not an image", zipOf({{"a.exe", "just some text"}}), "Downloaded installer has no readable ProductVersion"},
+        {"not an image", test::gf_zipOf({{"a.exe", "just some text"}}), "Downloaded installer has no readable ProductVersion"},
         {"corrupt archive", "PK\x03\x04 this is not really a zip archive", "Could not open latest_version.zip"},
         {"damaged installer", damagedZip, "Unzipping failed or produced an incomplete installer"},
     };

@@ -50,7 +50,6 @@ TEST_F(WebVersion, ThreeNonNegativeIntegersMakeAVersion)
 #include "core/Parameters.h"
 #include "core/Paths.h"
 #include "core/UserRelatedException.h"
-#include "core/ZipArchive.h"
 #include "platform/ShellOpen.h"
 #include "update/LocalServer.h"
 #include "update/ProgramUpdate.h"
@@ -119,10 +118,7 @@ protected:
 
 TEST_F(UpdateCheck, NoServerMeansANoticeAndTheRunGoesOn)
 {
-    useDownloadBase([] {
-        test::LocalServer gone;
-        return gone.base();
-    }());
+    useDownloadBase(test::LocalServer::closedBase());
     EXPECT_TRUE(gf_checkForUpdates());
     EXPECT_TRUE(logHas("==> Downloading version info from my web site failed!"));
     EXPECT_TRUE(gf_isRunning());
@@ -276,15 +272,7 @@ protected:
     {
         exe = test::gf_buildInstaller(gsl::narrow<std::uint16_t>(v.major), gsl::narrow<std::uint16_t>(v.minor),
                                       gsl::narrow<std::uint16_t>(v.patch));
-        const auto zipPath = dir() / "offer.zip.tmp";
-        {
-            ZipArchive zip(zipPath);
-            ASSERT_TRUE(zip.open(ZipArchive::OpenMode::New));
-            ASSERT_TRUE(zip.addData("install.exe", exe));
-            ASSERT_EQ(zip.close(), 0);
-        }
-        server.serve("release/ZELK_latest_version.zip", test::readAll(zipPath));
-        std::filesystem::remove(zipPath);
+        server.serve("release/ZELK_latest_version.zip", test::gf_zipOf({{"install.exe", exe}}));
         versions["msfs"] = versionObject(v);
     }
 

@@ -3,10 +3,13 @@
 #include "app/StopRequest.h"
 #include "core/EncryptedFile.h"
 #include "core/Parameters.h"
+#include "core/ZipArchive.h"
 #include "platform/ShellOpen.h"
 #include "update/Downloader.h"
 #include "update/UpdateCheck.h"
 #include "update/UpdateUi.h"
+
+#include <gtest/gtest.h>
 
 namespace zelk::test {
 
@@ -59,6 +62,22 @@ std::string gf_encryptedDataSet(const std::string& plaintext)
 {
     const auto path = std::filesystem::current_path() / "plain-to-enc.tmp";
     gf_writeEncryptedFile(plaintext, path);
+    std::string bytes = readAll(path);
+    std::filesystem::remove(path);
+    return bytes;
+}
+
+std::string gf_zipOf(const std::vector<std::pair<std::string, std::string>>& entries)
+{
+    const auto path = std::filesystem::current_path() / "build.zip.tmp";
+    {
+        ZipArchive zip(path);
+        EXPECT_TRUE(zip.open(ZipArchive::OpenMode::New)) << zip.lastError();
+        for (const auto& [name, content] : entries) {
+            EXPECT_TRUE(name.ends_with("/") ? zip.addFolder(name) : zip.addData(name, content)) << name;
+        }
+        EXPECT_EQ(zip.close(), 0) << zip.lastError();
+    }
     std::string bytes = readAll(path);
     std::filesystem::remove(path);
     return bytes;

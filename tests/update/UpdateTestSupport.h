@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/LoggedTempDir.h"
@@ -32,5 +33,8 @@ private:
 
 // The ".enc" bytes of a data set with the given plaintext.
 std::string gf_encryptedDataSet(const std::string& plaintext);
+
+// The bytes of a zip archive of (name, content) pairs; a name ending in '/' is a folder.
+std::string gf_zipOf(const std::vector<std::pair<std::string, std::string>>& entries);
 
 } // namespace zelk::test
