@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "core/Geometry.h"
 #include "core/Random.h"
 #include "core/Settings.h"
 #include "liveries/AircraftDatabase.h"
@@ -41,8 +42,6 @@ const std::array<std::string_view, 204> kLightSingleModels{
 
 namespace {
 
-constexpr double kDegToRadian = 0.017453292519943295;
-
 template <std::size_t N>
 bool lf_contains(const std::array<std::string_view, N>& list, std::string_view code)
 {
@@ -78,7 +77,7 @@ bool gf_isRegionalModel(std::string_view code) { return lf_contains(kRegionalMod
 bool gf_isLightTwinModel(std::string_view code) { return lf_contains(kLightTwinModels, code); }
 bool gf_isLightSingleModel(std::string_view code) { return lf_contains(kLightSingleModels, code); }
 
-double gf_categoryTurnRate(AcCategory c) { return lf_lookup(kTurnRateDeg, c) * kDegToRadian; }
+double gf_categoryTurnRate(AcCategory c) { return lf_lookup(kTurnRateDeg, c) * kDegToRad; }
 std::uint32_t gf_categoryFlarePasses(AcCategory c) { return lf_lookup(kFlarePasses, c); }
 std::uint32_t gf_categoryTouchDownPasses(AcCategory c) { return lf_lookup(kTouchDownPasses, c); }
 std::uint32_t gf_categoryRotationPasses(AcCategory c) { return lf_lookup(kRotationPasses, c); }
@@ -86,8 +85,8 @@ std::uint32_t gf_categoryClimbPasses(AcCategory c) { return lf_lookup(kClimbPass
 double gf_categoryRotationPitchDeg(AcCategory c) { return lf_lookup(kRotationPitchDeg, c); }
 double gf_categoryClimbPitchDeg(AcCategory c) { return lf_lookup(kClimbPitchDeg, c); }
 double gf_categoryCgHeightFt(AcCategory c) { return lf_lookup(kCgHeightFt, c); }
-double gf_categoryBankLimit(AcCategory c) { return lf_lookup(kBankLimitDeg, c) * kDegToRadian; }
-double gf_categoryRollRate(AcCategory c) { return lf_lookup(kBankStepDeg, c) * kDegToRadian; }
+double gf_categoryBankLimit(AcCategory c) { return lf_lookup(kBankLimitDeg, c) * kDegToRad; }
+double gf_categoryRollRate(AcCategory c) { return lf_lookup(kBankStepDeg, c) * kDegToRad; }
 double gf_categoryFactor2(AcCategory c) { return lf_lookup(kFactor2, c); }
 double gf_categoryFactor3(AcCategory c) { return lf_lookup(kFactor3, c); }
 
@@ -134,8 +133,8 @@ AcIdentity& gf_classifyAircraft(AcIdentity& identity, const TrafficRecordHead& h
     identity.rotationPasses = gf_categoryRotationPasses(category);
     identity.climbPasses = gf_categoryClimbPasses(category);
 
-    identity.rotationPitch = jitter(gf_categoryRotationPitchDeg(category), 2.5) * kDegToRadian;
-    identity.climbPitch = jitter(gf_categoryClimbPitchDeg(category), 5.0) * kDegToRadian;
+    identity.rotationPitch = jitter(gf_categoryRotationPitchDeg(category), 2.5) * kDegToRad;
+    identity.climbPitch = jitter(gf_categoryClimbPitchDeg(category), 5.0) * kDegToRad;
     identity.turnRate = gf_categoryTurnRate(category);
 
     // The database answers for every model index (0.0 where it knows no span),

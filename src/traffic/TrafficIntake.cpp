@@ -7,6 +7,7 @@
 
 #include <fmt/format.h>
 
+#include "core/Geometry.h"
 #include "core/Settings.h"
 #include "liveries/AircraftDatabase.h"
 #include "traffic/AcTextForms.h"
@@ -15,9 +16,6 @@
 
 namespace zelk {
 namespace {
-
-constexpr double kRadiansPerDegree = std::numbers::pi / 180.0;
-constexpr double kDegreesPerRadian = 57.29577951308232;
 
 // Default true airspeed by corrected altitude when the feed reports none.
 double lf_trueAirspeedForAltitude(double altitudeFt)
@@ -166,7 +164,7 @@ TrafficIntakeResult gf_buildTrafficRecord(const TrafficFields& fields, const Int
         if (th == 0.0) {
             record.sample.trueHeading = 2.0 * std::numbers::pi;
         } else if (th > 0.0 && th <= 360.0) {
-            record.sample.trueHeading = th * kRadiansPerDegree;
+            record.sample.trueHeading = th * kDegToRad;
         } else if (th > 360.0) {
             throw std::runtime_error(fmt::format("true heading: {:.2f}", th));
         }
@@ -200,7 +198,7 @@ TrafficIntakeResult gf_buildTrafficRecord(const TrafficFields& fields, const Int
         if (!gf_isValidLalo(airport.latitude, airport.longitude)) return result;
         const double dLat = (record.sample.latitude - airport.latitude) * 60.0;
         const double dLon = gf_wrapLongitudeDelta(record.sample.longitude, airport.longitude) *
-                            std::cos(airport.latitude * kRadiansPerDegree) * 60.0;
+                            std::cos(airport.latitude * kDegToRad) * 60.0;
         if (dLat * dLat + dLon * dLon > 25.0) return result;
     }
     // 18. blocked aircraft
@@ -208,7 +206,7 @@ TrafficIntakeResult gf_buildTrafficRecord(const TrafficFields& fields, const Int
     // 19. heading
     record.sample.heading = fields.track;
     if (fields.track == 0.0 && record.sample.trueHeading)
-        record.sample.heading = *record.sample.trueHeading * kDegreesPerRadian;
+        record.sample.heading = *record.sample.trueHeading * kRadToDeg;
     // 20. vertical speed
     record.sample.verticalSpeed = std::isfinite(fields.verticalSpeed) ? fields.verticalSpeed : 0.0;
     // 21. origin and destination
@@ -216,7 +214,7 @@ TrafficIntakeResult gf_buildTrafficRecord(const TrafficFields& fields, const Int
     head.destination = gf_iataFromField(fields.destination);
     // 22. bank
     if (record.sample.airborne && fields.roll != -1.0 && std::isfinite(fields.roll) && std::fabs(fields.roll) <= 90.0)
-        record.sample.bank = -fields.roll * kRadiansPerDegree;
+        record.sample.bank = -fields.roll * kDegToRad;
     // 23. true airspeed
     record.sample.trueAirspeed = fields.trueAirspeed;
     if (fields.trueAirspeed == -1.0) record.sample.trueAirspeed = lf_trueAirspeedForAltitude(record.sample.altitude);
