@@ -56,8 +56,6 @@ TEST_F(ParkedIntake, BuildsAParkedRecord)
     EXPECT_EQ(r->ageComputed, 0);
     EXPECT_EQ(r->stand, "D7");
     EXPECT_EQ(r->head.callsign, "KLM1");
-    EXPECT_EQ(r->head.key.airline, gf_airlineCode2Index("KLM"));
-    EXPECT_EQ(r->head.key.model, gf_modelCode2Index("B738"));
 }
 
 TEST_F(ParkedIntake, RefusedReportsAndTheUsersStand)

@@ -120,7 +120,6 @@ TEST_F(FlightOptions, AddStoresANewOptionWithItsSlotAndCountsIt)
     EXPECT_EQ(o.weekday, 3u);
     EXPECT_EQ(o.hours, HoursMask{}.set(17));
     EXPECT_EQ(o.optionId, 1u);
-    EXPECT_EQ(o.archived, 0u);
     EXPECT_EQ(o.real, 1u);
     EXPECT_EQ(o.cpl, 1);
     EXPECT_EQ(gf_learnedOptionsTotal(), 1u);
