@@ -10,7 +10,7 @@
 #include "core/Log.h"
 #include "core/Paths.h"
 #include "core/Strings.h"
-#include "support/TempDir.h"
+#include "support/LoggedTempDir.h"
 
 namespace {
 
@@ -30,27 +30,20 @@ zelk::ValueOrError<std::vector<IcaoCode>> parse(const std::string& xml)
     return zelk::lf_parseWeeklyTrafficAirports(doc);
 }
 
-class WeeklyAirports : public zelk::test::TempDirTest {
+class WeeklyAirports : public zelk::test::LoggedTempDirTest {
 protected:
     void SetUp() override
     {
-        TempDirTest::SetUp();
+        LoggedTempDirTest::SetUp();
         zelk::gf_clearWeeklyTrafficAirports();
-        zelk::gf_openLogFile();
     }
     void TearDown() override
     {
-        zelk::gf_logFile().close();
         zelk::gf_clearWeeklyTrafficAirports();
-        TempDirTest::TearDown();
+        LoggedTempDirTest::TearDown();
     }
 
     void install(const std::string& xml) { zelk::gf_writeEncryptedFile(xml, zelk::kWkTrafficFile); }
-    std::string log()
-    {
-        zelk::gf_flushLog();
-        return zelk::test::readAll(file("Log.txt"));
-    }
     static std::string fileName() { return zelk::path_to_utf8(zelk::kWkTrafficFile); }
 };
 
@@ -64,16 +57,10 @@ TEST_F(WeeklyAirports, BlanksCaseAndEmptyPiecesAreIgnored)
     EXPECT_NE(log().find("2 ICAO airports supported by RealTraffic read from '" + fileName() + "'"),
               std::string::npos);
 
-    const auto codes = parse(weeklyXml("<arp c=\"\tlfpg\r\n,EDDF\"/>"));
+    // Sorted, and a code in two elements is stored once.
+    const auto codes = parse(weeklyXml("<arp c=\"\tlfpg\r\n,EDDF\"/><arp c=\"EDDF,LFPG\"/><arp c=\"\"/>"));
     ASSERT_TRUE(codes.hasValue()) << codes.error();
     EXPECT_EQ(codes.value(), (std::vector<IcaoCode>{IcaoCode("EDDF"), IcaoCode("LFPG")}));
-}
-
-TEST_F(WeeklyAirports, SameCodeInTwoElementsIsStoredOnce)
-{
-    const auto codes = parse(weeklyXml(R"(<arp c="KJFK,EHAM"/><arp c="EHAM,KJFK,EHAM"/><arp c=""/>)"));
-    ASSERT_TRUE(codes.hasValue()) << codes.error();
-    EXPECT_EQ(codes.value(), (std::vector<IcaoCode>{IcaoCode("EHAM"), IcaoCode("KJFK")}));
 }
 
 TEST_F(WeeklyAirports, OneBadCodeFailsTheWholeFile)
@@ -89,7 +76,6 @@ TEST_F(WeeklyAirports, OneBadCodeFailsTheWholeFile)
     EXPECT_NE(log().find("==> '" + fileName() + "' has invalid weekly traffic XML: invalid weekly traffic ICAO code 'EGL'"),
               std::string::npos);
 
-    EXPECT_EQ(parse(weeklyXml(R"(<arp c="EH-M"/>)")).error(), "invalid weekly traffic ICAO code 'EH-M'");
     EXPECT_EQ(parse(weeklyXml(R"(<arp c="EHAMX"/>)")).error(), "invalid weekly traffic ICAO code 'EHAMX'");
 }
 
@@ -98,7 +84,6 @@ TEST_F(WeeklyAirports, StructureErrors)
     EXPECT_EQ(parse("<other/>").error(), "missing <root> root element");
     EXPECT_EQ(parse("<root><airports/></root>").error(), "missing <traffic_airports> section");
     EXPECT_EQ(parse(weeklyXml(R"(<arp code="EHAM"/>)")).error(), "<arp> element has no 'c' attribute");
-    EXPECT_EQ(parse(weeklyXml(R"(<arp c=" , "/>)")).error(), "<traffic_airports> contains no ICAO codes");
     EXPECT_EQ(parse(weeklyXml("")).error(), "<traffic_airports> contains no ICAO codes");
 
     install("<root><traffic_airports>");
@@ -121,7 +106,6 @@ TEST_F(WeeklyAirports, ClearAtTheEndOfAScanSupportsEveryAirport)
 {
     install(weeklyXml(R"(<arp c="EHAM"/>)"));
     ASSERT_EQ(zelk::gf_loadWeeklyTrafficAirports(), 1);
-    ASSERT_FALSE(zelk::gf_isWeeklyTrafficAirport(IcaoCode("KJFK")));
     zelk::gf_clearWeeklyTrafficAirports();
     EXPECT_TRUE(zelk::gf_isWeeklyTrafficAirport(IcaoCode("KJFK")));
 }

@@ -28,7 +28,6 @@ TEST(CredentialText, RefusesWhatCannotBeACredential)
     std::string why;
     EXPECT_FALSE(lf_parseCredentialText(R"({"license": "AB12-CD34-EF56"})", &why)); // the key is "License"
     EXPECT_EQ(why, "no \"License\" text");
-    EXPECT_FALSE(lf_parseCredentialText(R"({"License": 12345678})", &why));
     EXPECT_FALSE(lf_parseCredentialText(R"({"License": "AB12-)", &why));
     EXPECT_EQ(why, "not valid JSON");
     EXPECT_FALSE(lf_parseCredentialText("   \n\t\n", &why));
@@ -97,14 +96,6 @@ TEST_F(CredentialLoad, PlaceholderFallsThroughToTheNextCandidate)
     EXPECT_TRUE(credential->isApiToken);
 }
 
-TEST_F(CredentialLoad, WorkingFolderFileIsTheLastCandidate)
-{
-    test::writeAll(file("RealTraffic.lic"), "WORK-3333-4444\n");
-    gf_loadRTCredential();
-    ASSERT_TRUE(gf_rtCredential());
-    EXPECT_EQ(gf_rtCredential()->value, "WORK-3333-4444");
-}
-
 TEST_F(CredentialLoad, OversizedFileIsNotRead)
 {
     test::writeAll(file("RealTraffic.lic"), "WORK-3333-4444\n" + std::string(kMaxCredentialFileBytes, '\n'));
@@ -128,12 +119,14 @@ TEST_F(CredentialLoad, NoneValidThrows899NamingThePerUserFileAndForgetsTheOldOne
     EXPECT_FALSE(gf_rtCredential());
 }
 
+// The working folder is the last candidate, and the value never reaches the log.
 TEST_F(CredentialLoad, TheValueNeverReachesTheLog)
 {
     gf_openLogFile();
     test::writeAll(file("RealTraffic.lic"), "SECRET-5555-6666\n");
     gf_loadRTCredential();
     gf_logFile().close();
+    EXPECT_EQ(gf_rtCredential()->value, "SECRET-5555-6666");
     const std::string log = test::readAll(file("Log.txt"));
     EXPECT_NE(log.find("RT license loaded from 'RealTraffic.lic'"), std::string::npos);
     EXPECT_EQ(log.find("SECRET"), std::string::npos);
