@@ -77,6 +77,23 @@ std::string wide_to_utf8(std::u16string_view text)
     return out;
 }
 
+Utf8Lead gf_utf8Lead(unsigned char b)
+{
+    Utf8Lead lead;
+    if (b >= 0xC2 && b <= 0xDF) {
+        lead.length = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        lead.length = 3;
+        if (b == 0xE0) lead.low = 0xA0;       // overlong
+        else if (b == 0xED) lead.high = 0x9F; // surrogates
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        lead.length = 4;
+        if (b == 0xF0) lead.low = 0x90;       // overlong
+        else if (b == 0xF4) lead.high = 0x8F; // above U+10FFFF
+    }
+    return lead;
+}
+
 std::u16string utf8_to_wide(std::string_view text)
 {
     std::u16string out;
@@ -93,30 +110,14 @@ std::u16string utf8_to_wide(std::string_view text)
             ++i;
             continue;
         }
-        std::size_t len = 0;
-        char32_t cp = 0;
-        unsigned char lo = 0x80;
-        unsigned char hi = 0xBF;
-        if (b >= 0xC2 && b <= 0xDF) {
-            len = 2;
-            cp = b & 0x1F;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            len = 3;
-            cp = b & 0x0F;
-            if (b == 0xE0) lo = 0xA0;      // overlong
-            else if (b == 0xED) hi = 0x9F; // surrogates
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            len = 4;
-            cp = b & 0x07;
-            if (b == 0xF0) lo = 0x90;      // overlong
-            else if (b == 0xF4) hi = 0x8F; // above U+10FFFF
-        } else {
-            lf_invalidUtf8();
-        }
+        const Utf8Lead lead = gf_utf8Lead(b);
+        const std::size_t len = lead.length;
+        if (len == 0) lf_invalidUtf8();
+        char32_t cp = static_cast<char32_t>(b & (0x7F >> len));
         for (std::size_t k = 1; k < len; ++k) {
             const unsigned char c = byteAt(i + k);
-            const unsigned char min = k == 1 ? lo : 0x80;
-            const unsigned char max = k == 1 ? hi : 0xBF;
+            const unsigned char min = k == 1 ? lead.low : 0x80;
+            const unsigned char max = k == 1 ? lead.high : 0xBF;
             if (c < min || c > max) lf_invalidUtf8();
             cp = (cp << 6) | (c & 0x3F);
         }

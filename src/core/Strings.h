@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <list>
@@ -24,6 +25,16 @@ std::string wide_to_utf8(std::u16string_view text);
 // overlong, truncated or surrogate-encoding sequences and code points above
 // U+10FFFF.
 std::u16string utf8_to_wide(std::string_view text);
+
+// What a UTF-8 lead byte asks of its sequence: the length (0 when the byte
+// starts no sequence) and the range of the first continuation byte, which
+// shuts out overlong forms, surrogates and code points above U+10FFFF.
+struct Utf8Lead {
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+};
+Utf8Lead gf_utf8Lead(unsigned char b);
 
 // The path as UTF-8, for messages and files. On systems whose paths are
 // UTF-16 an unpaired surrogate throws as wide_to_utf8 does; on systems whose

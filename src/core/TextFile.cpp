@@ -31,28 +31,15 @@ bool lf_isValidUtf8Sample(std::span<const Byte> s, bool fileGoesOn)
             ++i;
             continue;
         }
-        std::size_t follow = 0;
-        Byte lo = 0x80;
-        Byte hi = 0xBF;
-        if (b >= 0xC2 && b <= 0xDF) {
-            follow = 1;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            follow = 2;
-            if (b == 0xE0) lo = 0xA0;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            follow = 3;
-            if (b == 0xF0) lo = 0x90;
-            else if (b == 0xF4) hi = 0x8F;
-        } else {
-            return false;
-        }
-        for (std::size_t k = 1; k <= follow; ++k) {
+        const Utf8Lead lead = gf_utf8Lead(b);
+        if (lead.length == 0) return false;
+        for (std::size_t k = 1; k < lead.length; ++k) {
             if (i + k >= s.size()) return fileGoesOn;
             const Byte c = s[i + k];
             if ((c & 0xC0) != 0x80) return false;
-            if (k == 1 && (c < lo || c > hi)) return false;
+            if (k == 1 && (c < lead.low || c > lead.high)) return false;
         }
-        i += follow + 1;
+        i += lead.length;
     }
     return true;
 }

@@ -66,6 +66,7 @@ TEST_F(TextFile, DetectsUtf8AndAnsiByValidity)
     EXPECT_EQ(detect("x\xC0\xAF"), TextEncoding::ANSI);      // overlong
     EXPECT_EQ(detect("x\xE0\x80\xAF"), TextEncoding::ANSI);  // overlong three-byte
     EXPECT_EQ(detect("x\xF4\x90\x80\x80"), TextEncoding::ANSI); // above U+10FFFF
+    EXPECT_EQ(detect("x\xED\xA0\x80"), TextEncoding::ANSI);     // an encoded surrogate
     EXPECT_EQ(detect("x\xC3"), TextEncoding::ANSI);          // cut at the true end of the file
 }
 
