@@ -17,18 +17,13 @@
 namespace zelk {
 namespace {
 
-std::string lf_text(const std::filesystem::path& p)
-{
-    return path_to_utf8(p);
-}
-
 // Unpacks the archive's one file into the installer path. False (with its
 // notice) when the archive is not exactly one sound file of a sane size.
 bool lf_unzipInstaller(const std::filesystem::path& archivePath, const std::filesystem::path& installer)
 {
     ZipArchive zip(archivePath);
     if (!zip.open(ZipArchive::OpenMode::ReadOnly)) {
-        gf_writeLogNotice(fmt::format("Could not open {}", lf_text(archivePath)));
+        gf_writeLogNotice(fmt::format("Could not open {}", path_to_utf8(archivePath)));
         return false;
     }
     std::size_t fileCount = 0;
@@ -48,7 +43,7 @@ bool lf_unzipInstaller(const std::filesystem::path& archivePath, const std::file
     }
     std::ofstream out(installer, std::ios::out | std::ios::binary | std::ios::trunc);
     if (!out.is_open()) {
-        gf_writeLogNotice(fmt::format("Could not create output file {}", lf_text(installer)));
+        gf_writeLogNotice(fmt::format("Could not create output file {}", path_to_utf8(installer)));
         return false;
     }
     const int result = zip.readEntry(installerEntry, out, kUnzipChunkBytes);
@@ -59,7 +54,7 @@ bool lf_unzipInstaller(const std::filesystem::path& archivePath, const std::file
     const std::uintmax_t written = std::filesystem::file_size(installer, ec);
     const std::uint64_t actual = ec ? 0 : static_cast<std::uint64_t>(written);
     if (result == kZipReadOk && streamGood && !ec && actual == installerEntry.size) {
-        gf_writeLogLine(fmt::format("{} unzipped to {}", lf_text(archivePath), lf_text(installer)));
+        gf_writeLogLine(fmt::format("{} unzipped to {}", path_to_utf8(archivePath), path_to_utf8(installer)));
         return true;
     }
     gf_writeLogNotice(
@@ -84,28 +79,31 @@ bool lf_moveInstallerIntoFolder(const std::filesystem::path& installer)
 
     const std::uintmax_t size = std::filesystem::file_size(installer, ec);
     if (ec) {
-        gf_writeLogLine(fmt::format("file_size({}) failed: {}", lf_text(installer), ec.message()));
+        gf_writeLogLine(fmt::format("file_size({}) failed: {}", path_to_utf8(installer), ec.message()));
         return false;
     }
     std::filesystem::rename(installer, part, ec);
     if (ec) {
-        gf_writeLogLine(fmt::format("could not rename {} => {}: {}", lf_text(installer), lf_text(part), ec.message()));
+        gf_writeLogLine(fmt::format("could not rename {} => {}: {}",
+                                    path_to_utf8(installer), path_to_utf8(part), ec.message()));
         return false;
     }
     const std::uintmax_t partSize = std::filesystem::file_size(part, ec);
     if (ec) {
-        gf_writeLogLine(fmt::format("file_size({}) failed: {}", lf_text(part), ec.message()));
+        gf_writeLogLine(fmt::format("file_size({}) failed: {}", path_to_utf8(part), ec.message()));
         return false;
     }
     if (partSize != size) {
         gf_writeLogLine(
-            fmt::format("rename {} => {} suspicious: size {} != {}", lf_text(installer), lf_text(part), partSize, size));
+            fmt::format("rename {} => {} suspicious: size {} != {}",
+                        path_to_utf8(installer), path_to_utf8(part), partSize, size));
         return false;
     }
     std::filesystem::rename(part, target, ec);
     if (ec) {
         gf_writeLogLine(
-            fmt::format("could not finalize rename {} => {}: {}", lf_text(part), lf_text(target), ec.message()));
+            fmt::format("could not finalize rename {} => {}: {}",
+                        path_to_utf8(part), path_to_utf8(target), ec.message()));
         return false;
     }
     return true;
@@ -135,11 +133,11 @@ std::optional<VersionData> lf_installerProductVersion(const std::filesystem::pat
 {
     const PeVersionResult result = gf_readPeFixedFileInfo(installer);
     if (result.error == PeVersionError::InvalidVersionData) {
-        gf_writeLogNotice(fmt::format("Invalid ProductVersion data in '{}'", lf_text(installer)));
+        gf_writeLogNotice(fmt::format("Invalid ProductVersion data in '{}'", path_to_utf8(installer)));
         return std::nullopt;
     }
     if (!result.info) {
-        gf_writeLogNotice(fmt::format("Could not read ProductVersion size from '{}': error {}", lf_text(installer),
+        gf_writeLogNotice(fmt::format("Could not read ProductVersion size from '{}': error {}", path_to_utf8(installer),
                                       static_cast<std::uint32_t>(result.error)));
         return std::nullopt;
     }
@@ -155,7 +153,8 @@ bool lf_downloadProgramUpdate(const VersionData& web)
     std::error_code ec;
     std::filesystem::remove(installer, ec);
     if (ec) {
-        gf_writeLogNotice(fmt::format("Could not remove stale installer '{}': {}", lf_text(installer), ec.message()));
+        gf_writeLogNotice(fmt::format("Could not remove stale installer '{}': {}",
+                                      path_to_utf8(installer), ec.message()));
         return false;
     }
     // Neither the archive nor an unverified installer may outlive this call.
@@ -163,12 +162,13 @@ bool lf_downloadProgramUpdate(const VersionData& web)
 
     bool unzipped = false;
     {
-        const std::string url = fmt::format("{}{}_{}", gf_downloadServerBase() + "release/", "ZELK", kUpdateArchiveName);
+        const std::string url = fmt::format("{}{}_{}",
+                                            gf_downloadServerBase() + "release/", "ZELK", kUpdateArchiveName);
         DownloadHandle handle = gf_newDownloadHandle();
         if (!gf_downloadFile(handle.get(), url, kUpdateArchiveFile, true)) {
             gf_updateShowMessage(fmt::format("Downloading program installer file version {} failed", web), true);
         } else {
-            gf_writeLogLine(fmt::format("Downloaded {} => {}", url, lf_text(kUpdateArchiveFile)));
+            gf_writeLogLine(fmt::format("Downloaded {} => {}", url, path_to_utf8(kUpdateArchiveFile)));
             unzipped = lf_unzipInstaller(kUpdateArchiveFile, installer);
         }
     }
@@ -176,7 +176,7 @@ bool lf_downloadProgramUpdate(const VersionData& web)
     if (ec) gf_writeLogNotice(fmt::format("Warning: could not remove downloaded zip: {}", ec.message()));
 
     if (!unzipped || !std::filesystem::exists(installer, ec)) {
-        gf_writeLogNotice(fmt::format("{} does not exists?", lf_text(installer)));
+        gf_writeLogNotice(fmt::format("{} does not exists?", path_to_utf8(installer)));
         return false;
     }
     const std::optional<VersionData> found = lf_installerProductVersion(installer);
@@ -200,11 +200,6 @@ bool lf_downloadProgramUpdate(const VersionData& web)
     return true;
 }
 
-bool lf_wstringStartsWith(std::u16string_view text, std::u16string_view prefix)
-{
-    return text.starts_with(prefix);
-}
-
 std::string lf_newVersionMessage(const std::filesystem::path& programFolder)
 {
     return lf_newVersionMessage(programFolder, gf_installFolderFacts());
@@ -215,7 +210,7 @@ std::string lf_newVersionMessage(const std::filesystem::path& programFolder, con
     const std::u16string folderText = programFolder.u16string();
     bool underProgramFiles = false;
     for (const auto& folder : facts.programFilesFolders) {
-        if (!folder.empty() && lf_wstringStartsWith(folderText, folder.u16string())) underProgramFiles = true;
+        if (!folder.empty() && folderText.starts_with(folder.u16string())) underProgramFiles = true;
     }
     bool writable = false;
     {

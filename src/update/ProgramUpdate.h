@@ -36,7 +36,4 @@ std::optional<VersionData> lf_installerProductVersion(const std::filesystem::pat
 std::string lf_newVersionMessage(const std::filesystem::path& programFolder);
 std::string lf_newVersionMessage(const std::filesystem::path& programFolder, const InstallFolderFacts& facts);
 
-// Exact, case-sensitive prefix test of UTF-16 texts.
-bool lf_wstringStartsWith(std::u16string_view text, std::u16string_view prefix);
-
 } // namespace zelk
