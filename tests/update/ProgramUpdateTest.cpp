@@ -27,10 +27,8 @@ TEST_F(ProgramUpdateLocal, NewVersionFolderIsEmptiedOrCreated)
 
 TEST_F(ProgramUpdateLocal, InstallerProductVersionOrItsNotice)
 {
-    test::PeImageLayout layout;
-    layout.product[0] = 2, layout.product[1] = 1, layout.product[2] = 0, layout.product[3] = 7;
-    layout.file[0] = 5; // the file version must not be taken for the product version
-    test::writeAll(kInstallerFile, test::gf_buildPeImage(layout));
+    // The builder's file version (1.0.0) must not be taken for the product version.
+    test::writeAll(kInstallerFile, test::gf_buildInstaller(2, 1, 0, 7));
     EXPECT_EQ(lf_installerProductVersion(), VersionData(2, 1, 0)) << "the fourth part is ignored";
 
     EXPECT_FALSE(lf_installerProductVersion(file("absent.exe")));
