@@ -27,18 +27,6 @@ TEST(Paths, ProgramDataFolderWithoutAppData)
     EXPECT_EQ(gf_programDataFolderFor("/home/u/.config"), fs::path("/home/u/.config/ZELK"));
 }
 
-TEST(Paths, SelectedSimFollowsProgramMode)
-{
-    const ProgramMode saved = *gf_programMode();
-    gf_storeProgramMode({kSimulatorMsfs2020, kTrafficSourceRtDirect});
-    EXPECT_EQ(gf_selectedSim(), SimVersion::Msfs2020);
-    EXPECT_EQ(gf_simAppDataFolderName(), fs::path("Microsoft Flight Simulator"));
-    gf_storeProgramMode({kSimulatorMsfs2024, kTrafficSourceRtDirect});
-    EXPECT_EQ(gf_selectedSim(), SimVersion::Msfs2024);
-    EXPECT_EQ(gf_simPackageFamilyName(), fs::path("Microsoft.Limitless_8wekyb3d8bbwe"));
-    gf_storeProgramMode(saved);
-}
-
 #ifndef _WIN32
 
 using test::ScopedEnv;
