@@ -34,14 +34,6 @@ CredentialStore& lf_store()
     return store;
 }
 
-std::string_view lf_trim(std::string_view s)
-{
-    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; };
-    while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
-    return s;
-}
-
 std::string lf_lower(std::string_view s)
 {
     std::string out(s);
@@ -124,7 +116,7 @@ bool lf_isPlaceholderCredential(std::string_view value)
 std::optional<std::string> lf_parseCredentialText(std::string_view text, std::string* why)
 {
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-    std::string_view trimmed = lf_trim(text);
+    const std::string trimmed = gf_trim(text);
     std::string value;
     if (trimmed.starts_with('{')) {
         const nlohmann::json doc = nlohmann::json::parse(trimmed, nullptr, false);
@@ -137,18 +129,10 @@ std::optional<std::string> lf_parseCredentialText(std::string_view text, std::st
             lf_setWhy(why, "no \"License\" text");
             return std::nullopt;
         }
-        value = std::string(lf_trim(it->get_ref<const std::string&>()));
+        value = gf_trim(it->get_ref<const std::string&>());
     } else {
-        while (!trimmed.empty()) {
-            const std::size_t end = trimmed.find_first_of("\r\n");
-            const std::string_view line = lf_trim(trimmed.substr(0, end));
-            if (!line.empty()) {
-                value = std::string(line);
-                break;
-            }
-            if (end == std::string_view::npos) break;
-            trimmed.remove_prefix(end + 1);
-        }
+        // The text is trimmed, so its first line is the first non-blank one.
+        value = gf_trim(std::string_view(trimmed).substr(0, trimmed.find_first_of("\r\n")));
     }
     if (lf_isPlaceholderCredential(value)) {
         lf_setWhy(why, value.empty() ? "empty" : "placeholder value");
