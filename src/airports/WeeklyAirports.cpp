@@ -85,8 +85,7 @@ int gf_loadWeeklyTrafficAirports()
     auto codes = lf_readWeeklyTrafficAirports();
     if (!codes) {
         gf_writeLogNotice(codes.error());
-        const std::unique_lock write(g_lock);
-        g_codes.clear();
+        gf_clearWeeklyTrafficAirports();
         return 0;
     }
     const std::unique_lock write(g_lock);
