@@ -174,35 +174,35 @@ TEST_F(UpdateCheck, FirstStartFetchesEveryDataSetInOrder)
 
 TEST_F(UpdateCheck, InstalledDataSetsAreLeftAloneUnlessNewerOrMissing)
 {
-    const DataSetCase& airports = dataSets()[0];
-    const DataSetCase& aig = dataSets()[1];
-    const DataSetCase& archives = dataSets()[2];
-    const DataSetCase& dbase = dataSets()[3];
-    const DataSetCase& weekly = dataSets()[4];
-    for (const auto& set : dataSets()) {
-        offerDataSet(set, {2, 0, 0});
-        test::writeAll(kInputFolder / set.file, "installed copy");
+    struct Installed {
+        const char* version;
+        bool fileKept;
+        bool fetched;
+    };
+    // In the order of dataSets(); the server offers 2.0.0 of each.
+    const Installed installed[] = {
+        {"2.0", true, false},   // equal (patch omitted)
+        {"2.0.1", true, false}, // newer than the server's
+        {"1.9.9", true, true},  // older
+        {"2.0.0", false, true}, // equal, but the file is gone
+        {"", true, true},       // never recorded
+    };
+    for (std::size_t i = 0; i < dataSets().size(); ++i) {
+        offerDataSet(dataSets()[i], {2, 0, 0});
+        if (installed[i].fileKept) test::writeAll(kInputFolder / dataSets()[i].file, "installed copy");
+        dataSets()[i].parameter->setValue(installed[i].version);
     }
-    airports.parameter->setValue("2.0");   // equal (patch omitted)
-    aig.parameter->setValue("2.0.1");      // installed is newer than the server's
-    archives.parameter->setValue("1.9.9"); // older: fetched
-    dbase.parameter->setValue("2.0.0");    // equal, but the file is gone: fetched
-    std::filesystem::remove(kInputFolder / dbase.file);
-    weekly.parameter->setValue("");        // never recorded: fetched
     publish();
 
     ASSERT_TRUE(gf_checkForUpdates());
-    EXPECT_EQ(server.hits("input/airports.enc"), 0);
-    EXPECT_EQ(server.hits("input/AIG-regcodes.enc"), 0);
-    EXPECT_EQ(installedContent(airports), "installed copy");
-    EXPECT_EQ(installedContent(aig), "installed copy");
-    EXPECT_EQ(aig.parameter->value(), "2.0.1");
-    EXPECT_TRUE(logHas("airports version up-to-date"));
-    EXPECT_TRUE(logHas("aig version up-to-date"));
-    for (const DataSetCase* fetched : {&archives, &dbase, &weekly}) {
-        EXPECT_EQ(server.hits(std::string("input/") + fetched->file), 1) << fetched->name;
-        EXPECT_NE(installedContent(*fetched), "installed copy") << fetched->name;
-        EXPECT_EQ(fetched->parameter->value(), "2.0.0") << fetched->name;
+    for (std::size_t i = 0; i < dataSets().size(); ++i) {
+        const DataSetCase& set = dataSets()[i];
+        SCOPED_TRACE(set.name);
+        const bool fetched = installed[i].fetched;
+        EXPECT_EQ(server.hits(std::string("input/") + set.file), fetched ? 1 : 0);
+        EXPECT_EQ(set.parameter->value(), fetched ? "2.0.0" : installed[i].version);
+        EXPECT_EQ(installedContent(set), fetched ? offered[set.file] : "installed copy");
+        EXPECT_EQ(logHas(fmt::format("{} version up-to-date", set.name)), !fetched);
     }
 }
 
