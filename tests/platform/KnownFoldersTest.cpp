@@ -41,13 +41,8 @@ TEST(KnownFolders, NoHomeAndNoXdgGivesEmpty)
 {
     ScopedEnv config("XDG_CONFIG_HOME", std::nullopt);
     ScopedEnv data("XDG_DATA_HOME", std::nullopt);
-    {
-        ScopedEnv home("HOME", std::nullopt);
-        EXPECT_TRUE(roamingAppDataFolder().empty());
-        EXPECT_TRUE(localAppDataFolder().empty());
-    }
-    {
-        ScopedEnv home("HOME", "");
+    for (const std::optional<std::string>& noHome : {std::optional<std::string>{}, std::optional<std::string>{""}}) {
+        ScopedEnv home("HOME", noHome);
         EXPECT_TRUE(roamingAppDataFolder().empty());
         EXPECT_TRUE(localAppDataFolder().empty());
     }
