@@ -32,7 +32,7 @@ public:
         plans.push_back(plan);
     }
     void showChildControls(bool shown) override { childrenShown = shown; }
-    void setTopmost(bool onTop) override { topmost = onTop; }
+    void setTopmost(bool) override {}
     void messageLineShown(std::string_view text, bool isError) override
     {
         if (throwOnText == text) throw std::runtime_error("window refused the text");
@@ -61,7 +61,6 @@ public:
     std::atomic<int> outstanding{0};
     std::atomic<int> maxOutstanding{0};
     std::atomic<bool> childrenShown{true};
-    std::atomic<bool> topmost{false};
     std::string throwOnText = "\x01never";
     std::vector<RepaintPlan> plans;
 
