@@ -9,9 +9,7 @@ namespace zelk {
 
 bool gf_appendXmlTextAttribute(pugi::xml_node node, std::string_view name, std::string_view value)
 {
-    pugi::xml_attribute attribute = node.append_attribute(std::string(name).c_str());
-    if (!attribute) return false;
-    return attribute.set_value(std::string(value).c_str());
+    return gf_appendXmlStringAttribute(node, std::string(name).c_str(), std::string(value));
 }
 
 bool gf_appendXmlIntAttribute(pugi::xml_node node, std::string_view name, const std::int32_t& value)

@@ -103,151 +103,87 @@ TEST_F(EncryptedFile, RoundTripsAcrossChunkBoundaries)
         EXPECT_EQ(buf.used(), n);
         EXPECT_EQ(buf.validatedSize(), n);
         EXPECT_EQ(buf.allocated(), n == 0 ? 1u : n);
+        EXPECT_NE(buf.data(), nullptr);
         EXPECT_TRUE(buf.text() == plain);
     }
-}
-
-TEST_F(EncryptedFile, EmptyPlaintextIsOneHeaderAndOneEmptyFinalChunk)
-{
-    const auto p = put("empty.enc", gf_encryptBytes(key(), ""));
-    EXPECT_EQ(fs::file_size(p), 41u);
-    SecureBuffer buf = gf_decryptFile(key(), p, 0);
-    EXPECT_EQ(buf.used(), 0u);
-    EXPECT_EQ(buf.allocated(), 1u);
-    EXPECT_NE(buf.data(), nullptr);
 }
 
 TEST_F(EncryptedFile, ProgramKeyRoundTripAndOtherKeysFail)
 {
     const std::string plain = "<root><airports/></root>";
-    gf_writeEncryptedFile(plain, file("input/airports.enc"));
-
-    auto result = gf_readEncryptedFile(file("input/airports.enc"), kAirportsPlaintextLimit);
+    const auto p = file("input/airports.enc");
+    gf_writeEncryptedFile(plain, p);
+    auto result = gf_readEncryptedFile(p, kAirportsPlaintextLimit);
     ASSERT_TRUE(result.hasValue()) << result.error();
     EXPECT_EQ(result.value().text(), plain);
 
     // The file really is encrypted, and only the program's key opens it.
-    EXPECT_EQ(test::readAll(file("input/airports.enc")).find("airports"), std::string::npos);
-    EXPECT_EQ(failure(file("input/airports.enc")),
-              "Decryption failed for: " + path_to_utf8(file("input/airports.enc")));
-}
-
-TEST_F(EncryptedFile, WrongKeyFailsAuthentication)
-{
-    const auto p = put("a.enc", gf_encryptBytes(key(), "secret"));
-    auto result = gf_readEncryptedFile(p, 100);
-    ASSERT_FALSE(result.hasValue());
-    EXPECT_EQ(result.error(), "Decryption failed for: " + path_to_utf8(p));
+    EXPECT_EQ(test::readAll(p).find("airports"), std::string::npos);
+    EXPECT_EQ(failure(p), "Decryption failed for: " + path_to_utf8(p));
+    const auto other = put("a.enc", gf_encryptBytes(key(), "secret"));
+    auto wrong = gf_readEncryptedFile(other, 100);
+    ASSERT_FALSE(wrong.hasValue());
+    EXPECT_EQ(wrong.error(), "Decryption failed for: " + path_to_utf8(other));
 }
 
 TEST_F(EncryptedFile, MissingFileIsAnErrorTextNotAnException)
 {
     auto result = gf_readEncryptedFile(file("nothing.enc"), 100);
     ASSERT_FALSE(result.hasValue());
-    EXPECT_EQ(result.error().rfind("Could not determine encrypted file size for " + path_to_utf8(file("nothing.enc"))
-                                       + ": ",
-                                   0),
-              0u)
-        << result.error();
+    const std::string expected = "Could not determine encrypted file size for " + path_to_utf8(file("nothing.enc"));
+    EXPECT_EQ(result.error().rfind(expected + ": ", 0), 0u) << result.error();
 }
 
-TEST_F(EncryptedFile, SizeRulesRejectBeforeDecrypting)
-{
-    const auto tooSmall = put("small.enc", std::string(40, 'x'));
-    EXPECT_EQ(failure(tooSmall), "Encrypted file is too small: " + path_to_utf8(tooSmall));
-
-    // 24 + 4113 + 16 bytes: the size promises 4095 bytes, the first chunk
-    // already yields 4096.
-    std::string cipher = gf_encryptBytes(key(), randomBytes(4097));
-    cipher.resize(24 + 4113 + 16);
-    const auto cut = put("cut.enc", cipher);
-    EXPECT_EQ(failure(cut), "Decrypted data exceeds its validated size: " + path_to_utf8(cut));
-}
-
-TEST_F(EncryptedFile, LimitIsInclusive)
-{
-    const auto p = put("limit.enc", gf_encryptBytes(key(), randomBytes(5000)));
-    EXPECT_EQ(failure(p, 5000), "");
-    EXPECT_EQ(failure(p, 4999),
-              "Encrypted file exceeds the plaintext size limit of 4999 bytes: " + path_to_utf8(p));
-    auto viaReader = gf_readEncryptedFile(p, 10);
-    ASSERT_FALSE(viaReader.hasValue());
-    EXPECT_EQ(viaReader.error(), "Encrypted file exceeds the plaintext size limit of 10 bytes: " + path_to_utf8(p));
-}
-
-TEST_F(EncryptedFile, DamagedChunkFailsAndWipesThePartialPlaintext)
-{
-    // The first chunk decrypts fine; the second is damaged. The 4096 bytes
-    // already decrypted go with the buffer, which failure() sees released.
-    std::string cipher = gf_encryptBytes(key(), randomBytes(10000));
-    cipher[24 + 4113 + 100] = static_cast<char>(cipher[24 + 4113 + 100] ^ 0x01);
-    const auto p = put("damaged.enc", cipher);
-    EXPECT_EQ(failure(p), "Decryption failed for: " + path_to_utf8(p));
-}
-
-TEST_F(EncryptedFile, DataAfterTheFinalChunkIsRefused)
-{
-    // A second file glued behind one whose final chunk is full: the first
-    // decrypts completely, then the rest is found.
-    const std::string full = gf_encryptBytes(key(), randomBytes(4096));
-    const auto glued = put("glued.enc", full + gf_encryptBytes(key(), ""));
-    EXPECT_EQ(failure(glued), "Encrypted file contains data after the final block: " + path_to_utf8(glued));
-
-    // Bytes behind a short final chunk are read as part of it and break its
-    // authentication: refused all the same.
-    const auto trailing = put("trailing.enc", gf_encryptBytes(key(), "x") + "y");
-    EXPECT_EQ(failure(trailing), "Decryption failed for: " + path_to_utf8(trailing));
-}
-
-TEST_F(EncryptedFile, StreamWithoutFinalTagIsRefused)
+TEST_F(EncryptedFile, MalformedFilesAreRefusedWithTheirReason)
 {
     const unsigned char msg = crypto_secretstream_xchacha20poly1305_TAG_MESSAGE;
-    const auto one = put("one.enc", encryptWithTags(key_, {randomBytes(100)}, {msg}));
-    EXPECT_EQ(failure(one), "Encrypted file ended without a final block: " + path_to_utf8(one));
-
-    const auto two = put("two.enc", encryptWithTags(key_, {randomBytes(4096), randomBytes(7)}, {msg, msg}));
-    EXPECT_EQ(failure(two), "Encrypted file ended without a final block: " + path_to_utf8(two));
+    // 24 + 4113 + 16 bytes: the size promises 4095 bytes, the first chunk
+    // already yields 4096.
+    std::string cut = gf_encryptBytes(key(), randomBytes(4097));
+    cut.resize(24 + 4113 + 16);
+    // The first chunk decrypts fine, the second is damaged: the 4096 bytes
+    // already decrypted go with the buffer, which failure() sees released.
+    std::string damaged = gf_encryptBytes(key(), randomBytes(10000));
+    damaged[24 + 4113 + 100] = static_cast<char>(damaged[24 + 4113 + 100] ^ 0x01);
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::uint64_t limit;
+        std::string reason;
+    } cases[] = {
+        {"small", std::string(40, 'x'), 100, "Encrypted file is too small: "},
+        {"cut", cut, 1u << 24, "Decrypted data exceeds its validated size: "},
+        {"limit", gf_encryptBytes(key(), randomBytes(5000)), 4999,
+         "Encrypted file exceeds the plaintext size limit of 4999 bytes: "},
+        {"damaged", damaged, 1u << 24, "Decryption failed for: "},
+        // A second file glued behind one whose final chunk is full.
+        {"glued", gf_encryptBytes(key(), randomBytes(4096)) + gf_encryptBytes(key(), ""), 1u << 24,
+         "Encrypted file contains data after the final block: "},
+        // Bytes behind a short final chunk break its authentication.
+        {"trailing", gf_encryptBytes(key(), "x") + "y", 100, "Decryption failed for: "},
+        {"one", encryptWithTags(key_, {randomBytes(100)}, {msg}), 1000,
+         "Encrypted file ended without a final block: "},
+        {"two", encryptWithTags(key_, {randomBytes(4096), randomBytes(7)}, {msg, msg}), 1u << 24,
+         "Encrypted file ended without a final block: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto p = put(std::string(c.name) + ".enc", c.bytes);
+        EXPECT_EQ(failure(p, c.limit), c.reason + path_to_utf8(p));
+    }
+    // The limit is inclusive.
+    EXPECT_EQ(failure(file("limit.enc"), 5000), "");
 }
 
 TEST_F(EncryptedFile, ReadsChunksWrittenByAnotherWriter)
 {
-    // A final chunk of exactly 4096 bytes, and an empty final chunk behind a
-    // full one: both are valid forms of the layout.
-    const unsigned char msg = crypto_secretstream_xchacha20poly1305_TAG_MESSAGE;
-    const unsigned char fin = crypto_secretstream_xchacha20poly1305_TAG_FINAL;
+    // An empty final chunk behind a full one is a valid form of the layout.
     const std::string a = randomBytes(4096);
-    const auto p = put("emptylast.enc", encryptWithTags(key_, {a, ""}, {msg, fin}));
+    const auto p = put("emptylast.enc", encryptWithTags(key_, {a, ""},
+                                                        {crypto_secretstream_xchacha20poly1305_TAG_MESSAGE,
+                                                         crypto_secretstream_xchacha20poly1305_TAG_FINAL}));
     SecureBuffer buf = gf_decryptFile(key(), p, 4096);
     EXPECT_TRUE(buf.text() == a);
-}
-
-TEST_F(EncryptedFile, StreamShorterThanItsSizeGivesIncompleteHeaderOrBlock)
-{
-    const std::string cipher = gf_encryptBytes(key(), "abc");
-
-    std::istringstream header(cipher.substr(0, 20));
-    EXPECT_THROW(
-        {
-            try {
-                gf_decryptStream(key(), header, cipher.size(), "h.enc", 100);
-            } catch (const std::runtime_error& e) {
-                EXPECT_STREQ(e.what(), "Encrypted file has an incomplete header: h.enc");
-                throw;
-            }
-        },
-        std::runtime_error);
-
-    std::istringstream block(cipher.substr(0, 24 + 10));
-    EXPECT_THROW(
-        {
-            try {
-                gf_decryptStream(key(), block, 41, "b.enc", 100);
-            } catch (const std::runtime_error& e) {
-                EXPECT_STREQ(e.what(), "Encrypted file contains an incomplete block: b.enc");
-                throw;
-            }
-        },
-        std::runtime_error);
 }
 
 // A source that fails after the header, as a disk read error would.
@@ -265,16 +201,30 @@ private:
     std::string head_;
 };
 
-TEST_F(EncryptedFile, ReadErrorIsReported)
+TEST_F(EncryptedFile, ShortOrFailingStreamsAreReported)
 {
-    const std::string cipher = gf_encryptBytes(key(), randomBytes(100));
-    FailingBuf buf(cipher.substr(0, 24));
-    std::istream in(&buf);
-    try {
-        gf_decryptStream(key(), in, cipher.size(), "r.enc", 1000);
-        FAIL() << "no error";
-    } catch (const std::runtime_error& e) {
-        EXPECT_STREQ(e.what(), "Error while reading encrypted file: r.enc");
+    const std::string cipher = gf_encryptBytes(key(), "abc");
+    std::istringstream header(cipher.substr(0, 20));
+    std::istringstream block(cipher.substr(0, 24 + 10));
+    FailingBuf failing(cipher.substr(0, 24));
+    std::istream broken(&failing);
+    const struct {
+        std::istream* in;
+        std::uint64_t size;
+        const char* expected;
+    } cases[] = {
+        {&header, cipher.size(), "Encrypted file has an incomplete header: f.enc"},
+        {&block, 41, "Encrypted file contains an incomplete block: f.enc"},
+        {&broken, cipher.size(), "Error while reading encrypted file: f.enc"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expected);
+        try {
+            gf_decryptStream(key(), *c.in, c.size, "f.enc", 100);
+            ADD_FAILURE() << "no error";
+        } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(), c.expected);
+        }
     }
 }
 

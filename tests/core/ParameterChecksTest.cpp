@@ -16,28 +16,24 @@ using test::writeAll;
 
 using Arr = std::array<double, 8>;
 
-TEST(ParameterChecks, RadiusOrderKeepsOrderedValues)
-{
-    const Arr in = {10, 20, 40, 50, 60, 100, 200, 300};
-    const auto r = gf_enforceRadiusOrder(in, 1.0);
-    EXPECT_FALSE(r.changed);
-    EXPECT_EQ(r.values, in);
-}
-
 TEST(ParameterChecks, RadiusOrderRaisesRadiiAndSortsLevels)
 {
-    auto r = gf_enforceRadiusOrder({10, 5, 40, 30, 60, 300, 100, 200}, 1.0);
-    EXPECT_TRUE(r.changed);
-    EXPECT_EQ(r.values, (Arr{10, 10, 40, 40, 60, 100, 200, 300}));
-
-    r = gf_enforceRadiusOrder({10, 20, 40, 50, 60, 200, 200, 300}, 1.0);
-    EXPECT_TRUE(r.changed);
-    EXPECT_EQ(r.values, (Arr{10, 20, 40, 50, 60, 200, 201, 300}));
-
-    r = gf_enforceRadiusOrder({-4, -1, 40, 50, 60, 100, 200, 300}, 1.0);
-    EXPECT_TRUE(r.changed);
-    EXPECT_EQ(r.values[0], 0.0);
-    EXPECT_EQ(r.values[1], 0.0);
+    const struct {
+        Arr in;
+        bool changed;
+        Arr out;
+    } cases[] = {
+        {{10, 20, 40, 50, 60, 100, 200, 300}, false, {10, 20, 40, 50, 60, 100, 200, 300}},
+        {{10, 5, 40, 30, 60, 300, 100, 200}, true, {10, 10, 40, 40, 60, 100, 200, 300}},
+        {{10, 20, 40, 50, 60, 200, 200, 300}, true, {10, 20, 40, 50, 60, 200, 201, 300}},
+        {{-4, -1, 40, 50, 60, 100, 200, 300}, true, {0, 0, 40, 50, 60, 100, 200, 300}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.in));
+        const auto r = gf_enforceRadiusOrder(c.in, 1.0);
+        EXPECT_EQ(r.changed, c.changed);
+        EXPECT_EQ(r.values, c.out);
+    }
 }
 
 TEST(ParameterChecks, RadiusOrderWithinRangesIsStable)
@@ -53,10 +49,7 @@ TEST(ParameterChecks, RadiusOrderWithinRangesIsStable)
     EXPECT_EQ(again.values, r.values);
 
     r = gf_enforceRadiusOrderWithin({10, 20, 40, 50, 60, 2, 2, 2}, mins, maxs, 1.0);
-    EXPECT_EQ(r.values[5], 2.0);
-    EXPECT_EQ(r.values[6], 3.0);
-    EXPECT_EQ(r.values[7], 4.0);
-    EXPECT_FALSE(gf_enforceRadiusOrderWithin({10, 20, 40, 50, 60, 100, 200, 300}, mins, maxs, 1.0).changed);
+    EXPECT_EQ(r.values, (Arr{10, 20, 40, 50, 60, 2, 3, 4}));
 }
 
 // Whatever the user stored, one check brings it into order within the ranges
@@ -101,13 +94,8 @@ TEST(ParameterChecks, FitWindowConversions)
 
 TEST(ParameterChecks, HoldingThresholdSnap)
 {
-    EXPECT_EQ(gf_snapHoldingThreshold(275), 250);
-    EXPECT_EQ(gf_snapHoldingThreshold(276), 300);
-    EXPECT_EQ(gf_snapHoldingThreshold(5), 10);
-    EXPECT_EQ(gf_snapHoldingThreshold(1000), 900);
-    EXPECT_EQ(gf_snapHoldingThreshold(450), 450);
-    EXPECT_EQ(gf_snapHoldingThreshold(30), 10);
-    EXPECT_EQ(gf_snapHoldingThreshold(31), 50);
+    const std::pair<int, int> cases[] = {{275, 250}, {276, 300}, {5, 10}, {1000, 900}, {450, 450}, {30, 10}, {31, 50}};
+    for (const auto& [stored, snapped] : cases) EXPECT_EQ(gf_snapHoldingThreshold(stored), snapped) << stored;
 }
 
 using ParameterCheckRun = test::ParametersTest;
@@ -143,13 +131,17 @@ TEST_F(ParameterCheckRun, RadiusCheckCorrectsOnceAndThenStays)
     EXPECT_EQ(readAll(paramsFile()), file);
 }
 
+// A file of an older or newer program with a removed key and an unsnapped threshold.
+std::string storedByVersion(const std::string& version)
+{
+    return "<root><parameters><parameter name=\"PROGRAM_VERSION\" value=\"" + version +
+           "\"/><parameter name=\"COLLISION_LIVE_PARKED_GND\" value=\"true\"/>"
+           "<parameter name=\"HOLDING_THRESHOLD_METERS\" value=\"276\"/></parameters></root>";
+}
+
 TEST_F(ParameterCheckRun, UpgradeFromOlderVersion)
 {
-    writeAll(paramsFile(), "<root><parameters>"
-                           "<parameter name=\"PROGRAM_VERSION\" value=\"0.1.0\"/>"
-                           "<parameter name=\"COLLISION_LIVE_PARKED_GND\" value=\"true\"/>"
-                           "<parameter name=\"HOLDING_THRESHOLD_METERS\" value=\"276\"/>"
-                           "</parameters></root>");
+    writeAll(paramsFile(), storedByVersion("0.1.0"));
     std::filesystem::create_directories("new_version/sub");
     writeAll("new_version/sub/setup.exe", "x");
     gf_loadAndCheckParameters();
@@ -163,26 +155,17 @@ TEST_F(ParameterCheckRun, UpgradeFromOlderVersion)
               std::string::npos);
 }
 
+// A newer program's file, or one without a version, only gets the version.
 TEST_F(ParameterCheckRun, DowngradeOnlyStoresTheVersion)
 {
-    writeAll(paramsFile(), "<root><parameters>"
-                           "<parameter name=\"PROGRAM_VERSION\" value=\"999.0.0\"/>"
-                           "<parameter name=\"COLLISION_LIVE_PARKED_GND\" value=\"true\"/>"
-                           "<parameter name=\"HOLDING_THRESHOLD_METERS\" value=\"276\"/>"
-                           "</parameters></root>");
-    gf_loadAndCheckParameters();
-    EXPECT_EQ(PROGRAM_VERSION.value(), programVersion.toString());
-    EXPECT_EQ(HOLDING_THRESHOLD_METERS.value(), 276);
-    EXPECT_NE(readAll(paramsFile()).find("COLLISION_LIVE_PARKED_GND"), std::string::npos);
-}
-
-TEST_F(ParameterCheckRun, EmptyStoredVersionIsFilledIn)
-{
-    writeAll(paramsFile(), "<root><parameters><parameter name=\"PROGRAM_VERSION\" value=\"\"/>"
-                           "<parameter name=\"COLLISION_LIVE_PARKED_GND\" value=\"true\"/></parameters></root>");
-    gf_loadAndCheckParameters();
-    EXPECT_EQ(PROGRAM_VERSION.value(), programVersion.toString());
-    EXPECT_NE(readAll(paramsFile()).find("COLLISION_LIVE_PARKED_GND"), std::string::npos);
+    for (const char* stored : {"999.0.0", ""}) {
+        SCOPED_TRACE(stored);
+        writeAll(paramsFile(), storedByVersion(stored));
+        gf_loadAndCheckParameters();
+        EXPECT_EQ(PROGRAM_VERSION.value(), programVersion.toString());
+        EXPECT_EQ(HOLDING_THRESHOLD_METERS.value(), 276);
+        EXPECT_NE(readAll(paramsFile()).find("COLLISION_LIVE_PARKED_GND"), std::string::npos);
+    }
 }
 
 TEST_F(ParameterCheckRun, ProgramModeFromChoices)

@@ -41,6 +41,14 @@ inline std::shared_ptr<HeadlessControlHost> resetParameterState()
     return host;
 }
 
+// Defaults in memory before and after each case, and a fresh headless host.
+class ParameterStateTest : public ::testing::Test {
+protected:
+    void SetUp() override { host_ = resetParameterState(); }
+    void TearDown() override { resetParameterState(); }
+    std::shared_ptr<HeadlessControlHost> host_;
+};
+
 // A temp working folder, a per-user folder without parameters.xml, defaults in
 // memory, and an open log to read back.
 class ParametersTest : public TempDirTest {

@@ -17,16 +17,12 @@ std::optional<std::int32_t> intOf(const char* text)
 
 TEST(ParameterXml, IntegerAttributeRules)
 {
-    EXPECT_EQ(intOf(" 42\t\r\n"), 42);
-    EXPECT_EQ(intOf("+7"), 7);
-    EXPECT_EQ(intOf("-3"), -3);
-    EXPECT_EQ(intOf("+"), std::nullopt);
-    EXPECT_EQ(intOf(""), std::nullopt);
-    EXPECT_EQ(intOf("   "), std::nullopt);
-    EXPECT_EQ(intOf("4x"), std::nullopt);
-    EXPECT_EQ(intOf("2147483647"), 2147483647);
-    EXPECT_EQ(intOf("2147483648"), std::nullopt);
-    EXPECT_EQ(intOf("-2147483648"), std::int32_t{-2147483647 - 1});
+    const std::pair<const char*, std::optional<std::int32_t>> cases[] = {
+        {" 42\t\r\n", 42}, {"+7", 7}, {"-3", -3}, {"+", std::nullopt}, {"", std::nullopt},
+        {"   ", std::nullopt}, {"4x", std::nullopt}, {"2147483647", 2147483647}, {"2147483648", std::nullopt},
+        {"-2147483648", std::int32_t{-2147483647 - 1}},
+    };
+    for (const auto& [text, expected] : cases) EXPECT_EQ(intOf(text), expected) << text;
     pugi::xml_document doc;
     EXPECT_EQ(gf_xmlAttributeInt(doc.append_child("n"), "missing"), std::nullopt);
 }

@@ -91,6 +91,9 @@ TEST_F(ParametersFile, NewFileHoldsExactlyTheListedKeysInListOrder)
 {
     // An empty per-user folder: not even ZELK exists yet.
     std::filesystem::remove_all(paramsFile().parent_path());
+    // A new file holds the values in memory.
+    RANGE.setValue(77);
+    RT_CHOISE.setValue("RT App");
     EXPECT_TRUE(gf_loadParameters());
     EXPECT_EQ(paramsFile(), test::processConfigHome() / "ZELK" / "parameters.xml");
     const auto keys = keysOf(paramsFile());
@@ -102,43 +105,31 @@ TEST_F(ParametersFile, NewFileHoldsExactlyTheListedKeysInListOrder)
     EXPECT_EQ(valuesOf(paramsFile(), "LAST_EPOCH_TIME:"), std::vector<std::string>{"0"});
     EXPECT_EQ(valuesOf(paramsFile(), "PROGRAM_VERSION"), std::vector<std::string>{programVersion.toString()});
     EXPECT_EQ(PROGRAM_VERSION.value(), programVersion.toString());
-    EXPECT_FALSE(std::filesystem::exists(sideFile(".tmp")));
-}
-
-TEST_F(ParametersFile, NewFileKeepsTheValuesInMemory)
-{
-    RANGE.setValue(77);
-    AUTO_PARK.setValue(false);
-    RT_CHOISE.setValue("RT App");
-    EXPECT_TRUE(gf_loadParameters());
     EXPECT_EQ(valuesOf(paramsFile(), "RANGE"), std::vector<std::string>{"77"});
-    EXPECT_EQ(valuesOf(paramsFile(), "AUTO_PARK"), std::vector<std::string>{"false"});
     EXPECT_EQ(valuesOf(paramsFile(), "RT_CHOISE"), std::vector<std::string>{"RT App"});
     EXPECT_EQ(RANGE.value(), 77);
+    EXPECT_FALSE(std::filesystem::exists(sideFile(".tmp")));
 }
 
 TEST_F(ParametersFile, UnparsableFileIsKeptAsideAndEverySettingWrittenAnew)
 {
-    const std::string damaged = "<root><parameters><parameter name=\"RANGE\" value=\"55\"";
-    writeAll(paramsFile(), damaged);
-    RANGE.setValue(55);
-    EXPECT_TRUE(gf_loadParameters());
-    EXPECT_EQ(readAll(damagedCopy()), damaged);
-    EXPECT_EQ(keysOf(paramsFile()).size(), 81u);
-    EXPECT_EQ(valuesOf(paramsFile(), "RANGE"), std::vector<std::string>{"55"});
-    EXPECT_FALSE(std::filesystem::exists(sideFile(".tmp")));
-    EXPECT_EQ(readAll(sideFile(".bak")), damaged);
-    EXPECT_NE(logText().find("could not be loaded"), std::string::npos);
-}
-
-TEST_F(ParametersFile, FileWithoutParametersSectionIsDamaged)
-{
-    const std::string damaged = "<?xml version=\"1.0\"?>\n<root><settings/></root>\n";
-    writeAll(paramsFile(), damaged);
-    EXPECT_TRUE(gf_loadParameters());
-    EXPECT_EQ(readAll(damagedCopy()), damaged);
-    EXPECT_EQ(keysOf(paramsFile()), expectedStoredKeys());
-    EXPECT_NE(logText().find("Section 'parameters' not found in"), std::string::npos);
+    const std::pair<std::string, std::string> cases[] = {
+        {"<root><parameters><parameter name=\"RANGE\" value=\"55\"", "could not be loaded"},
+        {"<?xml version=\"1.0\"?>\n<root><settings/></root>\n", "Section 'parameters' not found in"},
+    };
+    for (const auto& [damaged, notice] : cases) {
+        SCOPED_TRACE(damaged);
+        std::filesystem::remove(damagedCopy());
+        writeAll(paramsFile(), damaged);
+        RANGE.setValue(55);
+        EXPECT_TRUE(gf_loadParameters());
+        EXPECT_EQ(readAll(damagedCopy()), damaged);
+        EXPECT_EQ(keysOf(paramsFile()), expectedStoredKeys());
+        EXPECT_EQ(valuesOf(paramsFile(), "RANGE"), std::vector<std::string>{"55"});
+        EXPECT_FALSE(std::filesystem::exists(sideFile(".tmp")));
+        EXPECT_EQ(readAll(sideFile(".bak")), damaged);
+        EXPECT_NE(logText().find(notice), std::string::npos);
+    }
 }
 
 TEST_F(ParametersFile, DocumentWithoutRootIsRead)
@@ -153,7 +144,8 @@ TEST_F(ParametersFile, IntegerValueTexts)
 {
     writeAll(paramsFile(), fileWith(element("RANGE_GROUND", "150") + element("RANGE_1", "+7") +
                                     element("RANGE_2", " 7 ") + element("RANGE_3", "-3") +
-                                    element("FLIGHT_LEVEL_1", "+") + element("MAIN_WINDOW_X", "-30001")));
+                                    element("FLIGHT_LEVEL_1", "+") + element("MAIN_WINDOW_X", "-30001") +
+                                    element("RANGE", "30") + element("RANGE", "60")));
     EXPECT_FALSE(gf_loadParameters());
     EXPECT_EQ(RANGE_GROUND.value(), 100);
     EXPECT_EQ(RANGE_1.value(), 7);
@@ -161,28 +153,23 @@ TEST_F(ParametersFile, IntegerValueTexts)
     EXPECT_EQ(RANGE_3.value(), 1);
     EXPECT_EQ(FLIGHT_LEVEL_1.value(), 100);
     EXPECT_EQ(MAIN_WINDOW_X.value(), -30000);
+    EXPECT_EQ(RANGE.value(), 30); // only the first element of a key is read
 }
 
 TEST_F(ParametersFile, UnreadableValueIsReplacedInPlaceNotAppended)
 {
-    writeAll(paramsFile(), fileWith(element("RANGE_GROUND", "7x") + element("AUTO_PARK", "maybe")));
+    writeAll(paramsFile(), fileWith(element("RANGE_GROUND", "7x") + element("AUTO_PARK", "maybe") +
+                                    "    <parameter name=\"PORT_NUMBER\"/>\n"));
     EXPECT_FALSE(gf_loadParameters());
     EXPECT_EQ(RANGE_GROUND.value(), 10);
     EXPECT_TRUE(AUTO_PARK.value());
     EXPECT_EQ(valuesOf(paramsFile(), "RANGE_GROUND"), std::vector<std::string>{"10"});
     EXPECT_EQ(valuesOf(paramsFile(), "AUTO_PARK"), std::vector<std::string>{"true"});
+    EXPECT_EQ(valuesOf(paramsFile(), "PORT_NUMBER"), std::vector<std::string>{"10747"});
     // Loading again leaves the file as it is: it does not grow.
     const std::string once = readAll(paramsFile());
     EXPECT_FALSE(gf_loadParameters());
     EXPECT_EQ(readAll(paramsFile()), once);
-}
-
-TEST_F(ParametersFile, ElementWithoutValueGetsOne)
-{
-    writeAll(paramsFile(), fileWith("    <parameter name=\"PORT_NUMBER\"/>\n"));
-    EXPECT_FALSE(gf_loadParameters());
-    EXPECT_EQ(PORT_NUMBER.value(), "10747");
-    EXPECT_EQ(valuesOf(paramsFile(), "PORT_NUMBER"), std::vector<std::string>{"10747"});
 }
 
 TEST_F(ParametersFile, SecondLoadOfUnchangedFileChangesNothing)
@@ -197,45 +184,31 @@ TEST_F(ParametersFile, SecondLoadOfUnchangedFileChangesNothing)
 
 TEST_F(ParametersFile, BoolTextsAndMissingKeys)
 {
+    // Stored keys are matched exactly: these do not set RT_CHOISE.
     writeAll(paramsFile(), fileWith(element("AUTO_PARK", " No ") + element("WEEK", "ON") +
-                                    element("UNKNOWN_KEY", "kept")));
+                                    element("UNKNOWN_KEY", "kept") + element("RT_CHOICE", "RT App") +
+                                    element("rt_choise", "RT App")));
     AUTO_RANGE.setValue(false); // in memory only: a missing key takes its default
     EXPECT_FALSE(gf_loadParameters());
     EXPECT_FALSE(AUTO_PARK.value());
     EXPECT_TRUE(WEEK.value());
     EXPECT_TRUE(AUTO_RANGE.value());
+    EXPECT_EQ(RT_CHOISE.value(), "RT Direct");
     const auto keys = keysOf(paramsFile());
-    EXPECT_EQ(keys.size(), 82u);
+    EXPECT_EQ(keys.size(), 84u);
     EXPECT_EQ(keys[2], "UNKNOWN_KEY");
     EXPECT_EQ(valuesOf(paramsFile(), "AUTO_PARK"), std::vector<std::string>{" No "});
-}
-
-TEST_F(ParametersFile, OnlyTheFirstElementOfAKeyIsRead)
-{
-    writeAll(paramsFile(), fileWith(element("RANGE", "30") + element("RANGE", "60")));
-    EXPECT_FALSE(gf_loadParameters());
-    EXPECT_EQ(RANGE.value(), 30);
-}
-
-TEST_F(ParametersFile, TrafficSourceKeyMatchedExactly)
-{
-    writeAll(paramsFile(), fileWith(element("RT_CHOICE", "RT App") + element("rt_choise", "RT App")));
-    EXPECT_FALSE(gf_loadParameters());
-    EXPECT_EQ(RT_CHOISE.value(), "RT Direct");
-    writeAll(paramsFile(), fileWith(element("RT_CHOISE", "RT App")));
-    EXPECT_FALSE(gf_loadParameters());
-    EXPECT_EQ(RT_CHOISE.value(), "RT App");
 }
 
 TEST_F(ParametersFile, LoadShowsValuesInControls)
 {
     const auto box = host_->createControl();
-    SKIP_AIRPORT_SCAN.setHwnd(box);
     const auto holding = host_->createControl();
-    HOLDING_THRESHOLD_METERS.setHwnd(holding);
-    HOLDING_THRESHOLD_METERS.fillCombo();
     const auto package = host_->createControl();
+    SKIP_AIRPORT_SCAN.setHwnd(box);
+    HOLDING_THRESHOLD_METERS.setHwnd(holding);
     QNH_UNIT.setHwnd(package);
+    HOLDING_THRESHOLD_METERS.fillCombo();
     QNH_UNIT.fillCombo();
     writeAll(paramsFile(), fileWith(element("SKIP_AIRPORT_SCAN", "true") + element("HOLDING_THRESHOLD_METERS", "77") +
                                     element("QNH_UNIT", "QNH inHg")));
@@ -281,14 +254,10 @@ TEST_F(ParametersFile, SingleKeySaveUpdatesEveryElementOfTheKey)
     EXPECT_EQ(valuesOf(paramsFile(), "RANGE"), (std::vector<std::string>{"60", "60"}));
     EXPECT_EQ(valuesOf(paramsFile(), "PORT_NUMBER"), std::vector<std::string>{"1"});
     EXPECT_NE(logText().find("RANGE=60\n"), std::string::npos);
-}
-
-TEST_F(ParametersFile, SingleKeySaveAppendsAMissingKey)
-{
-    writeAll(paramsFile(), fileWith(element("RANGE", "30")));
+    // A key not in the file is appended.
     AUTO_PARK.setValue(false);
     AUTO_PARK.save();
-    EXPECT_EQ(keysOf(paramsFile()), (std::vector<std::string>{"RANGE", "AUTO_PARK"}));
+    EXPECT_EQ(keysOf(paramsFile()), (std::vector<std::string>{"RANGE", "PORT_NUMBER", "RANGE", "AUTO_PARK"}));
     EXPECT_EQ(valuesOf(paramsFile(), "AUTO_PARK"), std::vector<std::string>{"false"});
 }
 
@@ -376,6 +345,9 @@ TEST_F(ParametersFile, RemoveRefusesFilesWithoutRootOrSection)
 TEST_F(ParametersFile, SafeSaveRemovesALeftOverSideFile)
 {
     writeAll(sideFile(".tmp"), "half a file");
+    pugi::xml_document empty;
+    EXPECT_FALSE(gf_saveParametersSafely(empty)); // a document without element is refused
+    EXPECT_FALSE(std::filesystem::exists(paramsFile()));
     pugi::xml_document doc;
     doc.append_child("root").append_child("parameters");
     EXPECT_TRUE(gf_saveParametersSafely(doc));
@@ -391,14 +363,6 @@ TEST_F(ParametersFile, FailedSafeSaveLeavesTargetAndNoSideFile)
     doc.append_child("root");
     EXPECT_FALSE(gf_saveParametersSafely(doc));
     EXPECT_TRUE(std::filesystem::is_directory(paramsFile() / "inside"));
-    EXPECT_FALSE(std::filesystem::exists(sideFile(".tmp")));
-}
-
-TEST_F(ParametersFile, SafeSaveRefusesADocumentWithoutElement)
-{
-    pugi::xml_document empty;
-    EXPECT_FALSE(gf_saveParametersSafely(empty));
-    EXPECT_FALSE(std::filesystem::exists(paramsFile()));
     EXPECT_FALSE(std::filesystem::exists(sideFile(".tmp")));
 }
 
