@@ -12,14 +12,11 @@ namespace zelk {
 namespace {
 
 // Every case starts and ends with an empty slot, a clear flag and no hooks.
-class CleanStopState {
-public:
-    CleanStopState() { reset(); }
-    ~CleanStopState() { reset(); }
-    CleanStopState(const CleanStopState&) = delete;
-    CleanStopState& operator=(const CleanStopState&) = delete;
+class StopRequest : public ::testing::Test {
+protected:
+    void SetUp() override { reset(); }
+    void TearDown() override { reset(); }
 
-private:
     static void reset()
     {
         gf_resetStopRequest();
@@ -29,9 +26,8 @@ private:
     }
 };
 
-TEST(StopRequest, FirstWinsAndOnlyRestartReasonsRestart)
+TEST_F(StopRequest, FirstWinsAndOnlyRestartReasonsRestart)
 {
-    CleanStopState clean;
     EXPECT_EQ(gf_stopRequestForCloseDown().stopReason(), StopReason::NotYetSet) << "an empty slot";
     EXPECT_TRUE(gf_requestStop(StopReason::NewFlight, 60));
     EXPECT_FALSE(gf_isRunning());
@@ -52,9 +48,8 @@ TEST(StopRequest, FirstWinsAndOnlyRestartReasonsRestart)
 
 // Closing the window always ends the program; in RT App mode it also closes
 // the app's server.
-TEST(StopRequest, WindowCloseAfterRestartableRequestStillExits)
+TEST_F(StopRequest, WindowCloseAfterRestartableRequestStillExits)
 {
-    CleanStopState clean;
     int serverCloses = 0;
     gf_setStopHooks({{}, [&] { ++serverCloses; }});
     EXPECT_TRUE(gf_requestStop(StopReason::UserClosedSim, 0));
@@ -75,9 +70,8 @@ TEST(StopRequest, WindowCloseAfterRestartableRequestStillExits)
     EXPECT_FALSE(gf_isRunning());
 }
 
-TEST(StopRequest, ReaderErrors)
+TEST_F(StopRequest, ReaderErrors)
 {
-    CleanStopState clean;
     std::vector<std::string> shown;
     gf_setStopHooks({[&](std::string text) { shown.push_back(std::move(text)); }, {}});
     EXPECT_TRUE(gf_readerStoppedWithError("traffic reader", false, 402));
@@ -99,9 +93,8 @@ TEST(StopRequest, ReaderErrors)
     }
 }
 
-TEST(StopRequest, SimulatorSources)
+TEST_F(StopRequest, SimulatorSources)
 {
-    CleanStopState clean;
     EXPECT_TRUE(gf_requestNewFlightRestart());
     EXPECT_EQ(gf_stopRequestForCloseDown().delay, 60u);
     // Only a running run reports the lost simulator.
@@ -111,9 +104,8 @@ TEST(StopRequest, SimulatorSources)
     EXPECT_EQ(gf_stopRequestForCloseDown().stopReason(), StopReason::SimWasClosed);
 }
 
-TEST(StopRequest, ManyThreadsExactlyOneKept)
+TEST_F(StopRequest, ManyThreadsExactlyOneKept)
 {
-    CleanStopState clean;
     for (int round = 0; round < 20; ++round) {
         gf_resetStopRequest();
         constexpr int kThreads = 16;
