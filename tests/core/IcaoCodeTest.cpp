@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace zelk {
@@ -27,12 +28,8 @@ TEST(IcaoCode, RejectsBadTexts)
         EXPECT_THROW(IcaoCode{bad}, std::invalid_argument) << bad;
         EXPECT_FALSE(gf_parseIcaoCode(bad).has_value()) << bad;
     }
-    try {
-        IcaoCode c("ED-F");
-        FAIL();
-    } catch (const std::invalid_argument& e) {
-        EXPECT_STREQ(e.what(), "'ED-F' IcaoCode: invalid string");
-    }
+    EXPECT_THAT([] { IcaoCode{"ED-F"}; },
+                ::testing::ThrowsMessage<std::invalid_argument>(::testing::StrEq("'ED-F' IcaoCode: invalid string")));
 }
 
 TEST(IcaoCode, OrdersAlphabetically)

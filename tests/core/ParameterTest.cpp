@@ -3,6 +3,7 @@
 #include <set>
 #include <thread>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "core/Parameters.h"
@@ -23,31 +24,18 @@ protected:
 
 TEST(Parameter, ListParametersRefuseEmptyOptionLists)
 {
-    try {
-        IntListParameter p("X", 1, {}, 1, 0, 0, 0, 0);
-        FAIL() << "an empty list was accepted";
-    } catch (const std::invalid_argument& e) {
-        EXPECT_STREQ(e.what(), "configuration option list cannot be empty");
-    }
+    using ::testing::StrEq;
+    using ::testing::ThrowsMessage;
+    EXPECT_THAT([] { IntListParameter("X", 1, {}, 1, 0, 0, 0, 0); },
+                ThrowsMessage<std::invalid_argument>(StrEq("configuration option list cannot be empty")));
     EXPECT_THROW(FloatListParameter("X", 1.0f, {}, 1, 0, 0, 0, 0), std::invalid_argument);
-    try {
-        ListSelectParameter p("X", "", nullptr, 1, 0, 0, 0, 0);
-        FAIL() << "a null list was accepted";
-    } catch (const std::invalid_argument& e) {
-        EXPECT_STREQ(e.what(), "dynamic configuration option list cannot be null");
-    }
-}
+    EXPECT_THAT([] { ListSelectParameter("X", "", nullptr, 1, 0, 0, 0, 0); },
+                ThrowsMessage<std::invalid_argument>(StrEq("dynamic configuration option list cannot be null")));
 
-TEST(Parameter, IntListRangeAndOptionAt)
-{
     IntListParameter p("X", 77, {50, 10, 100}, 1, 0, 0, 0, 0);
     EXPECT_EQ(p.optionAt(2), 100);
-    try {
-        p.optionAt(3);
-        FAIL() << "index past the end was accepted";
-    } catch (const std::out_of_range& e) {
-        EXPECT_STREQ(e.what(), "configuration option index is out of range");
-    }
+    EXPECT_THAT([&] { p.optionAt(3); },
+                ThrowsMessage<std::out_of_range>(StrEq("configuration option index is out of range")));
     EXPECT_FLOAT_EQ(MAX_FIT_FL.optionAt(47), 24.0f);
     EXPECT_THROW(MAX_FIT_FL.optionAt(48), std::out_of_range);
     EXPECT_EQ(p.clamp(-5), 10);
