@@ -73,10 +73,6 @@ TEST_F(Settings, UpdateCopiesOneParameter)
     EXPECT_FALSE(gf_settings()->HELICOPTERS);
     EXPECT_TRUE(before->HELICOPTERS); // a published record never changes
 
-    TCAS_FL.setValue(300);
-    gf_updateSettingsSnapshot(&TCAS_FL);
-    EXPECT_EQ(gf_settings()->TCAS_FL, 300);
-
     MAX_FIT.setValue(3);
     gf_updateSettingsSnapshot(&MAX_FIT_FL);
     EXPECT_EQ(gf_settings()->MAX_FIT, 3);
