@@ -51,20 +51,25 @@ bool loopsBack(Socket s)
     return ::recv(s, in, sizeof in, 0) == kSize && std::string(in) == "ping";
 }
 
-// Named after the component so that the cases read NetworkLayer.<Case>.
 class NetworkLayer : public ::testing::Test {
 protected:
     void TearDown() override { shutdownNetworkLayer(); }
 };
 
+// Shutting down is safe without a start and twice.
 TEST_F(NetworkLayer, StartedLayerCarriesLoopbackTraffic)
 {
+    shutdownNetworkLayer();
+    EXPECT_FALSE(networkLayerStarted());
     startNetworkLayer();
     EXPECT_TRUE(networkLayerStarted());
     const Socket s = openUdp();
     ASSERT_NE(s, kNoSocket);
     EXPECT_TRUE(loopsBack(s));
     closeSocket(s);
+    shutdownNetworkLayer();
+    shutdownNetworkLayer();
+    EXPECT_FALSE(networkLayerStarted());
 }
 
 TEST_F(NetworkLayer, RestartKeepsSocketsOfThePreviousLayerWorking)
@@ -79,16 +84,6 @@ TEST_F(NetworkLayer, RestartKeepsSocketsOfThePreviousLayerWorking)
     EXPECT_TRUE(networkLayerStarted());
     EXPECT_TRUE(loopsBack(s));
     closeSocket(s);
-}
-
-TEST_F(NetworkLayer, ShutdownIsSafeWithoutStartAndTwice)
-{
-    shutdownNetworkLayer();
-    EXPECT_FALSE(networkLayerStarted());
-    startNetworkLayer();
-    shutdownNetworkLayer();
-    shutdownNetworkLayer();
-    EXPECT_FALSE(networkLayerStarted());
 }
 
 TEST_F(NetworkLayer, ScopedLayersNestAndReleaseInAnyOrder)
