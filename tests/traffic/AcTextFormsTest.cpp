@@ -91,20 +91,19 @@ TEST_F(AcTextForms, StandNamesAndExclusions)
 
 TEST_F(AcTextForms, SelectorLinesOfTheEngineFollowTheSettingsAndTheSimulator)
 {
+    const auto liveAc = [](SimState state, std::uint32_t hexId, std::uint32_t objectId, std::uint8_t onGround) {
+        LiveAc ac;
+        ac.simState = state;
+        ac.hexId = hexId;
+        ac.objectId = objectId;
+        ac.onGround = onGround;
+        return ac;
+    };
     std::vector<LiveAc>& live = gf_liveAircraft();
-    live.clear();
-    live.resize(3);
-    live[0].simState = SimState::active;
-    live[0].hexId = 0x4CA7B3;
-    live[0].objectId = 300;
-    live[0].onGround = 1;
-    live[1].simState = SimState::active;
-    live[1].hexId = 0x484506;
-    live[1].objectId = 17;
+    live = {liveAc(SimState::active, 0x4CA7B3, 300, 1), liveAc(SimState::active, 0x484506, 17, 0),
+            liveAc(SimState::adding2sim, 0x111111, 0, 0)};
     live[1].head.callsign = "KLM123";
     live[1].head.registration = "PH-BXA";
-    live[2].simState = SimState::adding2sim;
-    live[2].hexId = 0x111111;
 
     gf_updateSettings([](SettingsSnapshot& s) { s.trafficSelection = 2; });
     gf_storeProgramMode(ProgramMode{kSimulatorMsfs2020, kTrafficSourceRtDirect});
