@@ -18,12 +18,7 @@ constexpr double kDeg = 0.017453292519943295;
 // Values outside the tables fail loudly instead of reading past them.
 TEST(CategoryTables, ValuesOutsideTheTablesThrow)
 {
-    try {
-        (void)gf_phaseName(static_cast<FlightPhase>(11));
-        FAIL() << "phase 11 has no text";
-    } catch (const std::out_of_range& e) {
-        EXPECT_STREQ(e.what(), "invalid unordered_map<K, T> key");
-    }
+    EXPECT_THROW((void)gf_phaseName(static_cast<FlightPhase>(11)), std::out_of_range);
     EXPECT_THROW((void)gf_categoryName(static_cast<AcCategory>(7)), std::out_of_range);
     EXPECT_THROW((void)gf_simStateName(static_cast<SimState>(5)), std::out_of_range);
     EXPECT_THROW((void)gf_categoryBankLimit(static_cast<AcCategory>(7)), std::out_of_range);
