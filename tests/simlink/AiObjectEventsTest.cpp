@@ -1,4 +1,7 @@
+#include <array>
 #include <functional>
+
+#include <fmt/format.h>
 
 #include <gtest/gtest.h>
 
@@ -66,26 +69,28 @@ TEST_F(AiObjectEvents, SimulatorGroundOffsetAndPitchWithinTheirLimits)
     SimObjectResult r = result(SimResultKind::StaticCgPitch, 77, 0);
     r.payload = {6.5, 0.02};
     lf_applyStaticCgAndPitch(ac, r);
-    EXPECT_EQ(ac.groundOffset, 6.5);
     EXPECT_EQ(ac.groundOffsetFromSim, 1);
     EXPECT_EQ(ac.groundOffsetKnown, 1);
-    EXPECT_EQ(ac.parkedPitch, 0.02);
 
-    for (const double offset : {0.0, 35.5, -1.5, std::nan("")}) {
-        r.payload = {offset, 0.05}; // pitch above 2.5 degrees
+    const double fallback = gf_categoryCgHeightFt(AcCategory::Heavy);
+    // Offsets from -1 to 35 ft and pitches from 0 to 2.5 degrees are taken.
+    const std::vector<std::array<double, 4>> cases{
+        {6.5, 0.02, 6.5, 0.02},
+        {-1.0, -0.017453292519943295, -1.0, kDefaultParkedPitchRad},
+        {35.0, 0.04363323129985824, 35.0, 0.04363323129985824},
+        {0.0, 0.05, fallback, kDefaultParkedPitchRad},
+        {35.5, 0.05, fallback, kDefaultParkedPitchRad},
+        {-1.5, 0.05, fallback, kDefaultParkedPitchRad},
+        {std::nan(""), 0.05, fallback, kDefaultParkedPitchRad},
+    };
+    for (const auto& [offset, pitch, wantOffset, wantPitch] : cases) {
+        SCOPED_TRACE(fmt::format("{} ft, {} rad", offset, pitch));
+        r.payload = {offset, pitch};
         lf_applyStaticCgAndPitch(ac, r);
-        EXPECT_EQ(ac.groundOffset, gf_categoryCgHeightFt(AcCategory::Heavy)) << offset;
-        EXPECT_EQ(ac.groundOffsetFromSim, 0);
-        EXPECT_EQ(ac.parkedPitch, kDefaultParkedPitchRad);
+        EXPECT_EQ(ac.groundOffset, wantOffset);
+        EXPECT_EQ(ac.parkedPitch, wantPitch);
     }
-    r.payload = {-1.0, -0.017453292519943295}; // -1 ft is taken, -1 degree is not
-    lf_applyStaticCgAndPitch(ac, r);
-    EXPECT_EQ(ac.groundOffset, -1.0);
-    EXPECT_EQ(ac.parkedPitch, kDefaultParkedPitchRad);
-    r.payload = {35.0, 0.04363323129985824};
-    lf_applyStaticCgAndPitch(ac, r);
-    EXPECT_EQ(ac.groundOffset, 35.0);
-    EXPECT_EQ(ac.parkedPitch, 0.04363323129985824);
+    EXPECT_EQ(ac.groundOffsetFromSim, 0);
 }
 
 TEST_F(AiObjectEvents, ParkedObjectSetUpStopsEnginesAndSetsItsLights)

@@ -71,8 +71,6 @@ TEST(PoseTable, InterpolationTakesTheShorterWayRound)
     // 6.2 and 0.1 rad lie 0.183 rad apart across north.
     const double expected = std::fmod(6.2 + (0.1 + 2 * kPi - 6.2) / 2.0, 2 * kPi);
     EXPECT_NEAR(mid.heading, expected, 1e-9);
-    EXPECT_GE(mid.heading, 0.0);
-    EXPECT_LT(mid.heading, 2 * kPi);
     EXPECT_EQ(mid.altitude, 50.0);
     EXPECT_EQ(gf_interpolatePose(lf_pose(0.0, 2 * kPi), lf_pose(0.0, 2 * kPi), 0.0).heading, 0.0)
         << "a full circle is north";
@@ -87,7 +85,6 @@ TEST(PoseTable, LinkGetsTheNewestPosesWithoutHoldingUpTheEngine)
     constexpr int kPasses = 20000;
     constexpr std::uint32_t kObjects = 32;
     std::atomic<bool> engineDone{false};
-    std::atomic<int> skipped{0};
     std::atomic<int> taken{0};
     std::atomic<bool> monotonic{true};
 
@@ -96,10 +93,8 @@ TEST(PoseTable, LinkGetsTheNewestPosesWithoutHoldingUpTheEngine)
         std::vector<double> last(kObjects, -1.0);
         const auto far = lf_at(kPasses * 10 + 100000);
         while (!engineDone.load()) {
-            if (!table.trySample(far, out)) {
-                ++skipped;
+            if (!table.trySample(far, out))
                 continue;
-            }
             ++taken;
             for (const auto& [id, pose] : out) {
                 if (pose.longitude < last[id])
