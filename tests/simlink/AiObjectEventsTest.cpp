@@ -120,7 +120,6 @@ TEST_F(AiObjectEvents, ParkedObjectSetUpStopsEnginesAndSetsItsLights)
     ASSERT_EQ(events.size(), 10u);
     EXPECT_EQ(events[3], (AiClientEvent{77, NAV_LIGHTS_SET, 1}));
     EXPECT_EQ(events[9], (AiClientEvent{77, CABIN_LIGHTS_SET, 0}));
-    gf_updateSettings([](SettingsSnapshot& s) { s = SettingsSnapshot{}; });
 }
 
 TEST_F(AiObjectEvents, RandomCabinLightsAreMostlyOn)
@@ -134,7 +133,6 @@ TEST_F(AiObjectEvents, RandomCabinLightsAreMostlyOn)
     }
     EXPECT_GT(lit, 800);
     EXPECT_LT(lit, 980);
-    gf_updateSettings([](SettingsSnapshot& s) { s = SettingsSnapshot{}; });
 }
 
 } // namespace

@@ -36,6 +36,7 @@ protected:
     void TearDown() override
     {
         gf_setSimLinkHooks({});
+        gf_updateSettings([](SettingsSnapshot& s) { s = SettingsSnapshot{}; });
         gf_resetStopRequest();
         gf_resetSimClientState();
         gf_clearSimObjectResults(0);
