@@ -9,6 +9,7 @@
 #include "traffic/AcTextForms.h"
 #include "traffic/AircraftRecords.h"
 #include "traffic/EngineTick.h"
+#include "traffic/SimRemoval.h"
 #include "traffic/Spawn.h"
 #include "traffic/TrafficState.h"
 
@@ -67,12 +68,17 @@ void liveryRespawn(LiveAc& aircraft)
         gf_writeLogNotice(fmt::format("{} removing act {} with objectid=0 ?", "liveryRespawn",
                                       gf_formatAcRoute(aircraft.head)));
         // No object will ever be confirmed removed: without this it would wait in liveryrespawn for ever.
-        aircraft.simState = SimState::buffer;
-        aircraft.throttleIndex = 5;
-        aircraft.flapsIndex = 4;
+        gf_returnToBufferForRespawn(aircraft);
     } catch (const std::exception& e) {
         gf_writeLogNotice(fmt::format("{}: {}", "liveryRespawn", e.what()));
     }
+}
+
+void gf_returnToBufferForRespawn(LiveAc& aircraft)
+{
+    aircraft.simState = SimState::buffer;
+    aircraft.throttleIndex = 5;
+    aircraft.flapsIndex = 4;
 }
 
 } // namespace zelk

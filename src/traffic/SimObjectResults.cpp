@@ -189,9 +189,7 @@ void lf_applyResult(const SimObjectResult& r, std::exception_ptr& firstError)
         }
         if (live->simState == SimState::liveryrespawn) {
             // Shown again with its new livery.
-            live->simState = SimState::buffer;
-            live->throttleIndex = 5;
-            live->flapsIndex = 4;
+            gf_returnToBufferForRespawn(*live);
             live->objectId = 0;
             return;
         }

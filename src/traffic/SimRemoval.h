@@ -13,6 +13,10 @@ struct AiCreateCommand;
 void removeAircraftFromSim(StaticAc& aircraft);
 void removeAircraftFromSim(LiveAc& aircraft);
 
+// A livery respawn whose object is gone: the aircraft waits in buffer to be
+// shown again, with its levers back at their unset values.
+void gf_returnToBufferForRespawn(LiveAc& aircraft);
+
 // Removes every queued create of the hex id, keeping the others in order.
 bool lf_withdrawCreate(std::deque<AiCreateCommand>& queue, std::uint32_t hexId);
 
