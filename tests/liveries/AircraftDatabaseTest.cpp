@@ -187,7 +187,9 @@ TEST_F(AircraftDatabaseTest, RegistrationsAreFoundWithAndWithoutHyphen)
         SCOPED_TRACE(text);
         const auto key = db.lookupRegcode(text);
         ASSERT_EQ(key.has_value(), *airline != 0);
-        if (key) EXPECT_EQ(key->airline, db.airlineIndex(airline));
+        if (key) {
+            EXPECT_EQ(key->airline, db.airlineIndex(airline));
+        }
     }
 }
 
