@@ -1,0 +1,52 @@
+#include "airports/ScanLog.h"
+
+#include <fstream>
+#include <system_error>
+
+#include <fmt/format.h>
+
+#include "core/Log.h"
+#include "core/Paths.h"
+#include "core/Strings.h"
+
+namespace zelk {
+
+namespace {
+
+constexpr std::size_t kScanLogReserve = 2048;
+
+std::vector<std::string> lv_scanLog;
+
+} // namespace
+
+void lf_addScanLogLine(std::string line) { lv_scanLog.push_back(std::move(line)); }
+
+const std::vector<std::string>& lf_scanLogLines() { return lv_scanLog; }
+
+void lf_clearScanLog()
+{
+    lv_scanLog.clear();
+    lv_scanLog.shrink_to_fit();
+}
+
+void lf_reserveScanLog() { lv_scanLog.reserve(kScanLogReserve); }
+
+std::filesystem::path gf_airportsScanLogPath() { return kInfoFolder / "AirportsScanLog.txt"; }
+
+bool lf_writeScanLog()
+{
+    const auto file = gf_airportsScanLogPath();
+    std::error_code ec;
+    std::filesystem::create_directories(file.parent_path(), ec);
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    for (const auto& line : lv_scanLog)
+        out << line << '\n';
+    out.flush();
+    if (!out) {
+        gf_writeLogNotice(fmt::format("'{}' could not be written", path_to_utf8(file)));
+        return false;
+    }
+    return true;
+}
+
+} // namespace zelk

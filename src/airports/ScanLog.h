@@ -1,0 +1,25 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace zelk {
+
+// The scene-scan log: every step of a scenery scan appends its findings here,
+// and the scan writes the whole list to "output/info/AirportsScanLog.txt" at
+// its checkpoints. Worker thread only (the scan runs there), so no lock.
+
+void lf_addScanLogLine(std::string line);
+// The lines collected since the last clear.
+const std::vector<std::string>& lf_scanLogLines();
+// Empties the list and makes room for the next scan's lines.
+void lf_clearScanLog();
+void lf_reserveScanLog();
+
+std::filesystem::path gf_airportsScanLogPath();
+// Replaces the scan-log file with the list, each line followed by "\n".
+// False (with a log notice) when it cannot be written.
+bool lf_writeScanLog();
+
+} // namespace zelk
