@@ -1,5 +1,6 @@
 #include "core/TextFile.h"
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <iterator>
@@ -62,6 +63,47 @@ std::string lf_readWholeStream(std::istream& in)
     return data;
 }
 
+TextEncoding lf_detectInSample(std::span<const Byte> s, bool fileGoesOn)
+{
+    const std::size_t n = s.size();
+    if (n >= 3 && s[0] == 0xEF && s[1] == 0xBB && s[2] == 0xBF) return TextEncoding::UTF8_with_BOM;
+    if (n >= 2) {
+        if (s[0] == 0xFF && s[1] == 0xFE) return TextEncoding::Unicode;
+        if (s[0] == 0xFE && s[1] == 0xFF) return TextEncoding::Unicode_big_endian;
+        if (s[1] == 0 && (n < 4 || s[3] == 0)) return TextEncoding::Unicode;
+        if (s[0] == 0 && (n < 4 || s[2] == 0)) return TextEncoding::Unicode_big_endian;
+    }
+    return lf_isValidUtf8Sample(s, fileGoesOn) ? TextEncoding::UTF8_without_BOM : TextEncoding::ANSI;
+}
+
+void lf_appendUtf16Lines(std::string_view data, std::vector<std::string>& lines, bool bigEndianWithoutMark)
+{
+    if (data.size() < 2) return;
+    if (data.size() % 2 != 0)
+        throw std::runtime_error(fmt::format("UTF-16 text of odd length ({} bytes)", data.size()));
+
+    const auto b0 = static_cast<Byte>(data[0]);
+    const auto b1 = static_cast<Byte>(data[1]);
+    bool bigEndian = bigEndianWithoutMark;
+    std::size_t start = 0;
+    if (b0 == 0xFF && b1 == 0xFE) {
+        bigEndian = false;
+        start = 2;
+    } else if (b0 == 0xFE && b1 == 0xFF) {
+        bigEndian = true;
+        start = 2;
+    }
+    std::u16string units;
+    units.reserve((data.size() - start) / 2);
+    for (std::size_t i = start; i + 1 < data.size(); i += 2) {
+        const auto first = static_cast<Byte>(data[i]);
+        const auto second = static_cast<Byte>(data[i + 1]);
+        units.push_back(bigEndian ? static_cast<char16_t>((first << 8) | second)
+                                  : static_cast<char16_t>((second << 8) | first));
+    }
+    gf_splitLines(wide_to_utf8(units), lines);
+}
+
 void lf_rewind(std::istream& in)
 {
     in.clear();
@@ -91,53 +133,46 @@ TextEncoding gf_detectTextEncoding(const fs::path& file)
     in.read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(buffer.size()));
     const auto n = static_cast<std::size_t>(in.gcount());
     const bool fileGoesOn = n == buffer.size() && in.peek() != std::ifstream::traits_type::eof();
-    const std::span<const Byte> s(buffer.data(), n);
+    return lf_detectInSample(std::span<const Byte>(buffer.data(), n), fileGoesOn);
+}
 
-    if (n >= 3 && s[0] == 0xEF && s[1] == 0xBB && s[2] == 0xBF) return TextEncoding::UTF8_with_BOM;
-    if (n >= 2) {
-        if (s[0] == 0xFF && s[1] == 0xFE) return TextEncoding::Unicode;
-        if (s[0] == 0xFE && s[1] == 0xFF) return TextEncoding::Unicode_big_endian;
-        if (s[1] == 0 && (n < 4 || s[3] == 0)) return TextEncoding::Unicode;
-        if (s[0] == 0 && (n < 4 || s[2] == 0)) return TextEncoding::Unicode_big_endian;
+TextEncoding gf_detectTextEncodingOfBytes(std::string_view bytes)
+{
+    const std::size_t n = std::min(bytes.size(), kEncodingSampleBytes);
+    return lf_detectInSample(std::span<const Byte>(reinterpret_cast<const Byte*>(bytes.data()), n),
+                             bytes.size() > n);
+}
+
+void gf_appendUtf8Lines(TextEncoding encoding, std::string_view bytes, std::vector<std::string>& lines)
+{
+    switch (encoding) {
+    case TextEncoding::UTF8_with_BOM:
+    case TextEncoding::UTF8_without_BOM:
+        gf_splitLines(bytes, lines);
+        return;
+    case TextEncoding::Unicode:
+    case TextEncoding::Unicode_big_endian:
+        lf_appendUtf16Lines(bytes, lines, encoding == TextEncoding::Unicode_big_endian);
+        return;
+    case TextEncoding::ANSI: {
+        const std::size_t first = lines.size();
+        gf_splitLines(bytes, lines);
+        for (std::size_t i = first; i < lines.size(); ++i) lines[i] = gf_ansiToUtf8(lines[i]);
+        return;
     }
-    return lf_isValidUtf8Sample(s, fileGoesOn) ? TextEncoding::UTF8_without_BOM : TextEncoding::ANSI;
+    case TextEncoding::none_found:
+        break;
+    }
+    throw std::runtime_error(fmt::format("unknown charset: {}", gf_textEncodingName(encoding)));
 }
 
 bool gf_readTextLinesAsUtf8(TextEncoding encoding, const fs::path& file, std::vector<std::string>& lines)
 {
     try {
-        const auto openOrThrow = [&file]() {
-            std::ifstream in(file, std::ios::binary);
-            if (!in.is_open()) throw std::runtime_error("cannot open the file");
-            return in;
-        };
-        switch (encoding) {
-        case TextEncoding::UTF8_with_BOM:
-        case TextEncoding::UTF8_without_BOM: {
-            auto in = openOrThrow();
-            const std::size_t first = lines.size();
-            gf_readStreamLines(in, lines);
-            if (lines.size() > first && lines[first].starts_with("\xEF\xBB\xBF")) lines[first].erase(0, 3);
-            return true;
-        }
-        case TextEncoding::Unicode:
-        case TextEncoding::Unicode_big_endian: {
-            auto in = openOrThrow();
-            gf_readUtf16Lines(in, lines, encoding == TextEncoding::Unicode_big_endian);
-            return true;
-        }
-        case TextEncoding::ANSI: {
-            auto in = openOrThrow();
-            const std::size_t first = lines.size();
-            gf_readStreamLines(in, lines);
-            for (std::size_t i = first; i < lines.size(); ++i) lines[i] = gf_ansiToUtf8(lines[i]);
-            return true;
-        }
-        case TextEncoding::none_found:
-            break;
-        }
-        throw std::runtime_error(
-            fmt::format("file {} has unknown charset: {}", path_to_utf8(file), gf_textEncodingName(encoding)));
+        std::ifstream in(file, std::ios::binary);
+        if (!in.is_open()) throw std::runtime_error("cannot open the file");
+        gf_appendUtf8Lines(encoding, lf_readWholeStream(in), lines);
+        return true;
     } catch (const std::exception& e) {
         gf_writeLogNotice(fmt::format("Read failed for '{}': {}", path_to_utf8(file), e.what()));
     }
@@ -157,29 +192,7 @@ void gf_readUtf16Lines(std::istream& in, std::vector<std::string>& lines, bool b
         lf_rewind(in);
         return;
     }
-    if (data.size() % 2 != 0)
-        throw std::runtime_error(fmt::format("UTF-16 text of odd length ({} bytes)", data.size()));
-
-    const auto b0 = static_cast<Byte>(data[0]);
-    const auto b1 = static_cast<Byte>(data[1]);
-    bool bigEndian = bigEndianWithoutMark;
-    std::size_t start = 0;
-    if (b0 == 0xFF && b1 == 0xFE) {
-        bigEndian = false;
-        start = 2;
-    } else if (b0 == 0xFE && b1 == 0xFF) {
-        bigEndian = true;
-        start = 2;
-    }
-    std::u16string units;
-    units.reserve((data.size() - start) / 2);
-    for (std::size_t i = start; i + 1 < data.size(); i += 2) {
-        const auto first = static_cast<Byte>(data[i]);
-        const auto second = static_cast<Byte>(data[i + 1]);
-        units.push_back(bigEndian ? static_cast<char16_t>((first << 8) | second)
-                                  : static_cast<char16_t>((second << 8) | first));
-    }
-    gf_splitLines(wide_to_utf8(units), lines);
+    lf_appendUtf16Lines(data, lines, bigEndianWithoutMark);
 }
 
 void gf_readStreamLines(std::istream& in, std::vector<std::string>& lines)

@@ -31,12 +31,18 @@ std::string_view gf_textEncodingName(TextEncoding encoding);
 // (zero bytes in ASCII text), else a UTF-8 validity scan. A UTF-8 sequence cut
 // by the end of the sample counts as valid when the file goes on past it.
 TextEncoding gf_detectTextEncoding(const std::filesystem::path& file);
+// The same test on the whole file already in memory.
+TextEncoding gf_detectTextEncodingOfBytes(std::string_view bytes);
 
 // Reads the file in the given encoding and appends its lines as UTF-8. False,
 // with the log line "Read failed for '{}': {}", when the file cannot be
 // opened or its content is not valid in that encoding.
 bool gf_readTextLinesAsUtf8(TextEncoding encoding, const std::filesystem::path& file,
                             std::vector<std::string>& lines);
+
+// Appends the lines of a whole file's bytes in the given encoding as UTF-8.
+// Throws std::runtime_error for invalid UTF-16 or an encoding of none_found.
+void gf_appendUtf8Lines(TextEncoding encoding, std::string_view bytes, std::vector<std::string>& lines);
 
 // ANSI code-page text (Windows-1252 off Windows) to UTF-8.
 std::string gf_ansiToUtf8(const std::string& ansi);

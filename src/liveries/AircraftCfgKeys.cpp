@@ -1,0 +1,167 @@
+#include "liveries/AircraftCfgKeys.h"
+
+#include <algorithm>
+
+#include "core/Strings.h"
+#include "liveries/AircraftDatabase.h"
+
+namespace zelk {
+
+namespace {
+
+// The blanks of the C locale's isspace.
+constexpr bool lf_isBlank(char c) noexcept
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+constexpr char lf_lower(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+
+std::size_t lf_skipBlanks(std::string_view line, std::size_t i) noexcept
+{
+    while (i < line.size() && lf_isBlank(line[i])) ++i;
+    return i;
+}
+
+std::string lf_upper(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), gf_toUpperChar);
+    return text;
+}
+
+// A value parser's common part: the unquoted value of a key line.
+std::optional<std::string> lf_unquotedValue(std::string_view line, std::string_view key)
+{
+    // The cheap test first: most lines of a section name another key.
+    if (line.size() < key.size() || !lf_containsNoCase(line, key)) return std::nullopt;
+    const auto value = lf_matchKeyLine(line, key);
+    if (!value) return std::nullopt;
+    return gf_unquote(*value);
+}
+
+bool lf_parseNonEmpty(std::string_view line, std::string_view key, std::string& out)
+{
+    auto value = lf_unquotedValue(line, key);
+    if (!value || value->empty()) return false;
+    out = std::move(*value);
+    return true;
+}
+
+bool lf_hasKey(std::string_view line, std::string_view key) noexcept
+{
+    return lf_containsNoCase(line, key) && !lf_isCommentLine(line);
+}
+
+} // namespace
+
+bool lf_equalsNoCase(std::string_view a, std::string_view b) noexcept
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return lf_lower(x) == lf_lower(y); });
+}
+
+bool lf_startsWithNoCase(std::string_view text, std::string_view head) noexcept
+{
+    return text.size() >= head.size() && lf_equalsNoCase(text.substr(0, head.size()), head);
+}
+
+bool lf_containsNoCase(std::string_view text, std::string_view part) noexcept
+{
+    if (part.empty()) return true;
+    if (text.size() < part.size()) return false;
+    const char first = lf_lower(part.front());
+    for (std::size_t i = 0; i + part.size() <= text.size(); ++i)
+        if (lf_lower(text[i]) == first && lf_equalsNoCase(text.substr(i, part.size()), part)) return true;
+    return false;
+}
+
+bool lf_isCommentLine(std::string_view line) noexcept
+{
+    const std::size_t i = line.find_first_not_of(" \t");
+    if (i == std::string_view::npos) return false;
+    const std::string_view rest = line.substr(i);
+    return rest.starts_with(';') || rest.starts_with("//");
+}
+
+std::optional<std::string_view> lf_matchKeyLine(std::string_view line, std::string_view key) noexcept
+{
+    std::size_t i = lf_skipBlanks(line, 0);
+    if (line.size() - i < key.size() || !lf_equalsNoCase(line.substr(i, key.size()), key)) return std::nullopt;
+    i = lf_skipBlanks(line, i + key.size());
+    if (i >= line.size() || line[i] != '=') return std::nullopt;
+    const std::size_t begin = lf_skipBlanks(line, i + 1);
+    std::size_t end = line.size();
+    while (end > begin && lf_isBlank(line[end - 1])) --end;
+    if (end == begin) return std::nullopt;
+    const std::string_view value = line.substr(begin, end - begin);
+    // '.' of the key-line form takes no line end, so the value cannot hold one.
+    if (value.find_first_of("\r\n") != std::string_view::npos) return std::nullopt;
+    return value;
+}
+
+bool lf_parseTitle(std::string_view line, std::string& out) { return lf_parseNonEmpty(line, "title", out); }
+
+bool lf_parseTexture(std::string_view line, std::string& out) { return lf_parseNonEmpty(line, "texture", out); }
+
+bool lf_parseAtcParkingTypes(std::string_view line, std::string& out)
+{
+    return lf_parseNonEmpty(line, "atc_parking_types", out);
+}
+
+bool lf_parseAtcId(std::string_view line, std::string& out)
+{
+    auto value = lf_unquotedValue(line, "atc_id");
+    if (!value || value->size() < 5) return false;
+    out = std::move(*value);
+    return true;
+}
+
+bool lf_parseIcaoAirline(std::string_view line, std::string& out)
+{
+    auto value = lf_unquotedValue(line, "icao_airline");
+    if (!value) return false;
+    out = value->empty() || *value == "ZZZZ" ? std::string("ZZZ") : lf_upper(std::move(*value));
+    return true;
+}
+
+std::string lf_parseIcaoTypeDesignator(std::string_view line)
+{
+    auto value = lf_unquotedValue(line, "icao_type_designator");
+    if (!value) return {};
+    if (value->size() > 4) value->resize(4);
+    return lf_upper(std::move(*value));
+}
+
+std::string lf_parseBaseContainer(std::string_view line)
+{
+    const auto value = lf_unquotedValue(line, "base_container");
+    if (!value || value->size() < 4) return {};
+    const auto found = kStockAircraftTypes.find(std::string_view(*value).substr(3));
+    if (found == kStockAircraftTypes.end()) return {};
+    return lf_upper(std::string(found->second));
+}
+
+std::string lf_fltSimSectionNumber(std::string_view line)
+{
+    if (line.starts_with(';') || line.starts_with("//")) return {};
+    constexpr std::string_view kHead = "[fltsim.";
+    if (!lf_containsNoCase(line, kHead)) return {};
+    const std::size_t head = lf_skipBlanks(line, 0);
+    const std::size_t digits = head + kHead.size();
+    if (line.size() >= digits && lf_equalsNoCase(line.substr(head, kHead.size()), kHead)) {
+        std::size_t end = digits;
+        while (end < line.size() && line[end] >= '0' && line[end] <= '9') ++end;
+        if (end > digits && end < line.size() && line[end] == ']' && lf_skipBlanks(line, end + 1) == line.size())
+            return std::string(line.substr(digits, end - digits));
+    }
+    return "10000";
+}
+
+bool lf_hasAtcIdKey(std::string_view line) noexcept { return lf_hasKey(line, "atc_id="); }
+
+bool lf_hasIcaoAirlineKey(std::string_view line) noexcept { return lf_hasKey(line, "icao_airline"); }
+
+bool lf_hasAtcParkingTypesKey(std::string_view line) noexcept { return lf_hasKey(line, "atc_parking_types"); }
+
+} // namespace zelk

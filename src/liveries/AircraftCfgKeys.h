@@ -1,0 +1,54 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zelk {
+
+// Line matchers for the keys of an aircraft.cfg. A key line is
+//   <blanks> key <blanks> = <blanks> value <blanks>
+// with the key in any letter case; blanks are space, tab, CR, LF, VT and FF,
+// and the value must hold no CR or LF and end in a non-blank. Hand-written so
+// that a line of any length costs one pass and no recursion.
+
+// The raw value (not unquoted) of a line of exactly that form; empty when the
+// line has another form.
+std::optional<std::string_view> lf_matchKeyLine(std::string_view line, std::string_view key) noexcept;
+
+// The value between quotes, non-empty: true and out set.
+bool lf_parseTitle(std::string_view line, std::string& out);
+bool lf_parseTexture(std::string_view line, std::string& out);
+bool lf_parseAtcParkingTypes(std::string_view line, std::string& out);
+// Only a value of at least 5 characters; a shorter one leaves out alone.
+bool lf_parseAtcId(std::string_view line, std::string& out);
+// True whenever the line is an icao_airline line; out is "ZZZ" for an empty
+// value or "ZZZZ", else the value in upper case.
+bool lf_parseIcaoAirline(std::string_view line, std::string& out);
+// The value cut to 4 characters, in upper case; empty when the line is no
+// icao_type_designator line.
+std::string lf_parseIcaoTypeDesignator(std::string_view line);
+// The stock aircraft's type designator of a base_container line (the value
+// without its first 3 characters, "..\"), in upper case; empty when the line
+// is none or the container is not a stock aircraft.
+std::string lf_parseBaseContainer(std::string_view line);
+
+// The number text of a [fltsim.N] header line; "10000" for a line that holds
+// "[fltsim." in any other form; empty for a comment or any other line.
+std::string lf_fltSimSectionNumber(std::string_view line);
+
+// A repeated key: the line names the key anywhere, in any letter case, and is
+// not commented out (its first non-blank characters are not ';' or "//").
+bool lf_hasAtcIdKey(std::string_view line) noexcept;          // "atc_id="
+bool lf_hasIcaoAirlineKey(std::string_view line) noexcept;    // "icao_airline"
+bool lf_hasAtcParkingTypesKey(std::string_view line) noexcept; // "atc_parking_types"
+
+// Whether the line begins with ';' or "//" after blanks and tabs.
+bool lf_isCommentLine(std::string_view line) noexcept;
+
+// ASCII letters compared without regard to case.
+bool lf_equalsNoCase(std::string_view a, std::string_view b) noexcept;
+bool lf_startsWithNoCase(std::string_view text, std::string_view head) noexcept;
+bool lf_containsNoCase(std::string_view text, std::string_view part) noexcept;
+
+} // namespace zelk

@@ -1,0 +1,96 @@
+#include "liveries/FltSimSectionWalk.h"
+
+#include <algorithm>
+
+#include <fmt/format.h>
+
+#include "core/Log.h"
+#include "core/Strings.h"
+#include "liveries/AircraftCfgKeys.h"
+
+namespace zelk {
+
+void FltSimSectionWalk::walk(const Lines& section)
+{
+    for (const std::string& line : section) {
+        if (!takeTitle(line) && !takeAirline(line) && !takeParkingTypes(line) && !takeAtcId(line)) takeTexture(line);
+        if (abandoned) return;
+    }
+}
+
+bool FltSimSectionWalk::takeTitle(std::string_view line)
+{
+    std::string value;
+    if (!lf_parseTitle(line, value)) return false;
+    if (!title.empty()) return abandon(fmt::format("{} {} has more than one title key", folder, header));
+    title = gf_trim(value);
+    if (ivao) {
+        if (title.size() != value.size())
+            gf_writeLogLine(fmt::format("removed spaces around title '{}' --> '{}'", value, title));
+    } else if (title.find("FenixA320") != std::string::npos || title.find("PMDG 737") != std::string::npos) {
+        abandoned = true;
+    }
+    return true;
+}
+
+bool FltSimSectionWalk::takeAirline(std::string_view line)
+{
+    if (ivao) return false;
+    if (!airline.empty()) {
+        if (!lf_hasIcaoAirlineKey(line)) return false;
+        return abandon(fmt::format("{} {} has more than one icao_airline key: {}", folder, header, gf_trim(line)));
+    }
+    std::string value;
+    if (!lf_parseIcaoAirline(line, value)) return false;
+    gf_normalizeCommaList(value);
+    if (value.size() == 4 && (value.back() == 'X' || value.back() == 'C')) value.pop_back();
+    if (!value.empty() && gf_isDbaseAirlineCode(value)) airline = value;
+    else if (value == "RFO") abandoned = true;
+    else lf_reportInvalidAirline(scan, value, file, header);
+    return true;
+}
+
+bool FltSimSectionWalk::takeParkingTypes(std::string_view line)
+{
+    if (!parkingTypes.empty()) {
+        if (!lf_hasAtcParkingTypesKey(line)) return false;
+        return abandon(fmt::format("{} {} has more than one atc_parking_types key", folder, header));
+    }
+    std::string value;
+    if (!lf_parseAtcParkingTypes(line, value)) return false;
+    gf_normalizeCommaList(value);
+    std::transform(value.begin(), value.end(), value.begin(), gf_toUpperChar);
+    parkingTypes = std::move(value);
+    return true;
+}
+
+bool FltSimSectionWalk::takeAtcId(std::string_view line)
+{
+    if (!registration.empty()) {
+        if (!lf_hasAtcIdKey(line)) return false;
+        return abandon(fmt::format("{}, {}, has more than one atc_id key", folder, header));
+    }
+    std::string value;
+    if (!lf_parseAtcId(line, value)) return false;
+    AtcIdValue id = lf_splitAtcId(value);
+    if (!id.valid)
+        scan.incompleteSections.push_back(
+            fmt::format(fmt::runtime(ivao ? "invalid atc_id={} in {}" : "invalid atc_id={} in: {}"), id.cut, title));
+    else registration = std::move(id.registration);
+    return true;
+}
+
+bool FltSimSectionWalk::takeTexture(std::string_view line)
+{
+    if (!ivao || !texture.empty()) return false;
+    return lf_parseTexture(line, texture);
+}
+
+bool FltSimSectionWalk::abandon(std::string finding)
+{
+    scan.incompleteSections.push_back(std::move(finding));
+    abandoned = true;
+    return true;
+}
+
+} // namespace zelk

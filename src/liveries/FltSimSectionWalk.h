@@ -1,0 +1,47 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "liveries/AircraftCfg.h"
+
+namespace zelk {
+
+// The keys of one [fltsim.N] section, taken line by line: the first title,
+// icao_airline, atc_parking_types and atc_id of the section and, for IVAO MTL
+// files, texture. A repeated key (other than texture) abandons the section with
+// a finding.
+struct FltSimSectionWalk {
+    FltSimSectionWalk(LiveryScanLists& scan, const std::filesystem::path& file, const std::string& folder,
+                      const std::string& header, bool ivao)
+        : scan(scan), file(file), folder(folder), header(header), ivao(ivao)
+    {
+    }
+
+    LiveryScanLists& scan;
+    const std::filesystem::path& file;
+    const std::string& folder; // the file's folder as UTF-8
+    const std::string& header; // the section's first line
+    bool ivao = false;         // IVAO MTL: no icao_airline key, a texture key, trimmed titles logged
+
+    std::string title;
+    std::string airline;
+    std::string parkingTypes;
+    std::string registration;
+    std::string texture;
+    bool abandoned = false;
+
+    void walk(const Lines& section);
+
+private:
+    // Each returns whether it took the line.
+    bool takeTitle(std::string_view line);
+    bool takeAirline(std::string_view line);
+    bool takeParkingTypes(std::string_view line);
+    bool takeAtcId(std::string_view line);
+    bool takeTexture(std::string_view line);
+    bool abandon(std::string finding);
+};
+
+} // namespace zelk
