@@ -1,0 +1,198 @@
+#include "liveries/IvaoAircraftCfg.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+#include <system_error>
+
+#include <fmt/format.h>
+
+#include "core/Log.h"
+#include "core/Strings.h"
+#include "liveries/AircraftCfgKeys.h"
+#include "liveries/FltSimSectionWalk.h"
+
+namespace zelk {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::array<std::string_view, 5> kWFolders{"IVAO_B738WLfa", "IVAO_B739WLfa", "IVAO_A320wCFM",
+                                                    "IVAO_A320wIAE", "IVAO_A319fIAEw"};
+
+constexpr bool lf_isWordChar(char c) noexcept
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+bool lf_isWord(std::string_view text) noexcept
+{
+    if (text.empty()) return false;
+    for (char c : text)
+        if (!lf_isWordChar(c)) return false;
+    return true;
+}
+
+// The folder part after "IVAO_" of ".+/<package>/SimObjects/Airplanes/IVAO_<word>/aircraft.cfg".
+std::string_view lf_modelPart(std::string_view path, std::string_view package)
+{
+    constexpr std::string_view kFile = "/aircraft.cfg";
+    if (path.size() < kFile.size() || !lf_equalsNoCase(path.substr(path.size() - kFile.size()), kFile)) return {};
+    const std::string_view folders = path.substr(0, path.size() - kFile.size());
+    const std::size_t slash = folders.rfind('/');
+    if (slash == std::string_view::npos) return {};
+    const std::string_view folder = folders.substr(slash + 1);
+    if (!lf_startsWithNoCase(folder, "IVAO_") || !lf_isWord(folder.substr(5))) return {};
+    const std::string middle = fmt::format("/{}/SimObjects/Airplanes/", package);
+    const std::string_view before = folders.substr(0, slash + 1);
+    // At least one character must come before the package folder.
+    if (before.size() <= middle.size() || !lf_equalsNoCase(before.substr(before.size() - middle.size()), middle))
+        return {};
+    return folder.substr(5);
+}
+
+bool lf_isWFolder(const std::string& folder)
+{
+    for (std::string_view name : kWFolders)
+        if (folder.find(name) != std::string::npos) return true;
+    return false;
+}
+
+// A texture folder whose name differs from the wanted one only in letter case
+// is the same folder for the simulator.
+bool lf_hasFolderNoCase(const fs::path& parent, std::string_view name)
+{
+    std::error_code ec;
+    for (fs::directory_iterator it(parent, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeEc;
+        if (lf_equalsNoCase(path_to_utf8(it->path().filename()), name) && it->is_directory(typeEc)) return true;
+    }
+    return false;
+}
+
+// Throws a filesystem error when the folder's status cannot be read for another reason than its absence.
+bool lf_textureFolderExists(const fs::path& folder, const std::string& name)
+{
+    std::error_code ec;
+    const fs::file_status status = fs::status(folder / name, ec);
+    if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory)
+        throw fs::filesystem_error("cannot inspect the texture folder", folder / name, ec);
+    return fs::is_directory(status) || lf_hasFolderNoCase(folder, name);
+}
+
+} // namespace
+
+std::string lf_ivaoAirlineOfTitle(std::string_view title, std::string_view model, bool wFolder)
+{
+    if (!lf_startsWithNoCase(title, model)) return {};
+    std::size_t i = model.size();
+    if (wFolder) {
+        if (i >= title.size() || (title[i] != 'W' && title[i] != 'w')) return {};
+        ++i;
+    }
+    while (i < title.size() && std::string_view(" \t\n\r\v\f").find(title[i]) != std::string_view::npos) ++i;
+    if (title.size() - i < 3 || !lf_isWord(title.substr(i, 3))) return {};
+    if (title.find_first_of("\r\n", i + 3) != std::string_view::npos) return {};
+    return std::string(title.substr(i, 3));
+}
+
+std::string lf_ivaoModelFromPath(LiveryScanLists& scan, const fs::path& file)
+{
+    std::string path = path_to_utf8(file);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    std::string_view part = lf_modelPart(path, "IVAO_MTL");
+    if (part.empty()) part = lf_modelPart(path, "ivao_x-csl");
+    if (part.empty()) {
+        lf_reportInvalidModel(scan, "  ", file);
+        return {};
+    }
+    return lf_checkModelCode(scan, std::string(part.substr(0, 4)), file);
+}
+
+std::vector<LiveryRecord> lf_searchLiveriesinIVAOFile(LiveryScanLists& scan, std::uint32_t priority, const fs::path& file)
+{
+    try {
+        const std::string model = lf_ivaoModelFromPath(scan, file);
+        if (model.empty()) return {};
+        Lines lines;
+        if (!lf_readAircraftCfgLines(file, lines, true)) return {};
+        if (!lf_checkFltSimNumbers(scan, lines, file)) return {};
+        return lf_splitIvaoFltSimSections(scan, priority, lines, model, file);
+    } catch (const std::exception& e) {
+        gf_writeLogLine(fmt::format("! Exception in lf_searchLiveriesinIVAOFile {}: {}", path_to_utf8(file), e.what()));
+        throw;
+    } catch (...) {
+        gf_writeLogLine(fmt::format("! Unknown exception in lf_searchLiveriesinIVAOFile {}", path_to_utf8(file)));
+        throw;
+    }
+}
+
+std::vector<LiveryRecord> lf_splitIvaoFltSimSections(LiveryScanLists& scan, std::uint32_t priority, const Lines& lines,
+                                                     const std::string& model, const fs::path& file)
+{
+    std::vector<LiveryRecord> records;
+    lf_forEachFltSimSection(lines, true, [&](Lines section) {
+        LiveryRecord record = lf_processIvaoFltSimSection(scan, priority, std::move(section), model, file);
+        if (record.key.airline != 0 && record.key.model != 0) records.push_back(std::move(record));
+    });
+    return records;
+}
+
+LiveryRecord lf_processIvaoFltSimSection(LiveryScanLists& scan, std::uint32_t priority, Lines section,
+                                         const std::string& model, const fs::path& file)
+{
+    const fs::path folder = file.parent_path();
+    const std::string folderText = path_to_utf8(folder);
+    const bool wFolder = lf_isWFolder(folderText);
+    lf_dropTrailingComments(section);
+    if (section.empty()) return {};
+    const std::string& header = section.front();
+    FltSimSectionWalk s(scan, file, folderText, header, true);
+    s.walk(section);
+    if (s.abandoned) return {};
+
+    // Windows reads "texture." as "texture".
+    const std::string textureName = s.texture.empty() ? std::string("texture") : "texture." + s.texture;
+    if (!lf_textureFolderExists(folder, textureName)) {
+        scan.incompleteSections.push_back(
+            fmt::format("{} {} does not exist", path_to_utf8(folder / textureName), header));
+        return {};
+    }
+    if (s.title.empty()) {
+        scan.incompleteSections.push_back(fmt::format("{} {} misses title", folderText, header));
+        return {};
+    }
+    if (scan.dontUseTitles.contains(s.title)) return {};
+
+    LiveryRecord record;
+    const std::string airline = lf_ivaoAirlineOfTitle(s.title, model, wFolder);
+    if (airline.empty()) {
+        const std::optional<LiveryKey> regKey =
+            s.registration.empty() ? std::nullopt : gf_lookupRegcode(s.registration);
+        if (!regKey) {
+            scan.incompleteSections.push_back(
+                s.registration.empty()
+                    ? fmt::format("{} {} misses airlinecode in title: {}, and no regcode", folderText, header, s.title)
+                    : fmt::format("{} {} misses airlinecode in title: {}, and regcode unknown {}", folderText, header,
+                                  s.title, s.registration));
+            return {};
+        }
+        record = lf_makeLiveryRecord(scan, static_cast<std::uint16_t>(priority), *regKey, s.title, s.registration);
+    } else {
+        if (!gf_isDbaseAirlineCode(airline)) {
+            lf_reportInvalidAirline(scan, airline, file, header);
+            return {};
+        }
+        if (airline == "ZZZ") s.registration.clear();
+        const LiveryKey key{gf_airlineCode2Index(airline), 0, gf_getModelIndex(model), 0, 0};
+        record = lf_makeLiveryRecord(scan, static_cast<std::uint16_t>(priority), key, s.title, s.registration);
+    }
+    if (record.key.airline == 0 || record.key.model == 0) {
+        scan.incompleteSections.push_back(fmt::format("{} {} title already exists: {}", folderText, header, s.title));
+        return {};
+    }
+    return record;
+}
+
+} // namespace zelk
