@@ -1,0 +1,195 @@
+#include "liveries/LiveriesScannedFile.h"
+
+#include <algorithm>
+#include <fstream>
+#include <system_error>
+
+#include <fmt/format.h>
+#include <pugixml.hpp>
+
+#include "core/BuildInfo.h"
+#include "core/FileUtils.h"
+#include "core/Log.h"
+#include "core/MetaInfo.h"
+#include "core/ParameterXml.h"
+#include "core/Paths.h"
+#include "core/Settings.h"
+#include "core/Strings.h"
+#include "core/UserRelatedException.h"
+#include "liveries/CodeTables.h"
+#include "platform/FileReplace.h"
+
+namespace zelk {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kRecordsReserve = 30'000;
+
+bool lf_appendLivery(pugi::xml_node liveries, const LiveryRecord& r)
+{
+    pugi::xml_node l = liveries.append_child("l");
+    if (!l) {
+        gf_writeLogLine("Cannot write liveries scanned: failed to add Livery node");
+        return false;
+    }
+    bool ok = gf_appendXmlStringAttribute(l, "a", std::string(gf_airlineCodeText(r.key.airline)));
+    if (r.key.op != 0) ok = gf_appendXmlStringAttribute(l, "o", std::string(gf_airlineCodeText(r.key.op))) && ok;
+    ok = gf_appendXmlStringAttribute(l, "m", std::string(gf_modelCodeText(r.key.model))) && ok;
+    if (r.key.cargo != 0) ok = gf_appendXmlBoolAttribute(l, "c", true) && ok;
+    ok = gf_appendXmlStringAttribute(l, "t", r.title) && ok;
+    if (!r.registration.empty()) ok = gf_appendXmlStringAttribute(l, "r", r.registration) && ok;
+    if (!ok) gf_writeLogLine("Cannot write liveries scanned: failed to add Livery attributes");
+    return ok;
+}
+
+bool lf_buildDocument(pugi::xml_document& doc, const std::vector<LiveryRecord>& records)
+{
+    MetaInfo meta;
+    meta.version = kProgramVersionText;
+    meta.sim = gf_isMsfs2020() ? 1 : 2;
+    if (!gf_writeMetaInfo(doc, meta)) {
+        gf_writeLogLine("Cannot write liveries scanned: failed to add metadata");
+        return false;
+    }
+    pugi::xml_node root = doc.child("root");
+    if (!root) {
+        gf_writeLogLine("Cannot write liveries scanned: XML root missing");
+        return false;
+    }
+    pugi::xml_node liveries = root.append_child("liveries");
+    if (!liveries) {
+        gf_writeLogLine("Cannot write liveries scanned: failed to add Liveries node");
+        return false;
+    }
+    return std::all_of(records.begin(), records.end(), [&](const LiveryRecord& r) { return lf_appendLivery(liveries, r); });
+}
+
+std::string lf_attribute(pugi::xml_node node, const char* name, bool required)
+{
+    const pugi::xml_attribute a = node.attribute(name);
+    if (!a && required)
+        throw UserRelatedException(999, fmt::format("Missing required attribute '{}' in <{}>", name, node.name()));
+    return a.value();
+}
+
+LiveryRecord lf_readLivery(pugi::xml_node l)
+{
+    const std::string a = lf_attribute(l, "a", true);
+    const std::string m = lf_attribute(l, "m", true);
+    LiveryRecord r;
+    r.title = lf_attribute(l, "t", true);
+    r.registration = lf_attribute(l, "r", false);
+    r.key.airline = gf_airlineCode2Index(a);
+    r.key.op = gf_airlineCode2Index(lf_attribute(l, "o", false));
+    r.key.model = gf_modelCode2Index(m);
+    r.key.cargo = l.attribute("c").as_bool() ? 1 : 0;
+    return r;
+}
+
+} // namespace
+
+const fs::path& gf_liveriesScannedFile()
+{
+    return gf_isMsfs2020() ? kLiveriesScanned2020File : kLiveriesScanned2024File;
+}
+
+bool gf_writeLiveriesScanned(const std::vector<LiveryRecord>& records)
+{
+    return lf_writeLiveriesScannedTo(records, gf_liveriesScannedFile());
+}
+
+bool lf_writeLiveriesScannedTo(const std::vector<LiveryRecord>& records, const fs::path& target)
+{
+    if (records.empty()) return false;
+    pugi::xml_document doc;
+    if (!lf_buildDocument(doc, records)) return false;
+
+    fs::path temporary = target;
+    temporary += ".scan_tmp";
+    std::error_code ec;
+    if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
+    fs::remove(temporary, ec);
+    if (ec) {
+        gf_writeLogNotice(fmt::format("Cannot remove stale temporary livery scan file {}: {}", path_to_utf8(temporary),
+                                      ec.message()));
+        return false;
+    }
+    const ScopedFileRemover remover(temporary);
+    if (!gf_saveXmlFile(doc, temporary)) {
+        gf_writeLogNotice(fmt::format("Cannot write temporary livery scan file {}", path_to_utf8(temporary)));
+        return false;
+    }
+    if (!lf_validateLiveriesScanned(temporary, records.size())) {
+        gf_writeLogNotice(fmt::format("Temporary livery scan file {} failed validation", path_to_utf8(temporary)));
+        return false;
+    }
+    if (!lf_commitLiveriesScanned(temporary, target)) return false;
+    gf_writeLogLine(fmt::format("{} liveries in {}", records.size(), path_to_utf8(target)));
+    return true;
+}
+
+bool lf_validateLiveriesScanned(const fs::path& temporaryFile, std::size_t recordCount)
+{
+    std::ifstream in(temporaryFile, std::ios::binary);
+    if (!in.is_open()) return false;
+    pugi::xml_document doc;
+    if (!doc.load(in)) return false;
+    const pugi::xml_node liveries = doc.child("root").child("liveries");
+    if (!liveries) return false;
+    std::size_t count = 0;
+    for (pugi::xml_node l : liveries.children("l")) {
+        if (!l.attribute("a") || !l.attribute("m") || !l.attribute("t")) return false;
+        ++count;
+    }
+    return count == recordCount;
+}
+
+bool lf_commitLiveriesScanned(const fs::path& temporaryFile, const fs::path& target)
+{
+    std::error_code ec;
+    static_cast<void>(fs::status(target, ec));
+    if (ec && ec != std::errc::no_such_file_or_directory) {
+        gf_writeLogNotice(fmt::format("Cannot inspect {} before replacing it: {}", path_to_utf8(target), ec.message()));
+        return false;
+    }
+    if (!platform::replaceFileDurably(temporaryFile, target, ec)) {
+        gf_writeLogNotice(
+            fmt::format("Cannot replace {} after the livery scan: {}", path_to_utf8(target), ec.message()));
+        return false;
+    }
+    return true;
+}
+
+std::vector<LiveryRecord> lf_readLiveriesScannedFrom(const fs::path& file)
+{
+    const std::string path = path_to_utf8(file);
+    std::vector<LiveryRecord> records;
+    records.reserve(kRecordsReserve);
+    std::ifstream in(file, std::ios::binary);
+    if (!in.is_open()) throw UserRelatedException(51, fmt::format("Could not open {}", path));
+    pugi::xml_document doc;
+    const pugi::xml_parse_result parsed = doc.load(in);
+    if (!parsed) throw UserRelatedException(51, fmt::format("Error reading {}: {}", path, parsed.description()));
+    gf_readMetaInfo(doc, false);
+    const pugi::xml_node root = doc.child("root");
+    if (!root) throw UserRelatedException(52, fmt::format("{} does not contain <{}>", path, "root"));
+    const pugi::xml_node liveries = root.child("liveries");
+    if (!liveries) throw UserRelatedException(52, fmt::format("{} does not contain a <{}> section", path, "liveries"));
+    for (pugi::xml_node l : liveries.children()) records.push_back(lf_readLivery(l));
+    if (records.empty()) throw UserRelatedException(533, path + " does not contain liveries");
+    std::sort(records.begin(), records.end(), compareLiveryRecords);
+    gf_writeLogLine(fmt::format("{:5} liveries read from {}", records.size(), path));
+    return records;
+}
+
+void gf_readLiveriesScanned() { gf_scannedLiveries() = lf_readLiveriesScannedFrom(gf_liveriesScannedFile()); }
+
+std::vector<LiveryRecord>& gf_scannedLiveries()
+{
+    static std::vector<LiveryRecord> records;
+    return records;
+}
+
+} // namespace zelk

@@ -1,0 +1,141 @@
+#include "liveries/LiveriesScannedFile.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include "core/Paths.h"
+#include "core/Settings.h"
+#include "core/Strings.h"
+#include "core/UserRelatedException.h"
+#include "liveries/CodeTables.h"
+#include "support/LoggedTempDir.h"
+
+namespace zelk {
+namespace {
+
+namespace fs = std::filesystem;
+
+class LiveriesScannedFile : public test::LoggedTempDirTest {
+protected:
+    void SetUp() override
+    {
+        LoggedTempDirTest::SetUp();
+        fs::create_directories(kOutputFolder);
+        ProgramMode mode = *gf_programMode();
+        mode.simulator = kSimulatorMsfs2024;
+        gf_storeProgramMode(mode);
+    }
+
+    std::vector<LiveryRecord> records() const
+    {
+        return {
+            {"AIG A320 Lufthansa", "D-AIBA", {gf_airlineCode2Index("DLH"), 0, gf_modelCode2Index("A320"), 0, 1}, 2},
+            {"AIG B744 UPS & \"Cargo\" <x>", "", {gf_airlineCode2Index("UPS"), 0, gf_modelCode2Index("B744"), 1, 0}, 1},
+            {"AIG A320 Condor \xC3\xA9", "", {gf_airlineCode2Index("CFG"), gf_airlineCode2Index("DLH"),
+                                             gf_modelCode2Index("A320"), 0, 0}, 1},
+        };
+    }
+    const fs::path target = kLiveriesScanned2024File;
+    const fs::path temporary = fs::path(kLiveriesScanned2024File.string() + ".scan_tmp");
+};
+
+TEST_F(LiveriesScannedFile, WritesReplacesAndReadsBackEveryField)
+{
+    EXPECT_EQ(gf_liveriesScannedFile(), target);
+    std::vector<LiveryRecord> written = records();
+    test::writeAll(temporary, "stale");
+    ASSERT_TRUE(gf_writeLiveriesScanned({written[0]})) << log();
+    EXPECT_FALSE(fs::exists(temporary));
+    ASSERT_TRUE(gf_writeLiveriesScanned(written)) << log();
+    EXPECT_FALSE(fs::exists(temporary));
+    EXPECT_NE(log().find("3 liveries in " + path_to_utf8(target)), std::string::npos);
+    const std::string text = test::readAll(target);
+    EXPECT_NE(text.find("<l a=\"DLH\" m=\"A320\" t=\"AIG A320 Lufthansa\" r=\"D-AIBA\" />"), std::string::npos) << text;
+    EXPECT_NE(text.find("<l a=\"UPS\" m=\"B744\" c=\"true\" t="), std::string::npos) << text;
+    EXPECT_NE(text.find("<l a=\"CFG\" o=\"DLH\" m=\"A320\" t="), std::string::npos) << text;
+
+    gf_readLiveriesScanned();
+    std::vector<LiveryRecord> read = gf_scannedLiveries();
+    for (LiveryRecord& r : written) {
+        r.priority = 0;
+        r.key.valid = 0;
+    }
+    std::sort(written.begin(), written.end(), compareLiveryRecords);
+    ASSERT_EQ(read.size(), written.size());
+    for (std::size_t i = 0; i < read.size(); ++i) {
+        EXPECT_EQ(read[i].title, written[i].title);
+        EXPECT_EQ(read[i].registration, written[i].registration);
+        EXPECT_EQ(read[i].key, written[i].key);
+        EXPECT_EQ(read[i].priority, 0);
+    }
+}
+
+TEST_F(LiveriesScannedFile, NothingToWriteOrABadTemporaryFileKeepsThePreviousFile)
+{
+    test::writeAll(target, "previous");
+    EXPECT_FALSE(gf_writeLiveriesScanned({}));
+    EXPECT_EQ(test::readAll(target), "previous");
+
+    const std::string head = "<root><liveries>";
+    const std::string full = "<l a=\"DLH\" m=\"A320\" t=\"x\"/>";
+    struct Case {
+        std::string text;
+        std::size_t count;
+        bool valid;
+    };
+    const Case cases[] = {
+        {head + full + full + "</liveries></root>", 2, true},
+        {head + full + "<l a=\"\" m=\"\" t=\"\"/></liveries></root>", 2, true},
+        {head + full + "<l a=\"DLH\" m=\"A320\"/></liveries></root>", 2, false},
+        {head + full + "</liveries></root>", 2, false},
+        {head + full, 1, false},
+        {"<root/>", 0, false},
+    };
+    for (const Case& c : cases) {
+        test::writeAll(temporary, c.text);
+        EXPECT_EQ(lf_validateLiveriesScanned(temporary, c.count), c.valid) << c.text;
+    }
+    EXPECT_FALSE(lf_validateLiveriesScanned("missing.xml", 0));
+}
+
+TEST_F(LiveriesScannedFile, ReadingRefusesBrokenFilesWithTheirCodes)
+{
+    const std::string path = path_to_utf8(target);
+    struct Case {
+        std::optional<std::string> text; // nullopt: no file
+        int code;
+        std::string message;
+    };
+    const Case cases[] = {
+        {std::nullopt, 51, "Could not open " + path},
+        {"<root><liveries>", 51, "Error reading " + path + ": "},
+        {"<other/>", 52, path + " does not contain <root>"},
+        {"<root/>", 52, path + " does not contain a <liveries> section"},
+        {"<root><liveries><l a=\"DLH\" t=\"x\"/></liveries></root>", 999, "Missing required attribute 'm' in <l>"},
+        {"<root><liveries/></root>", 533, path + " does not contain liveries"},
+    };
+    gf_scannedLiveries() = {LiveryRecord{"kept", "", {}, 0}};
+    for (const Case& c : cases) {
+        std::error_code ec;
+        fs::remove(target, ec);
+        if (c.text) test::writeAll(target, *c.text);
+        try {
+            gf_readLiveriesScanned();
+            ADD_FAILURE() << "no exception for " << c.message;
+        } catch (const UserRelatedException& e) {
+            EXPECT_EQ(e.code(), c.code) << c.message;
+            EXPECT_TRUE(std::string(e.what()).starts_with(fmt::format("{}: {}", c.code, c.message))) << e.what();
+        }
+    }
+    ASSERT_EQ(gf_scannedLiveries().size(), 1u);
+    EXPECT_EQ(gf_scannedLiveries()[0].title, "kept");
+}
+
+} // namespace
+} // namespace zelk
