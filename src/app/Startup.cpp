@@ -20,6 +20,8 @@
 #include "core/Strings.h"
 #include "gui/Gui.h"
 #include "gui/HeadlessWindow.h"
+#include "liveries/LiveryScan.h"
+#include "liveries/LiveryScanStep.h"
 #include "platform/SingleInstance.h"
 #include "simlink/SimClient.h"
 #include "simlink/UserAircraftState.h"
@@ -91,6 +93,13 @@ void lf_installSimLinkHooks()
     gf_setSimLinkHooks(std::move(hooks));
 }
 
+// The run steps of the components built into this program.
+void lf_installRunSteps()
+{
+    gf_setLiveryScanStopCheck([] { return gf_isRunning(); });
+    gf_installRunStep(RunStep::LiveryScan, [] { return gf_runLiveryScanStep(); });
+}
+
 int gf_runProcess(const std::vector<std::string>& arguments)
 {
     // The per-user claim lives in the per-user folder on systems without named
@@ -132,6 +141,7 @@ int lf_startup(const std::vector<std::string>& arguments)
 
     gf_setStopHooks(StopHooks{[](std::string text) { gf_guiShowMessage(std::move(text), true); }, nullptr});
     lf_installSimLinkHooks();
+    lf_installRunSteps();
 
     HeadlessWindow::Options options;
     options.runWorker = [] { lf_main(); };
