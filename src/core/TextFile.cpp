@@ -169,6 +169,9 @@ void gf_appendUtf8Lines(TextEncoding encoding, std::string_view bytes, std::vect
 bool gf_readTextLinesAsUtf8(TextEncoding encoding, const fs::path& file, std::vector<std::string>& lines)
 {
     try {
+        if (encoding == TextEncoding::none_found)
+            throw std::runtime_error(fmt::format("file {} has unknown charset: {}", path_to_utf8(file),
+                                                 gf_textEncodingName(encoding)));
         std::ifstream in(file, std::ios::binary);
         if (!in.is_open()) throw std::runtime_error("cannot open the file");
         gf_appendUtf8Lines(encoding, lf_readWholeStream(in), lines);
