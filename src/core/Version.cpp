@@ -3,10 +3,11 @@
 #include "core/BuildInfo.h"
 #include "core/Log.h"
 
+#include <array>
 #include <cctype>
 #include <charconv>
 #include <exception>
-#include <regex>
+#include <optional>
 #include <stdexcept>
 
 #include <nlohmann/json.hpp>
@@ -31,27 +32,40 @@ bool lf_toU32(std::string_view text, std::uint32_t& out) noexcept
     return ec == std::errc{} && ptr == end;
 }
 
-// "a.b" or "a.b.c" covering the whole text.
+bool lf_isDigit(char c) noexcept { return c >= '0' && c <= '9'; }
+
+// The digit runs of "a.b" or "a.b.c" when they make up the whole text. A plain
+// scan: the text may come from a file or the network and be of any length.
+struct DottedGroups {
+    std::array<std::string_view, 3> parts;
+    std::size_t count = 0;
+};
+
+std::optional<DottedGroups> lf_dottedGroups(std::string_view text) noexcept
+{
+    DottedGroups groups;
+    while (true) {
+        std::size_t digits = 0;
+        while (digits < text.size() && lf_isDigit(text[digits])) ++digits;
+        if (digits == 0) return std::nullopt;
+        groups.parts[groups.count++] = text.substr(0, digits);
+        text.remove_prefix(digits);
+        if (text.empty()) break;
+        if (text.front() != '.' || groups.count == groups.parts.size()) return std::nullopt;
+        text.remove_prefix(1);
+    }
+    if (groups.count < 2) return std::nullopt;
+    return groups;
+}
+
 DottedVersion lf_parseDottedVersion(std::string_view text) noexcept
 {
+    const std::optional<DottedGroups> groups = lf_dottedGroups(text);
+    if (!groups) return {};
     std::uint32_t parts[3] = {0, 0, 0};
-    std::size_t count = 0;
-    std::size_t start = 0;
-    while (true) {
-        if (count == 3)
-            return {};
-        const std::size_t dot = text.find('.', start);
-        const std::string_view part =
-            text.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
-        if (!lf_toU32(part, parts[count]))
-            return {};
-        ++count;
-        if (dot == std::string_view::npos)
-            break;
-        start = dot + 1;
+    for (std::size_t i = 0; i < groups->count; ++i) {
+        if (!lf_toU32(groups->parts[i], parts[i])) return {};
     }
-    if (count < 2)
-        return {};
     return {parts[0], parts[1], parts[2], true};
 }
 
@@ -68,10 +82,10 @@ std::uint32_t lf_jsonVersionNumber(const nlohmann::json& object, std::string_vie
     return 0;
 }
 
-std::uint32_t lf_versionGroup(const std::ssub_match& group)
+std::uint32_t lf_versionGroup(std::string_view group)
 {
     std::uint32_t value = 0;
-    if (!lf_toU32(std::string_view(&*group.first, static_cast<std::size_t>(group.length())), value))
+    if (!lf_toU32(group, value))
         throw std::runtime_error("parse error in version string");
     return value;
 }
@@ -85,13 +99,11 @@ VersionData::VersionData(const std::string& text)
     if (text.empty())
         return;
     try {
-        static const std::regex dotted(R"((\d+)\.(\d+)(?:\.(\d+))?)", std::regex::ECMAScript);
-        std::smatch m;
-        if (std::regex_match(text, m, dotted)) {
-            major = lf_versionGroup(m[1]);
-            minor = lf_versionGroup(m[2]);
-            if (m[3].matched)
-                patch = lf_versionGroup(m[3]);
+        if (const std::optional<DottedGroups> groups = lf_dottedGroups(text)) {
+            major = lf_versionGroup(groups->parts[0]);
+            minor = lf_versionGroup(groups->parts[1]);
+            if (groups->count == 3)
+                patch = lf_versionGroup(groups->parts[2]);
             return;
         }
         std::string_view trimmed = text;

@@ -23,9 +23,13 @@
 namespace zelk::test {
 
 // The parameters a test run starts from: the chosen source and an install path.
-inline std::string parametersXml(const std::string& source, const std::filesystem::path& installPath)
+inline std::string parametersXml(const std::string& source, const std::filesystem::path& installPath,
+                                 const std::string& programVersion = "")
 {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<root>\n  <parameters>\n"
+    std::string versionElement;
+    if (!programVersion.empty())
+        versionElement = "    <parameter name=\"PROGRAM_VERSION\" value=\"" + programVersion + "\" />\n";
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<root>\n  <parameters>\n" + versionElement +
            "    <parameter name=\"SIM_CHOICE\" value=\"MSFS 2024\" />\n"
            "    <parameter name=\"RT_CHOISE\" value=\"" + source + "\" />\n"
            "    <parameter name=\"MSFS_2024_INSTALL_PATH\" value=\"" + installPath.string() + "\" />\n"

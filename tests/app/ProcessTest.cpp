@@ -153,7 +153,8 @@ TEST_F(ZelkProcess, SecondInstanceExitsAtOnceAndSigtermClosesTheFirst)
     EXPECT_NE(log.find("Shutdown cleanup completed; posting MSG_EXIT"), std::string::npos);
 }
 
-// A working folder like the one run.sh prepares: the production job ends with 0.
+// A working folder like the one run.sh prepares: the production job ends with
+// 0, also when the stored program version is a text of any length.
 TEST_F(ZelkProcess, ProductionJobInAWorkingSetupEndsWithZero)
 {
     const fs::path input = program_.parent_path() / "run" / "input";
@@ -164,7 +165,8 @@ TEST_F(ZelkProcess, ProductionJobInAWorkingSetupEndsWithZero)
     for (const char* set : {"dbase.enc", "airports.enc"}) fs::copy_file(input / set, file("work/input") / set);
     fs::create_directories(file("sim/Community"));
     test::writeAll(file("work/RealTraffic.lic"), "{\"License\": \"TEST-1234-5678\"}\n");
-    test::writeAll(file("config/ZELK/parameters.xml"), test::parametersXml("RT Direct", file("sim/Community")));
+    test::writeAll(file("config/ZELK/parameters.xml"),
+                   test::parametersXml("RT Direct", file("sim/Community"), std::string(200'000, '9')));
 
     const Child child = start(program_, file("work"), file("config"), {"--production"});
     const auto status = waitFor(child, 60s);
@@ -175,6 +177,7 @@ TEST_F(ZelkProcess, ProductionJobInAWorkingSetupEndsWithZero)
     EXPECT_NE(log.find("ICAO model codes"), std::string::npos);
     EXPECT_NE(log.find("airports read"), std::string::npos);
     EXPECT_NE(log.find("Command line job:\nproduction\n"), std::string::npos);
+    EXPECT_NE(log.find("VersionData exception: invalid version format"), std::string::npos);
 }
 
 } // namespace

@@ -88,6 +88,29 @@ TEST(VersionData, NumbersBeyond32BitsAreParseErrorsKeepingEarlierFields)
     EXPECT_EQ(p.logged, "VersionData exception: parse error in version string\n");
 }
 
+// Stored texts can be of any length; none may exhaust the stack.
+TEST(VersionData, VeryLongTextsAreRejectedOrReadWithoutRecursion)
+{
+    const std::string digits(200'000, '7');
+    std::string dots;
+    for (int i = 0; i < 50'000; ++i) dots += "1.";
+    const std::string nested = "{\"major\": 3, \"x\": " + std::string(100'000, '[') + std::string(100'000, ']') + "}";
+    const std::tuple<std::string, VersionData, const char*> cases[] = {
+        {digits, {}, "VersionData exception: invalid version format\n"},
+        {dots + "1", {}, "VersionData exception: invalid version format\n"},
+        {"1." + digits, {1, 0, 0}, "VersionData exception: parse error in version string\n"},
+        {"000000000000000000000000000004.2", {4, 2, 0}, ""},
+        {nested, {3, 0, 0}, ""},
+    };
+    for (const auto& [text, expected, logged] : cases) {
+        const auto p = lf_parse(text);
+        EXPECT_EQ(p.version, expected) << text.substr(0, 20);
+        EXPECT_EQ(p.logged, logged) << text.substr(0, 20);
+    }
+    EXPECT_FALSE(gf_parseReleaseVersion(digits).ok);
+    EXPECT_FALSE(gf_parseReleaseVersion(dots + "RC1").ok);
+}
+
 TEST(VersionData, PrintsAndOrdersAsMajorMinorPatch)
 {
     const VersionData v(3, 4, 5);
