@@ -120,6 +120,12 @@ ReadResult lf_readFile(pugi::xml_document& doc, std::string_view parseFailureSuf
     const std::filesystem::path& file = gf_parametersFile();
     std::ifstream in(file, std::ios::binary);
     if (!in.is_open()) return ReadResult::Missing;
+    std::error_code ec;
+    if (const std::uintmax_t size = std::filesystem::file_size(file, ec); !ec && size > kMaxParametersFileBytes) {
+        gf_writeLogLine(fmt::format("{} could not be loaded: file too large ({} bytes, at most {}){}", lf_pathText(file),
+                                    size, kMaxParametersFileBytes, parseFailureSuffix));
+        return ReadResult::Damaged;
+    }
     const pugi::xml_parse_result result = doc.load(in);
     if (!result) {
         gf_writeLogLine(fmt::format("{} could not be loaded: {}{}", lf_pathText(file), result.description(),

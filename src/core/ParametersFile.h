@@ -20,8 +20,11 @@ class Parameter;
 // the end of its safe save.
 std::mutex& gf_parametersFileLock();
 
+// A parameters.xml larger than this is not ours: it is treated as damaged.
+inline constexpr std::uint64_t kMaxParametersFileBytes = 1'048'576;
+
 // Loads every listed parameter at the start of a run. A missing file, or one
-// that cannot be parsed or has no parameters section, is replaced by a new file
+// that is too large, cannot be parsed or has no parameters section, is replaced by a new file
 // holding the in-memory values (a damaged one is first kept as parameters0.xml);
 // returns true then. Otherwise missing keys take their defaults and are added,
 // an unreadable stored value is replaced by the default in place, integers are

@@ -123,8 +123,11 @@ fs::path gf_readInstalledPackagesPath(SimVersion sim)
     TextFileLines cfg{gf_findUserCfg(sim), {}};
     std::error_code ec;
     if (cfg.path.empty() || !fs::exists(cfg.path, ec)) return {};
-    const auto result = cfg.read(64);
-    if (!result) return {};
+    const auto result = cfg.read(kMaxUserCfgBytes, 64);
+    if (!result) {
+        gf_writeLogNotice(fmt::format("Could not read '{}': {}", path_to_utf8(cfg.path), result.error));
+        return {};
+    }
     for (const auto& line : result.lines) {
         if (line.find("InstalledPackagesPath") == std::string::npos) continue;
         std::string value;

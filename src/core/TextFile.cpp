@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <fstream>
-#include <iterator>
+#include <string>
 #include <stdexcept>
 
 #include <fmt/format.h>
@@ -45,20 +45,30 @@ bool lf_isValidUtf8Sample(std::span<const Byte> s, bool fileGoesOn)
     return true;
 }
 
-std::string lf_readWholeStream(std::istream& in)
+[[noreturn]] void lf_throwTooLarge(std::string_view size, std::uint64_t maxBytes)
+{
+    throw std::runtime_error(fmt::format("file too large ({} bytes, at most {})", size, maxBytes));
+}
+
+std::string lf_readWholeStream(std::istream& in, std::uint64_t maxBytes)
 {
     in.seekg(0, std::ios::end);
     const auto size = in.tellg();
     in.seekg(0, std::ios::beg);
     std::string data;
     if (size > 0) {
+        if (static_cast<std::uint64_t>(size) > maxBytes) lf_throwTooLarge(std::to_string(size), maxBytes);
         data.resize(static_cast<std::size_t>(size));
         in.read(data.data(), static_cast<std::streamsize>(size));
         data.resize(static_cast<std::size_t>(in.gcount()));
     } else if (size < 0) {
-        // Not seekable (a pipe): take what it delivers.
+        // Not seekable (a pipe): take what it delivers, up to one byte past the limit.
         in.clear();
-        data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        std::array<char, 65'536> block{};
+        while (in.read(block.data(), block.size()) || in.gcount() > 0) {
+            data.append(block.data(), static_cast<std::size_t>(in.gcount()));
+            if (data.size() > maxBytes) lf_throwTooLarge(fmt::format("more than {}", maxBytes), maxBytes);
+        }
     }
     return data;
 }
@@ -166,7 +176,8 @@ void gf_appendUtf8Lines(TextEncoding encoding, std::string_view bytes, std::vect
     throw std::runtime_error(fmt::format("unknown charset: {}", gf_textEncodingName(encoding)));
 }
 
-bool gf_readTextLinesAsUtf8(TextEncoding encoding, const fs::path& file, std::vector<std::string>& lines)
+bool gf_readTextLinesAsUtf8(TextEncoding encoding, const fs::path& file, std::uint64_t maxBytes,
+                            std::vector<std::string>& lines)
 {
     try {
         if (encoding == TextEncoding::none_found)
@@ -174,7 +185,7 @@ bool gf_readTextLinesAsUtf8(TextEncoding encoding, const fs::path& file, std::ve
                                                  gf_textEncodingName(encoding)));
         std::ifstream in(file, std::ios::binary);
         if (!in.is_open()) throw std::runtime_error("cannot open the file");
-        gf_appendUtf8Lines(encoding, lf_readWholeStream(in), lines);
+        gf_appendUtf8Lines(encoding, lf_readWholeStream(in, maxBytes), lines);
         return true;
     } catch (const std::exception& e) {
         gf_writeLogNotice(fmt::format("Read failed for '{}': {}", path_to_utf8(file), e.what()));
@@ -188,9 +199,10 @@ std::string gf_ansiToUtf8(const std::string& ansi)
     return platform::ansiToUtf8(ansi);
 }
 
-void gf_readUtf16Lines(std::istream& in, std::vector<std::string>& lines, bool bigEndianWithoutMark)
+void gf_readUtf16Lines(std::istream& in, std::uint64_t maxBytes, std::vector<std::string>& lines,
+                       bool bigEndianWithoutMark)
 {
-    const std::string data = lf_readWholeStream(in);
+    const std::string data = lf_readWholeStream(in, maxBytes);
     if (data.size() < 2) {
         lf_rewind(in);
         return;
@@ -198,9 +210,9 @@ void gf_readUtf16Lines(std::istream& in, std::vector<std::string>& lines, bool b
     lf_appendUtf16Lines(data, lines, bigEndianWithoutMark);
 }
 
-void gf_readStreamLines(std::istream& in, std::vector<std::string>& lines)
+void gf_readStreamLines(std::istream& in, std::uint64_t maxBytes, std::vector<std::string>& lines)
 {
-    const std::string data = lf_readWholeStream(in);
+    const std::string data = lf_readWholeStream(in, maxBytes);
     if (data.empty()) {
         lf_rewind(in);
         return;
@@ -224,13 +236,18 @@ void gf_splitLines(std::string_view text, std::vector<std::string>& lines)
     }
 }
 
-TextFileLines::ReadResult TextFileLines::read(std::size_t reserveHint)
+TextFileLines::ReadResult TextFileLines::read(std::uint64_t maxBytes, std::size_t reserveHint)
 {
     lines.clear();
     std::ifstream in(path, std::ios::binary);
     if (!in.is_open()) return {{}, "open_failed"};
     lines.reserve(reserveHint);
-    gf_readStreamLines(in, lines);
+    try {
+        gf_readStreamLines(in, maxBytes, lines);
+    } catch (const std::runtime_error&) { // the reader's only error: the size limit
+        lines.clear();
+        return {{}, "too_large"};
+    }
     return {std::span<const std::string>(lines), {}};
 }
 

@@ -25,6 +25,13 @@ enum class TextEncoding : std::uint8_t {
 // How many leading bytes of a file decide its encoding.
 inline constexpr std::size_t kEncodingSampleBytes = 4096;
 
+// Size limits of the text files that are read whole, one per kind; a larger
+// file is refused with an error that names its size, never read in part.
+// Text files of installed packages (aircraft.cfg and its siblings).
+inline constexpr std::uint64_t kMaxPackageTextFileBytes = 16'777'216;
+// The simulator's UserCfg.opt.
+inline constexpr std::uint64_t kMaxUserCfgBytes = 1'048'576;
+
 std::string_view gf_textEncodingName(TextEncoding encoding);
 
 // Looks at the first 4096 bytes: byte-order marks, UTF-16 without a mark
@@ -36,8 +43,8 @@ TextEncoding gf_detectTextEncodingOfBytes(std::string_view bytes);
 
 // Reads the file in the given encoding and appends its lines as UTF-8. False,
 // with the log line "Read failed for '{}': {}", when the file cannot be
-// opened or its content is not valid in that encoding.
-bool gf_readTextLinesAsUtf8(TextEncoding encoding, const std::filesystem::path& file,
+// opened, is larger than maxBytes or its content is not valid in that encoding.
+bool gf_readTextLinesAsUtf8(TextEncoding encoding, const std::filesystem::path& file, std::uint64_t maxBytes,
                             std::vector<std::string>& lines);
 
 // Appends the lines of a whole file's bytes in the given encoding as UTF-8.
@@ -50,13 +57,14 @@ std::string gf_ansiToUtf8(const std::string& ansi);
 // Appends the lines of a UTF-16 stream as UTF-8. A byte-order mark decides the
 // byte order; without one, bigEndianWithoutMark does. Fewer than 2 bytes give
 // no lines (the stream is rewound). Throws std::runtime_error for an odd byte
-// count or invalid UTF-16, so that the caller never takes a cut text for the
-// whole file.
-void gf_readUtf16Lines(std::istream& in, std::vector<std::string>& lines, bool bigEndianWithoutMark = false);
+// count, invalid UTF-16 or a stream of more than maxBytes, so that the caller
+// never takes a cut text for the whole file.
+void gf_readUtf16Lines(std::istream& in, std::uint64_t maxBytes, std::vector<std::string>& lines,
+                       bool bigEndianWithoutMark = false);
 
 // Appends the lines of the whole stream (see gf_splitLines); an empty stream
-// is only rewound.
-void gf_readStreamLines(std::istream& in, std::vector<std::string>& lines);
+// is only rewound. Throws std::runtime_error for more than maxBytes.
+void gf_readStreamLines(std::istream& in, std::uint64_t maxBytes, std::vector<std::string>& lines);
 
 // Appends the lines of the text: a leading UTF-8 mark is skipped, lines end at
 // LF with one CR before it dropped, a final LF adds no empty line.
@@ -69,15 +77,15 @@ struct TextFileLines {
 
     struct ReadResult {
         std::span<const std::string> lines; // valid until the next read
-        std::string_view error;             // "open_failed", or empty on success
+        std::string_view error;             // "open_failed", "too_large", or empty on success
 
         bool ok() const noexcept { return error.empty(); }
         explicit operator bool() const noexcept { return ok(); }
     };
 
-    // Replaces lines with those of the file (bytes as they are). The hint is
-    // the number of lines to make room for.
-    ReadResult read(std::size_t reserveHint = 0);
+    // Replaces lines with those of the file (bytes as they are), when it has
+    // at most maxBytes. The hint is the number of lines to make room for.
+    ReadResult read(std::uint64_t maxBytes, std::size_t reserveHint = 0);
 };
 
 } // namespace zelk

@@ -37,18 +37,16 @@ std::vector<std::string> valuesOf(const std::filesystem::path& file, const std::
     return values;
 }
 
-std::vector<std::string> expectedStoredKeys()
+// The checked-in copy of a new file, the one list of stored keys that does not
+// come from the code under test.
+std::filesystem::path goldenNewFile()
 {
-    std::vector<std::string> keys;
-    for (auto* p : boolParameters) keys.push_back(p->name);
-    for (auto* p : guiBoolParameters) keys.push_back(p->name);
-    for (auto* p : intParameters) keys.push_back(p->name);
-    for (auto* p : intListParameters) keys.push_back(p->name);
-    for (auto* p : stringParameters) keys.push_back(p->name);
-    for (auto* p : choiceParameters) keys.push_back(p->name);
-    for (auto* p : pathParameters) keys.push_back(p->name);
-    return keys;
+    const char* data = std::getenv("ZELK_TEST_DATA");
+    EXPECT_NE(data, nullptr) << "ZELK_TEST_DATA is not set";
+    return std::filesystem::path(data == nullptr ? "" : data) / "parameters-new.xml";
 }
+
+std::vector<std::string> expectedStoredKeys() { return keysOf(goldenNewFile()); }
 
 std::string fileWith(const std::string& elements)
 {
@@ -67,9 +65,7 @@ TEST_F(ParametersFile, NewFileMatchesGoldenCopy)
 {
     EXPECT_TRUE(gf_loadParameters());
     const std::string actual = readAll(paramsFile());
-    const char* data = std::getenv("ZELK_TEST_DATA");
-    ASSERT_NE(data, nullptr) << "ZELK_TEST_DATA is not set";
-    const std::filesystem::path golden = std::filesystem::path(data) / "parameters-new.xml";
+    const std::filesystem::path golden = goldenNewFile();
     // The golden copy names the program version as a placeholder so that a new
     // version number does not invalidate it.
     const std::string placeholder = "@PROGRAM_VERSION@";
@@ -119,9 +115,11 @@ TEST_F(ParametersFile, UnparsableFileIsKeptAsideAndEverySettingWrittenAnew)
     const std::pair<std::string, std::string> cases[] = {
         {"<root><parameters><parameter name=\"RANGE\" value=\"55\"", "could not be loaded"},
         {"<?xml version=\"1.0\"?>\n<root><settings/></root>\n", "Section 'parameters' not found in"},
+        {fileWith(element("RANGE", "20")) + std::string(kMaxParametersFileBytes, ' '),
+         "could not be loaded: file too large (1048703 bytes, at most 1048576)"},
     };
     for (const auto& [damaged, notice] : cases) {
-        SCOPED_TRACE(damaged);
+        SCOPED_TRACE(notice);
         std::filesystem::remove(damagedCopy());
         writeAll(paramsFile(), damaged);
         RANGE.setValue(55);

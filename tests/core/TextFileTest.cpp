@@ -29,7 +29,7 @@ protected:
     {
         writeAll(file("in.cfg"), bytes);
         Lines lines;
-        EXPECT_EQ(gf_readTextLinesAsUtf8(encoding, file("in.cfg"), lines), expectOk);
+        EXPECT_EQ(gf_readTextLinesAsUtf8(encoding, file("in.cfg"), kMaxPackageTextFileBytes, lines), expectOk);
         return lines;
     }
 };
@@ -144,8 +144,41 @@ TEST_F(TextFile, UnknownEncodingAndMissingFileFail)
     EXPECT_NE(log().find("has unknown charset: none_found"), std::string::npos) << log();
 
     Lines lines;
-    EXPECT_FALSE(gf_readTextLinesAsUtf8(TextEncoding::UTF8_without_BOM, file("nope.cfg"), lines));
+    EXPECT_FALSE(gf_readTextLinesAsUtf8(TextEncoding::UTF8_without_BOM, file("nope.cfg"), 100, lines));
     EXPECT_NE(log().find("Read failed for '" + file("nope.cfg").string()), std::string::npos) << log();
+}
+
+// Every way of reading a whole file stops at its limit with the size in the error.
+TEST_F(TextFile, FilesAboveTheirLimitAreRefusedWhole)
+{
+    const std::string text = std::string(99, 'a') + "\n"; // 100 bytes
+    writeAll(file("big.cfg"), text + "b");
+    writeAll(file("fits.cfg"), text);
+    for (const TextEncoding encoding : {TextEncoding::UTF8_without_BOM, TextEncoding::ANSI, TextEncoding::Unicode}) {
+        Lines lines;
+        EXPECT_FALSE(gf_readTextLinesAsUtf8(encoding, file("big.cfg"), 100, lines));
+        EXPECT_TRUE(lines.empty());
+    }
+    EXPECT_NE(log().find("big.cfg': file too large (101 bytes, at most 100)"), std::string::npos) << log();
+    Lines lines;
+    EXPECT_TRUE(gf_readTextLinesAsUtf8(TextEncoding::UTF8_without_BOM, file("fits.cfg"), 100, lines));
+    EXPECT_EQ(lines.size(), 1u);
+
+    TextFileLines big{file("big.cfg"), {}};
+    EXPECT_EQ(big.read(100).error, "too_large");
+    EXPECT_TRUE(big.lines.empty());
+
+    // A stream that cannot tell its size is cut off one byte past the limit.
+    std::istringstream pipe(std::string(200'000, 'p'));
+    struct Unseekable : std::streambuf {
+        std::streambuf* source;
+        explicit Unseekable(std::streambuf* s) : source(s) {}
+        int_type underflow() override { return source->sgetc(); }
+        int_type uflow() override { return source->sbumpc(); }
+    } unseekable(pipe.rdbuf());
+    std::istream in(&unseekable);
+    EXPECT_THROW(gf_readStreamLines(in, 100'000, lines), std::runtime_error);
+    EXPECT_LT(pipe.tellg(), 200'000) << "reading ends once past the limit";
 }
 
 TEST(TextFileSplit, LineEnds)
@@ -175,32 +208,32 @@ TEST(TextFileStreams, EmptyAndShortStreamsAreRewound)
 {
     std::istringstream empty;
     Lines lines;
-    gf_readStreamLines(empty, lines);
+    gf_readStreamLines(empty, 10, lines);
     EXPECT_TRUE(lines.empty());
     EXPECT_TRUE(empty.good());
 
     std::istringstream one("x");
-    gf_readUtf16Lines(one, lines);
+    gf_readUtf16Lines(one, 10, lines);
     EXPECT_TRUE(lines.empty());
     EXPECT_TRUE(one.good());
     EXPECT_EQ(one.get(), 'x'); // rewound to the start
 
     std::istringstream text("p\r\nq");
-    gf_readStreamLines(text, lines);
+    gf_readStreamLines(text, 10, lines);
     EXPECT_EQ(lines, (Lines{"p", "q"}));
 }
 
 TEST_F(TextFile, TextFileLinesRead)
 {
     TextFileLines missing{file("UserCfg.opt"), {"stale"}};
-    const auto failed = missing.read(64);
+    const auto failed = missing.read(kMaxUserCfgBytes, 64);
     EXPECT_FALSE(failed);
     EXPECT_EQ(failed.error, "open_failed");
     EXPECT_TRUE(missing.lines.empty());
 
     writeAll(file("UserCfg.opt"), "Version 1\r\nInstalledPackagesPath \"D:\\MSFS\"\r\n");
     TextFileLines cfg{file("UserCfg.opt"), {"stale"}};
-    const auto result = cfg.read(64);
+    const auto result = cfg.read(kMaxUserCfgBytes, 64);
     ASSERT_TRUE(result);
     EXPECT_EQ(cfg.lines, (Lines{"Version 1", "InstalledPackagesPath \"D:\\MSFS\""}));
     EXPECT_EQ(Lines(result.lines.begin(), result.lines.end()), cfg.lines);
