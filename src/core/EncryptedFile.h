@@ -32,6 +32,14 @@ inline constexpr std::uint64_t kArchivesPlaintextLimit = 4'194'304;
 inline constexpr std::uint64_t kWeeklyTrafficPlaintextLimit = 1'048'576;
 inline constexpr std::uint64_t kArchiveAirportFilePlaintextLimit = 67'108'864;
 
+// The largest ".enc" file whose plaintext can stay within maxPlaintext (an
+// empty plaintext still takes one final chunk).
+constexpr std::uint64_t gf_maxEncryptedFileBytes(std::uint64_t maxPlaintext)
+{
+    const std::uint64_t chunks = maxPlaintext == 0 ? 1 : (maxPlaintext + kEncryptedChunkPlaintext - 1) / kEncryptedChunkPlaintext;
+    return kEncryptedHeaderBytes + maxPlaintext + chunks * kEncryptedChunkOverhead;
+}
+
 using DataKeyView = std::span<const unsigned char, kDataKeyBytes>;
 
 // Either a value or the text of the reason there is none: the result of the

@@ -1,8 +1,10 @@
 #include "update/Downloader.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <limits>
 #include <mutex>
 #include <system_error>
 
@@ -19,15 +21,22 @@ namespace {
 
 struct DownloadSink {
     std::ofstream* out = nullptr;
+    std::uint64_t maxBytes = 0;
     std::uint64_t bytes = 0;
+    bool tooLarge = false;
 };
 
 // Streams each received block straight to the temporary file; a short count
-// makes libcurl end the transfer with a write error.
+// makes libcurl end the transfer with a write error. A server that sends
+// more than it may (or announced nothing) is cut off at the limit.
 std::size_t lf_curlWriteToFile(char* data, std::size_t size, std::size_t count, void* userData)
 {
     auto* sink = static_cast<DownloadSink*>(userData);
     const std::size_t length = size * count;
+    if (length > sink->maxBytes - sink->bytes) {
+        sink->tooLarge = true;
+        return 0;
+    }
     sink->out->write(data, static_cast<std::streamsize>(length));
     if (!*sink->out) return 0;
     sink->bytes += length;
@@ -39,6 +48,11 @@ std::size_t lf_curlWriteToFile(char* data, std::size_t size, std::size_t count, 
 int lf_curlAbortWhenStopping(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
     return gf_isRunning() ? 0 : 1;
+}
+
+curl_off_t lf_curlSize(std::uint64_t bytes)
+{
+    return static_cast<curl_off_t>(std::min<std::uint64_t>(bytes, std::numeric_limits<curl_off_t>::max()));
 }
 
 bool lf_isLoopbackHttpBase(std::string_view base)
@@ -97,7 +111,7 @@ DownloadHandle gf_newDownloadHandle()
 }
 
 bool gf_downloadFile(CURL* handle, std::string_view url, const std::filesystem::path& target, bool binary,
-                     const DownloadLimits& limits)
+                     std::uint64_t maxBytes, const DownloadLimits& limits)
 {
     if (handle == nullptr) return false;
     try {
@@ -120,13 +134,15 @@ bool gf_downloadFile(CURL* handle, std::string_view url, const std::filesystem::
         }
 
         const std::string urlText(url);
-        DownloadSink sink{&out, 0};
+        DownloadSink sink{&out, maxBytes};
         const bool configured =
             curl_easy_setopt(handle, CURLOPT_URL, urlText.c_str()) == CURLE_OK &&
             curl_easy_setopt(handle, CURLOPT_USERAGENT, "ZELK") == CURLE_OK &&
             curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &lf_curlWriteToFile) == CURLE_OK &&
             curl_easy_setopt(handle, CURLOPT_WRITEDATA, &sink) == CURLE_OK &&
             curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L) == CURLE_OK &&
+            // An announced length above the limit ends the transfer before any byte.
+            curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, lf_curlSize(maxBytes)) == CURLE_OK &&
             curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, limits.connectTimeoutSeconds) == CURLE_OK &&
             curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, limits.lowSpeedLimitBytes) == CURLE_OK &&
             curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, limits.lowSpeedTimeSeconds) == CURLE_OK &&
@@ -144,7 +160,12 @@ bool gf_downloadFile(CURL* handle, std::string_view url, const std::filesystem::
             return false;
         }
 
-        if (curl_easy_perform(handle) != CURLE_OK) return false;
+        const CURLcode performed = curl_easy_perform(handle);
+        if (sink.tooLarge || performed == CURLE_FILESIZE_EXCEEDED) {
+            gf_writeLogNotice(fmt::format("Download of '{}' stopped: larger than {} bytes", urlText, maxBytes));
+            return false;
+        }
+        if (performed != CURLE_OK) return false;
 
         long status = 0;
         if (curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK ||
@@ -177,12 +198,13 @@ bool gf_downloadFile(CURL* handle, std::string_view url, const std::filesystem::
     }
 }
 
-bool gf_downloadInputFile(const std::filesystem::path& relativeName, const std::filesystem::path& target)
+bool gf_downloadInputFile(const std::filesystem::path& relativeName, const std::filesystem::path& target,
+                          std::uint64_t maxBytes)
 {
     const std::u8string name = relativeName.generic_u8string();
     const std::string url = fmt::format("{}input/{}", gf_downloadServerBase(), std::string(name.begin(), name.end()));
     DownloadHandle handle = gf_newDownloadHandle();
-    if (gf_downloadFile(handle.get(), url, target, true)) {
+    if (gf_downloadFile(handle.get(), url, target, true, maxBytes)) {
         gf_writeLogLine(fmt::format("Downloaded '{}' to '{}'", url, path_to_utf8(target)));
         return true;
     }

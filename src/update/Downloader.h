@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -41,13 +42,16 @@ struct DownloadLimits {
 // Downloads url into target: the content goes to target + ".download_tmp"
 // first and replaces target durably only when the whole transfer succeeded
 // with a 2xx answer that has a body. binary selects binary or text writing.
-// A stop request aborts a running transfer. Never throws; on false the target
-// is untouched and no temporary file is left.
+// A transfer is stopped (with a notice) as soon as it announces or delivers
+// more than maxBytes, and a stop request aborts a running transfer. Never
+// throws; on false the target is untouched and no temporary file is left.
 bool gf_downloadFile(CURL* handle, std::string_view url, const std::filesystem::path& target, bool binary,
-                     const DownloadLimits& limits = {});
+                     std::uint64_t maxBytes, const DownloadLimits& limits = {});
 
 // Downloads "input/<name>" of the server (name with '/' separators) into
-// target in binary mode with a handle of its own; logs the result.
-bool gf_downloadInputFile(const std::filesystem::path& relativeName, const std::filesystem::path& target);
+// target in binary mode, at most maxBytes, with a handle of its own; logs the
+// result.
+bool gf_downloadInputFile(const std::filesystem::path& relativeName, const std::filesystem::path& target,
+                          std::uint64_t maxBytes);
 
 } // namespace zelk

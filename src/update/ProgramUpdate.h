@@ -17,6 +17,8 @@ inline const std::filesystem::path kInstallerFile{"install_new_version.exe"};
 inline const std::filesystem::path kUpdateArchiveFile{"latest_version.zip"};
 inline constexpr std::string_view kUpdateArchiveName = "latest_version.zip";
 inline constexpr std::uint64_t kMaxInstallerBytes = 1'073'741'824;
+// The archive of one installer: its content plus room for the zip records.
+inline constexpr std::uint64_t kMaxUpdateArchiveBytes = kMaxInstallerBytes + 1'048'576;
 inline constexpr std::size_t kUnzipChunkBytes = 524'288;
 
 // Downloads release/ZELK_latest_version.zip, takes its one installer out,

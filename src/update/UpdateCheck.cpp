@@ -62,20 +62,11 @@ std::optional<std::uint32_t> lf_versionNumber(const nlohmann::json& object, cons
     return std::nullopt;
 }
 
-// Reads and removes versions.json; an object, or nothing after a notice.
+// Reads and removes versions.json (its download was held to the size limit);
+// an object, or nothing after a notice.
 std::optional<nlohmann::json> lf_readVersionsFile(const std::filesystem::path& file)
 {
     ScopedFileRemover remover(file);
-    std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(file, ec);
-    if (ec) {
-        gf_writeLogNotice(fmt::format("Could not inspect versions.json: {}", ec.message()));
-        return std::nullopt;
-    }
-    if (size > kMaxVersionsFileBytes) {
-        gf_writeLogNotice(fmt::format("versions.json is unexpectedly large: {} bytes", size));
-        return std::nullopt;
-    }
     nlohmann::json doc;
     {
         std::ifstream in(file, std::ios::in | std::ios::binary);
@@ -86,6 +77,7 @@ std::optional<nlohmann::json> lf_readVersionsFile(const std::filesystem::path& f
         doc = nlohmann::json::parse(in, nullptr, false);
     }
     remover.disarm();
+    std::error_code ec;
     std::filesystem::remove(file, ec);
     if (ec) gf_writeLogNotice(fmt::format("Could not remove versions.json: {}", ec.message()));
     if (!doc.is_object()) {
@@ -102,7 +94,7 @@ void lf_announceNewVersion(const VersionData& web)
     const std::filesystem::path notesPath = kNewVersionFolder / "ReleaseNotes.pdf";
     {
         DownloadHandle handle = gf_newDownloadHandle();
-        if (!gf_downloadFile(handle.get(), notesUrl, notesPath, true)) {
+        if (!gf_downloadFile(handle.get(), notesUrl, notesPath, true, kMaxReleaseNotesBytes)) {
             gf_writeLogNotice(fmt::format("could not download {} to {}", notesUrl, path_to_utf8(notesPath)));
         }
     }
@@ -192,7 +184,7 @@ void lf_updateDataSet(const DataSetInfo& dataSet, const nlohmann::json& doc, con
     ScopedFileRemover freshRemover(fresh);
     std::error_code ec;
     std::filesystem::create_directories(kInputFolder, ec);
-    if (!gf_downloadInputFile(dataSet.fileName, fresh)) return;
+    if (!gf_downloadInputFile(dataSet.fileName, fresh, gf_maxEncryptedFileBytes(dataSet.plaintextLimit))) return;
     {
         const EncryptedFileResult check = gf_readEncryptedFile(fresh, dataSet.plaintextLimit);
         if (!check) {
@@ -237,7 +229,7 @@ bool gf_checkForUpdates()
     {
         DownloadHandle handle = gf_newDownloadHandle();
         const std::string url = gf_downloadServerBase() + std::string(kVersionsFileName);
-        if (!gf_downloadFile(handle.get(), url, versionsFile, false)) {
+        if (!gf_downloadFile(handle.get(), url, versionsFile, false, kMaxVersionsFileBytes)) {
             gf_writeLogNotice("Downloading version info from my web site failed!");
             return true;
         }

@@ -16,6 +16,7 @@ class StringParameter;
 // The version list on the download server and its size limit.
 inline constexpr std::string_view kVersionsFileName = "versions.json";
 inline constexpr std::uint64_t kMaxVersionsFileBytes = 1'048'576;
+inline constexpr std::uint64_t kMaxReleaseNotesBytes = 67'108'864;
 
 // Compares the program and its five data sets with the versions on the
 // download server, once per program start and before any data set is read.

@@ -98,6 +98,7 @@ TEST_F(EncryptedFile, RoundTripsAcrossChunkBoundaries)
         const std::string cipher = gf_encryptBytes(key(), plain);
         const std::size_t chunks = n == 0 ? 1 : (n + 4095) / 4096;
         EXPECT_EQ(cipher.size(), 24 + n + 17 * chunks);
+        EXPECT_EQ(gf_maxEncryptedFileBytes(n), cipher.size()) << "a limit of n admits exactly this file";
 
         const auto p = put("data.enc", cipher);
         SecureBuffer buf = gf_decryptFile(key(), p, n);

@@ -27,7 +27,7 @@ TEST_F(DownloaderBase, ProductTalksHttpsAndOnlyLoopbackMayOverride)
     }
     EXPECT_TRUE(logHas("Ignoring ZELK_DOWNLOAD_BASE"));
 
-    EXPECT_FALSE(gf_downloadFile(nullptr, "http://127.0.0.1:1/x", file("x"), true)) << "no handle, no download";
+    EXPECT_FALSE(gf_downloadFile(nullptr, "http://127.0.0.1:1/x", file("x"), true, 100)) << "no handle, no download";
     EXPECT_FALSE(std::filesystem::exists(file("x")));
 }
 
@@ -46,10 +46,13 @@ namespace {
 
 class Downloader : public test::UpdateTest {
 protected:
-    bool download(const std::string& path, bool binary = true, const DownloadLimits& limits = {})
+    static constexpr std::uint64_t kLimit = 1'000'000;
+
+    bool download(const std::string& path, bool binary = true, const DownloadLimits& limits = {},
+                  std::uint64_t maxBytes = kLimit)
     {
         DownloadHandle handle = gf_newDownloadHandle();
-        return gf_downloadFile(handle.get(), server.base() + path, file("target.bin"), binary, limits);
+        return gf_downloadFile(handle.get(), server.base() + path, file("target.bin"), binary, maxBytes, limits);
     }
 
     test::LocalServer server;
@@ -82,7 +85,7 @@ TEST_F(Downloader, ErrorAnswersLeaveTheTargetAlone)
                                    server.base() + "nocontent", server.base() + "empty",
                                    server.base() + "never-served", test::LocalServer::closedBase() + "f"}) {
         DownloadHandle handle = gf_newDownloadHandle();
-        EXPECT_FALSE(gf_downloadFile(handle.get(), url, file("target.bin"), true)) << url;
+        EXPECT_FALSE(gf_downloadFile(handle.get(), url, file("target.bin"), true, kLimit)) << url;
         EXPECT_EQ(test::readAll(file("target.bin")), "good") << url;
         EXPECT_TRUE(leftovers().empty()) << url;
     }
@@ -102,9 +105,28 @@ TEST_F(Downloader, LocalFailuresStopBeforeAnyRequest)
     EXPECT_TRUE(logHas("==> Could not remove stale temporary download"));
 
     DownloadHandle handle = gf_newDownloadHandle();
-    EXPECT_FALSE(gf_downloadFile(handle.get(), server.base() + "f", file("no/such/folder/t"), true));
+    EXPECT_FALSE(gf_downloadFile(handle.get(), server.base() + "f", file("no/such/folder/t"), true, kLimit));
     EXPECT_TRUE(logHas("Could not open temporary download file"));
     EXPECT_EQ(server.hits("f"), 0);
+}
+
+// The limit holds whether the server announces the length or streams without
+// one; a stream that never ends is cut off at the limit too.
+TEST_F(Downloader, TransferStopsAtItsSizeLimit)
+{
+    test::writeAll(file("target.bin"), "good");
+    server.serve("exact", std::string(kLimit, 'e'));
+    server.serve("announced", std::string(kLimit + 1, 'a'));
+    server.serveEndless("endless");
+    for (const char* path : {"announced", "endless"}) {
+        EXPECT_FALSE(download(path)) << path;
+        EXPECT_EQ(test::readAll(file("target.bin")), "good") << path;
+        EXPECT_TRUE(leftovers().empty()) << path;
+    }
+    EXPECT_TRUE(logHas("==> Download of '" + server.base() + "endless' stopped: larger than 1000000 bytes"));
+    EXPECT_TRUE(logHas("==> Download of '" + server.base() + "announced' stopped: larger than 1000000 bytes"));
+    ASSERT_TRUE(download("exact"));
+    EXPECT_EQ(std::filesystem::file_size(file("target.bin")), kLimit);
 }
 
 TEST_F(Downloader, StopRequestAbortsAStalledTransfer)
@@ -140,11 +162,11 @@ TEST_F(Downloader, InputFileComesFromTheInputFolderOfTheServer)
 {
     useDownloadBase(server.base());
     server.serve("input/sub/dbase.enc", "bytes");
-    ASSERT_TRUE(gf_downloadInputFile("sub/dbase.enc", file("dbase.enc")));
+    ASSERT_TRUE(gf_downloadInputFile("sub/dbase.enc", file("dbase.enc"), 5));
     EXPECT_EQ(test::readAll(file("dbase.enc")), "bytes");
     EXPECT_TRUE(logHas("Downloaded '" + server.base() + "input/sub/dbase.enc' to '"));
 
-    EXPECT_FALSE(gf_downloadInputFile("missing.enc", file("missing.enc")));
+    EXPECT_FALSE(gf_downloadInputFile("missing.enc", file("missing.enc"), 5));
     EXPECT_TRUE(logHas("==> Downloading '" + server.base() + "input/missing.enc' failed!"));
     EXPECT_FALSE(std::filesystem::exists(file("missing.enc")));
 }

@@ -27,6 +27,13 @@ LocalServer::LocalServer() : server_(std::make_unique<httplib::Server>())
         }
         response.status = answer.status;
         if (!answer.location.empty()) response.set_header("Location", answer.location);
+        if (answer.endless) {
+            response.set_chunked_content_provider("application/octet-stream",
+                                                  [block = std::string(65'536, 'z')](std::size_t, httplib::DataSink& sink) {
+                                                      return sink.write(block.data(), block.size());
+                                                  });
+            return;
+        }
         if (answer.stalls) {
             response.set_content_provider(
                 answer.announcedLength, "application/octet-stream",
@@ -80,6 +87,14 @@ void LocalServer::redirect(const std::string& path, const std::string& location)
 {
     std::lock_guard lock(lock_);
     answers_[path] = Answer{302, "moved elsewhere", base() + location, false, 0};
+}
+
+void LocalServer::serveEndless(const std::string& path)
+{
+    std::lock_guard lock(lock_);
+    Answer answer;
+    answer.endless = true;
+    answers_[path] = answer;
 }
 
 void LocalServer::stall(const std::string& path, std::string firstPart, std::size_t announcedLength)

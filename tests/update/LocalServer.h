@@ -35,6 +35,9 @@ public:
     void serve(const std::string& path, std::string body, int status = 200);
     // 302 to another path, with a short body of its own.
     void redirect(const std::string& path, const std::string& location);
+    // Streams a body without announcing its length and without end, until the
+    // client hangs up.
+    void serveEndless(const std::string& path);
     // Sends the first part of a longer body, then nothing until released.
     void stall(const std::string& path, std::string firstPart, std::size_t announcedLength);
 
@@ -52,6 +55,7 @@ private:
         std::string location;
         bool stalls = false;
         std::size_t announcedLength = 0;
+        bool endless = false;
     };
 
     std::unique_ptr<httplib::Server> server_;

@@ -145,7 +145,7 @@ TEST_F(UpdateCheck, UnusableVersionListsSkipTheCheck)
         {"[1, 2, 3]", "==> Invalid versions.json received; update check skipped"},
         {"{\"msfs\": {\"major\": 1,", "==> Invalid versions.json received; update check skipped"},
         {"", "==> Downloading version info from my web site failed!"},
-        {big.dump(), "==> versions.json is unexpectedly large: "},
+        {big.dump(), "versions.json' stopped: larger than 1048576 bytes"},
         {"not found", "==> Downloading version info from my web site failed!"},
     };
     for (const auto& [body, notice] : cases) {
