@@ -131,6 +131,11 @@ PeVersionResult lf_fail(PeVersionError error)
     return PeVersionResult{std::nullopt, error};
 }
 
+PeVersionResult lf_failReadingBlock(PeVersionError error)
+{
+    return PeVersionResult{std::nullopt, error, true};
+}
+
 PeVersionResult lf_parseVersionBlock(const std::vector<unsigned char>& block)
 {
     auto u16at = [&](std::size_t at) { return static_cast<std::uint16_t>(block[at] | (block[at + 1] << 8)); };
@@ -246,9 +251,10 @@ PeVersionResult gf_readPeFixedFileInfo(const std::filesystem::path& path)
         }
         if (dataSize > kMaxVersionBlock) return lf_fail(PeVersionError::InvalidVersionData);
         const auto dataAt = lf_rvaToOffset(sections, dataRva, dataSize);
-        if (!dataAt) return lf_fail(PeVersionError::ResourceDataNotFound);
+        if (!dataAt) return lf_failReadingBlock(PeVersionError::ResourceDataNotFound);
         std::vector<unsigned char> block(dataSize);
-        if (!file.read(*dataAt, block.data(), block.size())) return lf_fail(PeVersionError::ResourceDataNotFound);
+        if (!file.read(*dataAt, block.data(), block.size()))
+            return lf_failReadingBlock(PeVersionError::ResourceDataNotFound);
         return lf_parseVersionBlock(block);
     } catch (const std::exception&) {
         // Only allocation or stream failures land here; the file is unusable.

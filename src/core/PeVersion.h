@@ -30,6 +30,9 @@ enum class PeVersionError : std::uint32_t {
 struct PeVersionResult {
     std::optional<PeFixedFileInfo> info;
     PeVersionError error = PeVersionError::None;
+    // The version block was found with its size, and reading the block itself
+    // failed (on Windows, GetFileVersionInfoSizeW would have succeeded).
+    bool blockReadFailed = false;
 };
 
 // Reads the root block of the first version resource of a PE file (an .exe or

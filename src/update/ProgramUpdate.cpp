@@ -137,7 +137,8 @@ std::optional<VersionData> lf_installerProductVersion(const std::filesystem::pat
         return std::nullopt;
     }
     if (!result.info) {
-        gf_writeLogNotice(fmt::format("Could not read ProductVersion size from '{}': error {}", path_to_utf8(installer),
+        gf_writeLogNotice(fmt::format("Could not read ProductVersion{} from '{}': error {}",
+                                      result.blockReadFailed ? "" : " size", path_to_utf8(installer),
                                       static_cast<std::uint32_t>(result.error)));
         return std::nullopt;
     }
@@ -165,7 +166,7 @@ bool lf_downloadProgramUpdate(const VersionData& web)
         const std::string url = fmt::format("{}{}_{}",
                                             gf_downloadServerBase() + "release/", "ZELK", kUpdateArchiveName);
         DownloadHandle handle = gf_newDownloadHandle();
-        if (!gf_downloadFile(handle.get(), url, kUpdateArchiveFile, true)) {
+        if (!gf_downloadFile(handle.get(), url, kUpdateArchiveFile, true, kMaxUpdateArchiveBytes)) {
             gf_updateShowMessage(fmt::format("Downloading program installer file version {} failed", web), true);
         } else {
             gf_writeLogLine(fmt::format("Downloaded {} => {}", url, path_to_utf8(kUpdateArchiveFile)));

@@ -37,6 +37,13 @@ TEST_F(ProgramUpdateLocal, InstallerProductVersionOrItsNotice)
     test::writeAll(file("plain.exe"), test::gf_buildPeImage({.withVersionResource = false}));
     EXPECT_FALSE(lf_installerProductVersion(file("plain.exe")));
     EXPECT_TRUE(logHas("plain.exe': error 1813"));
+    EXPECT_FALSE(logHas("==> Could not read ProductVersion from '"));
+    // Found but cut off: the block itself cannot be read.
+    const std::string image = test::gf_buildInstaller(2, 1, 0);
+    test::writeAll(file("cut.exe"), image.substr(0, image.find("\xBD\x04\xEF\xFE")));
+    EXPECT_FALSE(lf_installerProductVersion(file("cut.exe")));
+    EXPECT_TRUE(logHas("==> Could not read ProductVersion from '")) << log();
+    EXPECT_TRUE(logHas("cut.exe': error 1812"));
     test::writeAll(file("bad.exe"), test::gf_buildPeImage({.signature = 0}));
     EXPECT_FALSE(lf_installerProductVersion(file("bad.exe")));
     EXPECT_TRUE(logHas("==> Invalid ProductVersion data in '"));
