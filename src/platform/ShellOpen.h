@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <vector>
@@ -11,8 +12,11 @@ namespace zelk::platform {
 // when it could not be started.
 bool shellOpen(const std::filesystem::path& target);
 
-// Every target asked for so far in this process, oldest first (for the status
-// shown by a headless run and for tests).
+// How many of the latest requests are remembered.
+inline constexpr std::size_t kShellOpenRecordSize = 32;
+
+// The latest kShellOpenRecordSize targets asked for in this process, oldest
+// first (for the status shown by a headless run and for tests).
 std::vector<std::filesystem::path> shellOpenRequests();
 void clearShellOpenRequests();
 
