@@ -360,7 +360,7 @@ void FloatListParameter::fillCombo() const
 {
     std::vector<std::string> texts;
     texts.reserve(options.size());
-    for (const float option : options) texts.push_back(gf_floatText(option));
+    for (const float option : options) texts.push_back(fmt::format("{:.1f}", option));
     lf_fillAndSelect(*this, texts, indexOf(value()));
 }
 

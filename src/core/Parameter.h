@@ -264,6 +264,7 @@ public:
 
     float optionAt(std::size_t index) const;
     std::optional<std::size_t> indexOf(float v) const;
+    // Every option with one decimal: "0.5", "24.0".
     void fillCombo() const;
     void selectCurrentInCombo() const;
 };

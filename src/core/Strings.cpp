@@ -241,12 +241,6 @@ int gf_toUpperChar(char c)
     return std::toupper(static_cast<unsigned char>(c));
 }
 
-std::string gf_floatText(float value)
-{
-    if (std::fmod(value, 1.0F) == 0.0F) return fmt::format("{:.0f}", value);
-    return fmt::format("{:.1f}", value);
-}
-
 std::string gf_bannerLine(std::int64_t a, std::int64_t b, bool leadingNewline, bool trailingNewline,
                           const std::string& title)
 {

@@ -76,9 +76,6 @@ std::string gf_removeDots(std::string_view text);
 // bytes of 0x80 and above (UTF-8 parts stay as they are).
 int gf_toUpperChar(char c);
 
-// "5" for 5.0, "5.5" for 5.5 (one decimal at most).
-std::string gf_floatText(float value);
-
 // A log banner: a row of '*' of width a + b (rounded up to even) with the
 // title centred in it, or the bare title when it does not fit.
 std::string gf_bannerLine(std::int64_t a, std::int64_t b, bool leadingNewline, bool trailingNewline,

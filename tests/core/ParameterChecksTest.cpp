@@ -194,7 +194,7 @@ TEST_F(ParameterCheckRun, SyncMaxFitHoursSelectsTheOption)
     MAX_FIT.setValue(3);
     gf_syncMaxFitHours();
     EXPECT_FLOAT_EQ(MAX_FIT_FL.value(), 2.0f);
-    EXPECT_EQ(host_->comboSelectedText(combo), "2");
+    EXPECT_EQ(host_->comboSelectedText(combo), "2.0"); // whole hours keep their decimal
     MAX_FIT.setValue(0);
     gf_syncMaxFitHours();
     EXPECT_EQ(host_->comboSelectedText(combo), "0.5");

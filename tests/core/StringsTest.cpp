@@ -125,15 +125,6 @@ TEST(Strings, Unquote)
     EXPECT_EQ(gf_unquote(R"("a" "b")"), "a");
 }
 
-TEST(Strings, FloatText)
-{
-    // A fraction always shows its one decimal.
-    const std::pair<float, const char*> cases[] = {
-        {5.0F, "5"}, {5.5F, "5.5"}, {-3.0F, "-3"}, {0.3F, "0.3"}, {2.04F, "2.0"}};
-    for (const auto& [value, text] : cases)
-        EXPECT_EQ(gf_floatText(value), text) << value;
-}
-
 TEST(Strings, BannerLine)
 {
     const std::string title = "0123456789";
