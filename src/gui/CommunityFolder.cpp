@@ -83,7 +83,9 @@ bool lf_checkCommunityFolder(PathParameter& target, const std::filesystem::path&
         lf_warnWhenSiblingMissing(root, "StreamedPackages");
         lf_warnWhenSiblingMissing(root, "Community2024");
     }
-    target.setAndSave(folder);
+    // The install path is the folder that holds Community: everything read
+    // later in this run looks for Community, Official and the rest inside it.
+    target.setAndSave(root);
     gf_guiShowMessage(fmt::format("Okay: {}", text), true);
     gf_messageBox("Okay!", MessageBoxIcon::None);
     return true;

@@ -195,7 +195,7 @@ TEST_F(AppRunTest, MissingInstallPathAsksForTheCommunityFolder)
     const std::uint64_t dialogs = gf_dialogsOpened();
     EXPECT_EQ(runProgram(false), 1); // then the missing livery scan ends it
     EXPECT_GT(gf_dialogsOpened(), dialogs);
-    EXPECT_EQ(MSFS_2024_INSTALL_PATH.value(), file("sim/Community"));
+    EXPECT_EQ(MSFS_2024_INSTALL_PATH.value(), file("sim")) << "the install path holds Community";
     EXPECT_TRUE(contains(log(), "The livery scan is not built into this program yet"));
 }
 
