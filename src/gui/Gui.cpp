@@ -420,7 +420,10 @@ std::uint8_t Gui::applyUpdate(const GuiUpdate& update)
                 return kBandMessage;
             } else {
                 static_assert(std::is_same_v<K, u::ResetPanel>);
-                return resetPanelState();
+                // The reset drops the park airport: a compact window then
+                // shrinks to the height of a view without one.
+                const bool shrinks = p.compact && p.parkAirport.isSet();
+                return resetPanelState() | (shrinks ? kBandResize : 0);
             }
         },
         update.payload());

@@ -126,6 +126,8 @@ public:
     bool postToWindow(std::uint32_t message);
 
     void setCollapsed(bool compact);
+    // Clears what belongs to a run; returns the four bands. The ResetPanel
+    // update adds a resize when it takes the park airport of a compact window.
     std::uint8_t resetPanelState();
 
     // User-interface thread only.

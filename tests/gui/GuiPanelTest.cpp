@@ -134,7 +134,9 @@ TEST_F(GuiPanel, ResetPanelClearsTheRunButKeepsTheUsersChoices)
     gui_.applyUpdate(u::ShowError{"old error"});
     gui_.setStaticFitReportingSuppressed(true);
 
-    EXPECT_EQ(gui_.applyUpdate(u::ResetPanel{}), 15);
+    const std::uint8_t mask = gui_.applyUpdate(u::ResetPanel{});
+    EXPECT_EQ(mask, 15 | kBandResize) << "a compact window loses its park-airport rows";
+    EXPECT_EQ(gf_repaintPlan(mask, true, false, 96).clientHeight, 128);
     const PanelState& p = gui_.panel();
     EXPECT_TRUE(p.error.empty());
     EXPECT_TRUE(p.feedNotStarted);
@@ -148,6 +150,13 @@ TEST_F(GuiPanel, ResetPanelClearsTheRunButKeepsTheUsersChoices)
     EXPECT_EQ(p.liveryCount, 900u);
     EXPECT_EQ(p.parkingCountdownMinutes, 12u);
     EXPECT_EQ(p.achievedPercent, 55u);
+
+    // Without a compact park-airport view there is nothing to resize.
+    for (const bool compact : {false, true}) {
+        gui_.applyUpdate(u::SetCompact{compact});
+        gui_.applyUpdate(u::SetParkAirport{compact ? IcaoCode{} : IcaoCode("KJFK")});
+        EXPECT_EQ(gui_.applyUpdate(u::ResetPanel{}), 15) << compact;
+    }
 }
 
 TEST(GuiRepaintPlan, BandsFollowTheViewAndScaleWithDpi)
