@@ -13,6 +13,7 @@ if [[ "${CI:-}" == "true" ]]; then werror=ON; fi
 cmake -S "$root" -B "$root/build" -G Ninja -DZELK_WERROR=$werror
 cmake --build "$root/build" -j "$jobs"
 (cd "$root/build" && ctest --output-on-failure -j "$jobs" --timeout 300)
+bash "$root/scripts/test-unprivileged.sh" "$root/build/tests/test_core" 'FileUtils.*'
 
 cmake -S "$root" -B "$root/build-asan" -G Ninja -DZELK_WERROR=OFF -DZELK_SANITIZE=ON \
       -DZELK_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug

@@ -68,7 +68,6 @@ TEST(Parameter, AiPackageOrders)
                                                "JF, MTL", "MTL, JF"}));
     EXPECT_EQ(std::vector<std::string>(orders.end() - 4, orders.end()),
               (std::vector<std::string>{"AIG", "FSLTL", "JF", "MTL"}));
-    EXPECT_EQ(AI_PACKAGE_SELECTOR.options, orders);
 }
 
 TEST(Parameter, CommandIdsAreUniqueAndFound)
