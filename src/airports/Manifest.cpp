@@ -67,14 +67,11 @@ std::optional<ManifestInfo> lf_findPackageManifest(const fs::path& packageFolder
 
 std::optional<ManifestInfo> gf_readManifest(const fs::path& file)
 {
-    std::error_code ec;
-    if (const auto size = fs::file_size(file, ec); !ec && size > kManifestSizeLimit) {
+    TextFileLines text{file, {}};
+    const auto lines = text.read(kManifestSizeLimit, kManifestLinesHint);
+    if (lines.error == "too_large")
         lf_addScanLogLine(
             fmt::format("Ignoring manifest larger than {} bytes: '{}'", kManifestSizeLimit, path_to_utf8(file)));
-        return std::nullopt;
-    }
-    TextFileLines text{file, {}};
-    const auto lines = text.read(kManifestLinesHint);
     if (!lines || lines.lines.empty())
         return std::nullopt;
     std::string joined;
