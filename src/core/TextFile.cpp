@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <stdexcept>
 
@@ -47,7 +48,7 @@ bool lf_isValidUtf8Sample(std::span<const Byte> s, bool fileGoesOn)
 
 [[noreturn]] void lf_throwTooLarge(std::string_view size, std::uint64_t maxBytes)
 {
-    throw std::runtime_error(fmt::format("file too large ({} bytes, at most {})", size, maxBytes));
+    throw std::length_error(fmt::format("file too large ({} bytes, at most {})", size, maxBytes));
 }
 
 std::string lf_readWholeStream(std::istream& in, std::uint64_t maxBytes)
@@ -183,14 +184,23 @@ bool gf_readTextLinesAsUtf8(TextEncoding encoding, const fs::path& file, std::ui
         if (encoding == TextEncoding::none_found)
             throw std::runtime_error(fmt::format("file {} has unknown charset: {}", path_to_utf8(file),
                                                  gf_textEncodingName(encoding)));
-        std::ifstream in(file, std::ios::binary);
-        if (!in.is_open()) throw std::runtime_error("cannot open the file");
-        gf_appendUtf8Lines(encoding, lf_readWholeStream(in, maxBytes), lines);
+        const std::optional<std::string> bytes = gf_readFileBytes(file, maxBytes);
+        if (!bytes) throw std::runtime_error("cannot open the file");
+        gf_appendUtf8Lines(encoding, *bytes, lines);
         return true;
     } catch (const std::exception& e) {
         gf_writeLogNotice(fmt::format("Read failed for '{}': {}", path_to_utf8(file), e.what()));
     }
     return false;
+}
+
+std::optional<std::string> gf_readFileBytes(const fs::path& file, std::uint64_t maxBytes)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in.is_open()) return std::nullopt;
+    std::string bytes = lf_readWholeStream(in, maxBytes);
+    if (in.bad()) return std::nullopt;
+    return bytes;
 }
 
 std::string gf_ansiToUtf8(const std::string& ansi)
@@ -244,7 +254,7 @@ TextFileLines::ReadResult TextFileLines::read(std::uint64_t maxBytes, std::size_
     lines.reserve(reserveHint);
     try {
         gf_readStreamLines(in, maxBytes, lines);
-    } catch (const std::runtime_error&) { // the reader's only error: the size limit
+    } catch (const std::length_error&) {
         lines.clear();
         return {{}, "too_large"};
     }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <istream>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -41,6 +42,10 @@ TextEncoding gf_detectTextEncoding(const std::filesystem::path& file);
 // The same test on the whole file already in memory.
 TextEncoding gf_detectTextEncodingOfBytes(std::string_view bytes);
 
+// The whole file's bytes; nothing when it cannot be opened or read. Throws
+// std::length_error "file too large ({} bytes, at most {})" beyond maxBytes.
+std::optional<std::string> gf_readFileBytes(const std::filesystem::path& file, std::uint64_t maxBytes);
+
 // Reads the file in the given encoding and appends its lines as UTF-8. False,
 // with the log line "Read failed for '{}': {}", when the file cannot be
 // opened, is larger than maxBytes or its content is not valid in that encoding.
@@ -57,13 +62,13 @@ std::string gf_ansiToUtf8(const std::string& ansi);
 // Appends the lines of a UTF-16 stream as UTF-8. A byte-order mark decides the
 // byte order; without one, bigEndianWithoutMark does. Fewer than 2 bytes give
 // no lines (the stream is rewound). Throws std::runtime_error for an odd byte
-// count, invalid UTF-16 or a stream of more than maxBytes, so that the caller
-// never takes a cut text for the whole file.
+// count or invalid UTF-16, and std::length_error for a stream of more than
+// maxBytes, so that the caller never takes a cut text for the whole file.
 void gf_readUtf16Lines(std::istream& in, std::uint64_t maxBytes, std::vector<std::string>& lines,
                        bool bigEndianWithoutMark = false);
 
 // Appends the lines of the whole stream (see gf_splitLines); an empty stream
-// is only rewound. Throws std::runtime_error for more than maxBytes.
+// is only rewound. Throws std::length_error for more than maxBytes.
 void gf_readStreamLines(std::istream& in, std::uint64_t maxBytes, std::vector<std::string>& lines);
 
 // Appends the lines of the text: a leading UTF-8 mark is skipped, lines end at

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <limits>
 #include <optional>
 #include <stdexcept>
@@ -42,15 +40,6 @@ bool lf_opensOtherSection(std::string_view line)
 {
     const auto first = line.find_first_not_of(" \t");
     return first != std::string_view::npos && line[first] == '[';
-}
-
-std::optional<std::string> lf_readFileBytes(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    if (!in.is_open()) return std::nullopt;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
-    return bytes;
 }
 
 // What a section without an airline becomes (step "no airline" of a section):
@@ -123,11 +112,17 @@ std::vector<LiveryRecord> lf_sectionRecord(FltSimSectionWalk& s, std::uint32_t p
 
 bool lf_readAircraftCfgLines(const fs::path& file, Lines& lines, bool notice)
 {
-    const std::optional<std::string> bytes = lf_readFileBytes(file);
+    const auto report = [notice](const std::string& text) { notice ? gf_writeLogNotice(text) : gf_writeLogLine(text); };
+    std::optional<std::string> bytes;
+    try {
+        bytes = gf_readFileBytes(file, kMaxPackageTextFileBytes);
+    } catch (const std::length_error& e) {
+        report(fmt::format("! {} not read: {}", path_to_utf8(file), e.what()));
+        return false;
+    }
     const TextEncoding encoding = bytes ? gf_detectTextEncodingOfBytes(*bytes) : TextEncoding::none_found;
     if (encoding == TextEncoding::none_found) {
-        const std::string text = fmt::format("! No text encoding detected for {}", path_to_utf8(file));
-        notice ? gf_writeLogNotice(text) : gf_writeLogLine(text);
+        report(fmt::format("! No text encoding detected for {}", path_to_utf8(file)));
         return false;
     }
     lines.reserve(kLinesReserve);

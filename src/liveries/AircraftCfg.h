@@ -22,8 +22,9 @@ std::vector<LiveryRecord> lf_searchLiveriesinFile(LiveryScanLists& scan, std::ui
                                                   const std::filesystem::path& file);
 
 // The file's lines as UTF-8, read once and decoded in the encoding its bytes
-// show; false (with the log line given) when there is none or it cannot be
-// read. `notice` makes the no-encoding line a notice.
+// show; false (with the log line given) when there is none, it cannot be read
+// or it is larger than kMaxPackageTextFileBytes. `notice` makes that line a
+// notice.
 bool lf_readAircraftCfgLines(const std::filesystem::path& file, Lines& lines, bool notice);
 
 // False when the file must be skipped for a bad section number (reported).

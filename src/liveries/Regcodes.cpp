@@ -21,6 +21,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kRegcodeFileLinesReserve = 1024;
+constexpr std::uint64_t kMaxRegcodeFileBytes = 4'194'304;
 
 // The valid codes of a ','-separated list, sorted and distinct; each invalid
 // one is reported through reject.
@@ -189,7 +190,7 @@ RegcodeReadResult gf_readRegcodeFolder(const fs::path& folder)
         const std::string fileName = path_to_utf8(file);
         gf_writeLogLine(fmt::format("Processing '{}'", fileName));
         TextFileLines text{file, {}};
-        const TextFileLines::ReadResult read = text.read(kRegcodeFileLinesReserve);
+        const TextFileLines::ReadResult read = text.read(kMaxRegcodeFileBytes, kRegcodeFileLinesReserve);
         if (!read) {
             result.errors.push_back(fmt::format("could not read '{}': {}", fileName, read.error));
             continue;

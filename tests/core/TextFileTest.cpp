@@ -164,6 +164,9 @@ TEST_F(TextFile, FilesAboveTheirLimitAreRefusedWhole)
     EXPECT_TRUE(gf_readTextLinesAsUtf8(TextEncoding::UTF8_without_BOM, file("fits.cfg"), 100, lines));
     EXPECT_EQ(lines.size(), 1u);
 
+    EXPECT_THROW(gf_readFileBytes(file("big.cfg"), 100), std::length_error);
+    EXPECT_EQ(gf_readFileBytes(file("fits.cfg"), 100), text);
+    EXPECT_EQ(gf_readFileBytes(file("absent.cfg"), 100), std::nullopt);
     TextFileLines big{file("big.cfg"), {}};
     EXPECT_EQ(big.read(100).error, "too_large");
     EXPECT_TRUE(big.lines.empty());
@@ -177,7 +180,7 @@ TEST_F(TextFile, FilesAboveTheirLimitAreRefusedWhole)
         int_type uflow() override { return source->sbumpc(); }
     } unseekable(pipe.rdbuf());
     std::istream in(&unseekable);
-    EXPECT_THROW(gf_readStreamLines(in, 100'000, lines), std::runtime_error);
+    EXPECT_THROW(gf_readStreamLines(in, 100'000, lines), std::length_error);
     EXPECT_LT(pipe.tellg(), 200'000) << "reading ends once past the limit";
 }
 

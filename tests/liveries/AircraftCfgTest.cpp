@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "core/Strings.h"
+#include "core/TextFile.h"
 #include "liveries/CodeTables.h"
 #include "support/LiveryTestDbase.h"
 #include "support/LoggedTempDir.h"
@@ -142,6 +143,18 @@ TEST_F(AircraftCfg, SectionNumbersAndModelsOfAFile)
     EXPECT_EQ(scan.invalidModels, (std::vector<std::string>{withFile("XXXX             in {f}")}));
     EXPECT_EQ(scan.invalidFiles,
               (std::vector<std::string>{withFile("Line icao_type_designator= is missing in [General] section of {f}")}));
+}
+
+TEST_F(AircraftCfg, FilesThatCannotBeReadOrAreTooLargeGiveNoLines)
+{
+    test::writeAll(file, std::string(kMaxPackageTextFileBytes + 1, '\n'));
+    Lines lines;
+    EXPECT_FALSE(lf_readAircraftCfgLines(file, lines, false));
+    EXPECT_FALSE(lf_readAircraftCfgLines(folder / "absent.cfg", lines, true));
+    EXPECT_TRUE(lines.empty());
+    EXPECT_NE(log().find(withFile("! {f} not read: file too large (16777217 bytes, at most 16777216)")),
+              std::string::npos) << log();
+    EXPECT_NE(log().find("==> ! No text encoding detected for "), std::string::npos);
 }
 
 TEST(LiveryRecordOrder, KeyThenTitleThenRegistration)
