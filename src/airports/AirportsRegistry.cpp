@@ -260,18 +260,18 @@ std::optional<AirportRecord> gf_findClosestAirport(double latitude, double longi
     if (!reader) return *best;
 
     double bestStandNm = 100.0;
-    std::uint32_t bestStandId = 0;
+    std::string bestStand;
     for (const Candidate& c : candidates) {
         const auto stand = reader(c.rec->icao, latitude, longitude);
         if (stand && stand->distanceNm < bestStandNm) {
             best = c.rec;
             bestStandNm = stand->distanceNm;
-            bestStandId = stand->standId;
+            bestStand = stand->stand;
         }
     }
     if (best != candidates.front().rec)
         gf_writeLogLine(fmt::format("Airport {} has the closest center, but stand {} at {} is closer ({:.0f} meters)",
-                                    candidates.front().rec->icao, bestStandId, best->icao, bestStandNm * 1852.0));
+                                    candidates.front().rec->icao, bestStand, best->icao, bestStandNm * 1852.0));
     return *best;
 }
 

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 #include <shared_mutex>
+#include <string>
 #include <vector>
 
 #include "core/EncryptedFile.h"
@@ -51,7 +52,7 @@ std::optional<AirportRecord> gf_findClosestAirport(double latitude, double longi
 
 // What the airport files know about the stand closest to a position.
 struct ClosestStand {
-    std::uint32_t standId = 0;
+    std::string stand; // the stand's name in the file
     double distanceNm = 0.0;
 };
 // Answers, for an airport and a position, the closest stand of that airport's

@@ -236,7 +236,7 @@ TEST_F(AirportsRegistry, ClosestAirportWithinFiveMilesWithoutReadingAirportFiles
     int reads = 0;
     zelk::gf_setClosestStandReader([&](IcaoCode, double, double) -> std::optional<ClosestStand> {
         ++reads;
-        return ClosestStand{1, 0.01};
+        return ClosestStand{"1", 0.01};
     });
 
     // 4.9 NM east of AAAA, 5.1 NM from BBBB.
@@ -270,8 +270,8 @@ TEST_F(AirportsRegistry, CloserStandOfAnotherAirportWins)
     EXPECT_EQ(zelk::gf_findClosestAirport(50, lon)->icao, IcaoCode("AAAA"));
 
     zelk::gf_setClosestStandReader([](IcaoCode code, double, double) -> std::optional<ClosestStand> {
-        if (code == IcaoCode("AAAA")) return ClosestStand{3, 0.5};
-        return ClosestStand{7, 0.1};
+        if (code == IcaoCode("AAAA")) return ClosestStand{"3", 0.5};
+        return ClosestStand{"7", 0.1};
     });
     EXPECT_EQ(zelk::gf_findClosestAirport(50, lon)->icao, IcaoCode("BBBB"));
     EXPECT_NE(log().find("Airport AAAA has the closest center, but stand 7 at BBBB is closer (185 meters)"),
@@ -280,7 +280,7 @@ TEST_F(AirportsRegistry, CloserStandOfAnotherAirportWins)
     // An airport without a file, or an equal distance, leaves the closer centre.
     zelk::gf_setClosestStandReader([](IcaoCode code, double, double) -> std::optional<ClosestStand> {
         if (code == IcaoCode("AAAA")) return std::nullopt;
-        return ClosestStand{7, 100.0};
+        return ClosestStand{"7", 100.0};
     });
     EXPECT_EQ(zelk::gf_findClosestAirport(50, lon)->icao, IcaoCode("AAAA"));
 }

@@ -1,0 +1,338 @@
+#include "airports/LearnedAirportFile.h"
+
+#include <algorithm>
+#include <atomic>
+#include <fstream>
+#include <mutex>
+
+#include <fmt/format.h>
+
+#include "airports/AirportFile.h"
+#include "airports/AirportFileLoad.h"
+#include "core/FileUtils.h"
+#include "core/Log.h"
+#include "core/MetaInfo.h"
+#include "core/Parameters.h"
+#include "core/ParameterXml.h"
+#include "core/ParametersFile.h"
+#include "core/Settings.h"
+#include "core/Strings.h"
+#include "gui/Gui.h"
+#include "simlink/UserAircraftState.h"
+
+namespace zelk {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::atomic<std::int32_t> g_learnedUpdates{0};
+
+std::mutex g_stateLock;
+LoadedApfInfo g_loaded;
+ParkingSettingsCopy g_userParking;
+
+std::string_view lf_boolText(bool v) { return v ? "true" : "false"; }
+
+bool lf_isDuplicate(const FlightOption& a, const FlightOption& b)
+{
+    return a.weekday == b.weekday && a.real == b.real && a.registration == b.registration &&
+           a.key.airline == b.key.airline && a.key.op == b.key.op && a.key.model == b.key.model &&
+           a.key.cargo == b.key.cargo && (a.hours & b.hours).any();
+}
+
+template <typename T>
+void lf_takeSetting(std::optional<T> value, std::string_view key, std::optional<T>& out)
+{
+    if (!value) return;
+    out = value;
+    if constexpr (std::is_same_v<T, bool>)
+        gf_writeLogContinuation(fmt::format("{:24}: {}", key, lf_boolText(*value)));
+    else
+        gf_writeLogContinuation(fmt::format("{:24}: {}", key, *value));
+}
+
+std::optional<std::uint32_t> lf_unsigned(std::optional<std::int32_t> v)
+{
+    if (!v || *v < 0) return std::nullopt;
+    return static_cast<std::uint32_t>(*v);
+}
+
+LearnedParkingSettings lf_readParkingKeys(const pugi::xml_node& doc)
+{
+    LearnedParkingSettings s;
+    lf_takeSetting(lf_unsigned(gf_readXmlIntParameter(doc, "parking_percentage")), "parking_percentage",
+                   s.parking_percentage);
+    lf_takeSetting(gf_readXmlBoolParameter(doc, "WEEK"), "WEEK", s.WEEK);
+    lf_takeSetting(gf_readXmlBoolParameter(doc, "PARK_SOFT"), "PARK_SOFT", s.PARK_SOFT);
+    lf_takeSetting(lf_unsigned(gf_readXmlIntParameter(doc, "MAX_FIT")), "MAX_FIT", s.MAX_FIT);
+    lf_takeSetting(gf_readXmlBoolParameter(doc, "RT_PARKTRAFFIC_ONLY"), "RT_PARKTRAFFIC_ONLY", s.RT_PARKTRAFFIC_ONLY);
+    // A file without AUTO_PARK switches auto park off for its airport.
+    lf_takeSetting(std::optional<bool>(gf_readXmlBoolParameter(doc, "AUTO_PARK").value_or(false)), "AUTO_PARK",
+                   s.AUTO_PARK);
+    return s;
+}
+
+bool lf_hasStand(const std::vector<ParkPos>& stands, std::string_view id)
+{
+    return std::any_of(stands.begin(), stands.end(), [&](const ParkPos& s) { return s.name == id; });
+}
+
+void lf_mergeManualStand(const pugi::xml_node& node, const std::string& id, const fs::path& path,
+                         std::vector<ParkPos>& stands)
+{
+    const std::string file = path_to_utf8(path);
+    if (lf_hasStand(stands, id)) {
+        gf_writeLogNotice(fmt::format("manually created standid {} already exists in {}", id, file));
+        return;
+    }
+    const double radius = gf_xmlAttributeDoubleOrZero(node, "radius");
+    if (!gf_isValidStandPosition(gf_xmlAttributeDoubleOrZero(node, "latitude"),
+                                 gf_xmlAttributeDoubleOrZero(node, "longitude")) ||
+        !(radius > 0.0)) {
+        gf_writeLogNotice(fmt::format("manually created standid {} misses correct attributes in {}", id, file));
+        return;
+    }
+    if (lf_readParkPos(node, id, 0, stands)) stands.back().manual = 1;
+}
+
+void lf_mergeStands(const pugi::xml_node& section, const fs::path& path, std::vector<ParkPos>& stands)
+{
+    for (const pugi::xml_node node : section.children("parkpos")) {
+        const std::string id = node.attribute("id").value();
+        if (gf_xmlAttributeBool(node, "manual").value_or(false)) {
+            lf_mergeManualStand(node, id, path, stands);
+            continue;
+        }
+        const bool merged =
+            std::any_of(stands.begin(), stands.end(), [&](ParkPos& s) { return lf_readFlightOptions(node, id, s); });
+        if (!merged) gf_writeLogLine(fmt::format("learned stand {} in {} not found?", id, path_to_utf8(path)));
+    }
+}
+
+ValueOrError<LearnedApf> lf_readLearned(const fs::path& path, std::string_view archivedName,
+                                        const std::vector<ParkPos>& archivedStands)
+{
+    using Result = ValueOrError<LearnedApf>;
+    LearnedApf result;
+    result.stands = archivedStands;
+    const std::string name = path_to_utf8(path);
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        const std::string error = fmt::format("{} could not be opened", name);
+        gf_writeLogNotice(error);
+        return Result::failure(error);
+    }
+    pugi::xml_document doc;
+    const pugi::xml_parse_result parsed = doc.load(in);
+    if (!parsed) {
+        gf_save1GenerationOf(path);
+        gf_writeLogNotice(fmt::format("{} found, not loaded: {}, saved as *.0.xml", name, parsed.description()));
+        return Result::failure(fmt::format("{} not loaded: {}", name, parsed.description()));
+    }
+    gf_writeLogLine(fmt::format("Read from learned airport file: '{}'", name));
+    if (!gf_readMetaInfo(doc, true)) return Result::failure(fmt::format("{} has invalid metadata", name));
+    const std::string learnedName = gf_readXmlStringParameter(doc, "airport_name").value_or("");
+    if (learnedName != archivedName)
+        gf_guiShowMessage(fmt::format("Warning: learned file airport name: '{}' differs from archived file airport "
+                                      "name: '{}'",
+                                      learnedName, archivedName),
+                          true);
+    result.settings = lf_readParkingKeys(doc);
+    if (gf_readXmlBoolParameter(doc, "handmade").value_or(false)) {
+        result.stands.clear();
+        lf_readParkPositions(doc, result.stands);
+        gf_writeLogContinuation(fmt::format("{:24}: {}", "handmade", "true"));
+        result.handmade = true;
+        return result;
+    }
+    const pugi::xml_node section = gf_apfSection(doc, "parkpositions");
+    if (!section) {
+        gf_writeLogLine(fmt::format("learned file {} has no '{}' section", name, "parkpositions"));
+        return result;
+    }
+    lf_mergeStands(section, path, result.stands);
+    return result;
+}
+
+} // namespace
+
+ValueOrError<LearnedApf> gf_readLearnedAirportFile(const fs::path& path, std::string_view archivedName,
+                                                    const std::vector<ParkPos>& archivedStands)
+{
+    using Result = ValueOrError<LearnedApf>;
+    try {
+        return lf_readLearned(path, archivedName, archivedStands);
+    } catch (const std::exception& e) {
+        gf_writeLogLine(fmt::format("{}: {}", "gf_readLearnedAirportFile", e.what()));
+        return Result::failure(e.what());
+    } catch (...) {
+        return Result::failure(fmt::format("{}: unknown exception", "gf_readLearnedAirportFile"));
+    }
+}
+
+bool lf_readFlightOptions(const pugi::xml_node& parkpos, std::string_view id, ParkPos& stand)
+{
+    if (stand.name != id) return false;
+    std::uint32_t nextId = stand.options.empty() ? 1 : stand.options.back().optionId + 1;
+    for (const pugi::xml_node opt : parkpos.children("opt")) {
+        StandIdentity identity = lf_readFlightOptionIdentity(opt);
+        const HoursMask hours = gf_hours2bitset(opt.attribute("hh").value());
+        if (hours.none()) {
+            gf_writeLogNotice("empty bit set");
+            continue;
+        }
+        const std::int32_t day = gf_xmlAttributeInt(opt, "day").value_or(0);
+        // The writer cannot store such a day; taking it would fail every later save.
+        if (day < 1 || day > 7) {
+            gf_writeLogNotice(fmt::format("learned option {} at stand {} has invalid weekday {}, dropped",
+                                          opt.attribute("reg").value(), id, day));
+            continue;
+        }
+        const bool soft = gf_xmlAttributeBool(opt, "soft").value_or(false);
+        const bool cpl = gf_xmlAttributeBool(opt, "cpl").value_or(false);
+        FlightOption option(identity.key, opt.attribute("reg").value(), std::move(identity.callSign), hours, 0,
+                            static_cast<std::uint32_t>(day), 0, soft ? 0U : 1U, static_cast<std::uint8_t>(cpl ? 1 : 0));
+        option.secondName = std::move(identity.secondName);
+        const bool duplicate = std::any_of(stand.options.begin(), stand.options.end(),
+                                           [&](const FlightOption& o) { return lf_isDuplicate(o, option); });
+        if (duplicate) continue;
+        option.optionId = nextId++;
+        stand.options.push_back(std::move(option));
+    }
+    return true;
+}
+
+std::size_t lf_removeArchivedOptions(std::vector<FlightOption>& options)
+{
+    const auto removed = std::erase_if(options, [](const FlightOption& o) { return o.archived == 1 || o.optionId == 0; });
+    return static_cast<std::size_t>(removed);
+}
+
+LoadedApfInfo gf_loadedApfInfo()
+{
+    const std::lock_guard guard(g_stateLock);
+    return g_loaded;
+}
+
+void gf_setLoadedApfInfo(LoadedApfInfo info)
+{
+    const std::lock_guard guard(g_stateLock);
+    g_loaded = std::move(info);
+}
+
+void gf_clearLoadedApfInfo() { gf_setLoadedApfInfo({}); }
+
+void gf_raiseLearnedUpdates(std::int32_t count) noexcept { g_learnedUpdates.fetch_add(count); }
+
+std::int32_t gf_learnedUpdates() noexcept { return g_learnedUpdates.load(); }
+
+namespace {
+
+std::vector<ParkPos> lf_standsToSave(const std::vector<ParkPos>& stands, bool handmade)
+{
+    std::vector<ParkPos> kept;
+    kept.reserve(stands.size());
+    for (const ParkPos& s : stands) {
+        ParkPos copy = s;
+        if (!handmade) {
+            lf_removeArchivedOptions(copy.options);
+            if (copy.manual == 0 && copy.options.empty()) continue;
+        }
+        kept.push_back(std::move(copy));
+    }
+    return kept;
+}
+
+ApfParkingSettings lf_currentParkingSettings()
+{
+    const auto s = gf_settings();
+    ApfParkingSettings p;
+    p.parking_percentage = static_cast<std::uint32_t>(std::max(0, s->parking_percentage));
+    p.MAX_FIT = static_cast<std::uint32_t>(std::max(0, s->MAX_FIT));
+    p.RT_PARKTRAFFIC_ONLY = s->RT_PARKTRAFFIC_ONLY ? 1 : 0;
+    p.AUTO_PARK = s->AUTO_PARK ? 1 : 0;
+    p.WEEK = s->WEEK ? 1 : 0;
+    p.PARK_SOFT = s->PARK_SOFT ? 1 : 0;
+    p.present = true;
+    return p;
+}
+
+} // namespace
+
+void gf_saveLearned(const std::vector<ParkPos>& stands, bool handmade)
+{
+    const AirportRecord airport = gf_parkAirport().airport;
+    const LoadedApfInfo loaded = gf_loadedApfInfo();
+    if (!airport.icao.isSet() || !loaded.loaded) {
+        gf_writeLogNotice("gf_saveLearned called without a loaded airport file");
+        return;
+    }
+    if (!loaded.learnedPath) {
+        gf_writeLogNotice(fmt::format("cannot construct a safe learned path for publisher '{}'", loaded.publisher));
+        return;
+    }
+    ApfParameters apf;
+    apf.icao = airport.icao;
+    apf.iata = airport.iata;
+    apf.latitude = airport.latitude;
+    apf.longitude = airport.longitude;
+    apf.airportName = loaded.airportName;
+    apf.altitude = loaded.altitude;
+    apf.publisher = loaded.publisher;
+    apf.stands = lf_standsToSave(stands, handmade);
+    if (handmade) std::tie(apf.qfReal, apf.qfSoft) = gf_apfQualityFactors(apf.stands);
+    const fs::path& path = *loaded.learnedPath;
+    const bool saved = gf_writeApf(apf, path, ApfWriteMode::Learned, gf_programMode()->simulator, handmade,
+                                   lf_currentParkingSettings());
+    const std::int32_t updates = g_learnedUpdates.exchange(0);
+    if (!saved) {
+        gf_writeLogLine(fmt::format("saving '{}' did not succeed", path_to_utf8(path)));
+        return;
+    }
+    gf_writeLogLine(fmt::format("{} '{}' saved with {} update{}", handmade ? " handmade" : "", path_to_utf8(path),
+                                updates, updates == 1 || updates < 0 ? "" : "s"));
+}
+
+void gf_saveUserParkingSettings()
+{
+    const auto s = gf_settings();
+    ParkingSettingsCopy copy;
+    copy.parking_percentage = static_cast<std::uint32_t>(std::max(0, s->parking_percentage));
+    copy.MAX_PARK_SEL = static_cast<std::uint32_t>(std::max(0, s->MAX_PARK_SEL));
+    copy.MAX_LIVE_SEL = static_cast<std::uint32_t>(std::max(0, s->MAX_LIVE_SEL));
+    copy.MAX_FIT = static_cast<std::uint32_t>(std::max(0, s->MAX_FIT));
+    copy.RT_PARKTRAFFIC_ONLY = s->RT_PARKTRAFFIC_ONLY ? 1 : 0;
+    copy.AUTO_PARK = s->AUTO_PARK ? 1 : 0;
+    copy.WEEK = s->WEEK ? 1 : 0;
+    copy.PARK_SOFT = s->PARK_SOFT ? 1 : 0;
+    const std::lock_guard guard(g_stateLock);
+    g_userParking = copy;
+}
+
+ParkingSettingsCopy gf_userParkingSettings()
+{
+    const std::lock_guard guard(g_stateLock);
+    return g_userParking;
+}
+
+void lf_setIntParameterClamped(IntParameter& parameter, std::int64_t value)
+{
+    const std::int64_t clamped = std::clamp<std::int64_t>(value, parameter.minValue, parameter.maxValue);
+    parameter.setValue(static_cast<std::int32_t>(clamped));
+}
+
+void gf_publishParkingSettings()
+{
+    gf_updateSettings([](SettingsSnapshot& s) {
+        s.parking_percentage = parking_percentage.value();
+        s.MAX_PARK_SEL = MAX_PARK_SEL.value();
+        s.MAX_FIT = MAX_FIT.value();
+        s.RT_PARKTRAFFIC_ONLY = RT_PARKTRAFFIC_ONLY.value();
+        s.AUTO_PARK = AUTO_PARK.value();
+        s.WEEK = WEEK.value();
+        s.PARK_SOFT = PARK_SOFT.value();
+    });
+}
+
+} // namespace zelk
