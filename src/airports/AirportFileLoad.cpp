@@ -258,6 +258,7 @@ std::optional<ArchiveIdentity> lf_readApfCacheIdentity()
     pugi::xml_document doc;
     if (auto error = lf_loadApfDocument(kParkAirportFile, false, buffer, doc)) {
         gf_writeLogLine(*error);
+        lf_setCacheAside();
         return std::nullopt;
     }
     const auto code = IcaoCode::tryParse(gf_readXmlStringParameter(doc, "icao").value_or(""));

@@ -11,6 +11,7 @@
 
 #include <fmt/format.h>
 
+#include "app/AirportsWiring.h"
 #include "app/CloseDown.h"
 #include "app/RunState.h"
 #include "app/RunWorker.h"
@@ -142,6 +143,7 @@ int lf_startup(const std::vector<std::string>& arguments)
     gf_setStopHooks(StopHooks{[](std::string text) { gf_guiShowMessage(std::move(text), true); }, nullptr});
     lf_installSimLinkHooks();
     lf_installRunSteps();
+    lf_installAirportFiles();
 
     HeadlessWindow::Options options;
     options.runWorker = [] { lf_main(); };
