@@ -244,18 +244,21 @@ std::vector<ParkPos> lf_standsToSave(const std::vector<ParkPos>& stands, bool ha
     return kept;
 }
 
-ApfParkingSettings lf_currentParkingSettings()
+ParkingSettingsCopy lf_snapshotParkingSettings()
 {
     const auto s = gf_settings();
-    ApfParkingSettings p;
-    p.parking_percentage = static_cast<std::uint32_t>(std::max(0, s->parking_percentage));
-    p.MAX_FIT = static_cast<std::uint32_t>(std::max(0, s->MAX_FIT));
-    p.RT_PARKTRAFFIC_ONLY = s->RT_PARKTRAFFIC_ONLY ? 1 : 0;
-    p.AUTO_PARK = s->AUTO_PARK ? 1 : 0;
-    p.WEEK = s->WEEK ? 1 : 0;
-    p.PARK_SOFT = s->PARK_SOFT ? 1 : 0;
-    p.present = true;
-    return p;
+    const auto u = [](std::int32_t v) { return static_cast<std::uint32_t>(std::max(0, v)); };
+    const auto b = [](bool v) { return static_cast<std::uint8_t>(v ? 1 : 0); };
+    return ParkingSettingsCopy{u(s->parking_percentage), u(s->MAX_PARK_SEL), u(s->MAX_LIVE_SEL),
+                               u(s->MAX_FIT),            b(s->RT_PARKTRAFFIC_ONLY), b(s->AUTO_PARK),
+                               b(s->WEEK),               b(s->PARK_SOFT)};
+}
+
+ApfParkingSettings lf_currentParkingSettings()
+{
+    const ParkingSettingsCopy c = lf_snapshotParkingSettings();
+    return ApfParkingSettings{c.parking_percentage, c.MAX_FIT, c.RT_PARKTRAFFIC_ONLY, c.AUTO_PARK, c.WEEK,
+                              c.PARK_SOFT, true};
 }
 
 } // namespace
@@ -296,16 +299,7 @@ void gf_saveLearned(const std::vector<ParkPos>& stands, bool handmade)
 
 void gf_saveUserParkingSettings()
 {
-    const auto s = gf_settings();
-    ParkingSettingsCopy copy;
-    copy.parking_percentage = static_cast<std::uint32_t>(std::max(0, s->parking_percentage));
-    copy.MAX_PARK_SEL = static_cast<std::uint32_t>(std::max(0, s->MAX_PARK_SEL));
-    copy.MAX_LIVE_SEL = static_cast<std::uint32_t>(std::max(0, s->MAX_LIVE_SEL));
-    copy.MAX_FIT = static_cast<std::uint32_t>(std::max(0, s->MAX_FIT));
-    copy.RT_PARKTRAFFIC_ONLY = s->RT_PARKTRAFFIC_ONLY ? 1 : 0;
-    copy.AUTO_PARK = s->AUTO_PARK ? 1 : 0;
-    copy.WEEK = s->WEEK ? 1 : 0;
-    copy.PARK_SOFT = s->PARK_SOFT ? 1 : 0;
+    const ParkingSettingsCopy copy = lf_snapshotParkingSettings();
     const std::lock_guard guard(g_stateLock);
     g_userParking = copy;
 }
