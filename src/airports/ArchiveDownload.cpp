@@ -22,6 +22,11 @@ namespace {
 
 std::atomic<std::uint64_t> g_downloadCounter{0};
 
+// The largest airport file the reader takes, in its encrypted form.
+constexpr std::uint64_t kMaxArchiveDownloadBytes =
+    kArchiveAirportFilePlaintextLimit + kEncryptedHeaderBytes +
+    (kArchiveAirportFilePlaintextLimit / kEncryptedChunkPlaintext + 1) * kEncryptedChunkOverhead;
+
 bool lf_isEncExtension(const fs::path& path)
 {
     std::string ext = path_to_utf8(path.extension());
@@ -52,7 +57,7 @@ std::string lf_downloadAirportFile(const fs::path& archivePath, const fs::path& 
     std::error_code ec;
     fs::create_directories(target.parent_path(), ec);
     const DownloadHandle handle = gf_newDownloadHandle();
-    if (handle && gf_downloadFile(handle.get(), url, target, binary)) return {};
+    if (handle && gf_downloadFile(handle.get(), url, target, binary, kMaxArchiveDownloadBytes)) return {};
     fs::remove(target, ec);
     std::string error = fmt::format("failed to download: '{}'", url);
     gf_guiShowMessage(error, true);
