@@ -345,8 +345,8 @@ bool SimClient::sendCreate(const AiCreateCommand& command)
     if (const PortResult hr = port_.createAi(command, requestId); hr != kPortOk) {
         gf_writeLogLine(
             fmt::format("! create failed hr=0x{:08X}, requestId:{}, tailnumber:{}", hr, requestId, command.tailNumber));
-        // The engine learns of it too, so the aircraft does not wait for an answer that never comes.
-        lf_post(0, command.hexId, SimResultKind::CreateFailed);
+        // A call that fails says nothing about the title (the connection broke, not
+        // the livery): no creation failure is booked. The restart rebuilds the engine.
         requestError();
         return false;
     }
