@@ -16,6 +16,9 @@
 
 namespace zelk {
 
+// Height above ground of a live record until the simulator reports one (ft).
+inline constexpr double kNoHeightReportFt = 2500.0;
+
 // Pitch of a standing object until the simulator reports its own: 0.7 degrees.
 inline constexpr double kDefaultParkedPitchRad = 0.012217304763960306;
 
@@ -145,7 +148,7 @@ struct LiveAc : StaticAc {
     FlightPhase previousPhase = FlightPhase::birth;
     FlightPhase phaseBeforePrevious = FlightPhase::birth;
     double origDestHeading = 0.0;
-    double heightAboveGround = 2500.0; // ft, until the simulator reports one
+    double heightAboveGround = kNoHeightReportFt;
     double timer = 900.0;
     std::optional<double> respawnHeading; // radians
     std::uint8_t towed = 0;

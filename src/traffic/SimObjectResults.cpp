@@ -114,6 +114,15 @@ bool lf_expireDelayedCommand(std::string_view which, const SimObjectResult& resu
     return true;
 }
 
+// The simulator's ground altitude under the object, or its height above that
+// ground: either one puts a parked object onto its parked altitude. The record's
+// height stays at its no-report default until a position report arrives, and a
+// parked object never stands that high.
+bool lf_hasParkedAltitudeValue(const LiveAc& ac)
+{
+    return ac.simGroundAltitude.has_value() || ac.heightAboveGround < kNoHeightReportFt;
+}
+
 std::string lf_standName(std::int32_t standId) { return gf_standName(standId, gf_stands()); }
 
 void lf_registerFailure(const StaticAc& ac, std::exception_ptr& firstError)
@@ -382,8 +391,7 @@ bool lf_applyDelayedLiveCommand(SimObjectResult& result)
     if (ac == nullptr)
         return lf_expireDelayedCommand("live", result);
     if (ac->phase == FlightPhase::parked) {
-        const bool complete = ac->simPosePresent != 0 && ac->groundOffsetKnown != 0 &&
-                              (ac->simGroundAltitude.has_value() || ac->simPosePresent != 0);
+        const bool complete = ac->simPosePresent != 0 && ac->groundOffsetKnown != 0 && lf_hasParkedAltitudeValue(*ac);
         if (!complete) {
             if (ac->removeAfterCreate == 0 && result.age < kParkedDataAge)
                 return false;

@@ -1,6 +1,9 @@
 #include <cmath>
 #include <map>
+#include <optional>
+#include <string>
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "TrafficSimTestSupport.h"
@@ -125,6 +128,25 @@ TEST_F(SimObjectResultsWithLink, FailedCreatesOfParkedAndLiveAircraftEndTheirRec
     EXPECT_TRUE(port.liveObjects().empty());
 }
 
+// Only the simulator's own refusal books a livery as uncreatable for the whole
+// process: a failed call ends the run on the link's error path and books nothing.
+TEST_F(SimObjectResultsWithLink, FailedCreateCallBooksNoUncreatableLivery)
+{
+    port.failTitleOnCall("Unlucky");
+    SimClient client(port, noWaitTiming());
+    ASSERT_TRUE(client.connect());
+    auto ac = makeLive(0x4B1234, "SWR12", FlightPhase::flying, true);
+    ac.liveryTitle = "Unlucky";
+    gf_liveAircraft().push_back(ac);
+    gf_liveCreateQueue().push_back(command(ac, "Unlucky"));
+    for (int p = 0; p < 4; ++p)
+        pass(client);
+    EXPECT_FALSE(gf_isUncreatableLivery("Unlucky"));
+    EXPECT_NE(live(0x4B1234), nullptr) << "the restart clears it with the rest";
+    EXPECT_EQ(gf_simRunState(), kSimError);
+    EXPECT_EQ(gf_stopRequestForCloseDown().stopReason(), StopReason::SimConnectError);
+}
+
 TEST_F(SimObjectResultsWithLink, CreateResultOfAVanishedAircraftRemovesItsObject)
 {
     port.setCreateDelayFrames(2);
@@ -179,33 +201,61 @@ TEST_F(SimObjectResults, ExpiredDelayedCommandsRemoveTheirObjects)
     EXPECT_NE(text.find("==> Unexpected delayed SimCommand 3 for hexid:d"), std::string::npos);
 }
 
-// A parked live aircraft waits for its simulator pose and CG: with both known
-// it becomes active at age 200, without them at age 500 on a fallback.
-TEST_F(SimObjectResults, ParkedLiveAircraftWaitsForItsPoseUntilAge500)
+// A parked live aircraft waits for its simulator pose, its CG and one parked-
+// altitude value (the ground altitude under it or its height above it): with all
+// of them it becomes active at age 200, otherwise once the last arrives, and at
+// age 500 at the latest on a fallback.
+TEST_F(SimObjectResults, ParkedLiveAircraftWaitsForItsPoseCgAndAltitudeUntilAge500)
 {
-    auto ac = makeLive(0x400001, "KLM7", FlightPhase::parked, false);
-    auto known = makeLive(0x400002, "KLM8", FlightPhase::parked, false);
-    known.simPosePresent = 1;
-    known.groundOffsetKnown = 1;
-    gf_liveAircraft() = {ac, known};
-    gf_postSimObjectResult(result(SimResultKind::LiveCreated, 300, 0x400001));
-    gf_postSimObjectResult(result(SimResultKind::LiveCreated, 301, 0x400002));
+    struct Case {
+        const char* callsign;
+        bool pose, cg;
+        std::optional<double> groundAltitude;
+        double height;
+        int groundAltitudeAtPass; // 0: never
+        int activePass;
+    };
+    const Case cases[] = {
+        {"NONE", false, false, std::nullopt, kNoHeightReportFt, 0, 501},
+        {"GROUND", true, true, 364.0, kNoHeightReportFt, 0, 201},
+        {"HEIGHT", true, true, std::nullopt, 0.4, 0, 201},
+        {"NOALT", true, true, std::nullopt, kNoHeightReportFt, 0, 501},
+        {"LATEALT", true, true, std::nullopt, kNoHeightReportFt, 300, 300},
+        {"NOCG", true, false, 364.0, 0.4, 0, 501},
+    };
+    std::vector<LiveAc> aircraft;
+    for (std::uint32_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        auto ac = makeLive(0x400001 + i, c.callsign, FlightPhase::parked, false);
+        ac.simPosePresent = c.pose ? 1 : 0;
+        ac.groundOffsetKnown = c.cg ? 1 : 0;
+        ac.simGroundAltitude = c.groundAltitude;
+        ac.heightAboveGround = c.height;
+        aircraft.push_back(ac);
+        gf_postSimObjectResult(result(SimResultKind::LiveCreated, 300 + i, 0x400001 + i));
+    }
+    gf_liveAircraft() = aircraft;
     std::vector<AiClientEvent> events;
-    std::map<std::uint32_t, int> activeAt;
-    for (int pass = 1; pass < 600 && activeAt.size() < 2; ++pass) {
+    std::map<std::string, int> activeAt;
+    for (int pass = 1; pass < 600 && activeAt.size() < std::size(cases); ++pass) {
+        for (std::uint32_t i = 0; i < std::size(cases); ++i)
+            if (cases[i].groundAltitudeAtPass == pass) live(0x400001 + i)->simGroundAltitude = 364.0;
         gf_processSimObjectResults();
         if (pass == 1) {
-            EXPECT_EQ(calls, (std::vector<std::string>{"ground KLM7", "plan KLM7", "ground KLM8", "plan KLM8"}));
+            EXPECT_EQ(calls.front(), "ground NONE") << "a parked aircraft is handled on the ground first";
         }
         for (const auto& e : takeEvents()) events.push_back(e);
-        for (std::uint32_t hex : {0x400001u, 0x400002u})
-            if (live(hex)->simState == SimState::active) activeAt.emplace(hex, pass);
+        for (std::uint32_t i = 0; i < std::size(cases); ++i)
+            if (live(0x400001 + i)->simState == SimState::active) activeAt.emplace(cases[i].callsign, pass);
     }
-    EXPECT_EQ(activeAt[0x400002], 201);
-    EXPECT_EQ(activeAt[0x400001], 501);
-    EXPECT_EQ(requests, (std::vector<SimRequest>{{5, 300}, {4, 300}})) << "pose and CG asked only where missing";
-    EXPECT_NE(log().find("==> KLM7 initial simulator pose/CG unavailable; using fallback position"),
-              std::string::npos);
+    for (const Case& c : cases) {
+        EXPECT_EQ(activeAt[c.callsign], c.activePass) << c.callsign;
+        const bool fallback = log().find(fmt::format("==> {} initial simulator pose/CG unavailable; using fallback "
+                                                     "position", c.callsign)) != std::string::npos;
+        EXPECT_EQ(fallback, c.activePass == 501) << c.callsign;
+    }
+    EXPECT_EQ(requests, (std::vector<SimRequest>{{5, 300}, {4, 300}, {4, 305}}))
+        << "pose and CG asked only where missing";
     // Parked: engines off, the parked lights, levers at rest; the two light toggles before.
     std::vector<AiClientEvent> parked;
     int toggles = 0;
