@@ -11,6 +11,7 @@
 #include "core/Log.h"
 #include "core/Settings.h"
 #include "core/Strings.h"
+#include "platform/TimerResolution.h"
 #include "simlink/FakeSimPort.h"
 #include "simlink/UserAircraftState.h"
 #include "traffic/AcTextForms.h"
@@ -104,6 +105,8 @@ SimClient::SimClient(SimPort& port, SimClientTiming timing) : port_(port), timin
         timing_.sleep = [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); };
     if (!timing_.now)
         timing_.now = [] { return PoseTable::Clock::now(); };
+    if (!timing_.raiseTimerResolution)
+        timing_.raiseTimerResolution = [] { return std::make_shared<platform::TimerResolution>(1); };
     work_.reserveDefaults();
     poses_.reserve(512);
     events_.reserve(64);
@@ -122,6 +125,8 @@ void SimClient::sleepFor(std::chrono::milliseconds duration, const std::stop_tok
 
 void SimClient::run(std::stop_token stop)
 {
+    // Without it a 1 ms dispatch sleep lasts a whole system tick (15.6 ms on Windows).
+    const std::shared_ptr<void> timerResolution = timing_.raiseTimerResolution();
     gf_writeLogLine(fmt::format("Waiting for MSFS 20{} ...", lf_selectedYear()));
     while (!stop.stop_requested()) {
         if (gaveUp_) {

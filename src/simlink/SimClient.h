@@ -39,13 +39,16 @@ void gf_notifySimRunState(std::uint32_t state);
 using SimPortFactory = std::function<std::unique_ptr<SimPort>()>;
 void gf_setSimPortFactory(SimPortFactory factory);
 
-// Timing of the link; tests replace the sleep and the clock.
+// Timing of the link; tests replace the sleep, the clock and the timer hold.
 struct SimClientTiming {
     std::chrono::milliseconds dispatchInterval{1};
     std::chrono::milliseconds connectRetry{1000};
     std::chrono::milliseconds shutdownWait{3000};
     std::function<void(std::chrono::milliseconds)> sleep;
     std::function<PoseTable::Clock::time_point()> now;
+    // Raises the system timer resolution until the returned hold is released;
+    // by default platform::TimerResolution of 1 ms.
+    std::function<std::shared_ptr<void>()> raiseTimerResolution;
 };
 
 // One connection's worth of link state on the SimClient thread: the pending
@@ -58,7 +61,7 @@ public:
 
     // The thread body: wait for the simulator, connect, dispatch until the stop
     // token is set (reconnecting after a failed dispatch), then remove every
-    // object it owns and close.
+    // object it owns and close. The timer resolution stays raised throughout.
     void run(std::stop_token stop);
 
     // One attempt to connect and set up; true when connected.

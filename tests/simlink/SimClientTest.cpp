@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <memory>
+#include <stop_token>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -430,6 +432,34 @@ TEST_F(SimClientTest, FramesMoveObjectsToTheirSampledPose)
     ASSERT_TRUE(object && object->lastPose);
     EXPECT_NEAR(object->lastPose->longitude, 8.1, 1e-9);
     EXPECT_NEAR(object->lastPose->altitude, 1050.0, 1e-9);
+}
+
+// Every sleep of the run, from the wait for the simulator to the close-down,
+// happens under the raised timer resolution, and the run gives it back.
+TEST_F(SimClientTest, RunHoldsTheRaisedTimerResolutionForItsWholeLife)
+{
+    int holds = 0;
+    int sleeps = 0;
+    int sleepsUnraised = 0;
+    std::stop_source stop;
+    SimClientTiming timing = noWaitTiming();
+    timing.raiseTimerResolution = [&] {
+        ++holds;
+        return std::shared_ptr<void>(nullptr, [&](void*) { --holds; });
+    };
+    timing.sleep = [&](std::chrono::milliseconds d) {
+        clock += d;
+        if (holds != 1) ++sleepsUnraised;
+        if (++sleeps == 3) port.setProduct(SimProduct::Msfs2024); // the simulator comes up
+        if (sleeps == 50) stop.request_stop();
+    };
+    port.setProduct(SimProduct::None);
+    SimClient client(port, timing);
+    client.run(stop.get_token());
+    EXPECT_EQ(sleeps, 50);
+    EXPECT_EQ(sleepsUnraised, 0);
+    EXPECT_EQ(holds, 0);
+    EXPECT_NE(log().find("SimConnect shutdown cleanup"), std::string::npos) << "it was connected";
 }
 
 TEST_F(SimClientTest, ThreadRunsOnTheInstalledPortAndCleansUpOnStop)
