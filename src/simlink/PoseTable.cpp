@@ -89,7 +89,12 @@ void PoseTable::reserve(std::size_t objects)
     tracks_.reserve(objects);
 }
 
-void PoseTable::storePassPose(std::uint32_t objectId, const SimPose& pose) { pass_[objectId] = pose; }
+void PoseTable::storePassPose(std::uint32_t objectId, const SimPose& pose)
+{
+    // The pass list is emptied from other threads too (removals, resets).
+    std::lock_guard lock(mutex_);
+    pass_[objectId] = pose;
+}
 
 void PoseTable::flushPass(Clock::time_point passTime)
 {
@@ -136,6 +141,12 @@ std::vector<AiPoseSample> PoseTable::samples(std::uint32_t objectId) const
         for (std::size_t i = 0; i < it->second.size; ++i)
             out.push_back(it->second.at(i));
     return out;
+}
+
+std::size_t PoseTable::passPoseCount() const
+{
+    std::lock_guard lock(mutex_);
+    return pass_.size();
 }
 
 std::size_t PoseTable::objectCount() const

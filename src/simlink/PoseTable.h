@@ -31,8 +31,9 @@ public:
 
     void reserve(std::size_t objects);
 
-    // Worker only: the object's pose of the current pass; a later one of the
-    // same pass replaces the earlier.
+    // Engine pass: the object's pose of the current pass; a later one of the
+    // same pass replaces the earlier. Every member takes the table's lock (the
+    // link's sampling only try-locks it).
     void storePassPose(std::uint32_t objectId, const SimPose& pose);
     // Worker, end of a pass: appends every pose of the pass with the pass time
     // and empties the pass list.
@@ -49,7 +50,7 @@ public:
 
     std::vector<AiPoseSample> samples(std::uint32_t objectId) const;
     std::size_t objectCount() const;
-    std::size_t passPoseCount() const noexcept { return pass_.size(); }
+    std::size_t passPoseCount() const;
 
 private:
     struct Track {

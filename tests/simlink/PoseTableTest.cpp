@@ -121,5 +121,36 @@ TEST(PoseTable, LinkGetsTheNewestPosesWithoutHoldingUpTheEngine)
         EXPECT_DOUBLE_EQ(pose.longitude, kPasses * 1e-4);
 }
 
+// Removals and resets empty the pass list from other threads while the engine
+// fills it: the list survives, and what is left afterwards is whole.
+TEST(PoseTable, PassListSurvivesRemovalsAndResetsFromAnotherThread)
+{
+    PoseTable table;
+    constexpr std::uint32_t kObjects = 2000; // far past any reservation: the list keeps growing
+    std::atomic<bool> engineDone{false};
+    std::thread other([&] {
+        for (std::uint32_t i = 0; !engineDone.load(); ++i) {
+            table.erase(i % kObjects);
+            if (i % 64 == 0)
+                table.clear();
+        }
+    });
+    for (int pass = 1; pass <= 200; ++pass) {
+        for (std::uint32_t id = 0; id < kObjects; ++id)
+            table.storePassPose(id, lf_pose(pass * 1e-3));
+        if (pass % 10 == 0)
+            table.flushPass(lf_at(pass * 10));
+    }
+    engineDone = true;
+    other.join();
+
+    for (std::uint32_t id = 0; id < kObjects; ++id)
+        table.storePassPose(id, lf_pose(1.0));
+    EXPECT_EQ(table.passPoseCount(), kObjects);
+    table.flushPass(lf_at(5000));
+    EXPECT_EQ(table.objectCount(), kObjects);
+    EXPECT_EQ(table.samples(kObjects - 1).back().pose.longitude, 1.0);
+}
+
 } // namespace
 } // namespace zelk
