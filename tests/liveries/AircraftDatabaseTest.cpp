@@ -24,7 +24,7 @@ struct DbaseText {
         {"heavy", R"(<hvy types="B77F"/>)"},
         {"large", R"(<lar types="B738,A320"/>)"},
         {"buzjet", R"(<bzj types="C25C"/>)"},
-        {"twoprops", R"(<tpr types="DH8D"/>)"},
+        {"twoprops", R"(<tpr types="BE58"/>)"},
         {"high_performance", R"(<hpf types="EUFI"/>)"},
         {"rotorcraft", R"(<rot types="EC35"/>)"},
         {"ICAO_airlines", R"(<ICAO codes="KLM,DLH"/>)"},

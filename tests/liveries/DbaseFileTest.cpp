@@ -5,6 +5,7 @@
 #include "core/Paths.h"
 #include "core/Strings.h"
 #include "support/LoggedTempDir.h"
+#include "support/ShippedData.h"
 
 #include <filesystem>
 #include <stdexcept>
@@ -16,15 +17,7 @@
 namespace zelk {
 namespace {
 
-// The database the program ships, in its plain form.
-std::string shippedDbaseText()
-{
-    const auto path =
-        std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "data" / "dbase.xml";
-    std::string text = test::readAll(path);
-    if (text.empty()) ADD_FAILURE() << "cannot read " << path;
-    return text;
-}
+std::string shippedDbaseText() { return test::shippedDataText("dbase.xml"); }
 
 // The shipped database read into tables of the test's own; the log is kept per test.
 using DbaseFile = test::LoggedTempDirTest;
@@ -63,7 +56,8 @@ TEST_F(ShippedDbase, ClassifiesRealTypes)
         {"A320", AcCategory::Large},   {"B38M", AcCategory::Large},     {"E190", AcCategory::Large},
         {"CRJ9", AcCategory::Large},   {"B744", AcCategory::Heavy},     {"A388", AcCategory::Heavy},
         {"B77W", AcCategory::Heavy},   {"C172", AcCategory::Light},     {"PC12", AcCategory::Light},
-        {"DH8D", AcCategory::TwoProps}, {"AT76", AcCategory::TwoProps}, {"C56X", AcCategory::Bizjet},
+        {"DH8D", AcCategory::Large},   {"AT76", AcCategory::Large},     {"SF34", AcCategory::Large},
+        {"B350", AcCategory::TwoProps}, {"PA34", AcCategory::TwoProps}, {"C56X", AcCategory::Bizjet},
         {"GLF6", AcCategory::Bizjet},  {"EC35", AcCategory::Rotorcraft}, {"R44", AcCategory::Rotorcraft},
         {"F16", AcCategory::HighPerf},
     };

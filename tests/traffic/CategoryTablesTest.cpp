@@ -3,11 +3,16 @@
 
 #include <cmath>
 #include <stdexcept>
+#include <string>
+#include <string_view>
 
 #include <gtest/gtest.h>
 
 #include "core/Settings.h"
 #include "liveries/AircraftDatabase.h"
+#include "liveries/CodeTables.h"
+#include "support/LoggedTempDir.h"
+#include "support/ShippedData.h"
 #include "traffic/TrafficTestData.h"
 
 namespace zelk {
@@ -46,6 +51,28 @@ TEST(CategoryTables, ClearanceIsClampedTo18And65Metres)
     EXPECT_NEAR(gf_clearanceNm(30.0 / 1852.0) * 1852.0, 65.0, 1e-9);
     EXPECT_NEAR(gf_clearanceNm(2.0 / 1852.0) * 1852.0, 18.0, 1e-9);
     EXPECT_NEAR(gf_clearanceNm(0.0) * 1852.0, 18.0, 1e-9);
+}
+
+// The type lists refine a category only for the types the shipped database files
+// under it: regional types as Large (jet rules, medium gates, always shown),
+// light twins as TwoProps.
+class ShippedDbaseTypes : public test::LoggedTempDirTest {};
+
+TEST_F(ShippedDbaseTypes, RegionalTypesAreLargeAndLightTwinsTwoProps)
+{
+    CodeTable airlines{"airline"};
+    CodeTable models{"model"};
+    AircraftDatabase db{airlines, models};
+    std::string text = test::shippedDataText("dbase.xml");
+    ASSERT_TRUE(db.readXml(text.data(), text.size(), "data/dbase.xml"));
+    const auto expect = [&](const auto& list, AcCategory category) {
+        for (const std::string_view code : list) {
+            EXPECT_TRUE(db.isModelCode(code)) << code;
+            EXPECT_EQ(db.modelCategory(db.modelIndex(code)), category) << code;
+        }
+    };
+    expect(kRegionalModels, AcCategory::Large);
+    expect(kLightTwinModels, AcCategory::TwoProps);
 }
 
 class ClassifyAircraft : public ::testing::Test {
@@ -91,9 +118,6 @@ TEST_F(ClassifyAircraft, TwinAndSingleFlagsOnlyInTheirCategory)
     EXPECT_EQ(id.category, AcCategory::Light);
     EXPECT_EQ(id.lightSingle, 1);
     EXPECT_EQ(id.lightTwin, 0);
-    gf_classifyAircraft(id, headOf("DH8D"), up);
-    EXPECT_EQ(id.category, AcCategory::TwoProps);
-    EXPECT_EQ(id.regional, 0) << "DH8D is regional only as a Large type";
 }
 
 TEST_F(ClassifyAircraft, SizesComeFromTheDatabaseForEveryModel)

@@ -17,9 +17,9 @@ inline void loadTrafficTestDbase()
 <aircrafts><aircraft types="B738,A320,B777,B77F,B77W,AT76,DH8D,PA34,C172,C25C,EC35,EUFI,B789"/></aircrafts>
 <cargo_types><cargo_type types="B77F"/></cargo_types>
 <heavy><hvy types="B777,B77F,B77W,B789"/></heavy>
-<large><lar types="B738,A320,AT76"/></large>
+<large><lar types="B738,A320,AT76,DH8D"/></large>
 <buzjet><bzj types="C25C"/></buzjet>
-<twoprops><tpr types="DH8D,PA34"/></twoprops>
+<twoprops><tpr types="PA34"/></twoprops>
 <high_performance><hpf types="EUFI"/></high_performance>
 <rotorcraft><rot types="EC35"/></rotorcraft>
 <ICAO_airlines><ICAO codes="KLM,DLH,FDX,BAW"/></ICAO_airlines>
