@@ -128,25 +128,6 @@ TEST_F(SimObjectResultsWithLink, FailedCreatesOfParkedAndLiveAircraftEndTheirRec
     EXPECT_TRUE(port.liveObjects().empty());
 }
 
-// Only the simulator's own refusal books a livery as uncreatable for the whole
-// process: a failed call ends the run on the link's error path and books nothing.
-TEST_F(SimObjectResultsWithLink, FailedCreateCallBooksNoUncreatableLivery)
-{
-    port.failTitleOnCall("Unlucky");
-    SimClient client(port, noWaitTiming());
-    ASSERT_TRUE(client.connect());
-    auto ac = makeLive(0x4B1234, "SWR12", FlightPhase::flying, true);
-    ac.liveryTitle = "Unlucky";
-    gf_liveAircraft().push_back(ac);
-    gf_liveCreateQueue().push_back(command(ac, "Unlucky"));
-    for (int p = 0; p < 4; ++p)
-        pass(client);
-    EXPECT_FALSE(gf_isUncreatableLivery("Unlucky"));
-    EXPECT_NE(live(0x4B1234), nullptr) << "the restart clears it with the rest";
-    EXPECT_EQ(gf_simRunState(), kSimError);
-    EXPECT_EQ(gf_stopRequestForCloseDown().stopReason(), StopReason::SimConnectError);
-}
-
 TEST_F(SimObjectResultsWithLink, CreateResultOfAVanishedAircraftRemovesItsObject)
 {
     port.setCreateDelayFrames(2);
