@@ -93,6 +93,16 @@ void gf_setSimPortFactory(SimPortFactory factory)
     g_factory = std::move(factory);
 }
 
+std::unique_ptr<SimPort> gf_makeSimPort()
+{
+    SimPortFactory factory;
+    {
+        std::lock_guard lock(g_hooksMutex);
+        factory = g_factory;
+    }
+    return factory ? factory() : nullptr;
+}
+
 SimProduct gf_connectedSimulator() noexcept { return g_connected.load(); }
 
 std::string gf_formatObjectId(std::uint32_t objectId) { return gf_objectIdText(objectId, gf_isMsfs2020()); }
@@ -506,12 +516,7 @@ void SimClient::shutdown()
 
 void gf_simClientThread(std::stop_token stop)
 {
-    SimPortFactory factory;
-    {
-        std::lock_guard lock(g_hooksMutex);
-        factory = g_factory;
-    }
-    std::unique_ptr<SimPort> port = factory ? factory() : nullptr;
+    std::unique_ptr<SimPort> port = gf_makeSimPort();
     if (!port)
         port = std::make_unique<FakeSimPort>(); // no simulator behind it: the link waits
     try {

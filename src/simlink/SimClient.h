@@ -38,6 +38,9 @@ void gf_notifySimRunState(std::uint32_t state);
 // library); the demo and the tests install the stand-in.
 using SimPortFactory = std::function<std::unique_ptr<SimPort>()>;
 void gf_setSimPortFactory(SimPortFactory factory);
+// A new port from the installed factory, for readers that need a connection of
+// their own (facility data); null when none is installed.
+std::unique_ptr<SimPort> gf_makeSimPort();
 
 // Timing of the link; tests replace the sleep, the clock and the timer hold.
 struct SimClientTiming {

@@ -67,6 +67,9 @@ struct FacilityRunway {
     double lengthM = 0.0;
     double widthM = 0.0;
     double altitudeFt = 0.0;
+    // Displaced thresholds (m in from each end); 0 where the data give none.
+    double primaryThresholdM = 0.0;
+    double secondaryThresholdM = 0.0;
 };
 
 // What the simulator reports; a dispatch hands over every pending event in order.

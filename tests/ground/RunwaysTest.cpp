@@ -1,0 +1,145 @@
+#include "ground/Runways.h"
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "ground/GroundGeometry.h"
+#include "simlink/SimClient.h"
+#include "support/LoggedTempDir.h"
+#include "support/TestAirport.h"
+
+namespace zelk {
+namespace {
+
+using test::testAirportPoint;
+
+constexpr double kDeg = kPi / 180.0;
+
+class Runways : public test::LoggedTempDirTest {
+protected:
+    void SetUp() override
+    {
+        test::LoggedTempDirTest::SetUp();
+        ASSERT_EQ(gf_loadRunways(IcaoCode(test::TestAirport::kCode)), 2u);
+    }
+    void TearDown() override
+    {
+        gf_clearRunways();
+        test::LoggedTempDirTest::TearDown();
+    }
+    static PosSample sampleAt(const LatLon& p)
+    {
+        PosSample s;
+        s.latitude = p.latitude;
+        s.longitude = p.longitude;
+        return s;
+    }
+    test::TestAirportSimulator simulator;
+};
+
+// Positions in metres from the reference point (09-27 runs east along north 0,
+// its west end at east -1500; 18-36 runs along east 800, its north end at
+// north +1000).
+TEST_F(Runways, FinderWindowsOnBothSides)
+{
+    struct Case {
+        double north, east, headingDeg;
+        bool loose; // else the take-off finder
+        const char* designator; // nullptr: nothing found
+        double fromThreshold;
+    } cases[] = {
+        {0, -1400, 90, false, "09", 100},      {0, -1400, 109.9, false, "09", 100},
+        {0, -1400, 110.1, false, nullptr, 0},  {14.9, -1400, 90, false, "09", 100},
+        {15.1, -1400, 90, false, nullptr, 0},  {15.1, -1400, 90, true, "09", 100},
+        {52.4, -1400, 90, true, "09", 100},    {52.6, -1400, 90, true, nullptr, 0},
+        {0, -2199, 90, false, "09", -699},     {0, -2201, 90, false, nullptr, 0},
+        {0, 1499, 90, false, "09", 2999},      {0, 1501, 90, false, nullptr, 0},
+        {0, 1000, 270, false, "27", 200},      {0, -1499, 270, false, "27", 2699}, // threshold 300 m in
+        {0, -1501, 270, false, nullptr, 0},    {900, 800, 180, false, "18", 100},
+        {900, 800, 0, true, "36", 1900},       {0, 800, 90, false, "09", 2300},     // the crossing
+        {0, 800, 180, true, "18", 1000},
+    };
+    for (const Case& c : cases) {
+        const LatLon p = testAirportPoint(c.north, c.east);
+        const auto hit = c.loose ? gf_findRunwayLoose(sampleAt(p), c.headingDeg * kDeg)
+                                 : gf_findRunwayForTakeoff(p, c.headingDeg * kDeg);
+        const std::string where = std::to_string(c.north) + "," + std::to_string(c.east) + "," +
+                                  std::to_string(c.headingDeg);
+        ASSERT_EQ(hit.has_value(), c.designator != nullptr) << where;
+        if (!hit) continue;
+        EXPECT_EQ(hit->designator1, c.designator) << where;
+        EXPECT_NEAR(*hit->alongFromThresholdM, c.fromThreshold, 0.5) << where;
+    }
+    const auto landing27 = gf_findRunwayForTakeoff(testAirportPoint(0, 1000), 270 * kDeg);
+    ASSERT_TRUE(landing27);
+    EXPECT_EQ(landing27->name, "09-27");
+    EXPECT_EQ(landing27->designator2, "09");
+    EXPECT_NEAR(*landing27->usableLengthM, 2700.0, 1e-9);
+    EXPECT_NEAR(landing27->headingDeg, 270.0, 1e-9);
+    EXPECT_FALSE(gf_findRunwayForTakeoff(testAirportPoint(0, -1400), std::nan("")));
+    EXPECT_FALSE(gf_findRunwayForTakeoff({std::nan(""), 9.0}, 0.0));
+}
+
+TEST_F(Runways, RollsGiveGrowingDistancesFromTheThresholdInUse)
+{
+    // A take-off roll on 09 and a landing roll on 27 after its displaced threshold.
+    struct Roll {
+        double fromEast, step, headingDeg;
+        const char* designator;
+    } rolls[] = {{-1500, 100, 90, "09"}, {1150, -100, 270, "27"}};
+    for (const Roll& roll : rolls) {
+        double previous = -1e9;
+        for (int i = 0; i < 20; ++i) {
+            const LatLon p = testAirportPoint(i % 2 == 0 ? 2.0 : -2.0, roll.fromEast + roll.step * i);
+            const auto takeoff = gf_findRunwayForTakeoff(p, roll.headingDeg * kDeg);
+            const auto loose = gf_findRunwayLoose(sampleAt(p), roll.headingDeg * kDeg);
+            ASSERT_TRUE(takeoff && loose) << i;
+            EXPECT_EQ(takeoff->designator1, roll.designator);
+            EXPECT_TRUE(loose->sameRunwayAs(*takeoff));
+            EXPECT_GT(*takeoff->alongFromThresholdM, previous);
+            previous = *takeoff->alongFromThresholdM;
+            EXPECT_EQ(gf_runwayNameAt(p, roll.headingDeg * kDeg), roll.designator);
+        }
+    }
+    gf_clearRunways();
+    const LatLon onRunway = testAirportPoint(0, -1000);
+    EXPECT_FALSE(gf_findRunwayForTakeoff(onRunway, 90 * kDeg));
+    EXPECT_FALSE(gf_runwayNameAt(onRunway, 90 * kDeg));
+    EXPECT_FALSE(gf_isNearRunway(sampleAt(onRunway)));
+}
+
+TEST_F(Runways, NearRunwayWithinHalfLengthAndMargin)
+{
+    EXPECT_TRUE(gf_isNearRunway(sampleAt(testAirportPoint(2999, 0))));
+    EXPECT_FALSE(gf_isNearRunway(sampleAt(testAirportPoint(3001, 0))));
+    EXPECT_TRUE(gf_isNearRunway(sampleAt(testAirportPoint(0, 3299)))); // 18-36: 1000 + 1500 from east 800
+    EXPECT_FALSE(gf_isNearRunway(sampleAt({std::nan(""), 9.0})));
+}
+
+TEST_F(Runways, NoDataLeavesTheListEmptyWithOneLine)
+{
+    EXPECT_EQ(gf_loadRunways(IcaoCode("ZZZZ")), 0u);
+    EXPECT_TRUE(gf_runways().empty());
+    gf_setSimPortFactory({});
+    EXPECT_EQ(gf_loadRunways(IcaoCode(test::TestAirport::kCode)), 0u);
+    const std::string text = log();
+    std::size_t lines = 0;
+    for (auto at = text.find("No runway data for "); at != std::string::npos; at = text.find("No runway data for ", at + 1))
+        ++lines;
+    EXPECT_EQ(lines, 2u);
+}
+
+TEST_F(Runways, AcrossTheDateLine)
+{
+    gf_runways() = {RunwayRecord{"09", "27", {0.0, 180.0}, 90.0, 2000.0, 45.0, 0.0, 0.0, 0.0}};
+    const auto hit = gf_findRunwayForTakeoff({0.0, -179.995}, 90 * kDeg);
+    ASSERT_TRUE(hit);
+    EXPECT_NEAR(*hit->alongFromThresholdM, 1000.0 + 0.005 * 60 * kMetersPerNm, 1.0);
+    EXPECT_FALSE(gf_findRunwayForTakeoff({0.0, -179.98}, 90 * kDeg)); // 2224 m past the centre
+}
+
+} // namespace
+} // namespace zelk
