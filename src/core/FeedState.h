@@ -13,6 +13,8 @@ extern std::atomic<std::int64_t> rtApiTrafficTime;
 
 // Set when the service reports its professional level, which serves time-shifted traffic.
 extern std::atomic<bool> isProfessionalFeed;
+// Set when the RT App connected or the web-API login succeeded; shown by the window.
+extern std::atomic<bool> feedConnected;
 // Set while the user's time shift is above 0 minutes.
 extern std::atomic<bool> timeShiftActive;
 

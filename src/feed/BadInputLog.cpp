@@ -1,0 +1,94 @@
+#include "feed/BadInputLog.h"
+
+#include <fmt/format.h>
+
+#include "core/Log.h"
+
+namespace zelk {
+namespace {
+
+constexpr std::chrono::minutes kSummaryInterval{1};
+
+std::string_view lf_kindName(BadInputKind kind)
+{
+    static constexpr std::array<std::string_view, kBadInputKindCount> kNames{
+        "too long", "over the batch limit", "incomplete", "bad value", "unknown", "reply too long",
+        "bad weather"};
+    return kNames[static_cast<std::size_t>(kind)];
+}
+
+} // namespace
+
+BadInputLog::BadInputLog(Clock clock, Sink sink) : clock_(std::move(clock)), sink_(std::move(sink))
+{
+    lastSummary_ = clock_();
+}
+
+void BadInputLog::report(BadInputKind kind, std::string_view text)
+{
+    const auto index = static_cast<std::size_t>(kind);
+    std::scoped_lock guard(mutex_);
+    lastReport_ = text;
+    if (++refused_[index] <= kLinesPerKind) {
+        sink_(text);
+        return;
+    }
+    ++suppressed_[index];
+    flushLocked(clock_());
+}
+
+void BadInputLog::flushSuppressed()
+{
+    std::scoped_lock guard(mutex_);
+    flushLocked(clock_());
+}
+
+void BadInputLog::flushLocked(std::chrono::steady_clock::time_point now)
+{
+    if (now - lastSummary_ < kSummaryInterval) return;
+    lastSummary_ = now;
+    for (std::size_t i = 0; i < kBadInputKindCount; ++i) {
+        if (suppressed_[i] == 0) continue;
+        sink_(fmt::format("{} more {} RT App messages ignored in the last minute", suppressed_[i],
+                          lf_kindName(static_cast<BadInputKind>(i))));
+        suppressed_[i] = 0;
+    }
+}
+
+void BadInputLog::reset()
+{
+    std::scoped_lock guard(mutex_);
+    refused_.fill(0);
+    suppressed_.fill(0);
+    lastSummary_ = clock_();
+}
+
+std::uint64_t BadInputLog::refusedCount(BadInputKind kind) const
+{
+    std::scoped_lock guard(mutex_);
+    return refused_[static_cast<std::size_t>(kind)];
+}
+
+std::string BadInputLog::lastReport() const
+{
+    std::scoped_lock guard(mutex_);
+    return lastReport_;
+}
+
+std::string gf_quoteInput(std::string_view text)
+{
+    std::string quoted(text.substr(0, BadInputLog::kQuoteLimit));
+    for (char& c : quoted)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e) c = '?';
+    if (text.size() > BadInputLog::kQuoteLimit) quoted += "...";
+    return quoted;
+}
+
+BadInputLog& gf_feedBadInputLog()
+{
+    static BadInputLog log([] { return std::chrono::steady_clock::now(); },
+                           [](std::string_view line) { gf_writeLogLineNoThrow(line); });
+    return log;
+}
+
+} // namespace zelk

@@ -1,0 +1,298 @@
+#include "feed/RTAppLines.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <memory>
+#include <chrono>
+#include <exception>
+
+#include <fmt/format.h>
+
+#include "core/FeedState.h"
+#include "core/Log.h"
+#include "core/Settings.h"
+#include "feed/BadInputLog.h"
+#include "feed/RTAppProtocol.h"
+#include "feed/RTAppReaderState.h"
+#include "simlink/UserAircraftState.h"
+#include "traffic/ParkedTraffic.h"
+#include "traffic/PeriodicJobs.h"
+#include "traffic/TrafficHooks.h"
+#include "traffic/TrafficIntake.h"
+
+namespace zelk {
+namespace {
+
+// History batches come every 6 s of the app's buffer: the k-th is due 6 x k s late.
+constexpr std::uint32_t kHistoryStepSeconds = 6;
+
+// Field positions of an RTTFC/RTBUF line (the tag is field 0).
+enum TrafficField : std::size_t {
+    kHexId = 1, kLat = 2, kLon = 3, kAltitude = 4, kVs = 5, kTrack = 7, kGs = 8, kCallsign = 9, kType = 10,
+    kRegistration = 11, kOrigin = 12, kDestination = 13, kTime = 14, kSource = 17, kTas = 20, kRoll = 23,
+    kTrueHeading = 25, kCategory = 28, kAirline = 43,
+};
+// Field positions of an RTPARK line.
+enum ParkField : std::size_t {
+    kParkHexId = 1, kParkLat = 2, kParkLon = 3, kParkCallsign = 4, kParkType = 5, kParkRegistration = 6,
+    kParkStand = 7, kParkTime = 8,
+};
+
+// An optional number: empty gives the fallback.
+double lf_optional(std::string_view name, std::string_view text, double fallback)
+{
+    return text.empty() ? fallback : gf_parseRTAppNumber(name, text);
+}
+
+IntakeContext lf_intakeContext()
+{
+    auto& state = gf_rtAppReaderState();
+    IntakeContext context;
+    {
+        std::scoped_lock guard(state.mutex);
+        context.centreLatitude = state.centreLatitude;
+        context.centreLongitude = state.centreLongitude;
+        context.lonScale = state.lonScale;
+        context.userAirportAltitudeFt = state.airportAltitudeFt;
+        context.qnh = state.qnh;
+    }
+    {
+        std::scoped_lock guard(state.idMutex);
+        context.idCollection = state.idCollection ? 1 : 0;
+    }
+    context.settings = gf_settings();
+    context.fromLocalApp = 1;
+    const ParkAirportRecord park = gf_parkAirport();
+    if (park.airport.icao.isSet())
+        context.userAirport = UserAirportSpot{park.airport.icao.key(), park.airport.latitude, park.airport.longitude};
+    return context;
+}
+
+void lf_rememberSeenId(const SeenId& seen)
+{
+    auto& state = gf_rtAppReaderState();
+    std::scoped_lock guard(state.idMutex);
+    if (!seen.callsign.empty()) state.seenCallsigns.insert(seen.callsign);
+    state.seenHexIds.insert(seen.hexId);
+}
+
+TrafficFields lf_trafficFields(std::span<const std::string_view> f)
+{
+    TrafficFields fields;
+    fields.time = gf_parseRTAppNumber("timestamp", f[kTime]);
+    fields.hexId = gf_parseRTAppDecimalId("hexid", f[kHexId]);
+    fields.latitude = gf_parseRTAppNumber("lat", f[kLat]);
+    fields.longitude = gf_parseRTAppNumber("lon", f[kLon]);
+    fields.altitude = gf_parseRTAppNumber("altitude", f[kAltitude]);
+    fields.verticalSpeed = lf_optional("vs", f[kVs], 0.0);
+    fields.track = lf_optional("track", f[kTrack], 0.0);
+    fields.groundSpeed = gf_parseRTAppNumber("gs", f[kGs]);
+    fields.source = f[kSource];
+    // A negative true heading stands for none (0 would read as north).
+    if (fields.source == "adsb_icao") fields.trueHeading = lf_optional("trueheading", f[kTrueHeading], -1.0);
+    // -1 is the builder's "no roll reported".
+    fields.roll = lf_optional("roll", f[kRoll], -1.0);
+    fields.trueAirspeed = lf_optional("TAS", f[kTas], -1.0);
+    fields.callsign = f[kCallsign];
+    fields.type = f[kType];
+    fields.registration = f[kRegistration];
+    fields.origin = f[kOrigin];
+    fields.destination = f[kDestination];
+    fields.emitterCategory = f[kCategory];
+    fields.airlineCode = f[kAirline];
+    return fields;
+}
+
+// The stands no parked aircraft may take: the user's own.
+UserStandNames lf_userStandNames()
+{
+    UserStandNames names;
+    const auto hooks = gf_trafficStateHooks();
+    if (hooks->currentParkAirportStand) names.parkAirportStand = hooks->currentParkAirportStand();
+    const UserAcPosition user = gf_getUserAcPosition();
+    names.standAtUserPosition = gf_standNameAtPosition(LatLon{user.latitude, user.longitude});
+    return names;
+}
+
+void lf_finishLiveBatch(RTAppLineIntake& intake)
+{
+    auto& state = gf_rtAppReaderState();
+    if (!intake.batch.records.empty()) {
+        const auto newest = std::max_element(intake.batch.records.begin(), intake.batch.records.end(),
+                                             [](const auto& a, const auto& b) { return a.time < b.time; });
+        if (std::isfinite(newest->time)) rtAppTrafficTime.store(std::llround(newest->time));
+        state.firstTraffic = true;
+    }
+    state.receptionCounter.fetch_add(1);
+    intake.deliver(intake.batch, BatchKind::Live, kLiveBatchDelaySeconds);
+    intake.batch.records.clear();
+    intake.batchOverflowReported = false;
+}
+
+void lf_finishHistoryBatch(RTAppLineIntake& intake)
+{
+    ++intake.historyBatches;
+    intake.deliver(intake.batch, BatchKind::History, kHistoryStepSeconds * intake.historyBatches);
+    intake.batch.records.clear();
+    intake.batchOverflowReported = false;
+}
+
+void lf_finishBuffer(RTAppLineIntake& intake)
+{
+    // A buffer without a last separator still has its last batch to hand over.
+    if (!intake.batch.records.empty()) lf_finishHistoryBatch(intake);
+    gf_writeLogLine(fmt::format("{} Buffer traffic received", intake.historyBatches));
+    gf_rtAppReaderState().bufferReceived = true;
+}
+
+void lf_finishParked()
+{
+    auto& state = gf_rtAppReaderState();
+    std::size_t count = 0;
+    {
+        std::scoped_lock guard(state.parkedMutex);
+        count = state.parked.size();
+    }
+    gf_writeLogLine(fmt::format("{} park traffic received", count));
+    state.parkedComplete = true;
+}
+
+bool lf_hasFields(std::span<const std::string_view> fields, std::size_t required, std::string_view line)
+{
+    if (fields.size() >= required) return true;
+    gf_feedBadInputLog().report(BadInputKind::ShortLine,
+                                fmt::format("Ignoring incomplete RT App message: {} fields received, {} required: {}",
+                                            fields.size(), required, gf_quoteInput(line)));
+    return false;
+}
+
+} // namespace
+
+namespace {
+
+std::atomic<std::shared_ptr<const RTAppLineIntake::Deliver>>& lf_installedDelivery()
+{
+    static std::atomic<std::shared_ptr<const RTAppLineIntake::Deliver>> delivery;
+    return delivery;
+}
+
+} // namespace
+
+void gf_setRTAppBatchDelivery(RTAppLineIntake::Deliver deliver)
+{
+    lf_installedDelivery().store(std::make_shared<const RTAppLineIntake::Deliver>(std::move(deliver)));
+}
+
+RTAppLineIntake::RTAppLineIntake()
+    : deliver([](TrafficBatch& batch, BatchKind kind, std::uint32_t delay) {
+          const auto installed = lf_installedDelivery().load();
+          if (installed && *installed) (*installed)(batch, kind, delay);
+          batch.records.clear();
+      })
+{
+}
+
+void processLine(std::span<const std::string_view> fields, RTAppLineIntake& intake)
+{
+    try {
+        if (intake.batch.records.size() >= kMaxRTAppBatchRecords) {
+            if (!std::exchange(intake.batchOverflowReported, true))
+                gf_feedBadInputLog().report(BadInputKind::LargeBatch,
+                                            fmt::format("RT App batch over {} records, the rest is dropped",
+                                                        kMaxRTAppBatchRecords));
+            return;
+        }
+        const TrafficFields parsed = lf_trafficFields(fields);
+        TrafficIntakeResult result = gf_buildTrafficRecord(parsed, lf_intakeContext());
+        if (result.seenId) lf_rememberSeenId(*result.seenId);
+        if (result.record) intake.batch.records.push_back(std::move(*result.record));
+    } catch (const std::exception& e) {
+        gf_feedBadInputLog().report(BadInputKind::BadValue,
+                                    fmt::format("exception in processLine: {}", gf_quoteInput(e.what())));
+    }
+}
+
+void lf_processParkLine(std::span<const std::string_view> fields)
+{
+    try {
+        ParkedFields parsed;
+        parsed.hexId = gf_parseRTAppHexId("hexid", fields[kParkHexId]);
+        parsed.latitude = gf_parseRTAppNumber("lat", fields[kParkLat]);
+        parsed.longitude = gf_parseRTAppNumber("lon", fields[kParkLon]);
+        parsed.callsign = fields[kParkCallsign];
+        parsed.type = fields[kParkType];
+        parsed.registration = fields[kParkRegistration];
+        parsed.stand = fields[kParkStand];
+        parsed.time = std::llround(gf_parseRTAppNumber("timestamp", fields[kParkTime]));
+        auto record = gf_buildParkedRecord(parsed, lf_intakeContext(), lf_userStandNames());
+        if (!record) return;
+        auto& state = gf_rtAppReaderState();
+        std::scoped_lock guard(state.parkedMutex);
+        state.parked.push_back(std::move(*record));
+    } catch (const std::exception& e) {
+        gf_feedBadInputLog().report(BadInputKind::BadValue,
+                                    fmt::format("exception in lf_processParkLine: {}", gf_quoteInput(e.what())));
+    }
+}
+
+void processRTAppLine(std::string_view line, RTAppLineIntake& intake)
+{
+    if (line.size() > kMaxRTAppLineBytes) {
+        gf_feedBadInputLog().report(BadInputKind::LongLine, fmt::format("Ignoring RT App line of {} bytes: {}",
+                                                                        line.size(), gf_quoteInput(line)));
+        return;
+    }
+    const auto fields = gf_splitRTAppFields(line);
+    const std::string_view tag = fields.front();
+    if (tag == "RTTFC" || tag == "RTBUF") {
+        if (lf_hasFields(fields, kRTTrafficFieldCount, line)) processLine(fields, intake);
+    } else if (tag == "RTPARK") {
+        if (lf_hasFields(fields, kRTParkFieldCount, line)) lf_processParkLine(fields);
+    } else if (tag == "RTTFC_EOT") {
+        lf_finishLiveBatch(intake);
+    } else if (tag == "RTBUF_SEP") {
+        lf_finishHistoryBatch(intake);
+    } else if (tag == "RTBUF_EOT") {
+        lf_finishBuffer(intake);
+    } else if (tag == "RTPARK_EOT") {
+        lf_finishParked();
+    } else {
+        gf_feedBadInputLog().report(BadInputKind::UnknownTag,
+                                    fmt::format("Ignoring unknown RT App message: {}", gf_quoteInput(line)));
+    }
+}
+
+void gf_processRTAppDatagram(std::string_view datagram, RTAppLineIntake& intake)
+{
+    for (const std::string_view line : gf_splitDatagramLines(datagram)) processRTAppLine(line, intake);
+}
+
+void gf_processRTAppWeather(std::string_view datagram)
+{
+    RTAppWeather weather;
+    try {
+        weather = gf_parseRTAppWeather(datagram);
+    } catch (const std::exception& e) {
+        gf_feedBadInputLog().report(BadInputKind::BadWeather, fmt::format("Ignoring RT App weather ({}): {}",
+                                                                          e.what(), gf_quoteInput(datagram)));
+        return;
+    }
+    auto& state = gf_rtAppReaderState();
+    bool qnhChanged = false;
+    {
+        std::scoped_lock guard(state.mutex);
+        state.metar = std::move(weather.metar);
+        state.station = std::move(weather.station);
+        if (weather.qnhHpa) {
+            qnhChanged = state.qnh != *weather.qnhHpa;
+            state.qnh = *weather.qnhHpa;
+        }
+    }
+    if (!weather.qnhHpa) return;
+    state.lastQnhReport = std::chrono::steady_clock::now().time_since_epoch().count();
+    if (qnhChanged)
+        gf_postTrafficScreenUpdate(gui_update::SetQnh{static_cast<std::uint32_t>(*weather.qnhHpa)});
+}
+
+} // namespace zelk

@@ -1,0 +1,66 @@
+#include "feed/RTAppReaderState.h"
+
+#include <cmath>
+#include <numbers>
+
+namespace zelk {
+
+RTAppReaderState& gf_rtAppReaderState()
+{
+    static RTAppReaderState state;
+    return state;
+}
+
+void gf_setRTAppUserPosition(double latitude, double longitude)
+{
+    auto& state = gf_rtAppReaderState();
+    std::scoped_lock guard(state.mutex);
+    state.centreLatitude = latitude;
+    state.centreLongitude = longitude;
+    state.lonScale = std::cos(latitude * std::numbers::pi / 180.0);
+}
+
+void gf_setRTAppAirportAltitude(std::optional<double> altitudeFt)
+{
+    auto& state = gf_rtAppReaderState();
+    std::scoped_lock guard(state.mutex);
+    state.airportAltitudeFt = altitudeFt;
+}
+
+void gf_resetRTAppReaderState()
+{
+    auto& state = gf_rtAppReaderState();
+    {
+        std::scoped_lock guard(state.mutex);
+        state.qnh = 1013;
+        state.metar.clear();
+        state.station.clear();
+        state.parkedRequested = false;
+    }
+    {
+        std::scoped_lock guard(state.idMutex);
+        state.seenCallsigns.clear();
+        state.seenHexIds.clear();
+        state.idCollection = false;
+    }
+    {
+        std::scoped_lock guard(state.parkedMutex);
+        state.parked.clear();
+    }
+    state.parkedComplete = false;
+    state.bufferReceived = false;
+    state.firstTraffic = false;
+    state.receptionCounter = 0;
+    state.lastQnhReport = 0;
+}
+
+void gf_restartRTAppIdCollection()
+{
+    auto& state = gf_rtAppReaderState();
+    std::scoped_lock guard(state.idMutex);
+    state.seenCallsigns.clear();
+    state.seenHexIds.clear();
+    state.idCollection = true;
+}
+
+} // namespace zelk

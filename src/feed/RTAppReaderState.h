@@ -1,0 +1,65 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "traffic/ParkedTraffic.h"
+#include "traffic/TrafficRecord.h"
+
+namespace zelk {
+
+// What the RT App readers share with the worker, the main loop and the traffic
+// core. Plain fields are guarded by the mutex named beside them; flags and
+// marks that other threads poll are atomic.
+struct RTAppReaderState {
+    // --- under mutex ---
+    std::mutex mutex;
+    double centreLatitude = 0.0; // the user aircraft as the reader last knew it
+    double centreLongitude = 0.0;
+    double lonScale = 1.0;       // cos(centre latitude)
+    std::optional<double> airportAltitudeFt;
+    std::int32_t qnh = 1013;     // hPa of the latest weather report
+    std::string metar;           // the latest METAR text and its station
+    std::string station;
+    // The parked-traffic request the traffic reset lowers.
+    bool parkedRequested = false;
+    double parkedRequestLatitude = 0.0;
+    double parkedRequestLongitude = 0.0;
+
+    // --- under idMutex ---
+    std::mutex idMutex;
+    std::unordered_set<std::string> seenCallsigns;
+    std::unordered_set<std::uint32_t> seenHexIds;
+    bool idCollection = false;
+
+    // --- under parkedMutex ---
+    std::mutex parkedMutex;
+    std::vector<ParkedTrafficRecord> parked;
+
+    // --- atomic ---
+    std::atomic<bool> parkedComplete{false};  // RTPARK_EOT arrived
+    std::atomic<bool> bufferReceived{false};  // RTBUF_EOT arrived, or the request failed
+    std::atomic<bool> firstTraffic{false};    // the first live batch arrived
+    std::atomic<std::int32_t> receptionCounter{0}; // live batches, read by the 30-second job
+    std::atomic<std::int64_t> lastQnhReport{0};    // steady-clock ticks of the last QNH; 0 none
+    std::atomic<std::int32_t> timeShiftMinutes{0};
+};
+
+RTAppReaderState& gf_rtAppReaderState();
+
+// The centre of the intake: the user aircraft's position.
+void gf_setRTAppUserPosition(double latitude, double longitude);
+// The user airport's altitude (ft), empty when there is none.
+void gf_setRTAppAirportAltitude(std::optional<double> altitudeFt);
+// Clears counters, flags, the parked list, the METAR, the seen ids and the
+// QNH, each under its lock; the centre and airport altitude stay.
+void gf_resetRTAppReaderState();
+// Under the id lock: both seen-id sets emptied and collection switched on.
+void gf_restartRTAppIdCollection();
+
+} // namespace zelk
