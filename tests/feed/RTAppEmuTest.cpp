@@ -25,17 +25,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-template <typename Cond>
-bool eventually(Cond cond, std::chrono::milliseconds limit = 5000ms)
-{
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!cond()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
-}
-
 std::string scenarioText()
 {
     auto at = [](const char* time) {

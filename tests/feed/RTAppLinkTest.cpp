@@ -20,18 +20,6 @@ using Clock = std::chrono::steady_clock;
 
 std::uint16_t freeUdpPort() { return platform::Socket::udpReceiver(0, 100ms).localPort(); }
 
-// Polls cond every 10 ms for at most limit.
-template <typename Cond>
-bool eventually(Cond cond, std::chrono::milliseconds limit = 3000ms)
-{
-    const auto end = Clock::now() + limit;
-    while (!cond()) {
-        if (Clock::now() > end) return false;
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
-}
-
 class RTAppLink : public ::testing::Test {
 protected:
     void SetUp() override

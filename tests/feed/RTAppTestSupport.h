@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/Settings.h"
@@ -70,5 +72,17 @@ struct Delivery {
     std::uint32_t delay;
     std::vector<TrafficRecord> records;
 };
+
+// Polls cond every 10 ms for at most limit (threads and sockets at work).
+template <typename Cond>
+bool eventually(Cond cond, std::chrono::milliseconds limit = std::chrono::seconds(5))
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!cond()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
 
 } // namespace zelk::test
