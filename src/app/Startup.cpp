@@ -13,12 +13,14 @@
 
 #include "app/AirportsWiring.h"
 #include "app/CloseDown.h"
+#include "app/FeedWiring.h"
 #include "app/RunState.h"
 #include "app/RunWorker.h"
 #include "app/StopRequest.h"
 #include "core/Log.h"
 #include "core/Paths.h"
 #include "core/Strings.h"
+#include "feed/RTAppServer.h"
 #include "gui/Gui.h"
 #include "gui/HeadlessWindow.h"
 #include "liveries/LiveryScan.h"
@@ -140,10 +142,12 @@ int lf_startup(const std::vector<std::string>& arguments)
         return kStartupFailedExitCode;
     }
 
-    gf_setStopHooks(StopHooks{[](std::string text) { gf_guiShowMessage(std::move(text), true); }, nullptr});
+    gf_setStopHooks(StopHooks{[](std::string text) { gf_guiShowMessage(std::move(text), true); },
+                              [] { gf_rtAppServer().close(); }});
     lf_installSimLinkHooks();
     lf_installRunSteps();
     lf_installAirportFiles();
+    lf_installRTAppFeed();
 
     HeadlessWindow::Options options;
     options.runWorker = [] { lf_main(); };

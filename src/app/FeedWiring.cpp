@@ -1,0 +1,94 @@
+#include "app/FeedWiring.h"
+
+#include <mutex>
+#include <utility>
+
+#include "airports/ParkAirportHooks.h"
+#include "app/CloseDown.h"
+#include "core/Settings.h"
+#include "feed/RTAppReaderState.h"
+#include "feed/RTAppReaders.h"
+#include "feed/RTAppServer.h"
+#include "traffic/TrafficHooks.h"
+
+namespace zelk {
+namespace {
+
+void lf_resetRTAppParkedRequest()
+{
+    auto& state = gf_rtAppReaderState();
+    std::scoped_lock guard(state.mutex);
+    state.parkedRequested = false;
+    state.parkedRequestLatitude = 0.0;
+    state.parkedRequestLongitude = 0.0;
+}
+
+void lf_clearRTAppParkedTables(const std::function<void()>& underLock)
+{
+    auto& state = gf_rtAppReaderState();
+    std::scoped_lock guard(state.parkedMutex);
+    state.parkedComplete = false;
+    underLock();
+    state.parked.clear();
+}
+
+void lf_setRTAppQnh(std::int32_t hPa)
+{
+    auto& state = gf_rtAppReaderState();
+    std::scoped_lock guard(state.mutex);
+    state.qnh = hPa;
+}
+
+// A hook body that serves only while the RT App is the selected source.
+template <typename... Args>
+auto lf_whenRTApp(void (*body)(Args...))
+{
+    return [body](Args... args) {
+        if (!gf_isRTDirect()) body(std::forward<Args>(args)...);
+    };
+}
+
+void lf_installTrafficHooks()
+{
+    gf_updateTrafficStateHooks([](TrafficStateHooks& h) {
+        h.resetParkedRequest = lf_whenRTApp(&lf_resetRTAppParkedRequest);
+        h.clearParkedTables = lf_whenRTApp(&lf_clearRTAppParkedTables);
+        h.setQnh = lf_whenRTApp(&lf_setRTAppQnh);
+    });
+    gf_updateParkAirportHooks([](ParkAirportHooks& h) {
+        h.requestRTAppParkedTraffic = gf_requestRTAppParkedTraffic;
+        h.setAirportAltitude = [](double feet) {
+            if (!gf_isRTDirect()) gf_setRTAppAirportAltitude(feet);
+        };
+        h.resetParkedRequest = lf_whenRTApp(&lf_resetRTAppParkedRequest);
+        h.clearFeedRecordTables = lf_whenRTApp(&gf_restartRTAppIdCollection);
+    });
+}
+
+// Runs next after the member's previous filling (another feed's, if any).
+void lf_chain(std::function<void()>& member, std::function<void()> next)
+{
+    member = [previous = std::move(member), next = std::move(next)] {
+        if (previous) previous();
+        next();
+    };
+}
+
+void lf_installCloseDown()
+{
+    CloseDownHooks hooks = *gf_closeDownHooks();
+    lf_chain(hooks.stopReaders, gf_stopRTAppReaders);
+    lf_chain(hooks.releaseFeed, [] { gf_rtAppServer().close(); });
+    lf_chain(hooks.resetReaders, gf_resetRTAppReaderState);
+    gf_setCloseDownHooks(std::move(hooks));
+}
+
+} // namespace
+
+void lf_installRTAppFeed()
+{
+    lf_installTrafficHooks();
+    lf_installCloseDown();
+}
+
+} // namespace zelk
