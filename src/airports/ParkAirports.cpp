@@ -262,7 +262,7 @@ void lf_chooseOnTheGround(const UserAcPosition& position)
         gf_holdParkAirportChoice();
         return;
     }
-    const std::string text = gf_airportText(airport->icao, airport->iata.view());
+    const std::string text = fmt::format("{}", AirportCodes{airport->icao, airport->iata});
     if (!gf_airportFileAvailable(airport->icao)) {
         gf_guiShowMessage(fmt::format("User aircraft on the ground at {}, no airport file found", text), true);
         gf_holdParkAirportChoice();
@@ -284,13 +284,6 @@ void lf_leave(const AirportRecord& airport)
 }
 
 } // namespace
-
-std::string gf_airportText(const IcaoCode& code, std::string_view iata)
-{
-    const std::string base = code.isSet() ? code.toString() : std::string("?");
-    if (iata.empty() || iata == "XXX") return base;
-    return fmt::format("{} ({})", base, iata);
-}
 
 void gf_readMyParkAirportsFile()
 {
@@ -477,7 +470,7 @@ void gf_checkParkAirportReach(const UserAcPosition& position)
     if (gf_isUserOnGround()) return;
     const AirportRecord user = gf_parkAirport().airport;
     if (!user.icao.isSet()) return;
-    const std::string userText = gf_airportText(user.icao, user.iata.view());
+    const std::string userText = fmt::format("{}", AirportCodes{user.icao, user.iata});
     if (!lf_isWithinParkReach(position, user.latitude, user.longitude)) {
         gf_writeLogLineFlushed(fmt::format("\n{} {} is no longer within reach, parked aircraft will be removed",
                                            gf_displayTimeText(), userText));

@@ -60,9 +60,6 @@ std::size_t lf_addMyThirdpartyParkAirports(std::deque<ParkAirport>& list);
 // No choice before kParkAirportChoiceHoldSeconds from now (the clock of core/Clock.h).
 void gf_holdParkAirportChoice();
 
-// "EDDF (FRA)", "EDDF", or "?" for no code.
-std::string gf_airportText(const IcaoCode& code, std::string_view iata);
-
 // Empties the list and its state (a new process; tests).
 void gf_resetParkAirportList();
 

@@ -8,6 +8,8 @@
 
 #include <fmt/format.h>
 
+#include "core/IcaoCode.h"
+
 namespace zelk {
 
 // A three-character airport code as the feed reports origins and destinations.
@@ -38,6 +40,15 @@ private:
     std::array<char, 3> code_{};
 };
 
+// An airport's two codes, as at the head of an airport-list entry. The list
+// writes "XXX" for an airport without an IATA code.
+struct AirportCodes {
+    IcaoCode icao;
+    IataCode iata;
+
+    bool hasIata() const noexcept { return iata.isSet() && iata.view() != "XXX"; }
+};
+
 } // namespace zelk
 
 template <>
@@ -46,5 +57,17 @@ struct fmt::formatter<zelk::IataCode> : fmt::formatter<std::string_view> {
     auto format(const zelk::IataCode& c, Ctx& ctx) const
     {
         return fmt::formatter<std::string_view>::format(c.view(), ctx);
+    }
+};
+
+// "EDDF (FRA)"; "EDDF" without an IATA code; "?" without an ICAO code.
+template <>
+struct fmt::formatter<zelk::AirportCodes> : fmt::formatter<std::string_view> {
+    template <typename Ctx>
+    auto format(const zelk::AirportCodes& c, Ctx& ctx) const
+    {
+        const std::string_view icao = c.icao.isSet() ? c.icao.view() : std::string_view("?");
+        if (!c.hasIata()) return fmt::formatter<std::string_view>::format(icao, ctx);
+        return fmt::formatter<std::string_view>::format(fmt::format("{} ({})", icao, c.iata.view()), ctx);
     }
 };

@@ -188,6 +188,18 @@ TEST_F(TrafficIntake, KeptOrDropped)
     }
 }
 
+TEST(AirportCodes, PrintedAsTheHeadOfAnAirportListEntry)
+{
+    const std::pair<AirportCodes, const char*> cases[] = {
+        {{IcaoCode("EDDF"), IataCode("FRA")}, "EDDF (FRA)"},
+        {{IcaoCode("EDDF"), IataCode()}, "EDDF"},
+        {{IcaoCode("K1G5"), IataCode("XXX")}, "K1G5"},
+        {{IcaoCode(), IataCode("FRA")}, "? (FRA)"},
+        {{}, "?"},
+    };
+    for (const auto& [codes, text] : cases) EXPECT_EQ(fmt::format("[{}]", codes), fmt::format("[{}]", text));
+}
+
 TEST_F(TrafficIntake, BadTimePositionHeadingAndIataCodesThrow)
 {
     using Change = std::function<void(TrafficFields&)>;
