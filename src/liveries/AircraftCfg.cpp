@@ -23,7 +23,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kLinesReserve = 4096;
-constexpr std::size_t kSectionReserve = 48;
 constexpr std::uint32_t kMaxSectionNumber = 10000;
 
 // A [fltsim.N] number as a signed 32-bit value: an optional '-', then digits
@@ -34,6 +33,21 @@ std::optional<std::int32_t> lf_sectionNumberValue(std::string_view text)
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc{} || end == text.data()) return std::nullopt;
     return value;
+}
+
+// As gf_splitLines, without copying: a leading UTF-8 mark is skipped, lines
+// end at LF with one CR before it dropped, a final LF adds no empty line.
+void lf_splitLineViews(std::string_view text, Lines& lines)
+{
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    while (!text.empty()) {
+        const std::size_t lf = text.find('\n');
+        std::string_view line = text.substr(0, lf);
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        lines.push_back(line);
+        if (lf == std::string_view::npos) break;
+        text.remove_prefix(lf + 1);
+    }
 }
 
 bool lf_opensOtherSection(std::string_view line)
@@ -110,9 +124,9 @@ std::vector<LiveryRecord> lf_sectionRecord(FltSimSectionWalk& s, std::uint32_t p
 
 } // namespace
 
-bool lf_readAircraftCfgLines(const fs::path& file, Lines& lines, bool notice)
+bool lf_readAircraftCfgLines(const fs::path& file, CfgText& text, bool notice)
 {
-    const auto report = [notice](const std::string& text) { notice ? gf_writeLogNotice(text) : gf_writeLogLine(text); };
+    const auto report = [notice](const std::string& line) { notice ? gf_writeLogNotice(line) : gf_writeLogLine(line); };
     std::optional<std::string> bytes;
     try {
         bytes = gf_readFileBytes(file, kMaxPackageTextFileBytes);
@@ -125,13 +139,20 @@ bool lf_readAircraftCfgLines(const fs::path& file, Lines& lines, bool notice)
         report(fmt::format("! No text encoding detected for {}", path_to_utf8(file)));
         return false;
     }
-    lines.reserve(kLinesReserve);
+    text.lines.reserve(kLinesReserve);
+    if (encoding == TextEncoding::UTF8_with_BOM || encoding == TextEncoding::UTF8_without_BOM) {
+        // Most packages ship UTF-8: the lines stay views into the bytes read.
+        text.utf8 = std::move(*bytes);
+        lf_splitLineViews(text.utf8, text.lines);
+        return true;
+    }
     try {
-        gf_appendUtf8Lines(encoding, *bytes, lines);
+        gf_appendUtf8Lines(encoding, *bytes, text.decoded);
     } catch (const std::runtime_error&) {
         gf_writeLogLine(fmt::format("! Failed reading {}", path_to_utf8(file)));
         return false;
     }
+    text.lines.assign(text.decoded.begin(), text.decoded.end());
     return true;
 }
 
@@ -140,12 +161,12 @@ std::vector<LiveryRecord> lf_searchLiveriesinFile(LiveryScanLists& scan, std::ui
     try {
         std::error_code ec;
         if (!fs::exists(fs::status(file, ec))) return {};
-        Lines lines;
-        if (!lf_readAircraftCfgLines(file, lines, false)) return {};
-        if (!lf_checkFltSimNumbers(scan, lines, file)) return {};
-        const std::string model = lf_fixModel(scan, file, lines);
+        CfgText text;
+        if (!lf_readAircraftCfgLines(file, text, false)) return {};
+        if (!lf_checkFltSimNumbers(scan, text.lines, file)) return {};
+        const std::string model = lf_fixModel(scan, file, text.lines);
         if (model.empty()) return {};
-        return lf_splitFltSimSections(scan, priority, lines, model, file, file.parent_path());
+        return lf_splitFltSimSections(scan, priority, text.lines, model, file, file.parent_path());
     } catch (const std::exception& e) {
         gf_writeLogLine(fmt::format("! Exception in lf_searchLiveriesinFile {}: {}", path_to_utf8(file), e.what()));
         throw;
@@ -156,7 +177,7 @@ bool lf_checkFltSimNumbers(LiveryScanLists& scan, const Lines& lines, const fs::
 {
     bool any = false;
     bool tooLarge = false;
-    for (const std::string& line : lines) {
+    for (std::string_view line : lines) {
         const std::string number = lf_fltSimSectionNumber(line);
         if (number.empty()) continue;
         const std::optional<std::int32_t> value = lf_sectionNumberValue(number);
@@ -192,7 +213,7 @@ std::string lf_checkModelCode(LiveryScanLists& scan, const std::string& code, co
 
 std::string lf_fixModel(LiveryScanLists& scan, const fs::path& file, const Lines& lines)
 {
-    for (const std::string& line : lines) {
+    for (std::string_view line : lines) {
         const std::string code = lf_parseIcaoTypeDesignator(line);
         if (!code.empty()) return lf_checkModelCode(scan, code, file);
     }
@@ -201,7 +222,7 @@ std::string lf_fixModel(LiveryScanLists& scan, const fs::path& file, const Lines
 
 std::string lf_modelFromBaseContainer(LiveryScanLists& scan, const fs::path& file, const Lines& lines)
 {
-    for (const std::string& line : lines) {
+    for (std::string_view line : lines) {
         const std::string code = lf_parseBaseContainer(line);
         if (!code.empty()) return lf_checkModelCode(scan, code, file);
     }
@@ -211,29 +232,25 @@ std::string lf_modelFromBaseContainer(LiveryScanLists& scan, const fs::path& fil
     return {};
 }
 
-void lf_forEachFltSimSection(const Lines& lines, bool anyBracketCloses, const std::function<void(Lines)>& parse)
+void lf_forEachFltSimSection(const Lines& lines, bool anyBracketCloses, const std::function<void(SectionLines)>& parse)
 {
-    Lines section;
-    section.reserve(kSectionReserve);
+    std::size_t begin = 0;
     bool inside = false;
-    const auto flush = [&] {
-        if (inside && !section.empty()) parse(std::move(section));
-        section.clear();
-        section.reserve(kSectionReserve);
+    const auto flush = [&](std::size_t end) {
+        if (inside && end > begin) parse(SectionLines(lines).subspan(begin, end - begin));
     };
-    for (const std::string& line : lines) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string_view line = lines[i];
         if (!lf_fltSimSectionNumber(line).empty()) {
-            flush();
-            section.push_back(line);
+            flush(i);
+            begin = i;
             inside = true;
-        } else if (anyBracketCloses ? line.find('[') != std::string::npos : lf_opensOtherSection(line)) {
-            flush();
+        } else if (anyBracketCloses ? line.find('[') != std::string_view::npos : lf_opensOtherSection(line)) {
+            flush(i);
             inside = false;
-        } else if (inside) {
-            section.push_back(line);
         }
     }
-    flush();
+    flush(lines.size());
 }
 
 std::vector<LiveryRecord> lf_splitFltSimSections(LiveryScanLists& scan, std::uint32_t priority, const Lines& lines,
@@ -241,19 +258,19 @@ std::vector<LiveryRecord> lf_splitFltSimSections(LiveryScanLists& scan, std::uin
                                                  const fs::path& folder)
 {
     std::vector<LiveryRecord> records;
-    lf_forEachFltSimSection(lines, false, [&](Lines section) {
-        for (LiveryRecord& r : lf_procesFltSimSection(scan, priority, std::move(section), model, file, folder))
+    lf_forEachFltSimSection(lines, false, [&](SectionLines section) {
+        for (LiveryRecord& r : lf_procesFltSimSection(scan, priority, section, model, file, folder))
             records.push_back(std::move(r));
     });
     return records;
 }
 
-std::vector<LiveryRecord> lf_procesFltSimSection(LiveryScanLists& scan, std::uint32_t priority, Lines section,
+std::vector<LiveryRecord> lf_procesFltSimSection(LiveryScanLists& scan, std::uint32_t priority, SectionLines section,
                                                  const std::string& model, const fs::path& file,
                                                  const fs::path& folder)
 {
     try {
-        lf_dropTrailingComments(section);
+        section = lf_dropTrailingComments(section);
         if (section.empty()) return {};
         const std::string folderText = path_to_utf8(folder);
         FltSimSectionWalk walk(scan, file, folderText, section.front(), false);
@@ -283,13 +300,14 @@ void lf_reportInvalidModel(LiveryScanLists& scan, std::string_view code, const f
     scan.invalidModels.push_back(fmt::format("{:16} in {}", code, path_to_utf8(file)));
 }
 
-void lf_dropTrailingComments(Lines& section)
+SectionLines lf_dropTrailingComments(SectionLines section)
 {
     while (!section.empty()) {
-        const std::string& last = section.back();
+        const std::string_view last = section.back();
         if (!last.empty() && !last.starts_with(';') && !last.starts_with("//")) break;
-        section.pop_back();
+        section = section.first(section.size() - 1);
     }
+    return section;
 }
 
 AtcIdValue lf_splitAtcId(std::string_view value)

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,7 +13,17 @@
 
 namespace zelk {
 
-using Lines = std::vector<std::string>;
+// The lines of an aircraft.cfg as views into its UTF-8 text.
+using Lines = std::vector<std::string_view>;
+// A [fltsim.N] section: consecutive lines of a file, its header first.
+using SectionLines = std::span<const std::string_view>;
+
+// An aircraft.cfg read whole and turned into UTF-8 lines.
+struct CfgText {
+    std::string utf8;                // the text itself when the file is UTF-8
+    std::vector<std::string> decoded; // the lines of any other encoding
+    Lines lines;
+};
 
 // The records of one aircraft.cfg of an AI-traffic package (not IVAO MTL),
 // one per acceptable [fltsim.N] section, with what is wrong added to the scan's
@@ -25,7 +36,7 @@ std::vector<LiveryRecord> lf_searchLiveriesinFile(LiveryScanLists& scan, std::ui
 // show; false (with the log line given) when there is none, it cannot be read
 // or it is larger than kMaxPackageTextFileBytes. `notice` makes that line a
 // notice.
-bool lf_readAircraftCfgLines(const std::filesystem::path& file, Lines& lines, bool notice);
+bool lf_readAircraftCfgLines(const std::filesystem::path& file, CfgText& text, bool notice);
 
 // False when the file must be skipped for a bad section number (reported).
 bool lf_checkFltSimNumbers(LiveryScanLists& scan, const Lines& lines, const std::filesystem::path& file);
@@ -44,10 +55,10 @@ std::vector<LiveryRecord> lf_splitFltSimSections(LiveryScanLists& scan, std::uin
 // Calls parse with every [fltsim.N] section: from its header up to the next
 // header, or up to a line that opens another section (its first non-blank is
 // '[', or for IVAO MTL files it holds '[' anywhere).
-void lf_forEachFltSimSection(const Lines& lines, bool anyBracketCloses, const std::function<void(Lines)>& parse);
+void lf_forEachFltSimSection(const Lines& lines, bool anyBracketCloses, const std::function<void(SectionLines)>& parse);
 
 // At most one record.
-std::vector<LiveryRecord> lf_procesFltSimSection(LiveryScanLists& scan, std::uint32_t priority, Lines section,
+std::vector<LiveryRecord> lf_procesFltSimSection(LiveryScanLists& scan, std::uint32_t priority, SectionLines section,
                                                  const std::string& model, const std::filesystem::path& file,
                                                  const std::filesystem::path& folder);
 
@@ -60,8 +71,8 @@ void lf_reportInvalidAirline(LiveryScanLists& scan, std::string_view code, const
                              std::string_view header);
 void lf_reportInvalidModel(LiveryScanLists& scan, std::string_view code, const std::filesystem::path& file);
 
-// Drops trailing lines that are empty or begin with ';' or "//".
-void lf_dropTrailingComments(Lines& section);
+// Without its trailing lines that are empty or begin with ';' or "//".
+SectionLines lf_dropTrailingComments(SectionLines section);
 
 // The registration of an atc_id value: cut at ';', split at ',', trimmed.
 // Invalid (nothing) when no piece remains or a piece is longer than 12 or holds

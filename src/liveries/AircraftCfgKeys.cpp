@@ -33,8 +33,9 @@ std::string lf_upper(std::string text)
 // A value parser's common part: the unquoted value of a key line.
 std::optional<std::string> lf_unquotedValue(std::string_view line, std::string_view key)
 {
-    // The cheap test first: most lines of a section name another key.
-    if (line.size() < key.size() || !lf_containsNoCase(line, key)) return std::nullopt;
+    // A key line begins with its key: most lines of a section fail at their
+    // first non-blank character, before any value is looked at.
+    if (line.size() < key.size()) return std::nullopt;
     const auto value = lf_matchKeyLine(line, key);
     if (!value) return std::nullopt;
     return gf_unquote(*value);
@@ -70,6 +71,15 @@ bool lf_containsNoCase(std::string_view text, std::string_view part) noexcept
 {
     if (part.empty()) return true;
     if (text.size() < part.size()) return false;
+    // Anchor the search on a character that has no other case ('_', '[', '.'),
+    // found with the library's fast search, when the part has one.
+    const std::size_t anchor = part.find_first_of("_[.=");
+    if (anchor != std::string_view::npos) {
+        const std::string_view body = text.substr(anchor, text.size() - part.size() + 1);
+        for (std::size_t at = body.find(part[anchor]); at != std::string_view::npos; at = body.find(part[anchor], at + 1))
+            if (lf_equalsNoCase(text.substr(at, part.size()), part)) return true;
+        return false;
+    }
     const char first = lf_lower(part.front());
     for (std::size_t i = 0; i + part.size() <= text.size(); ++i)
         if (lf_lower(text[i]) == first && lf_equalsNoCase(text.substr(i, part.size()), part)) return true;

@@ -10,9 +10,9 @@
 
 namespace zelk {
 
-void FltSimSectionWalk::walk(const Lines& section)
+void FltSimSectionWalk::walk(SectionLines section)
 {
-    for (const std::string& line : section) {
+    for (std::string_view line : section) {
         if (!takeTitle(line) && !takeAirline(line) && !takeParkingTypes(line) && !takeAtcId(line)) takeTexture(line);
         if (abandoned) return;
     }

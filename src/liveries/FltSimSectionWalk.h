@@ -14,7 +14,7 @@ namespace zelk {
 // a finding.
 struct FltSimSectionWalk {
     FltSimSectionWalk(LiveryScanLists& scan, const std::filesystem::path& file, const std::string& folder,
-                      const std::string& header, bool ivao)
+                      std::string_view header, bool ivao)
         : scan(scan), file(file), folder(folder), header(header), ivao(ivao)
     {
     }
@@ -22,7 +22,7 @@ struct FltSimSectionWalk {
     LiveryScanLists& scan;
     const std::filesystem::path& file;
     const std::string& folder; // the file's folder as UTF-8
-    const std::string& header; // the section's first line
+    std::string_view header; // the section's first line
     bool ivao = false;         // IVAO MTL: no icao_airline key, a texture key, trimmed titles logged
 
     std::string title;
@@ -32,7 +32,7 @@ struct FltSimSectionWalk {
     std::string texture;
     bool abandoned = false;
 
-    void walk(const Lines& section);
+    void walk(SectionLines section);
 
 private:
     // Each returns whether it took the line.

@@ -115,10 +115,10 @@ std::vector<LiveryRecord> lf_searchLiveriesinIVAOFile(LiveryScanLists& scan, std
     try {
         const std::string model = lf_ivaoModelFromPath(scan, file);
         if (model.empty()) return {};
-        Lines lines;
-        if (!lf_readAircraftCfgLines(file, lines, true)) return {};
-        if (!lf_checkFltSimNumbers(scan, lines, file)) return {};
-        return lf_splitIvaoFltSimSections(scan, priority, lines, model, file);
+        CfgText text;
+        if (!lf_readAircraftCfgLines(file, text, true)) return {};
+        if (!lf_checkFltSimNumbers(scan, text.lines, file)) return {};
+        return lf_splitIvaoFltSimSections(scan, priority, text.lines, model, file);
     } catch (const std::exception& e) {
         gf_writeLogLine(fmt::format("! Exception in lf_searchLiveriesinIVAOFile {}: {}", path_to_utf8(file), e.what()));
         throw;
@@ -132,22 +132,22 @@ std::vector<LiveryRecord> lf_splitIvaoFltSimSections(LiveryScanLists& scan, std:
                                                      const std::string& model, const fs::path& file)
 {
     std::vector<LiveryRecord> records;
-    lf_forEachFltSimSection(lines, true, [&](Lines section) {
-        LiveryRecord record = lf_processIvaoFltSimSection(scan, priority, std::move(section), model, file);
+    lf_forEachFltSimSection(lines, true, [&](SectionLines section) {
+        LiveryRecord record = lf_processIvaoFltSimSection(scan, priority, section, model, file);
         if (record.key.airline != 0 && record.key.model != 0) records.push_back(std::move(record));
     });
     return records;
 }
 
-LiveryRecord lf_processIvaoFltSimSection(LiveryScanLists& scan, std::uint32_t priority, Lines section,
+LiveryRecord lf_processIvaoFltSimSection(LiveryScanLists& scan, std::uint32_t priority, SectionLines section,
                                          const std::string& model, const fs::path& file)
 {
     const fs::path folder = file.parent_path();
     const std::string folderText = path_to_utf8(folder);
     const bool wFolder = lf_isWFolder(folderText);
-    lf_dropTrailingComments(section);
+    section = lf_dropTrailingComments(section);
     if (section.empty()) return {};
-    const std::string& header = section.front();
+    const std::string_view header = section.front();
     FltSimSectionWalk s(scan, file, folderText, header, true);
     s.walk(section);
     if (s.abandoned) return {};

@@ -25,7 +25,7 @@ std::vector<LiveryRecord> lf_splitIvaoFltSimSections(LiveryScanLists& scan, std:
                                                      const std::string& model, const std::filesystem::path& file);
 
 // A record with an empty title and a zero key when the section yields none.
-LiveryRecord lf_processIvaoFltSimSection(LiveryScanLists& scan, std::uint32_t priority, Lines section,
+LiveryRecord lf_processIvaoFltSimSection(LiveryScanLists& scan, std::uint32_t priority, SectionLines section,
                                          const std::string& model, const std::filesystem::path& file);
 
 // The airline code of a title "<model>[W] <code>...": three letters, digits or

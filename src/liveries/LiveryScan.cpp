@@ -201,6 +201,49 @@ void lf_writeSortedReport(std::vector<std::string>& lines, ReportIndex index, st
     lf_writeReport(lines, index, summary);
 }
 
+// The folders to search, in priority order; throws when there are none.
+std::vector<fs::path> lf_collectFolders(bool automatic)
+{
+    std::vector<fs::path> folders;
+    folders.reserve(10);
+    if (!automatic) lf_collectManualFolders(folders);
+    else if (const std::optional<fs::path> community = gf_simInstallSubfolder("Community"))
+        lf_collectAutomaticFolders(*community, folders);
+    if (!folders.empty()) return folders;
+    if (!automatic)
+        throw UserRelatedException(48, fmt::format("Exit {}, and then set one or more lfolderx parameters to your "
+                                                   "liveries in the file parameters.xml",
+                                                   kProgramName));
+    lf_enableAutomaticControls();
+    throw UserRelatedException(148, "Automatic scan has not found any AI packages, choose a different selection, or "
+                                    "de-select automatic");
+}
+
+// One folder of the list; false when a stop was requested before it.
+bool lf_searchListedFolder(const fs::path& folder, std::uint32_t& priority)
+{
+    if (folder.empty()) return true;
+    std::error_code ec;
+    const fs::file_status status = fs::status(folder, ec);
+    if (!fs::exists(status)) {
+        gf_writeLogLine(path_to_utf8(folder) + " does not exist, skipped!");
+        return true;
+    }
+    if (!fs::is_directory(status)) {
+        gf_writeLogLine(path_to_utf8(folder) + " is not a folder name, skipped!");
+        return true;
+    }
+    priority = std::min(priority + 1, kMaxPriority);
+    if (!lf_isRunning()) return false;
+    const std::vector<LiveryRecord>& table = lv_scan().table;
+    const std::size_t before = table.size();
+    lf_searchLiveriesInFolder(priority, folder);
+    const std::size_t n = table.size() - before;
+    const std::string where = fmt::format("found in {}", path_to_utf8(folder));
+    gf_writeLogLine(n == 0 ? "No liveries " + where : fmt::format("{:5} liverie{} {}", n, gf_pluralSuffix(n), where));
+    return true;
+}
+
 void lf_sortAndDeduplicate(std::vector<LiveryRecord>& table)
 {
     std::sort(table.begin(), table.end(), compareLiveryRecords);
@@ -266,22 +309,7 @@ int gf_scanLiveries()
             "\n++++++++++++++++++++++++ liveries scan {} starts ++++++++++++++++++++++++++++++++",
             automatic ? "automatic" : "manual"));
 
-        std::vector<fs::path> folders;
-        folders.reserve(10);
-        if (!automatic) lf_collectManualFolders(folders);
-        else if (const std::optional<fs::path> community = gf_simInstallSubfolder("Community"))
-            lf_collectAutomaticFolders(*community, folders);
-
-        if (folders.empty() && !automatic)
-            throw UserRelatedException(
-                48, fmt::format("Exit {}, and then set one or more lfolderx parameters to your liveries in the file "
-                                "parameters.xml",
-                                kProgramName));
-        if (folders.empty()) {
-            lf_enableAutomaticControls();
-            throw UserRelatedException(148, "Automatic scan has not found any AI packages, choose a different "
-                                            "selection, or de-select automatic");
-        }
+        const std::vector<fs::path> folders = lf_collectFolders(automatic);
         const int result = lf_runLiveryScan(folders, prioritize, automatic);
         SKIP_LIVERIES_SCAN.enable(true);
         if (result == kScanCancelled) gf_writeLogLine("Liveries scan cancelled");
@@ -403,26 +431,8 @@ int lf_collectLiveries(const std::vector<fs::path>& folders, bool prioritize)
     lf_readDontUseLiveries();
 
     std::uint32_t priority = 0;
-    for (const fs::path& folder : folders) {
-        if (folder.empty()) continue;
-        std::error_code ec;
-        const fs::file_status status = fs::status(folder, ec);
-        if (!fs::exists(status)) {
-            gf_writeLogLine(path_to_utf8(folder) + " does not exist, skipped!");
-            continue;
-        }
-        if (!fs::is_directory(status)) {
-            gf_writeLogLine(path_to_utf8(folder) + " is not a folder name, skipped!");
-            continue;
-        }
-        priority = std::min(priority + 1, kMaxPriority);
-        if (!lf_isRunning()) return kScanCancelled;
-        const std::size_t before = table.size();
-        lf_searchLiveriesInFolder(priority, folder);
-        const std::size_t n = table.size() - before;
-        const std::string where = fmt::format("found in {}", path_to_utf8(folder));
-        gf_writeLogLine(n == 0 ? "No liveries " + where : fmt::format("{:5} liverie{} {}", n, gf_pluralSuffix(n), where));
-    }
+    for (const fs::path& folder : folders)
+        if (!lf_searchListedFolder(folder, priority)) return kScanCancelled;
     if (!lf_isRunning()) return kScanCancelled;
     if (table.empty()) return kScanNoLiveries;
     if (folders.size() > 1) {

@@ -148,10 +148,10 @@ TEST_F(AircraftCfg, SectionNumbersAndModelsOfAFile)
 TEST_F(AircraftCfg, FilesThatCannotBeReadOrAreTooLargeGiveNoLines)
 {
     test::writeAll(file, std::string(kMaxPackageTextFileBytes + 1, '\n'));
-    Lines lines;
-    EXPECT_FALSE(lf_readAircraftCfgLines(file, lines, false));
-    EXPECT_FALSE(lf_readAircraftCfgLines(folder / "absent.cfg", lines, true));
-    EXPECT_TRUE(lines.empty());
+    CfgText text;
+    EXPECT_FALSE(lf_readAircraftCfgLines(file, text, false));
+    EXPECT_FALSE(lf_readAircraftCfgLines(folder / "absent.cfg", text, true));
+    EXPECT_TRUE(text.lines.empty());
     EXPECT_NE(log().find(withFile("! {f} not read: file too large (16777217 bytes, at most 16777216)")),
               std::string::npos) << log();
     EXPECT_NE(log().find("==> ! No text encoding detected for "), std::string::npos);

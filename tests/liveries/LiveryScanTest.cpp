@@ -219,6 +219,13 @@ TEST_F(LiveryScan, FailuresThrowTheirCodes)
     const std::string text = log();
     EXPECT_NE(text.find("==> Liveries scan failed: AI_PACKAGE_SELECTOR not set"), std::string::npos) << text;
     EXPECT_NE(text.find("==> lfolder3: '" + empty + "/missing' does not exist"), std::string::npos);
+
+    AI_PACKAGE_SELECTOR.setValue("JF, AIG");
+    lfolder3.setValue("");
+    fs::create_directories(gf_liveriesScannedFile() / "in-the-way");
+    EXPECT_THROW(gf_scanLiveries(), std::runtime_error);
+    EXPECT_NE(log().find("the new " + path_to_utf8(gf_liveriesScannedFile()) + " could not be committed safely"),
+              std::string::npos);
 }
 
 TEST_F(LiveryScan, AStopBeforeTheSecondFolderKeepsThePreviousFile)
