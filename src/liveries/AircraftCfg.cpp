@@ -118,7 +118,12 @@ std::vector<LiveryRecord> lf_sectionRecord(FltSimSectionWalk& s, std::uint32_t p
             fmt::format("{} {} title '{}' already exists", s.folder, s.header, s.title));
         return {};
     }
-    if (record.key.airline == 0 || record.key.model == 0) return {};
+    // Only a registration record without an airline or model gives such a key.
+    if (record.key.airline == 0 || record.key.model == 0) {
+        s.scan.incompleteSections.push_back(
+            fmt::format("{} {} title '{}' has a registration without airline or model", s.folder, s.header, s.title));
+        return {};
+    }
     return {std::move(record)};
 }
 

@@ -86,6 +86,7 @@ TEST_F(AircraftCfg, SectionsBecomeRecordsOrFindings)
         {"private", {h, "title=Cessna D-EFG"}, "C172", "Cessna D-EFG|D-EFG|PVT|C172|0", {MISSING}},
         {"heavy without airline", {h, "title=A"}, "B744", std::nullopt, {MISSING, "'pkg' '[fltsim.0]' has no airline and no regcode info"}},
         {"heavy with a known registration", {h, "title=A", "atc_id=G-CIVA"}, "B744", "A|G-CIVA|BAW|B744|0", {MISSING}},
+        {"registration without a model", {h, "title=A", "icao_airline=DLH", "atc_id=F-GZZZ"}, "A320", std::nullopt, {"pkg [fltsim.0] title 'A' has a registration without airline or model"}},
         {"heavy with an unknown registration", {h, "title=A", "atc_id=G-XXXX"}, "B744", std::nullopt, {MISSING, "'pkg' '[fltsim.0]' has no airline and regcode not in dbase"}},
         // Abandoned before its airline: the missing airline is still reported.
         {"fenix", {h, "title=FenixA320 DLH", "icao_airline=DLH"}, "A320", std::nullopt, {MISSING}},

@@ -25,6 +25,7 @@ std::string liveryTestDbaseXml()
     <d r="PH-BXA" a="KLM" m="B738"/>
     <d r="G-CIVA" a="BAW" m="B744"/>
     <d r="D-EFG" a="" m="C172"/>
+    <d r="F-GZZZ" a="AFR" m=""/>
   </dbase>
 </root>)";
 }
