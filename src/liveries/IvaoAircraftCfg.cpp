@@ -81,6 +81,32 @@ bool lf_textureFolderExists(const fs::path& folder, const std::string& name)
     return fs::is_directory(status) || lf_hasFolderNoCase(folder, name);
 }
 
+// The record of a walked section: its key from the airline code of the title,
+// or else from its registration; nothing (reported) when neither gives one.
+std::optional<LiveryRecord> lf_ivaoRecord(FltSimSectionWalk& s, std::uint32_t priority, const std::string& model,
+                                          bool wFolder)
+{
+    const auto priority16 = static_cast<std::uint16_t>(priority);
+    const std::string airline = lf_ivaoAirlineOfTitle(s.title, model, wFolder);
+    if (!airline.empty()) {
+        if (!gf_isDbaseAirlineCode(airline)) {
+            lf_reportInvalidAirline(s.scan, airline, s.file, s.header);
+            return std::nullopt;
+        }
+        if (airline == "ZZZ") s.registration.clear();
+        const LiveryKey key{gf_airlineCode2Index(airline), 0, gf_getModelIndex(model), 0, 0};
+        return lf_makeLiveryRecord(s.scan, priority16, key, s.title, s.registration);
+    }
+    const std::optional<LiveryKey> regKey = s.registration.empty() ? std::nullopt : gf_lookupRegcode(s.registration);
+    if (regKey) return lf_makeLiveryRecord(s.scan, priority16, *regKey, s.title, s.registration);
+    s.scan.incompleteSections.push_back(
+        s.registration.empty()
+            ? fmt::format("{} {} misses airlinecode in title: {}, and no regcode", s.folder, s.header, s.title)
+            : fmt::format("{} {} misses airlinecode in title: {}, and regcode unknown {}", s.folder, s.header, s.title,
+                          s.registration));
+    return std::nullopt;
+}
+
 } // namespace
 
 std::string lf_ivaoAirlineOfTitle(std::string_view title, std::string_view model, bool wFolder)
@@ -165,34 +191,13 @@ LiveryRecord lf_processIvaoFltSimSection(LiveryScanLists& scan, std::uint32_t pr
     }
     if (scan.dontUseTitles.contains(s.title)) return {};
 
-    LiveryRecord record;
-    const std::string airline = lf_ivaoAirlineOfTitle(s.title, model, wFolder);
-    if (airline.empty()) {
-        const std::optional<LiveryKey> regKey =
-            s.registration.empty() ? std::nullopt : gf_lookupRegcode(s.registration);
-        if (!regKey) {
-            scan.incompleteSections.push_back(
-                s.registration.empty()
-                    ? fmt::format("{} {} misses airlinecode in title: {}, and no regcode", folderText, header, s.title)
-                    : fmt::format("{} {} misses airlinecode in title: {}, and regcode unknown {}", folderText, header,
-                                  s.title, s.registration));
-            return {};
-        }
-        record = lf_makeLiveryRecord(scan, static_cast<std::uint16_t>(priority), *regKey, s.title, s.registration);
-    } else {
-        if (!gf_isDbaseAirlineCode(airline)) {
-            lf_reportInvalidAirline(scan, airline, file, header);
-            return {};
-        }
-        if (airline == "ZZZ") s.registration.clear();
-        const LiveryKey key{gf_airlineCode2Index(airline), 0, gf_getModelIndex(model), 0, 0};
-        record = lf_makeLiveryRecord(scan, static_cast<std::uint16_t>(priority), key, s.title, s.registration);
-    }
-    if (record.key.airline == 0 || record.key.model == 0) {
+    const std::optional<LiveryRecord> record = lf_ivaoRecord(s, priority, model, wFolder);
+    if (!record) return {};
+    if (record->key.airline == 0 || record->key.model == 0) {
         scan.incompleteSections.push_back(fmt::format("{} {} title already exists: {}", folderText, header, s.title));
         return {};
     }
-    return record;
+    return *record;
 }
 
 } // namespace zelk
