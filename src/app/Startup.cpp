@@ -21,6 +21,7 @@
 #include "core/Paths.h"
 #include "core/Strings.h"
 #include "feed/RTAppServer.h"
+#include "ground/Parking.h"
 #include "gui/Gui.h"
 #include "gui/HeadlessWindow.h"
 #include "liveries/LiveryScan.h"
@@ -148,6 +149,7 @@ int lf_startup(const std::vector<std::string>& arguments)
     lf_installRunSteps();
     lf_installAirportFiles();
     lf_installRTAppFeed();
+    gf_installParkingAirportHooks();
 
     HeadlessWindow::Options options;
     options.runWorker = [] { lf_main(); };

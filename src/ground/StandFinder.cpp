@@ -5,6 +5,7 @@
 
 #include "ground/GroundGeometry.h"
 #include "traffic/StandFit.h"
+#include "traffic/TrafficState.h"
 
 namespace zelk {
 namespace {
@@ -42,7 +43,17 @@ bool lf_withinAxisWindow(const ParkPos& stand, const LatLon& p)
     return std::abs(off.northM) <= window && std::abs(off.eastM) <= window;
 }
 
-bool lf_suits(const ParkPos& stand, const StaticAc& aircraft)
+} // namespace
+
+ParkPos* gf_engineStandById(std::int32_t standId)
+{
+    auto& stands = gf_stands();
+    if (standId < 1 || static_cast<std::size_t>(standId) > stands.size()) return nullptr;
+    ParkPos& stand = stands[static_cast<std::size_t>(standId) - 1];
+    return stand.id == static_cast<std::uint32_t>(standId) ? &stand : nullptr;
+}
+
+bool gf_standSuitsAircraft(const ParkPos& stand, const StaticAc& aircraft)
 {
     if (stand.type == StandType::NONE || stand.blocked != 0)
         return false;
@@ -51,8 +62,6 @@ bool lf_suits(const ParkPos& stand, const StaticAc& aircraft)
         return false;
     return gf_acFitsStand(stand, aircraft.category, aircraft.sizeRadius);
 }
-
-} // namespace
 
 StandEntryCheck gf_checkStandEntry(const StandPose& stand, double standRadiusNm, const LatLon& aircraft,
                                    double aircraftHeadingRad, double proximityRadiusNm)
@@ -96,7 +105,7 @@ ParkPos* gf_findNearestStand(std::vector<ParkPos>& stands, const LatLon& positio
     double bestM = kNoStandDistanceM;
     double learnedM = kNoStandDistanceM;
     for (ParkPos& stand : stands) {
-        if (!lf_suits(stand, aircraft) || !lf_withinAxisWindow(stand, position))
+        if (!gf_standSuitsAircraft(stand, aircraft) || !lf_withinAxisWindow(stand, position))
             continue;
         const double d = gf_distanceNm(position, {stand.latitude, stand.longitude}) * kMetersPerNm;
         const double radiusM = std::max(stand.radius, aircraft.sizeRadius) * kMetersPerNm;

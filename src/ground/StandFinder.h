@@ -44,6 +44,11 @@ StandEntryCheck gf_checkStandEntry(const StandPose& stand, double standRadiusNm,
 
 inline constexpr double kNoStandDistanceM = 99999.0;
 
+// The engine's stand with this id; null when none has it.
+ParkPos* gf_engineStandById(std::int32_t standId);
+// Type set, not blocked, helipad rule, gf_acFitsStand.
+bool gf_standSuitsAircraft(const ParkPos& stand, const StaticAc& aircraft);
+
 // The nearest stand the aircraft may use (type set, not blocked, helipads for
 // Rotorcraft only and Rotorcraft only on helipads, within 81.25 m on both axes,
 // gf_acFitsStand) within max(stand radius, aircraft size radius); with fallback,

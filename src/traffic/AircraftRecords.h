@@ -76,14 +76,14 @@ struct StaticAc : AcIdentity {
     double standLongitude = 0.0;
     double standHeading = 0.0;  // radians
     WeekSlot weekSlot;
-    std::uint32_t spareWord = 0;
+    std::uint32_t spareWord = 0; // the feed's parked record it was made from (source hex id)
     std::int32_t standId = 0;   // 1-based id of its ParkPos, 0 = none
     SimState simState = SimState::buffer;
     std::uint32_t throttleIndex = 5; // 5 = never sent
     std::uint32_t flapsIndex = 4;    // 4 = never sent
     std::uint8_t standFlag = 0;
     std::uint8_t gateStand = 0;
-    std::uint32_t spareWord2 = 1;
+    std::uint32_t spareWord2 = 1; // origin flag: 0 = made from the feed's parked traffic
     std::uint8_t removeAfterCreate = 0;
     std::uint8_t erase = 0;
     std::uint8_t createCancelled = 0;
@@ -91,6 +91,7 @@ struct StaticAc : AcIdentity {
     AcPose simPose;
     std::uint8_t simPosePresent = 0;
     std::uint8_t groundOffsetKnown = 0;
+    std::uint32_t learnedOptionId = 0; // the stand option learned when it was placed there; 0 = none
 
     StaticAc() = default;
     // Parked at the given stand pose; the gate flag is looked up in stands by id.

@@ -17,6 +17,8 @@ struct StaticWorkItem {
     std::string callsign;
     std::string registration;
     std::string title;
+    std::uint32_t sourceHexId = 0; // the feed's parked record it came from
+    std::uint32_t origin = 1;      // 0 = the feed's parked traffic, 1 = a learned option
 };
 
 } // namespace zelk

@@ -1,0 +1,16 @@
+#include "ground/ParkingHooks.h"
+
+#include <atomic>
+
+namespace zelk {
+namespace {
+
+std::atomic<std::shared_ptr<const ParkingHooks>> lv_hooks{std::make_shared<const ParkingHooks>()};
+
+} // namespace
+
+void gf_setParkingHooks(ParkingHooks hooks) { lv_hooks.store(std::make_shared<const ParkingHooks>(std::move(hooks))); }
+
+std::shared_ptr<const ParkingHooks> gf_parkingHooks() { return lv_hooks.load(); }
+
+} // namespace zelk
