@@ -14,6 +14,7 @@
 #include "app/AirportsWiring.h"
 #include "app/CloseDown.h"
 #include "app/FeedWiring.h"
+#include "app/GroundWiring.h"
 #include "app/RunState.h"
 #include "app/RunWorker.h"
 #include "app/StopRequest.h"
@@ -21,7 +22,6 @@
 #include "core/Paths.h"
 #include "core/Strings.h"
 #include "feed/RTAppServer.h"
-#include "ground/Parking.h"
 #include "gui/Gui.h"
 #include "gui/HeadlessWindow.h"
 #include "liveries/LiveryScan.h"
@@ -149,7 +149,7 @@ int lf_startup(const std::vector<std::string>& arguments)
     lf_installRunSteps();
     lf_installAirportFiles();
     lf_installRTAppFeed();
-    gf_installParkingAirportHooks();
+    lf_installGroundParking();
 
     HeadlessWindow::Options options;
     options.runWorker = [] { lf_main(); };
