@@ -1,7 +1,7 @@
 #include <benchmark/benchmark.h>
 
-#include "app/StopRequest.h"
 #include "core/Settings.h"
+#include "core/StopRequest.h"
 
 namespace {
 

@@ -12,8 +12,37 @@ function(zelk_compile_options)
   endif()
 endfunction()
 
-# Each subsystem folder becomes one static library of the sources it holds.
-# The subsystems call each other in both directions (traffic <-> ground,
-# traffic <-> simlink), so every library links all the others; CMake repeats
-# static libraries in cycles as the linker needs.
-set(ZELK_SUBSYSTEMS core app traffic ground simlink feed liveries airports gui update)
+# The subsystems, bottom first: each may use only those before it (platform is
+# built on its own below all of them). scripts/check-layers.sh holds the same
+# order and docs/ARCHITECTURE.md explains it.
+set(ZELK_SUBSYSTEMS core simlink gui update liveries airports traffic ground feed app)
+
+# One static library of a subsystem folder's sources (its win32/ folder only
+# for Windows), linked to exactly the libraries it uses: PUBLIC for those its
+# headers include, PRIVATE for those only its sources do. A folder without
+# sources makes no library. scripts/check-layers.sh compares these lists with
+# the includes.
+#   zelk_add_subsystem(<name> [PUBLIC <subsystem>...] [PRIVATE <subsystem>...])
+function(zelk_add_subsystem name)
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "" "" "PUBLIC;PRIVATE")
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp)
+  list(FILTER srcs EXCLUDE REGEX "/win32/")
+  if(WIN32)
+    file(GLOB_RECURSE winsrcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${name}/win32/*.cpp)
+    list(APPEND srcs ${winsrcs})
+  endif()
+  list(REMOVE_ITEM srcs ${CMAKE_CURRENT_SOURCE_DIR}/app/main.cpp)
+  if(NOT srcs)
+    return()
+  endif()
+  add_library(zelk_${name} STATIC ${srcs})
+  target_include_directories(zelk_${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}
+                             ${CMAKE_CURRENT_BINARY_DIR}/generated)
+  list(TRANSFORM ARG_PUBLIC PREPEND zelk_)
+  list(TRANSFORM ARG_PRIVATE PREPEND zelk_)
+  target_link_libraries(zelk_${name} PUBLIC zelk_deps ${ARG_PUBLIC} PRIVATE ${ARG_PRIVATE})
+  if(TARGET zelk_check_layers)
+    add_dependencies(zelk_${name} zelk_check_layers)
+  endif()
+  set_property(GLOBAL APPEND PROPERTY ZELK_LIBS zelk_${name})
+endfunction()

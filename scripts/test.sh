@@ -5,6 +5,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
+bash "$root/scripts/check-layers.sh"
 
 jobs="$(nproc)"
 werror=OFF

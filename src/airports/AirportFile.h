@@ -12,7 +12,7 @@
 #include "airports/ParkPos.h"
 #include "core/IcaoCode.h"
 #include "liveries/AircraftDatabase.h"
-#include "traffic/IataCode.h"
+#include "simlink/IataCode.h"
 
 namespace zelk {
 

@@ -13,7 +13,7 @@
 #include "core/Parameters.h"
 #include "core/Settings.h"
 #include "core/Strings.h"
-#include "gui/Gui.h"
+#include "gui/GuiUpdate.h"
 #include "gui/ParkingControls.h"
 #include "simlink/UserAircraftState.h"
 
@@ -85,7 +85,7 @@ void lf_setUserAirportAltitude(std::int32_t altitude)
 
 void lf_logSummary(const Apf& apf)
 {
-    gf_gui().enqueueUpdate(gui_update::SetStandCount{apf.stands.size()});
+    gf_postGuiUpdate(gui_update::SetStandCount{apf.stands.size()});
     const auto& shown = apf.source == ApfSource::Cache ? apf.loadedPath : apf.inputPath;
     gf_writeLogLine(fmt::format("Airport file read from '{}'", path_to_utf8(shown)));
     const bool hasVersion = apf.version && !apf.version->empty();
@@ -97,7 +97,7 @@ void lf_logSummary(const Apf& apf)
     const std::string qf = lf_formatQfPair(apf.qfReal, apf.qfSoft);
     gf_writeLogContinuation(fmt::format("{:24}: {}", "quality factor", qf));
     gf_writeLogContinuation(fmt::format("{:24}: {}", "RT traffic week", apf.rtTrafficWeek));
-    gf_gui().enqueueUpdate(gui_update::SetQualityText{qf});
+    gf_postGuiUpdate(gui_update::SetQualityText{qf});
 }
 
 template <typename P, typename V>

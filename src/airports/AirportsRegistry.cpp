@@ -16,7 +16,6 @@
 #include "core/Log.h"
 #include "core/Paths.h"
 #include "core/Strings.h"
-#include "traffic/TrafficIntake.h"
 
 namespace zelk {
 

@@ -11,18 +11,9 @@
 #include "core/EncryptedFile.h"
 #include "core/IcaoCode.h"
 #include "platform/SharedMutex.h"
-#include "traffic/IataCode.h"
+#include "simlink/AirportRecord.h"
 
 namespace zelk {
-
-// One airport of the shipped airport list.
-struct AirportRecord {
-    IcaoCode icao;
-    IataCode iata; // "XXX" when the airport has none
-    double latitude = 0.0;  // degrees, north positive
-    double longitude = 0.0; // degrees, east positive
-    std::int32_t altitude = 0; // feet
-};
 
 // The process-wide registry: records sorted by the packed ICAO key, one per
 // code. Ground operations read `airports` directly for their own nearest-

@@ -9,7 +9,7 @@
 #include "core/Paths.h"
 #include "core/Settings.h"
 #include "core/Strings.h"
-#include "gui/Gui.h"
+#include "gui/GuiUpdate.h"
 #include "platform/ProcessId.h"
 #include "update/Downloader.h"
 #include "update/UpdateCheck.h"

@@ -17,7 +17,7 @@
 #include "core/ParametersFile.h"
 #include "core/Settings.h"
 #include "core/Strings.h"
-#include "gui/Gui.h"
+#include "gui/GuiUpdate.h"
 #include "simlink/UserAircraftState.h"
 
 namespace zelk {

@@ -18,7 +18,7 @@
 #include "core/Parameters.h"
 #include "core/Settings.h"
 #include "core/UserRelatedException.h"
-#include "gui/Gui.h"
+#include "gui/GuiUpdate.h"
 #include "gui/ParkingControls.h"
 #include "simlink/UserAircraftState.h"
 
@@ -100,7 +100,7 @@ void gf_loadParkAirport()
         return;
     }
     const auto minutes = gf_settings()->PARKING_INTERVAL_MINUTES;
-    gf_gui().enqueueUpdate(gui_update::SetParkingCountdown{static_cast<std::uint32_t>(minutes < 0 ? 0 : minutes)});
+    gf_postGuiUpdate(gui_update::SetParkingCountdown{static_cast<std::uint32_t>(minutes < 0 ? 0 : minutes)});
     // The engine's due ticks must not see the time the load held the worker up.
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
     const auto hooks = gf_parkAirportHooks();
@@ -119,7 +119,7 @@ void gf_resetParkingAirport()
     flushButton.enable(false);
     parkButton.enable(false);
     gf_clearParkAirport();
-    gf_gui().enqueueUpdate(gui_update::SetParkAirport{IcaoCode{}});
+    gf_postGuiUpdate(gui_update::SetParkAirport{IcaoCode{}});
     gf_guiSetUserStand({});
     if (hooks->resetParkedRequest) hooks->resetParkedRequest();
     if (hooks->airportLeft) hooks->airportLeft();

@@ -23,7 +23,7 @@
 #include "core/Strings.h"
 #include "core/TextFile.h"
 #include "core/TimeUtils.h"
-#include "gui/Gui.h"
+#include "gui/GuiUpdate.h"
 #include "gui/ParkingControls.h"
 #include "platform/FileReplace.h"
 #include "simlink/UserAircraftState.h"
@@ -241,12 +241,12 @@ void lf_chooseInTheAir(const UserAcPosition& position)
     if (!current || !lf_isWithinParkReach(position, current->latitude, current->longitude)) return;
     const auto airport = gf_findAirport(current->code);
     if (!airport) {
-        gf_gui().enqueueUpdate(gui_update::SetParkAirport{IcaoCode{}});
+        gf_postGuiUpdate(gui_update::SetParkAirport{IcaoCode{}});
         return;
     }
     lf_makeUserAirport(*airport);
     gf_writeLogLine(fmt::format("\nThe park airport is {}", airport->icao));
-    gf_gui().enqueueUpdate(gui_update::SetParkAirport{airport->icao});
+    gf_postGuiUpdate(gui_update::SetParkAirport{airport->icao});
     const auto hooks = gf_parkAirportHooks();
     if (!gf_isRTDirect() && hooks->requestRTAppParkedTraffic) hooks->requestRTAppParkedTraffic();
     gf_guiShowMessage(fmt::format("{} within reach", airport->icao), true);
@@ -271,7 +271,7 @@ void lf_chooseOnTheGround(const UserAcPosition& position)
     gf_writeLogLine(fmt::format("User aircraft on the ground at {}", text));
     lf_makeUserAirport(*airport);
     gf_writeLogLineFlushed(fmt::format("\nThe park airport is {}", airport->icao));
-    gf_gui().enqueueUpdate(gui_update::SetParkAirport{airport->icao});
+    gf_postGuiUpdate(gui_update::SetParkAirport{airport->icao});
     lf_requestLoad();
 }
 

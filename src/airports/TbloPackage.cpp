@@ -14,7 +14,7 @@
 #include "core/Paths.h"
 #include "core/Strings.h"
 #include "core/ZipArchive.h"
-#include "gui/Gui.h"
+#include "gui/GuiUpdate.h"
 
 namespace zelk {
 
@@ -151,7 +151,7 @@ void lf_zipTbloFolder()
     gf_setTbloPending(true);
     tbloButton.enable(true);
     gf_showTbloHint();
-    gf_gui().enqueueUpdate(gui_update::Redraw{2});
+    gf_postGuiUpdate(gui_update::Redraw{2});
 }
 
 bool lf_zipFolder(const fs::path& zipFile)

@@ -8,12 +8,12 @@
 
 #include <fmt/format.h>
 
-#include "app/RunState.h"
-#include "app/StopRequest.h"
 #include "core/FeedState.h"
 #include "core/Log.h"
 #include "core/Parameters.h"
+#include "core/RunState.h"
 #include "core/Settings.h"
+#include "core/StopRequest.h"
 #include "core/TimeUtils.h"
 #include "gui/Gui.h"
 #include "gui/RestartCountdown.h"

@@ -11,8 +11,6 @@
 
 #include "airports/AirportsRegistry.h"
 #include "app/CloseDown.h"
-#include "app/RunState.h"
-#include "app/StopRequest.h"
 #include "core/BuildInfo.h"
 #include "core/ControlHost.h"
 #include "core/FileUtils.h"
@@ -20,7 +18,9 @@
 #include "core/ParameterChecks.h"
 #include "core/Parameters.h"
 #include "core/Paths.h"
+#include "core/RunState.h"
 #include "core/Settings.h"
+#include "core/StopRequest.h"
 #include "core/Strings.h"
 #include "core/TimeUtils.h"
 #include "core/UserRelatedException.h"

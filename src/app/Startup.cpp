@@ -15,20 +15,22 @@
 #include "app/CloseDown.h"
 #include "app/FeedWiring.h"
 #include "app/GroundWiring.h"
-#include "app/RunState.h"
 #include "app/RunWorker.h"
-#include "app/StopRequest.h"
 #include "core/Log.h"
 #include "core/Paths.h"
+#include "core/RunState.h"
+#include "core/StopRequest.h"
 #include "core/Strings.h"
 #include "feed/RTAppServer.h"
 #include "gui/Gui.h"
 #include "gui/HeadlessWindow.h"
+#include "liveries/AircraftDatabase.h"
 #include "liveries/LiveryScan.h"
 #include "liveries/LiveryScanStep.h"
 #include "platform/SingleInstance.h"
 #include "simlink/SimClient.h"
 #include "simlink/UserAircraftState.h"
+#include "traffic/TrafficHooks.h"
 
 namespace zelk {
 
@@ -95,6 +97,8 @@ void lf_installSimLinkHooks()
             gf_writeLogNotice("Could not ask the main window to switch the simulator");
     };
     gf_setSimLinkHooks(std::move(hooks));
+    gf_setWingspanLookup(gf_modelHalfWingspanNm);
+    gf_installSimLinkTrafficHooks();
 }
 
 // The run steps of the components built into this program.

@@ -21,6 +21,22 @@ inline constexpr double kHaversineDistanceFactor = 6875.493541569878;
 inline constexpr double kFeetToRad = 4.787404208238998e-8;
 inline constexpr double kFullCircle = 6.283185307179586;
 
+// Latitude and longitude in range, and not the 0/0 position of a missing fix.
+inline bool gf_isValidLalo(double latitude, double longitude) noexcept
+{
+    if (!(latitude >= -90.0 && latitude <= 90.0 && longitude >= -180.0 && longitude <= 180.0)) return false;
+    return !(std::fabs(latitude) <= 0.0001 && std::fabs(longitude) <= 0.0001);
+}
+
+// Longitude difference a - b wrapped into [-180, 180], so that positions on both
+// sides of the antimeridian are as close as they are.
+inline double gf_wrapLongitudeDelta(double a, double b) noexcept
+{
+    const double d = a - b;
+    if (!std::isfinite(d)) return d;
+    return std::remainder(d, 360.0);
+}
+
 // Great-circle distance in nautical miles.
 inline double gf_distanceNm(const LatLon& a, const LatLon& b) noexcept
 {

@@ -6,14 +6,14 @@
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
-#include "app/StopRequest.h"
+#include "core/StopRequest.h"
 #include "core/FeedState.h"
 #include "core/Log.h"
 #include "core/Parameters.h"
 #include "feed/RTAppProtocol.h"
 #include "feed/RTAppReaderState.h"
 #include "feed/RTAppServer.h"
-#include "gui/Gui.h"
+#include "gui/GuiUpdate.h"
 
 namespace zelk {
 

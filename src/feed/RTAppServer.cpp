@@ -4,7 +4,7 @@
 
 #include <fmt/format.h>
 
-#include "app/StopRequest.h"
+#include "core/StopRequest.h"
 #include "core/FeedState.h"
 #include "core/Log.h"
 #include "core/Parameters.h"
@@ -12,7 +12,7 @@
 #include "feed/BadInputLog.h"
 #include "feed/RTAppProtocol.h"
 #include "feed/RTAppReaderState.h"
-#include "gui/Gui.h"
+#include "gui/GuiUpdate.h"
 #include "simlink/UserAircraftState.h"
 #include "traffic/TrafficIntake.h"
 

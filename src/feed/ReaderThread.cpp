@@ -4,7 +4,7 @@
 
 #include <fmt/format.h>
 
-#include "app/StopRequest.h"
+#include "core/StopRequest.h"
 #include "core/Log.h"
 
 namespace zelk {

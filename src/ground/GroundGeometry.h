@@ -5,7 +5,7 @@
 #include <span>
 
 #include "core/Geometry.h"
-#include "traffic/AcCategory.h"
+#include "liveries/AcCategory.h"
 
 namespace zelk {
 

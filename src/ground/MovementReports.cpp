@@ -2,7 +2,7 @@
 
 #include "core/Log.h"
 #include "core/Settings.h"
-#include "gui/Gui.h"
+#include "gui/GuiUpdate.h"
 #include "liveries/CodeTables.h"
 
 namespace zelk {

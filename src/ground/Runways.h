@@ -7,7 +7,7 @@
 
 #include "core/Geometry.h"
 #include "core/IcaoCode.h"
-#include "ground/GroundTypes.h"
+#include "traffic/GroundTypes.h"
 #include "traffic/TrafficRecord.h"
 
 namespace zelk {

@@ -6,8 +6,8 @@
 
 #include <fmt/format.h>
 
-#include "app/StopRequest.h"
 #include "core/Log.h"
+#include "core/StopRequest.h"
 
 namespace zelk {
 
@@ -438,6 +438,10 @@ Gui& gf_gui()
 }
 
 // ---- Posting wrappers ------------------------------------------------------
+
+void gf_postGuiUpdate(GuiUpdate update) noexcept { gf_gui().enqueueUpdate(std::move(update)); }
+
+bool gf_staticFitReportingSuppressed() noexcept { return gf_gui().staticFitReportingSuppressed(); }
 
 void gf_guiShowMessage(std::string text, bool alsoLog)
 {

@@ -163,32 +163,4 @@ private:
 
 Gui& gf_gui();
 
-// ---- Posting wrappers ------------------------------------------------------
-
-void gf_guiShowMessage(std::string text, bool alsoLog);
-void gf_guiShowError(std::string text);
-// Clears the status message, or shows the tblo hint again while it is pending.
-void gf_guiClearMessage();
-void gf_guiClearError();
-void gf_guiSetFeedText(std::string text);
-void gf_guiSetAirport(bool present, std::string description);
-void gf_guiSetStaticFitHidden(bool hidden);
-void gf_guiRedrawTop();
-void gf_guiRedrawSettings();
-void gf_guiRedrawParking();
-void gf_guiSetPublisher(std::string text, bool handMade);
-void gf_guiSetStaticFit(float hours);
-void gf_guiSetUserStand(std::string text);
-
-// Shows the error line and stops the run with SYSTEM ERROR.
-void gf_fatalError(std::string text);
-
-// The tblo package waits to be sent: its hint comes back whenever the status
-// message would be cleared.
-bool gf_isTbloPending();
-void gf_setTbloPending(bool pending);
-// The status message (not logged) asking the user to send tblo.zip.
-void gf_showTbloHint();
-std::string_view gf_tbloHintText();
-
 } // namespace zelk

@@ -6,12 +6,12 @@
 
 #include <fmt/format.h>
 
-#include "app/StopRequest.h"
 #include "core/BuildInfo.h"
 #include "core/ControlHost.h"
 #include "core/Log.h"
 #include "core/Parameters.h"
 #include "core/Settings.h"
+#include "core/StopRequest.h"
 #include "core/TimeUtils.h"
 #include "gui/CloseSignals.h"
 

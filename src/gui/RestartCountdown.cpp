@@ -7,9 +7,9 @@
 
 #include <fmt/format.h>
 
-#include "app/StopRequest.h"
 #include "core/Log.h"
 #include "core/Parameters.h"
+#include "core/StopRequest.h"
 #include "gui/Gui.h"
 #include "gui/WaitClock.h"
 

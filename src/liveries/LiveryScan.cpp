@@ -18,7 +18,7 @@
 #include "core/Settings.h"
 #include "core/Strings.h"
 #include "core/UserRelatedException.h"
-#include "gui/Gui.h"
+#include "gui/GuiUpdate.h"
 #include "liveries/AircraftCfg.h"
 #include "liveries/AircraftCfgKeys.h"
 #include "liveries/IvaoAircraftCfg.h"
@@ -327,8 +327,8 @@ int lf_runLiveryScan(const std::vector<fs::path>& folders, bool prioritize, bool
 {
     const int result = lf_scanLiveryFolders(folders, prioritize);
     if (result == kScanDone) {
-        gf_gui().enqueueUpdate(gui_update::SetLiveryCount{lv_scan().table.size()});
-        gf_gui().enqueueUpdate(gui_update::Redraw{2});
+        gf_postGuiUpdate(gui_update::SetLiveryCount{lv_scan().table.size()});
+        gf_postGuiUpdate(gui_update::Redraw{2});
     } else if (result == kScanNoLiveries && automatic) {
         lf_enableAutomaticControls();
         throw UserRelatedException(553, "Automatic scan has not found any liveries in your packages, choose a "
@@ -523,7 +523,7 @@ void lf_endLiveryScan() noexcept
     try {
         lv_scan().lists.clear();
         gf_guiClearMessage();
-        gf_gui().enqueueUpdate(gui_update::Redraw{1});
+        gf_postGuiUpdate(gui_update::Redraw{1});
         gf_writeLogLineFlushed("\n++++++++++++++++++++++++ liveries scan ends ++++++++++++++++++++++++++++++++\n");
     } catch (...) {
         // The end of a scan must not hide why the scan ended.

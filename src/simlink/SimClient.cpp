@@ -7,16 +7,14 @@
 
 #include <fmt/format.h>
 
-#include "app/StopRequest.h"
 #include "core/Log.h"
 #include "core/Settings.h"
+#include "core/StopRequest.h"
 #include "core/Strings.h"
 #include "platform/TimerResolution.h"
 #include "simlink/FakeSimPort.h"
+#include "simlink/SimObjectResultQueue.h"
 #include "simlink/UserAircraftState.h"
-#include "traffic/AcTextForms.h"
-#include "traffic/SimObjectResults.h"
-#include "traffic/TrafficHooks.h"
 
 namespace zelk {
 namespace {
@@ -104,6 +102,11 @@ std::unique_ptr<SimPort> gf_makeSimPort()
 }
 
 SimProduct gf_connectedSimulator() noexcept { return g_connected.load(); }
+
+std::string gf_objectIdText(std::uint32_t objectId, bool msfs2020)
+{
+    return msfs2020 ? fmt::format("{}", objectId) : fmt::format("{:x}", objectId);
+}
 
 std::string gf_formatObjectId(std::uint32_t objectId) { return gf_objectIdText(objectId, gf_isMsfs2020()); }
 
@@ -529,18 +532,8 @@ void gf_simClientThread(std::stop_token stop)
     }
 }
 
-void gf_installSimLinkTrafficHooks()
-{
-    gf_updateTrafficStateHooks([](TrafficStateHooks& hooks) {
-        hooks.clearUserAirportAndStand = [] { gf_clearParkAirport(); };
-        hooks.userAircraftPosition = [] { return gf_getUserAcPosition(); };
-        hooks.userOnGround = [] { return gf_isUserOnGround(); };
-    });
-}
-
 void gf_prepareSimClientState()
 {
-    gf_installSimLinkTrafficHooks();
     gf_poseTable().clear();
     gf_poseTable().reserve(512);
     gf_clearSimQueues(true);

@@ -131,16 +131,16 @@ private:
 // Body of the "SimClient" thread, on a port from the installed factory.
 void gf_simClientThread(std::stop_token stop);
 
-// Lets the traffic state reach the user-aircraft state (its hooks).
-void gf_installSimLinkTrafficHooks();
-// Before the thread starts: the traffic hooks installed, empty and reserved pose
-// table and queues, run state 0.
+// Before the thread starts: empty and reserved pose table and queues, run state 0.
 void gf_prepareSimClientState();
 // Restart phase: also forgets the simulator and the user aircraft's state.
 void gf_resetSimClientState();
 // The simulator of the current (or last) connection.
 SimProduct gf_connectedSimulator() noexcept;
 
+// Object id as the simulator's tools show it: decimal for MSFS 2020, lower-case
+// hexadecimal for MSFS 2024.
+std::string gf_objectIdText(std::uint32_t objectId, bool msfs2020);
 // Object id as the selected simulator's tools show it: decimal for MSFS 2020,
 // lower-case hexadecimal for MSFS 2024.
 std::string gf_formatObjectId(std::uint32_t objectId);

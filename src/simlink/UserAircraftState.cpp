@@ -11,9 +11,7 @@
 #include "core/FeedState.h"
 #include "core/Geometry.h"
 #include "core/Log.h"
-#include "liveries/AircraftDatabase.h"
 #include "simlink/SimClient.h"
-#include "traffic/TrafficIntake.h"
 
 namespace zelk {
 namespace {
@@ -42,6 +40,15 @@ std::atomic<double> g_halfSpanNm{std::numeric_limits<double>::quiet_NaN()};
 std::atomic<bool> g_simTimeValid{false};
 std::atomic<std::int64_t> g_simTime{0};
 std::atomic<bool> g_zuluWarned{false};
+
+std::mutex g_lookupMutex;
+WingspanLookup g_lookup;
+
+WingspanLookup lf_wingspanLookup()
+{
+    std::lock_guard lock(g_lookupMutex);
+    return g_lookup;
+}
 
 bool lf_isZero(const UserAcPosition& p) { return p.latitude == 0.0 && p.longitude == 0.0; }
 
@@ -117,17 +124,8 @@ void gf_storeUserTitle(const std::string& title)
 
 void gf_storeUserModel(const std::string& model)
 {
-    double halfSpan = 0.0;
-    try {
-        // The database answers for every model index; a fixed 35 for late
-        // indexes would be a 70 NM circle, not a wing span.
-        halfSpan = gf_halfWingspanNm(gf_getModelIndex(model));
-        if (!(halfSpan > 0.0))
-            halfSpan = gf_largestHalfWingspanNm();
-    } catch (const std::exception& e) {
-        gf_writeLogLine(fmt::format("gf_storeUserModel exception: {}", e.what()));
-        halfSpan = gf_largestHalfWingspanNm();
-    }
+    const WingspanLookup lookup = lf_wingspanLookup();
+    const double halfSpan = lookup ? lookup(model) : std::numeric_limits<double>::quiet_NaN();
     {
         auto& u = lf_user();
         std::lock_guard lock(u.mutex);
@@ -135,6 +133,12 @@ void gf_storeUserModel(const std::string& model)
     }
     g_halfSpanNm.store(halfSpan);
     g_replyMarks.fetch_or(2);
+}
+
+void gf_setWingspanLookup(WingspanLookup lookup)
+{
+    std::lock_guard lock(g_lookupMutex);
+    g_lookup = std::move(lookup);
 }
 
 std::string gf_userTitle()

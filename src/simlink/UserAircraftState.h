@@ -1,12 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <shared_mutex>
 #include <string>
 
-#include "airports/AirportsRegistry.h"
 #include "platform/SharedMutex.h"
+#include "simlink/AirportRecord.h"
 #include "simlink/UserAcPosition.h"
 
 namespace zelk {
@@ -46,8 +47,12 @@ bool gf_peekOneSecondFlag() noexcept;
 void gf_clearUserDataReplyMarks() noexcept;
 std::uint8_t gf_userDataReplyMarks() noexcept;
 void gf_storeUserTitle(const std::string& title);
-// Stores the model and works out the user's half wing span from the aircraft database.
+// Stores the model and works out the user's half wing span with the installed lookup.
 void gf_storeUserModel(const std::string& model);
+// The half wing span in NM of a model; installed by whoever owns the aircraft
+// data. Without one the span stays unknown (NaN).
+using WingspanLookup = std::function<double(const std::string& model)>;
+void gf_setWingspanLookup(WingspanLookup lookup);
 std::string gf_userTitle();
 std::string gf_userModel();
 // Half wing span in NM; NaN until the model has been reported.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/Settings.h"
+#include "simlink/SimClient.h"
 #include "traffic/AircraftRecords.h"
 #include "traffic/TrafficState.h"
 
@@ -72,11 +73,6 @@ std::string gf_formatStandExclusions(const std::vector<std::int32_t>& excluded, 
     }
     return fmt::format("          {:8}: excludes {}", gf_standName(static_cast<std::int32_t>(standId), stands),
                        names);
-}
-
-std::string gf_objectIdText(std::uint32_t objectId, bool msfs2020)
-{
-    return msfs2020 ? fmt::format("{}", objectId) : fmt::format("{:x}", objectId);
 }
 
 std::vector<std::string> gf_activeAircraftLines(const std::vector<LiveAc>& live, std::uint8_t trafficSelection,

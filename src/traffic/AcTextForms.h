@@ -45,10 +45,6 @@ std::string gf_standName(std::int32_t standId, const std::vector<ParkPos>& stand
 std::string gf_formatStandExclusions(const std::vector<std::int32_t>& excluded, std::uint32_t standId,
                                      const std::vector<ParkPos>& stands);
 
-// Object id as the simulator's tools show it: decimal for MSFS 2020, lower-case
-// hexadecimal for MSFS 2024.
-std::string gf_objectIdText(std::uint32_t objectId, bool msfs2020);
-
 // The aircraft selector's lines: every active live aircraft that passes the
 // traffic selection (0 all, 1 airborne only, 2 ground only), sorted.
 std::vector<std::string> gf_activeAircraftLines(const std::vector<LiveAc>& live, std::uint8_t trafficSelection,

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "airports/ParkPos.h"
-#include "ground/GroundTypes.h"
-#include "traffic/AcCategory.h"
+#include "liveries/AcCategory.h"
+#include "traffic/GroundTypes.h"
 #include "traffic/TrafficRecord.h"
 #include "traffic/WeekSlot.h"
 

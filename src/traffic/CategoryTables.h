@@ -5,7 +5,7 @@
 #include <functional>
 #include <string_view>
 
-#include "traffic/AcCategory.h"
+#include "liveries/AcCategory.h"
 #include "traffic/AircraftRecords.h"
 
 namespace zelk {

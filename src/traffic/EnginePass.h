@@ -1,6 +1,6 @@
 #pragma once
 
-#include "traffic/AcCategory.h"
+#include "liveries/AcCategory.h"
 #include "traffic/TrafficRecord.h"
 #include "traffic/UserPosition.h"
 

@@ -2,10 +2,10 @@
 
 #include <fmt/format.h>
 
-#include "app/StopRequest.h"
 #include "core/Log.h"
+#include "core/StopRequest.h"
 #include "core/UserRelatedException.h"
-#include "gui/Gui.h"
+#include "gui/GuiUpdate.h"
 #include "liveries/CodeTables.h"
 #include "traffic/AircraftRecords.h"
 
@@ -86,7 +86,7 @@ void LiveryBookkeeping::logUnmatched() const
 LiveryBookkeeping& gf_liveryBookkeeping()
 {
     static LiveryBookkeeping bookkeeping(LiveryBookkeeping::Hooks{
-        [] { return gf_isRunning(); }, [](std::string text) { gf_guiShowMessage(std::move(text), true); },
+        [] { return gf_isRunning(); }, [](std::string text) { gf_postGuiUpdate(gui_update::ShowMessage{std::move(text), true}); },
         [](std::string_view line) { gf_writeLogLine(line); }});
     return bookkeeping;
 }

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "traffic/AcCategory.h"
+#include "liveries/AcCategory.h"
 #include "traffic/AircraftRecords.h"
 
 namespace zelk {

@@ -261,10 +261,7 @@ std::uint64_t gf_parkedObjectsPlaced() noexcept { return g_parkedPlaced.load(); 
 void gf_processSimObjectResults()
 {
     auto& lists = gf_simResultLists();
-    {
-        std::lock_guard lock(lists.mutex);
-        lists.incoming.swap(lists.processing);
-    }
+    gf_takeSimObjectResults(lists.processing);
     std::exception_ptr firstError;
     for (const SimObjectResult& r : lists.processing) {
         if (static_cast<std::uint32_t>(r.kind) > static_cast<std::uint32_t>(SimResultKind::CreateFailed))

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "airports/ParkPos.h"
-#include "traffic/AcCategory.h"
+#include "liveries/AcCategory.h"
 #include "traffic/WeekSlot.h"
 
 namespace zelk {

@@ -10,7 +10,7 @@
 #include <fmt/format.h>
 
 #include "core/Log.h"
-#include "gui/Gui.h"
+#include "gui/GuiUpdate.h"
 #include "traffic/AircraftRecords.h"
 #include "traffic/PeriodicJobs.h"
 #include "traffic/TrafficHooks.h"
@@ -186,7 +186,7 @@ std::int64_t gf_countStaticParked(bool report)
         ageSum += age;
         ++aged;
     }
-    if (report && !gf_gui().staticFitReportingSuppressed()) {
+    if (report && !gf_staticFitReportingSuppressed()) {
         const float hours = aged == 0 ? 0.0f
                                       : static_cast<float>(static_cast<double>(ageSum) /
                                                                (2.0 * static_cast<double>(aged)) +

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <mutex>
 
-#include "gui/Gui.h"
+#include "simlink/UserAircraftState.h"
 
 namespace zelk {
 namespace {
@@ -33,13 +33,22 @@ void gf_updateTrafficStateHooks(const std::function<void(TrafficStateHooks&)>& c
 
 std::shared_ptr<const TrafficStateHooks> gf_trafficStateHooks() { return lf_hooks().load(); }
 
+void gf_installSimLinkTrafficHooks()
+{
+    gf_updateTrafficStateHooks([](TrafficStateHooks& hooks) {
+        hooks.clearUserAirportAndStand = [] { gf_clearParkAirport(); };
+        hooks.userAircraftPosition = [] { return gf_getUserAcPosition(); };
+        hooks.userOnGround = [] { return gf_isUserOnGround(); };
+    });
+}
+
 void gf_postTrafficScreenUpdate(GuiUpdate update)
 {
     const auto hooks = gf_trafficStateHooks();
     if (hooks->postScreenUpdate)
         hooks->postScreenUpdate(std::move(update));
     else
-        gf_gui().enqueueUpdate(std::move(update));
+        gf_postGuiUpdate(std::move(update));
 }
 
 UserAcPosition gf_trafficUserPosition()

@@ -49,7 +49,7 @@ struct TrafficStateHooks {
     std::function<void()> resetMailbox;
 
     // --- Screen ---
-    // Posts one screen update; the main window's queue when not installed.
+    // Posts one screen update; the screen's update queue when not installed.
     std::function<void(GuiUpdate)> postScreenUpdate;
 };
 
@@ -58,6 +58,9 @@ struct TrafficStateHooks {
 void gf_updateTrafficStateHooks(const std::function<void(TrafficStateHooks&)>& change);
 // The installed hooks; never null. Callers keep the pointer for the call.
 std::shared_ptr<const TrafficStateHooks> gf_trafficStateHooks();
+
+// Lets the traffic state reach the simulator link's user-aircraft state.
+void gf_installSimLinkTrafficHooks();
 
 // Convenience wrappers over the hooks with the neutral answers above.
 void gf_postTrafficScreenUpdate(GuiUpdate update);

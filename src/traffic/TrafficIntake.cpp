@@ -29,23 +29,9 @@ double lf_trueAirspeedForAltitude(double altitudeFt)
 
 } // namespace
 
-bool gf_isValidLalo(double latitude, double longitude)
-{
-    if (!(latitude >= -90.0 && latitude <= 90.0 && longitude >= -180.0 && longitude <= 180.0)) return false;
-    return !(std::fabs(latitude) <= 0.0001 && std::fabs(longitude) <= 0.0001);
-}
-
 std::string gf_formatLatLon(double latitude, double longitude)
 {
     return fmt::format("{:.6f},{:.6f}", latitude, longitude);
-}
-
-double gf_wrapLongitudeDelta(double a, double b)
-{
-    double d = a - b;
-    if (!std::isfinite(d)) return d;
-    d = std::remainder(d, 360.0);
-    return d;
 }
 
 bool gf_containsChar(const std::string& text, char c) { return text.find(c) != std::string::npos; }

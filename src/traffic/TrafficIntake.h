@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/Geometry.h"
 #include "traffic/TrafficRecord.h"
 
 namespace zelk {
@@ -41,13 +42,7 @@ bool gf_isNonAircraftType(std::string_view type);
 // "null" gives the empty code; anything else must be a valid IATA text.
 IataCode gf_iataFromField(std::string_view text);
 
-// Latitude and longitude in range, and not the 0/0 position of a missing fix.
-bool gf_isValidLalo(double latitude, double longitude);
 std::string gf_formatLatLon(double latitude, double longitude);
-
-// Longitude difference a - b wrapped into [-180, 180], so that positions on both
-// sides of the antimeridian are as close as they are.
-double gf_wrapLongitudeDelta(double a, double b);
 
 bool gf_containsChar(const std::string& text, char c);
 bool gf_containsChar(std::string_view text, char c);

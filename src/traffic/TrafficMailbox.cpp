@@ -6,8 +6,8 @@
 
 #include <fmt/format.h>
 
-#include "app/StopRequest.h"
 #include "core/Log.h"
+#include "core/StopRequest.h"
 
 namespace zelk {
 namespace {

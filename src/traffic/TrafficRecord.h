@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "liveries/AircraftDatabase.h"
-#include "traffic/IataCode.h"
+#include "simlink/IataCode.h"
 
 namespace zelk {
 

@@ -72,10 +72,7 @@ TrafficContainers& lf_state()
 
 void lf_clearSimResults(SimResultLists& results)
 {
-    {
-        std::scoped_lock guard(results.mutex);
-        results.incoming.clear();
-    }
+    gf_clearSimObjectResults(kIncomingResultsReserve);
     results.processing.clear();
     results.delayed.clear();
 }
@@ -150,10 +147,6 @@ void gf_resetTrafficState()
     lf_reserve(s.live, kLiveReserve);
     lf_reserve(s.statics, kStaticReserve);
     lf_reserve(s.adding, kAddingReserve);
-    {
-        std::scoped_lock guard(s.results.mutex);
-        lf_reserve(s.results.incoming, kIncomingResultsReserve);
-    }
     lf_reserve(s.results.delayed, kDelayedResultsReserve);
     lf_reserve(s.results.processing, kProcessingResultsReserve);
     lf_reserve(s.stands, kStandReserve);

@@ -37,12 +37,9 @@ struct NewAircraftConfirmation {
     std::uint8_t blocked = 0;
 };
 
-// What the simulator link reports back, on its way to the worker: the link's
-// thread appends to incoming under the mutex; the worker swaps it with
-// processing and keeps created objects waiting in delayed.
+// What the simulator link reports back, on the worker: the batch taken from
+// the link's queue, and created objects waiting in delayed.
 struct SimResultLists {
-    std::mutex mutex;
-    std::vector<SimObjectResult> incoming;   // under mutex
     std::vector<SimObjectResult> processing; // worker only
     std::vector<SimObjectResult> delayed;    // worker only
 };

@@ -10,9 +10,9 @@
 
 #include <fmt/format.h>
 
-#include "app/StopRequest.h"
 #include "core/FileUtils.h"
 #include "core/Log.h"
+#include "core/StopRequest.h"
 #include "core/Strings.h"
 #include "platform/FileReplace.h"
 

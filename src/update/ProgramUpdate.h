@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "core/Version.h"
-#include "update/InstallFolderFacts.h"
+#include "platform/InstallFolderFacts.h"
 
 namespace zelk {
 

@@ -9,12 +9,12 @@
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
-#include "app/StopRequest.h"
 #include "core/EncryptedFile.h"
 #include "core/FileUtils.h"
 #include "core/Log.h"
 #include "core/Parameters.h"
 #include "core/Paths.h"
+#include "core/StopRequest.h"
 #include "core/Strings.h"
 #include "core/UserRelatedException.h"
 #include "platform/FileReplace.h"

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "gui/Dialogs.h"
-#include "gui/Gui.h"
+#include "gui/GuiUpdate.h"
 
 namespace zelk {
 namespace {

@@ -154,7 +154,7 @@ TEST(AirportFileQualityFactors, Table)
 
 #include <thread>
 
-#include "app/StopRequest.h"
+#include "core/StopRequest.h"
 #include "update/LocalServer.h"
 #include "update/UpdateCheck.h"
 

@@ -7,11 +7,11 @@
 #include <gtest/gtest.h>
 
 #include "app/CloseDown.h"
-#include "app/RunState.h"
 #include "app/RunWorker.h"
-#include "app/StopRequest.h"
 #include "core/Log.h"
 #include "core/Paths.h"
+#include "core/RunState.h"
+#include "core/StopRequest.h"
 #include "feed/Credential.h"
 #include "gui/Dialogs.h"
 #include "gui/Gui.h"

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/StopRequest.h"
+#include "core/StopRequest.h"
 #include "core/FeedState.h"
 #include "core/Parameters.h"
 #include "feed/RTAppHandshake.h"

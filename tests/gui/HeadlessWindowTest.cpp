@@ -5,10 +5,10 @@
 #include <memory>
 #include <string>
 
-#include "app/StopRequest.h"
 #include "core/ControlHost.h"
 #include "core/Log.h"
 #include "core/Parameters.h"
+#include "core/StopRequest.h"
 #include "gui/CloseSignals.h"
 #include "gui/Gui.h"
 #include "gui/HeadlessWindow.h"

@@ -4,8 +4,8 @@
 #include <string>
 #include <tuple>
 
-#include "app/StopRequest.h"
 #include "core/Log.h"
+#include "core/StopRequest.h"
 #include "gui/RestartCountdown.h"
 #include "gui/WaitClock.h"
 #include "support/LoggedTempDir.h"

@@ -4,14 +4,16 @@
 #include <string>
 #include <vector>
 
-#include "app/StopRequest.h"
 #include "core/Log.h"
 #include "core/Settings.h"
+#include "core/StopRequest.h"
+#include "liveries/AircraftDatabase.h"
 #include "simlink/FakeSimPort.h"
 #include "simlink/SimClient.h"
+#include "simlink/SimObjectResultQueue.h"
 #include "simlink/UserAircraftState.h"
 #include "support/LoggedTempDir.h"
-#include "traffic/SimObjectResultQueue.h"
+#include "traffic/TrafficHooks.h"
 
 namespace zelk::test {
 
@@ -27,6 +29,8 @@ protected:
         stop_detail::resetClosingByUserForTests();
         gf_resetSimClientState();
         gf_prepareSimClientState();
+        gf_installSimLinkTrafficHooks();
+        gf_setWingspanLookup(gf_modelHalfWingspanNm);
         gf_clearSimObjectResults(0);
         port.setProduct(SimProduct::Msfs2024);
         port.setSimulationRunning(true);
@@ -36,6 +40,7 @@ protected:
     void TearDown() override
     {
         gf_setSimLinkHooks({});
+        gf_setWingspanLookup({});
         gf_updateSettings([](SettingsSnapshot& s) { s = SettingsSnapshot{}; });
         gf_resetStopRequest();
         gf_resetSimClientState();

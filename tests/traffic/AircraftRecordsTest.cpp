@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "traffic/AcCategory.h"
+#include "liveries/AcCategory.h"
 #include "traffic/EngineTick.h"
 
 namespace zelk {

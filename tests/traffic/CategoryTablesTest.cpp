@@ -1,4 +1,4 @@
-#include "traffic/AcCategory.h"
+#include "liveries/AcCategory.h"
 #include "traffic/CategoryTables.h"
 
 #include <cmath>

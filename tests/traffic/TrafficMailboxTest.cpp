@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/StopRequest.h"
+#include "core/StopRequest.h"
 #include "support/LoggedTempDir.h"
 
 namespace zelk {

@@ -29,7 +29,7 @@ protected:
         gf_staticCreateQueue().resize(6);
         gf_removalQueue().assign(7, 42);
         SimResultLists& results = gf_simResultLists();
-        results.incoming.resize(3);
+        for (int i = 0; i < 3; ++i) gf_postSimObjectResult(SimObjectResult{});
         results.processing.resize(4);
         results.delayed.resize(5);
         gf_newAircraftConfirmations()[0x484506] = {52.0, 4.0, 10.0, 1, 0};
@@ -54,7 +54,9 @@ protected:
         EXPECT_TRUE(gf_liveAircraft().empty());
         EXPECT_TRUE(gf_staticAircraft().empty());
         EXPECT_TRUE(gf_addingStack().empty());
-        EXPECT_TRUE(gf_simResultLists().incoming.empty());
+        std::vector<SimObjectResult> incoming;
+        gf_takeSimObjectResults(incoming);
+        EXPECT_TRUE(incoming.empty());
         EXPECT_TRUE(gf_simResultLists().processing.empty());
         EXPECT_TRUE(gf_simResultLists().delayed.empty());
         EXPECT_TRUE(gf_stands().empty());

@@ -1,7 +1,7 @@
 #include "update/Downloader.h"
 #include "update/UpdateTestSupport.h"
 
-#include "app/StopRequest.h"
+#include "core/StopRequest.h"
 
 #include <gtest/gtest.h>
 

@@ -46,14 +46,14 @@ TEST_F(WebVersion, ThreeNonNegativeIntegersMakeAVersion)
 
 #include <map>
 
-#include "app/StopRequest.h"
 #include "core/Parameters.h"
 #include "core/Paths.h"
+#include "core/StopRequest.h"
 #include "core/UserRelatedException.h"
 #include "platform/ShellOpen.h"
 #include "update/LocalServer.h"
-#include "update/ProgramUpdate.h"
 #include "update/PeImageBuilder.h"
+#include "update/ProgramUpdate.h"
 
 #include <gsl/gsl>
 

@@ -1,8 +1,8 @@
 #include "update/UpdateTestSupport.h"
 
-#include "app/StopRequest.h"
 #include "core/EncryptedFile.h"
 #include "core/Parameters.h"
+#include "core/StopRequest.h"
 #include "core/ZipArchive.h"
 #include "platform/ShellOpen.h"
 #include "update/Downloader.h"

@@ -1,4 +1,4 @@
-#include "app/RunState.h"
+#include "core/RunState.h"
 
 #include <atomic>
 

@@ -1,7 +1,5 @@
 // Systems without program-files folders: an installer never needs elevation there.
-#ifndef _WIN32
-
-#include "update/InstallFolderFacts.h"
+#include "platform/InstallFolderFacts.h"
 
 namespace zelk {
 
@@ -11,5 +9,3 @@ InstallFolderFacts gf_installFolderFacts()
 }
 
 } // namespace zelk
-
-#endif

@@ -1,4 +1,4 @@
-#include "traffic/AcCategory.h"
+#include "liveries/AcCategory.h"
 
 #include <array>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "traffic/IataCode.h"
+#include "simlink/IataCode.h"
 
 #include <stdexcept>
 

@@ -1,4 +1,4 @@
-#include "app/StopRequest.h"
+#include "core/StopRequest.h"
 
 #include <atomic>
 #include <thread>

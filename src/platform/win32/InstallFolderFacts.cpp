@@ -1,4 +1,4 @@
-#include "update/InstallFolderFacts.h"
+#include "platform/InstallFolderFacts.h"
 
 #include <windows.h>
 #include <knownfolders.h>
