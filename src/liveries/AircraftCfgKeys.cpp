@@ -49,9 +49,10 @@ bool lf_parseNonEmpty(std::string_view line, std::string_view key, std::string& 
     return true;
 }
 
-bool lf_hasKey(std::string_view line, std::string_view key) noexcept
+// The key at `at` of the line, in any letter case.
+bool lf_keyAt(std::string_view line, std::size_t at, std::string_view key) noexcept
 {
-    return lf_containsNoCase(line, key) && !lf_isCommentLine(line);
+    return at <= line.size() && line.size() - at >= key.size() && lf_equalsNoCase(line.substr(at, key.size()), key);
 }
 
 } // namespace
@@ -73,7 +74,9 @@ bool lf_containsNoCase(std::string_view text, std::string_view part) noexcept
     if (text.size() < part.size()) return false;
     // Anchor the search on a character that has no other case ('_', '[', '.'),
     // found with the library's fast search, when the part has one.
-    const std::size_t anchor = part.find_first_of("_[.=");
+    std::size_t anchor = std::string_view::npos;
+    for (std::size_t i = 0; i < part.size() && anchor == std::string_view::npos; ++i)
+        if (part[i] == '_' || part[i] == '[' || part[i] == '.' || part[i] == '=') anchor = i;
     if (anchor != std::string_view::npos) {
         const std::string_view body = text.substr(anchor, text.size() - part.size() + 1);
         for (std::size_t at = body.find(part[anchor]); at != std::string_view::npos; at = body.find(part[anchor], at + 1))
@@ -168,10 +171,31 @@ std::string lf_fltSimSectionNumber(std::string_view line)
     return "10000";
 }
 
-bool lf_hasAtcIdKey(std::string_view line) noexcept { return lf_hasKey(line, "atc_id="); }
+// Every key name holds a '_': one search for it finds them all.
+unsigned lf_repeatedKeysIn(std::string_view line) noexcept
+{
+    unsigned keys = 0;
+    for (std::size_t p = line.find('_'); p != std::string_view::npos; p = line.find('_', p + 1)) {
+        if (p >= 3 && lf_keyAt(line, p - 3, "atc_id=")) keys |= kAtcIdKey;
+        if (p >= 4 && lf_keyAt(line, p - 4, "icao_airline")) keys |= kIcaoAirlineKey;
+        if (p >= 3 && lf_keyAt(line, p - 3, "atc_parking_types")) keys |= kAtcParkingTypesKey;
+    }
+    return keys != 0 && lf_isCommentLine(line) ? 0 : keys;
+}
 
-bool lf_hasIcaoAirlineKey(std::string_view line) noexcept { return lf_hasKey(line, "icao_airline"); }
+char lf_leadingChar(std::string_view line) noexcept
+{
+    const std::size_t i = lf_skipBlanks(line, 0);
+    return i < line.size() ? lf_lower(line[i]) : '\0';
+}
 
-bool lf_hasAtcParkingTypesKey(std::string_view line) noexcept { return lf_hasKey(line, "atc_parking_types"); }
+bool lf_hasAtcIdKey(std::string_view line) noexcept { return (lf_repeatedKeysIn(line) & kAtcIdKey) != 0; }
+
+bool lf_hasIcaoAirlineKey(std::string_view line) noexcept { return (lf_repeatedKeysIn(line) & kIcaoAirlineKey) != 0; }
+
+bool lf_hasAtcParkingTypesKey(std::string_view line) noexcept
+{
+    return (lf_repeatedKeysIn(line) & kAtcParkingTypesKey) != 0;
+}
 
 } // namespace zelk

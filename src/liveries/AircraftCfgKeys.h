@@ -43,6 +43,13 @@ bool lf_hasAtcIdKey(std::string_view line) noexcept;          // "atc_id="
 bool lf_hasIcaoAirlineKey(std::string_view line) noexcept;    // "icao_airline"
 bool lf_hasAtcParkingTypesKey(std::string_view line) noexcept; // "atc_parking_types"
 
+// The repeated-key tests of a line at once, as a mask of these bits.
+enum RepeatedKey : unsigned { kAtcIdKey = 1, kIcaoAirlineKey = 2, kAtcParkingTypesKey = 4 };
+unsigned lf_repeatedKeysIn(std::string_view line) noexcept;
+
+// The first non-blank character of a line in lower case; 0 for a blank line.
+char lf_leadingChar(std::string_view line) noexcept;
+
 // Whether the line begins with ';' or "//" after blanks and tabs.
 bool lf_isCommentLine(std::string_view line) noexcept;
 

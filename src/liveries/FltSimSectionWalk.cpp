@@ -13,15 +13,20 @@ namespace zelk {
 void FltSimSectionWalk::walk(SectionLines section)
 {
     for (std::string_view line : section) {
-        if (!takeTitle(line) && !takeAirline(line) && !takeParkingTypes(line) && !takeAtcId(line)) takeTexture(line);
+        const char lead = lf_leadingChar(line);
+        const bool anyKeySet = !airline.empty() || !parkingTypes.empty() || !registration.empty();
+        const unsigned keys = anyKeySet ? lf_repeatedKeysIn(line) : 0;
+        if (!takeTitle(line, lead) && !takeAirline(line, lead, keys) && !takeParkingTypes(line, lead, keys) &&
+            !takeAtcId(line, lead, keys))
+            takeTexture(line, lead);
         if (abandoned) return;
     }
 }
 
-bool FltSimSectionWalk::takeTitle(std::string_view line)
+bool FltSimSectionWalk::takeTitle(std::string_view line, char lead)
 {
     std::string value;
-    if (!lf_parseTitle(line, value)) return false;
+    if (lead != 't' || !lf_parseTitle(line, value)) return false;
     if (!title.empty()) return abandon(fmt::format("{} {} has more than one title key", folder, header));
     title = gf_trim(value);
     if (ivao) {
@@ -33,15 +38,15 @@ bool FltSimSectionWalk::takeTitle(std::string_view line)
     return true;
 }
 
-bool FltSimSectionWalk::takeAirline(std::string_view line)
+bool FltSimSectionWalk::takeAirline(std::string_view line, char lead, unsigned keys)
 {
     if (ivao) return false;
     if (!airline.empty()) {
-        if (!lf_hasIcaoAirlineKey(line)) return false;
+        if ((keys & kIcaoAirlineKey) == 0) return false;
         return abandon(fmt::format("{} {} has more than one icao_airline key: {}", folder, header, gf_trim(line)));
     }
     std::string value;
-    if (!lf_parseIcaoAirline(line, value)) return false;
+    if (lead != 'i' || !lf_parseIcaoAirline(line, value)) return false;
     gf_normalizeCommaList(value);
     if (value.size() == 4 && (value.back() == 'X' || value.back() == 'C')) value.pop_back();
     if (!value.empty() && gf_isDbaseAirlineCode(value)) airline = value;
@@ -50,28 +55,28 @@ bool FltSimSectionWalk::takeAirline(std::string_view line)
     return true;
 }
 
-bool FltSimSectionWalk::takeParkingTypes(std::string_view line)
+bool FltSimSectionWalk::takeParkingTypes(std::string_view line, char lead, unsigned keys)
 {
     if (!parkingTypes.empty()) {
-        if (!lf_hasAtcParkingTypesKey(line)) return false;
+        if ((keys & kAtcParkingTypesKey) == 0) return false;
         return abandon(fmt::format("{} {} has more than one atc_parking_types key", folder, header));
     }
     std::string value;
-    if (!lf_parseAtcParkingTypes(line, value)) return false;
+    if (lead != 'a' || !lf_parseAtcParkingTypes(line, value)) return false;
     gf_normalizeCommaList(value);
     std::transform(value.begin(), value.end(), value.begin(), gf_toUpperChar);
     parkingTypes = std::move(value);
     return true;
 }
 
-bool FltSimSectionWalk::takeAtcId(std::string_view line)
+bool FltSimSectionWalk::takeAtcId(std::string_view line, char lead, unsigned keys)
 {
     if (!registration.empty()) {
-        if (!lf_hasAtcIdKey(line)) return false;
+        if ((keys & kAtcIdKey) == 0) return false;
         return abandon(fmt::format("{}, {}, has more than one atc_id key", folder, header));
     }
     std::string value;
-    if (!lf_parseAtcId(line, value)) return false;
+    if (lead != 'a' || !lf_parseAtcId(line, value)) return false;
     AtcIdValue id = lf_splitAtcId(value);
     if (!id.valid)
         scan.incompleteSections.push_back(
@@ -80,9 +85,9 @@ bool FltSimSectionWalk::takeAtcId(std::string_view line)
     return true;
 }
 
-bool FltSimSectionWalk::takeTexture(std::string_view line)
+bool FltSimSectionWalk::takeTexture(std::string_view line, char lead)
 {
-    if (!ivao || !texture.empty()) return false;
+    if (!ivao || lead != 't' || !texture.empty()) return false;
     return lf_parseTexture(line, texture);
 }
 

@@ -35,12 +35,14 @@ struct FltSimSectionWalk {
     void walk(SectionLines section);
 
 private:
-    // Each returns whether it took the line.
-    bool takeTitle(std::string_view line);
-    bool takeAirline(std::string_view line);
-    bool takeParkingTypes(std::string_view line);
-    bool takeAtcId(std::string_view line);
-    bool takeTexture(std::string_view line);
+    // Each returns whether it took the line. A key line begins with its key,
+    // so `lead` (the line's first non-blank character) rules most out; `keys`
+    // are the repeated-key names the line holds (lf_repeatedKeysIn).
+    bool takeTitle(std::string_view line, char lead);
+    bool takeAirline(std::string_view line, char lead, unsigned keys);
+    bool takeParkingTypes(std::string_view line, char lead, unsigned keys);
+    bool takeAtcId(std::string_view line, char lead, unsigned keys);
+    bool takeTexture(std::string_view line, char lead);
     bool abandon(std::string finding);
 };
 
