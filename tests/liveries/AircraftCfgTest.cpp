@@ -158,6 +158,15 @@ TEST_F(AircraftCfg, FilesThatCannotBeReadOrAreTooLargeGiveNoLines)
     EXPECT_NE(log().find("==> ! No text encoding detected for "), std::string::npos);
 }
 
+TEST_F(AircraftCfg, WindowsBytesInAUtf8FileAreReadAsWindowsCharacters)
+{
+    // Far enough in for the encoding test to take the file for UTF-8.
+    test::writeAll(file, "[general]\n;" + std::string(5000, 'x') + "\n[fltsim.0]\ntitle=Caf\xC3\xA9 \x96 Bar\n");
+    CfgText text;
+    ASSERT_TRUE(lf_readAircraftCfgLines(file, text, false));
+    EXPECT_EQ(text.lines.back(), "title=Caf\xC3\xA9 \xE2\x80\x93 Bar");
+}
+
 TEST(LiveryRecordOrder, KeyThenTitleThenRegistration)
 {
     const auto rec = [](std::uint16_t airline, std::uint16_t model, std::uint8_t cargo, std::string title,
