@@ -25,7 +25,6 @@
 #include "gui/Gui.h"
 #include "gui/HeadlessWindow.h"
 #include "liveries/AircraftDatabase.h"
-#include "liveries/LiveryScan.h"
 #include "liveries/LiveryScanStep.h"
 #include "platform/SingleInstance.h"
 #include "simlink/SimClient.h"
@@ -104,7 +103,6 @@ void lf_installSimLinkHooks()
 // The run steps of the components built into this program.
 void lf_installRunSteps()
 {
-    gf_setLiveryScanStopCheck([] { return gf_isRunning(); });
     gf_installRunStep(RunStep::LiveryScan, [] { return gf_runLiveryScanStep(); });
 }
 

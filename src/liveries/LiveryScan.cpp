@@ -16,6 +16,7 @@
 #include "core/Parameters.h"
 #include "core/Paths.h"
 #include "core/Settings.h"
+#include "core/StopRequest.h"
 #include "core/Strings.h"
 #include "core/UserRelatedException.h"
 #include "gui/GuiUpdate.h"
@@ -69,7 +70,7 @@ bool lf_isRunning()
         std::scoped_lock guard(lv_scan().hookLock);
         check = lv_scan().isRunning;
     }
-    return !check || check();
+    return check ? check() : gf_isRunning();
 }
 
 bool lf_isSkippedFolder(const fs::path& folder)

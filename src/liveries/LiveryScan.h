@@ -36,8 +36,7 @@ enum LiveryScanResult : int { kScanDone = 0, kScanCancelled = 1, kScanNoLiveries
 // the notice "Liveries scan failed: {}".
 int gf_scanLiveries();
 
-// The stop check between folders; the program installs its own (without one
-// the scan never stops early).
+// Replaces the stop check between folders (gf_isRunning); nullptr restores it.
 void gf_setLiveryScanStopCheck(std::function<bool()> isRunning);
 
 // The livery table of the last scan, sorted and without duplicates.
