@@ -9,6 +9,7 @@
 #include "feed/RTAppReaderState.h"
 #include "feed/RTAppReaders.h"
 #include "feed/RTAppServer.h"
+#include "traffic/FeedHooks.h"
 #include "traffic/TrafficHooks.h"
 
 namespace zelk {
@@ -30,6 +31,16 @@ void lf_clearRTAppParkedTables(const std::function<void()>& underLock)
     state.parkedComplete = false;
     underLock();
     state.parked.clear();
+}
+
+// The app's parked list once its end marker arrived, under its lock.
+bool lf_withRTAppParkedList(const ParkedListBody& body)
+{
+    auto& state = gf_rtAppReaderState();
+    std::scoped_lock guard(state.parkedMutex);
+    if (!state.parkedComplete.load() || state.parked.empty()) return false;
+    body(state.parked);
+    return true;
 }
 
 void lf_setRTAppQnh(std::int32_t hPa)
@@ -61,7 +72,11 @@ void lf_installTrafficHooks()
             if (!gf_isRTDirect()) gf_setRTAppAirportAltitude(feet);
         };
         h.resetParkedRequest = lf_whenRTApp(&lf_resetRTAppParkedRequest);
-        h.clearFeedRecordTables = lf_whenRTApp(&gf_restartRTAppIdCollection);
+        h.clearFeedRecordTables = gf_clearFeedRecordTables;
+    });
+    gf_updateFeedHooks([](FeedHooks& h) {
+        h.app.restartIdCollection = gf_restartRTAppIdCollection;
+        h.app.withParkedList = lf_withRTAppParkedList;
     });
 }
 

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <memory>
+#include <utility>
 #include <chrono>
 #include <exception>
 
@@ -17,7 +18,6 @@
 #include "feed/RTAppReaderState.h"
 #include "simlink/UserAircraftState.h"
 #include "traffic/ParkedTraffic.h"
-#include "traffic/PeriodicJobs.h"
 #include "traffic/TrafficHooks.h"
 #include "traffic/TrafficIntake.h"
 
@@ -102,17 +102,6 @@ TrafficFields lf_trafficFields(std::span<const std::string_view> f)
     fields.emitterCategory = f[kCategory];
     fields.airlineCode = f[kAirline];
     return fields;
-}
-
-// The stands no parked aircraft may take: the user's own.
-UserStandNames lf_userStandNames()
-{
-    UserStandNames names;
-    const auto hooks = gf_trafficStateHooks();
-    if (hooks->currentParkAirportStand) names.parkAirportStand = hooks->currentParkAirportStand();
-    const UserAcPosition user = gf_getUserAcPosition();
-    names.standAtUserPosition = gf_standNameAtPosition(LatLon{user.latitude, user.longitude});
-    return names;
 }
 
 void lf_finishLiveBatch(RTAppLineIntake& intake)
@@ -225,7 +214,7 @@ void lf_processParkLine(std::span<const std::string_view> fields)
         parsed.registration = fields[kParkRegistration];
         parsed.stand = fields[kParkStand];
         parsed.time = std::llround(gf_parseRTAppNumber("timestamp", fields[kParkTime]));
-        auto record = gf_buildParkedRecord(parsed, lf_intakeContext(), lf_userStandNames());
+        auto record = gf_buildParkedRecord(parsed, lf_intakeContext());
         if (!record) return;
         auto& state = gf_rtAppReaderState();
         std::scoped_lock guard(state.parkedMutex);

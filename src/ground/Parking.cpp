@@ -23,6 +23,7 @@
 #include "liveries/AircraftDatabase.h"
 #include "simlink/SimCommands.h"
 #include "traffic/CategoryTables.h"
+#include "traffic/FeedHooks.h"
 #include "traffic/SimRemoval.h"
 #include "traffic/StandFit.h"
 #include "traffic/StandQueries.h"
@@ -323,14 +324,8 @@ void lf_workRemovals()
 
 std::pair<std::size_t, std::size_t> lf_adjustFromFeed()
 {
-    const auto hooks = gf_parkingHooks();
-    if (!hooks->withFeedParkedList) {
-        gf_writeLogLine("Parking: no feed parked list installed");
-        return {0, 0};
-    }
     std::size_t removed = 0;
-    std::size_t added = 0;
-    hooks->withFeedParkedList([&](std::vector<ParkedTrafficRecord>& list) {
+    const bool haveList = gf_withFeedParkedList([&](std::vector<ParkedTrafficRecord>& list) {
         std::unordered_set<std::uint32_t> listed;
         for (const ParkedTrafficRecord& r : list) listed.insert(r.hexId);
         for (const StaticAc& s : gf_staticAircraft())
@@ -339,9 +334,9 @@ std::pair<std::size_t, std::size_t> lf_adjustFromFeed()
                 lf_queueRemoval(s);
                 ++removed;
             }
-        added = gf_addRTParkedTraffic(list, kMaxParkedHexId);
     });
-    return {removed, added};
+    if (!haveList) return {0, 0};
+    return {removed, gf_syncParkedList(kMaxParkedHexId)};
 }
 
 } // namespace

@@ -22,15 +22,12 @@ struct ParkingStayer {
 };
 
 // What the parking needs of components above it or not yet linked to it; the
-// engine set-up fills the record. An unset member refuses the placement, gives
-// no feed list or no stayers, with one log line each time it is missed.
+// engine set-up fills the record. An unset member refuses the placement or gives
+// no stayers, with one log line each time it is missed.
 struct ParkingHooks {
     // Chooses the livery (title, key) of a new parked aircraft at its stand;
     // false when none fits and the aircraft is not placed.
     std::function<bool(StaticAc& aircraft, const ParkPos& stand)> matchLiveryStatic;
-    // Runs body on the active reader's refreshed parked list under its lock;
-    // false when the reader has no list.
-    std::function<bool(const std::function<void(std::vector<ParkedTrafficRecord>&)>& body)> withFeedParkedList;
     // The live aircraft that stay parked (removing the long-silent ones).
     std::function<std::vector<ParkingStayer>()> collectStayers;
 };

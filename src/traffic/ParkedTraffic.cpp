@@ -9,8 +9,11 @@
 #include "core/TimeUtils.h"
 #include "liveries/AircraftDatabase.h"
 #include "liveries/CodeTables.h"
+#include "simlink/UserAircraftState.h"
 #include "traffic/AcTextForms.h"
 #include "traffic/CategoryTables.h"
+#include "traffic/PeriodicJobs.h"
+#include "traffic/TrafficHooks.h"
 #include "traffic/TrafficIntake.h"
 
 namespace zelk {
@@ -80,6 +83,21 @@ std::optional<ParkedTrafficRecord> gf_buildParkedRecord(const ParkedFields& fiel
         if (userStands.standAtUserPosition && *userStands.standAtUserPosition == record.stand) return std::nullopt;
     }
     return record;
+}
+
+UserStandNames gf_userStandNames()
+{
+    UserStandNames names;
+    const auto hooks = gf_trafficStateHooks();
+    if (hooks->currentParkAirportStand) names.parkAirportStand = hooks->currentParkAirportStand();
+    const UserAcPosition user = gf_getUserAcPosition();
+    names.standAtUserPosition = gf_standNameAtPosition(LatLon{user.latitude, user.longitude});
+    return names;
+}
+
+std::optional<ParkedTrafficRecord> gf_buildParkedRecord(const ParkedFields& fields, const IntakeContext& context)
+{
+    return gf_buildParkedRecord(fields, context, gf_userStandNames());
 }
 
 void gf_refreshParkedList(std::vector<ParkedTrafficRecord>& list, std::int32_t nowSlot, bool keepAllAges,

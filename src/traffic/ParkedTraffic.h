@@ -48,8 +48,12 @@ struct UserStandNames {
 // Throws std::runtime_error "lalo: {}" for an invalid position.
 std::optional<ParkedTrafficRecord> gf_buildParkedRecord(const ParkedFields& fields, const IntakeContext& context,
                                                         const UserStandNames& userStands);
-// The same with the user's stands as the airports and the simulator link know them.
+// The same with the user's stands as the airports and the simulator link know
+// them (gf_userStandNames): what every reader calls.
 std::optional<ParkedTrafficRecord> gf_buildParkedRecord(const ParkedFields& fields, const IntakeContext& context);
+// The user's stand at the current park airport (the airports' hook) and the
+// stand at the user aircraft's position.
+UserStandNames gf_userStandNames();
 
 // Half-hour slot 0..47 of a Unix time; -1 when it cannot be converted.
 std::int32_t gf_parkedHalfHourSlot(std::int64_t unixSeconds);
@@ -62,9 +66,5 @@ void gf_refreshParkedList(std::vector<ParkedTrafficRecord>& list, std::int32_t n
 // The same with the current half-hour and the published settings
 // (RT_PARKTRAFFIC_ONLY or AUTO_PARK keep all ages; MAX_FIT otherwise).
 void gf_refreshParkedList(std::vector<ParkedTrafficRecord>& list);
-
-// Refreshes the active reader's list and, with RT_PARKTRAFFIC_ONLY, hands it to
-// the parking with count.
-void gf_syncParkedList(std::uint32_t count);
 
 } // namespace zelk

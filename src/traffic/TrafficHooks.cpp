@@ -1,35 +1,20 @@
 #include "traffic/TrafficHooks.h"
 
-#include <atomic>
-#include <mutex>
-
+#include "core/HookSlot.h"
 #include "simlink/UserAircraftState.h"
 
 namespace zelk {
 namespace {
 
-std::atomic<std::shared_ptr<const TrafficStateHooks>>& lf_hooks()
+HookSlot<TrafficStateHooks>& lf_hooks()
 {
-    static std::atomic<std::shared_ptr<const TrafficStateHooks>> hooks{std::make_shared<const TrafficStateHooks>()};
-    return hooks;
-}
-
-// Serialises the copy-change-publish of writers; readers only load the pointer.
-std::mutex& lf_writerMutex()
-{
-    static std::mutex mutex;
-    return mutex;
+    static HookSlot<TrafficStateHooks> slot;
+    return slot;
 }
 
 } // namespace
 
-void gf_updateTrafficStateHooks(const std::function<void(TrafficStateHooks&)>& change)
-{
-    std::scoped_lock guard(lf_writerMutex());
-    auto next = std::make_shared<TrafficStateHooks>(*lf_hooks().load());
-    change(*next);
-    lf_hooks().store(std::move(next));
-}
+void gf_updateTrafficStateHooks(const std::function<void(TrafficStateHooks&)>& change) { lf_hooks().update(change); }
 
 std::shared_ptr<const TrafficStateHooks> gf_trafficStateHooks() { return lf_hooks().load(); }
 

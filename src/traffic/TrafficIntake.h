@@ -48,8 +48,4 @@ bool gf_containsChar(const std::string& text, char c);
 bool gf_containsChar(std::string_view text, char c);
 bool gf_containsText(const std::string& text, const char* part);
 
-// Restarts the id collection of the active feed (both seen-id sets emptied and
-// collection switched on).
-void gf_clearFeedRecordTables();
-
 } // namespace zelk

@@ -13,6 +13,7 @@
 #include "ground/StandLearning.h"
 #include "gui/ParkingControls.h"
 #include "support/TestAirport.h"
+#include "traffic/FeedHooks.h"
 #include "traffic/StandQueries.h"
 #include "traffic/TrafficStateTestSupport.h"
 #include "traffic/TrafficTestData.h"
@@ -52,6 +53,7 @@ protected:
     void TearDown() override
     {
         gf_setParkingHooks({});
+        gf_updateFeedHooks([](FeedHooks& h) { h = FeedHooks{}; });
         gf_leaveParkingAirport();
         gf_storeCurrentWeekSlot({});
         gf_updateSettings([](SettingsSnapshot& s) { s = SettingsSnapshot{}; });
@@ -227,17 +229,22 @@ TEST_F(Parking, FeedParkedTrafficInListOrder)
         r.latitude = p.latitude;
         r.longitude = p.longitude;
         r.stand = stand;
+        r.slot = 0; // reported this half-hour
+        r.ageComputed = 1;
         return r;
     };
     std::vector<ParkedTrafficRecord> feed{record("KLM1", 0xA1, 400, -300, ""),   record("KLM1", 0xA2, 400, -120, ""),
                                           record("KLM3", 0xA3, 402, -300, ""),   record("KLM4", 0xA4, 0, 0, "G9"),
                                           record("KLM5", 0xA5, 400, -165, "X1")};
-    ParkingHooks hooks = *gf_parkingHooks();
-    hooks.withFeedParkedList = [&feed](const std::function<void(std::vector<ParkedTrafficRecord>&)>& body) {
-        body(feed);
-        return true;
-    };
-    gf_setParkingHooks(hooks);
+    gf_updateFeedHooks([&feed](FeedHooks& h) {
+        // Whichever source is selected.
+        h.app.withParkedList = [&feed](const ParkedListBody& body) {
+            body(feed);
+            return true;
+        };
+        h.webApi.withParkedList = h.app.withParkedList;
+        h.placeParkedTraffic = gf_addRTParkedTraffic;
+    });
     gf_parkingSummary();
     // G5 taken by KLM1, its twin and KLM3 passed over; KLM4 by its stand text; KLM5 near G8.
     EXPECT_EQ(workList(), (std::vector<std::string>{"G5 KLM1", "G9 KLM4", "G8 KLM5"}));
@@ -251,7 +258,7 @@ TEST_F(Parking, FeedParkedTrafficInListOrder)
         s.objectId = 100 + s.hexId;
     }
     // KLM4 has left the feed's list: it goes, nobody new comes.
-    feed.erase(feed.begin() + 3);
+    std::erase_if(feed, [](const ParkedTrafficRecord& r) { return r.head.callsign == "KLM4"; });
     gf_adjustParking(false);
     EXPECT_NE(log().find("RT Parking changes: 1 to be removed, 0 to be added"), std::string::npos);
     EXPECT_EQ(gf_staticAircraft()[1].simState, SimState::removingfromsim);

@@ -7,6 +7,7 @@
 
 #include "core/Settings.h"
 #include "liveries/AircraftDatabase.h"
+#include "traffic/TrafficHooks.h"
 #include "traffic/TrafficTestData.h"
 
 namespace zelk {
@@ -90,6 +91,16 @@ TEST_F(ParkedIntake, RefusedReportsAndTheUsersStand)
     } catch (const std::runtime_error& e) {
         EXPECT_STREQ(e.what(), "lalo: 95.000000,4.760000");
     }
+}
+
+TEST_F(ParkedIntake, TheReadersBuilderAsksTheAirportsForTheUsersStand)
+{
+    std::optional<std::string> userStand = "D7";
+    gf_updateTrafficStateHooks([&](TrafficStateHooks& h) { h.currentParkAirportStand = [&] { return userStand; }; });
+    EXPECT_FALSE(gf_buildParkedRecord(fields, context));
+    userStand = "D8";
+    EXPECT_TRUE(gf_buildParkedRecord(fields, context));
+    gf_updateTrafficStateHooks([](TrafficStateHooks& h) { h.currentParkAirportStand = nullptr; });
 }
 
 TEST_F(ParkedIntake, IdentityFromTheDatabaseAndTheFreighterRule)
