@@ -36,13 +36,7 @@ void lf_installEngineStands()
 
 void lf_writeListAtCloseDown()
 {
-    CloseDownHooks hooks = *gf_closeDownHooks();
-    auto previous = std::move(hooks.writeRunReports);
-    hooks.writeRunReports = [previous = std::move(previous)] {
-        if (previous) previous();
-        gf_writeMyParkAirportsFile();
-    };
-    gf_setCloseDownHooks(std::move(hooks));
+    gf_updateCloseDownHooks([](CloseDownHooks& h) { h.runReports.emplace_back(gf_writeMyParkAirportsFile); });
 }
 
 } // namespace

@@ -3,12 +3,13 @@
 #include <chrono>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <string>
+#include <string_view>
 
 #include <fmt/format.h>
 
 #include "core/FeedState.h"
+#include "core/HookSlot.h"
 #include "core/Log.h"
 #include "core/Parameters.h"
 #include "core/RunState.h"
@@ -27,14 +28,9 @@ namespace {
 
 constexpr auto kSystemErrorWaitStep = std::chrono::milliseconds(100);
 
-struct HookSlot {
-    std::mutex lock;
-    std::shared_ptr<const CloseDownHooks> hooks = std::make_shared<const CloseDownHooks>();
-};
-
-HookSlot& lf_hookSlot()
+HookSlot<CloseDownHooks>& lf_hookSlot()
 {
-    static HookSlot slot;
+    static HookSlot<CloseDownHooks> slot;
     return slot;
 }
 
@@ -43,6 +39,36 @@ std::shared_ptr<const CloseDownHooks> lf_hooks() { return gf_closeDownHooks(); }
 void lf_call(const std::function<void()>& hook)
 {
     if (hook) hook();
+}
+
+// Waits for a thread of the run that was asked to stop, between two log lines.
+void lf_waitFor(const RunThreadHooks& thread, std::string_view name)
+{
+    if (!thread.joinable || !thread.joinable() || !thread.join) return;
+    gf_writeLogLineFlushed(fmt::format("Shutdown cleanup: waiting for {}", name));
+    thread.join();
+    gf_writeLogLineFlushed(fmt::format("Shutdown cleanup: {} stopped", name));
+}
+
+// The simulator link first, then the readers: all readers are woken before
+// the first is waited for.
+void lf_stopRunThreads(const CloseDownHooks& hooks)
+{
+    lf_call(hooks.simulatorLink.requestStop);
+    lf_waitFor(hooks.simulatorLink, "SimClient");
+    gf_writeLogLine("Shutdown cleanup: stopping readers");
+    lf_call(hooks.weatherReader.requestStop);
+    lf_call(hooks.trafficReader.requestStop);
+    lf_waitFor(hooks.weatherReader, "weather reader");
+    lf_waitFor(hooks.trafficReader, "traffic reader");
+}
+
+void lf_closeRtAppServer(const CloseDownHooks& hooks)
+{
+    if (!hooks.closeRtAppServer) return;
+    gf_writeLogLine("Shutdown cleanup: closing RT App server");
+    hooks.closeRtAppServer();
+    gf_writeLogLine("Shutdown cleanup: RT App server closed");
 }
 
 // Runs the end message however the close-down is left.
@@ -110,18 +136,9 @@ void lf_prepareRestart(const CloseDownHooks& hooks, std::uint32_t delay)
 
 } // namespace
 
-void gf_setCloseDownHooks(CloseDownHooks hooks)
-{
-    auto shared = std::make_shared<const CloseDownHooks>(std::move(hooks));
-    std::scoped_lock guard(lf_hookSlot().lock);
-    lf_hookSlot().hooks = std::move(shared);
-}
+void gf_updateCloseDownHooks(const std::function<void(CloseDownHooks&)>& change) { lf_hookSlot().update(change); }
 
-std::shared_ptr<const CloseDownHooks> gf_closeDownHooks()
-{
-    std::scoped_lock guard(lf_hookSlot().lock);
-    return lf_hookSlot().hooks;
-}
+std::shared_ptr<const CloseDownHooks> gf_closeDownHooks() { return lf_hookSlot().load(); }
 
 int gf_exitCodeForEnd(std::int32_t reason, bool closedByUser, bool stepFailed)
 {
@@ -167,9 +184,9 @@ void lf_closingDown()
     if (gf_isProductionRun()) return;
 
     lf_call(hooks->stopTrafficDelivery);
-    lf_call(hooks->stopSimulatorLink);
-    lf_call(hooks->stopReaders);
+    lf_stopRunThreads(*hooks);
     lf_call(hooks->releaseFeed);
+    lf_closeRtAppServer(*hooks);
     platform::shutdownNetworkLayer();
 
     if (request.stopReason() == StopReason::SystemError && !gf_isClosingByUser()) lf_waitAfterSystemError();
@@ -181,7 +198,7 @@ void lf_closingDown()
     gf_updateSettingsSnapshot(&DESTINATION);
 
     gf_setTbloPending(false);
-    lf_call(hooks->writeRunReports);
+    for (const auto& report : hooks->runReports) lf_call(report);
 
     if (gf_isRestartReason(request.reason) && !gf_isClosingByUser()) {
         lf_prepareRestart(*hooks, request.delay);

@@ -3,27 +3,41 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace zelk {
 
+// A thread of the run: the close-down asks it to stop, then waits for it.
+struct RunThreadHooks {
+    std::function<void()> requestStop; // raise its stop flag and wake it; no waiting
+    std::function<bool()> joinable;    // there is a thread to wait for
+    std::function<void()> join;
+};
+
 // What the close-down needs of components that own the run's threads, feed
 // and traffic. Each is called at its place in the close-down order; an unset
-// one stands for a component that is not built into the program.
+// one stands for a component that is not built into the program. The
+// close-down writes its own log lines around them.
 struct CloseDownHooks {
     std::function<void()> stopTrafficDelivery;  // mailbox closed: stall watch reset, delivery off
     std::function<void()> resetTrafficMailbox;  // run start and restart: slot empty, delivery not stopped
-    std::function<void()> stopSimulatorLink;    // stop and join the simulator link (it removes its AI objects)
-    std::function<void()> stopReaders;          // wake and join the weather reader, then the traffic reader
-    std::function<void()> releaseFeed;          // log out of the web API, close the RT App server, keep the cooldown
+    RunThreadHooks simulatorLink;               // it removes its AI objects before it ends
+    RunThreadHooks weatherReader;
+    RunThreadHooks trafficReader;
+    std::function<void()> releaseFeed;          // log out of the web API, keep the cooldown
+    std::function<void()> closeRtAppServer;
     std::function<void()> clearParkAirport;     // park-airport work lists and record
     std::function<void()> clearRunMemory;       // remembered liveries, the flight-plan folder
-    std::function<void()> writeRunReports;      // ghosts, matching summary, my_park_airports.txt, unmatched liveries
+    // Each component adds its report of the run (ghosts, matching summary,
+    // my_park_airports.txt, unmatched liveries); written in the order added.
+    std::vector<std::function<void()>> runReports;
     std::function<void()> resetReaders;         // readers' connections and state before a restart
     std::function<void()> resetSimulatorState;  // restart phase: SimConnect state
     std::function<void()> clearTraffic;         // restart phase: traffic state
     std::function<void()> resetMainStateExtras; // restart phase: main-loop flags, parking requests, time follower
 };
-void gf_setCloseDownHooks(CloseDownHooks hooks);
+// Copy, change, publish: each component sets only its own members. Any thread.
+void gf_updateCloseDownHooks(const std::function<void(CloseDownHooks&)>& change);
 std::shared_ptr<const CloseDownHooks> gf_closeDownHooks();
 
 // The end of every run, on the worker; nothing escapes it. Its last act posts

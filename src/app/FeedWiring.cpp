@@ -89,13 +89,25 @@ void lf_chain(std::function<void()>& member, std::function<void()> next)
     };
 }
 
+// Adds a reader to the close-down's thread member, after the reader another
+// feed may have put there: either may be the one that runs.
+void lf_addThread(RunThreadHooks& thread, ReaderThread& reader)
+{
+    lf_chain(thread.requestStop, [&reader] { reader.requestStop(); });
+    lf_chain(thread.join, [&reader] { reader.join(); });
+    thread.joinable = [previous = std::move(thread.joinable), &reader] {
+        return (previous && previous()) || reader.joinable();
+    };
+}
+
 void lf_installCloseDown()
 {
-    CloseDownHooks hooks = *gf_closeDownHooks();
-    lf_chain(hooks.stopReaders, gf_stopRTAppReaders);
-    lf_chain(hooks.releaseFeed, [] { gf_rtAppServer().close(); });
-    lf_chain(hooks.resetReaders, gf_resetRTAppReaderState);
-    gf_setCloseDownHooks(std::move(hooks));
+    gf_updateCloseDownHooks([](CloseDownHooks& h) {
+        lf_addThread(h.weatherReader, gf_rtAppWeatherReader());
+        lf_addThread(h.trafficReader, gf_rtAppTrafficReader());
+        h.closeRtAppServer = [] { gf_rtAppServer().close(); };
+        lf_chain(h.resetReaders, gf_resetRTAppReaderState);
+    });
 }
 
 } // namespace

@@ -88,10 +88,4 @@ RTAppWeatherReader& gf_rtAppWeatherReader()
     return reader;
 }
 
-void gf_stopRTAppReaders()
-{
-    gf_rtAppWeatherReader().stop();
-    gf_rtAppTrafficReader().stop();
-}
-
 } // namespace zelk

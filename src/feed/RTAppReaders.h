@@ -58,7 +58,5 @@ void gf_weatherReader(std::stop_token stop);
 // The run's two reader threads (ports fixed when the process first asks).
 RTAppTrafficReader& gf_rtAppTrafficReader();
 RTAppWeatherReader& gf_rtAppWeatherReader();
-// Stops and joins the weather reader, then the traffic reader.
-void gf_stopRTAppReaders();
 
 } // namespace zelk

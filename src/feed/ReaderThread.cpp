@@ -38,9 +38,18 @@ void ReaderThread::run(std::stop_token stop)
 
 void ReaderThread::stop()
 {
-    if (!thread_.joinable()) return;
-    thread_.request_stop();
-    thread_.join();
+    requestStop();
+    join();
+}
+
+void ReaderThread::requestStop()
+{
+    if (thread_.joinable()) thread_.request_stop();
+}
+
+void ReaderThread::join()
+{
+    if (thread_.joinable()) thread_.join();
 }
 
 void ReaderThread::countFailure(const std::exception& failure)

@@ -29,6 +29,10 @@ public:
     void run(std::stop_token stop);
     // Asks the body to stop and joins it; nothing when it is not running.
     void stop();
+    // The two halves of stop, for a close-down that wakes every reader before
+    // it waits for the first.
+    void requestStop();
+    void join();
     bool joinable() const noexcept { return thread_.joinable(); }
     const std::string& name() const noexcept { return name_; }
 

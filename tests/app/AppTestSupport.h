@@ -68,7 +68,7 @@ protected:
         gf_setFolderPickerAnswer(std::nullopt);
         gf_clearRTCredential();
         for (std::size_t i = 0; i < kRunStepCount; ++i) gf_removeRunStep(static_cast<RunStep>(i));
-        gf_setCloseDownHooks({});
+        gf_updateCloseDownHooks([](CloseDownHooks& h) { h = CloseDownHooks{}; });
         clock_ = std::make_shared<ManualWaitClock>();
         gf_setWaitClock(clock_);
 
@@ -98,7 +98,7 @@ protected:
         gf_logFile().close();
         gf_resetDataFileReaders();
         for (std::size_t i = 0; i < kRunStepCount; ++i) gf_removeRunStep(static_cast<RunStep>(i));
-        gf_setCloseDownHooks({});
+        gf_updateCloseDownHooks([](CloseDownHooks& h) { h = CloseDownHooks{}; });
         gf_setWaitClock(nullptr);
         gf_resetStopRequest();
         stop_detail::resetClosingByUserForTests();

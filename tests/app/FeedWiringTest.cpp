@@ -33,7 +33,8 @@ TEST(FeedWiring, HooksReachTheAppReaderOnlyInAppMode)
         EXPECT_EQ(state.airportAltitudeFt == 120.0, app);
     }
     const auto closeDown = gf_closeDownHooks();
-    EXPECT_TRUE(closeDown->stopReaders && closeDown->releaseFeed && closeDown->resetReaders);
+    EXPECT_TRUE(closeDown->weatherReader.join && closeDown->trafficReader.join && closeDown->closeRtAppServer &&
+                closeDown->resetReaders);
     gf_resetRTAppReaderState();
     gf_setRTAppAirportAltitude(std::nullopt);
     gf_storeProgramMode(before);

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/AppTestSupport.h"
 #include "core/ControlHost.h"
@@ -175,9 +176,7 @@ TEST_F(AppRunTest, ClosingDuringTheRestartCountdownEndsTheProgram)
 TEST_F(AppRunTest, DeliveryStoppedByAStallIsClearedWhenTheNextRunStarts)
 {
     std::atomic<int> resets{0};
-    CloseDownHooks hooks;
-    hooks.resetTrafficMailbox = [&] { ++resets; };
-    gf_setCloseDownHooks(hooks);
+    gf_updateCloseDownHooks([&](CloseDownHooks& h) { h.resetTrafficMailbox = [&] { ++resets; }; });
     std::atomic<int> runs{0};
     gf_installRunStep(RunStep::LiveryScan, [&] {
         gf_requestStop(++runs == 1 ? StopReason::NewSettings : StopReason::SimWasClosed, 0);
@@ -186,6 +185,43 @@ TEST_F(AppRunTest, DeliveryStoppedByAStallIsClearedWhenTheNextRunStarts)
     EXPECT_EQ(runProgram(false), 0);
     EXPECT_EQ(runs.load(), 2);
     EXPECT_GE(resets.load(), 2); // at the start of each run
+}
+
+// The close-down wakes every thread before it waits for the first, logs each
+// wait itself, and writes the run reports in the order they were added.
+TEST_F(AppRunTest, CloseDownStopsTheRunsThreadsInOrderAndWritesEveryReport)
+{
+    std::vector<std::string> calls;
+    const auto thread = [&calls](const std::string& name) {
+        RunThreadHooks t;
+        t.requestStop = [&calls, name] { calls.push_back("stop " + name); };
+        t.joinable = [] { return true; };
+        t.join = [&calls, name] { calls.push_back("join " + name); };
+        return t;
+    };
+    gf_updateCloseDownHooks([&](CloseDownHooks& h) {
+        h.simulatorLink = thread("link");
+        h.weatherReader = thread("weather");
+        h.trafficReader = thread("traffic");
+        h.trafficReader.joinable = [] { return false; }; // never started
+        h.closeRtAppServer = [&calls] { calls.push_back("close server"); };
+    });
+    gf_updateCloseDownHooks([&](CloseDownHooks& h) { h.runReports.emplace_back([&] { calls.push_back("report 1"); }); });
+    gf_updateCloseDownHooks([&](CloseDownHooks& h) { h.runReports.emplace_back([&] { calls.push_back("report 2"); }); });
+    gf_installRunStep(RunStep::LiveryScan, [] { return gf_requestStop(StopReason::SimWasClosed, 0), false; });
+    EXPECT_EQ(runProgram(false), 0);
+    EXPECT_EQ(calls, (std::vector<std::string>{"stop link", "join link", "stop weather", "stop traffic", "join weather",
+                                               "close server", "report 1", "report 2"}));
+    const std::string text = log();
+    std::size_t at = 0;
+    for (const char* line : {"Shutdown cleanup: waiting for SimClient", "Shutdown cleanup: SimClient stopped",
+                             "Shutdown cleanup: stopping readers", "Shutdown cleanup: waiting for weather reader",
+                             "Shutdown cleanup: weather reader stopped", "Shutdown cleanup: closing RT App server",
+                             "Shutdown cleanup: RT App server closed"}) {
+        at = text.find(line, at);
+        ASSERT_NE(at, std::string::npos) << line;
+    }
+    EXPECT_FALSE(contains(text, "waiting for traffic reader"));
 }
 
 TEST_F(AppRunTest, MissingInstallPathAsksForTheCommunityFolder)
