@@ -242,6 +242,26 @@ TEST_F(LiveryScan, AStopBeforeTheSecondFolderKeepsThePreviousFile)
     EXPECT_NE(log().find("Liveries scan cancelled"), std::string::npos);
 }
 
+TEST_F(LiveryScan, PrioritiesStopAtTen)
+{
+    configure(false, false, 0, false);
+    std::vector<fs::path> folders;
+    for (int i = 0; i < 11; ++i) {
+        folders.push_back(dir() / fmt::format("folder{:02}", i));
+        test::writeAircraftCfg(folders.back() / "aircraft.cfg",
+                               fmt::format("[fltsim.0]\ntitle=T{:02}\nicao_airline=DLH\n[general]\n"
+                                           "icao_type_designator=A320\n",
+                                           i),
+                               test::CfgForm::Utf8, false);
+    }
+    ASSERT_EQ(lf_collectLiveries(folders, false), kScanDone);
+    lf_endLiveryScan();
+    std::vector<int> priorities;
+    for (const LiveryRecord& r : gf_liveryTable()) priorities.push_back(r.priority);
+    EXPECT_EQ(priorities, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 10}));
+    EXPECT_NE(log().find("    1 liverie found in " + path_to_utf8(folders[10]) + "\n"), std::string::npos) << log();
+}
+
 TEST_F(LiveryScan, OnlyTheScansOwnReportsAreRemoved)
 {
     test::writeAll(kInfoFolder / "AirportsScanLog.txt", "kept");
