@@ -124,23 +124,23 @@ bool lf_isCargo(const std::string& parkingTypes)
            parkingTypes.find("GATE") == std::string::npos;
 }
 
-std::vector<LiveryRecord> lf_sectionRecord(FltSimSectionWalk& s, std::uint32_t priority, const std::string& model)
+std::optional<LiveryRecord> lf_sectionRecord(FltSimSectionWalk& s, std::uint32_t priority, const std::string& model)
 {
     if (s.airline.empty())
         s.scan.incompleteSections.push_back(
             fmt::format("{} {} icao_airline is missing, or it has invalid info ", path_to_utf8(s.file), s.header));
-    if (s.abandoned) return {};
+    if (s.abandoned) return std::nullopt;
     if (s.title.empty()) {
         s.scan.incompleteSections.push_back(fmt::format("{} {} misses title", s.folder, s.header));
-        return {};
+        return std::nullopt;
     }
-    if (s.title.find("Fictional") != std::string::npos) return {};
+    if (s.title.find("Fictional") != std::string::npos) return std::nullopt;
     if (s.title.ends_with("-STUB")) s.airline = "ZZZ";
-    if (s.scan.dontUseTitles.contains(s.title)) return {};
+    if (s.scan.dontUseTitles.contains(s.title)) return std::nullopt;
     if (s.airline == "ZZZ") s.registration.clear();
     std::optional<LiveryKey> regKey;
     if (!s.registration.empty()) regKey = gf_lookupRegcode(s.registration);
-    if (s.airline.empty() && !lf_settleMissingAirline(s, model, regKey)) return {};
+    if (s.airline.empty() && !lf_settleMissingAirline(s, model, regKey)) return std::nullopt;
 
     LiveryKey key;
     if (regKey && regKey->airline != 0) key = *regKey;
@@ -152,15 +152,32 @@ std::vector<LiveryRecord> lf_sectionRecord(FltSimSectionWalk& s, std::uint32_t p
     if (record.title.empty()) {
         s.scan.incompleteSections.push_back(
             fmt::format("{} {} title '{}' already exists", s.folder, s.header, s.title));
-        return {};
+        return std::nullopt;
     }
     // Only a registration record without an airline or model gives such a key.
     if (record.key.airline == 0 || record.key.model == 0) {
         s.scan.incompleteSections.push_back(
             fmt::format("{} {} title '{}' has a registration without airline or model", s.folder, s.header, s.title));
-        return {};
+        return std::nullopt;
     }
-    return {std::move(record)};
+    return record;
+}
+
+// One section with the file's folder already as text, as the split calls it.
+std::optional<LiveryRecord> lf_processSection(LiveryScanLists& scan, std::uint32_t priority, SectionLines section,
+                                              const std::string& model, const fs::path& file,
+                                              const std::string& folder)
+{
+    try {
+        section = lf_dropTrailingComments(section);
+        if (section.empty()) return std::nullopt;
+        FltSimSectionWalk walk(scan, file, folder, section.front(), false);
+        walk.walk(section);
+        return lf_sectionRecord(walk, priority, model);
+    } catch (const std::exception& e) {
+        gf_writeLogLine(fmt::format("Exception in lf_procesFltSimSection: {}, file: {}", e.what(), path_to_utf8(file)));
+        throw;
+    }
 }
 
 } // namespace
@@ -300,9 +317,10 @@ std::vector<LiveryRecord> lf_splitFltSimSections(LiveryScanLists& scan, std::uin
                                                  const fs::path& folder)
 {
     std::vector<LiveryRecord> records;
+    const std::string folderText = path_to_utf8(folder);
     lf_forEachFltSimSection(lines, false, [&](SectionLines section) {
-        for (LiveryRecord& r : lf_procesFltSimSection(scan, priority, section, model, file, folder))
-            records.push_back(std::move(r));
+        if (std::optional<LiveryRecord> r = lf_processSection(scan, priority, section, model, file, folderText))
+            records.push_back(std::move(*r));
     });
     return records;
 }
@@ -311,17 +329,9 @@ std::vector<LiveryRecord> lf_procesFltSimSection(LiveryScanLists& scan, std::uin
                                                  const std::string& model, const fs::path& file,
                                                  const fs::path& folder)
 {
-    try {
-        section = lf_dropTrailingComments(section);
-        if (section.empty()) return {};
-        const std::string folderText = path_to_utf8(folder);
-        FltSimSectionWalk walk(scan, file, folderText, section.front(), false);
-        walk.walk(section);
-        return lf_sectionRecord(walk, priority, model);
-    } catch (const std::exception& e) {
-        gf_writeLogLine(fmt::format("Exception in lf_procesFltSimSection: {}, file: {}", e.what(), path_to_utf8(file)));
-        throw;
-    }
+    std::optional<LiveryRecord> record = lf_processSection(scan, priority, section, model, file, path_to_utf8(folder));
+    if (!record) return {};
+    return {std::move(*record)};
 }
 
 LiveryRecord lf_makeLiveryRecord(LiveryScanLists& scan, std::uint16_t priority, LiveryKey key, const std::string& title,
