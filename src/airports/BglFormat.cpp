@@ -93,13 +93,6 @@ double lf_bglLongitude(std::uint32_t packed) noexcept { return packed * (360.0 /
 
 double lf_bglLatitude(std::uint32_t packed) noexcept { return 90.0 - packed * (180.0 / (1u << 29)); }
 
-bool lf_bglPositionValid(double latitude, double longitude) noexcept
-{
-    if (!(latitude >= -90.0 && latitude <= 90.0 && longitude >= -180.0 && longitude <= 180.0))
-        return false;
-    return std::fabs(latitude) > 0.0001 || std::fabs(longitude) > 0.0001;
-}
-
 std::optional<std::string> lf_decodeBglIdentifier(std::uint32_t packed)
 {
     std::string text;

@@ -62,8 +62,6 @@ std::optional<std::uint32_t> lf_bglReadU32(std::span<const unsigned char> bytes,
 // Packed coordinates, in degrees.
 double lf_bglLongitude(std::uint32_t packed) noexcept;
 double lf_bglLatitude(std::uint32_t packed) noexcept;
-// Inside the globe and not the null island (both within 0.0001 degrees of 0).
-bool lf_bglPositionValid(double latitude, double longitude) noexcept;
 
 // The text of a packed identifier: base-38 digits after a shift by 5, most
 // significant first. Empty when a digit is blank or invalid.

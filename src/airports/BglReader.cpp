@@ -6,6 +6,7 @@
 
 #include <fmt/format.h>
 
+#include "airports/AirportFile.h"
 #include "airports/AirportsRegistry.h"
 #include "airports/BglWalk.h"
 #include "airports/ScanLog.h"
@@ -58,7 +59,7 @@ void lf_readParkingEntry(const BglStream& entry, BglAirport& airport, BglStandNa
         return;
     const double latitude = lf_bglLatitude(entry.u32(32));
     const double longitude = lf_bglLongitude(entry.u32(28));
-    if (!lf_bglPositionValid(latitude, longitude)) {
+    if (!gf_isValidStandPosition(latitude, longitude)) {
         lf_addScanLogLine(fmt::format("LatLon {} invalid (skipped)", lf_positionText(latitude, longitude)));
         return;
     }
@@ -267,7 +268,7 @@ void lf_readBglHelipad(const BglStream& pad, BglAirport& airport, BglHelipads& h
     const double latitude = lf_bglLatitude(pad.u32(16));
     const double longitude = lf_bglLongitude(pad.u32(12));
     const float size = pad.f32(28);
-    if (!lf_bglPositionValid(latitude, longitude)) {
+    if (!gf_isValidStandPosition(latitude, longitude)) {
         lf_addScanLogLine(fmt::format("lat/lon helipad incorrect (skipped): {}", lf_positionText(latitude, longitude)));
         return;
     }

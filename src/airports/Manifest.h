@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "airports/AirportFile.h"
+
 namespace zelk {
 
 // The manifest.json of simulator packages: who made a scenery, which version is
@@ -17,13 +19,9 @@ inline constexpr std::uint64_t kManifestSizeLimit = 4'194'304;
 // How many folders, the file's own included, the upward search looks at.
 inline constexpr int kManifestSearchDepth = 12;
 
-struct ManifestInfo {
-    std::string title;
-    std::string version; // package_version, or version when that is missing or empty
-    std::string manufacturer;
-    std::string creator;
-    bool operator==(const ManifestInfo&) const = default;
-};
+// What a package's manifest says: title, version (package_version, or version
+// when that is missing or empty), manufacturer and creator.
+using ManifestInfo = ApfManifest;
 
 std::optional<ManifestInfo> gf_readManifest(const std::filesystem::path& file);
 // The manifest of the nearest folder above the file that has one.

@@ -49,4 +49,10 @@ bool lf_writeScanLog()
     return true;
 }
 
+void lf_appendScanLogLine(const std::string& line)
+{
+    std::ofstream out(gf_airportsScanLogPath(), std::ios::binary | std::ios::app);
+    out << line << '\n';
+}
+
 } // namespace zelk

@@ -21,5 +21,7 @@ std::filesystem::path gf_airportsScanLogPath();
 // Replaces the scan-log file with the list, each line followed by "\n".
 // False (with a log notice) when it cannot be written.
 bool lf_writeScanLog();
+// Appends one line to the written file (after the scan's last write).
+void lf_appendScanLogLine(const std::string& line);
 
 } // namespace zelk

@@ -11,6 +11,7 @@
 
 #include <fmt/format.h>
 
+#include "airports/AirportScan.h"
 #include "app/AirportsWiring.h"
 #include "app/CloseDown.h"
 #include "app/FeedWiring.h"
@@ -150,6 +151,7 @@ int lf_startup(const std::vector<std::string>& arguments)
     lf_installSimLinkHooks();
     lf_installRunSteps();
     lf_installAirportFiles();
+    gf_setAirportScanHooks(AirportScanHooks{[] { return gf_isRunning(); }});
     lf_installRTAppFeed();
     lf_installGroundParking();
 

@@ -25,12 +25,6 @@ std::span<const unsigned char> bytesOf(const std::string& s)
     return {reinterpret_cast<const unsigned char*>(s.data()), s.size()};
 }
 
-BglLayout oneAirportFile(const std::string& airportRecord, std::uint32_t misalign = 0)
-{
-    return bglBuild({BglSection{9, false, {{{bglOtherSubrecord(0x99, 12)}}}},
-                     BglSection{3, true, {{{bglOtherSubrecord(0x10, 8), airportRecord}, misalign}}}});
-}
-
 std::string gates(std::initializer_list<BglParking> entries) { return bglParkingList(entries); }
 
 std::vector<std::string> namesOf(const BglAirport& a)
@@ -128,17 +122,7 @@ TEST_F(BglReader, EveryStructuralFaultHasItsCodeOffsetAndMessage)
 
 TEST_F(BglReader, ReadsAnAirportRecordWithItsStandsAndHelipads)
 {
-    std::vector<BglParking> list;
-    for (std::uint32_t type = 0; type < 16; ++type)
-        list.push_back({10, type, type + 1, 50.03, 8.55 + type * 0.001});
-    for (std::uint32_t code : {0u, 1u, 9u, 11u, 12u, 37u, 40u})
-        list.push_back({code, 1, 5, 50.04, 8.56});
-    for (int i = 0; i < 12; ++i)
-        list.push_back({10, 9, 70, 50.02, 8.57, 0.0f, 30.0f, 2});
-    list.push_back({10, 9, 80, 0.0, 0.0});
-    const std::string subrecords = bglOtherSubrecord(0xCE, 52) + bglHelipad(50.01, 8.51, 30.0f) +
-                                   bglHelipad(50.02, 8.52, 20.0f) + bglHelipad(50.01, 8.51, 30.0f) +
-                                   bglParkingList(list) + gates({{10, 9, 99}}) + bglHelipad(50.03, 8.53, 10.0f);
+    const std::string subrecords = eddfSubrecords();
     const auto taken = read(oneAirportFile(bglAirportRecord("EDDF", -3353, subrecords)).bytes);
     ASSERT_EQ(taken.size(), 1u);
     const BglAirport& a = taken[0];

@@ -7,6 +7,7 @@
 #include "airports/WeeklyAirports.h"
 #include "core/EncryptedFile.h"
 #include "core/Paths.h"
+#include "support/BglWriter.h"
 #include "support/LoggedTempDir.h"
 
 namespace zelk::test {
@@ -42,5 +43,32 @@ protected:
         ASSERT_EQ(gf_loadWeeklyTrafficAirports(), 1);
     }
 };
+
+// The sub-records of a busy EDDF: a runway, two helipads and a repeated one,
+// a parking list with every stand type, name codes 0 to 12, 37 and 40, one
+// name twelve times (with airline codes and a heading of 0) and an invalid
+// position; then a second list and a helipad that are not read.
+inline std::string eddfSubrecords()
+{
+    std::vector<BglParking> list;
+    for (std::uint32_t type = 0; type < 16; ++type)
+        list.push_back({10, type, type + 1, 50.03, 8.55 + type * 0.001});
+    for (std::uint32_t code : {0u, 1u, 9u, 11u, 12u, 37u, 40u})
+        list.push_back({code, 1, 5, 50.04, 8.56});
+    for (int i = 0; i < 12; ++i)
+        list.push_back({10, 9, 70, 50.02, 8.57, 0.0f, 30.0f, 2});
+    list.push_back({10, 9, 80, 0.0, 0.0});
+    return bglOtherSubrecord(0xCE, 52) + bglHelipad(50.01, 8.51, 30.0f) + bglHelipad(50.02, 8.52, 20.0f) +
+           bglHelipad(50.01, 8.51, 30.0f) + bglParkingList(list) + bglParkingList({{10, 9, 99}}) +
+           bglHelipad(50.03, 8.53, 10.0f);
+}
+
+// A BGL file of one airport record in a 20-byte-descriptor airport section,
+// after a section of another type; the airport's block may start unaligned.
+inline BglLayout oneAirportFile(const std::string& airportRecord, std::uint32_t misalign = 0)
+{
+    return bglBuild({BglSection{9, false, {{{bglOtherSubrecord(0x99, 12)}}}},
+                     BglSection{3, true, {{{bglOtherSubrecord(0x10, 8), airportRecord}, misalign}}}});
+}
 
 } // namespace zelk::test

@@ -1,0 +1,315 @@
+#include "airports/AirportScan.h"
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "airports/ScanLog.h"
+#include "airports/ScanTransaction.h"
+#include "airports/SceneryTestSupport.h"
+#include "core/Parameters.h"
+#include "core/Settings.h"
+#include "core/Version.h"
+#include "core/ZipArchive.h"
+#include "gui/Gui.h"
+#include "simlink/FacilityReader.h"
+#include "simlink/FakeSimPort.h"
+#include "support/BglWriter.h"
+#include "support/KillSelf.h"
+#include "support/SceneryInstall.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace zelk;
+using namespace zelk::test;
+
+const std::string kArchives = R"(<root>
+<publishers><pub pn="Sky Works, SkyWorks"/><pub pn="Alpha Sims,AlphaSim"/></publishers>
+<simaddons20><s20 aps="EDDM"/></simaddons20><simaddons24><s24 aps="EDDM"/></simaddons24>
+<thirdparties20><t20 pub="Sky Works" aps="EGLL123,EGLL124,LOWW200">
+  <ap f="EGLL123" v="1.2.3"/><ap f="EGLL124" v="1.2.4"/><ap f="LOWW200" v="2.0.0"/></t20></thirdparties20>
+<thirdparties24/>
+</root>)";
+
+std::string airportBgl(const std::string& icao, const std::string& subrecords)
+{
+    return oneAirportFile(bglAirportRecord(icao, 100000, subrecords)).bytes;
+}
+
+std::string twoGates() { return bglParkingList({{10, 9, 1, 48.1, 16.5}, {10, 9, 2, 48.2, 16.6}}); }
+
+// Every file of the two scan folders with its first line.
+std::map<std::string, std::string> scanFolders()
+{
+    std::map<std::string, std::string> files;
+    for (const fs::path folder : {"airports/my_simaddon", "airports/my_thirdparty"})
+        if (fs::exists(folder))
+            for (const auto& e : fs::directory_iterator(folder)) {
+                const std::string text = readAll(e.path());
+                files[e.path().generic_string()] = text.substr(0, text.find('\n'));
+            }
+    return files;
+}
+
+// The written file with the program's version and the day it was written taken out.
+std::string withoutVersionAndDate(std::string text)
+{
+    for (const std::string key : {"version", "date"}) {
+        const std::string head = "<info name=\"" + key + "\" value=\"";
+        if (const auto at = text.find(head); at != std::string::npos)
+            text.replace(at + head.size(), text.find('"', at + head.size()) - at - head.size(), "@");
+    }
+    return text;
+}
+
+class AirportScan : public SceneryTest {
+protected:
+    void SetUp() override
+    {
+        SceneryTest::SetUp();
+        saved2020_ = MSFS_INSTALL_PATH.value();
+        saved2024_ = MSFS_2024_INSTALL_PATH.value();
+        MSFS_INSTALL_PATH.setValue(install.base());
+        MSFS_2024_INSTALL_PATH.setValue(install.base());
+        gf_storeProgramMode(ProgramMode{kSimulatorMsfs2020, kTrafficSourceRtDirect});
+        gf_writeEncryptedFile(kArchives, kArchivesFile);
+        gf_writeEncryptedFile("<root><traffic_airports><arp c=\"EDDF,EGLL,EDDM,KSEA,VHHX,LOWW\"/></traffic_airports>"
+                              "</root>",
+                              kWkTrafficFile);
+        gf_setFacilityPortFactory([this] {
+            auto port = std::make_unique<FakeSimPort>();
+            port->setProduct(SimProduct::Msfs2020);
+            for (const auto& [code, data] : facilities)
+                port->setFacilities(IcaoCode(code), data);
+            return port;
+        });
+        sim_event::Facilities loww;
+        loww.stands = {FacilityStand{"GATE B 1", 48.11, 16.56, 0.0, 30.0, 10},
+                       FacilityStand{"PARKING 7", 48.12, 16.57, 45.0, 15.0, 1},
+                       FacilityStand{"VEHICLE 1", 48.12, 16.57, 45.0, 15.0, 13}};
+        loww.helipads = {FacilityHelipad{48.10, 16.55, 0.0, 20.0, 16.0}};
+        facilities["LOWW"] = loww;
+    }
+    void TearDown() override
+    {
+        gf_setFacilityPortFactory(nullptr);
+        gf_setAirportScanHooks({});
+        lf_setAirportScanStepHook(nullptr);
+        gf_updateSettings([](SettingsSnapshot& s) { s.SKIP_AIRPORT_SCAN = false; });
+        gf_storeProgramMode(ProgramMode{});
+        MSFS_INSTALL_PATH.setValue(saved2020_);
+        MSFS_2024_INSTALL_PATH.setValue(saved2024_);
+        gf_setTbloPending(false);
+        gf_gui().drainUpdateQueue();
+        SceneryTest::TearDown();
+    }
+
+    // The 2020 installation of the main case.
+    void build2020() const
+    {
+        install.roots(2020);
+        install.package("Official/OneStore", "microsoft-airport-eddm", "");
+        install.file("Official/OneStore/microsoft-airport-eddm/scenery/EDDM.bgl", airportBgl("EDDM", twoGates()));
+        install.package("Community", "skyworks-egll", SceneryInstall::manifest("Heathrow", "1.2.3", "Sky Works"));
+        install.file("Community/skyworks-egll/scenery/EGLL.bgl", airportBgl("EGLL", twoGates()));
+        install.package("Community", "skyworks-loww", SceneryInstall::manifest("Vienna", "1.0.0", "Sky Works"));
+        install.file("Community/skyworks-loww/scenery/LOWW.bgl", airportBgl("LOWW", twoGates()));
+        install.package("Community", "alpha-frankfurt", SceneryInstall::manifest("EDDF", "2.0", "Alpha Sims"));
+        install.file("Community/alpha-frankfurt/scenery/airport.bgl",
+                     oneAirportFile(bglAirportRecord("EDDF", -3353, eddfSubrecords())).bytes);
+        install.package("Community", "alpha-hk", SceneryInstall::manifest("Kai Tak", "1.0", "Alpha Sims"));
+        install.file("Community/alpha-hk/scenery/VHHX.bgl", airportBgl("VHHX", twoGates()));
+        install.file("Community/xy-aircraft-b738/KSEA.bgl", airportBgl("KSEA", twoGates()));
+        install.file("Community/alpha-ksea/statics/KSEA.bgl", airportBgl("KSEA", twoGates()));
+        install.file("Community/alpha-ksea/scenery/objects.bgl", bglBuild({BglSection{9, false, {}}}).bytes);
+    }
+
+    // What was logged, the status messages that ask for it included.
+    std::string logged()
+    {
+        gf_gui().drainUpdateQueue();
+        return log();
+    }
+    std::string scanLog() const { return readAll(gf_airportsScanLogPath()); }
+    bool scanLogHas(const std::string& line) const { return scanLog().find(line) != std::string::npos; }
+
+    SceneryInstall install{"msfs"};
+    std::map<std::string, sim_event::Facilities> facilities;
+
+private:
+    fs::path saved2020_;
+    fs::path saved2024_;
+};
+
+TEST_F(AirportScan, Msfs2020LinksGeneratesAndPackagesTheAddOnAirports)
+{
+    build2020();
+    const bool linked = install.link("Community/loop", "Community");
+    gf_scanAirports();
+
+    EXPECT_EQ(scanFolders(), (std::map<std::string, std::string>{
+                                 {"airports/my_simaddon/EDDM.txt", "archive/simaddon/EDDM.enc"},
+                                 {"airports/my_thirdparty/EDDF.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"},
+                                 {"airports/my_thirdparty/EGLL.txt", "archive/thirdparty/Sky%20Works/EGLL123.enc"},
+                                 {"airports/my_thirdparty/LOWW.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"},
+                                 {"airports/my_thirdparty/VHHX.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"}}));
+    const char* data = std::getenv("ZELK_TEST_DATA");
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(withoutVersionAndDate(readAll("airports/my_thirdparty/EDDF.xml")),
+              readAll(fs::path(data) / "airports" / "scan-EDDF.xml"));
+    for (const std::string line :
+         {"Warning: Sky Works EGLL version 1.2.3 is used; higher version 1.2.4 is present in the archive",
+          "thirdparty airport EGLL linked to archive/thirdparty/Sky%20Works/EGLL123.enc\n",
+          "Warning: Sky Works LOWW version 1.0.0 is not in the archive; higher version 2.0.0 is present. The airport "
+          "is sent to TBLO",
+          "thirdparty Sky Works LOWW version 1.0.0 does not exist", "Generated LOWW.xml: 3 positions of which 1 helipad\n",
+          "Reading Facilites data for EDDF via SimConnect failed, is MSFS connected?",
+          "Facilities reader did not succeed, trying the BGL file reader ...",
+          "Generated EDDF.xml: 34 positions of which 2 helipads\n", "===> Warning: more than 10 duplicate IDs GATE 70",
+          "simaddon airport EDDM linked to archive/simaddon/EDDM.enc\n", "\nAirports scan finished!\n"})
+        EXPECT_TRUE(scanLogHas(line)) << line;
+    EXPECT_FALSE(scanLogHas("KSEA"));
+    if (linked) {
+        const std::string log = scanLog();
+        const auto skip = log.find("skipping recursive directory link during airport scan, depth 0, folder: ");
+        EXPECT_NE(skip, std::string::npos) << log;
+        EXPECT_EQ(log.find("skipping recursive directory link", skip + 1), std::string::npos);
+    }
+
+    ZipArchive zip(kTbloZipFile);
+    ASSERT_TRUE(zip.open(ZipArchive::OpenMode::ReadOnly));
+    std::vector<std::string> entries;
+    for (const auto& e : zip.entries())
+        entries.push_back(e.name);
+    std::sort(entries.begin(), entries.end());
+    EXPECT_EQ(entries, (std::vector<std::string>{"EDDF.xml", "LOWW.xml"}));
+    EXPECT_TRUE(gf_isTbloPending());
+    EXPECT_FALSE(fs::exists(lf_scanMarkerPath()));
+    EXPECT_NE(log().find("-------------------------- airports scan ends"), std::string::npos);
+}
+
+TEST_F(AirportScan, Msfs2024StreamedPackagesAndUserFilesThatSurvive)
+{
+    gf_storeProgramMode(ProgramMode{kSimulatorMsfs2024, kTrafficSourceRtDirect});
+    install.roots(2024);
+    install.package("StreamedPackages", "fs24-asobo-airport-eddm", "");
+    install.package("StreamedPackages", "fs24-alphasim-loww-airport", "");
+    install.package("StreamedPackages", "fs24-xy-scenery-egll", "");
+    install.package("Official2024", "alphasim-loww-airport", SceneryInstall::manifest("Vienna", "3.0", "Alpha Sims"));
+    writeAll("airports/my_thirdparty/KSEA.xml", "<root><parameters><parameter name=\"handmade\" value=\"true\"/>"
+                                                "</parameters></root>");
+    writeAll("airports/my_thirdparty/EGLL.xml", "<root><parameters><parameter name=\"num_parkpos\" value=\"1\"/>"
+                                                "</parameters></root>");
+    gf_scanAirports();
+
+    EXPECT_EQ(scanFolders(), (std::map<std::string, std::string>{
+                                 {"airports/my_simaddon/EDDM.txt", "archive/simaddon/EDDM.enc"},
+                                 {"airports/my_thirdparty/KSEA.xml", "<root><parameters><parameter name=\"handmade\" "
+                                                                     "value=\"true\"/></parameters></root>"},
+                                 {"airports/my_thirdparty/LOWW.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"}}));
+    for (const std::string line : {"airport has 'asobo-airport' in directory path", "publisher 'Alpha Sims' found",
+                                   "streamed package manifest found, version '3.0'",
+                                   "Generated LOWW.xml: 3 positions of which 1 helipad",
+                                   "kept airports/my_thirdparty/KSEA.xml of the previous scan folder"})
+        EXPECT_TRUE(scanLogHas(line)) << line;
+    EXPECT_FALSE(scanLogHas("EGLL"));
+}
+
+TEST_F(AirportScan, StopFailureOrNothingFoundKeepThePreviousFolders)
+{
+    build2020();
+    writeAll("airports/my_simaddon/EDDM.xml", "previous");
+    const auto previous = scanFolders();
+    int files = 0;
+    gf_setAirportScanHooks({[&files] { return ++files < 3; }});
+    gf_scanAirports();
+    EXPECT_EQ(scanFolders(), previous);
+    EXPECT_NE(log().find("==> Airport scan cancelled"), std::string::npos);
+    EXPECT_FALSE(fs::exists(kTbloFolder));
+
+    gf_setAirportScanHooks({});
+    lf_setAirportScanStepHook([](std::string_view step) {
+        if (step == "moved")
+            throw std::runtime_error("disk full");
+    });
+    gf_scanAirports();
+    EXPECT_EQ(scanFolders(), previous);
+    EXPECT_NE(log().find("==> Airport scan failed; previous airport scan data restored: disk full"),
+              std::string::npos);
+
+    lf_setAirportScanStepHook(nullptr);
+    fs::remove_all(install.base());
+    gf_scanAirports();
+    EXPECT_EQ(scanFolders(), previous);
+    EXPECT_NE(logged().find("Airport scan produced no add-on data; keeping previous airport scan data"),
+              std::string::npos);
+
+    gf_updateSettings([](SettingsSnapshot& s) { s.SKIP_AIRPORT_SCAN = true; });
+    fs::remove(gf_airportsScanLogPath());
+    gf_scanAirports();
+    EXPECT_EQ(scanFolders(), previous);
+    EXPECT_FALSE(fs::exists(gf_airportsScanLogPath()));
+    EXPECT_NE(log().find("Airport scan skipped because SKIP_AIRPORT_SCAN=true"), std::string::npos);
+}
+
+TEST_F(AirportScan, AKilledScanLeavesThePreviousOrTheCommittedFoldersWhole)
+{
+    const SharedDeathTestFolder shared(dir().string());
+    build2020();
+    writeAll("airports/my_simaddon/EDDM.xml", "previous");
+    writeAll("airports/my_thirdparty/LOWW.xml", "previous");
+    const auto previous = scanFolders();
+    gf_scanAirports();
+    const auto committed = scanFolders();
+    ASSERT_NE(committed, previous);
+    struct Case {
+        std::string step;
+        int hit; // the n-th time the step is reached
+        bool commits;
+    };
+    const auto plantPrevious = [&] {
+        fs::current_path(shared.path());
+        fs::remove_all(kAirportsFolder);
+        writeAll("airports/my_simaddon/EDDM.xml", "previous");
+        writeAll("airports/my_thirdparty/LOWW.xml", "previous");
+    };
+    for (const auto& c : std::vector<Case>{{"marker", 1, false}, {"moved", 1, false}, {"walk", 3, false},
+                                           {"committed", 1, true}}) {
+        SCOPED_TRACE(c.step);
+        plantPrevious();
+        EXPECT_EXIT(
+            {
+                fs::current_path(shared.path());
+                int hits = 0;
+                lf_setAirportScanStepHook([&](std::string_view step) {
+                    if (step == c.step && ++hits == c.hit)
+                        killSelf();
+                });
+                gf_scanAirports();
+            },
+            killedSelf(), "");
+        ASSERT_TRUE(lf_recoverAirportScan());
+        EXPECT_EQ(scanFolders(), c.commits ? committed : previous);
+    }
+    // Killed while a stop request rolls the scan back.
+    plantPrevious();
+    EXPECT_EXIT(
+        {
+            fs::current_path(shared.path());
+            gf_setAirportScanHooks({[] { return false; }});
+            lf_setAirportScanStepHook([](std::string_view step) {
+                if (step == "rollback")
+                    killSelf();
+            });
+            gf_scanAirports();
+        },
+        killedSelf(), "");
+    ASSERT_TRUE(lf_recoverAirportScan());
+    EXPECT_EQ(scanFolders(), previous);
+}
+
+} // namespace
