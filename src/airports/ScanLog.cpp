@@ -16,6 +16,9 @@ namespace {
 constexpr std::size_t kScanLogReserve = 2048;
 
 std::vector<std::string> lv_scanLog;
+// Lines of the list already in the file: a write appends only the rest, so
+// the many checkpoints of a long scan cost what they add.
+std::size_t lv_written = 0;
 
 } // namespace
 
@@ -25,6 +28,7 @@ const std::vector<std::string>& lf_scanLogLines() { return lv_scanLog; }
 
 void lf_clearScanLog()
 {
+    lv_written = 0;
     lv_scanLog.clear();
     lv_scanLog.shrink_to_fit();
 }
@@ -38,14 +42,16 @@ bool lf_writeScanLog()
     const auto file = gf_airportsScanLogPath();
     std::error_code ec;
     std::filesystem::create_directories(file.parent_path(), ec);
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    for (const auto& line : lv_scanLog)
-        out << line << '\n';
+    std::ofstream out(file, std::ios::binary | (lv_written == 0 ? std::ios::trunc : std::ios::app));
+    for (std::size_t i = lv_written; i < lv_scanLog.size(); ++i)
+        out << lv_scanLog[i] << '\n';
     out.flush();
     if (!out) {
         gf_writeLogNotice(fmt::format("'{}' could not be written", path_to_utf8(file)));
+        lv_written = 0; // the next write starts the file again
         return false;
     }
+    lv_written = lv_scanLog.size();
     return true;
 }
 

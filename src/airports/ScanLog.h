@@ -18,8 +18,9 @@ void lf_clearScanLog();
 void lf_reserveScanLog();
 
 std::filesystem::path gf_airportsScanLogPath();
-// Replaces the scan-log file with the list, each line followed by "\n".
-// False (with a log notice) when it cannot be written.
+// Brings the scan-log file up to the list, each line followed by "\n": the
+// first write after a clear replaces the file, later ones append the lines
+// added since. False (with a log notice) when it cannot be written.
 bool lf_writeScanLog();
 // Appends one line to the written file (after the scan's last write).
 void lf_appendScanLogLine(const std::string& line);
