@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "airports/WeeklyAirports.h"
 #include "core/EncryptedFile.h"
 #include "core/Paths.h"
+#include "core/ZipArchive.h"
 #include "support/BglWriter.h"
 #include "support/LoggedTempDir.h"
 
@@ -43,6 +45,20 @@ protected:
         ASSERT_EQ(gf_loadWeeklyTrafficAirports(), 1);
     }
 };
+
+// The sorted entry names of tblo/tblo.zip as the zip reader lists them;
+// empty when it cannot be opened.
+inline std::vector<std::string> tbloZipEntries()
+{
+    ZipArchive zip(kTbloZipFile);
+    std::vector<std::string> entries;
+    if (!zip.open(ZipArchive::OpenMode::ReadOnly))
+        return entries;
+    for (const auto& e : zip.entries())
+        entries.push_back(e.name);
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
 
 // The sub-records of a busy EDDF: a runway, two helipads and a repeated one,
 // a parking list with every stand type, name codes 0 to 12, 37 and 40, one
