@@ -25,7 +25,7 @@
 #include "core/Paths.h"
 #include "core/Settings.h"
 #include "core/Strings.h"
-#include "gui/Gui.h"
+#include "gui/GuiUpdate.h"
 
 namespace zelk {
 
@@ -206,7 +206,7 @@ ApfParameters lf_streamedRecord(const fs::path& folder, const std::string& name,
     if (const std::string_view marker = lf_stockPackageMarker(name); !marker.empty()) {
         lf_addScanLogLine(fmt::format("airport has '{}' in directory path", marker));
         if (++stockCount % 10 == 0)
-            gf_gui().enqueueUpdate(gui_update::SetSimAddonCount{stockCount});
+            gf_postGuiUpdate(gui_update::SetSimAddonCount{stockCount});
         record.publisher = "simaddon";
         record.manifest = ManifestInfo{"", "", "microsoft", "asobo"};
         return record;
@@ -302,7 +302,7 @@ bool lf_runAirportScan(AirportScanTransaction& transaction)
     }
     lf_carryOverUserFiles();
     lf_finishTbloFolder();
-    gf_gui().enqueueUpdate(gui_update::Redraw{1});
+    gf_postGuiUpdate(gui_update::Redraw{1});
     lf_commitAirportScan(transaction);
     return true;
 }
@@ -347,8 +347,8 @@ void gf_scanAirports()
         gf_guiShowMessage("Scanning for airports ...", false);
         gf_writeLogLine(fmt::format(
             "\n++++++++++++++++++++++++ airports scan {} starts +++++++++++++++++++++++++++++", "automatic "));
-        gf_gui().enqueueUpdate(gui_update::SetSimAddonCount{0});
-        gf_gui().enqueueUpdate(gui_update::SetThirdPartyCount{0});
+        gf_postGuiUpdate(gui_update::SetSimAddonCount{0});
+        gf_postGuiUpdate(gui_update::SetThirdPartyCount{0});
         committed = lf_runAirportScan(transaction);
     } catch (const std::exception& e) {
         lf_cleanupAirportScan(transaction);
@@ -367,7 +367,7 @@ bool lf_doAirportScan(const std::vector<fs::path>& roots)
     const bool found = lf_scanAirportRoots(roots);
     if (!found && !lv_cancelled)
         lf_showLogged("Warning: Scan has not found any add-on airports");
-    gf_gui().enqueueUpdate(gui_update::Redraw{2});
+    gf_postGuiUpdate(gui_update::Redraw{2});
     return found;
 }
 
@@ -386,7 +386,7 @@ bool lf_scanAirportRoots(const std::vector<fs::path>& roots)
     lf_addScanLogLine("\nAirports scan finished!");
     lf_writeScanLog();
     gf_writeLogLine(path_to_utf8(gf_airportsScanLogPath()) + " written");
-    gf_gui().enqueueUpdate(gui_update::ClearMessage{});
+    gf_postGuiUpdate(gui_update::ClearMessage{});
     lf_clearScanLog();
     lf_copySimaddonsToTblo();
     lf_copyThirdpartiesToTblo();
@@ -456,7 +456,7 @@ void lf_scanPackageFolders(const fs::path& root)
         lf_packageLogAndLine(fmt::format("Directory iterator increment failed in '{}': {}", rootText, ec.message()),
                              fmt::format("{} directory iterator increment failed in '{}': {}", kWarn, rootText,
                                          ec.message()));
-    gf_gui().enqueueUpdate(gui_update::SetSimAddonCount{
+    gf_postGuiUpdate(gui_update::SetSimAddonCount{
         static_cast<std::uint64_t>(gf_countFilesInDirectory(kMySimaddonFolder, ""))});
     lf_writeScanLog();
 }

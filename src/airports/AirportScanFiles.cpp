@@ -18,7 +18,7 @@
 #include "core/Paths.h"
 #include "core/Settings.h"
 #include "core/Strings.h"
-#include "gui/Gui.h"
+#include "gui/GuiUpdate.h"
 
 namespace zelk {
 
@@ -170,13 +170,13 @@ void lf_writeGeneratedApf(ApfParameters& record, std::int32_t helipadCount)
 
 void lf_postAirportFileCounters()
 {
-    gf_gui().enqueueUpdate(gui_update::SetSimAddonCount{lf_fileCount(kMySimaddonFolder)});
+    gf_postGuiUpdate(gui_update::SetSimAddonCount{lf_fileCount(kMySimaddonFolder)});
     lf_postThirdPartyCounter();
 }
 
 void lf_postThirdPartyCounter()
 {
-    gf_gui().enqueueUpdate(gui_update::SetThirdPartyCount{lf_fileCount(kMyThirdpartyFolder)});
+    gf_postGuiUpdate(gui_update::SetThirdPartyCount{lf_fileCount(kMyThirdpartyFolder)});
 }
 
 void lf_carryOverUserFiles()

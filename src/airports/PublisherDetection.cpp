@@ -9,7 +9,7 @@
 #include "airports/PublisherList.h"
 #include "airports/ScanLog.h"
 #include "core/Strings.h"
-#include "gui/Gui.h"
+#include "gui/GuiUpdate.h"
 
 namespace zelk {
 

@@ -180,6 +180,18 @@ TEST_F(BglReader, APartOutsideItsParentDropsTheWholeRecordButNotItsNeighbour)
                                                                l.dataOffsets[0][0])),
                   std::string::npos);
     }
+    // A record of more sub-records than a walk takes: its stands so far stay,
+    // and the notice is valid UTF-8.
+    std::string many = bglHelipad(50.0, 8.5, 10.0f);
+    for (int i = 0; i < 9000; ++i)
+        many += bglOtherSubrecord(0xCE, 8);
+    const auto capped = read(bglBuild({BglSection{3, false, {{{bglAirportRecord("EDDF", 0, many + gates({{}}))}}}}}).bytes);
+    ASSERT_EQ(capped.size(), 1u);
+    EXPECT_EQ(namesOf(capped[0]), std::vector<std::string>{"helipad1"});
+    EXPECT_NE(log().find("==> Error: Maximum loop iterations reached (1) \xE2\x80\x94 possible corrupt SIA or malformed "
+                         "input\n"),
+              std::string::npos);
+
     // Shorter than the 68 bytes of an airport record, though the ICAO fits.
     std::string shortRecord = bglRecord(0x56, std::string(42, '\0'));
     bglPutU32(shortRecord, 40, lf_encodeBglIdentifier("EDDF"));
