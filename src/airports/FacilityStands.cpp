@@ -11,6 +11,7 @@
 #include "airports/BglReader.h"
 #include "core/Log.h"
 #include "simlink/FacilityReader.h"
+#include "simlink/SimClient.h"
 
 namespace zelk {
 
@@ -29,7 +30,7 @@ bool lf_ensureReader()
 {
     if (lv_connection.reader)
         return true;
-    lv_connection.port = gf_makeFacilityPort();
+    lv_connection.port = gf_makeSimPort();
     if (!lv_connection.port)
         return false;
     FacilityReaderTiming timing;

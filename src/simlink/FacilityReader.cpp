@@ -1,6 +1,5 @@
 #include "simlink/FacilityReader.h"
 
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -9,29 +8,6 @@
 #include "core/Log.h"
 
 namespace zelk {
-
-namespace {
-
-std::mutex lv_factoryMutex;
-FacilityPortFactory lv_factory;
-
-} // namespace
-
-void gf_setFacilityPortFactory(FacilityPortFactory factory)
-{
-    std::lock_guard lock(lv_factoryMutex);
-    lv_factory = std::move(factory);
-}
-
-std::unique_ptr<SimPort> gf_makeFacilityPort()
-{
-    FacilityPortFactory factory;
-    {
-        std::lock_guard lock(lv_factoryMutex);
-        factory = lv_factory;
-    }
-    return factory ? factory() : nullptr;
-}
 
 FacilityReader::FacilityReader(SimPort& port, Timing timing) : port_(port), timing_(std::move(timing))
 {

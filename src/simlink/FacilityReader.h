@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <functional>
-#include <memory>
 #include <optional>
 
 #include "core/IcaoCode.h"
@@ -41,13 +40,5 @@ private:
     bool open_ = false;
     std::uint32_t nextRequestId_ = 1;
 };
-
-// Makes the port of the separate facility-data connection. Without one
-// installed there is no facility data (this build has no simulator library);
-// the demo and the tests install the stand-in.
-using FacilityPortFactory = std::function<std::unique_ptr<SimPort>()>;
-void gf_setFacilityPortFactory(FacilityPortFactory factory);
-// A new port from the installed factory; null when none is installed.
-std::unique_ptr<SimPort> gf_makeFacilityPort();
 
 } // namespace zelk

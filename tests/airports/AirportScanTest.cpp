@@ -16,6 +16,7 @@
 #include "gui/Gui.h"
 #include "simlink/FacilityReader.h"
 #include "simlink/FakeSimPort.h"
+#include "simlink/SimClient.h"
 #include "support/BglWriter.h"
 #include "support/KillSelf.h"
 #include "support/SceneryInstall.h"
@@ -79,7 +80,7 @@ protected:
         gf_writeEncryptedFile("<root><traffic_airports><arp c=\"EDDF,EGLL,EDDM,KSEA,VHHX,LOWW\"/></traffic_airports>"
                               "</root>",
                               kWkTrafficFile);
-        gf_setFacilityPortFactory([this] {
+        gf_setSimPortFactory([this] {
             auto port = std::make_unique<FakeSimPort>();
             port->setProduct(SimProduct::Msfs2020);
             for (const auto& [code, data] : facilities)
@@ -95,7 +96,7 @@ protected:
     }
     void TearDown() override
     {
-        gf_setFacilityPortFactory(nullptr);
+        gf_setSimPortFactory(nullptr);
         gf_setAirportScanHooks({});
         lf_setAirportScanStepHook(nullptr);
         gf_updateSettings([](SettingsSnapshot& s) { s.SKIP_AIRPORT_SCAN = false; });
