@@ -437,7 +437,8 @@ void gf_adjustParking(bool rtParkedSwitchedOn)
         for (const StaticAc& s : gf_staticAircraft())
             if (s.simState == SimState::active) lf_queueRemoval(s);
     const WeekSlot now = gf_currentWeekSlot();
-    const std::int32_t wanted = std::max(gf_wantedStaticCount(), 0);
+    const std::int32_t wanted = gf_wantedStaticCount();
+    if (wanted < 0) return; // not computed yet: nothing to aim at
     const std::vector<ParkingStayer> stayers = lf_stayers();
     const auto& live = gf_liveAircraft();
     const auto liveParked = std::count_if(live.begin(), live.end(), lf_liveParked);

@@ -32,7 +32,8 @@ void gf_placeNextStaticAircraft();
 std::size_t gf_addRTParkedTraffic(std::vector<ParkedTrafficRecord>& list, std::uint32_t count);
 
 // The periodic adjustment (see docs/GROUND.md): removals onto the removal list,
-// new placements onto the work list, then the removal list is worked.
+// new placements onto the work list, then the removal list is worked. Nothing
+// while the wanted count is -1.
 void gf_adjustParking(bool rtParkedSwitchedOn);
 
 // After the park airport's stands were taken: wanted count, parked tables
