@@ -503,6 +503,7 @@ void gf_leaveParkingAirport()
     gf_clearStaticWorkList();
     gf_clearRunways();
     lv_airportElevationFt = 0.0;
+    lv_nextHexId = 1; // ids in use are skipped anyway
 }
 
 } // namespace zelk

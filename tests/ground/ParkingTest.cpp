@@ -32,6 +32,8 @@ protected:
     {
         test::TrafficStateTest::SetUp();
         test::loadTrafficTestDbase();
+        gf_staticCreateQueue().clear();
+        gf_removalQueue().clear();
         test::installStands(test::testAirportStands());
         gf_parkingAirportLoaded(IcaoCode(test::TestAirport::kCode), test::TestAirport::kAltitudeFt);
         gf_storeCurrentWeekSlot({1, 20}); // Monday 10:00
