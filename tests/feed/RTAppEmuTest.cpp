@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -25,26 +27,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// The captured-looking scenario of tests/data/feed.
 std::string scenarioText()
 {
-    auto at = [](const char* time) {
-        auto f = rtTrafficFields("RTBUF");
-        f[14] = time;
-        return joinFields(f);
-    };
-    auto live = rtTrafficFields();
-    live[14] = "{t}";
-    return "# a run at Schiphol\n"
-           "version {\"level\":2,\"version\":\"9.0.1\"}\n"
-           "buffer\n" + at("{t-60}") + "\n" + at("{t-59}") + "\nRTBUF_SEP\n" + at("{t-54}") + "\nRTBUF_SEP\nend\n"
-           "parked\n"
-           "RTPARK,484507,52.301,4.761,KLM78,B738,PH-ABD,D8,{t-600}\n"
-           "RTPARK,484508,53.5,4.761,KLM79,B738,PH-ABE,D9,{t-600}\n"
-           "end\n"
-           "at 0.1 traffic " + joinFields(live) + "\n"
-           "at 0.1 traffic RTTFC_EOT\n"
-           "at 0.2 weather {\"ICAO\":\"EHAM\",\"QNH\":\"1020\",\"METAR\":\"EHAM Q1020\"}\n"
-           "loop 0.5\n";
+    const char* data = std::getenv("ZELK_TEST_DATA");
+    const auto path = std::filesystem::path(data != nullptr ? data : "tests/data") / "feed" / "schiphol.scenario";
+    std::string text = readAll(path);
+    if (text.empty()) ADD_FAILURE() << "cannot read " << path;
+    return text;
 }
 
 // The program's side (server, handshake, readers) against the app's stand-in.
