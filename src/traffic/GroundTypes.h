@@ -108,6 +108,44 @@ struct GroundOpState {
     std::uint8_t glidePending = 0;
     double glideLatitudeStep = 0.0;
     double glideLongitudeStep = 0.0;
+
+    // Motion of the current pass, kept between passes.
+    double pendingTargetHeading = 0.0; // radians
+    std::uint8_t pendingTargetHeadingSet = 0;
+    double currentTurnRate = 0.0;      // radians per pass
+    double turnRateOfTurn = 0.0;       // smooth steering: heading change of the last pass
+    double motionVerticalSpeed = 0.0;  // ft per minute
+    double motionAirspeed = 0.0;       // kt
+    double motionSpeedKt = 0.0;        // ground speed of the pose
+    std::uint8_t streamReset = 0;      // the motion cut the stream back to one sample
+    std::uint8_t departureStarted = 0;
+    std::uint8_t departureMode = 0;    // 0 pushback, 1 pull-out
+    std::int32_t movedTick = -1;       // engine tick of the last pass that moved the pose
+    std::int32_t lastDueTick = 0;      // due tick of the sample consumed last
+    double lastSampleSpeedKt = 0.0;    // ground speed of that sample
+
+    // The manoeuvre the motion runs instead of following the stream.
+    std::uint8_t manoeuvre = 0;        // a GroundManoeuvre value
+    std::uint8_t manoeuvreStage = 0;
+    double manoeuvreLatitude = 0.0;    // start point of the current stage
+    double manoeuvreLongitude = 0.0;
+    double manoeuvreHeading = 0.0;     // radians: stand or axis heading
+    double manoeuvreSide = 1.0;        // +1 the tail swings right, -1 left
+    std::int32_t manoeuvreTick = 0;
+
+    // Take-off and landing values of the motion.
+    double runwayElevationFt = kGroundNaN;
+    std::int32_t rotationTick = 0;
+    double rotationPitchStep = 0.0;
+    double flarePitchStep = 0.0;
+    double flareVerticalSpeedStep = 0.0;
+    std::uint8_t reverseThrustOff = 0;
+    std::uint8_t noFutureLogged = 0;
+    double noFutureVerticalSpeed = 0.0; // vertical speed when the extrapolation began
+    std::int32_t phasePassTick = -1;    // engine tick of the last phase check
+    std::uint8_t arrivedByOverlap = 0;
+    std::uint8_t gearUp = 0;
+    std::uint8_t climbFlapsUp = 0;
 };
 
 } // namespace zelk

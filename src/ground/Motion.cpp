@@ -1,0 +1,387 @@
+#include "ground/Motion.h"
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+
+#include <fmt/format.h>
+
+#include "core/Log.h"
+#include "core/Settings.h"
+#include "ground/GroundPhases.h"
+#include "ground/MotionGeometry.h"
+#include "traffic/AircraftRecords.h"
+#include "traffic/CategoryTables.h"
+#include "traffic/EnginePass.h"
+#include "traffic/EngineTick.h"
+#include "traffic/LiveUpdate.h"
+#include "traffic/TrafficExceptions.h"
+
+namespace zelk {
+namespace {
+
+constexpr std::int32_t kGuardRounds = 32;
+constexpr double kCreepKt = 1.0;              // a leg whose samples stand still may still close a gap
+constexpr double kPitchStepRad = 0.05 * kDegToRad;
+constexpr double kRunwayAccelKtPerS = 4.0;
+constexpr double kRunwayDecelKtPerS = 6.0;
+constexpr double kAirAccelKtPerS = 5.0;
+constexpr double kMaxSteerStepRad = 0.0628;
+constexpr double kSmoothSteerRad = 6.0 * kDegToRad;
+constexpr double kNoFutureDecayPasses = 1000.0; // vertical speed falls to 0 over 10 s
+
+bool lf_finite(const PosSample& s)
+{
+    return std::isfinite(s.latitude) && std::isfinite(s.longitude) && std::isfinite(s.altitude) &&
+           std::isfinite(s.groundSpeed) && std::isfinite(s.verticalSpeed);
+}
+
+bool lf_onRunwayPhase(FlightPhase phase)
+{
+    return phase == FlightPhase::takeoff_roll || phase == FlightPhase::landing_roll ||
+           phase == FlightPhase::takeoff || phase == FlightPhase::landing;
+}
+
+LatLon lf_position(const LiveAc& ac) { return {ac.pose.latitude, ac.pose.longitude}; }
+
+void lf_moveTo(LiveAc& ac, const LatLon& p)
+{
+    ac.pose.latitude = p.latitude;
+    ac.pose.longitude = p.longitude;
+}
+
+// Appends the next hold copy; false when the hold is over.
+bool lf_extendHold(LiveAc& ac, std::int32_t now)
+{
+    if (ac.streamCounter <= 0)
+        ac.holdStartTick = static_cast<std::uint32_t>(now);
+    const std::int64_t remaining = static_cast<std::int64_t>(ac.holdStartTick) +
+                                   gf_holdTicks(ac.phase, gf_settings()->MAX_HOLDING_MINUTES) - now;
+    const std::int32_t count = gf_holdCount(remaining);
+    if (count < 1) {
+        ac.streamCounter = -1;
+        return false;
+    }
+    ac.streamCounter = count;
+    if (ac.phase == FlightPhase::taxi)
+        ac.holding = 1;
+    PosSample copy = ac.stream.back();
+    copy.dueTick += ac.phase == FlightPhase::parked ? kParkedHoldCopyTicks : kHoldCopyTicks;
+    ac.stream.push_back(copy);
+    return true;
+}
+
+void lf_takeDueSample(LiveAc& ac, const PosSample& s)
+{
+    ac.groundOps.lastDueTick = s.dueTick;
+    if (s.skip != 0 && ac.category != AcCategory::Rotorcraft)
+        return;
+    ac.groundOps.lastSampleSpeedKt = s.groundSpeed;
+    if (ac.groundOps.movedTick < 0 && ac.groundOps.motionSpeedKt == 0.0 && s.airborne != 0)
+        ac.groundOps.motionSpeedKt = s.groundSpeed;
+    lf_onSampleDue(ac, s);
+}
+
+void lf_retimeFront(LiveAc& ac, std::int32_t now)
+{
+    PosSample& next = ac.stream.front();
+    if (ac.streamCounter != 0 || next.skip != 0 || !lf_finite(next))
+        return;
+    const double distance = gf_legView(lf_position(ac), ac.pose.heading, {next.latitude, next.longitude}).distanceM;
+    next.dueTick = gf_retimeLeg(distance, next.groundSpeed, now, next.dueTick, ac.retimeEarlier, ac.retimeLater);
+}
+
+void lf_stepPitch(LiveAc& ac, double target)
+{
+    if (!lf_phaseOwnsPitch(ac) && std::isfinite(target))
+        ac.pose.pitch = gf_stepToward(ac.pose.pitch, target, kPitchStepRad);
+}
+
+void lf_stepBank(LiveAc& ac, double target)
+{
+    const double limit = gf_limitBank(ac.groundPlan.bankLimit > 0.0 ? ac.groundPlan.bankLimit
+                                                                    : gf_categoryBankLimit(ac.category),
+                                      true, lf_heightAboveRunway(ac), ac.onGround != 0);
+    const double wanted = std::clamp(std::isfinite(target) ? target : 0.0, -limit, limit);
+    ac.pose.bank = std::clamp(gf_stepToward(ac.pose.bank, wanted, gf_categoryRollRate(ac.category)), -limit, limit);
+}
+
+void lf_markMoved(LiveAc& ac, double speedKt)
+{
+    ac.groundOps.motionSpeedKt = speedKt;
+    ac.groundOps.motionAirspeed = speedKt;
+    ac.groundOps.movedTick = gf_engineTick();
+}
+
+double lf_legCeilingKt(const LiveAc& ac, const PosSample& next)
+{
+    return std::max(1.5 * std::max(ac.groundOps.lastSampleSpeedKt, next.groundSpeed), kCreepKt);
+}
+
+void lf_groundLeg(LiveAc& ac, const PosSample& next, std::int32_t passesLeft)
+{
+    auto& g = ac.groundOps;
+    const LegView view = gf_legView(lf_position(ac), ac.pose.heading, {next.latitude, next.longitude});
+    const bool offRunway = !lf_onRunwayPhase(ac.phase);
+    double ceiling = lf_legCeilingKt(ac, next);
+    double target = std::min(gf_speedToArrive(view.distanceM, passesLeft), ceiling);
+    double up = kRunwayAccelKtPerS;
+    double down = kRunwayDecelKtPerS;
+    if (offRunway) {
+        target = std::min(target, gf_taxiSpeedLimit(view.relativeBearing * kRadToDeg));
+        up = ac.categoryFactor2 > 0.0 ? ac.categoryFactor2 : gf_categoryFactor2(ac.category);
+        down = ac.categoryFactor3 > 0.0 ? ac.categoryFactor3 : gf_categoryFactor3(ac.category);
+    }
+    const double pullOut = lf_pullOutLimit(ac);
+    if (pullOut >= 0.0)
+        target = std::min(target, pullOut);
+    if (ac.stream.size() == 1 || next.groundSpeed <= 0.0)
+        target = std::min(target, gf_brakingSpeed(view.distanceM, down));
+    const double v = std::min(gf_rampSpeed(g.motionSpeedKt, target, up, down), ceiling);
+    const double step = std::min(v * kMetersPerKnotSecond * kPassSeconds, view.distanceM);
+    g.currentTurnRate = ac.turnRate;
+    const double turn = pullOut >= 0.0 ? gf_foldAngle(g.manoeuvreHeading - ac.pose.heading)
+                                       : gf_arcHeadingStep(view.relativeBearing, view.distanceM, step);
+    if (step > 0.0)
+        ac.steerHeading(ac.pose.heading + turn, false);
+    lf_moveTo(ac, gf_advance(lf_position(ac), ac.pose.heading, step));
+    g.motionVerticalSpeed = 0.0;
+    lf_stepBank(ac, 0.0);
+    lf_stepPitch(ac, ac.parkedPitch);
+    lf_markMoved(ac, v);
+}
+
+void lf_airLeg(LiveAc& ac, const PosSample& next, std::int32_t passesLeft)
+{
+    auto& g = ac.groundOps;
+    const LegView view = gf_legView(lf_position(ac), ac.pose.heading, {next.latitude, next.longitude});
+    const double ceiling = lf_legCeilingKt(ac, next);
+    const double v = std::min(
+        gf_rampSpeed(g.motionSpeedKt, std::min(gf_speedToArrive(view.distanceM, passesLeft), ceiling),
+                     kAirAccelKtPerS, kAirAccelKtPerS),
+        ceiling);
+    const double step = v * kMetersPerKnotSecond * kPassSeconds;
+    const double before = ac.pose.heading;
+    g.currentTurnRate = gf_airTurnRate(ac.turnRate, gf_categoryBankLimit(ac.category), v);
+    // Within a second of the sample its bearing says nothing about the track.
+    if (view.distanceM > v * kMetersPerKnotSecond)
+        ac.steerHeading(ac.pose.heading + view.relativeBearing, true);
+    lf_moveTo(ac, gf_advance(lf_position(ac), ac.pose.heading, step));
+    lf_stepBank(ac, gf_bankForTurn(v, gf_foldAngle(ac.pose.heading - before)));
+    if (g.flareStage > 0 && ac.phase == FlightPhase::landing) {
+        ac.pose.altitude += g.motionVerticalSpeed * kPassSeconds / 60.0;
+    } else {
+        const double climb = (next.altitude - ac.pose.altitude) / passesLeft;
+        g.motionVerticalSpeed = climb / kPassSeconds * 60.0;
+        ac.pose.altitude += climb;
+    }
+    PosSample vs;
+    vs.verticalSpeed = g.motionVerticalSpeed;
+    lf_stepPitch(ac, gf_pitchFromVerticalSpeed(vs, ac.category));
+    lf_markMoved(ac, v);
+    g.noFutureLogged = 0;
+}
+
+void lf_followStream(LiveAc& ac)
+{
+    if (ac.stream.empty())
+        return;
+    const PosSample& next = ac.stream.front();
+    if (!lf_finite(next))
+        return;
+    // Hold copies keep a grounded aircraft where it is; in the air it flies on.
+    if (ac.onGround == 0 && ac.streamCounter > 0)
+        return;
+    const std::int32_t passesLeft = std::max(1, next.dueTick - gf_engineTick());
+    if (ac.onGround != 0)
+        lf_groundLeg(ac, next, passesLeft);
+    else
+        lf_airLeg(ac, next, passesLeft);
+}
+
+double lf_runwayHeading(const LiveAc& ac)
+{
+    const auto& hit = ac.phase == FlightPhase::landing_roll ? ac.groundOps.landingRunway : ac.groundOps.takeoffRunway;
+    return hit ? hit->headingDeg * kDegToRad : ac.pose.heading;
+}
+
+void lf_deadReckon(LiveAc& ac)
+{
+    auto& g = ac.groundOps;
+    const std::int32_t now = gf_engineTick();
+    if (g.noFutureLogged == 0) {
+        g.noFutureLogged = 1;
+        g.noFutureVerticalSpeed = g.motionVerticalSpeed;
+        gf_writeLogLine(fmt::format("NO_FUTURE:{}:{}", ac.head.callsign, (now - g.lastDueTick) / 100));
+    }
+    double v = g.lastSampleSpeedKt;
+    if (ac.onGround != 0) {
+        if (lf_onRunwayPhase(ac.phase)) {
+            g.currentTurnRate = ac.turnRate;
+            ac.steerHeading(lf_runwayHeading(ac), false);
+        }
+        v = std::min(v, g.motionSpeedKt);
+        g.motionVerticalSpeed = 0.0;
+    } else {
+        const double decay = std::fabs(g.noFutureVerticalSpeed) / kNoFutureDecayPasses;
+        g.motionVerticalSpeed = gf_stepToward(g.motionVerticalSpeed, 0.0, decay);
+        ac.pose.altitude += g.motionVerticalSpeed * kPassSeconds / 60.0;
+        lf_stepBank(ac, 0.0);
+        PosSample vs;
+        vs.verticalSpeed = g.motionVerticalSpeed;
+        lf_stepPitch(ac, gf_pitchFromVerticalSpeed(vs, ac.category));
+    }
+    if (!std::isfinite(v) || v < 0.0)
+        v = 0.0;
+    lf_moveTo(ac, gf_advance(lf_position(ac), ac.pose.heading, v * kMetersPerKnotSecond * kPassSeconds));
+    lf_markMoved(ac, v);
+}
+
+bool lf_standingStill(const LiveAc& ac)
+{
+    switch (ac.phase) {
+    case FlightPhase::parked:
+    case FlightPhase::pushed_back:
+    case FlightPhase::parking:
+    case FlightPhase::birth:
+        return true;
+    default:
+        return ac.onGround != 0 && ac.groundOps.motionSpeedKt <= 0.0;
+    }
+}
+
+void lf_runPhaseRules(LiveAc& ac)
+{
+    const std::int32_t now = gf_engineTick();
+    if (ac.groundOps.phasePassTick == now)
+        return;
+    ac.groundOps.phasePassTick = now;
+    lf_groundPhasePass(ac);
+}
+
+void lf_reportFault(const LiveAc& ac, const char* where, const std::exception* e) noexcept
+{
+    if (e != nullptr)
+        gf_writeLogLineNoThrow(fmt::format("{} error in curve at index: {:.2F}", ac.head.callsign,
+                                           static_cast<double>(ac.groundPlan.pathIndex)));
+    gf_reportTrafficException(where);
+}
+
+} // namespace
+
+void nextPosMain(LiveAc& ac)
+{
+    try {
+        const std::int32_t now = gf_engineTick();
+        std::int32_t rounds = 0;
+        bool consumed = false;
+        while (!ac.stream.empty() && ac.stream.front().dueTick <= now) {
+            if (++rounds > kGuardRounds) {
+                gf_writeLogLine(fmt::format("{}: guard exceeded {}, sz:{}, fs:{}, st:{}", "nextPosMain", rounds,
+                                            ac.stream.size(), gf_phaseName(ac.phase), gf_simStateName(ac.simState)));
+                noMoreNextPos(ac);
+                return;
+            }
+            if (ac.stream.size() == 1) {
+                if (lf_endsInsideStand(ac)) {
+                    ac.groundOps.arrivedByOverlap = 1;
+                    ac.arriveAtStand();
+                }
+                if (!lf_extendHold(ac, now)) {
+                    noMoreNextPos(ac);
+                    return;
+                }
+            }
+            const PosSample sample = ac.stream.front();
+            ac.stream.pop_front();
+            lf_takeDueSample(ac, sample);
+            consumed = true;
+        }
+        if (consumed && !ac.stream.empty())
+            lf_retimeFront(ac, now);
+    } catch (const std::exception& e) {
+        lf_reportFault(ac, "nextPosMain", nullptr);
+    } catch (...) {
+        lf_reportFault(ac, "nextPosMain", nullptr);
+    }
+}
+
+void LiveAc::followCurve()
+{
+    try {
+        if (groundOps.movedTick == gf_engineTick())
+            return;
+        lf_runPhaseRules(*this);
+        if (!lf_runManoeuvre(*this))
+            lf_followStream(*this);
+    } catch (const std::exception& e) {
+        lf_reportFault(*this, "followCurve", &e);
+    } catch (...) {
+        lf_reportFault(*this, "followCurve", nullptr);
+    }
+}
+
+void LiveAc::steerHeading(double targetHeadingRad, bool smooth)
+{
+    if (!std::isfinite(targetHeadingRad) || !std::isfinite(pose.heading))
+        return;
+    auto& g = groundOps;
+    const double rate = std::isfinite(g.currentTurnRate) && g.currentTurnRate > 0.0 ? g.currentTurnRate : turnRate;
+    const double difference = gf_foldAngle(targetHeadingRad - pose.heading);
+    double step = std::clamp(difference, -rate, rate);
+    if (smooth && std::fabs(difference) <= kSmoothSteerRad) {
+        // Near the target the turn eases in and out: the rate of turn itself
+        // changes by at most a tenth of the turn rate per pass.
+        const double wanted = std::clamp(difference / 20.0, -rate, rate);
+        step = gf_stepToward(g.turnRateOfTurn, wanted, rate / 10.0);
+        if (std::fabs(step) > std::fabs(difference))
+            step = difference;
+    }
+    if (std::fabs(step) > kMaxSteerStepRad)
+        return;
+    g.turnRateOfTurn = step;
+    pose.heading = gf_foldHeading(pose.heading + step);
+}
+
+void LiveAc::extrapolatePosition()
+{
+    try {
+        const std::int32_t now = gf_engineTick();
+        lf_runPhaseRules(*this);
+        if (groundOps.movedTick != now && lf_runManoeuvre(*this))
+            return;
+        if (groundOps.movedTick == now || lf_standingStill(*this))
+            return;
+        const bool future = !stream.empty() && lf_finite(stream.front()) && !(onGround == 0 && streamCounter > 0);
+        if (!future || onGround == 0)
+            lf_deadReckon(*this);
+    } catch (const std::exception& e) {
+        lf_reportFault(*this, "extrapolatePosition", nullptr);
+    } catch (...) {
+        lf_reportFault(*this, "extrapolatePosition", nullptr);
+    }
+}
+
+void gf_groundMotionPass(LiveAc& ac)
+{
+    if (ac.stream.empty())
+        return;
+    if (gf_engineTick() >= ac.stream.front().dueTick) {
+        nextPosMain(ac);
+        ac.pose.verticalSpeed = ac.groundOps.motionVerticalSpeed;
+        ac.pose.speed = !ac.stream.empty() && ac.stream.front().skip != 0 ? 0.0 : ac.groundOps.motionAirspeed;
+    }
+    if (ac.simState != SimState::active)
+        return;
+    if (!ac.stream.empty() && ac.stream.front().skip == 0) {
+        ac.followCurve();
+    } else if (ac.groundOps.pendingTargetHeadingSet != 0 && ac.onGround != 0 &&
+               (ac.phase == FlightPhase::takeoff_roll ||
+                (ac.phase == FlightPhase::taxi && ac.previousPhase != FlightPhase::landing_roll))) {
+        ac.groundOps.currentTurnRate = ac.turnRate;
+        ac.steerHeading(ac.groundOps.pendingTargetHeading, false);
+    }
+    ac.extrapolatePosition();
+}
+
+} // namespace zelk
