@@ -8,6 +8,7 @@
 
 #include "core/Log.h"
 #include "core/Settings.h"
+#include "ground/GroundGeometry.h"
 #include "ground/GroundPhases.h"
 #include "ground/MotionGeometry.h"
 #include "traffic/AircraftRecords.h"
@@ -87,7 +88,7 @@ void lf_retimeFront(LiveAc& ac, std::int32_t now)
     PosSample& next = ac.stream.front();
     if (ac.streamCounter != 0 || next.skip != 0 || !lf_finite(next))
         return;
-    const double distance = gf_legView(lf_position(ac), ac.pose.heading, {next.latitude, next.longitude}).distanceM;
+    const double distance = gf_relativePosition(lf_position(ac), ac.pose.heading, {next.latitude, next.longitude}).distanceM;
     next.dueTick = gf_retimeLeg(distance, next.groundSpeed, now, next.dueTick, ac.retimeEarlier, ac.retimeLater);
 }
 
@@ -121,14 +122,14 @@ double lf_legCeilingKt(const LiveAc& ac, const PosSample& next)
 void lf_groundLeg(LiveAc& ac, const PosSample& next, std::int32_t passesLeft)
 {
     auto& g = ac.groundOps;
-    const LegView view = gf_legView(lf_position(ac), ac.pose.heading, {next.latitude, next.longitude});
+    const RelativePosition view = gf_relativePosition(lf_position(ac), ac.pose.heading, {next.latitude, next.longitude});
     const bool offRunway = !lf_onRunwayPhase(ac.phase);
     double ceiling = lf_legCeilingKt(ac, next);
     double target = std::min(gf_speedToArrive(view.distanceM, passesLeft), ceiling);
     double up = kRunwayAccelKtPerS;
     double down = kRunwayDecelKtPerS;
     if (offRunway) {
-        target = std::min(target, gf_taxiSpeedLimit(view.relativeBearing * kRadToDeg));
+        target = std::min(target, gf_taxiSpeedLimit(view.bearingRad * kRadToDeg));
         up = ac.categoryFactor2 > 0.0 ? ac.categoryFactor2 : gf_categoryFactor2(ac.category);
         down = ac.categoryFactor3 > 0.0 ? ac.categoryFactor3 : gf_categoryFactor3(ac.category);
     }
@@ -140,8 +141,8 @@ void lf_groundLeg(LiveAc& ac, const PosSample& next, std::int32_t passesLeft)
     const double v = std::min(gf_rampSpeed(g.motionSpeedKt, target, up, down), ceiling);
     const double step = std::min(v * kMetersPerKnotSecond * kPassSeconds, view.distanceM);
     g.currentTurnRate = ac.turnRate;
-    const double turn = pullOut >= 0.0 ? gf_foldAngle(g.manoeuvreHeading - ac.pose.heading)
-                                       : gf_arcHeadingStep(view.relativeBearing, view.distanceM, step);
+    const double turn = pullOut >= 0.0 ? gf_normalizeAngle(g.manoeuvreHeading - ac.pose.heading)
+                                       : gf_arcHeadingStep(view.bearingRad, view.distanceM, step);
     if (step > 0.0)
         ac.steerHeading(ac.pose.heading + turn, false);
     lf_moveTo(ac, gf_advance(lf_position(ac), ac.pose.heading, step));
@@ -154,7 +155,7 @@ void lf_groundLeg(LiveAc& ac, const PosSample& next, std::int32_t passesLeft)
 void lf_airLeg(LiveAc& ac, const PosSample& next, std::int32_t passesLeft)
 {
     auto& g = ac.groundOps;
-    const LegView view = gf_legView(lf_position(ac), ac.pose.heading, {next.latitude, next.longitude});
+    const RelativePosition view = gf_relativePosition(lf_position(ac), ac.pose.heading, {next.latitude, next.longitude});
     const double ceiling = lf_legCeilingKt(ac, next);
     const double v = std::min(
         gf_rampSpeed(g.motionSpeedKt, std::min(gf_speedToArrive(view.distanceM, passesLeft), ceiling),
@@ -165,9 +166,9 @@ void lf_airLeg(LiveAc& ac, const PosSample& next, std::int32_t passesLeft)
     g.currentTurnRate = gf_airTurnRate(ac.turnRate, gf_categoryBankLimit(ac.category), v);
     // Within a second of the sample its bearing says nothing about the track.
     if (view.distanceM > v * kMetersPerKnotSecond)
-        ac.steerHeading(ac.pose.heading + view.relativeBearing, true);
+        ac.steerHeading(ac.pose.heading + view.bearingRad, true);
     lf_moveTo(ac, gf_advance(lf_position(ac), ac.pose.heading, step));
-    lf_stepBank(ac, gf_bankForTurn(v, gf_foldAngle(ac.pose.heading - before)));
+    lf_stepBank(ac, gf_bankForTurn(v, gf_normalizeAngle(ac.pose.heading - before)));
     if (g.flareStage > 0 && ac.phase == FlightPhase::landing) {
         ac.pose.altitude += g.motionVerticalSpeed * kPassSeconds / 60.0;
     } else {
@@ -327,7 +328,7 @@ void LiveAc::steerHeading(double targetHeadingRad, bool smooth)
         return;
     auto& g = groundOps;
     const double rate = std::isfinite(g.currentTurnRate) && g.currentTurnRate > 0.0 ? g.currentTurnRate : turnRate;
-    const double difference = gf_foldAngle(targetHeadingRad - pose.heading);
+    const double difference = gf_normalizeAngle(targetHeadingRad - pose.heading);
     double step = std::clamp(difference, -rate, rate);
     if (smooth && std::fabs(difference) <= kSmoothSteerRad) {
         // Near the target the turn eases in and out: the rate of turn itself

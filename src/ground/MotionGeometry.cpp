@@ -9,8 +9,6 @@
 namespace zelk {
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-constexpr double kMetersPerDegree = 111'120.0; // 60 NM of 1852 m
 constexpr double kTaxiCeilingKt = 30.0;
 constexpr std::int64_t kTicksPerMinute = 6000;
 
@@ -48,21 +46,14 @@ std::int32_t gf_holdCount(std::int64_t remainingTicks) noexcept
     return static_cast<std::int32_t>(std::min<std::int64_t>(count, std::numeric_limits<std::int32_t>::max()));
 }
 
-double gf_foldAngle(double rad) noexcept
-{
-    if (!std::isfinite(rad))
-        return rad;
-    return std::remainder(rad, 2.0 * kPi);
-}
-
 double gf_foldHeading(double rad) noexcept
 {
     if (!std::isfinite(rad))
         return rad;
-    double h = std::fmod(rad, 2.0 * kPi);
+    double h = std::fmod(rad, kFullCircle);
     if (h < 0.0)
-        h += 2.0 * kPi;
-    return h < 2.0 * kPi ? h : 0.0;
+        h += kFullCircle;
+    return h < kFullCircle ? h : 0.0;
 }
 
 double gf_stepToward(double value, double target, double maxStep) noexcept
@@ -70,33 +61,9 @@ double gf_stepToward(double value, double target, double maxStep) noexcept
     return value + std::clamp(target - value, -maxStep, maxStep);
 }
 
-LocalOffset gf_localOffset(const LatLon& from, const LatLon& to) noexcept
-{
-    const double dLon = std::remainder(to.longitude - from.longitude, 360.0);
-    return {(to.latitude - from.latitude) * kMetersPerDegree,
-            dLon * kMetersPerDegree * std::cos(from.latitude * kDegToRad)};
-}
-
-LatLon gf_offsetPosition(const LatLon& from, double northM, double eastM) noexcept
-{
-    const double lon = from.longitude + eastM / (kMetersPerDegree * std::cos(from.latitude * kDegToRad));
-    return {from.latitude + northM / kMetersPerDegree, std::remainder(lon, 360.0)};
-}
-
 LatLon gf_advance(const LatLon& from, double courseRad, double distanceM) noexcept
 {
-    return gf_offsetPosition(from, distanceM * std::cos(courseRad), distanceM * std::sin(courseRad));
-}
-
-LegView gf_legView(const LatLon& from, double headingRad, const LatLon& to) noexcept
-{
-    const LocalOffset o = gf_localOffset(from, to);
-    LegView v;
-    v.distanceM = std::hypot(o.northM, o.eastM);
-    v.relativeBearing = v.distanceM > 0.0 ? gf_foldAngle(std::atan2(o.eastM, o.northM) - headingRad) : 0.0;
-    v.alongM = v.distanceM * std::cos(v.relativeBearing);
-    v.lateralM = v.distanceM * std::sin(v.relativeBearing);
-    return v;
+    return gf_destinationPoint(from, courseRad, distanceM / 0.3048);
 }
 
 double gf_arcHeadingStep(double relativeBearing, double distanceM, double stepM) noexcept

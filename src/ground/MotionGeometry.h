@@ -23,31 +23,12 @@ std::int64_t gf_holdTicks(FlightPhase phase, std::int32_t maxHoldingMinutes) noe
 // Hold copies still to come: the remaining ticks / 300 rounded up, 0 when none remain.
 std::int32_t gf_holdCount(std::int64_t remainingTicks) noexcept;
 
-// An angle folded into [-pi, pi] and a heading into [0, 2 pi).
-double gf_foldAngle(double rad) noexcept;
+// A heading folded into [0, 2 pi).
 double gf_foldHeading(double rad) noexcept;
 // value moved towards target by at most maxStep (>= 0).
 double gf_stepToward(double value, double target, double maxStep) noexcept;
-
-// Flat east/north offset in metres (longitude difference folded) and its inverse.
-struct LocalOffset {
-    double northM = 0.0;
-    double eastM = 0.0;
-};
-LocalOffset gf_localOffset(const LatLon& from, const LatLon& to) noexcept;
-LatLon gf_offsetPosition(const LatLon& from, double northM, double eastM) noexcept;
-// The position moved by distanceM along a course (flat, exact to millimetres over a pass).
+// The position moved by distanceM along a course.
 LatLon gf_advance(const LatLon& from, double courseRad, double distanceM) noexcept;
-
-// A target seen from a pose: distance, bearing relative to the heading
-// ([-pi, pi]), along (ahead positive) and lateral (right positive).
-struct LegView {
-    double distanceM = 0.0;
-    double relativeBearing = 0.0;
-    double alongM = 0.0;
-    double lateralM = 0.0;
-};
-LegView gf_legView(const LatLon& from, double headingRad, const LatLon& to) noexcept;
 
 // Heading change for a step of stepM along the circle that is tangent to the
 // current heading and passes through a target at distanceM and relative

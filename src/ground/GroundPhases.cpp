@@ -1,0 +1,511 @@
+#include "ground/GroundPhases.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include <fmt/format.h>
+
+#include "core/Log.h"
+#include "ground/GroundGeometry.h"
+#include "ground/Motion.h"
+#include "ground/MotionGeometry.h"
+#include "simlink/SimCommands.h"
+#include "simlink/SimQueues.h"
+#include "traffic/AiObjectEvents.h"
+#include "traffic/CategoryTables.h"
+#include "traffic/EnginePass.h"
+#include "traffic/EngineTick.h"
+#include "traffic/PeriodicJobs.h"
+#include "traffic/TrafficState.h"
+
+namespace zelk {
+namespace {
+
+constexpr double kPushSpeedKt = 2.0;
+constexpr double kPushAccelKtPerS = 0.5;
+constexpr double kPushPauseTicks = 500;
+constexpr double kPullOutKt = 8.0;
+constexpr double kPullOutRangeM = 50.0;
+constexpr double kDriveKt = 6.0;
+constexpr double kDriveSlowKt = 2.0;
+constexpr double kDriveSlowRangeM = 10.0;
+constexpr double kCorrectiveKt = 1.0;
+constexpr double kCorrectiveRangeM = 15.0;
+constexpr double kArrivalToleranceM = 0.5;
+constexpr double kDriveLookAheadM = 15.0;
+constexpr double kFlareTargetPitchRad = -4.0 * kDegToRad;
+constexpr double kFlareVerticalSpeed = -150.0;
+constexpr double kSteepApproachDeg = 4.0;
+constexpr double kLiftVerticalSpeed = 500.0;
+constexpr std::int32_t kClimbOutTicks = 9000;
+
+using M = GroundManoeuvre;
+
+LatLon lf_pos(const LiveAc& ac) { return {ac.pose.latitude, ac.pose.longitude}; }
+double lf_speed(const LiveAc& ac) { return ac.groundOps.motionSpeedKt; }
+double lf_spanM(const LiveAc& ac) { return 2.0 * ac.sizeRadius * kMetersPerNm; }
+
+void lf_event(const LiveAc& ac, std::uint32_t eventId, std::uint32_t value)
+{
+    gf_queueClientEvent(AiClientEvent{ac.objectId, eventId, value});
+}
+
+void lf_moveAlong(LiveAc& ac, double courseRad, double speedKt)
+{
+    const LatLon p = gf_advance(lf_pos(ac), courseRad, speedKt * kMetersPerKnotSecond * kPassSeconds);
+    ac.pose.latitude = p.latitude;
+    ac.pose.longitude = p.longitude;
+    ac.groundOps.motionSpeedKt = speedKt;
+    ac.groundOps.motionAirspeed = speedKt;
+    ac.groundOps.motionVerticalSpeed = 0.0;
+    ac.groundOps.movedTick = gf_engineTick();
+}
+
+// --- leaving the stand -------------------------------------------------------
+
+void lf_startPushback(LiveAc& ac, const PosSample& departure)
+{
+    auto& g = ac.groundOps;
+    ac.setPhase(FlightPhase::pushing_back, gf_engineTick());
+    gf_queueEngineAutoStart(ac.objectId);
+    lf_event(ac, NAV_LIGHTS_SET, 1);
+    lf_event(ac, BEACON_LIGHTS_SET, 1);
+    g.manoeuvre = static_cast<std::uint8_t>(M::pushback);
+    g.manoeuvreStage = 0;
+    g.manoeuvreLatitude = ac.pose.latitude;
+    g.manoeuvreLongitude = ac.pose.longitude;
+    g.manoeuvreHeading = ac.standId > 0 ? ac.standHeading : ac.pose.heading;
+    const RelativePosition side = gf_relativePosition(lf_pos(ac), g.manoeuvreHeading, {departure.latitude, departure.longitude});
+    g.manoeuvreSide = side.lateralM < 0.0 ? -1.0 : 1.0;
+    g.motionSpeedKt = 0.0;
+}
+
+void lf_startPullOut(LiveAc& ac)
+{
+    auto& g = ac.groundOps;
+    ac.setPhase(FlightPhase::taxi, gf_engineTick());
+    gf_queueEngineAutoStart(ac.objectId);
+    lf_event(ac, NAV_LIGHTS_SET, 1);
+    lf_event(ac, BEACON_LIGHTS_SET, 1);
+    g.manoeuvre = static_cast<std::uint8_t>(M::pullOut);
+    g.manoeuvreLatitude = ac.pose.latitude;
+    g.manoeuvreLongitude = ac.pose.longitude;
+    g.manoeuvreHeading = ac.standId > 0 ? ac.standHeading : ac.pose.heading;
+}
+
+void lf_pushbackPass(LiveAc& ac)
+{
+    auto& g = ac.groundOps;
+    const double straightM = std::max(30.0, 1.5 * lf_spanM(ac));
+    const double radiusM = std::max(25.0, lf_spanM(ac));
+    if (g.manoeuvreStage == 0) {
+        const double done = gf_relativePosition({g.manoeuvreLatitude, g.manoeuvreLongitude}, 0.0, lf_pos(ac)).distanceM;
+        const double v = gf_rampSpeed(g.motionSpeedKt, kPushSpeedKt, kPushAccelKtPerS, kPushAccelKtPerS);
+        lf_moveAlong(ac, ac.pose.heading + kPi, v);
+        if (done >= straightM)
+            g.manoeuvreStage = 1;
+        return;
+    }
+    if (g.manoeuvreStage == 1) {
+        const double turned = std::fabs(gf_normalizeAngle(ac.pose.heading - g.manoeuvreHeading));
+        const double remainingM = std::max(0.0, kPi / 2.0 - turned) * radiusM;
+        const double target = std::min(kPushSpeedKt, gf_brakingSpeed(remainingM, kPushAccelKtPerS));
+        const double v = gf_rampSpeed(g.motionSpeedKt, target, kPushAccelKtPerS, kPushAccelKtPerS);
+        const double turn = v * kMetersPerKnotSecond * kPassSeconds / radiusM;
+        g.currentTurnRate = ac.turnRate;
+        // Pushed tail first, a tail swinging right leaves the nose pointing left.
+        ac.steerHeading(ac.pose.heading - g.manoeuvreSide * turn, false);
+        lf_moveAlong(ac, ac.pose.heading + kPi, v);
+        if (remainingM < 0.05 || (v <= 0.0 && remainingM < 0.5)) {
+            g.manoeuvreStage = 2;
+            g.manoeuvreTick = gf_engineTick() + static_cast<std::int32_t>(kPushPauseTicks);
+        }
+        return;
+    }
+    lf_moveAlong(ac, ac.pose.heading, 0.0);
+    if (gf_engineTick() >= g.manoeuvreTick) {
+        g.manoeuvre = 0;
+        ac.setPhase(FlightPhase::pushed_back, gf_engineTick());
+    }
+}
+
+// --- into the stand ----------------------------------------------------------
+
+void lf_drivePass(LiveAc& ac)
+{
+    auto& g = ac.groundOps;
+    const LatLon stand{g.manoeuvreLatitude, g.manoeuvreLongitude};
+    // Where the aircraft stands on the stand axis: along < 0 before the stand point.
+    const RelativePosition seen = gf_relativePosition(stand, g.manoeuvreHeading, lf_pos(ac));
+    const double along = seen.alongM;
+    const double lateral = seen.lateralM;
+    const double down = ac.categoryFactor3 > 0.0 ? ac.categoryFactor3 : gf_categoryFactor3(ac.category);
+    if (g.manoeuvreStage == 0 && along > kArrivalToleranceM)
+        g.manoeuvreStage = 1;
+    g.currentTurnRate = ac.turnRate;
+    if (g.manoeuvreStage == 0) {
+        const double remaining = -along;
+        double target = remaining > kDriveSlowRangeM ? kDriveKt : kDriveSlowKt;
+        target = std::min(target, gf_brakingSpeed(remaining, down));
+        const double v = gf_rampSpeed(g.motionSpeedKt, target, gf_categoryFactor2(ac.category), down);
+        // The S-curve: aim at a point on the axis ahead, which flattens onto it.
+        const double aim = std::max(remaining, 1.0);
+        ac.steerHeading(g.manoeuvreHeading - std::atan2(lateral, std::min(aim, kDriveLookAheadM)), false);
+        lf_moveAlong(ac, ac.pose.heading, std::min(v, remaining / (kMetersPerKnotSecond * kPassSeconds)));
+    } else {
+        const double target = std::min(kCorrectiveKt, gf_brakingSpeed(along, kPushAccelKtPerS));
+        const double v = gf_rampSpeed(g.motionSpeedKt, target, kPushAccelKtPerS, kPushAccelKtPerS);
+        lf_moveAlong(ac, ac.pose.heading + kPi, std::min(v, std::max(0.0, along) / (kMetersPerKnotSecond * kPassSeconds)));
+    }
+    const double left = gf_relativePosition(stand, 0.0, lf_pos(ac)).distanceM;
+    if (left <= kArrivalToleranceM && g.motionSpeedKt < 0.05)
+        ac.arriveAtStand();
+}
+
+void lf_verticalLiftPass(LiveAc& ac)
+{
+    auto& g = ac.groundOps;
+    g.motionVerticalSpeed = kLiftVerticalSpeed;
+    ac.pose.altitude += kLiftVerticalSpeed * kPassSeconds / 60.0;
+    g.motionSpeedKt = 0.0;
+    g.motionAirspeed = 0.0;
+    g.movedTick = gf_engineTick();
+    if (lf_heightAboveRunway(ac) >= 50.0) {
+        g.manoeuvre = 0;
+        ac.setPhase(FlightPhase::flying, gf_engineTick());
+    }
+}
+
+// --- take-off --------------------------------------------------------------
+
+void lf_startRotation(LiveAc& ac)
+{
+    auto& g = ac.groundOps;
+    const std::int32_t now = gf_engineTick();
+    ac.setPhase(FlightPhase::takeoff, now);
+    g.rotationTick = now;
+    g.runwayElevationFt = g.takeoffRunway ? g.takeoffRunway->endElevationFt : ac.pose.altitude - ac.groundOffset;
+    if (!std::isfinite(g.runwayElevationFt))
+        g.runwayElevationFt = ac.pose.altitude;
+    g.gearUp = 0;
+    g.climbFlapsUp = 0;
+    if (ac.category == AcCategory::Rotorcraft) {
+        ac.placementCounter = 1;
+        ac.onGround = 0;
+        g.manoeuvre = static_cast<std::uint8_t>(M::verticalLift);
+        return;
+    }
+    const auto passes = std::max<std::uint32_t>(1, ac.rotationPasses ? ac.rotationPasses
+                                                                     : gf_categoryRotationPasses(ac.category));
+    ac.placementCounter = static_cast<std::int32_t>(passes) + 1;
+    g.rotationPitchStep = (ac.rotationPitch - ac.pose.pitch) / passes;
+}
+
+void lf_liftOff(LiveAc& ac)
+{
+    auto& g = ac.groundOps;
+    ac.onGround = 0;
+    const auto passes = std::max<std::uint32_t>(1, ac.climbPasses ? ac.climbPasses
+                                                                  : gf_categoryClimbPasses(ac.category));
+    g.rotationPitchStep = (ac.climbPitch - ac.pose.pitch) / passes;
+    g.manoeuvreTick = gf_engineTick() + static_cast<std::int32_t>(passes);
+    gf_writeLogLine(fmt::format("{} {} take off", ac.head.callsign, ac.head.registration));
+}
+
+void lf_takeoffPass(LiveAc& ac)
+{
+    auto& g = ac.groundOps;
+    const std::int32_t now = gf_engineTick();
+    if (ac.placementCounter > 1) {
+        ac.pose.pitch += g.rotationPitchStep;
+        if (--ac.placementCounter == 1)
+            lf_liftOff(ac);
+        return;
+    }
+    if (now < g.manoeuvreTick)
+        ac.pose.pitch += g.rotationPitchStep;
+    const double height = ac.pose.altitude - g.runwayElevationFt;
+    if (height >= 50.0 && g.gearUp == 0) {
+        g.gearUp = 1;
+        gf_setGear(ac, false);
+    }
+    if (height >= 1000.0 && g.climbFlapsUp == 0) {
+        g.climbFlapsUp = 1;
+        gf_setFlaps(ac, 0);
+    }
+    if (height >= 1500.0 || now - g.rotationTick >= kClimbOutTicks)
+        ac.setPhase(FlightPhase::flying, now);
+}
+
+// --- landing -----------------------------------------------------------------
+
+bool lf_streamHasGroundSample(const LiveAc& ac)
+{
+    return std::any_of(ac.stream.begin(), ac.stream.end(), [](const PosSample& s) { return s.airborne == 0; });
+}
+
+void lf_startApproach(LiveAc& ac)
+{
+    auto& g = ac.groundOps;
+    ac.setPhase(FlightPhase::landing, gf_engineTick());
+    gf_setGear(ac, true);
+    gf_setFlaps(ac, 3);
+    lf_event(ac, LANDING_LIGHTS_SET, 1);
+    const PosSample& next = ac.stream.front();
+    g.steepApproach = gf_descentAngleDeg(next.verticalSpeed, next.groundSpeed) > kSteepApproachDeg ? 1 : 0;
+}
+
+void lf_flarePass(LiveAc& ac)
+{
+    auto& g = ac.groundOps;
+    if (ac.category == AcCategory::Rotorcraft || ac.onGround != 0)
+        return;
+    const bool big = ac.category == AcCategory::Large || ac.category == AcCategory::Heavy;
+    const auto passes = std::max<std::uint32_t>(1, ac.flarePasses ? ac.flarePasses : gf_categoryFlarePasses(ac.category));
+    if (g.flareStage == 0) {
+        if (lf_heightAboveRunway(ac) > (big ? 40.0 : 30.0))
+            return;
+        g.flarePitchStep = (kFlareTargetPitchRad - ac.pose.pitch) / passes;
+        g.flareVerticalSpeedStep = (kFlareVerticalSpeed - g.motionVerticalSpeed) / passes;
+    }
+    if (g.flareStage < passes) {
+        ac.pose.pitch += g.flarePitchStep;
+        g.motionVerticalSpeed += g.flareVerticalSpeedStep;
+    }
+    ++g.flareStage;
+}
+
+void lf_settleAfterTouchDown(LiveAc& ac)
+{
+    auto& g = ac.groundOps;
+    if (g.touchDown == 0 || ac.onGround == 0)
+        return;
+    const double pitchLeft = ac.parkedPitch - ac.pose.pitch;
+    ac.pose.pitch = std::fabs(pitchLeft) <= std::fabs(g.touchDownPitchStep) ? ac.parkedPitch
+                                                                            : ac.pose.pitch + g.touchDownPitchStep;
+    ac.pose.bank = std::fabs(ac.pose.bank) <= std::fabs(g.touchDownBankStep) ? 0.0 : ac.pose.bank + g.touchDownBankStep;
+    if (ac.pose.pitch == ac.parkedPitch)
+        g.flareStage = 0;
+}
+
+bool lf_offRunway(const LiveAc& ac)
+{
+    const auto& hit = ac.groundOps.landingRunway;
+    if (!hit)
+        return false;
+    const RelativePosition r = gf_relativePosition({hit->thresholdLatitude, hit->thresholdLongitude},
+                                                   hit->headingDeg * kDegToRad, lf_pos(ac));
+    return std::fabs(r.lateralM) > hit->widthM / 2.0 + 5.0;
+}
+
+void lf_rollOutPass(LiveAc& ac)
+{
+    auto& g = ac.groundOps;
+    const double v = lf_speed(ac);
+    if (v < 60.0 && g.reverseThrustOff == 0) {
+        g.reverseThrustOff = 1;
+        if (ac.category != AcCategory::Light && ac.category != AcCategory::Rotorcraft)
+            gf_queueReverseThrust(ac.objectId, false, false);
+    }
+    const bool slow = ac.category == AcCategory::Rotorcraft ? v <= 5.0 : (v <= 15.0 || (v <= 30.0 && lf_offRunway(ac)));
+    if (!slow)
+        return;
+    ac.setPhase(FlightPhase::taxi, gf_engineTick());
+    ac.arriving = 1;
+    gf_setSpoilers(ac, false);
+    gf_setFlaps(ac, 0);
+    lf_event(ac, LANDING_LIGHTS_SET, 0);
+    lf_event(ac, STROBES_SET, 0);
+    lf_event(ac, TAXI_LIGHTS_SET, 1);
+}
+
+const ParkPos* lf_claimedStand(const LiveAc& ac)
+{
+    const auto& stands = gf_stands();
+    if (ac.standId < 1 || static_cast<std::size_t>(ac.standId) > stands.size())
+        return nullptr;
+    return &stands[static_cast<std::size_t>(ac.standId) - 1];
+}
+
+} // namespace
+
+double lf_heightAboveRunway(const LiveAc& ac)
+{
+    if (ac.heightAboveGround < kNoHeightReportFt)
+        return ac.heightAboveGround;
+    const double elevation = ac.groundOps.landingRunway && ac.phase == FlightPhase::landing
+                                 ? ac.groundOps.landingRunway->endElevationFt
+                                 : ac.groundOps.runwayElevationFt;
+    return std::isfinite(elevation) ? ac.pose.altitude - elevation : ac.heightAboveGround;
+}
+
+bool lf_phaseOwnsPitch(const LiveAc& ac)
+{
+    const auto& g = ac.groundOps;
+    if (ac.phase == FlightPhase::takeoff)
+        return ac.placementCounter > 1 || gf_engineTick() < g.manoeuvreTick;
+    if (ac.phase == FlightPhase::landing && g.flareStage > 0)
+        return true;
+    return g.touchDown != 0 && ac.onGround != 0 && ac.pose.pitch != ac.parkedPitch;
+}
+
+double lf_pullOutLimit(LiveAc& ac)
+{
+    auto& g = ac.groundOps;
+    if (g.manoeuvre != static_cast<std::uint8_t>(M::pullOut))
+        return -1.0;
+    if (gf_relativePosition({g.manoeuvreLatitude, g.manoeuvreLongitude}, 0.0, lf_pos(ac)).distanceM > kPullOutRangeM) {
+        g.manoeuvre = 0;
+        return -1.0;
+    }
+    return kPullOutKt;
+}
+
+bool lf_endsInsideStand(const LiveAc& ac)
+{
+    if (ac.phase != FlightPhase::parking && ac.phase != FlightPhase::taxi)
+        return false;
+    const ParkPos* stand = lf_claimedStand(ac);
+    if (stand == nullptr || ac.phase == FlightPhase::parked)
+        return false;
+    const double d = gf_relativePosition({ac.standLatitude, ac.standLongitude}, 0.0, lf_pos(ac)).distanceM;
+    return d <= stand->radius * kMetersPerNm && ac.phase == FlightPhase::parking;
+}
+
+void lf_onSampleDue(LiveAc& ac, const PosSample& sample)
+{
+    auto& g = ac.groundOps;
+    if (ac.phase != FlightPhase::parked || g.departureStarted == 0)
+        return;
+    g.departureStarted = 0;
+    if (g.departureMode == 0)
+        lf_startPushback(ac, sample);
+    else
+        lf_startPullOut(ac);
+}
+
+bool lf_runManoeuvre(LiveAc& ac)
+{
+    switch (static_cast<M>(ac.groundOps.manoeuvre)) {
+    case M::pushback: lf_pushbackPass(ac); return true;
+    case M::driveToStand: lf_drivePass(ac); return true;
+    case M::verticalLift: lf_verticalLiftPass(ac); return true;
+    case M::pullOut:
+    case M::none: break;
+    }
+    return false;
+}
+
+void lf_groundPhasePass(LiveAc& ac)
+{
+    switch (ac.phase) {
+    case FlightPhase::takeoff_roll:
+        if (ac.category == AcCategory::Rotorcraft || lf_speed(ac) >= gf_referenceSpeedKt(ac, 2) ||
+            (!ac.stream.empty() && ac.stream.front().airborne != 0))
+            lf_startRotation(ac);
+        break;
+    case FlightPhase::takeoff: lf_takeoffPass(ac); break;
+    case FlightPhase::flying:
+        if (lf_streamHasGroundSample(ac))
+            lf_startApproach(ac);
+        break;
+    case FlightPhase::landing: lf_flarePass(ac); break;
+    case FlightPhase::landing_roll: lf_rollOutPass(ac); break;
+    default: break;
+    }
+    lf_settleAfterTouchDown(ac);
+}
+
+void drive2Stand(LiveAc& ac, const LatLon& stand, double standHeadingRad, bool flag)
+{
+    auto& g = ac.groundOps;
+    if (ac.phase != FlightPhase::parking)
+        ac.setPhase(FlightPhase::parking, gf_engineTick());
+    g.manoeuvre = static_cast<std::uint8_t>(M::driveToStand);
+    g.manoeuvreLatitude = stand.latitude;
+    g.manoeuvreLongitude = stand.longitude;
+    g.manoeuvreHeading = standHeadingRad;
+    const RelativePosition seen = gf_relativePosition(stand, standHeadingRad, lf_pos(ac));
+    g.manoeuvreStage = seen.alongM > kArrivalToleranceM ? 1 : 0;
+    if (g.manoeuvreStage == 1) {
+        const ParkPos* claimed = lf_claimedStand(ac);
+        gf_writeLogLine(fmt::format(
+            "{:14}: {} drive2stand plans corrective move from past stand, distance {:.1f} m, along {:.1f} m, "
+            "lateral {:.1f} m",
+            claimed ? claimed->name : std::string{}, ac.head.callsign, seen.distanceM, seen.alongM, seen.lateralM));
+        if (seen.alongM > kCorrectiveRangeM)
+            g.manoeuvreStage = 1; // still backed up, only slower to start
+    }
+    if (ac.stream.size() > 2 && flag)
+        gf_writeLogLine(fmt::format("{} unexpected stream size: {}, {}", ac.head.callsign, ac.stream.size(),
+                                    gf_phaseName(ac.phase)));
+    // The drive owns the pose from here; the stream waits at the stand.
+    if (!ac.stream.empty()) {
+        PosSample last = ac.stream.back();
+        last.latitude = stand.latitude;
+        last.longitude = stand.longitude;
+        last.groundSpeed = 0.0;
+        last.skip = 1;
+        ac.stream.clear();
+        ac.stream.push_back(last);
+        g.streamReset = 1;
+    }
+}
+
+bool LiveAc::arriveAtStand()
+{
+    auto& g = groundOps;
+    const std::int32_t now = gf_engineTick();
+    setPhase(FlightPhase::parked, now);
+    retimeEarlier = 900;
+    retimeLater = 900;
+    g.manoeuvre = 0;
+    g.motionSpeedKt = 0.0;
+    g.motionAirspeed = 0.0;
+    const ParkPos* stand = lf_claimedStand(*this);
+    gf_writeLogLine(fmt::format("{:14}: {:8} arrived at stand{}", stand ? stand->name : std::string{},
+                                head.callsign, g.arrivedByOverlap ? " via stand overlap" : ""));
+    g.arrivedByOverlap = 0;
+    if (towed != 0)
+        gf_writeLogLine(fmt::format("          towed aircraft {} parks", head.callsign));
+    gf_setThrottle(*this, 0);
+    gf_setSpoilers(*this, false);
+    gf_setFlaps(*this, 0);
+    // The stack is worked from its end: the latest command goes in first.
+    auto& stack = gf_parkedLightStack();
+    stack.push_back(ParkedLightCommand{hexId, now + 3000, 2});
+    stack.push_back(ParkedLightCommand{hexId, now + 1500, 0});
+    stack.push_back(ParkedLightCommand{hexId, now + 200, 1});
+    return true;
+}
+
+namespace {
+
+void lf_beginTakeoffRoll(LiveAc& ac, bool flag, std::uint32_t throttle, bool spoilers)
+{
+    auto& g = ac.groundOps;
+    g.takeoffRunway.reset();
+    g.takeoffRunwayFlag = flag ? 1 : 0;
+    if (ac.phase != FlightPhase::takeoff_roll)
+        ac.setPhase(FlightPhase::takeoff_roll, gf_engineTick());
+    gf_setThrottle(ac, throttle);
+    gf_setSpoilers(ac, spoilers);
+    gf_setFlaps(ac, 1);
+    gf_queueAiLights(ac.objectId, {1, 1, 1, 1, 1, 1, 0});
+    ac.retimeEarlier = 2700;
+    ac.retimeLater = 4500;
+}
+
+} // namespace
+
+void LiveAc::startTakeoffRoll(bool flag) { lf_beginTakeoffRoll(*this, flag, 3, true); }
+
+void LiveAc::startTakeoffRollAtIdle()
+{
+    if (towed != 0)
+        gf_writeLogLine(fmt::format("towed aircraft takes-off? {}", head.callsign));
+    lf_beginTakeoffRoll(*this, false, 0, false);
+}
+
+} // namespace zelk
