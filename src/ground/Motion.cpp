@@ -100,6 +100,9 @@ void lf_stepPitch(LiveAc& ac, double target)
 
 void lf_stepBank(LiveAc& ac, double target)
 {
+    // After touch-down the settle steps own the bank.
+    if (ac.groundOps.touchDown != 0 && ac.onGround != 0)
+        return;
     const double limit = gf_limitBank(ac.groundPlan.bankLimit > 0.0 ? ac.groundPlan.bankLimit
                                                                     : gf_categoryBankLimit(ac.category),
                                       true, lf_heightAboveRunway(ac), ac.onGround != 0);
@@ -186,6 +189,10 @@ void lf_airLeg(LiveAc& ac, const PosSample& next, std::int32_t passesLeft)
 void lf_followStream(LiveAc& ac)
 {
     if (ac.stream.empty())
+        return;
+    // Standing at or behind the stand, the aircraft waits for its manoeuvre.
+    if (ac.phase == FlightPhase::parked || ac.phase == FlightPhase::pushing_back ||
+        ac.phase == FlightPhase::pushed_back)
         return;
     const PosSample& next = ac.stream.front();
     if (!lf_finite(next))

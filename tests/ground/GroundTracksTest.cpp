@@ -1,0 +1,289 @@
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "ground/GroundGeometry.h"
+#include "ground/Motion.h"
+#include "ground/MotionGeometry.h"
+#include "simlink/SimQueues.h"
+#include "support/LoggedTempDir.h"
+#include "traffic/AircraftRecords.h"
+#include "traffic/CategoryTables.h"
+#include "traffic/EngineTick.h"
+#include "traffic/TrafficState.h"
+
+namespace zelk {
+namespace {
+
+// The scripted tracks of tests/data/ground, replayed pass by pass. The harness
+// plays the traffic core's part: samples arrive 30 s before they are due and
+// are taken or dropped as the core would in each phase; departure, take-off
+// roll, stand claim and touch-down are set through their fields.
+constexpr std::int32_t kBaseTick = 100000;
+constexpr double kRefLatitude = 47.5;
+constexpr double kRefLongitude = 9.0;
+
+LatLon at(double northM, double eastM)
+{
+    return {kRefLatitude + northM / 111120.0,
+            kRefLongitude + eastM / (111120.0 * std::cos(kRefLatitude * kDegToRad))};
+}
+
+nlohmann::json loadTrack(const std::string& name)
+{
+    const char* data = std::getenv("ZELK_TEST_DATA");
+    const std::string dir =
+        data ? std::string(data) : (std::filesystem::path(__FILE__).parent_path().parent_path() / "data").string();
+    std::ifstream in(dir + "/ground/" + name);
+    EXPECT_TRUE(in.good()) << name;
+    return nlohmann::json::parse(in);
+}
+
+AcCategory categoryOf(const std::string& name)
+{
+    for (std::uint32_t c = 0; c < kAcCategoryCount; ++c)
+        if (gf_categoryName(static_cast<AcCategory>(c)) == name)
+            return static_cast<AcCategory>(c);
+    return AcCategory::Light;
+}
+
+PosSample sampleOf(const nlohmann::json& j)
+{
+    PosSample s;
+    const LatLon p = at(j["n"], j["e"]);
+    s.latitude = p.latitude;
+    s.longitude = p.longitude;
+    s.altitude = j["alt"];
+    s.groundSpeed = j["gs"];
+    s.heading = j["hdg"];
+    s.verticalSpeed = j["vs"];
+    s.airborne = j["air"].get<int>();
+    s.skip = j.value("rep", 0);
+    s.dueTick = kBaseTick + static_cast<std::int32_t>(std::lround(j["t"].get<double>() * 100.0));
+    return s;
+}
+
+class TrackRun {
+public:
+    explicit TrackRun(const std::string& name) : track_(loadTrack(name))
+    {
+        gf_resetTrafficState();
+        gf_clearSimQueues(false);
+        gf_setEngineTick(kBaseTick);
+        for (const auto& j : track_["samples"])
+            samples_.push_back(sampleOf(j));
+        setUpAircraft();
+    }
+
+    void run()
+    {
+        const std::int32_t end = kBaseTick + static_cast<std::int32_t>(track_["endT"].get<double>() * 100.0);
+        for (std::int32_t now = kBaseTick; now < end && ac_.simState == SimState::active; ++now) {
+            gf_setEngineTick(now);
+            deliver(now);
+            events(now);
+            const AcPose before = ac_.pose;
+            gf_groundMotionPass(ac_);
+            checkPass(before, now);
+            touchDown();
+            if (phases_.empty() || phases_.back() != gf_phaseName(ac_.phase))
+                phases_.emplace_back(gf_phaseName(ac_.phase));
+            if (::testing::Test::HasFailure())
+                return;
+        }
+    }
+
+    LiveAc ac_;
+    std::vector<std::string> phases_;
+    nlohmann::json track_;
+
+private:
+    void setUpAircraft()
+    {
+        const AcCategory category = categoryOf(track_["category"]);
+        ac_.category = category;
+        ac_.head.callsign = "TST123";
+        ac_.hexId = 0x4B1234;
+        ac_.objectId = 77;
+        ac_.simState = SimState::active;
+        ac_.sizeRadius = track_["spanM"].get<double>() / 2.0 / kMetersPerNm;
+        ac_.turnRate = gf_categoryTurnRate(category);
+        ac_.categoryFactor2 = gf_categoryFactor2(category);
+        ac_.categoryFactor3 = gf_categoryFactor3(category);
+        ac_.rotationPitch = gf_categoryRotationPitchDeg(category) * kDegToRad;
+        ac_.climbPitch = gf_categoryClimbPitchDeg(category) * kDegToRad;
+        ac_.rotationPasses = gf_categoryRotationPasses(category);
+        ac_.climbPasses = gf_categoryClimbPasses(category);
+        ac_.flarePasses = gf_categoryFlarePasses(category);
+        ac_.parkedPitch = kDefaultParkedPitchRad;
+        const PosSample& first = samples_.front();
+        ac_.pose = {first.latitude, first.longitude, ac_.parkedPitch, 0.0, first.heading * kDegToRad,
+                    first.altitude, 0.0, first.groundSpeed};
+        const auto& stand = track_["stand"];
+        const LatLon standPos = at(stand["n"], stand["e"]);
+        ac_.standLatitude = standPos.latitude;
+        ac_.standLongitude = standPos.longitude;
+        ac_.standHeading = stand["hdg"].get<double>() * kDegToRad;
+        if (track_["parked"] == 1) {
+            ac_.onGround = 1;
+            ac_.standId = 1;
+            ac_.applyPhaseChange(FlightPhase::parked, kBaseTick);
+        } else {
+            ac_.onGround = 0;
+            ac_.pose.pitch = 0.0;
+            ac_.groundOps.motionSpeedKt = first.groundSpeed;
+            ac_.applyPhaseChange(FlightPhase::flying, kBaseTick);
+        }
+        ac_.stream.push_back(first);
+        next_ = 1;
+    }
+
+    void clearHold(std::int32_t now)
+    {
+        ac_.streamCounter = 0;
+        ac_.holding = 0;
+        if (!ac_.stream.empty())
+            ac_.stream.front().dueTick = now + 1;
+    }
+
+    void deliver(std::int32_t now)
+    {
+        while (next_ < samples_.size() && samples_[next_].dueTick - 3000 <= now) {
+            const PosSample s = samples_[next_++];
+            const double fromStand = gf_relativePosition({ac_.standLatitude, ac_.standLongitude}, 0.0,
+                                                         {s.latitude, s.longitude}).distanceM;
+            switch (ac_.phase) {
+            case FlightPhase::parked:
+                if (!departed_)
+                    continue;
+                // The sample that marks the departure ends the stand hold.
+                clearHold(now);
+                break;
+            case FlightPhase::pushing_back:
+            case FlightPhase::parking: continue;
+            case FlightPhase::pushed_back:
+                if (fromStand < 25.0)
+                    continue;
+                ac_.setPhase(FlightPhase::taxi, now);
+                break;
+            default: break;
+            }
+            if (ac_.streamCounter > 0 && ac_.phase != FlightPhase::parked)
+                clearHold(now);
+            ac_.stream.push_back(s);
+        }
+    }
+
+    void events(std::int32_t now)
+    {
+        for (const auto& e : track_["events"]) {
+            if (kBaseTick + static_cast<std::int32_t>(std::lround(e["t"].get<double>() * 100.0)) != now)
+                continue;
+            const std::string what = e["do"];
+            if (what == "depart") {
+                departed_ = true;
+                ac_.groundOps.departureStarted = 1;
+                ac_.groundOps.departureMode = e["mode"].get<std::uint8_t>();
+            } else if (what == "takeoffRoll") {
+                ac_.startTakeoffRoll(false);
+            } else if (what == "claimStand") {
+                const auto& stand = track_.contains("target") ? track_["target"] : track_["stand"];
+                const LatLon p = at(stand["n"], stand["e"]);
+                ac_.standLatitude = p.latitude;
+                ac_.standLongitude = p.longitude;
+                ac_.standHeading = stand["hdg"].get<double>() * kDegToRad;
+                drive2Stand(ac_, p, ac_.standHeading, true);
+            }
+        }
+    }
+
+    // The largest speed of the scripted samples around now: from 20 s before
+    // it to 10 s after the next one due (re-timing moves legs by up to 9 s).
+    double aroundKt(std::int32_t now) const
+    {
+        std::int32_t nextDue = now;
+        for (const PosSample& s : samples_)
+            if (s.dueTick > now) {
+                nextDue = s.dueTick;
+                break;
+            }
+        double v = 0.0;
+        for (const PosSample& s : samples_)
+            if (s.dueTick >= now - 2000 && s.dueTick <= nextDue + 1000)
+                v = std::max(v, s.groundSpeed);
+        return v;
+    }
+
+    void checkPass(const AcPose& before, std::int32_t now)
+    {
+        const AcPose& p = ac_.pose;
+        for (double value : {p.latitude, p.longitude, p.pitch, p.bank, p.heading, p.altitude, p.verticalSpeed, p.speed})
+            ASSERT_TRUE(std::isfinite(value)) << "pass " << now;
+        const auto& g = ac_.groundOps;
+        const double speed = g.motionSpeedKt;
+        const double moved = gf_relativePosition({before.latitude, before.longitude}, 0.0, {p.latitude, p.longitude}).distanceM;
+        ASSERT_LE(moved, speed * kMetersPerKnotSecond * kPassSeconds + 0.05) << "pass " << now;
+        double limit = std::max(1.5 * aroundKt(now), 1.0);
+        if (ac_.phase == FlightPhase::pushing_back)
+            limit = 2.0;
+        else if (ac_.phase == FlightPhase::parking)
+            limit = 6.0;
+        else if (ac_.phase == FlightPhase::taxi)
+            limit = std::min(limit, 36.0);
+        ASSERT_LE(speed, limit + 1e-9) << "pass " << now << " " << gf_phaseName(ac_.phase);
+        const double rate = g.currentTurnRate > 0.0 ? g.currentTurnRate : ac_.turnRate;
+        ASSERT_LE(std::fabs(gf_normalizeAngle(p.heading - before.heading)), rate + 1e-9) << "pass " << now;
+        const double height = ac_.onGround ? 0.0 : p.altitude;
+        ASSERT_LE(std::fabs(p.bank),
+                  gf_limitBank(gf_categoryBankLimit(ac_.category), true, height, ac_.onGround != 0) + 1e-9);
+        ASSERT_LE(std::fabs(p.bank - before.bank), gf_categoryRollRate(ac_.category) + 1e-9) << "pass " << now;
+        ASSERT_LE(std::fabs(p.altitude - before.altitude), std::fabs(g.motionVerticalSpeed) * 0.01 / 60.0 + 0.05)
+            << "pass " << now;
+    }
+
+    void touchDown()
+    {
+        if (ac_.onGround == 0)
+            ac_.heightAboveGround = std::max(0.0, ac_.pose.altitude);
+        if (ac_.phase != FlightPhase::landing || ac_.pose.altitude > 0.0)
+            return;
+        ac_.setPhase(FlightPhase::landing_roll, gf_engineTick());
+        ac_.onGround = 1;
+        ac_.pose.altitude = 0.0;
+        auto& g = ac_.groundOps;
+        g.touchDown = 1;
+        const double n = gf_categoryTouchDownPasses(ac_.category);
+        g.touchDownPitchStep = (ac_.parkedPitch - ac_.pose.pitch) / n;
+        g.touchDownBankStep = -ac_.pose.bank / n;
+    }
+
+    std::vector<PosSample> samples_;
+    std::size_t next_ = 0;
+    bool departed_ = false;
+};
+
+std::vector<std::string> expectedPhases(const nlohmann::json& track)
+{
+    return track["phases"].get<std::vector<std::string>>();
+}
+
+TEST(GroundTracks, DeparturesFromTheStandToTheClimb)
+{
+    for (const char* name : {"departure-pushback.json", "departure-pullout.json"}) {
+        SCOPED_TRACE(name);
+        TrackRun run(name);
+        run.run();
+        EXPECT_EQ(run.phases_, expectedPhases(run.track_));
+        EXPECT_EQ(run.ac_.onGround, 0);
+        EXPECT_GT(run.ac_.pose.altitude, 1500.0);
+    }
+}
+
+} // namespace
+} // namespace zelk

@@ -1,0 +1,85 @@
+#!/usr/bin/env python3
+"""Writes the scripted ground tracks of tests/data/ground: samples every few
+seconds along made-up routes on the test airport, in metres north and east of
+its reference point (ft, kt, ft/min, degrees)."""
+import json, math, pathlib
+
+def route(points, speed_at, t0, dt, alt_at=lambda d: 0.0, air_at=lambda d: 0, vs_at=lambda d: 0.0):
+    legs = []
+    total = 0.0
+    for a, b in zip(points, points[1:]):
+        d = math.hypot(b[0] - a[0], b[1] - a[1])
+        legs.append((a, b, total, d))
+        total += d
+    out, t, s = [], t0, 0.0
+    while s <= total + 1e-6:
+        for a, b, start, d in legs:
+            if start <= s <= start + d + 1e-9:
+                f = (s - start) / d if d else 0.0
+                n, e = a[0] + f * (b[0] - a[0]), a[1] + f * (b[1] - a[1])
+                hdg = math.degrees(math.atan2(b[1] - a[1], b[0] - a[0])) % 360
+                break
+        v = speed_at(s)
+        out.append({"t": round(t, 2), "n": round(n, 2), "e": round(e, 2), "alt": round(alt_at(s), 1),
+                    "gs": round(v, 1), "hdg": round(hdg, 1), "vs": round(vs_at(s), 0), "air": air_at(s)})
+        s += max(v, 3.0) * 0.5144444 * dt
+        t += dt
+    return out, t
+
+def write(name, track):
+    p = pathlib.Path(__file__).resolve().parent.parent / "tests/data/ground" / name
+    p.write_text(json.dumps(track, indent=1) + "\n")
+
+def departure(mode):
+    samples = [{"t": 0, "n": 0, "e": 0, "alt": 0, "gs": 0, "hdg": 0, "vs": 0, "air": 0, "rep": 1}]
+    events = [{"t": 5, "do": "depart", "mode": mode}]
+    if mode == 0:
+        samples.append({"t": 40, "n": -30, "e": 10, "alt": 0, "gs": 2, "hdg": 0, "vs": 0, "air": 0})
+        taxi, t = route([(-90, 36), (-90, -300), (-400, -300), (-400, -200)], lambda d: 12.0, 190, 4)
+    else:
+        taxi, t = route([(0, 0), (160, 0), (160, -300), (-400, -300), (-400, -200)], lambda d: 12.0, 45, 4)
+        taxi = taxi[1:]
+    samples += taxi
+    events.append({"t": t, "do": "takeoffRoll"})
+    roll, t = route([(-400, -200), (-400, 1800)], lambda d: min(150.0, math.sqrt(2 * 1.8 * d / 0.5144444) + 5),
+                    t, 3, air_at=lambda d: 1 if d > 1450 else 0,
+                    alt_at=lambda d: max(0.0, (d - 1450) * 0.2), vs_at=lambda d: 2000.0 if d > 1450 else 0.0)
+    climb, t = route([(-400, 1800), (-400, 9000)], lambda d: 160.0, t, 5, air_at=lambda d: 1,
+                     alt_at=lambda d: 110 + d * 0.25, vs_at=lambda d: 2000.0)
+    samples += roll + climb[1:]
+    phases = ["parked", "pushing_back", "pushed_back", "taxi", "takeoff_roll", "takeoff", "flying"]
+    if mode == 1:
+        phases = ["parked", "taxi", "takeoff_roll", "takeoff", "flying"]
+    return {"category": "Large", "spanM": 36, "stand": {"n": 0, "e": 0, "hdg": 0}, "parked": 1,
+            "samples": samples, "events": events, "phases": phases, "endT": t + 10}
+
+def arrival():
+    glide = math.tan(math.radians(3.0))
+    final, t = route([(-400, -6000), (-400, -1200)], lambda d: 140.0, 0, 5, air_at=lambda d: 1,
+                     alt_at=lambda d: (4800 - d) * glide * 3.28084, vs_at=lambda d: -140 * 101.27 * glide)
+    v0, a = 140.0, 5.0
+    roll, t = route([(-400, -1200), (-400, 200), (-90, 200), (-90, 100), (-40, 100)],
+                    lambda d: max(12.0, math.sqrt(max(0.0, v0 * v0 - 2 * a * d / 0.5144444))), t, 3)
+    events = [{"t": t + 20, "do": "claimStand"}]
+    return {"category": "Large", "spanM": 36, "stand": {"n": 0, "e": 100, "hdg": 0}, "parked": 0,
+            "samples": final + roll, "events": events, "endT": t + 110,
+            "phases": ["flying", "landing", "landing_roll", "taxi", "parking", "parked"]}
+
+def helicopter():
+    samples = [{"t": 0, "n": 300, "e": 500, "alt": 0, "gs": 0, "hdg": 0, "vs": 0, "air": 0, "rep": 1}]
+    events = [{"t": 10, "do": "depart", "mode": 1}, {"t": 28, "do": "takeoffRoll"}]
+    hop, t = route([(300, 500), (330, 520), (330, 1400), (310, 1500)], lambda d: 60.0, 40, 5, air_at=lambda d: 1,
+                   alt_at=lambda d: min(250.0, 60 + d * 0.5), vs_at=lambda d: 300.0)
+    hop[-1]["alt"], hop[-1]["vs"] = 40.0, -400.0
+    down, t = route([(310, 1500), (300, 1500)], lambda d: 3.0, t, 5, alt_at=lambda d: 0.0)
+    events.append({"t": t + 6, "do": "claimStand"})
+    return {"category": "Rotorcraft", "spanM": 11, "stand": {"n": 300, "e": 500, "hdg": 0},
+            "target": {"n": 300, "e": 1500, "hdg": 0}, "parked": 1,
+            "samples": samples + hop[1:] + down, "events": events, "endT": t + 60,
+            "phases": ["parked", "taxi", "takeoff_roll", "takeoff", "flying", "landing", "landing_roll", "taxi",
+                       "parking", "parked"]}
+
+write("departure-pushback.json", departure(0))
+write("departure-pullout.json", departure(1))
+write("arrival.json", arrival())
+write("helicopter.json", helicopter())
