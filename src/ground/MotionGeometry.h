@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "core/Geometry.h"
-#include "traffic/AcCategory.h"
+#include "liveries/AcCategory.h"
 
 namespace zelk {
 
