@@ -13,6 +13,7 @@
 
 #include "airports/AirportScan.h"
 #include "app/AirportsWiring.h"
+#include "app/LiveriesWiring.h"
 #include "app/CloseDown.h"
 #include "app/FeedWiring.h"
 #include "app/GroundWiring.h"
@@ -154,6 +155,7 @@ int lf_startup(const std::vector<std::string>& arguments)
     gf_setAirportScanHooks(AirportScanHooks{[] { return gf_isRunning(); }});
     lf_installRTAppFeed();
     lf_installGroundParking();
+    lf_installLiveries();
 
     HeadlessWindow::Options options;
     options.runWorker = [] { lf_main(); };

@@ -5,6 +5,7 @@
 
 #include "core/Settings.h"
 #include "liveries/LiveriesScannedFile.h"
+#include "liveries/LiveryIndex.h"
 #include "liveries/LiveryScan.h"
 
 namespace zelk {
@@ -14,7 +15,7 @@ bool gf_runLiveryScanStep()
     std::error_code ec;
     const bool skip = gf_settings()->SKIP_LIVERIES_SCAN && std::filesystem::exists(gf_liveriesScannedFile(), ec);
     if (!skip && gf_scanLiveries() == kScanCancelled) return false;
-    gf_readLiveriesScanned();
+    gf_processScannedLiveries();
     return true;
 }
 

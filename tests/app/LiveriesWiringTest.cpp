@@ -1,0 +1,58 @@
+#include "app/LiveriesWiring.h"
+
+#include <gtest/gtest.h>
+
+#include "app/CloseDown.h"
+#include "liveries/LiveryIndex.h"
+#include "liveries/LiveryMatching.h"
+#include "support/LiveryIndexFixture.h"
+#include "traffic/LiveryBookkeeping.h"
+
+namespace zelk {
+namespace {
+
+class LiveriesWiring : public test::LiveryIndexTest {
+protected:
+    void SetUp() override
+    {
+        LiveryIndexTest::SetUp();
+        saved_ = gf_closeDownHooks();
+    }
+    void TearDown() override
+    {
+        gf_setCloseDownHooks(*saved_);
+        gf_liveryBookkeeping().clearRemembered();
+        LiveryIndexTest::TearDown();
+    }
+    std::string_view matchDlhA320()
+    {
+        LiveryMatchAircraft ac;
+        ac.key = key("DLH", "", "A320", 0);
+        EXPECT_EQ(gf_matchLiveryLive(ac, 0), 2);
+        return ac.title;
+    }
+
+private:
+    std::shared_ptr<const CloseDownHooks> saved_;
+};
+
+// The remembered titles point into the index: the close-down forgets them
+// before the next run rebuilds it (a stale view shows under ASan).
+TEST_F(LiveriesWiring, CloseDownForgetsTitlesBeforeTheIndexIsRebuilt)
+{
+    lf_installLiveries();
+    gf_processScannedLiveries();
+    gf_liveryBookkeeping().remember(100001, matchDlhA320());
+    gf_closeDownHooks()->clearRunMemory();
+    EXPECT_EQ(gf_liveryBookkeeping().rememberedCount(), 0u);
+
+    gf_processScannedLiveries();
+    EXPECT_EQ(gf_liveryBookkeeping().rememberedTitle(100001), std::nullopt);
+    const std::string_view title = matchDlhA320();
+    EXPECT_EQ(std::string(title), "DLH A320 Lufthansa");
+    gf_closeDownHooks()->writeRunReports();
+    EXPECT_NE(log().find("live traffic livery matching summary"), std::string::npos);
+}
+
+} // namespace
+} // namespace zelk
