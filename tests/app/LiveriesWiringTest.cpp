@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "app/CloseDown.h"
+#include "ground/ParkingHooks.h"
 #include "liveries/LiveryIndex.h"
 #include "liveries/LiveryMatching.h"
 #include "support/LiveryIndexFixture.h"
+#include "traffic/AircraftRecords.h"
 #include "traffic/LiveryBookkeeping.h"
 
 namespace zelk {
@@ -17,10 +19,12 @@ protected:
     {
         LiveryIndexTest::SetUp();
         saved_ = gf_closeDownHooks();
+        savedParking_ = gf_parkingHooks();
     }
     void TearDown() override
     {
         gf_setCloseDownHooks(*saved_);
+        gf_setParkingHooks(*savedParking_);
         gf_liveryBookkeeping().clearRemembered();
         LiveryIndexTest::TearDown();
     }
@@ -34,6 +38,7 @@ protected:
 
 private:
     std::shared_ptr<const CloseDownHooks> saved_;
+    std::shared_ptr<const ParkingHooks> savedParking_;
 };
 
 // The remembered titles point into the index: the close-down forgets them
@@ -52,6 +57,24 @@ TEST_F(LiveriesWiring, CloseDownForgetsTitlesBeforeTheIndexIsRebuilt)
     EXPECT_EQ(std::string(title), "DLH A320 Lufthansa");
     gf_closeDownHooks()->writeRunReports();
     EXPECT_NE(log().find("live traffic livery matching summary"), std::string::npos);
+}
+
+// The parking's aircraft gets its livery with the stand's cargo flag.
+TEST_F(LiveriesWiring, ParkedAircraftAtACargoStandTakesACargoLivery)
+{
+    lf_installLiveries();
+    gf_processScannedLiveries();
+    StaticAc aircraft;
+    aircraft.head.key = key("KLM", "", "B748", 0);
+    aircraft.category = AcCategory::Heavy;
+    ParkPos stand;
+    stand.name = "C1";
+    stand.cargo = 1;
+    ASSERT_TRUE(gf_parkingHooks()->matchLiveryStatic(aircraft, stand));
+    EXPECT_EQ(aircraft.liveryTitle, "KLM B748 Cargo");
+    stand.cargo = 0;
+    aircraft.liveryTitle = {};
+    EXPECT_FALSE(gf_parkingHooks()->matchLiveryStatic(aircraft, stand));
 }
 
 } // namespace
