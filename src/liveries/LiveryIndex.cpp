@@ -12,7 +12,7 @@
 #include "core/Paths.h"
 #include "core/Settings.h"
 #include "core/Strings.h"
-#include "gui/Gui.h"
+#include "gui/GuiUpdate.h"
 #include "liveries/CodeTables.h"
 #include "liveries/LiveriesScannedFile.h"
 #include "liveries/SimilarModels.h"
@@ -154,7 +154,7 @@ void gf_processScannedLiveries()
 
     lf_readScannedLiveries();
     std::vector<LiveryRecord>& records = gf_scannedLiveries();
-    gf_gui().enqueueUpdate(gui_update::SetLiveryCount{records.size()});
+    gf_postGuiUpdate(gui_update::SetLiveryCount{records.size()});
 
     lf_buildLiveryIndex(records, index);
     lf_fillInstalledTitles(index);
@@ -173,7 +173,7 @@ void gf_processScannedLiveries()
                                AcCategory::Light, AcCategory::Rotorcraft, AcCategory::HighPerf})
         lf_summarizeCategories(c, index);
     lf_findGenericLiveries(index);
-    gf_gui().enqueueUpdate(gui_update::Redraw{kBandTop});
+    gf_postGuiUpdate(gui_update::Redraw{kBandTop});
     records.clear();
     gf_writeLogLine("----- end of processing scanned liveries ------\n");
 }
