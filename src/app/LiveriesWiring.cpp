@@ -39,16 +39,13 @@ void lf_installLiveries()
     parking.matchLiveryStatic = lf_matchParkedLivery;
     gf_setParkingHooks(std::move(parking));
 
-    CloseDownHooks hooks = *gf_closeDownHooks();
-    hooks.clearRunMemory = [previous = std::move(hooks.clearRunMemory)] {
-        if (previous) previous();
-        gf_liveryBookkeeping().clearRemembered();
-    };
-    hooks.writeRunReports = [previous = std::move(hooks.writeRunReports)] {
-        gf_logLiveryMatchingSummary(); // before the park-airport list, as the report order has it
-        if (previous) previous();
-    };
-    gf_setCloseDownHooks(std::move(hooks));
+    gf_updateCloseDownHooks([](CloseDownHooks& h) {
+        h.clearRunMemory = [previous = h.clearRunMemory] {
+            if (previous) previous();
+            gf_liveryBookkeeping().clearRemembered();
+        };
+        h.runReports.emplace_back(gf_logLiveryMatchingSummary);
+    });
 }
 
 } // namespace zelk

@@ -23,7 +23,7 @@ protected:
     }
     void TearDown() override
     {
-        gf_setCloseDownHooks(*saved_);
+        gf_updateCloseDownHooks([this](CloseDownHooks& h) { h = *saved_; });
         gf_setParkingHooks(*savedParking_);
         gf_liveryBookkeeping().clearRemembered();
         LiveryIndexTest::TearDown();
@@ -55,7 +55,7 @@ TEST_F(LiveriesWiring, CloseDownForgetsTitlesBeforeTheIndexIsRebuilt)
     EXPECT_EQ(gf_liveryBookkeeping().rememberedTitle(100001), std::nullopt);
     const std::string_view title = matchDlhA320();
     EXPECT_EQ(std::string(title), "DLH A320 Lufthansa");
-    gf_closeDownHooks()->writeRunReports();
+    for (const auto& report : gf_closeDownHooks()->runReports) report();
     EXPECT_NE(log().find("live traffic livery matching summary"), std::string::npos);
 }
 
