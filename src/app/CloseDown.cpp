@@ -1,5 +1,6 @@
 #include "app/CloseDown.h"
 
+#include <atomic>
 #include <chrono>
 #include <exception>
 #include <memory>
@@ -93,8 +94,13 @@ void lf_waitAfterSystemError()
     }
 }
 
+// Set by a close-down that touches files, until its exit resets ran: the end
+// message runs them on whatever way the program is left.
+std::atomic<bool> lv_exitResetsPending{false};
+
 void lf_prepareExit()
 {
+    lv_exitResetsPending.store(false);
     gf_setRestartFlag(false);
     if (gf_isRTDirect() && !KEEP_SIM_TIME_PAR.value()) {
         for (IntListParameter* shift : {&TIME_SHIFT_DAYS, &TIME_SHIFT_HOURS, &TIME_SHIFT_MINS}) {
@@ -109,6 +115,17 @@ void lf_prepareExit()
     gf_setBlockCallsignPrefix(false);
     if (BLOCK_HEXIDDEC.value() > 0) BLOCK_HEXIDDEC.setAndSave(0);
     gf_updateSettingsSnapshot(&BLOCK_HEXIDDEC);
+}
+
+void lf_runExitResetsGuarded() noexcept
+{
+    try {
+        lf_prepareExit();
+    } catch (const std::exception& e) {
+        lf_logClosingDownException(e.what());
+    } catch (...) {
+        lf_logClosingDownException("unknown exception");
+    }
 }
 
 void lf_prepareRestart(const CloseDownHooks& hooks, std::uint32_t delay)
@@ -182,6 +199,7 @@ void lf_closingDown()
     gf_writeLogLine(fmt::format("{} Exiting: {}", gf_utcTimeText(), gf_stopReasonText(request.reason)));
 
     if (gf_isProductionRun()) return;
+    lv_exitResetsPending.store(true);
 
     lf_call(hooks->stopTrafficDelivery);
     lf_stopRunThreads(*hooks);
@@ -200,9 +218,9 @@ void lf_closingDown()
     gf_setTbloPending(false);
     for (const auto& report : hooks->runReports) lf_call(report);
 
-    if (gf_isRestartReason(request.reason) && !gf_isClosingByUser()) {
-        lf_prepareRestart(*hooks, request.delay);
-    } else {
+    if (gf_isRestartReason(request.reason) && !gf_isClosingByUser()) lf_prepareRestart(*hooks, request.delay);
+    // Also when the user closed the window during the countdown.
+    if (!gf_isRestartRun()) {
         lf_prepareExit();
         gf_setExitCode(std::max(gf_exitCode(), gf_exitCodeForEnd(request.reason, gf_isClosingByUser(), gf_runStepFailed())));
     }
@@ -213,6 +231,8 @@ void lf_postEndMessage()
     try {
         if (gf_isClosingByUser()) gf_setRestartFlag(false);
         const bool restart = gf_isRestartRun();
+        // A close-down that failed, or a window closed after the restart was prepared.
+        if (!restart && lv_exitResetsPending.load()) lf_runExitResetsGuarded();
         gf_writeLogLineFlushed(restart ? "Restart cleanup completed; posting MSG_START"
                                        : "Shutdown cleanup completed; posting MSG_EXIT");
         if (gf_gui().windowExists()) gf_gui().postToWindow(restart ? MSG_START : MSG_EXIT);

@@ -136,6 +136,7 @@ void lf_runSteps()
 {
     // A stall of the previous run must not keep this run's delivery stopped.
     if (const auto hooks = gf_closeDownHooks(); hooks->resetTrafficMailbox) hooks->resetTrafficMailbox();
+    gf_gui().setStaticFitReportingSuppressed(false);
     platform::startNetworkLayer();
     lf_checkProgramFolder();
     if (!lf_readDataFiles()) return;

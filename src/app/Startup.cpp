@@ -160,6 +160,7 @@ int lf_startup(const std::vector<std::string>& arguments)
     HeadlessWindow::Options options;
     options.runWorker = [] { lf_main(); };
     options.exitCode = [] { return gf_exitCode(); };
+    options.logFailedExitCode = kStartupFailedExitCode;
     const auto window = std::make_shared<HeadlessWindow>(std::move(options));
     if (!window->create()) {
         lf_reportStartupFailure("initInstance failed", true);

@@ -258,7 +258,6 @@ std::uint8_t Gui::resetPanelState()
     p.parkLiveCount = 0;
     p.staticCount = 0;
     p.staticFitHidden = false;
-    staticFitSuppressed_.store(false);
     p.standCount = 0;
     p.parkAirport = IcaoCode{};
     p.trafficReaderState = kReaderNotRunning;

@@ -141,7 +141,9 @@ public:
     void setDpi(std::uint32_t dpi) { dpi_.store(dpi == 0 ? 96 : dpi); }
 
     // The copy of the static-fit-hidden flag that the parking search writes and
-    // reads on the worker; set directly, not through the queue.
+    // reads on the worker; set directly, not through the queue, and cleared
+    // where a run starts (a panel reset applied late must not undo what the
+    // next run set).
     bool staticFitReportingSuppressed() const { return staticFitSuppressed_.load(); }
     void setStaticFitReportingSuppressed(bool v) { staticFitSuppressed_.store(v); }
 

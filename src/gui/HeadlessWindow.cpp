@@ -139,8 +139,11 @@ void HeadlessWindow::onStart()
     try {
         gf_openLogFile();
     } catch (const std::exception& e) {
-        // The run still starts: its lines then go to standard error.
-        std::fprintf(stderr, "%s\n", e.what());
+        std::fprintf(stderr, "%s: ZELK cannot run without its log\n", e.what());
+        std::scoped_lock guard(lock_);
+        quitCode_ = options_.logFailedExitCode;
+        quitting_ = true;
+        return;
     }
     runsStarted_.fetch_add(1);
     worker_ = std::jthread([body = options_.runWorker] {

@@ -25,6 +25,9 @@ public:
     struct Options {
         std::function<void()> runWorker;      // the body of one run, on the worker thread
         std::function<int()> exitCode;        // the program's exit code at MSG_EXIT
+        // The loop's quit code when a run's Log.txt cannot be opened: without
+        // its log the run does not start and the program ends.
+        int logFailedExitCode = 1;
         bool printMessages = true;            // message and error lines to standard output
         bool handleCloseSignals = true;       // poll SIGINT/SIGTERM in the loop
     };

@@ -123,6 +123,20 @@ TEST_F(ZelkProcess, ProductionOutsideTheProgramFolderFailsWithError41)
     EXPECT_NE(test::readAll(file("work/Log.txt")).find("Exiting: SYSTEM ERROR"), std::string::npos);
 }
 
+// Without its log a run does not start: the program ends at once, non-zero,
+// with the reason on standard error.
+TEST_F(ZelkProcess, LogThatCannotBeOpenedIsAStartupFailure)
+{
+    fs::create_directories(file("work/Log.txt")); // a folder where the log belongs
+    const Child child = start(program_, file("work"), file("config"), {"--production"});
+    const auto status = waitFor(child, 20s);
+    if (!status) killAndReap(child);
+    ASSERT_TRUE(status) << "did not end";
+    EXPECT_EQ(*status, 1);
+    const std::string out = test::readAll(file("work/out.txt"));
+    EXPECT_NE(out.find("Failed to write file Log.txt: ZELK cannot run without its log"), std::string::npos) << out;
+}
+
 // The first instance waits after its system error; a second one meanwhile
 // ends at once with -1 and leaves its folder alone; SIGTERM then ends the first
 // through the close-down, with the reason in its log.

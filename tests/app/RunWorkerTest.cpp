@@ -158,33 +158,55 @@ TEST_F(AppRunTest, RestartAfterItsDelaySkipsTheUpdateCheck)
     EXPECT_EQ(BLOCK_AIRCRAFT.value(), ""); // the end of the program empties it
 }
 
-TEST_F(AppRunTest, ClosingDuringTheRestartCountdownEndsTheProgram)
+// However the program ends, the block lists and the time shift do not survive
+// into the next start.
+TEST_F(AppRunTest, ClosingBeforeOrDuringTheRestartCountdownEndsTheProgramWithTheExitResets)
 {
-    std::atomic<int> runs{0};
-    gf_installRunStep(RunStep::LiveryScan, [&] {
-        ++runs;
-        gf_requestStop(StopReason::ReaderError, 15);
-        gf_requestStop(StopReason::UserClosedSim, 0); // the window is closed as well
-        return false;
-    });
-    EXPECT_EQ(runProgram(false), 0);
-    EXPECT_EQ(runs.load(), 1);
-    EXPECT_FALSE(gf_isRestartRun());
-    EXPECT_TRUE(contains(log(), "Shutdown cleanup completed; posting MSG_EXIT"));
+    for (const bool duringCountdown : {false, true}) {
+        SCOPED_TRACE(duringCountdown ? "during the countdown" : "with the stop request");
+        gf_resetStopRequest();
+        stop_detail::resetClosingByUserForTests();
+        // The readers are reset just before the countdown starts.
+        gf_updateCloseDownHooks([duringCountdown](CloseDownHooks& h) {
+            h.resetReaders = nullptr;
+            if (duringCountdown) h.resetReaders = [] { gf_requestStop(StopReason::UserClosedSim, 0); };
+        });
+        std::atomic<int> runs{0};
+        gf_installRunStep(RunStep::LiveryScan, [&] {
+            ++runs;
+            BLOCK_AIRCRAFT.setAndSave("DLH123");
+            TIME_SHIFT_HOURS.setAndSave(3);
+            gf_requestStop(StopReason::ReaderError, 15);
+            if (!duringCountdown) gf_requestStop(StopReason::UserClosedSim, 0);
+            return false;
+        });
+        EXPECT_EQ(runProgram(false), 0);
+        EXPECT_EQ(runs.load(), 1);
+        EXPECT_FALSE(gf_isRestartRun());
+        EXPECT_TRUE(contains(log(), "Shutdown cleanup completed; posting MSG_EXIT"));
+        EXPECT_EQ(BLOCK_AIRCRAFT.value(), "");
+        EXPECT_EQ(TIME_SHIFT_HOURS.value(), 0);
+    }
 }
 
-TEST_F(AppRunTest, DeliveryStoppedByAStallIsClearedWhenTheNextRunStarts)
+TEST_F(AppRunTest, StalledDeliveryAndSuppressedStaticFitAreClearedWhenTheNextRunStarts)
 {
     std::atomic<int> resets{0};
     gf_updateCloseDownHooks([&](CloseDownHooks& h) { h.resetTrafficMailbox = [&] { ++resets; }; });
     std::atomic<int> runs{0};
+    std::atomic<int> suppressedAtStart{0};
+    gf_gui().setStaticFitReportingSuppressed(true);
     gf_installRunStep(RunStep::LiveryScan, [&] {
+        if (gf_gui().staticFitReportingSuppressed()) ++suppressedAtStart;
+        gf_gui().setStaticFitReportingSuppressed(true); // a parking search of this run
         gf_requestStop(++runs == 1 ? StopReason::NewSettings : StopReason::SimWasClosed, 0);
         return false;
     });
     EXPECT_EQ(runProgram(false), 0);
     EXPECT_EQ(runs.load(), 2);
     EXPECT_GE(resets.load(), 2); // at the start of each run
+    EXPECT_EQ(suppressedAtStart.load(), 0);
+    gf_gui().setStaticFitReportingSuppressed(false);
 }
 
 // The close-down wakes every thread before it waits for the first, logs each
