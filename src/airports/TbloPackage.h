@@ -9,7 +9,6 @@ namespace zelk {
 // which the user mails to the maker so those airports can join the archive.
 // Worker thread only; the pending flag and the Tblo button tell the window.
 
-inline constexpr const char* kTbloContactAddress = "support@quelvarin.net";
 inline constexpr const char* kTbloContactFileName = "email address.txt";
 
 // Empties (or creates) the tblo folder at a scan's start; throws

@@ -497,7 +497,9 @@ void gf_setTbloPending(bool pending) { g_tbloPending.store(pending); }
 
 std::string_view gf_tbloHintText()
 {
-    return "Please push the Tblo button and send the file tblo.zip to support@quelvarin.net";
+    static const std::string text =
+        fmt::format("Please push the Tblo button and send the file tblo.zip to {}", kTbloContactAddress);
+    return text;
 }
 
 void gf_showTbloHint() { gf_gui().enqueueUpdate(gui_update::ShowMessage{std::string(gf_tbloHintText()), false}); }

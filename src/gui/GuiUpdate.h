@@ -189,6 +189,8 @@ bool gf_isTbloPending();
 void gf_setTbloPending(bool pending);
 // The status message (not logged) asking the user to send tblo.zip.
 void gf_showTbloHint();
+// The maker's address the tblo package goes to (hint and contact file).
+inline constexpr std::string_view kTbloContactAddress = "support@quelvarin.net";
 std::string_view gf_tbloHintText();
 
 } // namespace zelk
