@@ -3,6 +3,9 @@
 #include <cmath>
 #include <numbers>
 
+#include "core/FeedState.h"
+#include "feed/BadInputLog.h"
+
 namespace zelk {
 
 RTAppReaderState& gf_rtAppReaderState()
@@ -52,6 +55,9 @@ void gf_resetRTAppReaderState()
     state.firstTraffic = false;
     state.receptionCounter = 0;
     state.lastQnhReport = 0;
+    rtAppTrafficTime = 0;
+    // Each run may log its own first lines of every kind of bad input.
+    gf_feedBadInputLog().reset();
 }
 
 void gf_restartRTAppIdCollection()

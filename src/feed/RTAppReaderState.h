@@ -56,8 +56,9 @@ RTAppReaderState& gf_rtAppReaderState();
 void gf_setRTAppUserPosition(double latitude, double longitude);
 // The user airport's altitude (ft), empty when there is none.
 void gf_setRTAppAirportAltitude(std::optional<double> altitudeFt);
-// Clears counters, flags, the parked list, the METAR, the seen ids and the
-// QNH, each under its lock; the centre and airport altitude stay.
+// Clears counters, flags, the parked list, the METAR, the seen ids, the QNH,
+// the time of the latest traffic and the bad-input log's counts, each under
+// its lock; the centre and airport altitude stay.
 void gf_resetRTAppReaderState();
 // Under the id lock: both seen-id sets emptied and collection switched on.
 void gf_restartRTAppIdCollection();

@@ -63,7 +63,6 @@ inline void prepareRTAppRun()
     gf_resetRTAppReaderState();
     gf_setRTAppUserPosition(52.0, 4.0);
     gf_setRTAppAirportAltitude(std::nullopt);
-    gf_feedBadInputLog().reset();
 }
 
 // Batches handed over by the line intake, as kind, delay and records.
