@@ -18,6 +18,7 @@
 #include "app/FeedWiring.h"
 #include "app/GroundWiring.h"
 #include "app/RunWorker.h"
+#include "app/TrafficWiring.h"
 #include "core/Log.h"
 #include "core/Paths.h"
 #include "core/RunState.h"
@@ -156,6 +157,7 @@ int lf_startup(const std::vector<std::string>& arguments)
     lf_installRTAppFeed();
     lf_installGroundParking();
     lf_installLiveries();
+    lf_installTrafficEngine();
 
     HeadlessWindow::Options options;
     options.runWorker = [] { lf_main(); };

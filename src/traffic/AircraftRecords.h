@@ -153,6 +153,7 @@ struct LiveAc : StaticAc {
     double timer = 900.0;
     std::optional<double> respawnHeading; // radians
     std::uint8_t towed = 0;
+    std::uint8_t streamExtendedAtStand = 0; // still reported at its stand after parking
     std::uint8_t arriving = 0;
     std::uint8_t standEntryFound = 0;
     std::uint8_t arrivalFlag4 = 0;

@@ -47,6 +47,7 @@ public:
     std::size_t rememberedCount() const { return remembered_.size(); }
 
     void addUnmatched(std::string row);
+    bool isUnmatched(const std::string& row) const { return unmatched_.contains(row); }
     void clearUnmatched();
     std::size_t unmatchedCount() const { return unmatched_.size(); }
     void logUnmatched() const;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "airports/ParkPos.h"
@@ -14,6 +15,17 @@ struct PromotionCandidate {
     std::uint32_t hexId = 0;
     std::uint8_t valid = 0;
 };
+
+// Spawn, respawn and promotion of live aircraft; worker thread only. A record
+// that cannot be shown is marked for erasure (erase flag), a sample that cannot
+// be used now is dropped from the front of its stream.
+
+// Matches a livery for a live aircraft about to be shown: sets its title (a
+// view that outlives the record), its FSLTL and coverage flags; false when no
+// livery fits. The program's set-up installs the livery matching; unset, no
+// aircraft gets a livery (refused with one log notice).
+using LiveLiveryMatcher = std::function<bool(LiveAc& aircraft, double altitudeFt)>;
+void gf_setLiveLiveryMatcher(LiveLiveryMatcher matcher);
 
 void lf_trySpawnLive(LiveAc& aircraft);
 void lf_resolveLiveIdentity(LiveAc& aircraft);

@@ -54,6 +54,8 @@ struct TrafficContainers {
     std::vector<std::pair<std::string, std::uint32_t>> parkingRemovals;
     std::vector<std::pair<std::string, std::string>> liveStayers;
     std::vector<std::string> spawnTexts;
+    std::list<std::uint32_t> followUps;
+    std::uint64_t promotions = 0;
     std::vector<ParkedLightCommand> parkedLights;
     TrafficTextSet placedCallsigns = lf_newHashContainer<TrafficTextSet>();
     TrafficIdSet placedHexIds = lf_newHashContainer<TrafficIdSet>();
@@ -106,6 +108,8 @@ std::vector<StaticWorkItem>& gf_staticWorkList() { return lf_state().staticWork;
 std::vector<std::pair<std::string, std::uint32_t>>& gf_parkingRemovals() { return lf_state().parkingRemovals; }
 std::vector<std::pair<std::string, std::string>>& gf_liveStayers() { return lf_state().liveStayers; }
 std::vector<std::string>& gf_spawnTexts() { return lf_state().spawnTexts; }
+std::list<std::uint32_t>& gf_followUpList() { return lf_state().followUps; }
+std::uint64_t& gf_promotionCount() { return lf_state().promotions; }
 std::vector<ParkedLightCommand>& gf_parkedLightStack() { return lf_state().parkedLights; }
 TrafficTextSet& gf_placedParkedCallsigns() { return lf_state().placedCallsigns; }
 TrafficIdSet& gf_placedParkedHexIds() { return lf_state().placedHexIds; }
@@ -141,6 +145,8 @@ void gf_resetTrafficState()
     s.staticWork.clear();
     s.parkingRemovals.clear();
     s.spawnTexts.clear();
+    s.followUps.clear();
+    s.promotions = 0;
     s.parkedLights.clear();
     s.flags.staticErasePending = false;
 
@@ -168,6 +174,8 @@ void gf_clearAllTraffic()
 
     lf_clearSimResults(s.results);
     s.spawnTexts.clear();
+    s.followUps.clear();
+    s.promotions = 0;
     gf_clearStaticWorkList();
     gf_liveryBookkeeping().clearRemembered();
     s.adding.clear();

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -64,7 +65,12 @@ std::vector<StaticWorkItem>& gf_staticWorkList();
 // Stand name and stand id of parked aircraft the parking adjustment removes.
 std::vector<std::pair<std::string, std::uint32_t>>& gf_parkingRemovals();
 std::vector<std::pair<std::string, std::string>>& gf_liveStayers();
+// Callsigns of live aircraft removed as ghosts; a later copy under them is not shown.
 std::vector<std::string>& gf_spawnTexts();
+// Hex ids of newly shown live aircraft, one taken per second by the main loop.
+std::list<std::uint32_t>& gf_followUpList();
+// Parked objects handed over to live aircraft since the run started.
+std::uint64_t& gf_promotionCount();
 std::vector<ParkedLightCommand>& gf_parkedLightStack();
 // Parked aircraft of the feed already placed, by callsign and by hex id.
 TrafficTextSet& gf_placedParkedCallsigns();

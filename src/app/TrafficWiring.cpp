@@ -1,0 +1,42 @@
+#include "app/TrafficWiring.h"
+
+#include "ground/AirConflict.h"
+#include "ground/GroundGeometry.h"
+#include "ground/StandFinder.h"
+#include "traffic/SimResultSteps.h"
+#include "traffic/TrafficGroundHooks.h"
+#include "traffic/TrafficState.h"
+
+namespace zelk {
+namespace {
+
+ParkPos* lf_nearestStand(const LatLon& position, const StaticAc& aircraft)
+{
+    double distanceM = 0.0;
+    return gf_findNearestStand(gf_stands(), position, aircraft, distanceM, true);
+}
+
+std::uint32_t lf_airConflict(std::uint32_t mode, const LatLon& user, const LatLon& aircraft, double cosLatitude,
+                             double userTrackRad, double aircraftHeadingRad, double userAltitudeFt,
+                             double aircraftAltitudeFt)
+{
+    const AirConflictInput input{mode,        user.latitude, user.longitude,     aircraft.latitude,
+                                 aircraft.longitude, cosLatitude, userTrackRad, aircraftHeadingRad,
+                                 userAltitudeFt, aircraftAltitudeFt};
+    return gf_assessAirConflict(input).conflict;
+}
+
+} // namespace
+
+void lf_installTrafficEngine()
+{
+    gf_installEngineSimResultSteps();
+    TrafficGroundHooks hooks = *gf_trafficGroundHooks();
+    hooks.findNearestStand = lf_nearestStand;
+    hooks.assessAirConflict = lf_airConflict;
+    hooks.circlesOverlapNm = gf_circlesOverlapNm;
+    hooks.limitBank = gf_limitBank;
+    gf_setTrafficGroundHooks(std::move(hooks));
+}
+
+} // namespace zelk

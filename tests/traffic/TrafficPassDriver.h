@@ -1,0 +1,175 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../simlink/TrafficSimTestSupport.h"
+#include "core/Clock.h"
+#include "core/Random.h"
+#include "ground/AirConflict.h"
+#include "ground/GroundGeometry.h"
+#include "ground/StandFinder.h"
+#include "gui/WaitClock.h"
+#include "traffic/RecordErasure.h"
+#include "traffic/Spawn.h"
+#include "traffic/TrafficGroundHooks.h"
+#include "traffic/TrafficHooks.h"
+#include "traffic/TrafficTestData.h"
+
+namespace zelk::test {
+
+// The engine pass reduced to spawn, erasure and the link, on the test thread:
+// the traffic core's own result steps, the ground functions behind their hooks,
+// a livery matcher with fixed titles, a user aircraft far away, and a link on
+// the stand-in. Tick, wall clock, steady clock and random engine are fixed.
+class TrafficPassTest : public TrafficSimTest {
+protected:
+    void SetUp() override
+    {
+        TrafficSimTest::SetUp();
+        loadTrafficTestDbase();
+        gf_installEngineSimResultSteps();
+        gf_setWaitClock(steady);
+        gf_setFixedClock(1'700'000'000);
+        gf_threadRandomEngine().seed(7);
+        TrafficGroundHooks ground;
+        ground.findNearestStand = [](const LatLon& p, const StaticAc& ac) {
+            double d = 0.0;
+            return gf_findNearestStand(gf_stands(), p, ac, d, false);
+        };
+        ground.circlesOverlapNm = gf_circlesOverlapNm;
+        ground.limitBank = gf_limitBank;
+        ground.assessAirConflict = [](std::uint32_t mode, const LatLon& u, const LatLon& a, double cosLat,
+                                      double track, double heading, double userAlt, double acAlt) {
+            return gf_assessAirConflict({mode, u.latitude, u.longitude, a.latitude, a.longitude, cosLat, track,
+                                         heading, userAlt, acAlt})
+                .conflict;
+        };
+        gf_setTrafficGroundHooks(std::move(ground));
+        gf_setLiveLiveryMatcher([this](LiveAc& ac, double) {
+            for (const std::string& title : titles)
+                if (title.find(ac.head.registration) != std::string::npos) {
+                    ac.liveryTitle = title;
+                    return true;
+                }
+            return false;
+        });
+        user.latitude = 10.0;
+        user.longitude = 10.0;
+        user.altitudeAboveGround = 30000.0;
+        gf_updateTrafficStateHooks([this](TrafficStateHooks& h) {
+            h.userAircraftPosition = [this] { return user; };
+            h.userOnGround = [this] { return userOnGround; };
+        });
+        client = std::make_unique<SimClient>(port, noWaitTiming());
+        ASSERT_TRUE(client->connect());
+    }
+
+    void TearDown() override
+    {
+        client.reset();
+        gf_updateTrafficStateHooks([](TrafficStateHooks& h) { h = TrafficStateHooks{}; });
+        gf_setLiveLiveryMatcher({});
+        gf_setTrafficGroundHooks({});
+        gf_setWaitClock(nullptr);
+        gf_resetClock();
+        TrafficSimTest::TearDown();
+    }
+
+    void pass()
+    {
+        gf_processSimObjectResults();
+        auto& live = gf_liveAircraft();
+        for (std::size_t i = 0; i < live.size(); ++i)
+            if (live[i].simState == SimState::buffer)
+                lf_trySpawnLive(live[i]);
+        gf_eraseFlaggedLive();
+        if (gf_trafficFlags().staticErasePending) {
+            gf_trafficFlags().staticErasePending = false;
+            std::erase_if(gf_staticAircraft(), [](const StaticAc& s) { return s.erase != 0; });
+        }
+        queueNewestCreate();
+        handOver(gf_liveCreateQueue().empty() ? gf_staticCreateQueue() : gf_liveCreateQueue());
+        if (!gf_removalQueue().empty()) {
+            gf_queueAiRemove(gf_removalQueue().front());
+            gf_removalQueue().pop_front();
+        }
+        gf_poseTable().flushPass(steady->now());
+        gf_advanceEngineTick(1);
+        frames(*client, 1);
+    }
+
+    void passes(int n)
+    {
+        for (int i = 0; i < n; ++i)
+            pass();
+    }
+
+    static PosSample sample(double lat, double lon, double altitudeFt, double speedKt, std::int32_t due)
+    {
+        PosSample s;
+        s.latitude = lat;
+        s.longitude = lon;
+        s.altitude = altitudeFt;
+        s.airborne = altitudeFt > 0.0 ? 1 : 0;
+        s.groundSpeed = speedKt;
+        s.dueTick = due;
+        return s;
+    }
+
+    // A new live aircraft in buffer with the given samples.
+    LiveAc& addLive(std::uint32_t hexId, std::string callsign, std::string registration,
+                    std::vector<PosSample> samples, AcCategory category = AcCategory::Large)
+    {
+        LiveAc ac;
+        ac.hexId = hexId;
+        ac.head.callsign = std::move(callsign);
+        ac.head.registration = std::move(registration);
+        ac.head.key.model = gf_modelCode2Index("A320");
+        ac.category = category;
+        ac.proximityRadius = 0.02;
+        ac.simState = SimState::buffer;
+        ac.stream.assign(samples.begin(), samples.end());
+        gf_liveAircraft().push_back(std::move(ac));
+        return gf_liveAircraft().back();
+    }
+
+    std::vector<std::string> titles{"Airbus A320 Lufthansa D-AIXA", "Airbus A320 Swiss HB-JLT"};
+    UserAcPosition user;
+    bool userOnGround = false;
+    std::shared_ptr<ManualWaitClock> steady = std::make_shared<ManualWaitClock>();
+    std::unique_ptr<SimClient> client;
+
+private:
+    static void handOver(std::deque<AiCreateCommand>& queue)
+    {
+        if (queue.empty())
+            return;
+        gf_queueAiCreate(queue.front());
+        queue.pop_front();
+    }
+
+    void queueNewestCreate()
+    {
+        auto& stack = gf_addingStack();
+        if (stack.empty())
+            return;
+        const std::uint32_t hexId = stack.back();
+        stack.pop_back();
+        const LiveAc* ac = live(hexId);
+        if (ac == nullptr || ac->head.callsign.empty())
+            return;
+        AiCreateCommand c;
+        c.position = SimInitPosition{ac->pose.latitude,          ac->pose.longitude,
+                                     ac->pose.altitude,          ac->pose.pitch * kRadToDeg,
+                                     ac->pose.bank * kRadToDeg, ac->pose.heading * kRadToDeg,
+                                     0,                          0};
+        c.tailNumber = ac->head.registration;
+        c.title = std::string(ac->liveryTitle);
+        c.hexId = hexId;
+        gf_liveCreateQueue().push_back(std::move(c));
+    }
+};
+
+} // namespace zelk::test
