@@ -2,7 +2,9 @@
 
 #include "ground/AirConflict.h"
 #include "ground/GroundGeometry.h"
+#include "ground/Parking.h"
 #include "ground/StandFinder.h"
+#include "ground/StandLearning.h"
 #include "traffic/SimResultSteps.h"
 #include "traffic/TrafficGroundHooks.h"
 #include "traffic/TrafficState.h"
@@ -36,6 +38,11 @@ void lf_installTrafficEngine()
     hooks.assessAirConflict = lf_airConflict;
     hooks.circlesOverlapNm = gf_circlesOverlapNm;
     hooks.limitBank = gf_limitBank;
+    hooks.addRealStandOption = [](std::int32_t standId, StaticAc& aircraft, bool real) {
+        if (real)
+            gf_addRealStandOption(standId, aircraft, static_cast<std::uint32_t>(StandOccasion::Placed));
+    };
+    hooks.limitParkedAircraft = gf_limitParkedAircraft;
     gf_setTrafficGroundHooks(std::move(hooks));
 }
 

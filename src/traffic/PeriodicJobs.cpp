@@ -17,11 +17,11 @@
 #include "simlink/SimQueues.h"
 #include "traffic/AircraftRecords.h"
 #include "traffic/EngineTick.h"
+#include "traffic/FlatDistance.h"
 #include "traffic/LiveryBookkeeping.h"
 #include "traffic/SimRemoval.h"
 #include "traffic/TrafficExceptions.h"
 #include "traffic/TrafficHooks.h"
-#include "traffic/TrafficIntake.h"
 #include "traffic/TrafficState.h"
 
 namespace zelk {
@@ -126,11 +126,10 @@ bool lf_isThisTheFurthestLive(double distanceNm) noexcept
     for (LiveAc& ac : gf_liveAircraft()) {
         if (ac.simState != SimState::active)
             continue;
-        const double dy = (ac.pose.latitude - user.latitude) * 60.0;
-        const double dx = gf_wrapLongitudeDelta(ac.pose.longitude, user.longitude) * cosLat * 60.0;
-        if (!(std::sqrt(dx * dx + dy * dy) > best + margin))
+        const LatLon at{ac.pose.latitude, ac.pose.longitude};
+        if (!(std::sqrt(gf_flatDistanceSqNm(at, userPos, cosLat)) > best + margin))
             continue;
-        const double distance = gf_distanceNm(userPos, LatLon{ac.pose.latitude, ac.pose.longitude});
+        const double distance = gf_distanceNm(userPos, at);
         if (distance > best + margin) {
             candidate = &ac;
             best = distance;

@@ -44,15 +44,6 @@ bool lf_cancelOrRemoveAfterCreate(StaticAc& ac, std::deque<AiCreateCommand>& que
     return false;
 }
 
-void lf_eraseCancelledStatic()
-{
-    auto& statics = gf_staticAircraft();
-    for (const StaticAc& ac : statics)
-        if (ac.createCancelled != 0)
-            lf_forgetSimObject(ac.hexId, ac.objectId);
-    std::erase_if(statics, [](const StaticAc& ac) { return ac.createCancelled != 0; });
-}
-
 void lf_removeStaticForExit(StaticAc& ac, bool& cancelled, const char* operation)
 {
     try {
@@ -181,6 +172,15 @@ void gf_eraseStaticAc(StaticAc& aircraft)
     statics.erase(statics.begin() + (&aircraft - statics.data()));
 }
 
+void gf_eraseCancelledStatic()
+{
+    auto& statics = gf_staticAircraft();
+    for (const StaticAc& ac : statics)
+        if (ac.createCancelled != 0)
+            lf_forgetSimObject(ac.hexId, ac.objectId);
+    std::erase_if(statics, [](const StaticAc& ac) { return ac.createCancelled != 0; });
+}
+
 void gf_eraseFlaggedLive()
 {
     auto& live = gf_liveAircraft();
@@ -262,7 +262,7 @@ void gf_removeAllStatic()
     for (StaticAc& ac : gf_staticAircraft())
         lf_removeStaticForExit(ac, cancelled, "gf_removeAllStatic");
     if (cancelled)
-        lf_eraseCancelledStatic();
+        gf_eraseCancelledStatic();
 }
 
 void gf_removeLiveAircraftCategory(AcCategory category)
@@ -294,7 +294,7 @@ void gf_removeStaticAircraftCategory()
         lf_removeStaticForExit(ac, cancelled, "gf_removeStaticAircraftCategory");
     }
     if (cancelled)
-        lf_eraseCancelledStatic();
+        gf_eraseCancelledStatic();
     std::erase_if(gf_staticWorkList(), [](const StaticWorkItem& item) {
         return gf_modelCategory(item.key.model) == AcCategory::Rotorcraft;
     });

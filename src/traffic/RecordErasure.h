@@ -29,6 +29,8 @@ std::vector<LiveAc>::iterator gf_eraseLiveAcRange(std::vector<LiveAc>::iterator 
                                                   std::vector<LiveAc>::iterator last);
 // aircraft must be an element of gf_staticAircraft(); the others keep their order.
 void gf_eraseStaticAc(StaticAc& aircraft);
+// Erases the parked records whose create was cancelled, keeping the others' order.
+void gf_eraseCancelledStatic();
 // Erases the live records flagged for erasure or cancelled, each cleaned up first.
 void gf_eraseFlaggedLive();
 void lf_removeGhostWithUnderscoreIfPresent(const std::string& callsign);

@@ -23,6 +23,7 @@
 #include "traffic/CollisionRules.h"
 #include "traffic/EnginePass.h"
 #include "traffic/EngineTick.h"
+#include "traffic/FlatDistance.h"
 #include "traffic/LiveUpdate.h"
 #include "traffic/LiveryBookkeeping.h"
 #include "traffic/PeriodicJobs.h"
@@ -76,23 +77,7 @@ std::optional<ParkReference> lf_parkReference()
     return ref;
 }
 
-// Flat squared distance in NM^2 with the longitude difference taken the short way round.
-double lf_flatSqNm(const LatLon& a, const LatLon& b, double cosLatitude)
-{
-    const double dy = (a.latitude - b.latitude) * 60.0;
-    const double dx = gf_wrapLongitudeDelta(a.longitude, b.longitude) * 60.0 * cosLatitude;
-    return dx * dx + dy * dy;
-}
-
 LatLon lf_at(const PosSample& s) { return LatLon{s.latitude, s.longitude}; }
-
-const ParkPos* lf_standById(std::int32_t standId)
-{
-    const auto& stands = gf_stands();
-    if (standId < 1 || static_cast<std::size_t>(standId) > stands.size())
-        return nullptr;
-    return &stands[static_cast<std::size_t>(standId - 1)];
-}
 
 std::string lf_standName(std::int32_t standId) { return gf_standName(standId, gf_stands()); }
 
@@ -241,7 +226,7 @@ const PosSample* lf_standSearchPosition(const LiveAc& ac)
                                   [](const PosSample& s) { return s.groundSpeed <= kStandSpawnMaxKt; });
     const PosSample& last = ac.stream.back();
     const double cosLat = std::cos(front.latitude * kDegToRad);
-    if (!slow || lf_flatSqNm(lf_at(last), lf_at(front), cosLat) > kStandStillSqNm)
+    if (!slow || gf_flatDistanceSqNm(lf_at(last), lf_at(front), cosLat) > kStandStillSqNm)
         return nullptr;
     return &last;
 }
@@ -293,15 +278,6 @@ std::string lf_makeWaySuffix(const StaticAc& st, const LiveAc& live)
     return same ? " the same live version" : "";
 }
 
-void lf_eraseCancelledStatics()
-{
-    auto& statics = gf_staticAircraft();
-    for (const StaticAc& st : statics)
-        if (st.createCancelled != 0)
-            lf_forgetSimObject(st.hexId, st.objectId);
-    std::erase_if(statics, [](const StaticAc& st) { return st.createCancelled != 0; });
-}
-
 void lf_makeWayQueued(StaticAc& st, const LiveAc& live, const ParkPos& stand)
 {
     if (!lf_withdrawCreate(gf_staticCreateQueue(), st.hexId)) {
@@ -312,7 +288,7 @@ void lf_makeWayQueued(StaticAc& st, const LiveAc& live, const ParkPos& stand)
     gf_writeLogLine(fmt::format("queued {:8}: {:8} {} makes way for{} {} {}", stand.name, st.head.callsign,
                                 st.head.registration, lf_makeWaySuffix(st, live), live.head.callsign,
                                 live.head.registration));
-    lf_eraseCancelledStatics();
+    gf_eraseCancelledStatic();
 }
 
 bool lf_mayPromote(const StaticAc& st, const LiveAc& live, std::uint8_t allowPromotion)
@@ -511,7 +487,7 @@ std::optional<ParkPos> lf_chooseSpawnStand(LiveAc& aircraft)
         return std::nullopt;
     const PosSample& front = aircraft.stream.front();
     const double cosRef = std::cos(park->position.latitude * kDegToRad);
-    if (lf_flatSqNm(lf_at(front), park->position, cosRef) > kParkAirportRangeSqNm)
+    if (gf_flatDistanceSqNm(lf_at(front), park->position, cosRef) > kParkAirportRangeSqNm)
         return std::nullopt;
     const PosSample* at = lf_standSearchPosition(aircraft);
     if (at == nullptr || lf_sameAsLastTry(aircraft, *at))
@@ -553,9 +529,9 @@ void lf_makeWayForLive(LiveAc& aircraft, PromotionCandidate& promotion, const Pa
 
 void lf_makeWayAtExcludedStand(LiveAc& aircraft, std::int32_t adjacentStandId, const ParkPos& stand)
 {
-    const ParkPos* adjacent = lf_standById(adjacentStandId);
+    const ParkPos* adjacent = gf_standById(adjacentStandId);
     const LatLon at = adjacent != nullptr ? LatLon{adjacent->latitude, adjacent->longitude} : LatLon{0.0, 0.0};
-    const double distanceSq = lf_flatSqNm(at, LatLon{stand.latitude, stand.longitude}, std::cos(at.latitude * kDegToRad));
+    const double distanceSq = gf_flatDistanceSqNm(at, LatLon{stand.latitude, stand.longitude}, std::cos(at.latitude * kDegToRad));
     for (StaticAc& st : gf_staticAircraft()) {
         const double radii = st.proximityRadius + aircraft.proximityRadius;
         if (st.simState != SimState::active || st.standId != adjacentStandId || !(radii > 0.0) ||

@@ -8,6 +8,8 @@ namespace zelk {
 
 struct LiveAc;
 
+// The stand with this id in gf_stands(); null when the id names none.
+const ParkPos* gf_standById(std::int32_t standId);
 // 0 free, 1 held by another live aircraft, 2 another live aircraft is parked
 // there with a real object.
 std::uint32_t gf_standOccupiedByLive(std::int32_t standId, std::uint32_t ownHexId);

@@ -7,10 +7,10 @@
 #include "core/Log.h"
 #include "traffic/AcTextForms.h"
 #include "traffic/AircraftRecords.h"
+#include "traffic/FlatDistance.h"
 #include "traffic/SimRemoval.h"
 #include "traffic/StandClaims.h"
 #include "traffic/TrafficExceptions.h"
-#include "traffic/TrafficIntake.h"
 #include "traffic/TrafficState.h"
 
 namespace zelk {
@@ -23,15 +23,6 @@ bool lf_phaseHoldsStand(FlightPhase phase)
 }
 
 bool lf_holds(const LiveAc& ac, std::int32_t standId) { return ac.standId == standId && lf_phaseHoldsStand(ac.phase); }
-
-const ParkPos* lf_standById(std::int32_t standId)
-{
-    const auto& stands = gf_stands();
-    if (standId < 1 || static_cast<std::size_t>(standId) > stands.size())
-        return nullptr;
-    const ParkPos& stand = stands[static_cast<std::size_t>(standId - 1)];
-    return stand.id == static_cast<std::uint32_t>(standId) ? &stand : nullptr;
-}
 
 std::string_view lf_withoutLast(const std::string& text)
 {
@@ -57,6 +48,15 @@ std::string lf_makeWayLine(const LiveAc& holder, const LiveAc& claimant, const s
 
 } // namespace
 
+const ParkPos* gf_standById(std::int32_t standId)
+{
+    const auto& stands = gf_stands();
+    if (standId < 1 || static_cast<std::size_t>(standId) > stands.size())
+        return nullptr;
+    const ParkPos& stand = stands[static_cast<std::size_t>(standId - 1)];
+    return stand.id == static_cast<std::uint32_t>(standId) ? &stand : nullptr;
+}
+
 std::uint32_t gf_standOccupiedByLive(std::int32_t standId, std::uint32_t ownHexId)
 {
     if (standId < 1)
@@ -76,7 +76,7 @@ std::uint32_t gf_standOccupiedByLive(std::int32_t standId, std::uint32_t ownHexI
 bool gf_isStandFreeFor(std::int32_t standId, std::uint32_t hexId)
 {
     return standId >= 1 && hexId != 0 && gf_standOccupiedByLive(standId, hexId) == 0 &&
-           lf_standById(standId) != nullptr;
+           gf_standById(standId) != nullptr;
 }
 
 bool gf_liveHoldsStand(std::int32_t standId, std::uint32_t hexId)
@@ -114,16 +114,15 @@ bool lf_liveOverlapsAtStand(const LiveAc& holder, std::int32_t standId, const Li
 {
     if (&holder == &claimant || !lf_holds(holder, standId))
         return false;
-    const ParkPos* adjacent = lf_standById(standId);
+    const ParkPos* adjacent = gf_standById(standId);
     if (adjacent == nullptr || (adjacent->latitude == 0.0 && adjacent->longitude == 0.0))
         return false;
     const double radii = holder.proximityRadius + claimant.proximityRadius;
     if (!(radii > 0.0))
         return false;
-    const double dy = (target.latitude - adjacent->latitude) * 60.0;
-    const double dx = gf_wrapLongitudeDelta(target.longitude, adjacent->longitude) * 60.0 *
-                      std::cos(adjacent->latitude * kDegToRad);
-    return std::hypot(dx, dy) <= radii;
+    return gf_flatDistanceSqNm(LatLon{target.latitude, target.longitude},
+                               LatLon{adjacent->latitude, adjacent->longitude},
+                               std::cos(adjacent->latitude * kDegToRad)) <= radii * radii;
 }
 
 } // namespace zelk

@@ -9,11 +9,11 @@
 #include "simlink/UserAircraftState.h"
 #include "traffic/AircraftRecords.h"
 #include "traffic/CollisionRules.h"
+#include "traffic/FlatDistance.h"
 #include "traffic/SimRemoval.h"
 #include "traffic/TrafficExceptions.h"
 #include "traffic/TrafficGroundHooks.h"
 #include "traffic/TrafficHooks.h"
-#include "traffic/TrafficIntake.h"
 
 namespace zelk {
 namespace {
@@ -144,10 +144,8 @@ bool checkUserAirGndCollision(LiveAc& aircraft) noexcept
     const UserAcPosition user = gf_trafficUserPosition();
     const LatLon userPos{user.latitude, user.longitude};
     const LatLon acPos{aircraft.pose.latitude, aircraft.pose.longitude};
-    const double dy = (acPos.latitude - userPos.latitude) * 60.0;
-    const double dx = gf_wrapLongitudeDelta(acPos.longitude, userPos.longitude) * 60.0 *
-                      std::cos(userPos.latitude * kDegToRad);
-    if (dx * dx + dy * dy > 1.0 || user.altitudeAboveGround > kLowUserFt)
+    if (gf_flatDistanceSqNm(acPos, userPos, std::cos(userPos.latitude * kDegToRad)) > 1.0 ||
+        user.altitudeAboveGround > kLowUserFt)
         return false;
     const double d = gf_distanceNm(userPos, acPos) * 6076.11549;
     const double b = std::remainder(gf_initialBearing(userPos, acPos) - user.heading, 2.0 * std::numbers::pi);
