@@ -296,6 +296,18 @@ TEST_F(Spawn, StandChoice)
     }
 }
 
+TEST_F(Spawn, TwoSampleStandingStreamWithoutAStandWaitsForItsNextSample)
+{
+    const std::int32_t t = gf_engineTick();
+    PosSample second = sample(47.0, 8.0, 0, 3, t + 500);
+    second.skip = 1;
+    LiveAc& ac = addLive(0x3C6447, "SWR8", "HB-JLT", {sample(47.0, 8.0, 0, 3, t), second});
+    spawnLiveAc(ac);
+    ASSERT_EQ(ac.stream.size(), 1u) << "no stand: the standing front sample is dropped";
+    EXPECT_EQ(ac.stream.front().groundSpeed, 0.0);
+    EXPECT_EQ(ac.simState, SimState::buffer);
+}
+
 TEST_F(Spawn, ParkAirportAcrossTheDateLineIsNear)
 {
     parkAirport(-17.0, 179.9999);
