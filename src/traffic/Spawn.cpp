@@ -16,6 +16,7 @@
 #include "gui/WaitClock.h"
 #include "liveries/AircraftDatabase.h"
 #include "liveries/CodeTables.h"
+#include "liveries/LiveryMatching.h"
 #include "simlink/SimQueues.h"
 #include "traffic/AcTextForms.h"
 #include "traffic/AircraftRecords.h"
@@ -52,7 +53,26 @@ constexpr double kGroundPitchRad = 0.010471975511965976;  // 0.6 degrees
 constexpr double kTwoPi = 6.283185307179586;
 constexpr std::int32_t kPromotionCommandAge = 200;
 
-std::atomic<std::shared_ptr<const LiveLiveryMatcher>> lv_matcher{std::make_shared<const LiveLiveryMatcher>()};
+// The livery index's live ladder; the aircraft keeps its own key (similar
+// models are tried on a copy).
+bool lf_matchThroughIndex(LiveAc& ac, double altitudeFt)
+{
+    LiveryMatchAircraft match;
+    match.key = ac.head.key;
+    match.registration = ac.head.registration;
+    match.callsign = ac.head.callsign;
+    match.category = ac.category;
+    match.logText = gf_formatAcLine(ac.head);
+    if (!gf_matchLiveryLive(match, altitudeFt).has_value() || match.title.empty())
+        return false;
+    ac.liveryTitle = match.title;
+    ac.fsltl = match.fsltl;
+    ac.coverage = match.coverage;
+    return true;
+}
+
+std::atomic<std::shared_ptr<const LiveLiveryMatcher>> lv_matcher{
+    std::make_shared<const LiveLiveryMatcher>(lf_matchThroughIndex)};
 
 struct ParkReference {
     IcaoCode code;
@@ -377,6 +397,8 @@ void lf_showAfterPromotion(LiveAc& live, std::uint32_t objectId)
 
 void gf_setLiveLiveryMatcher(LiveLiveryMatcher matcher)
 {
+    if (!matcher)
+        matcher = lf_matchThroughIndex;
     lv_matcher.store(std::make_shared<const LiveLiveryMatcher>(std::move(matcher)));
 }
 
@@ -390,10 +412,6 @@ bool lf_liveryForLive(LiveAc& aircraft, double altitudeFt)
         return true;
     }
     const auto matcher = lv_matcher.load();
-    if (!*matcher) {
-        gf_refuseUnsetGroundHook("liveLiveryMatcher");
-        return false;
-    }
     if (!(*matcher)(aircraft, altitudeFt) || aircraft.liveryTitle.empty())
         return false;
     book.remember(aircraft.hexId, aircraft.liveryTitle);

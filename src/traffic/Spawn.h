@@ -22,8 +22,8 @@ struct PromotionCandidate {
 
 // Matches a livery for a live aircraft about to be shown: sets its title (a
 // view that outlives the record), its FSLTL and coverage flags; false when no
-// livery fits. The program's set-up installs the livery matching; unset, no
-// aircraft gets a livery (refused with one log notice).
+// livery fits. The livery index's matching unless a test installs another
+// (an empty matcher puts the index's back).
 using LiveLiveryMatcher = std::function<bool(LiveAc& aircraft, double altitudeFt)>;
 void gf_setLiveLiveryMatcher(LiveLiveryMatcher matcher);
 
