@@ -105,13 +105,6 @@ public:
     ScanControlsGuard& operator=(const ScanControlsGuard&) = delete;
 };
 
-void lf_storeCurrentWeekSlot()
-{
-    const WeekdayAndSlot now = gf_currentWeekdayAndSlot();
-    if (now.weekday < 1 || now.slot < 0) return;
-    gf_storeCurrentWeekSlot(WeekSlot{static_cast<std::uint32_t>(now.weekday), static_cast<std::uint32_t>(now.slot)});
-}
-
 void lf_checkProgramFolder()
 {
     std::error_code ec;
@@ -162,7 +155,7 @@ void lf_runSteps()
 
     if (!lf_runStep(RunStep::SimulatorLink)) return;
     if (!lf_runStep(RunStep::FeedMode)) return;
-    lf_storeCurrentWeekSlot();
+    gf_storeWeekSlotNow();
     lf_runStep(RunStep::MainLoop);
 }
 
@@ -268,7 +261,7 @@ bool lf_readDataFiles()
     if (!gf_isRestartRun() && !readers.checkForUpdates()) return false;
 
     lf_syncTimeShiftControls();
-    lf_storeCurrentWeekSlot();
+    gf_storeWeekSlotNow();
 
     if (!gf_isDbaseReadAttempted()) {
         const bool read = readers.readDbase();

@@ -15,6 +15,7 @@
 #include "app/AirportsWiring.h"
 #include "app/LiveriesWiring.h"
 #include "app/CloseDown.h"
+#include "app/EngineWiring.h"
 #include "app/FeedWiring.h"
 #include "app/GroundWiring.h"
 #include "app/RunWorker.h"
@@ -109,6 +110,21 @@ void lf_installRunSteps()
     gf_installRunStep(RunStep::LiveryScan, [] { return gf_runLiveryScanStep(); });
 }
 
+void lf_installComponents()
+{
+    gf_setStopHooks(StopHooks{[](std::string text) { gf_guiShowMessage(std::move(text), true); },
+                              [] { gf_rtAppServer().close(); }});
+    lf_installSimLinkHooks();
+    lf_installRunSteps();
+    lf_installAirportFiles();
+    gf_setAirportScanHooks(AirportScanHooks{[] { return gf_isRunning(); }});
+    lf_installRTAppFeed();
+    lf_installGroundParking();
+    lf_installLiveries();
+    lf_installTrafficEngine();
+    lf_installEngine();
+}
+
 int gf_runProcess(const std::vector<std::string>& arguments)
 {
     // The per-user claim lives in the per-user folder on systems without named
@@ -148,16 +164,7 @@ int lf_startup(const std::vector<std::string>& arguments)
         return kStartupFailedExitCode;
     }
 
-    gf_setStopHooks(StopHooks{[](std::string text) { gf_guiShowMessage(std::move(text), true); },
-                              [] { gf_rtAppServer().close(); }});
-    lf_installSimLinkHooks();
-    lf_installRunSteps();
-    lf_installAirportFiles();
-    gf_setAirportScanHooks(AirportScanHooks{[] { return gf_isRunning(); }});
-    lf_installRTAppFeed();
-    lf_installGroundParking();
-    lf_installLiveries();
-    lf_installTrafficEngine();
+    lf_installComponents();
 
     HeadlessWindow::Options options;
     options.runWorker = [] { lf_main(); };

@@ -28,6 +28,10 @@ bool lf_ensureUserDataFolder(const std::filesystem::path& folder, std::string& e
 // simulator to the window's switch (MSG_SWITCH_SIM).
 void lf_installSimLinkHooks();
 
+// Every component's run steps, hooks and close-down members, as the program
+// installs them at start-up.
+void lf_installComponents();
+
 // The process: refuses a second instance, then runs the start-up and the
 // user-interface loop until the program ends. Returns the process exit code.
 int gf_runProcess(const std::vector<std::string>& arguments);

@@ -3,6 +3,7 @@
 #include "ground/AirConflict.h"
 #include "ground/GroundGeometry.h"
 #include "ground/Parking.h"
+#include "ground/Runways.h"
 #include "ground/StandFinder.h"
 #include "ground/StandLearning.h"
 #include "traffic/SimResultSteps.h"
@@ -43,6 +44,9 @@ void lf_installTrafficEngine()
             gf_addRealStandOption(standId, aircraft, static_cast<std::uint32_t>(StandOccasion::Placed));
     };
     hooks.limitParkedAircraft = gf_limitParkedAircraft;
+    hooks.findRunwayLoose = gf_findRunwayLoose;
+    hooks.isNearRunway = gf_isNearRunway;
+    hooks.placeNextStaticAircraft = gf_placeNextStaticAircraft;
     gf_setTrafficGroundHooks(std::move(hooks));
 }
 

@@ -1,8 +1,14 @@
 #include "gui/ParkingControls.h"
 
+#include <algorithm>
 #include <atomic>
 #include <initializer_list>
+#include <mutex>
 
+#include <fmt/format.h>
+
+#include "core/BuildInfo.h"
+#include "core/LoopRequests.h"
 #include "core/Parameters.h"
 #include "core/Settings.h"
 #include "gui/Gui.h"
@@ -75,5 +81,20 @@ void gf_updateParkingControls()
 bool gf_isParkingGenerationShown() noexcept { return g_generationShown.load(); }
 
 void gf_setParkingGenerationShown(bool shown) noexcept { g_generationShown.store(shown); }
+
+void gf_resetParkingCountdown()
+{
+    const std::int32_t minutes = std::max(gf_settings()->PARKING_INTERVAL_MINUTES, 0);
+    gf_setPendingParkingCountdown(minutes);
+    gf_gui().enqueueUpdate(gui_update::SetParkingCountdown{static_cast<std::uint32_t>(minutes)});
+}
+
+void gf_announceParkingUpdate()
+{
+    gf_guiShowMessage(fmt::format("{} will update static parking soon ...", kProgramName), false);
+    gf_disableParkingControls();
+    std::scoped_lock guard(gf_parkingRequestMutex());
+    ++gf_parkingRequests().requested;
+}
 
 } // namespace zelk

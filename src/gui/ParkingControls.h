@@ -26,4 +26,11 @@ void gf_updateParkingControls();
 bool gf_isParkingGenerationShown() noexcept;
 void gf_setParkingGenerationShown(bool shown) noexcept;
 
+// The countdown to the next parking update starts again at
+// PARKING_INTERVAL_MINUTES (the main loop takes it on its next second).
+void gf_resetParkingCountdown();
+// Asks the main loop for a parking update ("Park", or the countdown ran out):
+// the controls stay off until the generation is over.
+void gf_announceParkingUpdate();
+
 } // namespace zelk

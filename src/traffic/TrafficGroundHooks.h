@@ -3,8 +3,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "core/Geometry.h"
+#include "traffic/GroundTypes.h"
+#include "traffic/TrafficRecord.h"
 
 namespace zelk {
 
@@ -30,6 +33,12 @@ struct TrafficGroundHooks {
         assessAirConflict;
     std::function<bool(const LatLon& a, double radiusANm, const LatLon& b, double radiusBNm)> circlesOverlapNm;
     std::function<double(double maxBankRad, bool heightDependent, double heightAboveGroundFt, bool onGround)> limitBank;
+    // The runway a sample lies on along a bearing (radians), and whether it is
+    // near any runway; none and false when unset.
+    std::function<std::optional<RunwayHit>(const PosSample& sample, double bearingRad)> findRunwayLoose;
+    std::function<bool(const PosSample& sample)> isNearRunway;
+    // Places the parked aircraft of the last static work item.
+    std::function<void()> placeNextStaticAircraft;
 };
 
 void gf_setTrafficGroundHooks(TrafficGroundHooks hooks);

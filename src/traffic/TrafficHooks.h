@@ -40,6 +40,23 @@ struct TrafficStateHooks {
     std::function<void(const std::function<void()>& underLock)> clearParkedTables;
     // Sets the QNH (hPa) the feed last reported and the altitude correction uses.
     std::function<void(std::int32_t hPa)> setQnh;
+    // What the main loop tells the reader of the active mode (each member
+    // serves its own mode only and is skipped while unset):
+    // web API: the centre of the traffic query, and the query box from centre and range;
+    std::function<void(const UserAcPosition& user)> setQueryCentre;
+    std::function<void()> updateQueryArea;
+    // app: the user position datagram, the reader's copy of the user position
+    // (with the cosine of its latitude), the simulator time, the parked request;
+    std::function<void()> sendUserPositionToApp;
+    std::function<void(double latitude, double longitude)> storeAppUserPosition;
+    std::function<void(std::int64_t simulatorSeconds)> sendSimTimeToApp;
+    std::function<void()> requestParkedTraffic;
+    // the 30-second reception marks, each true when stale (weather, then traffic);
+    // the traffic mark takes the reader's counter, so it is asked once per step;
+    std::function<bool()> weatherStale;
+    std::function<bool()> trafficStale;
+    // the simulator-time follower, once a second while the feed serves time-shifted traffic.
+    std::function<void()> followSimTime;
 
     // --- Engine mailbox ---
     // Empties the mailbox slot, zeroes its counters and lowers delivery

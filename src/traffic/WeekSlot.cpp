@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "core/TimeUtils.h"
+
 namespace zelk {
 namespace {
 std::atomic<std::uint64_t> currentWeekSlot{0};
@@ -15,6 +17,13 @@ WeekSlot gf_currentWeekSlot() noexcept
 void gf_storeCurrentWeekSlot(WeekSlot slot) noexcept
 {
     currentWeekSlot.store(slot.packed(), std::memory_order_relaxed);
+}
+
+void gf_storeWeekSlotNow() noexcept
+{
+    const WeekdayAndSlot now = gf_currentWeekdayAndSlot();
+    if (now.weekday < 1 || now.slot < 0) return;
+    gf_storeCurrentWeekSlot(WeekSlot{static_cast<std::uint32_t>(now.weekday), static_cast<std::uint32_t>(now.slot)});
 }
 
 } // namespace zelk

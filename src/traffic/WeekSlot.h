@@ -24,5 +24,7 @@ struct WeekSlot {
 // The week slot "now" as the run worker and the main loop last stored it.
 WeekSlot gf_currentWeekSlot() noexcept;
 void gf_storeCurrentWeekSlot(WeekSlot slot) noexcept;
+// Stores the slot of the wall clock now (nothing for an impossible date).
+void gf_storeWeekSlotNow() noexcept;
 
 } // namespace zelk

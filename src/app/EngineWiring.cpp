@@ -1,0 +1,92 @@
+#include "app/EngineWiring.h"
+
+#include <utility>
+
+#include "airports/ParkAirportFollower.h"
+#include "airports/ParkAirportHooks.h"
+#include "app/CloseDown.h"
+#include "app/RunWorker.h"
+#include "app/SimLinkStep.h"
+#include "core/FeedState.h"
+#include "simlink/SimClient.h"
+#include "simlink/UserAircraftState.h"
+#include "traffic/EngineTick.h"
+#include "traffic/FlightPlanFiles.h"
+#include "traffic/LiveryBookkeeping.h"
+#include "traffic/RecordErasure.h"
+#include "traffic/TrafficHooks.h"
+#include "traffic/TrafficState.h"
+
+namespace zelk {
+namespace {
+
+// Runs next after what another component put into the member.
+void lf_chain(std::function<void()>& member, std::function<void()> next)
+{
+    member = [previous = std::move(member), next = std::move(next)] {
+        if (previous) previous();
+        next();
+    };
+}
+
+void lf_installRunSteps()
+{
+    gf_installRunStep(RunStep::FlightPlanFolder, [] {
+        const auto folder = gf_flightPlanFolder();
+        return !folder || gf_ensureFlightPlanFolder(*folder);
+    });
+    gf_installRunStep(RunStep::TrafficReset, [] {
+        feedConnected.store(false);
+        gf_resetTrafficState();
+        return true;
+    });
+    gf_installRunStep(RunStep::SimulatorLink, [] {
+        if (!lf_startSimClientThread()) return false;
+        lf_takeParkAirportOnGround();
+        return true;
+    });
+}
+
+// The park airport's parked and live aircraft go before the airport is left.
+void lf_leaveParkAirport()
+{
+    if (!gf_parkAirport().airport.icao.isSet()) return;
+    gf_clearStaticWorkList();
+    lf_removeAllStaticAndLiveAtAirport();
+    gf_resetParkingAirport();
+    gf_clearParkAirport();
+}
+
+void lf_installCloseDown()
+{
+    gf_updateCloseDownHooks([](CloseDownHooks& h) {
+        h.simulatorLink = gf_simClientThreadHooks();
+        lf_chain(h.clearParkAirport, lf_leaveParkAirport);
+        lf_chain(h.clearRunMemory, [] { gf_removeFlightPlanFolder(); });
+        h.runReports.emplace_back([] {
+            gf_spawnTexts().clear();
+            gf_logUnmatchedLiveries();
+        });
+        h.resetSimulatorState = gf_resetSimClientState;
+        h.clearTraffic = gf_clearAllTraffic;
+    });
+}
+
+void lf_installEngineHooks()
+{
+    gf_updateParkAirportHooks([](ParkAirportHooks& h) {
+        h.removeAllStaticAndLiveAtAirport = [](const IcaoCode&) { lf_removeAllStaticAndLiveAtAirport(); };
+        h.addEngineTicks = [](std::uint32_t ticks) { gf_advanceEngineTick(static_cast<std::int32_t>(ticks)); };
+    });
+}
+
+} // namespace
+
+void lf_installEngine()
+{
+    lf_installRunSteps();
+    lf_installCloseDown();
+    lf_installEngineHooks();
+}
+
+} // namespace zelk
