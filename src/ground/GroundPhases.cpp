@@ -10,6 +10,8 @@
 #include "ground/GroundGeometry.h"
 #include "ground/Motion.h"
 #include "ground/MotionGeometry.h"
+#include "ground/Parking.h"
+#include "ground/StandLearning.h"
 #include "simlink/SimCommands.h"
 #include "simlink/SimQueues.h"
 #include "traffic/AiObjectEvents.h"
@@ -364,13 +366,14 @@ double lf_pullOutLimit(LiveAc& ac)
 
 bool lf_endsInsideStand(const LiveAc& ac)
 {
-    if (ac.phase != FlightPhase::parking && ac.phase != FlightPhase::taxi)
+    // A drive under way ends on the stand point by itself.
+    if (ac.phase != FlightPhase::parking || ac.groundOps.manoeuvre == static_cast<std::uint8_t>(M::driveToStand))
         return false;
     const ParkPos* stand = lf_claimedStand(ac);
-    if (stand == nullptr || ac.phase == FlightPhase::parked)
+    if (stand == nullptr)
         return false;
     const double d = gf_relativePosition({ac.standLatitude, ac.standLongitude}, 0.0, lf_pos(ac)).distanceM;
-    return d <= stand->radius * kMetersPerNm && ac.phase == FlightPhase::parking;
+    return d <= stand->radius * kMetersPerNm;
 }
 
 void lf_onSampleDue(LiveAc& ac, const PosSample& sample)
@@ -477,6 +480,8 @@ bool LiveAc::arriveAtStand()
     stack.push_back(ParkedLightCommand{hexId, now + 3000, 2});
     stack.push_back(ParkedLightCommand{hexId, now + 1500, 0});
     stack.push_back(ParkedLightCommand{hexId, now + 200, 1});
+    gf_addRealStandOption(standId, *this, static_cast<std::uint32_t>(StandOccasion::Placed));
+    gf_limitParkedAircraft(0);
     return true;
 }
 

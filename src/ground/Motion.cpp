@@ -30,6 +30,9 @@ constexpr double kAirAccelKtPerS = 5.0;
 constexpr double kMaxSteerStepRad = 0.0628;
 constexpr double kSmoothSteerRad = 6.0 * kDegToRad;
 constexpr double kNoFutureDecayPasses = 1000.0; // vertical speed falls to 0 over 10 s
+constexpr double kPassedSampleM = 0.5;        // a sample less far ahead has been reached
+constexpr double kMinLookAheadM = 15.0;
+constexpr double kLookAheadOfRadius = 0.7;    // of the turn radius at the current speed
 
 bool lf_finite(const PosSample& s)
 {
@@ -122,30 +125,78 @@ double lf_legCeilingKt(const LiveAc& ac, const PosSample& next)
     return std::max(1.5 * std::max(ac.groundOps.lastSampleSpeedKt, next.groundSpeed), kCreepKt);
 }
 
-void lf_groundLeg(LiveAc& ac, const PosSample& next, std::int32_t passesLeft)
+LatLon lf_at(const PosSample& s) { return {s.latitude, s.longitude}; }
+
+// What a leg steers at and which sample it times itself to.
+struct LegAim {
+    const PosSample* sample = nullptr; // the sample to arrive at, due at its tick
+    RelativePosition view;             // that sample seen from the pose
+    RelativePosition aim;              // the steering point seen from the pose
+};
+
+// A sample the aircraft has already drawn level with gives way to the one
+// after it, so a cut corner never turns into a circle around the sample. Near
+// the sample the steering point runs ahead onto the following leg by the
+// look-ahead distance (pure pursuit), so that corners are flown as curves the
+// turn rate can make.
+LegAim lf_legAim(const LiveAc& ac, double speedKt, double turnRatePerPass)
+{
+    const LatLon here = lf_position(ac);
+    std::size_t i = 0;
+    LegAim leg;
+    leg.view = gf_relativePosition(here, ac.pose.heading, lf_at(ac.stream[0]));
+    while (i + 1 < ac.stream.size() && !(leg.view.alongM > kPassedSampleM) && lf_finite(ac.stream[i + 1])) {
+        ++i;
+        leg.view = gf_relativePosition(here, ac.pose.heading, lf_at(ac.stream[i]));
+    }
+    leg.sample = &ac.stream[i];
+    leg.aim = leg.view;
+    const double radiusM = turnRatePerPass > 0.0
+                               ? speedKt * kMetersPerKnotSecond * kPassSeconds / turnRatePerPass
+                               : 0.0;
+    const double lookAheadM = std::max(kMinLookAheadM, kLookAheadOfRadius * radiusM);
+    if (i + 1 < ac.stream.size() && leg.view.distanceM < lookAheadM && lf_finite(ac.stream[i + 1])) {
+        const LatLon from = lf_at(ac.stream[i]);
+        const RelativePosition segment = gf_relativePosition(from, 0.0, lf_at(ac.stream[i + 1]));
+        if (segment.distanceM > 0.1) {
+            const LatLon point = gf_advance(from, segment.bearingRad,
+                                            std::min(segment.distanceM, lookAheadM - leg.view.distanceM));
+            leg.aim = gf_relativePosition(here, ac.pose.heading, point);
+        }
+    }
+    return leg;
+}
+
+void lf_groundLeg(LiveAc& ac)
 {
     auto& g = ac.groundOps;
-    const RelativePosition view = gf_relativePosition(lf_position(ac), ac.pose.heading, {next.latitude, next.longitude});
+    const LegAim leg = lf_legAim(ac, g.motionSpeedKt, ac.turnRate);
+    const PosSample& next = *leg.sample;
+    const RelativePosition& view = leg.view;
+    const std::int32_t passesLeft = std::max(1, next.dueTick - gf_engineTick());
     const bool offRunway = !lf_onRunwayPhase(ac.phase);
     double ceiling = lf_legCeilingKt(ac, next);
-    double target = std::min(gf_speedToArrive(view.distanceM, passesLeft), ceiling);
+    // A sample drawn level with or passed is reached: the aircraft stops there
+    // rather than running on to come back to it.
+    const double remainingM = std::max(0.0, view.alongM);
+    double target = std::min(gf_speedToArrive(remainingM, passesLeft), ceiling);
     double up = kRunwayAccelKtPerS;
     double down = kRunwayDecelKtPerS;
     if (offRunway) {
-        target = std::min(target, gf_taxiSpeedLimit(view.bearingRad * kRadToDeg));
+        target = std::min(target, gf_taxiSpeedLimit(leg.aim.bearingRad * kRadToDeg));
         up = ac.categoryFactor2 > 0.0 ? ac.categoryFactor2 : gf_categoryFactor2(ac.category);
         down = ac.categoryFactor3 > 0.0 ? ac.categoryFactor3 : gf_categoryFactor3(ac.category);
     }
     const double pullOut = lf_pullOutLimit(ac);
     if (pullOut >= 0.0)
         target = std::min(target, pullOut);
-    if (ac.stream.size() == 1 || next.groundSpeed <= 0.0)
-        target = std::min(target, gf_brakingSpeed(view.distanceM, down));
+    if (&next == &ac.stream.back() || next.groundSpeed <= 0.0)
+        target = std::min(target, gf_brakingSpeed(remainingM, down));
     const double v = std::min(gf_rampSpeed(g.motionSpeedKt, target, up, down), ceiling);
-    const double step = std::min(v * kMetersPerKnotSecond * kPassSeconds, view.distanceM);
+    const double step = std::min(v * kMetersPerKnotSecond * kPassSeconds, remainingM);
     g.currentTurnRate = ac.turnRate;
     const double turn = pullOut >= 0.0 ? gf_normalizeAngle(g.manoeuvreHeading - ac.pose.heading)
-                                       : gf_arcHeadingStep(view.bearingRad, view.distanceM, step);
+                                       : gf_arcHeadingStep(leg.aim.bearingRad, leg.aim.distanceM, step);
     if (step > 0.0)
         ac.steerHeading(ac.pose.heading + turn, false);
     lf_moveTo(ac, gf_advance(lf_position(ac), ac.pose.heading, step));
@@ -155,21 +206,30 @@ void lf_groundLeg(LiveAc& ac, const PosSample& next, std::int32_t passesLeft)
     lf_markMoved(ac, v);
 }
 
-void lf_airLeg(LiveAc& ac, const PosSample& next, std::int32_t passesLeft)
+void lf_airLeg(LiveAc& ac)
 {
     auto& g = ac.groundOps;
-    const RelativePosition view = gf_relativePosition(lf_position(ac), ac.pose.heading, {next.latitude, next.longitude});
+    const double rate = gf_airTurnRate(ac.turnRate, gf_categoryBankLimit(ac.category), g.motionSpeedKt);
+    const LegAim leg = lf_legAim(ac, g.motionSpeedKt, rate);
+    const PosSample& next = *leg.sample;
+    const RelativePosition& view = leg.view;
+    const std::int32_t passesLeft = std::max(1, next.dueTick - gf_engineTick());
     const double ceiling = lf_legCeilingKt(ac, next);
-    const double v = std::min(
-        gf_rampSpeed(g.motionSpeedKt, std::min(gf_speedToArrive(view.distanceM, passesLeft), ceiling),
-                     kAirAccelKtPerS, kAirAccelKtPerS),
-        ceiling);
-    const double step = v * kMetersPerKnotSecond * kPassSeconds;
+    // A rotorcraft can hover: it stops at a sample it reached and brakes for
+    // the last one or one at rest, as on the ground.
+    const bool hover = ac.category == AcCategory::Rotorcraft;
+    const double remainingM = hover ? std::max(0.0, view.alongM) : view.distanceM;
+    double target = std::min(gf_speedToArrive(remainingM, passesLeft), ceiling);
+    if (hover && (&next == &ac.stream.back() || next.groundSpeed <= 0.0))
+        target = std::min(target, gf_brakingSpeed(remainingM, kAirAccelKtPerS));
+    const double v = std::min(gf_rampSpeed(g.motionSpeedKt, target, kAirAccelKtPerS, kAirAccelKtPerS), ceiling);
+    const double step = hover ? std::min(v * kMetersPerKnotSecond * kPassSeconds, remainingM)
+                              : v * kMetersPerKnotSecond * kPassSeconds;
     const double before = ac.pose.heading;
     g.currentTurnRate = gf_airTurnRate(ac.turnRate, gf_categoryBankLimit(ac.category), v);
     // Within a second of the sample its bearing says nothing about the track.
-    if (view.distanceM > v * kMetersPerKnotSecond)
-        ac.steerHeading(ac.pose.heading + view.bearingRad, true);
+    if (leg.aim.distanceM > v * kMetersPerKnotSecond)
+        ac.steerHeading(ac.pose.heading + leg.aim.bearingRad, true);
     lf_moveTo(ac, gf_advance(lf_position(ac), ac.pose.heading, step));
     lf_stepBank(ac, gf_bankForTurn(v, gf_normalizeAngle(ac.pose.heading - before)));
     if (g.flareStage > 0 && ac.phase == FlightPhase::landing) {
@@ -200,11 +260,10 @@ void lf_followStream(LiveAc& ac)
     // Hold copies keep a grounded aircraft where it is; in the air it flies on.
     if (ac.onGround == 0 && ac.streamCounter > 0)
         return;
-    const std::int32_t passesLeft = std::max(1, next.dueTick - gf_engineTick());
     if (ac.onGround != 0)
-        lf_groundLeg(ac, next, passesLeft);
+        lf_groundLeg(ac);
     else
-        lf_airLeg(ac, next, passesLeft);
+        lf_airLeg(ac);
 }
 
 double lf_runwayHeading(const LiveAc& ac)
