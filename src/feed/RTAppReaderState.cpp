@@ -55,6 +55,7 @@ void gf_resetRTAppReaderState()
     state.firstTraffic = false;
     state.receptionCounter = 0;
     state.lastQnhReport = 0;
+    state.receptionSeen = 0;
     rtAppTrafficTime = 0;
     // Each run may log its own first lines of every kind of bad input.
     gf_feedBadInputLog().reset();
@@ -67,6 +68,21 @@ void gf_restartRTAppIdCollection()
     state.seenCallsigns.clear();
     state.seenHexIds.clear();
     state.idCollection = true;
+}
+
+RTAppReception gf_takeRTAppReceptionMarks(std::chrono::steady_clock::time_point now)
+{
+    constexpr std::chrono::seconds kWeatherFresh{90};
+    auto& state = gf_rtAppReaderState();
+    RTAppReception marks;
+    const std::int32_t counter = state.receptionCounter.load();
+    marks.trafficStale = state.receptionSeen.exchange(counter) == counter;
+    const std::int64_t last = state.lastQnhReport.load();
+    if (last != 0) {
+        const std::chrono::steady_clock::time_point at{std::chrono::steady_clock::duration(last)};
+        marks.weatherStale = now < at || now - at > kWeatherFresh;
+    }
+    return marks;
 }
 
 } // namespace zelk

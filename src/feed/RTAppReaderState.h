@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -48,6 +49,7 @@ struct RTAppReaderState {
     std::atomic<std::int32_t> receptionCounter{0}; // live batches, read by the 30-second job
     std::atomic<std::int64_t> lastQnhReport{0};    // steady-clock ticks of the last QNH; 0 none
     std::atomic<std::int32_t> timeShiftMinutes{0};
+    std::atomic<std::int32_t> receptionSeen{0};    // the counter at the last 30-second check
 };
 
 RTAppReaderState& gf_rtAppReaderState();
@@ -62,5 +64,13 @@ void gf_setRTAppAirportAltitude(std::optional<double> altitudeFt);
 void gf_resetRTAppReaderState();
 // Under the id lock: both seen-id sets emptied and collection switched on.
 void gf_restartRTAppIdCollection();
+
+// The 30-second check: traffic is stale when no live batch came since the last
+// check, weather when no QNH report came within 90 s (or none at all).
+struct RTAppReception {
+    bool trafficStale = true;
+    bool weatherStale = true;
+};
+RTAppReception gf_takeRTAppReceptionMarks(std::chrono::steady_clock::time_point now);
 
 } // namespace zelk

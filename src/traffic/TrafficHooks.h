@@ -8,8 +8,16 @@
 
 #include "gui/GuiUpdate.h"
 #include "simlink/UserAcPosition.h"
+#include "traffic/TrafficMailbox.h"
+#include "traffic/TrafficRecord.h"
 
 namespace zelk {
+
+// The feed's reception over the last 30 seconds, as the panel shows it.
+struct FeedReception {
+    bool trafficStale = true; // no traffic handed to the engine since the last check
+    bool weatherStale = true; // no weather report recently (RT Direct 120 s, RT App 90 s)
+};
 
 // Where the traffic state reaches components that own their own locks and
 // state: the simulator link, the feed readers and the airports. Each component
@@ -58,12 +66,40 @@ struct TrafficStateHooks {
     // the simulator-time follower, once a second while the feed serves time-shifted traffic.
     std::function<void()> followSimTime;
 
+    // --- Feed: what the main loop tells the feed of the selected source ---
+    // RT Direct: the query box follows the user position and the traffic range
+    // (gf_updateRTAPIQueryArea).
+    std::function<void()> updateQueryArea;
+    // RT Direct: the centre of the intake (gf_setRTAPIQueryCentre).
+    std::function<void(double latitude, double longitude)> setQueryCentre;
+    // RT App: the centre of the intake, stored under the app reader's lock.
+    std::function<void(double latitude, double longitude)> setAppUserPosition;
+    // RT App: the user aircraft to the app ("Qs121", gf_sendUserPositionToRTApp).
+    std::function<void()> sendUserPositionToApp;
+    // RT App: the simulator time, seconds since 1970 ("Qs123", lf_sendRTAppSimTime).
+    std::function<void(std::int64_t simulatorSeconds)> sendSimTimeToApp;
+    // RT App: asks the app for the parked traffic around the park airport
+    // (gf_requestRTAppParkedTraffic).
+    std::function<void()> requestAppParkedTraffic;
+    // The 30-second check of what the selected feed received since the last
+    // one (the marks are taken: a second call reports what came in between).
+    std::function<FeedReception()> takeReceptionMarks;
+    // The service serves this user time-shifted traffic (professional level);
+    // false when not installed.
+    std::function<bool()> professionalAccess;
+    // The one-second follower of the simulator's time (lf_followSimTime).
+    std::function<void()> followSimTime;
+
     // --- Engine mailbox ---
     // Empties the mailbox slot, zeroes its counters and lowers delivery
     // (gf_resetTrafficMailbox). Installed by whoever sets up the engine pass: the
     // engine's mailbox decodes with decodeMessage, which this module must not
     // pull in on its own.
     std::function<void()> resetMailbox;
+    // Hands a feed reader's batch to the mailbox (gf_deliverTrafficBatch); the
+    // batch is dropped while not installed. Installed the same way.
+    std::function<void(TrafficBatch& batch, BatchKind kind, std::uint32_t delaySeconds, bool discardEarly)>
+        deliverBatch;
 
     // --- Screen ---
     // Posts one screen update; the screen's update queue when not installed.

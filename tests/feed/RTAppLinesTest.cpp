@@ -152,6 +152,22 @@ TEST_F(RTAppLines, HistoryBatchesAtSeparatorsAndLiveOnesAtTheEnd)
     EXPECT_EQ(rtAppTrafficTime.load(), 1700000000);
 }
 
+// The 30-second check sees a live batch once, and weather only within 90 s.
+TEST_F(RTAppLines, ReceptionMarksOfThe30SecondCheck)
+{
+    using namespace std::chrono_literals;
+    const auto now = std::chrono::steady_clock::now();
+    EXPECT_TRUE(gf_takeRTAppReceptionMarks(now).weatherStale) << "no weather yet";
+    gf_processRTAppDatagram(joinFields(rtTrafficFields()) + "\nRTTFC_EOT\n", intake);
+    EXPECT_FALSE(gf_takeRTAppReceptionMarks(now).trafficStale);
+    EXPECT_TRUE(gf_takeRTAppReceptionMarks(now).trafficStale) << "nothing came since the last check";
+    gf_processRTAppWeather(R"({"ICAO":"EHAM","QNH":1013})");
+    const auto later = std::chrono::steady_clock::now();
+    EXPECT_FALSE(gf_takeRTAppReceptionMarks(later + 89s).weatherStale);
+    EXPECT_TRUE(gf_takeRTAppReceptionMarks(later + 91s).weatherStale);
+    EXPECT_TRUE(gf_takeRTAppReceptionMarks(later - 1h).weatherStale) << "a clock before the report";
+}
+
 TEST_F(RTAppLines, ABatchStopsGrowingAtItsLimit)
 {
     const std::string line = joinFields(rtTrafficFields());
