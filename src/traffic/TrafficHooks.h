@@ -13,12 +13,6 @@
 
 namespace zelk {
 
-// The feed's reception over the last 30 seconds, as the panel shows it.
-struct FeedReception {
-    bool trafficStale = true; // no traffic handed to the engine since the last check
-    bool weatherStale = true; // no weather report recently (RT Direct 120 s, RT App 90 s)
-};
-
 // Where the traffic state reaches components that own their own locks and
 // state: the simulator link, the feed readers and the airports. Each component
 // installs its part when it is set up; an empty hook is skipped (and a query
@@ -64,30 +58,6 @@ struct TrafficStateHooks {
     std::function<bool()> weatherStale;
     std::function<bool()> trafficStale;
     // the simulator-time follower, once a second while the feed serves time-shifted traffic.
-    std::function<void()> followSimTime;
-
-    // --- Feed: what the main loop tells the feed of the selected source ---
-    // RT Direct: the query box follows the user position and the traffic range
-    // (gf_updateRTAPIQueryArea).
-    std::function<void()> updateQueryArea;
-    // RT Direct: the centre of the intake (gf_setRTAPIQueryCentre).
-    std::function<void(double latitude, double longitude)> setQueryCentre;
-    // RT App: the centre of the intake, stored under the app reader's lock.
-    std::function<void(double latitude, double longitude)> setAppUserPosition;
-    // RT App: the user aircraft to the app ("Qs121", gf_sendUserPositionToRTApp).
-    std::function<void()> sendUserPositionToApp;
-    // RT App: the simulator time, seconds since 1970 ("Qs123", lf_sendRTAppSimTime).
-    std::function<void(std::int64_t simulatorSeconds)> sendSimTimeToApp;
-    // RT App: asks the app for the parked traffic around the park airport
-    // (gf_requestRTAppParkedTraffic).
-    std::function<void()> requestAppParkedTraffic;
-    // The 30-second check of what the selected feed received since the last
-    // one (the marks are taken: a second call reports what came in between).
-    std::function<FeedReception()> takeReceptionMarks;
-    // The service serves this user time-shifted traffic (professional level);
-    // false when not installed.
-    std::function<bool()> professionalAccess;
-    // The one-second follower of the simulator's time (lf_followSimTime).
     std::function<void()> followSimTime;
 
     // --- Engine mailbox ---
