@@ -82,15 +82,19 @@ TEST_F(RTAppLink, DatagramsReachTheReaders)
             std::scoped_lock guard(state.mutex);
             state.qnh = 990;
         }
-        sender.sendDatagram("127.0.0.1", weatherPort, datagram);
+        // The app repeats its datagrams; a reader thread that has not bound its
+        // port yet under load simply misses the first one.
         EXPECT_TRUE(eventually([&] {
+            sender.sendDatagram("127.0.0.1", weatherPort, datagram);
+            std::this_thread::sleep_for(20ms);
             std::scoped_lock guard(state.mutex);
             return state.qnh == 1013;
         })) << datagram;
     }
     const std::string line = joinFields(rtTrafficFields());
-    sender.sendDatagram("127.0.0.1", trafficPort, line + "\n" + line + "\nRTTFC_EOT\n");
     ASSERT_TRUE(eventually([&] {
+        sender.sendDatagram("127.0.0.1", trafficPort, line + "\n" + line + "\nRTTFC_EOT\n");
+        std::this_thread::sleep_for(20ms);
         std::scoped_lock guard(mutex);
         return !deliveries.empty();
     }));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <functional>
 #include <memory>
@@ -84,15 +85,20 @@ TEST_F(HeadlessWindowTest, CreateMakesOneControlPerWindowBoundObjectWithFilledLi
 // log says why (there is no window to read it from).
 TEST_F(HeadlessWindowTest, CloseSignalAsksTheRunToStopAndIsLogged)
 {
+    // The signal comes once the run is under way (its log open), not while the
+    // loop may still be starting on a loaded machine.
+    std::atomic<bool> runStarted{false};
     auto window = makeWindow(
-        [] {
+        [&runStarted] {
+            runStarted.store(true);
             while (gf_isRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
             gf_gui().postToWindow(MSG_EXIT);
         },
         true);
     gf_gui().postToWindow(MSG_START);
-    std::thread raiser([] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::thread raiser([&runStarted] {
+        for (int i = 0; i < 10000 && !runStarted.load(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         gf_raiseCloseSignal(SIGTERM);
     });
     EXPECT_EQ(window->runMessageLoop(), 0);
