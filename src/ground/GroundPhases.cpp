@@ -10,6 +10,7 @@
 #include "ground/GroundGeometry.h"
 #include "ground/Motion.h"
 #include "ground/MotionGeometry.h"
+#include "ground/MovementReports.h"
 #include "ground/Parking.h"
 #include "ground/StandLearning.h"
 #include "simlink/SimCommands.h"
@@ -196,6 +197,7 @@ void lf_startRotation(LiveAc& ac)
         ac.placementCounter = 1;
         ac.onGround = 0;
         g.manoeuvre = static_cast<std::uint8_t>(M::verticalLift);
+        gf_emitMovementReport(gf_takeoffReportLine(ac));
         return;
     }
     const auto passes = std::max<std::uint32_t>(1, ac.rotationPasses ? ac.rotationPasses
@@ -212,7 +214,7 @@ void lf_liftOff(LiveAc& ac)
                                                                   : gf_categoryClimbPasses(ac.category));
     g.rotationPitchStep = (ac.climbPitch - ac.pose.pitch) / passes;
     g.manoeuvreTick = gf_engineTick() + static_cast<std::int32_t>(passes);
-    gf_writeLogLine(fmt::format("{} {} take off", ac.head.callsign, ac.head.registration));
+    gf_emitMovementReport(gf_takeoffReportLine(ac));
 }
 
 void lf_takeoffPass(LiveAc& ac)

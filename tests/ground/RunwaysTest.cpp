@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "ground/GroundGeometry.h"
+#include "ground/MovementReports.h"
+#include "simlink/UserAircraftState.h"
 #include "simlink/SimClient.h"
 #include "support/LoggedTempDir.h"
 #include "support/TestAirport.h"
@@ -139,6 +141,36 @@ TEST_F(Runways, AcrossTheDateLine)
     ASSERT_TRUE(hit);
     EXPECT_NEAR(*hit->alongFromThresholdM, 1000.0 + 0.005 * 60 * kMetersPerNm, 1.0);
     EXPECT_FALSE(gf_findRunwayForTakeoff({0.0, -179.98}, 90 * kDeg)); // 2224 m past the centre
+}
+
+// The take-off line after its time text: place, runway and destination only
+// near the park airport.
+TEST_F(Runways, TakeoffLineNamesPlaceRunwayAndDestination)
+{
+    gf_setParkAirport({{IcaoCode(test::TestAirport::kCode), IataCode("ZTS"), test::TestAirport::kLatitude,
+                        test::TestAirport::kLongitude, 1300},
+                       ""});
+    LiveAc ac;
+    ac.head.callsign = "DLH4AB";
+    ac.head.registration = "D-AIZZ";
+    ac.head.destination = IataCode("FRA");
+    const LatLon onRunway = testAirportPoint(0.0, -500.0);
+    ac.pose.latitude = onRunway.latitude;
+    ac.pose.longitude = onRunway.longitude;
+    ac.pose.heading = 90.0 * kDeg;
+    auto tail = [](const std::string& line) { return line.substr(line.find(' ')); };
+    EXPECT_EQ(tail(gf_takeoffReportLine(ac)), " DLH4AB D-AIZZ   take off at ZTS runway 09 to FRA ...");
+    ac.pose.heading = 270.0 * kDeg;
+    EXPECT_EQ(tail(gf_takeoffReportLine(ac)), " DLH4AB D-AIZZ   take off at ZTS runway 27 to FRA ...");
+    ac.head.destination = IataCode("ZTS");
+    EXPECT_EQ(tail(gf_takeoffReportLine(ac)), " DLH4AB D-AIZZ   take off at ZTS runway 27 ...");
+    // Six NM out: no place, no runway, no destination.
+    const LatLon away = testAirportPoint(6.0 * 1852.0, 0.0);
+    ac.pose.latitude = away.latitude;
+    ac.pose.longitude = away.longitude;
+    ac.head.destination = IataCode("FRA");
+    EXPECT_EQ(tail(gf_takeoffReportLine(ac)), " DLH4AB D-AIZZ   take off at ? ...");
+    gf_clearParkAirport();
 }
 
 } // namespace
