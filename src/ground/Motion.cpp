@@ -11,6 +11,7 @@
 #include "ground/GroundGeometry.h"
 #include "ground/GroundPhases.h"
 #include "ground/MotionGeometry.h"
+#include "ground/Runways.h"
 #include "traffic/AircraftRecords.h"
 #include "traffic/CategoryTables.h"
 #include "traffic/EnginePass.h"
@@ -33,6 +34,7 @@ constexpr double kNoFutureDecayPasses = 1000.0; // vertical speed falls to 0 ove
 constexpr double kPassedSampleM = 0.5;        // a sample less far ahead has been reached
 constexpr double kMinLookAheadM = 15.0;
 constexpr double kLookAheadOfRadius = 0.7;    // of the turn radius at the current speed
+constexpr double kRunwayEntrySameSpotM = 1.0;
 
 bool lf_finite(const PosSample& s)
 {
@@ -349,6 +351,13 @@ void nextPosMain(LiveAc& ac)
                 noMoreNextPos(ac);
                 return;
             }
+            // A runway-entry sample held back is the stream's real end.
+            if (ac.stream.size() == 1 && ac.groundOps.runwayEntrySample) {
+                PosSample held = *ac.groundOps.runwayEntrySample;
+                ac.groundOps.runwayEntrySample.reset();
+                held.dueTick = std::max(held.dueTick, ac.stream.back().dueTick + 1);
+                ac.stream.push_back(held);
+            }
             if (ac.stream.size() == 1) {
                 if (lf_endsInsideStand(ac)) {
                     ac.groundOps.arrivedByOverlap = 1;
@@ -408,6 +417,34 @@ void LiveAc::steerHeading(double targetHeadingRad, bool smooth)
         return;
     g.turnRateOfTurn = step;
     pose.heading = gf_foldHeading(pose.heading + step);
+}
+
+bool LiveAc::rememberRunwayEntrySample(PosSample& sample)
+{
+    try {
+        auto& held = groundOps.runwayEntrySample;
+        if (held) {
+            // Whatever comes next, the held sample goes into the stream first;
+            // a repeat on its spot then has the aircraft stand there.
+            PosSample previous = *held;
+            held.reset();
+            if (!stream.empty())
+                previous.dueTick = std::max(previous.dueTick, stream.back().dueTick + 1);
+            stream.push_back(previous);
+            if (sample.skip != 0 &&
+                gf_relativePosition(lf_at(previous), 0.0, lf_at(sample)).distanceM <= kRunwayEntrySameSpotM)
+                return false;
+        }
+        if (!gf_isRunwayEntrySample(*this, sample))
+            return false;
+        held = sample;
+        return true;
+    } catch (const std::exception&) {
+        gf_reportTrafficException("rememberRunwayEntrySample");
+    } catch (...) {
+        gf_reportTrafficException("rememberRunwayEntrySample");
+    }
+    return false;
 }
 
 void LiveAc::extrapolatePosition()

@@ -21,6 +21,10 @@ constexpr double kBeforeThresholdM = -700.0;
 constexpr double kTakeoffLateralM = 15.0;
 constexpr double kLooseLateralMarginM = 30.0;
 constexpr double kNearRunwayMarginM = 1500.0;
+constexpr double kEntryMinKt = 2.0;
+constexpr double kEntryMaxKt = 35.0;
+constexpr double kEntryHeadingDiffDeg = 15.0;
+constexpr double kEntryLateralM = 7.5;
 
 std::vector<RunwayRecord> lv_runways;
 
@@ -161,6 +165,19 @@ bool gf_isNearRunway(const PosSample& sample)
         if (lf_usable(rw) && gf_distanceNm(rw.centre, p) * kMetersPerNm <= rw.lengthM / 2.0 + kNearRunwayMarginM)
             return true;
     return false;
+}
+
+bool gf_isRunwayEntrySample(const LiveAc& aircraft, const PosSample& sample)
+{
+    if (aircraft.onGround == 0 || sample.airborne != 0 ||
+        (aircraft.phase != FlightPhase::taxi && aircraft.phase != FlightPhase::takeoff_roll))
+        return false;
+    if (!(sample.groundSpeed >= kEntryMinKt && sample.groundSpeed <= kEntryMaxKt))
+        return false;
+    const double heading = sample.heading * kDegree;
+    return lf_bestHit({sample.latitude, sample.longitude}, heading, [&](const RunwayRecord&, const RunwayHit& hit) {
+               return std::abs(hit.lateralM) <= kEntryLateralM && lf_headingDiffDeg(hit, heading) <= kEntryHeadingDiffDeg;
+           }).has_value();
 }
 
 } // namespace zelk

@@ -8,6 +8,7 @@
 #include "core/Geometry.h"
 #include "core/IcaoCode.h"
 #include "traffic/GroundTypes.h"
+#include "traffic/AircraftRecords.h"
 #include "traffic/TrafficRecord.h"
 
 namespace zelk {
@@ -53,5 +54,11 @@ std::optional<RunwayHit> gf_findRunwayLoose(const PosSample& sample, double bear
 std::optional<std::string> gf_runwayNameAt(const LatLon& position, double headingRad);
 // Within half the length + 1500 m of a runway's centre.
 bool gf_isNearRunway(const PosSample& sample);
+
+// A sample of a taxiing or take-off-rolling aircraft on the ground that lies
+// on a runway as one lining up or entering it: 2 to 35 kt, its heading within
+// 15 degrees of the runway, at most 7.5 m off the centre line, from 700 m
+// before the threshold to the runway's length past it.
+bool gf_isRunwayEntrySample(const LiveAc& aircraft, const PosSample& sample);
 
 } // namespace zelk

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "traffic/TrafficRecord.h"
+
 namespace zelk {
 
 inline constexpr double kGroundNaN = std::numeric_limits<double>::quiet_NaN();
@@ -146,6 +148,10 @@ struct GroundOpState {
     std::uint8_t arrivedByOverlap = 0;
     std::uint8_t gearUp = 0;
     std::uint8_t climbFlapsUp = 0;
+
+    // The newest sample of an aircraft entering or lining up on a runway, held
+    // back until the next one shows whether it stops there.
+    std::optional<PosSample> runwayEntrySample;
 };
 
 } // namespace zelk

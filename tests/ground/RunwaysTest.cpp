@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "ground/GroundGeometry.h"
+#include "ground/MotionGeometry.h"
+#include "ground/Motion.h"
 #include "ground/MovementReports.h"
+#include "traffic/EngineTick.h"
 #include "simlink/UserAircraftState.h"
 #include "simlink/SimClient.h"
 #include "support/LoggedTempDir.h"
@@ -171,6 +174,54 @@ TEST_F(Runways, TakeoffLineNamesPlaceRunwayAndDestination)
     ac.head.destination = IataCode("FRA");
     EXPECT_EQ(tail(gf_takeoffReportLine(ac)), " DLH4AB D-AIZZ   take off at ? ...");
     gf_clearParkAirport();
+}
+
+// A runway-entry sample is held back one sample: a repeat on its spot puts it
+// into the stream (and is appended after it), anything else too; one that
+// stays held when the stream runs out is its last sample.
+TEST_F(Runways, RunwayEntrySampleIsHeldUntilTheNextOne)
+{
+    LiveAc ac;
+    ac.onGround = 1;
+    ac.simState = SimState::active;
+    ac.applyPhaseChange(FlightPhase::taxi, 1000);
+    PosSample first = sampleAt(testAirportPoint(0.0, -1400.0));
+    first.dueTick = 1000;
+    ac.stream.push_back(first);
+    auto entry = [](double northM, double eastM, double headingDeg, double kt) {
+        PosSample s = sampleAt(testAirportPoint(northM, eastM));
+        s.heading = headingDeg;
+        s.groundSpeed = kt;
+        s.dueTick = 1400;
+        return s;
+    };
+    // Off the window: too far off the centre line, turned across, too fast, too slow.
+    for (PosSample s : {entry(8.0, -1380.0, 90.0, 10.0), entry(0.0, -1380.0, 110.0, 10.0),
+                        entry(0.0, -1380.0, 90.0, 36.0), entry(0.0, -1380.0, 90.0, 1.5)})
+        EXPECT_FALSE(ac.rememberRunwayEntrySample(s));
+    PosSample held = entry(7.0, -1380.0, 76.0, 10.0);
+    ASSERT_TRUE(ac.rememberRunwayEntrySample(held));
+    EXPECT_EQ(ac.stream.size(), 1U);
+    PosSample repeat = held;
+    repeat.skip = 1;
+    repeat.dueTick = 1700;
+    EXPECT_FALSE(ac.rememberRunwayEntrySample(repeat));
+    ASSERT_EQ(ac.stream.size(), 2U);
+    EXPECT_EQ(ac.stream.back().latitude, held.latitude);
+    EXPECT_FALSE(ac.groundOps.runwayEntrySample);
+
+    // Not while flying; held in a take-off roll, released when the stream ends.
+    ac.applyPhaseChange(FlightPhase::flying, 1000);
+    PosSample rolling = entry(0.0, -1300.0, 90.0, 30.0);
+    EXPECT_FALSE(ac.rememberRunwayEntrySample(rolling));
+    ac.applyPhaseChange(FlightPhase::takeoff_roll, 1000);
+    ASSERT_TRUE(ac.rememberRunwayEntrySample(rolling));
+    ac.stream.erase(ac.stream.begin());
+    gf_setEngineTick(1400);
+    nextPosMain(ac);
+    ASSERT_EQ(ac.stream.size(), 1U);
+    EXPECT_EQ(ac.stream.front().longitude, rolling.longitude);
+    EXPECT_EQ(ac.streamCounter, 0);
 }
 
 } // namespace
