@@ -12,9 +12,11 @@
 #include "ground/MotionGeometry.h"
 #include "ground/MovementReports.h"
 #include "ground/Parking.h"
+#include "ground/Runways.h"
 #include "ground/StandLearning.h"
 #include "simlink/SimCommands.h"
 #include "simlink/SimQueues.h"
+#include "simlink/UserAircraftState.h"
 #include "traffic/AiObjectEvents.h"
 #include "traffic/CategoryTables.h"
 #include "traffic/EnginePass.h"
@@ -40,6 +42,8 @@ constexpr double kDriveLookAheadM = 15.0;
 constexpr double kFlareTargetPitchRad = -4.0 * kDegToRad;
 constexpr double kFlareVerticalSpeed = -150.0;
 constexpr double kSteepApproachDeg = 4.0;
+constexpr double kApproachMaxHeightFt = 3000.0;
+constexpr double kApproachMinDescent = -300.0; // ft per minute
 constexpr double kLiftVerticalSpeed = 500.0;
 constexpr std::int32_t kClimbOutTicks = 9000;
 
@@ -249,6 +253,18 @@ bool lf_streamHasGroundSample(const LiveAc& ac)
     return std::any_of(ac.stream.begin(), ac.stream.end(), [](const PosSample& s) { return s.airborne == 0; });
 }
 
+// Low over the park airport and descending onto the final of one of its runways.
+bool lf_onFinalToParkAirport(const LiveAc& ac)
+{
+    if (ac.category == AcCategory::Rotorcraft || !(ac.groundOps.motionVerticalSpeed <= kApproachMinDescent) ||
+        gf_runways().empty())
+        return false;
+    const std::optional<double> elevation = gf_getUserAirportAltitude();
+    if (!elevation || !(ac.pose.altitude - *elevation < kApproachMaxHeightFt))
+        return false;
+    return gf_isApproachingRunway(lf_pos(ac), ac.pose.heading);
+}
+
 void lf_startApproach(LiveAc& ac)
 {
     auto& g = ac.groundOps;
@@ -256,8 +272,11 @@ void lf_startApproach(LiveAc& ac)
     gf_setGear(ac, true);
     gf_setFlaps(ac, 3);
     lf_event(ac, LANDING_LIGHTS_SET, 1);
-    const PosSample& next = ac.stream.front();
-    g.steepApproach = gf_descentAngleDeg(next.verticalSpeed, next.groundSpeed) > kSteepApproachDeg ? 1 : 0;
+    g.steepApproach = 0;
+    if (!ac.stream.empty()) {
+        const PosSample& next = ac.stream.front();
+        g.steepApproach = gf_descentAngleDeg(next.verticalSpeed, next.groundSpeed) > kSteepApproachDeg ? 1 : 0;
+    }
 }
 
 void lf_flarePass(LiveAc& ac)
@@ -412,7 +431,7 @@ void lf_groundPhasePass(LiveAc& ac)
         break;
     case FlightPhase::takeoff: lf_takeoffPass(ac); break;
     case FlightPhase::flying:
-        if (lf_streamHasGroundSample(ac))
+        if (lf_streamHasGroundSample(ac) || lf_onFinalToParkAirport(ac))
             lf_startApproach(ac);
         break;
     case FlightPhase::landing: lf_flarePass(ac); break;

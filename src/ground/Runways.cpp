@@ -21,6 +21,8 @@ constexpr double kBeforeThresholdM = -700.0;
 constexpr double kTakeoffLateralM = 15.0;
 constexpr double kLooseLateralMarginM = 30.0;
 constexpr double kNearRunwayMarginM = 1500.0;
+constexpr double kApproachRangeM = 10.0 * 1852.0;
+constexpr double kApproachAlignRad = 20.0 * kDegree;
 constexpr double kEntryMinKt = 2.0;
 constexpr double kEntryMaxKt = 35.0;
 constexpr double kEntryHeadingDiffDeg = 15.0;
@@ -164,6 +166,27 @@ bool gf_isNearRunway(const PosSample& sample)
     for (const RunwayRecord& rw : lv_runways)
         if (lf_usable(rw) && gf_distanceNm(rw.centre, p) * kMetersPerNm <= rw.lengthM / 2.0 + kNearRunwayMarginM)
             return true;
+    return false;
+}
+
+bool gf_isApproachingRunway(const LatLon& position, double headingRad)
+{
+    if (!lf_validPosition(position) || !std::isfinite(headingRad))
+        return false;
+    for (const RunwayRecord& rw : lv_runways) {
+        if (!lf_usable(rw))
+            continue;
+        for (const bool primary : {true, false}) {
+            const double travelRad = rw.headingDeg * kDegree + (primary ? 0.0 : kPi);
+            if (std::abs(gf_normalizeAngle(headingRad - travelRad)) > kApproachAlignRad)
+                continue;
+            const double displaced = primary ? rw.primaryThresholdM : rw.secondaryThresholdM;
+            const LatLon threshold = lf_pointAlong(rw.centre, travelRad, displaced - rw.lengthM / 2.0);
+            const RelativePosition seen = gf_relativePosition(position, travelRad, threshold);
+            if (seen.distanceM <= kApproachRangeM && std::abs(seen.bearingRad) <= kApproachAlignRad)
+                return true;
+        }
+    }
     return false;
 }
 

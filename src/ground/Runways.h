@@ -55,6 +55,11 @@ std::optional<std::string> gf_runwayNameAt(const LatLon& position, double headin
 // Within half the length + 1500 m of a runway's centre.
 bool gf_isNearRunway(const PosSample& sample);
 
+// On the final of a runway end: heading within 20 degrees of its direction,
+// its threshold at most 10 NM ahead and within 20 degrees of that direction
+// as seen from the position.
+bool gf_isApproachingRunway(const LatLon& position, double headingRad);
+
 // A sample of a taxiing or take-off-rolling aircraft on the ground that lies
 // on a runway as one lining up or entering it: 2 to 35 kt, its heading within
 // 15 degrees of the runway, at most 7.5 m off the centre line, from 700 m

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "ground/GroundGeometry.h"
+#include "ground/GroundPhases.h"
 #include "ground/MotionGeometry.h"
 #include "ground/Motion.h"
 #include "ground/MovementReports.h"
@@ -222,6 +223,50 @@ TEST_F(Runways, RunwayEntrySampleIsHeldUntilTheNextOne)
     ASSERT_EQ(ac.stream.size(), 1U);
     EXPECT_EQ(ac.stream.front().longitude, rolling.longitude);
     EXPECT_EQ(ac.streamCounter, 0);
+}
+
+// Finals: 09's threshold is the runway's west end, 27's lies 300 m in from
+// the east end.
+TEST_F(Runways, ApproachWindowsOnBothSides)
+{
+    const double nm = 1852.0;
+    EXPECT_TRUE(gf_isApproachingRunway(testAirportPoint(0.0, -1500.0 - 9.9 * nm), 90 * kDeg));
+    EXPECT_FALSE(gf_isApproachingRunway(testAirportPoint(0.0, -1500.0 - 10.1 * nm), 90 * kDeg));
+    EXPECT_TRUE(gf_isApproachingRunway(testAirportPoint(0.0, -1500.0 - 5.0 * nm), 109 * kDeg));
+    EXPECT_FALSE(gf_isApproachingRunway(testAirportPoint(0.0, -1500.0 - 5.0 * nm), 111 * kDeg));
+    // 5 NM out, 1.7 NM (19 degrees) and 1.9 NM (21 degrees) off the extended centre line.
+    EXPECT_TRUE(gf_isApproachingRunway(testAirportPoint(1.7 * nm, -1500.0 - 5.0 * nm), 90 * kDeg));
+    EXPECT_FALSE(gf_isApproachingRunway(testAirportPoint(1.9 * nm, -1500.0 - 5.0 * nm), 90 * kDeg));
+    EXPECT_TRUE(gf_isApproachingRunway(testAirportPoint(0.0, 1200.0 + 9.9 * nm), 270 * kDeg));
+    EXPECT_FALSE(gf_isApproachingRunway(testAirportPoint(0.0, 1200.0 + 10.1 * nm), 270 * kDeg));
+    // Past the threshold, or flying away from it.
+    EXPECT_FALSE(gf_isApproachingRunway(testAirportPoint(0.0, -1000.0), 90 * kDeg));
+    EXPECT_FALSE(gf_isApproachingRunway(testAirportPoint(0.0, -1500.0 - 5.0 * nm), 270 * kDeg));
+}
+
+// A flying aircraft starts its approach on the final below 3,000 ft above the
+// park airport, descending at 300 ft/min or more.
+TEST_F(Runways, FinalBelowThreeThousandFeetStartsTheApproach)
+{
+    gf_setParkAirport({{IcaoCode(test::TestAirport::kCode), IataCode("ZTS"), test::TestAirport::kLatitude,
+                        test::TestAirport::kLongitude, 1300},
+                       ""});
+    auto approaching = [](double altitudeFt, double verticalSpeed) {
+        LiveAc ac;
+        ac.simState = SimState::active;
+        ac.category = AcCategory::Large;
+        const LatLon p = testAirportPoint(0.0, -1500.0 - 6.0 * 1852.0);
+        ac.pose = {p.latitude, p.longitude, 0.0, 0.0, 90 * kDeg, altitudeFt, 0.0, 160.0};
+        ac.groundOps.motionVerticalSpeed = verticalSpeed;
+        ac.applyPhaseChange(FlightPhase::flying, 1000);
+        lf_groundPhasePass(ac);
+        return ac.phase == FlightPhase::landing;
+    };
+    EXPECT_TRUE(approaching(1300.0 + 2990.0, -300.0));
+    EXPECT_FALSE(approaching(1300.0 + 3010.0, -800.0));
+    EXPECT_FALSE(approaching(1300.0 + 2000.0, -290.0));
+    gf_clearParkAirport();
+    EXPECT_FALSE(approaching(1300.0 + 2000.0, -800.0));
 }
 
 } // namespace
