@@ -13,6 +13,7 @@
 
 #include "airports/AirportScan.h"
 #include "app/AirportsWiring.h"
+#include "app/LiveMotionWiring.h"
 #include "app/LiveriesWiring.h"
 #include "app/CloseDown.h"
 #include "app/EngineWiring.h"
@@ -122,6 +123,7 @@ void lf_installComponents()
     lf_installGroundParking();
     lf_installLiveries();
     lf_installTrafficEngine();
+    lf_installLiveMotion();
     lf_installEngine();
 }
 

@@ -169,6 +169,47 @@ struct LiveAc : StaticAc {
     std::int32_t activationTick = 0;       // engine tick at which it became active
     std::uint8_t airborneAtActivation = 0; // its first sample was airborne then
 
+    // Watches over the new samples of a known aircraft (the live update).
+    struct PushbackWatch {
+        double latitude = 0.0; // the last sample at least 4 m from the previous one
+        double longitude = 0.0;
+        std::uint8_t set = 0;
+        double firstAwayLatitude = 0.0; // the first sample beyond the stand area
+        double firstAwayLongitude = 0.0;
+        std::uint8_t firstAway = 0;
+        std::uint8_t count = 0; // samples beyond the stand area since the first away
+    } pushbackWatch;
+    struct StandDepartureWatch {
+        double baseNm = 0.0; // distance from the stand where the current outward run began
+        double lastNm = 0.0; // distance of the last step counted
+        std::int32_t count = 0;
+        double candidateFirstNm = 0.0; // a possible pushback, confirmed by a later sample
+        double candidateSecondNm = 0.0;
+        double candidateLatitude = 0.0;
+        double candidateLongitude = 0.0;
+        std::int32_t candidateTick = 0;
+        std::int32_t candidateCount = 0;
+        std::uint8_t candidate = 0;
+    } standDepartureWatch;
+    struct TakeoffReference {
+        double altitudeFt = 0.0;
+        double verticalSpeed = 0.0; // ft per minute
+        double groundSpeedKt = 0.0;
+        std::uint8_t airborne = 0;
+        std::int32_t tick = 0;
+        std::uint8_t set = 0;
+    } takeoffReference;
+    struct GoAroundWatch {
+        std::uint8_t set = 0;
+        double lastAltitudeFt = 0.0;
+        double lastVerticalSpeed = 0.0; // ft per minute
+    } goAroundWatch;
+    // Steady-clock ticks (gf_steadyNow) of the last report within the stand's radius.
+    std::int64_t lastNearStandTime = 0;
+    // A new registration brought another livery key or title: the livery is
+    // matched again at the next respawn.
+    std::uint8_t liveryChangePending = 0;
+
     LiveAc() = default;
     // A new live aircraft in state buffer and phase birth, its stream holding the
     // first sample, parked in the given week slot.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "airports/ParkAirports.h"
+#include "simlink/PoseTable.h"
 #include "traffic/FlightPlanFiles.h"
 #include "traffic/PeriodicJobs.h"
 #include "traffic/TrafficPassDriver.h"
@@ -49,6 +50,21 @@ protected:
         const std::int32_t t = gf_engineTick();
         return addLive(hexId, std::move(callsign), std::move(reg),
                        {sample(lat, lon, 0.0, speed, t), sample(lat, lon, 0.0, speed, t + 500)});
+    }
+
+    // Parked DLH9 (hex id 5) shown at A12 as object 103.
+    void parkedAtA12()
+    {
+        parkAirport();
+        port.setFirstObjectId(103);
+        StaticAc parked = test::makeAircraft("DLH9", "D-AIXA");
+        parked.hexId = 5;
+        parked.simState = SimState::adding2sim;
+        parked.placeAtStand(gf_stands()[0]);
+        gf_staticAircraft().push_back(parked);
+        gf_staticCreateQueue().push_back(AiCreateCommand{{50.0, 8.5, 364, 0, 0, 0, 1, 0}, "D-AIXA", "A320 DLH", 5});
+        for (int n = 0; n < 600 && this->parked(5)->simState != SimState::active; ++n)
+            pass();
     }
 
     void settings(const std::function<void(SettingsSnapshot&)>& change) { gf_updateSettings(change); }
@@ -115,16 +131,7 @@ TEST_F(Spawn, OneAircraftIsShownWhenDueAndLeavesWhenBlocked)
 
 TEST_F(Spawn, LiveAircraftTakesOverItsParkedObjectOrTheParkedOneMakesWay)
 {
-    parkAirport();
-    port.setFirstObjectId(103);
-    StaticAc parked = test::makeAircraft("DLH9", "D-AIXA");
-    parked.hexId = 5;
-    parked.simState = SimState::adding2sim;
-    parked.placeAtStand(gf_stands()[0]);
-    gf_staticAircraft().push_back(parked);
-    gf_staticCreateQueue().push_back(AiCreateCommand{{50.0, 8.5, 364, 0, 0, 0, 1, 0}, "D-AIXA", "A320 DLH", 5});
-    for (int n = 0; n < 600 && this->parked(5)->simState != SimState::active; ++n)
-        pass();
+    parkedAtA12();
     ASSERT_EQ(this->parked(5)->objectId, 103u);
     ASSERT_TRUE(client->isParkedObject(103));
 
@@ -158,6 +165,33 @@ TEST_F(Spawn, LiveAircraftTakesOverItsParkedObjectOrTheParkedOneMakesWay)
     EXPECT_EQ(live(0x3C6445)->simState, SimState::adding2sim);
     EXPECT_NE(log().find("A13           : DLH7     D-AIXB makes way for the same live version DLH5 D-AIXB"),
               std::string::npos);
+}
+
+TEST_F(Spawn, PromotedAircraftPushesBackWithItsObject)
+{
+    parkedAtA12();
+    standing(0x3C6444, "DLH4AB", "D-AIXA");
+    pass();
+    ASSERT_EQ(live(0x3C6444)->objectId, 103u);
+    live(0x3C6444)->onGround = 1; // the ground-traffic step the stand-in records instead of running
+    passes(510); // both its samples at the stand are due
+    ASSERT_EQ(live(0x3C6444)->phase, FlightPhase::parked);
+    const LatLon behind = gf_destinationPoint({50.0, 8.5}, kFullCircle / 2.0, 250.0 / 0.3048);
+    const TrafficRecordHead head = live(0x3C6444)->head;
+    EXPECT_TRUE(report(0x3C6444, head, sample(behind.latitude, behind.longitude, 0, 5, gf_engineTick() + 100), 1.0));
+    LiveAc* ac = live(0x3C6444);
+    EXPECT_EQ(ac->groundOps.departureStarted, 1);
+    EXPECT_EQ(ac->groundOps.departureMode, 0) << "pushback";
+    EXPECT_DOUBLE_EQ(ac->stream.back().latitude, behind.latitude);
+    // The motion re-times the leg to a plausible speed before it starts the pushback.
+    for (int n = 0; n < 4000 && live(0x3C6444)->pose.latitude > 50.0 - 1e-5; ++n)
+        pass();
+    ac = live(0x3C6444);
+    EXPECT_EQ(ac->objectId, 103u);
+    EXPECT_EQ(lastPassPoses, 1u);
+    EXPECT_EQ(ac->phase, FlightPhase::pushing_back);
+    EXPECT_LT(gf_poseTable().samples(103).back().pose.latitude, 50.0 - 1e-5) << "moved back from the stand";
+    EXPECT_EQ(port.createdObjects().size(), 1u) << "the same object";
 }
 
 TEST_F(Spawn, GhostsGiveWayToTheRealCallsign)

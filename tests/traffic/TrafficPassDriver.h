@@ -5,12 +5,17 @@
 #include <vector>
 
 #include "../simlink/TrafficSimTestSupport.h"
+#include "app/LiveMotionWiring.h"
 #include "core/Clock.h"
 #include "core/Random.h"
 #include "ground/AirConflict.h"
 #include "ground/GroundGeometry.h"
 #include "ground/StandFinder.h"
 #include "gui/WaitClock.h"
+#include "traffic/IdentityChange.h"
+#include "traffic/LiveMotionHooks.h"
+#include "traffic/LiveUpdate.h"
+#include "traffic/LiveryBookkeeping.h"
 #include "traffic/RecordErasure.h"
 #include "traffic/Spawn.h"
 #include "traffic/TrafficGroundHooks.h"
@@ -47,6 +52,7 @@ protected:
                 .conflict;
         };
         gf_setTrafficGroundHooks(std::move(ground));
+        lf_installLiveMotion();
         gf_setLiveLiveryMatcher([this](LiveAc& ac, double) {
             for (const std::string& title : titles)
                 if (title.find(ac.head.registration) != std::string::npos) {
@@ -71,7 +77,10 @@ protected:
         client.reset();
         gf_updateTrafficStateHooks([](TrafficStateHooks& h) { h = TrafficStateHooks{}; });
         gf_setLiveLiveryMatcher({});
+        // Remembered titles are views into this test's title list.
+        gf_liveryBookkeeping().clearRemembered();
         gf_setTrafficGroundHooks({});
+        gf_setLiveMotionHooks({});
         gf_setWaitClock(nullptr);
         gf_resetClock();
         TrafficSimTest::TearDown();
@@ -81,10 +90,11 @@ protected:
     {
         gf_processSimObjectResults();
         auto& live = gf_liveAircraft();
+        bool erase = false;
         for (std::size_t i = 0; i < live.size(); ++i)
-            if (live[i].simState == SimState::buffer)
-                lf_trySpawnLive(live[i]);
-        gf_eraseFlaggedLive();
+            erase = updateLiveAc(live[i]) || erase;
+        if (erase)
+            gf_eraseFlaggedLive();
         if (gf_trafficFlags().staticErasePending) {
             gf_trafficFlags().staticErasePending = false;
             std::erase_if(gf_staticAircraft(), [](const StaticAc& s) { return s.erase != 0; });
@@ -95,6 +105,7 @@ protected:
             gf_queueAiRemove(gf_removalQueue().front());
             gf_removalQueue().pop_front();
         }
+        lastPassPoses = gf_poseTable().passPoseCount();
         gf_poseTable().flushPass(steady->now());
         gf_advanceEngineTick(1);
         frames(*client, 1);
@@ -104,6 +115,19 @@ protected:
     {
         for (int i = 0; i < n; ++i)
             pass();
+    }
+
+    // A report of a known aircraft, taken as the record decoding does; false
+    // when the record went no further than the identity change.
+    bool report(std::uint32_t hexId, const TrafficRecordHead& head, PosSample s, double time)
+    {
+        LiveAc* ac = live(hexId);
+        TrafficRecord record{head, s, time, hexId};
+        if (ac == nullptr || !lf_handleIdentityChange(*ac, record))
+            return false;
+        ac->recordTime = time;
+        decodeExisting(*ac, s);
+        return true;
     }
 
     static PosSample sample(double lat, double lon, double altitudeFt, double speedKt, std::int32_t due)
@@ -138,6 +162,7 @@ protected:
     std::vector<std::string> titles{"Airbus A320 Lufthansa D-AIXA", "Airbus A320 Swiss HB-JLT"};
     UserAcPosition user;
     bool userOnGround = false;
+    std::size_t lastPassPoses = 0; // poses the last pass handed to the link
     std::shared_ptr<ManualWaitClock> steady = std::make_shared<ManualWaitClock>();
     std::unique_ptr<SimClient> client;
 
