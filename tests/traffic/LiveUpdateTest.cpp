@@ -19,7 +19,10 @@ protected:
     void SetUp() override
     {
         TrafficPassTest::SetUp();
-        gf_updateSettings([](SettingsSnapshot& s) { s.COLLISION_USER_AIR = false; });
+        gf_updateSettings([](SettingsSnapshot& s) {
+            s.COLLISION_USER_AIR = false;
+            s.HOLDING_THRESHOLD_METERS = 250;
+        });
     }
 
     // A sample the given metres from the stand point along a bearing (degrees).
@@ -30,7 +33,8 @@ protected:
         return sample(p.latitude, p.longitude, altitudeFt, speedKt, due);
     }
 
-    // The only live aircraft: shown, on the ground at the stand point heading north.
+    // The only live aircraft: shown, at the stand point heading north, on the
+    // ground unless its first sample is airborne.
     LiveAc& shown(FlightPhase phase, std::vector<PosSample> stream, AcCategory category = AcCategory::Large)
     {
         gf_liveAircraft().clear();
@@ -38,13 +42,13 @@ protected:
         ac.simState = SimState::active;
         ac.objectId = 200;
         ac.phase = phase;
-        ac.onGround = 1;
+        ac.onGround = ac.stream.empty() || ac.stream.front().airborne == 0 ? 1 : 0;
         ac.pose.latitude = ac.standLatitude = kStand.latitude;
         ac.pose.longitude = ac.standLongitude = kStand.longitude;
         return ac;
     }
 
-    std::int32_t now() const { return gf_engineTick(); }
+    static std::int32_t now() { return gf_engineTick(); }
 };
 
 TEST_F(LiveUpdate, AirborneAircraftFollowsItsStreamUntilItRunsOut)
@@ -57,22 +61,21 @@ TEST_F(LiveUpdate, AirborneAircraftFollowsItsStreamUntilItRunsOut)
         pass();
     ASSERT_EQ(live(kHex)->simState, SimState::active);
     const std::uint32_t id = port.createdObjects().at(0).objectId;
-    double lastLatitude = 0.0;
+    double latitude = 0.0;
     double atLastSample = 0.0;
     int n = 0;
-    for (; n < 5000 && live(kHex) != nullptr && live(kHex)->simState == SimState::active; ++n) {
+    for (; n < 5000 && live(kHex)->simState == SimState::active; ++n) {
         pass();
         if (live(kHex)->simState != SimState::active)
             break;
         ASSERT_EQ(lastPassPoses, 1u) << "pass " << n;
-        const double latitude = gf_poseTable().samples(id).back().pose.latitude;
-        EXPECT_GE(latitude, lastLatitude) << "pass " << n;
-        lastLatitude = latitude;
+        EXPECT_GE(gf_poseTable().samples(id).back().pose.latitude, latitude) << "pass " << n;
+        latitude = gf_poseTable().samples(id).back().pose.latitude;
         if (now() == due + 1001)
             atLastSample = latitude;
     }
     EXPECT_NEAR(atLastSample, 50.014, 0.003);
-    EXPECT_GT(lastLatitude, 50.014) << "flew on past its last sample";
+    EXPECT_GT(latitude, 50.014) << "flew on past its last sample";
     EXPECT_GT(n, 2700) << "the flying hold lasts 27 s";
     passes(25);
     EXPECT_EQ(live(kHex), nullptr);
@@ -82,8 +85,8 @@ TEST_F(LiveUpdate, AirborneAircraftFollowsItsStreamUntilItRunsOut)
 
 TEST_F(LiveUpdate, PoseHandedOnOnlyWhenFinite)
 {
-    LiveMotionHooks hooks;
     double pitch = 3.0;
+    LiveMotionHooks hooks;
     hooks.motionPass = [&](LiveAc& ac) {
         ac.pose.pitch = pitch;
         ac.pose.heading = -0.5;
@@ -91,21 +94,18 @@ TEST_F(LiveUpdate, PoseHandedOnOnlyWhenFinite)
     gf_setLiveMotionHooks(hooks);
     shown(FlightPhase::taxi, {sample(50, 8.5, 0, 5, now())});
     EXPECT_FALSE(updateLiveAc(*live(kHex)));
-    ASSERT_EQ(gf_poseTable().passPoseCount(), 1u);
     gf_poseTable().flushPass(steady->now());
-    const SimPose pose = gf_poseTable().samples(200).back().pose;
-    EXPECT_DOUBLE_EQ(pose.pitch, kFullCircle / 4.0);
-    EXPECT_DOUBLE_EQ(pose.heading, kFullCircle - 0.5);
+    EXPECT_DOUBLE_EQ(gf_poseTable().samples(200).back().pose.pitch, kFullCircle / 4.0);
+    EXPECT_DOUBLE_EQ(gf_poseTable().samples(200).back().pose.heading, kFullCircle - 0.5);
     for (double bad : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
         pitch = bad;
         updateLiveAc(*live(kHex));
         EXPECT_EQ(gf_poseTable().passPoseCount(), 0u);
     }
     live(kHex)->objectId = 0;
-    updateLiveAc(*live(kHex));
-    EXPECT_TRUE(live(kHex)->erase) << "active without an object";
+    EXPECT_TRUE(updateLiveAc(*live(kHex))) << "active without an object";
     EXPECT_NE(log().find("updateLiveAc objectid=0? hexid: 3c6444,cs:DLH4, reg:D-AIXA"), std::string::npos);
-    shown(FlightPhase::taxi, {}).objectId = 200;
+    shown(FlightPhase::taxi, {});
     updateLiveAc(*live(kHex));
     EXPECT_EQ(live(kHex)->simState, SimState::removingfromsim);
     EXPECT_NE(log().find("updateLiveAc stream empty ? DLH4     D-AIXA"), std::string::npos);
@@ -114,61 +114,47 @@ TEST_F(LiveUpdate, PoseHandedOnOnlyWhenFinite)
 TEST_F(LiveUpdate, NewSamplesOfAKnownAircraft)
 {
     const std::int32_t t = now() + 300;
-    struct Row {
-        const char* name;
-        FlightPhase phase;
-        PosSample newest;
-        PosSample next;
-        std::size_t size;        // of the stream afterwards
-        std::uint8_t skip;       // of the newest sample afterwards
-        double latitude;         // of the newest sample afterwards
-        std::int32_t due;        // of the newest sample afterwards
-    };
-    const Row rows[] = {
-        {"repeat", FlightPhase::taxi, sample(50, 8.5, 0, 5, t), sample(50 + 5e-9, 8.5, 0, 5, t + 500), 2, 1,
-         50 + 5e-9, t + 500},
-        {"near repeat", FlightPhase::taxi, sample(50, 8.5, 0, 5, t), sample(50.0001, 8.5, 0, 5, t + 500), 2, 1, 50,
-         t + 1},
-        {"a move", FlightPhase::taxi, sample(50, 8.5, 0, 5, t), sample(50.0002, 8.5, 0, 5, t + 500), 2, 0, 50.0002,
+    // name, phase, newest sample, new sample; afterwards: stream size, and the
+    // newest sample's repeat flag, latitude and due tick
+    const std::tuple<const char*, FlightPhase, PosSample, PosSample, std::size_t, int, double, std::int32_t> rows[] = {
+        {"repeat", FlightPhase::taxi, away(0, 0, t), away(0, 0.0005, t + 500), 2, 1, away(0, 0.0005, 0).latitude,
          t + 500},
-        {"airborne repeat", FlightPhase::flying, sample(50, 8.5, 3000, 200, t), sample(50, 8.5, 3000, 200, t + 500),
-         1, 0, 50, t},
-        {"re-timed short hop", FlightPhase::flying, sample(50, 8.5, 3000, 300, t),
-         away(0, 50, t + 1, 3000, 300), 2, 0, away(0, 50, 0).latitude, t + 25},
+        {"near repeat", FlightPhase::taxi, away(0, 0, t), away(0, 11, t + 500), 2, 1, 50, t + 1},
+        {"a move", FlightPhase::taxi, away(0, 0, t), away(0, 22, t + 500), 2, 0, away(0, 22, 0).latitude, t + 500},
+        {"airborne repeat", FlightPhase::flying, away(0, 0, t, 3000), away(0, 0, t + 500, 3000), 1, 0, 50, t},
+        {"re-timed hop", FlightPhase::flying, away(0, 0, t, 3000, 300), away(0, 50, t + 1, 3000, 300), 2, 0,
+         away(0, 50, 0).latitude, t + 25},
         {"11 m behind in the roll", FlightPhase::takeoff_roll, away(0, 100, t), away(0, 89, t + 500), 2, 0,
          away(0, 89, 0).latitude, t + 500},
         {"9 m behind in the roll", FlightPhase::takeoff_roll, away(0, 100, t), away(0, 91, t + 500), 3, 0,
          away(0, 91, 0).latitude, t + 500},
     };
-    for (const Row& row : rows) {
-        LiveAc& ac = shown(row.phase, {row.newest});
-        ac.onGround = row.newest.airborne != 0 ? 0 : 1;
-        if (row.phase == FlightPhase::takeoff_roll)
-            ac.stream.push_front(sample(50, 8.5, 0, 30, t - 300));
-        PosSample s = row.next;
+    for (const auto& [name, phase, newest, next, size, skip, latitude, due] : rows) {
+        LiveAc& ac = shown(phase, {newest});
+        if (phase == FlightPhase::takeoff_roll)
+            ac.stream.push_front(away(0, 0, t - 300, 0, 30));
+        PosSample s = next;
         decodeExisting(ac, s);
-        EXPECT_EQ(ac.stream.size(), row.size) << row.name;
-        EXPECT_EQ(ac.stream.back().skip, row.skip) << row.name;
-        EXPECT_NEAR(ac.stream.back().latitude, row.latitude, 1e-12) << row.name;
-        EXPECT_EQ(ac.stream.back().dueTick, row.due) << row.name;
+        EXPECT_EQ(ac.stream.size(), size) << name;
+        EXPECT_EQ(ac.stream.back().skip, skip) << name;
+        EXPECT_NEAR(ac.stream.back().latitude, latitude, 1e-12) << name;
+        EXPECT_EQ(ac.stream.back().dueTick, due) << name;
     }
 
-    PosSample repeat = sample(50, 8.5, 0, 3, t + 400);
+    PosSample repeat = away(0, 0, t + 400);
     repeat.skip = 1;
     LiveAc& standing = shown(FlightPhase::taxi, {repeat});
-    PosSample again = repeat;
-    decodeExisting(standing, again);
-    ASSERT_EQ(standing.stream.size(), 2u);
+    decodeExisting(standing, repeat);
     EXPECT_EQ(standing.stream.front().dueTick, now() + 1) << "two repeats: the older is due next tick";
 
     LiveAc& full = shown(FlightPhase::taxi, {});
-    for (int i = 0; i < 199; ++i)
-        full.stream.push_back(sample(50 + 0.001 * i, 8.5, 0, 20, t + 100 * i));
-    PosSample s200 = sample(50.2, 8.5, 0, 20, t + 20000);
-    decodeExisting(full, s200);
+    for (int i = 0; i < 200; ++i) {
+        PosSample s = away(0, 100.0 * i, t + 100 * i, 0, 20);
+        decodeExisting(full, s);
+    }
     EXPECT_EQ(full.stream.size(), 200u);
     EXPECT_EQ(full.simState, SimState::active);
-    PosSample s201 = sample(50.3, 8.5, 0, 20, t + 30000);
+    PosSample s201 = away(0, 20000, t + 20000, 0, 20);
     decodeExisting(full, s201);
     EXPECT_EQ(full.stream.size(), 200u);
     EXPECT_EQ(full.simState, SimState::removingfromsim) << "the 201st sample removes it";
@@ -176,50 +162,39 @@ TEST_F(LiveUpdate, NewSamplesOfAKnownAircraft)
 
 TEST_F(LiveUpdate, LeavingTheStand)
 {
-    struct Row {
-        const char* name;
-        FlightPhase phase;
-        AcCategory category;
-        std::uint8_t gate;
-        PosSample next;
-        bool accepted;
-        std::uint8_t mode;
-        FlightPhase phaseAfter;
-        SimState stateAfter;
-    };
     const std::int32_t t = now() + 100;
-    const Row rows[] = {
+    // name, phase, category, gate, new sample; accepted, departure mode, phase and state afterwards
+    const std::tuple<const char*, FlightPhase, AcCategory, int, PosSample, bool, int, FlightPhase, SimState> rows[] = {
         {"pushback", FlightPhase::parked, AcCategory::Large, 0, away(180, 250, t), true, 0, FlightPhase::parked,
          SimState::active},
         {"pull-out", FlightPhase::parked, AcCategory::Light, 1, away(0, 160, t), true, 1, FlightPhase::parked,
          SimState::active},
-        {"ahead below the threshold", FlightPhase::parked, AcCategory::Light, 1, away(0, 140, t), false, 0,
-         FlightPhase::parked, SimState::active},
+        {"not yet out", FlightPhase::parked, AcCategory::Light, 1, away(0, 140, t), false, 0, FlightPhase::parked,
+         SimState::active},
         {"too far", FlightPhase::parked, AcCategory::Large, 0, away(180, 400, t), false, 0, FlightPhase::parked,
          SimState::removingfromsim},
         {"parking 201 m", FlightPhase::parking, AcCategory::Large, 0, away(90, 201, t), true, 0, FlightPhase::taxi,
          SimState::active},
-        {"parking 199 m", FlightPhase::parking, AcCategory::Large, 0, away(90, 199, t), false, 0,
-         FlightPhase::parking, SimState::active},
+        {"parking 199 m", FlightPhase::parking, AcCategory::Large, 0, away(90, 199, t), false, 0, FlightPhase::parking,
+         SimState::active},
     };
-    for (const Row& row : rows) {
-        LiveAc& ac = shown(row.phase, {sample(50, 8.5, 0, 0, t - 50)}, row.category);
-        ac.gateStand = row.gate;
-        PosSample s = row.next;
+    for (const auto& [name, phase, category, gate, next, accepted, mode, phaseAfter, stateAfter] : rows) {
+        LiveAc& ac = shown(phase, {away(0, 0, t - 50)}, category);
+        ac.gateStand = static_cast<std::uint8_t>(gate);
+        PosSample s = next;
         s.skip = 1;
-        EXPECT_EQ(checkExtendingSituations(ac, s), row.accepted) << row.name;
-        EXPECT_EQ(ac.groundOps.departureStarted != 0, row.accepted && row.phase == FlightPhase::parked) << row.name;
-        EXPECT_EQ(ac.groundOps.departureMode, row.mode) << row.name;
-        EXPECT_EQ(s.skip, row.accepted ? 0 : 1) << row.name;
-        EXPECT_EQ(ac.phase, row.phaseAfter) << row.name;
-        EXPECT_EQ(ac.simState, row.stateAfter) << row.name;
+        EXPECT_EQ(checkExtendingSituations(ac, s), accepted) << name;
+        EXPECT_EQ(ac.groundOps.departureStarted != 0, accepted && phase == FlightPhase::parked) << name;
+        EXPECT_EQ(ac.groundOps.departureMode, mode) << name;
+        EXPECT_EQ(s.skip, accepted ? 0 : 1) << name;
+        EXPECT_EQ(ac.phase, phaseAfter) << name;
+        EXPECT_EQ(ac.simState, stateAfter) << name;
     }
 
-    // Towed: landed, parked and leaving the stand within the category's minutes.
+    // Towed: it landed, parked, and leaves within its category's minutes of its last report.
     for (auto [category, minutes, towed] : {std::tuple{AcCategory::Heavy, 59, 1}, std::tuple{AcCategory::Heavy, 60, 0},
                                             std::tuple{AcCategory::Light, 1, 0}}) {
-        PosSample holdCopy = sample(50, 8.5, 0, 0, now() - minutes * 6000 + 60'480'000);
-        LiveAc& ac = shown(FlightPhase::parked, {holdCopy}, category);
+        LiveAc& ac = shown(FlightPhase::parked, {away(0, 0, now() - minutes * 6000 + 60'480'000)}, category);
         ac.previousPhase = FlightPhase::parking;
         ac.phaseBeforePrevious = FlightPhase::landing_roll;
         ac.streamCounter = 1;
@@ -235,9 +210,8 @@ TEST_F(LiveUpdate, LeavingTheStand)
 TEST_F(LiveUpdate, HoldsAndGoArounds)
 {
     const std::int32_t t = now() + 100;
-    gf_updateSettings([](SettingsSnapshot& s) { s.HOLDING_THRESHOLD_METERS = 250; });
     for (auto [meters, removed] : {std::pair{260.0, true}, std::pair{240.0, false}}) {
-        LiveAc& ac = shown(FlightPhase::taxi, {sample(50, 8.5, 0, 0, t)});
+        LiveAc& ac = shown(FlightPhase::taxi, {away(0, 0, t)});
         ac.holding = 1;
         ac.streamCounter = 4;
         PosSample s = away(0, meters, t + 500, 0, 10);
@@ -247,46 +221,40 @@ TEST_F(LiveUpdate, HoldsAndGoArounds)
         EXPECT_EQ(ac.stream.size(), removed ? 1u : 2u) << meters;
     }
 
-    struct Row {
-        double altitude;
-        double verticalSpeed;
-        std::uint8_t airborne;
-        std::uint8_t watchAfter;
-        std::uint8_t airborneAfter;
-    };
-    for (const Row& row : {Row{560, 600, 1, 0, 1}, Row{520, 600, 1, 1, 0}, Row{560, 300, 1, 1, 0},
-                           Row{0, 0, 0, 0, 0}}) {
-        LiveAc& ac = shown(FlightPhase::landing, {sample(50, 8.5, 500, 130, t)});
+    // altitude, vertical speed and airborne flag of the new sample; watch and airborne flag afterwards
+    for (auto [altitude, verticalSpeed, airborne, watch, airborneAfter] :
+         {std::tuple{560, 600, 1, 0, 1}, std::tuple{520, 600, 1, 1, 0}, std::tuple{560, 300, 1, 1, 0},
+          std::tuple{0, 0, 0, 0, 0}}) {
+        LiveAc& ac = shown(FlightPhase::landing, {away(0, 0, t, 500, 130)});
         ac.goAroundWatch = {1, 500.0, 500.0};
-        PosSample s = away(0, 150, t + 200, row.altitude, 130);
-        s.airborne = row.airborne;
-        s.verticalSpeed = row.verticalSpeed;
+        PosSample s = away(0, 150, t + 200, altitude, 130);
+        s.airborne = static_cast<std::uint8_t>(airborne);
+        s.verticalSpeed = verticalSpeed;
         EXPECT_TRUE(checkNewPosDuringLanding(ac, s));
-        EXPECT_EQ(ac.goAroundWatch.set, row.watchAfter) << row.altitude;
-        EXPECT_EQ(s.airborne, row.airborneAfter) << row.altitude;
+        EXPECT_EQ(ac.goAroundWatch.set, watch) << altitude;
+        EXPECT_EQ(s.airborne, airborneAfter) << altitude;
     }
 }
 
 TEST_F(LiveUpdate, NewHexIdIsConfirmed)
 {
     auto& entries = gf_newAircraftConfirmations();
-    const PosSample ground = away(0, 0, 0);
-    EXPECT_TRUE(gf_confirmNewAircraft(0x400000, ground, 100.0)) << "no entry: at once";
-    entries[0x400000] = {kStand.latitude, kStand.longitude, 100.0, 1, 0};
+    EXPECT_TRUE(gf_confirmNewAircraft(0x400000, away(0, 0, 0), 100.0)) << "no entry: at once";
+    entries[0x400000] = {kStand.latitude, kStand.longitude, 100.0, 1, 0}; // as a jump leaves it
     EXPECT_FALSE(gf_confirmNewAircraft(0x400000, away(0, 140, 0), 130.0));
     EXPECT_TRUE(gf_confirmNewAircraft(0x400000, away(0, 280, 0), 190.0)) << "three reports within 150 m and 60 s";
     EXPECT_FALSE(entries.contains(0x400000));
 
     entries[0x400000] = {kStand.latitude, kStand.longitude, 100.0, 2, 0};
-    EXPECT_FALSE(gf_confirmNewAircraft(0x400000, ground, 161.0));
-    EXPECT_EQ(entries[0x400000].count, 1) << "61 s restarts at 1";
-    EXPECT_FALSE(gf_confirmNewAircraft(0x400000, away(0, 151, 0), 170.0));
-    EXPECT_EQ(entries[0x400000].count, 1) << "151 m restarts at 1";
-    EXPECT_FALSE(gf_confirmNewAircraft(0x400000, away(0, 151, 0), 170.0));
-    EXPECT_EQ(entries[0x400000].count, 1) << "no time passed";
+    // seconds, metres north; the count afterwards
+    for (auto [time, meters, count] : {std::tuple{161.0, 0.0, 1}, std::tuple{170.0, 151.0, 1},
+                                       std::tuple{170.0, 151.0, 1}, std::tuple{175.0, 151.0, 2}}) {
+        EXPECT_FALSE(gf_confirmNewAircraft(0x400000, away(0, meters, 0), time));
+        EXPECT_EQ(entries[0x400000].count, count) << time;
+    }
     entries[0x400000].blocked = 1;
-    EXPECT_FALSE(gf_confirmNewAircraft(0x400000, away(0, 151, 0), 175.0));
-    EXPECT_TRUE(gf_confirmNewAircraft(0x400000, away(0, 0, 0, 3000), 176.0)) << "airborne: at once";
+    EXPECT_FALSE(gf_confirmNewAircraft(0x400000, away(0, 151, 0), 176.0));
+    EXPECT_TRUE(gf_confirmNewAircraft(0x400000, away(0, 0, 0, 3000), 177.0)) << "airborne: at once";
     EXPECT_FALSE(entries.contains(0x400000));
 }
 
