@@ -33,6 +33,7 @@ void lf_installLiveMotion()
     hooks.takeoffRunwayAt = [](const LatLon& position, double headingRad) {
         return gf_findRunwayForTakeoff(position, headingRad).has_value();
     };
+    hooks.rememberRunwayEntrySample = [](LiveAc& ac, PosSample& s) { return ac.rememberRunwayEntrySample(s); };
     hooks.startTakeoffRoll = [](LiveAc& ac, bool flag) { ac.startTakeoffRoll(flag); };
     hooks.startTakeoffRollAtIdle = [](LiveAc& ac) { ac.startTakeoffRollAtIdle(); };
     hooks.addRealStandOption = [](std::int32_t standId, StaticAc& ac, std::uint32_t occasion) {
