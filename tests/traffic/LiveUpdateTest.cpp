@@ -1,5 +1,6 @@
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 #include <tuple>
 
 #include <gtest/gtest.h>
@@ -105,6 +106,11 @@ TEST_F(LiveUpdate, PoseHandedOnOnlyWhenFinite)
     live(kHex)->objectId = 0;
     EXPECT_TRUE(updateLiveAc(*live(kHex))) << "active without an object";
     EXPECT_NE(log().find("updateLiveAc objectid=0? hexid: 3c6444,cs:DLH4, reg:D-AIXA"), std::string::npos);
+    hooks.motionPass = [](LiveAc&) { throw std::runtime_error("no leg"); };
+    gf_setLiveMotionHooks(hooks);
+    shown(FlightPhase::taxi, {sample(50, 8.5, 0, 5, now())});
+    EXPECT_FALSE(updateLiveAc(*live(kHex))) << "the pass goes on";
+    EXPECT_NE(log().find("updateLiveAc: no leg DLH4, sz:1, fs:taxi, st:active"), std::string::npos);
     shown(FlightPhase::taxi, {});
     updateLiveAc(*live(kHex));
     EXPECT_EQ(live(kHex)->simState, SimState::removingfromsim);
