@@ -1,5 +1,6 @@
 #include "airports/AirportFile.h"
 
+#include <numbers>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -202,7 +203,7 @@ TEST_F(AirportFileStands, HeadingRadiusAndOptions)
     ASSERT_EQ(stands.size(), 2u);
     const ParkPos& w1 = stands[0];
     EXPECT_EQ(w1.name, "W1");
-    EXPECT_DOUBLE_EQ(w1.heading, 3.0 * M_PI / 2.0);
+    EXPECT_DOUBLE_EQ(w1.heading, 3.0 * std::numbers::pi / 2.0);
     EXPECT_DOUBLE_EQ(stands[1].heading, 0.0);
     EXPECT_NEAR(w1.radius, 0.0108, 1e-4);
     EXPECT_EQ(w1.parkingType, "GATE_SMALL");
