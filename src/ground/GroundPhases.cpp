@@ -273,6 +273,8 @@ void lf_startApproach(LiveAc& ac)
     gf_setFlaps(ac, 3);
     lf_event(ac, LANDING_LIGHTS_SET, 1);
     g.steepApproach = 0;
+    g.reverseThrustOff = 0;
+    g.rollOutRunway.reset();
     if (!ac.stream.empty()) {
         const PosSample& next = ac.stream.front();
         g.steepApproach = gf_descentAngleDeg(next.verticalSpeed, next.groundSpeed) > kSteepApproachDeg ? 1 : 0;
@@ -314,7 +316,7 @@ void lf_settleAfterTouchDown(LiveAc& ac)
 
 bool lf_offRunway(const LiveAc& ac)
 {
-    const auto& hit = ac.groundOps.landingRunway;
+    const auto& hit = ac.groundOps.rollOutRunway;
     if (!hit)
         return false;
     const RelativePosition r = gf_relativePosition({hit->thresholdLatitude, hit->thresholdLongitude},
@@ -326,6 +328,12 @@ void lf_rollOutPass(LiveAc& ac)
 {
     auto& g = ac.groundOps;
     const double v = lf_speed(ac);
+    if (!g.rollOutRunway && ac.category != AcCategory::Rotorcraft) {
+        PosSample here;
+        here.latitude = ac.pose.latitude;
+        here.longitude = ac.pose.longitude;
+        g.rollOutRunway = gf_findRunwayLoose(here, ac.pose.heading);
+    }
     if (v < 60.0 && g.reverseThrustOff == 0) {
         g.reverseThrustOff = 1;
         if (ac.category != AcCategory::Light && ac.category != AcCategory::Rotorcraft)

@@ -80,7 +80,7 @@ bool lf_extendHold(LiveAc& ac, std::int32_t now)
 void lf_takeDueSample(LiveAc& ac, const PosSample& s)
 {
     ac.groundOps.lastDueTick = s.dueTick;
-    if (s.skip != 0 && ac.category != AcCategory::Rotorcraft)
+    if ((s.skip != 0 && ac.category != AcCategory::Rotorcraft) || !lf_finite(s))
         return;
     ac.groundOps.lastSampleSpeedKt = s.groundSpeed;
     if (ac.groundOps.movedTick < 0 && ac.groundOps.motionSpeedKt == 0.0 && s.airborne != 0)
@@ -454,7 +454,8 @@ void LiveAc::extrapolatePosition()
         lf_runPhaseRules(*this);
         if (groundOps.movedTick != now && lf_runManoeuvre(*this))
             return;
-        if (groundOps.movedTick == now || lf_standingStill(*this))
+        // A broken sample ahead: the pose stays as it is for this pass.
+        if (groundOps.movedTick == now || lf_standingStill(*this) || (!stream.empty() && !lf_finite(stream.front())))
             return;
         const bool future = !stream.empty() && lf_finite(stream.front()) && !(onGround == 0 && streamCounter > 0);
         if (!future || onGround == 0)

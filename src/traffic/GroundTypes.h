@@ -152,6 +152,9 @@ struct GroundOpState {
     // The newest sample of an aircraft entering or lining up on a runway, held
     // back until the next one shows whether it stops there.
     std::optional<PosSample> runwayEntrySample;
+    // The runway a landing rolls out on, found on its first roll-out pass (the
+    // stored landing runway is gone by then).
+    std::optional<RunwayHit> rollOutRunway;
 };
 
 } // namespace zelk

@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -53,9 +55,9 @@ protected:
 
     // Runs passes until the aircraft is let go or the tick limit is reached;
     // notes the due tick of every copy appended.
-    void runUntil(std::int32_t lastTick)
+    void runUntil(std::int32_t lastTick, std::int32_t firstTick = kStart)
     {
-        for (std::int32_t now = kStart; now <= lastTick && ac_.simState == SimState::active; ++now) {
+        for (std::int32_t now = firstTick; now <= lastTick && ac_.simState == SimState::active; ++now) {
             gf_setEngineTick(now);
             const std::size_t before = ac_.stream.size();
             const std::int32_t newestDue = before ? ac_.stream.back().dueTick : 0;
@@ -151,6 +153,31 @@ TEST_F(MotionHold, MoreThanThirtyTwoDueSamplesTripTheGuard)
     }
     EXPECT_EQ(ac_.simState, SimState::removingfromsim);
     EXPECT_NE(log().find("nextPosMain: guard exceeded 33, sz:2, fs:taxi, st:"), std::string::npos) << log();
+}
+
+// A sample with a non-finite value leaves the pose alone while it is next,
+// is dropped when due, and the aircraft goes on to the sample after it.
+TEST_F(MotionHold, NonFiniteSampleLeavesThePoseAlone)
+{
+    ac_.onGround = 1;
+    ac_.applyPhaseChange(FlightPhase::taxi, kStart);
+    ac_.groundOps.motionSpeedKt = 10.0;
+    ac_.groundOps.lastSampleSpeedKt = 10.0;
+    lastSample(10.0, false);
+    ac_.stream.back().latitude = std::numeric_limits<double>::quiet_NaN();
+    ac_.stream.back().dueTick = kStart + 100;
+    lastSample(10.0, false);
+    ac_.stream.back().latitude += 100.0 / 111120.0;
+    ac_.stream.back().dueTick = kStart + 2000;
+    const AcPose start = ac_.pose;
+    runUntil(kStart + 99);
+    EXPECT_EQ(ac_.pose.latitude, start.latitude);
+    EXPECT_EQ(ac_.pose.longitude, start.longitude);
+    runUntil(kStart + 1000, kStart + 100);
+    EXPECT_EQ(ac_.stream.size(), 1U);
+    EXPECT_GT(ac_.pose.latitude, start.latitude);
+    EXPECT_TRUE(std::isfinite(ac_.pose.latitude) && std::isfinite(ac_.groundOps.motionSpeedKt));
+    EXPECT_EQ(log().find("exception"), std::string::npos) << log();
 }
 
 } // namespace

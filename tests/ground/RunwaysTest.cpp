@@ -269,5 +269,33 @@ TEST_F(Runways, FinalBelowThreeThousandFeetStartsTheApproach)
     EXPECT_FALSE(approaching(1300.0 + 2000.0, -800.0));
 }
 
+// The roll-out ends at 15 kt, or at 30 kt once clear of the runway it began
+// on (half its width + 5 m off the centre line: 27.5 m on 09).
+TEST_F(Runways, RollOutEndsClearOfTheRunway)
+{
+    auto rollOut = [](double northM, double kt) {
+        LiveAc ac;
+        ac.simState = SimState::active;
+        ac.category = AcCategory::Large;
+        ac.onGround = 1;
+        const LatLon touchDown = testAirportPoint(0.0, -1000.0);
+        ac.pose = {touchDown.latitude, touchDown.longitude, 0.0, 0.0, 90 * kDeg, 0.0, 0.0, 0.0};
+        ac.groundOps.motionSpeedKt = 120.0;
+        ac.applyPhaseChange(FlightPhase::landing_roll, 1000);
+        lf_groundPhasePass(ac);
+        const LatLon later = testAirportPoint(northM, -200.0);
+        ac.pose.latitude = later.latitude;
+        ac.pose.longitude = later.longitude;
+        ac.pose.heading = 0.0;
+        ac.groundOps.motionSpeedKt = kt;
+        lf_groundPhasePass(ac);
+        return ac.phase;
+    };
+    EXPECT_EQ(rollOut(28.0, 29.0), FlightPhase::taxi);
+    EXPECT_EQ(rollOut(27.0, 29.0), FlightPhase::landing_roll);
+    EXPECT_EQ(rollOut(28.0, 31.0), FlightPhase::landing_roll);
+    EXPECT_EQ(rollOut(0.0, 15.0), FlightPhase::taxi);
+}
+
 } // namespace
 } // namespace zelk
