@@ -5,16 +5,19 @@
 #include "airports/ParkAirportFollower.h"
 #include "airports/ParkAirportHooks.h"
 #include "app/CloseDown.h"
+#include "app/MainLoop.h"
 #include "app/RunWorker.h"
 #include "app/SimLinkStep.h"
 #include "core/FeedState.h"
 #include "simlink/SimClient.h"
+#include "traffic/EnginePass.h"
 #include "simlink/UserAircraftState.h"
 #include "traffic/EngineTick.h"
 #include "traffic/FlightPlanFiles.h"
 #include "traffic/LiveryBookkeeping.h"
 #include "traffic/RecordErasure.h"
 #include "traffic/TrafficHooks.h"
+#include "traffic/TrafficMailbox.h"
 #include "traffic/TrafficState.h"
 
 namespace zelk {
@@ -38,11 +41,16 @@ void lf_installRunSteps()
     gf_installRunStep(RunStep::TrafficReset, [] {
         feedConnected.store(false);
         gf_resetTrafficState();
+        gf_resetEnginePassCounters();
         return true;
     });
     gf_installRunStep(RunStep::SimulatorLink, [] {
         if (!lf_startSimClientThread()) return false;
         lf_takeParkAirportOnGround();
+        return true;
+    });
+    gf_installRunStep(RunStep::MainLoop, [] {
+        lf_runMainLoop();
         return true;
     });
 }
@@ -60,6 +68,8 @@ void lf_leaveParkAirport()
 void lf_installCloseDown()
 {
     gf_updateCloseDownHooks([](CloseDownHooks& h) {
+        h.stopTrafficDelivery = gf_disableTrafficDelivery;
+        h.resetTrafficMailbox = gf_resetTrafficMailbox;
         h.simulatorLink = gf_simClientThreadHooks();
         lf_chain(h.clearParkAirport, lf_leaveParkAirport);
         lf_chain(h.clearRunMemory, [] { gf_removeFlightPlanFolder(); });
@@ -69,11 +79,16 @@ void lf_installCloseDown()
         });
         h.resetSimulatorState = gf_resetSimClientState;
         h.clearTraffic = gf_clearAllTraffic;
+        lf_chain(h.resetMainStateExtras, lf_resetMainLoopState);
     });
 }
 
 void lf_installEngineHooks()
 {
+    gf_updateTrafficStateHooks([](TrafficStateHooks& h) {
+        h.resetMailbox = gf_resetTrafficMailbox;
+        h.deliverBatch = gf_deliverTrafficBatch;
+    });
     gf_updateParkAirportHooks([](ParkAirportHooks& h) {
         h.removeAllStaticAndLiveAtAirport = [](const IcaoCode&) { lf_removeAllStaticAndLiveAtAirport(); };
         h.addEngineTicks = [](std::uint32_t ticks) { gf_advanceEngineTick(static_cast<std::int32_t>(ticks)); };

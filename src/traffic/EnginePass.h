@@ -12,6 +12,9 @@ namespace zelk {
 void lf_handleAddingStack();
 void lf_updateAllLive();
 void lf_checkUserAircraft();
+// The pass counters back to 0: the first removal step is the 10th pass after,
+// the first create, purge and user step the 20th. Run start and tests.
+void gf_resetEnginePassCounters() noexcept;
 
 // The door of every received report into the engine; never throws (faults go to
 // the traffic exception reporter).

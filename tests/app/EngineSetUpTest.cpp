@@ -27,10 +27,11 @@ TEST(EngineSetUp, ProductionSetUpInstallsEveryRunStepAndHook)
     lf_installComponents();
 
     for (RunStep step : {RunStep::LiveryScan, RunStep::FlightPlanFolder, RunStep::ParkAirports, RunStep::TrafficReset,
-                         RunStep::SimulatorLink})
+                         RunStep::SimulatorLink, RunStep::MainLoop})
         EXPECT_TRUE(gf_isRunStepInstalled(step)) << gf_runStepName(step);
 
     const auto closeDown = gf_closeDownHooks();
+    EXPECT_TRUE(closeDown->stopTrafficDelivery && closeDown->resetTrafficMailbox && closeDown->resetMainStateExtras);
     EXPECT_TRUE(closeDown->simulatorLink.requestStop && closeDown->simulatorLink.joinable &&
                 closeDown->simulatorLink.join);
     EXPECT_FALSE(closeDown->simulatorLink.joinable()) << "no simulator link thread before the first run";
@@ -56,7 +57,8 @@ TEST(EngineSetUp, ProductionSetUpInstallsEveryRunStepAndHook)
                 ground->placeNextStaticAircraft && ground->limitParkedAircraft);
 
     const auto traffic = gf_trafficStateHooks();
-    EXPECT_TRUE(traffic->userAircraftPosition && traffic->userOnGround && traffic->currentParkAirportStand);
+    EXPECT_TRUE(traffic->userAircraftPosition && traffic->userOnGround && traffic->currentParkAirportStand &&
+                traffic->resetMailbox && traffic->deliverBatch);
 
     for (std::size_t i = 0; i < kRunStepCount; ++i) gf_removeRunStep(static_cast<RunStep>(i));
     gf_updateCloseDownHooks([](CloseDownHooks& h) { h = CloseDownHooks{}; });
