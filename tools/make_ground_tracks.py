@@ -34,27 +34,33 @@ def write(name, track):
     p.write_text(json.dumps(track, indent=1) + "\n")
 
 def departure(mode):
-    samples = [{"t": 0, "n": 0, "e": 0, "alt": 0, "gs": 0, "hdg": 0, "vs": 0, "air": 0, "rep": 1}]
+    # From gate G6 (pushback) or G8 (pull-out north), both facing north, round
+    # the apron to runway 09's threshold, take-off east.
+    stand = (400, -255, 6) if mode == 0 else (400, -165, 8)
+    samples = [{"t": 0, "n": stand[0], "e": stand[1], "alt": 0, "gs": 0, "hdg": 0, "vs": 0, "air": 0, "rep": 1}]
     events = [{"t": 5, "do": "depart", "mode": mode}]
+    to_runway = [(150, -600), (150, -1600), (0, -1600), (0, -1500)]
     if mode == 0:
-        samples.append({"t": 40, "n": -30, "e": 10, "alt": 0, "gs": 2, "hdg": 0, "vs": 0, "air": 0})
-        taxi, t, _ = route([(-90, 36), (-90, -300), (-400, -300), (-400, -200)], lambda d: 12.0, 190, 4)
+        # The sample that marks the departure lies behind and east: the tail swings east.
+        samples.append({"t": 40, "n": stand[0] - 30, "e": stand[1] + 10, "alt": 0, "gs": 2, "hdg": 0, "vs": 0,
+                        "air": 0})
+        taxi, t, _ = route([(310, -219), (310, -600)] + to_runway, lambda d: 12.0, 190, 4)
     else:
-        taxi, t, _ = route([(0, 0), (160, 0), (160, -300), (-400, -300), (-400, -200)], lambda d: 12.0, 45, 4)
+        taxi, t, _ = route([stand[:2], (560, -165), (560, -600)] + to_runway, lambda d: 12.0, 45, 4)
         taxi = taxi[1:]
     samples += taxi
     events.append({"t": t, "do": "takeoffRoll"})
-    roll, t, _ = route([(-400, -200), (-400, 1800)], lambda d: min(150.0, math.sqrt(2 * 1.8 * d / 0.5144444) + 5),
-                    t, 3, air_at=lambda d: 1 if d > 1450 else 0,
-                    alt_at=lambda d: max(0.0, (d - 1450) * 0.2), vs_at=lambda d: 2000.0 if d > 1450 else 0.0)
-    climb, t, _ = route([(-400, 1800), (-400, 9000)], lambda d: 160.0, t, 5, air_at=lambda d: 1,
-                     alt_at=lambda d: 110 + d * 0.25, vs_at=lambda d: 2000.0)
+    roll, t, _ = route([(0, -1500), (0, 500)], lambda d: min(150.0, math.sqrt(2 * 1.8 * d / 0.5144444) + 5),
+                       t, 3, air_at=lambda d: 1 if d > 1450 else 0,
+                       alt_at=lambda d: max(0.0, (d - 1450) * 0.2), vs_at=lambda d: 2000.0 if d > 1450 else 0.0)
+    climb, t, _ = route([(0, 500), (0, 7700)], lambda d: 160.0, t, 5, air_at=lambda d: 1,
+                        alt_at=lambda d: 110 + d * 0.25, vs_at=lambda d: 2000.0)
     samples += roll + climb[1:]
     phases = ["parked", "pushing_back", "pushed_back", "taxi", "takeoff_roll", "takeoff", "flying"]
     if mode == 1:
         phases = ["parked", "taxi", "takeoff_roll", "takeoff", "flying"]
-    return {"category": "Large", "spanM": 36, "stand": {"n": 0, "e": 0, "hdg": 0}, "parked": 1,
-            "samples": samples, "events": events, "phases": phases, "endT": t + 10}
+    return {"category": "Large", "spanM": 36, "stand": {"n": stand[0], "e": stand[1], "hdg": 0, "id": stand[2]},
+            "parked": 1, "samples": samples, "events": events, "phases": phases, "endT": t + 10}
 
 def arrival():
     # Runway 09 of the test airport: threshold 1500 m west of the reference

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -107,6 +108,7 @@ public:
 
     LiveAc ac_;
     std::vector<std::string> phases_;
+    std::map<std::string, AcPose> entered_; // the pose as each phase began
     std::int32_t arrivalTick_ = 0; // engine tick of the pass that parked it
     nlohmann::json track_;
 
@@ -239,8 +241,10 @@ private:
 
     void notePhase()
     {
-        if (phases_.empty() || phases_.back() != gf_phaseName(ac_.phase))
+        if (phases_.empty() || phases_.back() != gf_phaseName(ac_.phase)) {
             phases_.emplace_back(gf_phaseName(ac_.phase));
+            entered_[phases_.back()] = ac_.pose;
+        }
     }
 
     // The bank limit is checked at the height the motion knew: the harness,
@@ -307,8 +311,19 @@ TEST(GroundTracks, DeparturesFromTheStandToTheClimb)
         TrackRun run(name);
         run.run();
         EXPECT_EQ(run.phases_, expectedPhases(run.track_));
+        // Pushed back with the tail towards the marking sample (east): facing west.
+        if (run.entered_.count("pushed_back") != 0) {
+            EXPECT_NEAR(gf_normalizeAngle(run.entered_["pushed_back"].heading - 1.5 * kPi), 0.0, 2.0 * kDegToRad);
+        }
         EXPECT_EQ(run.ac_.onGround, 0);
         EXPECT_GT(run.ac_.pose.altitude, 1500.0);
+        // Rotation on runway 09's centre line, heading down it.
+        const AcPose& rotation = run.entered_["takeoff"];
+        const RelativePosition onRunway = gf_relativePosition(at(0.0, -1500.0), kPi / 2.0,
+                                                              {rotation.latitude, rotation.longitude});
+        EXPECT_LT(std::fabs(onRunway.lateralM), 7.5);
+        EXPECT_GT(onRunway.alongM, 0.0);
+        EXPECT_NEAR(gf_normalizeAngle(rotation.heading - kPi / 2.0), 0.0, 3.0 * kDegToRad);
     }
 }
 
