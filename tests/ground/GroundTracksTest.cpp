@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "ground/GroundGeometry.h"
+#include "ground/GroundPhases.h"
 #include "ground/Motion.h"
 #include "ground/MotionGeometry.h"
 #include "simlink/SimQueues.h"
@@ -274,6 +275,10 @@ private:
         ASSERT_LE(std::fabs(p.bank - before.bank), gf_categoryRollRate(ac_.category) + 1e-9) << "pass " << now;
         ASSERT_LE(std::fabs(p.altitude - before.altitude), std::fabs(g.motionVerticalSpeed) * 0.01 / 60.0 + 0.05)
             << "pass " << now;
+        // Outside rotation, flare and settling the pitch moves 0.05 degrees a pass at most.
+        if (!lf_phaseOwnsPitch(ac_)) {
+            ASSERT_LE(std::fabs(p.pitch - before.pitch), 0.05 * kDegToRad + 1e-12) << "pass " << now;
+        }
     }
 
     void touchDown()

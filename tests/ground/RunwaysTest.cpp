@@ -230,18 +230,20 @@ TEST_F(Runways, RunwayEntrySampleIsHeldUntilTheNextOne)
 TEST_F(Runways, ApproachWindowsOnBothSides)
 {
     const double nm = 1852.0;
-    EXPECT_TRUE(gf_isApproachingRunway(testAirportPoint(0.0, -1500.0 - 9.9 * nm), 90 * kDeg));
-    EXPECT_FALSE(gf_isApproachingRunway(testAirportPoint(0.0, -1500.0 - 10.1 * nm), 90 * kDeg));
-    EXPECT_TRUE(gf_isApproachingRunway(testAirportPoint(0.0, -1500.0 - 5.0 * nm), 109 * kDeg));
-    EXPECT_FALSE(gf_isApproachingRunway(testAirportPoint(0.0, -1500.0 - 5.0 * nm), 111 * kDeg));
-    // 5 NM out, 1.7 NM (19 degrees) and 1.9 NM (21 degrees) off the extended centre line.
-    EXPECT_TRUE(gf_isApproachingRunway(testAirportPoint(1.7 * nm, -1500.0 - 5.0 * nm), 90 * kDeg));
-    EXPECT_FALSE(gf_isApproachingRunway(testAirportPoint(1.9 * nm, -1500.0 - 5.0 * nm), 90 * kDeg));
-    EXPECT_TRUE(gf_isApproachingRunway(testAirportPoint(0.0, 1200.0 + 9.9 * nm), 270 * kDeg));
-    EXPECT_FALSE(gf_isApproachingRunway(testAirportPoint(0.0, 1200.0 + 10.1 * nm), 270 * kDeg));
-    // Past the threshold, or flying away from it.
-    EXPECT_FALSE(gf_isApproachingRunway(testAirportPoint(0.0, -1000.0), 90 * kDeg));
-    EXPECT_FALSE(gf_isApproachingRunway(testAirportPoint(0.0, -1500.0 - 5.0 * nm), 270 * kDeg));
+    const struct {
+        double northM, eastM, headingDeg;
+        bool final;
+    } cases[] = {
+        {0.0, -1500.0 - 9.9 * nm, 90, true},   {0.0, -1500.0 - 10.1 * nm, 90, false},
+        {0.0, -1500.0 - 5.0 * nm, 109, true},  {0.0, -1500.0 - 5.0 * nm, 111, false},
+        {1.7 * nm, -1500.0 - 5.0 * nm, 90, true}, // 19 degrees off the extended centre line
+        {1.9 * nm, -1500.0 - 5.0 * nm, 90, false}, // 21 degrees
+        {0.0, 1200.0 + 9.9 * nm, 270, true},   {0.0, 1200.0 + 10.1 * nm, 270, false},
+        {0.0, -1000.0, 90, false},             {0.0, -1500.0 - 5.0 * nm, 270, false}, // past it, away from it
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(gf_isApproachingRunway(testAirportPoint(c.northM, c.eastM), c.headingDeg * kDeg), c.final)
+            << c.northM << " " << c.eastM << " " << c.headingDeg;
 }
 
 // A flying aircraft starts its approach on the final below 3,000 ft above the
