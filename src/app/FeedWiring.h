@@ -2,10 +2,11 @@
 
 namespace zelk {
 
-// Connects the RT App feed to the run: the traffic core's and the park
-// airports' feed hooks, the close-down's reader and server members and the
-// stop's server close. Each hook serves the RT App only while it is the
-// selected source.
-void lf_installRTAppFeed();
+// Connects the feed of both sources (RT App and RT Direct) to the run: the
+// FeedMode run step, the traffic core's, the main loop's and the park
+// airports' feed hooks, the batches' way into the engine's mailbox, and the
+// close-down's reader, logout, cooldown and server members. Each hook serves
+// the selected source.
+void lf_installFeed();
 
 } // namespace zelk

@@ -119,7 +119,7 @@ void lf_installComponents()
     lf_installRunSteps();
     lf_installAirportFiles();
     gf_setAirportScanHooks(AirportScanHooks{[] { return gf_isRunning(); }});
-    lf_installRTAppFeed();
+    lf_installFeed();
     lf_installGroundParking();
     lf_installLiveries();
     lf_installTrafficEngine();

@@ -13,13 +13,14 @@ std::string_view lf_kindName(BadInputKind kind)
 {
     static constexpr std::array<std::string_view, kBadInputKindCount> kNames{
         "too long", "over the batch limit", "incomplete", "bad value", "unknown", "reply too long",
-        "bad weather"};
+        "bad weather", "unusable reply", "refused request"};
     return kNames[static_cast<std::size_t>(kind)];
 }
 
 } // namespace
 
-BadInputLog::BadInputLog(Clock clock, Sink sink) : clock_(std::move(clock)), sink_(std::move(sink))
+BadInputLog::BadInputLog(Clock clock, Sink sink, std::string source)
+    : clock_(std::move(clock)), sink_(std::move(sink)), source_(std::move(source))
 {
     lastSummary_ = clock_();
 }
@@ -49,8 +50,8 @@ void BadInputLog::flushLocked(std::chrono::steady_clock::time_point now)
     lastSummary_ = now;
     for (std::size_t i = 0; i < kBadInputKindCount; ++i) {
         if (suppressed_[i] == 0) continue;
-        sink_(fmt::format("{} more {} RT App messages ignored in the last minute", suppressed_[i],
-                          lf_kindName(static_cast<BadInputKind>(i))));
+        sink_(fmt::format("{} more {} {} messages ignored in the last minute", suppressed_[i],
+                          lf_kindName(static_cast<BadInputKind>(i)), source_));
         suppressed_[i] = 0;
     }
 }
@@ -88,6 +89,13 @@ BadInputLog& gf_feedBadInputLog()
 {
     static BadInputLog log([] { return std::chrono::steady_clock::now(); },
                            [](std::string_view line) { gf_writeLogLineNoThrow(line); });
+    return log;
+}
+
+BadInputLog& gf_rtApiBadInputLog()
+{
+    static BadInputLog log([] { return std::chrono::steady_clock::now(); },
+                           [](std::string_view line) { gf_writeLogLineNoThrow(line); }, "RT API");
     return log;
 }
 

@@ -19,8 +19,10 @@ enum class BadInputKind : std::uint8_t {
     UnknownTag,   // a line of no known kind
     LongReply,    // a TCP reply over kMaxRTAppReplyBytes
     BadWeather,   // a weather datagram that is no usable JSON object
+    BadReply,     // a web-API reply, or an array of it, that cannot be used
+    ServiceError, // a web-API request the service refused or that did not come back
 };
-inline constexpr std::size_t kBadInputKindCount = 7;
+inline constexpr std::size_t kBadInputKindCount = 9;
 
 // Logs refused input without letting a broken sender flood the log: the first
 // 20 lines of each kind per run are written, later ones only counted and
@@ -33,7 +35,8 @@ public:
     static constexpr std::uint32_t kLinesPerKind = 20;
     static constexpr std::size_t kQuoteLimit = 200;
 
-    BadInputLog(Clock clock, Sink sink);
+    // source names the feed in the summary lines ("RT App", "RT API").
+    BadInputLog(Clock clock, Sink sink, std::string source = "RT App");
 
     void report(BadInputKind kind, std::string_view text);
     // Writes the summary of suppressed lines once a minute has passed; the
@@ -51,6 +54,7 @@ private:
 
     Clock clock_;
     Sink sink_;
+    std::string source_;
     mutable std::mutex mutex_;
     std::array<std::uint64_t, kBadInputKindCount> refused_{};
     std::array<std::uint64_t, kBadInputKindCount> suppressed_{};
@@ -62,7 +66,9 @@ private:
 // control and non-ASCII bytes as '?'.
 std::string gf_quoteInput(std::string_view text);
 
-// The feed's one instance, writing to the program log.
+// The RT App feed's one instance, writing to the program log.
 BadInputLog& gf_feedBadInputLog();
+// The web API's.
+BadInputLog& gf_rtApiBadInputLog();
 
 } // namespace zelk

@@ -196,6 +196,12 @@ std::optional<RTCredential> gf_rtCredential()
     return lf_store().credential;
 }
 
+void gf_setRTCredential(RTCredential credential)
+{
+    std::scoped_lock guard(lf_store().lock);
+    lf_store().credential = std::move(credential);
+}
+
 void gf_clearRTCredential()
 {
     std::scoped_lock guard(lf_store().lock);

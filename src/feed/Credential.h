@@ -45,5 +45,7 @@ void gf_loadRTCredential();
 // The stored credential; nullopt before a successful load.
 std::optional<RTCredential> gf_rtCredential();
 void gf_clearRTCredential();
+// Stores a credential found elsewhere (a test's own).
+void gf_setRTCredential(RTCredential credential);
 
 } // namespace zelk

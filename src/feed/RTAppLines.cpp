@@ -16,6 +16,7 @@
 #include "feed/BadInputLog.h"
 #include "feed/RTAppProtocol.h"
 #include "feed/RTAppReaderState.h"
+#include "feed/ReaderStateTools.h"
 #include "simlink/UserAircraftState.h"
 #include "traffic/ParkedTraffic.h"
 #include "traffic/TrafficHooks.h"
@@ -45,29 +46,7 @@ double lf_optional(std::string_view name, std::string_view text, double fallback
     return text.empty() ? fallback : gf_parseRTAppNumber(name, text);
 }
 
-IntakeContext lf_intakeContext()
-{
-    auto& state = gf_rtAppReaderState();
-    IntakeContext context;
-    {
-        std::scoped_lock guard(state.mutex);
-        context.centreLatitude = state.centreLatitude;
-        context.centreLongitude = state.centreLongitude;
-        context.lonScale = state.lonScale;
-        context.userAirportAltitudeFt = state.airportAltitudeFt;
-        context.qnh = state.qnh;
-    }
-    {
-        std::scoped_lock guard(state.idMutex);
-        context.idCollection = state.idCollection ? 1 : 0;
-    }
-    context.settings = gf_settings();
-    context.fromLocalApp = 1;
-    const ParkAirportRecord park = gf_parkAirport();
-    if (park.airport.icao.isSet())
-        context.userAirport = UserAirportSpot{park.airport.icao.key(), park.airport.latitude, park.airport.longitude};
-    return context;
-}
+IntakeContext lf_intakeContext() { return gf_readerIntakeContext(gf_rtAppReaderState(), false); }
 
 void lf_rememberSeenId(const SeenId& seen)
 {

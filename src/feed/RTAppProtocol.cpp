@@ -138,15 +138,24 @@ std::string gf_formatRTAppSimTime(std::int64_t simulatorSeconds)
     return fmt::format("Qs123={}\r\n", simulatorSeconds * 1000);
 }
 
-std::string gf_formatRTAppParkedRequest(double latitude, double longitude)
+RTAppBox gf_boxAround(double latitude, double longitude, double halfHeightDeg, double halfWidthFt)
 {
     constexpr double kWest = 1.5 * std::numbers::pi;
     constexpr double kEast = 0.5 * std::numbers::pi;
     const LatLon centre{latitude, longitude};
-    const LatLon west = gf_destinationPoint(centre, kWest, kParkedBoxHalfWidthFt);
-    const LatLon east = gf_destinationPoint(centre, kEast, kParkedBoxHalfWidthFt);
-    return fmt::format("Qs999=sendparked,{:.6f},{:.6f},{:.6f},{:.6f}\r\n", latitude - kParkedBoxHalfHeightDeg,
-                       west.longitude, latitude + kParkedBoxHalfHeightDeg, east.longitude);
+    return RTAppBox{latitude - halfHeightDeg, gf_destinationPoint(centre, kWest, halfWidthFt).longitude,
+                    latitude + halfHeightDeg, gf_destinationPoint(centre, kEast, halfWidthFt).longitude};
+}
+
+RTAppBox gf_parkedRequestBox(double latitude, double longitude)
+{
+    return gf_boxAround(latitude, longitude, kParkedBoxHalfHeightDeg, kParkedBoxHalfWidthFt);
+}
+
+std::string gf_formatRTAppParkedRequest(double latitude, double longitude)
+{
+    const RTAppBox box = gf_parkedRequestBox(latitude, longitude);
+    return fmt::format("Qs999=sendparked,{:.6f},{:.6f},{:.6f},{:.6f}\r\n", box.south, box.west, box.north, box.east);
 }
 
 std::optional<RTAppBox> gf_parseRTAppParkedRequest(std::string_view line)

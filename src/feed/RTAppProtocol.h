@@ -69,6 +69,11 @@ struct RTAppBox {
     }
 };
 std::optional<RTAppBox> gf_parseRTAppParkedRequest(std::string_view line);
+// The box of a parked-traffic request around a point (either source):
+// +-0.04996402877697842 degrees of latitude, 3 NM west and east.
+RTAppBox gf_parkedRequestBox(double latitude, double longitude);
+// The box halfWidthFt west and east and halfHeightDeg north and south of a point.
+RTAppBox gf_boxAround(double latitude, double longitude, double halfHeightDeg, double halfWidthFt);
 
 // --- Weather (one JSON object per datagram) ---
 struct RTAppWeather {

@@ -5,6 +5,7 @@
 
 #include "core/FeedState.h"
 #include "feed/BadInputLog.h"
+#include "feed/ReaderStateTools.h"
 
 namespace zelk {
 
@@ -40,12 +41,7 @@ void gf_resetRTAppReaderState()
         state.station.clear();
         state.parkedRequested = false;
     }
-    {
-        std::scoped_lock guard(state.idMutex);
-        state.seenCallsigns.clear();
-        state.seenHexIds.clear();
-        state.idCollection = false;
-    }
+    gf_restartIdCollectionOf(state, false);
     {
         std::scoped_lock guard(state.parkedMutex);
         state.parked.clear();
@@ -61,28 +57,18 @@ void gf_resetRTAppReaderState()
     gf_feedBadInputLog().reset();
 }
 
-void gf_restartRTAppIdCollection()
+void gf_restartRTAppIdCollection() { gf_restartIdCollectionOf(gf_rtAppReaderState()); }
+
+bool gf_takeRTAppTrafficStale()
 {
     auto& state = gf_rtAppReaderState();
-    std::scoped_lock guard(state.idMutex);
-    state.seenCallsigns.clear();
-    state.seenHexIds.clear();
-    state.idCollection = true;
+    const std::int32_t counter = state.receptionCounter.load();
+    return state.receptionSeen.exchange(counter) == counter;
 }
 
-RTAppReception gf_takeRTAppReceptionMarks(std::chrono::steady_clock::time_point now)
+bool gf_rtAppWeatherStale(std::chrono::steady_clock::time_point now)
 {
-    constexpr std::chrono::seconds kWeatherFresh{90};
-    auto& state = gf_rtAppReaderState();
-    RTAppReception marks;
-    const std::int32_t counter = state.receptionCounter.load();
-    marks.trafficStale = state.receptionSeen.exchange(counter) == counter;
-    const std::int64_t last = state.lastQnhReport.load();
-    if (last != 0) {
-        const std::chrono::steady_clock::time_point at{std::chrono::steady_clock::duration(last)};
-        marks.weatherStale = now < at || now - at > kWeatherFresh;
-    }
-    return marks;
+    return gf_isStaleMark(gf_rtAppReaderState().lastQnhReport.load(), now, std::chrono::seconds(90));
 }
 
 } // namespace zelk

@@ -65,12 +65,10 @@ void gf_resetRTAppReaderState();
 // Under the id lock: both seen-id sets emptied and collection switched on.
 void gf_restartRTAppIdCollection();
 
-// The 30-second check: traffic is stale when no live batch came since the last
-// check, weather when no QNH report came within 90 s (or none at all).
-struct RTAppReception {
-    bool trafficStale = true;
-    bool weatherStale = true;
-};
-RTAppReception gf_takeRTAppReceptionMarks(std::chrono::steady_clock::time_point now);
+// The 30-second check. Traffic is stale when no live batch came since the
+// last check (the counter's value is taken); weather when no QNH report came
+// within 90 s of now (or none at all, or now is before it).
+bool gf_takeRTAppTrafficStale();
+bool gf_rtAppWeatherStale(std::chrono::steady_clock::time_point now);
 
 } // namespace zelk

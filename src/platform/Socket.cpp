@@ -33,6 +33,7 @@ bool lf_wouldBlock(int code) { return code == WSAEWOULDBLOCK; }
 bool lf_timedOut(int code) { return code == WSAETIMEDOUT || code == WSAEWOULDBLOCK; }
 bool lf_interrupted(int code) { return code == WSAEINTR; }
 void lf_closeNative(Native s) { ::closesocket(s); }
+constexpr int kShutdownBoth = SD_BOTH;
 void lf_setBlocking(Native s, bool blocking)
 {
     u_long mode = blocking ? 0 : 1;
@@ -55,6 +56,7 @@ bool lf_wouldBlock(int code) { return code == EWOULDBLOCK || code == EAGAIN; }
 bool lf_timedOut(int code) { return code == EWOULDBLOCK || code == EAGAIN; }
 bool lf_interrupted(int code) { return code == EINTR; }
 void lf_closeNative(Native s) { ::close(s); }
+constexpr int kShutdownBoth = SHUT_RDWR;
 void lf_setBlocking(Native s, bool blocking)
 {
     const int flags = ::fcntl(s, F_GETFL, 0);
@@ -126,6 +128,13 @@ std::string gf_socketErrorText(int code)
     return std::strerror(code);
 #endif
 }
+
+void gf_shutdownSocketHandle(std::intptr_t handle) noexcept
+{
+    ::shutdown(lf_native(handle), kShutdownBoth);
+}
+
+void gf_closeSocketHandle(std::intptr_t handle) noexcept { lf_closeNative(lf_native(handle)); }
 
 Socket::~Socket() { close(); }
 

@@ -25,6 +25,11 @@ private:
 // The operating system's text of a socket error number.
 std::string gf_socketErrorText(int code);
 
+// For sockets another library opened (libcurl's connections), by their raw
+// handle. Shutting one down wakes a call blocked on it in any thread at once.
+void gf_shutdownSocketHandle(std::intptr_t handle) noexcept;
+void gf_closeSocketHandle(std::intptr_t handle) noexcept;
+
 // One socket, closed by its destructor. Not shared between threads by itself:
 // owners that use it from several threads guard it with their own mutex.
 class Socket {

@@ -156,16 +156,15 @@ TEST_F(RTAppLines, HistoryBatchesAtSeparatorsAndLiveOnesAtTheEnd)
 TEST_F(RTAppLines, ReceptionMarksOfThe30SecondCheck)
 {
     using namespace std::chrono_literals;
-    const auto now = std::chrono::steady_clock::now();
-    EXPECT_TRUE(gf_takeRTAppReceptionMarks(now).weatherStale) << "no weather yet";
+    EXPECT_TRUE(gf_rtAppWeatherStale(std::chrono::steady_clock::now())) << "no weather yet";
     gf_processRTAppDatagram(joinFields(rtTrafficFields()) + "\nRTTFC_EOT\n", intake);
-    EXPECT_FALSE(gf_takeRTAppReceptionMarks(now).trafficStale);
-    EXPECT_TRUE(gf_takeRTAppReceptionMarks(now).trafficStale) << "nothing came since the last check";
+    EXPECT_FALSE(gf_takeRTAppTrafficStale());
+    EXPECT_TRUE(gf_takeRTAppTrafficStale()) << "nothing came since the last check";
     gf_processRTAppWeather(R"({"ICAO":"EHAM","QNH":1013})");
     const auto later = std::chrono::steady_clock::now();
-    EXPECT_FALSE(gf_takeRTAppReceptionMarks(later + 89s).weatherStale);
-    EXPECT_TRUE(gf_takeRTAppReceptionMarks(later + 91s).weatherStale);
-    EXPECT_TRUE(gf_takeRTAppReceptionMarks(later - 1h).weatherStale) << "a clock before the report";
+    EXPECT_FALSE(gf_rtAppWeatherStale(later + 89s));
+    EXPECT_TRUE(gf_rtAppWeatherStale(later + 91s));
+    EXPECT_TRUE(gf_rtAppWeatherStale(later - 1h)) << "a clock before the report";
 }
 
 TEST_F(RTAppLines, ABatchStopsGrowingAtItsLimit)

@@ -1,0 +1,201 @@
+#include "feed/RTAPIProtocol.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+
+#include <curl/curl.h>
+#include <fmt/format.h>
+#include <nlohmann/json.hpp>
+
+#include "core/Log.h"
+#include "feed/BadInputLog.h"
+#include "feed/RTAppProtocol.h"
+
+namespace zelk {
+namespace {
+
+constexpr double kHpaPerInHg = 33.8639;
+
+std::string lf_env(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::string();
+}
+
+// Each refused override is logged once per value, not on every login.
+void lf_logIgnoredOnce(const std::string& value)
+{
+    static std::mutex mutex;
+    static std::string logged;
+    std::scoped_lock guard(mutex);
+    if (logged == value) return;
+    logged = value;
+    gf_writeLogNotice(fmt::format("Ignoring {}='{}': only an https address on the loopback interface is accepted",
+                                  kRTAPIBaseVariable, value));
+}
+
+// The pressure in hPa of a Qdddd or Adddd group; nullopt for any other group.
+std::optional<double> lf_pressureGroup(std::string_view group)
+{
+    if (group.size() != 5 || (group[0] != 'Q' && group[0] != 'A')) return std::nullopt;
+    if (!std::all_of(group.begin() + 1, group.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    const double value = std::strtod(std::string(group.substr(1)).c_str(), nullptr);
+    return group[0] == 'Q' ? value : value / 100.0 * kHpaPerInHg;
+}
+
+} // namespace
+
+bool gf_isLoopbackHttpsBase(std::string_view base)
+{
+    for (std::string_view host : {"https://127.0.0.1", "https://localhost", "https://[::1]"}) {
+        if (!base.starts_with(host)) continue;
+        const std::string_view rest = base.substr(host.size());
+        if (rest.empty() || rest.front() == ':' || rest.front() == '/') return true;
+    }
+    return false;
+}
+
+RTAPIEndpoint gf_rtApiEndpoint()
+{
+    RTAPIEndpoint endpoint;
+    std::string base = lf_env(kRTAPIBaseVariable);
+    if (base.empty()) return endpoint;
+    if (!gf_isLoopbackHttpsBase(base)) {
+        lf_logIgnoredOnce(base);
+        return endpoint;
+    }
+    while (!base.empty() && base.back() == '/') base.pop_back();
+    endpoint.base = std::move(base);
+    endpoint.caFile = lf_env(kRTAPICaVariable);
+    endpoint.loopbackOverride = true;
+    return endpoint;
+}
+
+std::string gf_rtApiForm(const std::vector<RTAPIFormField>& fields)
+{
+    std::string form;
+    for (const auto& [name, value] : fields) {
+        const std::unique_ptr<char, decltype(&curl_free)> escaped(
+            curl_easy_escape(nullptr, value.data(), static_cast<int>(value.size())), &curl_free);
+        if (!escaped) throw std::runtime_error("URL-encoding a form value failed");
+        if (!form.empty()) form += '&';
+        form += name;
+        form += '=';
+        form += escaped.get();
+    }
+    return form;
+}
+
+int gf_rtApiReplyStatus(long httpStatus, std::string_view body, nlohmann::json& parsed)
+{
+    parsed = nlohmann::json::parse(body, nullptr, false);
+    if (parsed.is_discarded() || !parsed.is_object()) {
+        parsed = nlohmann::json::object();
+        if (httpStatus != kRTAPIOk) return static_cast<int>(httpStatus);
+        throw std::runtime_error(fmt::format("unreadable reply: {}", gf_quoteInput(body)));
+    }
+    const auto status = gf_rtApiNumber(parsed, "status");
+    if (!status) return static_cast<int>(httpStatus);
+    if (*status != std::floor(*status) || std::abs(*status) > 1e6)
+        throw std::runtime_error(fmt::format("reply status {}", *status));
+    return static_cast<int>(*status);
+}
+
+std::optional<double> gf_rtApiNumber(const nlohmann::json& object, std::string_view key)
+{
+    const auto it = object.find(key);
+    if (it == object.end() || it->is_null()) return std::nullopt;
+    if (it->is_number()) return it->get<double>();
+    if (!it->is_string()) throw std::runtime_error(fmt::format("{}: {} instead of a number", key, it->type_name()));
+    const auto& text = it->get_ref<const std::string&>();
+    if (text.empty() || text == "null") return std::nullopt;
+    return gf_parseRTAppNumber(key, text);
+}
+
+std::string_view gf_rtApiText(const nlohmann::json& value, std::string_view name)
+{
+    if (value.is_null()) return {};
+    if (!value.is_string()) throw std::runtime_error(fmt::format("{}: {} instead of a text", name, value.type_name()));
+    const auto& text = value.get_ref<const std::string&>();
+    return text == "null" ? std::string_view{} : std::string_view(text);
+}
+
+RTAPILogin gf_parseRTAPILogin(const nlohmann::json& reply)
+{
+    RTAPILogin login;
+    const auto guid = reply.find("GUID");
+    if (guid == reply.end() || !guid->is_string() || guid->get_ref<const std::string&>().empty())
+        throw std::runtime_error("login reply without a GUID");
+    login.guid = guid->get<std::string>();
+    login.type = gf_rtApiNumber(reply, "type").value_or(1.0) == 2.0 ? 2 : 1;
+    if (const auto server = reply.find("server"); server != reply.end() && server->is_string())
+        login.server = server->get<std::string>();
+    if (const auto expiry = reply.find("expiry"); expiry != reply.end() && !expiry->is_null())
+        login.expiry = expiry->is_string() ? expiry->get<std::string>() : expiry->dump();
+    login.rrlMs = gf_rtApiNumber(reply, "rrl");
+    login.wrrlMs = gf_rtApiNumber(reply, "wrrl");
+    return login;
+}
+
+std::chrono::milliseconds gf_rtApiPace(std::optional<double> replyMs, std::chrono::milliseconds floor)
+{
+    if (!replyMs || !std::isfinite(*replyMs) || *replyMs <= static_cast<double>(floor.count())) return floor;
+    if (*replyMs >= static_cast<double>(kRTAPIPaceCap.count())) return kRTAPIPaceCap;
+    return std::chrono::milliseconds(std::llround(*replyMs));
+}
+
+std::chrono::milliseconds gf_rtApiBackOff(std::chrono::milliseconds current, std::chrono::milliseconds floor)
+{
+    return std::min(std::max(current, floor) * 2, kRTAPIPaceCap);
+}
+
+std::optional<std::int32_t> gf_rtApiQnh(double hPa)
+{
+    if (!std::isfinite(hPa) || hPa < 850.0 || hPa > 1100.0) return std::nullopt;
+    return static_cast<std::int32_t>(std::lround(hPa));
+}
+
+std::optional<std::int32_t> gf_qnhFromMetar(std::string_view metar)
+{
+    std::size_t pos = 0;
+    while (pos < metar.size()) {
+        const std::size_t start = metar.find_first_not_of(" \t\r\n", pos);
+        if (start == std::string_view::npos) break;
+        const std::size_t end = std::min(metar.find_first_of(" \t\r\n", start), metar.size());
+        const std::string_view group = metar.substr(start, end - start);
+        if (group == "RMK") break;
+        // "Q1015/A30.00": the slash joins two pressure groups in one.
+        if (const auto hPa = lf_pressureGroup(group.substr(0, group.find('/')))) return gf_rtApiQnh(*hPa);
+        pos = end;
+    }
+    return std::nullopt;
+}
+
+std::vector<RTAPIMetar> gf_parseRTAPIMetars(const nlohmann::json& reply, std::vector<std::string>* bad)
+{
+    std::vector<RTAPIMetar> metars;
+    const auto data = reply.find("data");
+    if (data == reply.end() || !data->is_array()) throw std::runtime_error("weather reply without a data array");
+    for (const auto& entry : *data) {
+        try {
+            if (!entry.is_object()) throw std::runtime_error(fmt::format("{} instead of an object", entry.type_name()));
+            RTAPIMetar metar;
+            metar.station = gf_rtApiText(entry.value("ICAO", nlohmann::json()), "ICAO");
+            metar.metar = gf_rtApiText(entry.value("METAR", nlohmann::json()), "METAR");
+            const auto qnh = gf_rtApiNumber(entry, "QNH");
+            metar.qnh = qnh ? gf_rtApiQnh(*qnh) : std::nullopt;
+            if (!metar.qnh) metar.qnh = gf_qnhFromMetar(metar.metar);
+            metars.push_back(std::move(metar));
+        } catch (const std::exception& e) {
+            if (bad) bad->push_back(e.what());
+        }
+    }
+    return metars;
+}
+
+} // namespace zelk
