@@ -32,6 +32,12 @@ ApfParameters readBack(const pugi::xml_document& doc, bool& handmade, ApfParking
     apf.altitude = gf_readXmlIntParameter(doc, "altitude").value_or(0);
     apf.qfReal = gf_readXmlIntParameter(doc, "Qf_real").value_or(0);
     apf.qfSoft = gf_readXmlIntParameter(doc, "Qf_soft").value_or(0);
+    apf.bglPath = gf_readXmlStringParameter(doc, "BGLpath").value_or("");
+    const auto version = gf_readXmlStringParameter(doc, "version");
+    const auto manufacturer = gf_readXmlStringParameter(doc, "manufacturer");
+    if (version || manufacturer)
+        apf.manifest = ApfManifest{"", version.value_or(""), manufacturer.value_or(""),
+                                   gf_readXmlStringParameter(doc, "creator").value_or("")};
     handmade = gf_readXmlBoolParameter(doc, "handmade").value_or(false);
     parking.present = gf_readXmlIntParameter(doc, "parking_percentage").has_value();
     parking.parking_percentage = static_cast<std::uint32_t>(gf_readXmlIntParameter(doc, "parking_percentage").value_or(0));
@@ -77,7 +83,7 @@ TEST_F(AirportFileWriter, LearnedFileEqualsGolden)
     EXPECT_EQ(leftovers(), 0);
 }
 
-TEST_F(AirportFileWriter, GeneratedFileEqualsGolden)
+TEST_F(AirportFileWriter, GeneratedFileEqualsGoldenAndRoundTrips)
 {
     ApfParameters apf = test::apfHeader("EHAM", "", "Schiphol", 52.3086, 4.7639, "");
     apf.altitude = -11;
@@ -91,6 +97,17 @@ TEST_F(AirportFileWriter, GeneratedFileEqualsGolden)
     r0.ramp = 1;
     ASSERT_TRUE(gf_writeApf(apf, file("gen/EHAM.xml"), ApfWriteMode::Generated, 1, false, {}));
     EXPECT_EQ(written("gen/EHAM.xml"), test::golden("generated-EDDF.xml"));
+
+    // Read as the loaders read it (the type-0 ramp included) and written again: the same bytes.
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_file(file("gen/EHAM.xml").c_str()));
+    bool handmade = true;
+    ApfParkingSettings parking;
+    const ApfParameters again = readBack(doc, handmade, parking);
+    ASSERT_EQ(again.stands.size(), 3u);
+    EXPECT_EQ(again.stands[2].ramp, 1);
+    ASSERT_TRUE(gf_writeApf(again, file("gen/again.xml"), ApfWriteMode::Generated, 1, handmade, {}));
+    EXPECT_EQ(test::readAll(file("gen/again.xml")), test::readAll(file("gen/EHAM.xml")));
 }
 
 TEST_F(AirportFileWriter, HandmadeFileEqualsGoldenAndRoundTrips)

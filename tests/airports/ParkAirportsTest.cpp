@@ -17,6 +17,7 @@
 #include "core/Clock.h"
 #include "core/Parameters.h"
 #include "core/Settings.h"
+#include "core/Version.h"
 #include "gui/Gui.h"
 #include "simlink/UserAircraftState.h"
 #include "update/UpdateTestSupport.h"
@@ -152,19 +153,27 @@ TEST_F(ParkAirportRun, ListFileRoundTripsAndAFailedReadIsNeverWritten)
     EXPECT_TRUE(logHas("Could not read 'airports/my_park_airports.txt'"));
 }
 
-TEST_F(ParkAirportRun, NearestAirportSwitchesWithHysteresis)
+// Flying low between two listed airports: the front of the list follows the
+// nearest one, looked at again only after half the distance to the front, and
+// the front is taken once it is within reach.
+TEST_F(ParkAirportRun, InTheAirTheNearestListedAirportIsChosenWithHysteresis)
 {
     test::writeAll(kMyParkAirportsFile, "EDDF\nEDDM\n");
     gf_readMyParkAirportsFile();
-    gf_updateNearestParkAirport(50.0, 8.2); // EDDF stays; the next look after 4 NM
-    EXPECT_EQ(gf_currentParkAirport()->code, IcaoCode("EDDF"));
-    gf_updateNearestParkAirport(49.2, 10.0); // about 87 NM on: looked at, EDDM is nearer
-    EXPECT_EQ(gf_currentParkAirport()->code, IcaoCode("EDDM"));
-    // Half the distance to EDDM (about 40 NM) must be flown before the next look.
-    gf_updateNearestParkAirport(49.6, 9.2);
-    EXPECT_EQ(gf_currentParkAirport()->code, IcaoCode("EDDM"));
-    gf_updateNearestParkAirport(50.0, 8.1);
-    EXPECT_EQ(gf_currentParkAirport()->code, IcaoCode("EDDF"));
+    const auto frontAt = [](double lat, double lon) {
+        userAt(lat, lon, 5000, false);
+        gf_followParkAirport();
+        return gf_currentParkAirport()->code;
+    };
+    EXPECT_EQ(frontAt(50.0, 8.6), IcaoCode("EDDF")); // about 23 NM out: not yet within reach
+    EXPECT_EQ(frontAt(49.2, 10.0), IcaoCode("EDDM")); // about 87 NM on: looked at, EDDM is nearer
+    // About 40 NM back, EDDF is nearer again, but the next look waits for half of 87 NM.
+    EXPECT_EQ(frontAt(49.6, 9.2), IcaoCode("EDDM"));
+    EXPECT_FALSE(gf_parkAirport().airport.icao.isSet());
+    EXPECT_EQ(frontAt(50.0, 8.25), IcaoCode("EDDF"));
+    EXPECT_EQ(gf_parkAirport().airport.icao, IcaoCode("EDDF")) << "within reach in the air";
+    EXPECT_TRUE(logHas("The park airport is EDDF"));
+    EXPECT_TRUE(gf_isParkAirportReloadRequested());
 }
 
 TEST_F(ParkAirportRun, ChosenOnTheGroundLoadedLeftAndLearningKept)
@@ -181,7 +190,8 @@ TEST_F(ParkAirportRun, ChosenOnTheGroundLoadedLeftAndLearningKept)
     EXPECT_EQ(parking_percentage.value(), 65); // two stands, no learned file
     EXPECT_TRUE(AUTO_PARK.value());
 
-    WEEK.setValue(!WEEK.value());
+    const bool week = WEEK.value();
+    WEEK.setValue(!week);
     engine[1].options.push_back(test::option(test::key("DLH", "A320"), "D-AIBA", "DLH1", "20", 1, 3, true));
     gf_raiseLearnedUpdates(1);
     userAt(52.0, 8.0, 5000, false);
@@ -191,11 +201,53 @@ TEST_F(ParkAirportRun, ChosenOnTheGroundLoadedLeftAndLearningKept)
     EXPECT_FALSE(gf_parkAirport().airport.icao.isSet());
     EXPECT_TRUE(engine.empty());
     EXPECT_EQ(gf_learnedUpdates(), 0);
+    EXPECT_EQ(WEEK.value(), week) << "leaving restores the settings the load set";
 
     const auto again = gf_readAirportFile(kMyThirdpartyFolder / "EDDF.xml");
     ASSERT_TRUE(again) << again.error();
     EXPECT_TRUE(again.value().learned);
     EXPECT_EQ(again.value().stands[1].options.size(), 1u);
+}
+
+// What a visit learned, read back on the next visit and saved again on leaving,
+// keeps its bytes: learned stands without a position, a hand-made stand and
+// the airport's parking settings.
+TEST_F(ParkAirportRun, LearnedFileLoadedAndSavedAgainKeepsItsBytes)
+{
+    {
+        AirportsRegistry& reg = gf_airportsRegistry();
+        const std::unique_lock write(reg.lock);
+        reg.airports[0] = airport("EDDF", 50.0333, 8.5706);
+        reg.airports[0].iata = IataCode("FRA");
+    }
+    const fs::path own = kMyThirdpartyFolder / "EDDF.xml";
+    test::writeAll(own, R"(<root><meta><info name="author" value="ZELK"/><info name="copyright" value="c"/>)"
+                        R"(<info name="sim" value="2"/></meta><parameters><parameter name="icao" value="EDDF"/>)"
+                        R"(<parameter name="airport_name" value="Frankfurt Main"/><parameter name="publisher" value="stock"/>)"
+                        R"(<parameter name="altitude" value="364"/></parameters><parkpositions>)"
+                        R"(<parkpos id="A12" typestr="GATE_HEAVY" latitude="50.033300" longitude="8.570600" radius="40"/>)"
+                        R"(</parkpositions></root>)");
+    const auto first = gf_readAirportFile(own);
+    ASSERT_TRUE(first) << first.error();
+    ASSERT_TRUE(first.value().learnedTarget);
+    const fs::path learned = *first.value().learnedTarget;
+    std::string golden = test::readAll(test::goldenPath("learned-EDDF.xml"));
+    golden.replace(golden.find("@VERSION@"), 9, programVersion.toString());
+    // Lines the writer leaves out are not in the golden file, so it reads what it wrote.
+    test::writeAll(learned, golden);
+
+    userAt(50.0333, 8.5706, 364, true);
+    gf_followParkAirport();
+    gf_followParkAirport();
+    ASSERT_EQ(engine.size(), 2u) << log();
+    EXPECT_EQ(engine[0].options.size(), 2u);
+    EXPECT_EQ(engine[1].manual, 1);
+    EXPECT_EQ(parking_percentage.value(), 30);
+    gf_raiseLearnedUpdates(1);
+    userAt(52.0, 8.0, 5000, false);
+    gf_followParkAirport();
+    EXPECT_TRUE(logHas("saved with 1 update"));
+    EXPECT_EQ(test::readAll(learned), golden);
 }
 
 TEST_F(ParkAirportRun, AFailedChoiceWaitsThirtySeconds)
