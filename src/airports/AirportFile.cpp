@@ -153,14 +153,14 @@ bool lf_writeStandGeometry(pugi::xml_node node, const ParkPos& s)
         gf_writeLogNotice(fmt::format("gf_writeApf: stand '{}' has invalid geometry", s.name));
         return false;
     }
-    const auto code = static_cast<std::uint32_t>(s.type);
-    const std::string_view name = gf_standTypeName(code);
+    const bool typeZero = (s.type == StandType::NONE || s.typeDerived != 0) && s.helipad == 0;
+    const std::string_view name = typeZero ? std::string_view{} : gf_standTypeName(static_cast<std::uint32_t>(s.type));
     bool ok = gf_appendXmlTextAttribute(node, "typestr", name.empty() ? "NONE" : name);
     ok = gf_appendXmlTextAttribute(node, "latitude", fmt::format("{:.6f}", s.latitude)) && ok;
     ok = gf_appendXmlTextAttribute(node, "longitude", fmt::format("{:.6f}", s.longitude)) && ok;
     ok = gf_appendXmlTextAttribute(node, "heading", fmt::format("{:.1f}", s.heading * 57.29577951308232)) && ok;
     ok = gf_appendXmlTextAttribute(node, "radius", fmt::format("{:.1f}", radiusM)) && ok;
-    if (s.type == StandType::NONE && s.helipad == 0) {
+    if (typeZero) {
         ok = gf_appendXmlTextAttribute(node, "type", "0") && ok;
         ok = gf_appendXmlTextAttribute(node, "cargo", lf_boolText(s.cargo != 0)) && ok;
         ok = gf_appendXmlTextAttribute(node, "ramp", lf_boolText(s.ramp != 0)) && ok;
@@ -194,6 +194,22 @@ bool lf_writeStands(pugi::xml_node root, const ApfParameters& apf, ApfWriteMode 
     return ok;
 }
 
+// Side files that a process which ended mid-save left beside the target: never
+// read, removed by the next save. Another process's pid in the name marks them.
+void lf_removeStaleSideFiles(const fs::path& target)
+{
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const std::string prefix = path_to_utf8(target.filename()) + ".";
+    const std::string ours = fmt::format("{}{}.", prefix, platform::currentProcessId());
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = path_to_utf8(it->path().filename());
+        if (!name.starts_with(prefix) || !name.ends_with(".tmp") || name.starts_with(ours)) continue;
+        std::error_code ignored;
+        fs::remove(it->path(), ignored);
+    }
+}
+
 bool lf_saveApf(pugi::xml_document& doc, const fs::path& target)
 {
     if (target.empty()) {
@@ -210,6 +226,7 @@ bool lf_saveApf(pugi::xml_document& doc, const fs::path& target)
             return false;
         }
     }
+    lf_removeStaleSideFiles(target);
     ScopedFileRemover temp(gf_apfTempPath(target));
     if (!gf_saveXmlFile(doc, temp.file())) {
         gf_writeLogNotice(fmt::format("gf_writeApf: could not write '{}'", path_to_utf8(temp.file())));
@@ -304,6 +321,7 @@ bool lf_readParkPos(const pugi::xml_node& node, std::string_view id, std::uint32
                 return false;
             }
             stand.type = lf_fallbackType(*cargo, *ramp, radiusM);
+            stand.typeDerived = 1;
         }
     }
     if (!std::isfinite(radiusM) || radiusM <= 0.0 || !std::isfinite(headingDeg)) {

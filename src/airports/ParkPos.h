@@ -96,6 +96,9 @@ struct ParkPos {
     std::uint8_t manual = 0;    // created by hand in a learned file
     std::uint8_t cargo = 0;
     std::uint8_t ramp = 0;
+    // The file gave type 0 and the type was derived from cargo, ramp and radius:
+    // written back the same way, so a file read and written again keeps its bytes.
+    std::uint8_t typeDerived = 0;
 };
 
 } // namespace zelk
