@@ -9,6 +9,24 @@ find_package(Microsoft.GSL QUIET)
 pkg_check_modules(SODIUM REQUIRED IMPORTED_TARGET libsodium)
 pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
 
+# What a subsystem names after USES in zelk_add_subsystem, and the targets it links.
+set(ZELK_USES_fmt fmt::fmt)
+set(ZELK_USES_pugixml pugixml::pugixml)
+set(ZELK_USES_curl CURL::libcurl)
+set(ZELK_USES_json nlohmann_json::nlohmann_json)
+set(ZELK_USES_sodium PkgConfig::SODIUM)
+set(ZELK_USES_zip PkgConfig::LIBZIP)
+set(ZELK_USES_gsl "")
+if(TARGET Microsoft.GSL::GSL)
+  set(ZELK_USES_gsl Microsoft.GSL::GSL)
+endif()
+# The Windows libraries only the platform layer calls.
+set(ZELK_PLATFORM_SYSTEM_LIBS "")
+if(WIN32)
+  set(ZELK_PLATFORM_SYSTEM_LIBS ws2_32 shell32 ole32 uuid winmm advapi32 version)
+endif()
+
+# Everything at once, for the tests and tools (not for the program's libraries).
 add_library(zelk_deps INTERFACE)
 target_link_libraries(zelk_deps INTERFACE
   fmt::fmt pugixml::pugixml CURL::libcurl nlohmann_json::nlohmann_json
@@ -16,6 +34,4 @@ target_link_libraries(zelk_deps INTERFACE
 if(TARGET Microsoft.GSL::GSL)
   target_link_libraries(zelk_deps INTERFACE Microsoft.GSL::GSL)
 endif()
-if(WIN32)
-  target_link_libraries(zelk_deps INTERFACE ws2_32 shell32 ole32 uuid winmm advapi32 version)
-endif()
+target_link_libraries(zelk_deps INTERFACE ${ZELK_PLATFORM_SYSTEM_LIBS})

@@ -135,6 +135,17 @@ if [[ -n "$edges" ]]; then
   fi
 fi
 
+# The third-party includes of a subsystem, as "file:line:library" (the names
+# zelk_add_subsystem takes after USES).
+lf_thirdPartyIncludes() {
+  (cd "$src" && grep -rnoE --include='*.h' --include='*.hpp' --include='*.cpp' \
+    '^[[:space:]]*#[[:space:]]*include[[:space:]]*<(fmt/|pugixml\.hpp|curl/|nlohmann/|sodium|zip\.h|gsl/)' "$1" || true) |
+    sed -E 's#<fmt/.*#fmt#; s#<pugixml.*#pugixml#; s#<curl/.*#curl#; s#<nlohmann/.*#json#; s#<sodium.*#sodium#;
+            s#<zip\.h.*#zip#; s#<gsl/.*#gsl#; s#:[^:]*include[[:space:]]*#:#'
+}
+lf_thirdPartyUsed() { lf_thirdPartyIncludes "$1" | awk -F: '{print $3}' | sort -u; }
+lf_thirdPartyWhere() { lf_thirdPartyIncludes "$1" | awk -F: -v l="$2" '$3 == l {print "src/" $1 ":" $2; exit}'; }
+
 # Each library links exactly what its includes use: PUBLIC what its headers
 # include, PRIVATE what only its sources do (zelk_add_subsystem in CMakeLists.txt).
 cmake_file="$src/CMakeLists.txt"
@@ -143,13 +154,26 @@ if [[ -f "$cmake_file" ]]; then
     lineNo="${call%%:*}"
     args="$(sed -E 's/^[0-9]+:[[:space:]]*zelk_add_subsystem\(([^)]*)\).*/\1/' <<<"$call")"
     read -r name rest <<<"$args"
-    declare -A linked=()
+    declare -A linked=() uses=()
     kind=""
     for word in $rest; do
       case "$word" in
-        PUBLIC | PRIVATE) kind="$word" ;;
-        *) linked[$word]="$kind" ;;
+        PUBLIC | PRIVATE | USES) kind="$word" ;;
+        *) if [[ "$kind" == USES ]]; then uses[$word]=1; else linked[$word]="$kind"; fi ;;
       esac
+    done
+    # The third-party libraries named after USES are exactly those the files include.
+    while IFS= read -r library; do
+      [[ -n "$library" ]] || continue
+      if [[ -z "${uses[$library]:-}" ]]; then
+        echo "src/CMakeLists.txt:$lineNo: $name does not use $library, which $(lf_thirdPartyWhere "$name" "$library") includes" >&2
+        failed=1
+      fi
+      unset "uses[$library]"
+    done < <(lf_thirdPartyUsed "$name")
+    for library in "${!uses[@]}"; do
+      echo "src/CMakeLists.txt:$lineNo: $name uses $library but includes nothing of it" >&2
+      failed=1
     done
     while read -r _ from to where visibility; do
       [[ "$from" == "$name" ]] || continue
@@ -166,7 +190,7 @@ if [[ -f "$cmake_file" ]]; then
       echo "src/CMakeLists.txt:$lineNo: $name links $to but includes nothing of it" >&2
       failed=1
     done
-    unset linked
+    unset linked uses
   done < <(grep -nE '^[[:space:]]*zelk_add_subsystem\(' "$cmake_file")
 fi
 

@@ -23,3 +23,18 @@ grep -q "^src/traffic/TrafficHooks.cpp:$line: traffic includes \"app/Startup.h\"
   exit 1
 }
 echo "planted include refused as expected"
+
+# A third-party library a subsystem includes without linking it is refused too.
+rm -rf "$work/src"
+cp -r "$root/src" "$work/src"
+printf '#include <curl/curl.h>\n' >>"$work/src/gui/Gui.cpp"
+if "$check" "$work/src" 2>"$work/err"; then
+  echo "an include of curl in gui, which does not link it, passed the check" >&2
+  exit 1
+fi
+grep -q "gui does not use curl, which src/gui/Gui.cpp:[0-9]* includes" "$work/err" || {
+  echo "the failure does not name the unlinked library:" >&2
+  cat "$work/err" >&2
+  exit 1
+}
+echo "unlinked third-party include refused as expected"
