@@ -2,7 +2,6 @@
 // from and goes to.
 #include "traffic/FlightPlanFiles.h"
 
-#include <fstream>
 #include <system_error>
 
 #include <fmt/format.h>
@@ -11,6 +10,7 @@
 #include "core/Paths.h"
 #include "core/Settings.h"
 #include "core/Strings.h"
+#include "platform/FileReplace.h"
 #include "traffic/AircraftRecords.h"
 
 namespace zelk {
@@ -78,20 +78,10 @@ std::string gf_flightPlanText(const StaticAc& aircraft)
 
 bool gf_writeFlightPlan(const fs::path& file, const StaticAc& aircraft)
 {
-    const std::string text = gf_flightPlanText(aircraft);
-    std::ofstream out(file, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!out.is_open()) {
-        gf_writeLogLine(fmt::format("Could not open flight plan '{}' for writing", path_to_utf8(file)));
-        return false;
-    }
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.flush();
-    const bool goodBeforeClose = out.good();
-    out.close();
-    if (goodBeforeClose && !out.fail() && !out.bad()) return true;
-    gf_writeLogLine(fmt::format("Writing flight plan '{}' failed", path_to_utf8(file)));
-    std::error_code ignored;
-    fs::remove(file, ignored);
+    // Through a side file, so that the simulator never loads half a plan.
+    std::error_code ec;
+    if (platform::writeFileDurably(file, gf_flightPlanText(aircraft), ec)) return true;
+    gf_writeLogLine(fmt::format("Writing flight plan '{}' failed: {}", path_to_utf8(file), ec.message()));
     return false;
 }
 

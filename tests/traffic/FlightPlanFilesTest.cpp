@@ -57,8 +57,7 @@ TEST_F(FlightPlanFiles, FailedOpenIsLogged)
     const fs::path unopenable = dir() / "missing-folder" / "2.pln";
     EXPECT_FALSE(gf_writeFlightPlan(unopenable, aircraft(AcCategory::Large, "AMS", "LHR")));
     EXPECT_FALSE(fs::exists(unopenable));
-    EXPECT_NE(log().find("Could not open flight plan '" + path_to_utf8(unopenable) + "' for writing"),
-              std::string::npos);
+    EXPECT_NE(log().find("Writing flight plan '" + path_to_utf8(unopenable) + "' failed: "), std::string::npos);
 }
 
 TEST_F(FlightPlanFiles, FolderIsCreatedWithItsParentsAndMustBeADirectory)
