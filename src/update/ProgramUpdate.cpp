@@ -15,10 +15,7 @@
 #include "update/UpdateUi.h"
 
 namespace zelk {
-namespace {
 
-// Unpacks the archive's one file into the installer path. False (with its
-// notice) when the archive is not exactly one sound file of a sane size.
 bool lf_unzipInstaller(const std::filesystem::path& archivePath, const std::filesystem::path& installer)
 {
     ZipArchive zip(archivePath);
@@ -63,6 +60,8 @@ bool lf_unzipInstaller(const std::filesystem::path& archivePath, const std::file
     std::filesystem::remove(installer, ec);
     return false;
 }
+
+namespace {
 
 // Puts the verified installer into the new_version folder in two renames, so
 // that the final name only ever holds a complete file.

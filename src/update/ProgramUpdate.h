@@ -25,6 +25,9 @@ inline constexpr std::size_t kUnzipChunkBytes = 524'288;
 // checks that its ProductVersion is web and moves it to
 // new_version/install_new_version.exe. On false nothing of it is left behind.
 bool lf_downloadProgramUpdate(const VersionData& web);
+// Unpacks the archive's one file into the installer path. False (with its
+// notice) when the archive is not exactly one sound file of a sane size.
+bool lf_unzipInstaller(const std::filesystem::path& archivePath, const std::filesystem::path& installer);
 
 // Empties (or creates) the new_version folder.
 bool lf_prepareNewVersionFolder();

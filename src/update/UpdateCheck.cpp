@@ -62,30 +62,6 @@ std::optional<std::uint32_t> lf_versionNumber(const nlohmann::json& object, cons
     return std::nullopt;
 }
 
-// Reads and removes versions.json (its download was held to the size limit);
-// an object, or nothing after a notice.
-std::optional<nlohmann::json> lf_readVersionsFile(const std::filesystem::path& file)
-{
-    ScopedFileRemover remover(file);
-    nlohmann::json doc;
-    {
-        std::ifstream in(file, std::ios::in | std::ios::binary);
-        if (!in.is_open()) {
-            gf_writeLogNotice("Cannot open versions.json");
-            return std::nullopt;
-        }
-        doc = nlohmann::json::parse(in, nullptr, false);
-    }
-    remover.disarm();
-    std::error_code ec;
-    std::filesystem::remove(file, ec);
-    if (ec) gf_writeLogNotice(fmt::format("Could not remove versions.json: {}", ec.message()));
-    if (!doc.is_object()) {
-        gf_writeLogNotice("Invalid versions.json received; update check skipped");
-        return std::nullopt;
-    }
-    return doc;
-}
 
 // The new program is in new_version: tell the user where and how to install it.
 void lf_announceNewVersion(const VersionData& web)
@@ -124,6 +100,29 @@ void lf_announceNewVersion(const VersionData& web)
 }
 
 } // namespace
+
+std::optional<nlohmann::json> lf_readVersionsFile(const std::filesystem::path& file)
+{
+    ScopedFileRemover remover(file);
+    nlohmann::json doc;
+    {
+        std::ifstream in(file, std::ios::in | std::ios::binary);
+        if (!in.is_open()) {
+            gf_writeLogNotice("Cannot open versions.json");
+            return std::nullopt;
+        }
+        doc = nlohmann::json::parse(in, nullptr, false);
+    }
+    remover.disarm();
+    std::error_code ec;
+    std::filesystem::remove(file, ec);
+    if (ec) gf_writeLogNotice(fmt::format("Could not remove versions.json: {}", ec.message()));
+    if (!doc.is_object()) {
+        gf_writeLogNotice("Invalid versions.json received; update check skipped");
+        return std::nullopt;
+    }
+    return doc;
+}
 
 bool gf_isServerInMaintenance()
 {

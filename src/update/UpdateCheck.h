@@ -32,6 +32,10 @@ bool gf_checkForUpdates();
 // make no requests.
 bool gf_isServerInMaintenance();
 
+// Reads and removes versions.json (its download was held to the size limit);
+// an object, or nothing after a notice.
+std::optional<nlohmann::json> lf_readVersionsFile(const std::filesystem::path& file);
+
 // One entry of the version list: an object of three non-negative integers
 // that fit in 32 bits; anything else gives a notice and nothing.
 std::optional<VersionData> lf_webVersion(const nlohmann::json& doc, std::string_view key);
