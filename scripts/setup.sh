@@ -10,7 +10,7 @@ packages=("$@")
   libfmt-dev libpugixml-dev libcurl4-openssl-dev libsodium-dev libzip-dev zlib1g-dev
   nlohmann-json3-dev libmsgsl-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
-  python3 openssl
+  python3 openssl clang-14 libclang-rt-14-dev
 )
 
 missing=()

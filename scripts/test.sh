@@ -1,11 +1,19 @@
 #!/usr/bin/env bash
 # Set up, build and run every test: the normal build, the same tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows build with
-# its tests under wine.
+# AddressSanitizer and UndefinedBehaviorSanitizer, the parser fuzz targets for
+# 20 s each, then the Windows build with its tests under wine. Each stage
+# prints its time.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
 bash "$root/scripts/check-layers.sh"
+bash "$root/scripts/line-ratio.sh"
+
+stage_started=$SECONDS
+lf_stage() {
+  echo "== stage '$1' took $((SECONDS - stage_started)) s"
+  stage_started=$SECONDS
+}
 
 jobs="$(nproc)"
 werror=OFF
@@ -15,12 +23,20 @@ cmake -S "$root" -B "$root/build" -G Ninja -DZELK_WERROR=$werror
 cmake --build "$root/build" -j "$jobs"
 (cd "$root/build" && ctest --output-on-failure -j "$jobs" --timeout 300)
 bash "$root/scripts/test-unprivileged.sh" "$root/build/tests/test_core" 'FileUtils.*'
+lf_stage native
 
 cmake -S "$root" -B "$root/build-asan" -G Ninja -DZELK_WERROR=OFF -DZELK_SANITIZE=ON \
       -DZELK_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
 cmake --build "$root/build-asan" -j "$jobs"
 (cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
    ctest --output-on-failure -j "$jobs" --timeout 600)
+lf_stage asan
+
+# Every parser's fuzz target, 20 s each, two at a time; a finding fails the run.
+bash "$root/scripts/fuzz.sh" 20
+lf_stage fuzz
+
 
 # The Windows program, cross-compiled with mingw-w64, and every test under wine.
 bash "$root/scripts/build-windows.sh"
+lf_stage windows
