@@ -1,12 +1,12 @@
 #include "app/TrafficWiring.h"
 
-#include "ground/AirConflict.h"
-#include "ground/GroundGeometry.h"
 #include "ground/Parking.h"
-#include "ground/Runways.h"
+#include "ground/ParkingHooks.h"
 #include "ground/StandFinder.h"
 #include "ground/StandLearning.h"
+#include "ground/TrafficGroundServices.h"
 #include "traffic/SimResultSteps.h"
+#include "traffic/StandClaims.h"
 #include "traffic/TrafficGroundHooks.h"
 #include "traffic/TrafficState.h"
 
@@ -19,14 +19,14 @@ ParkPos* lf_nearestStand(const LatLon& position, const StaticAc& aircraft)
     return gf_findNearestStand(gf_stands(), position, aircraft, distanceM, true);
 }
 
-std::uint32_t lf_airConflict(std::uint32_t mode, const LatLon& user, const LatLon& aircraft, double cosLatitude,
-                             double userTrackRad, double aircraftHeadingRad, double userAltitudeFt,
-                             double aircraftAltitudeFt)
+std::vector<ParkingStayer> lf_stayers()
 {
-    const AirConflictInput input{mode,        user.latitude, user.longitude,     aircraft.latitude,
-                                 aircraft.longitude, cosLatitude, userTrackRad, aircraftHeadingRad,
-                                 userAltitudeFt, aircraftAltitudeFt};
-    return gf_assessAirConflict(input).conflict;
+    lf_collectLiveStayers();
+    std::vector<ParkingStayer> stayers;
+    stayers.reserve(gf_liveStayers().size());
+    for (const LiveStayer& s : gf_liveStayers())
+        stayers.push_back({s.callsign, s.registration, s.standId, s.seconds});
+    return stayers;
 }
 
 } // namespace
@@ -36,18 +36,17 @@ void lf_installTrafficEngine()
     gf_installEngineSimResultSteps();
     TrafficGroundHooks hooks = *gf_trafficGroundHooks();
     hooks.findNearestStand = lf_nearestStand;
-    hooks.assessAirConflict = lf_airConflict;
-    hooks.circlesOverlapNm = gf_circlesOverlapNm;
-    hooks.limitBank = gf_limitBank;
     hooks.addRealStandOption = [](std::int32_t standId, StaticAc& aircraft, bool real) {
         if (real)
             gf_addRealStandOption(standId, aircraft, static_cast<std::uint32_t>(StandOccasion::Placed));
     };
     hooks.limitParkedAircraft = gf_limitParkedAircraft;
-    hooks.findRunwayLoose = gf_findRunwayLoose;
-    hooks.isNearRunway = gf_isNearRunway;
     hooks.placeNextStaticAircraft = gf_placeNextStaticAircraft;
+    gf_fillTrafficGroundServices(hooks);
     gf_setTrafficGroundHooks(std::move(hooks));
+    ParkingHooks parking = *gf_parkingHooks();
+    parking.collectStayers = lf_stayers;
+    gf_setParkingHooks(std::move(parking));
 }
 
 } // namespace zelk

@@ -6,6 +6,7 @@
 
 #include "core/Geometry.h"
 #include "liveries/AcCategory.h"
+#include "traffic/GroundTypes.h"
 
 namespace zelk {
 
@@ -18,14 +19,6 @@ inline constexpr double kMetersPerNm = 1852.0;
 inline constexpr double kFeetPerNm = 6076.11549;
 inline constexpr double kMetersPerSecondPerKnot = 0.5144444;
 inline constexpr double kPi = 3.141592653589793;
-
-// Where one position lies seen from another along a heading.
-struct RelativePosition {
-    double distanceM = 0.0;
-    double bearingRad = 0.0; // bearing minus heading, in [-pi, pi]
-    double alongM = 0.0;     // ahead is positive
-    double lateralM = 0.0;   // right of the heading is positive
-};
 
 // An angle in radians folded into [-pi, pi].
 double gf_normalizeAngle(double rad) noexcept;
@@ -58,15 +51,6 @@ double gf_limitBank(double maxBankRad, bool heightDependent, double heightAboveG
 // already reaches it (nothing to correct).
 std::optional<double> gf_minGroundTravelTime(double distanceM, double elapsedS, double previousSpeedKt,
                                              double newSpeedKt, AcCategory category) noexcept;
-
-// One sample of a take-off check.
-struct AccelerationEntry {
-    double altitudeFt = 0.0;
-    double verticalSpeed = 0.0; // ft per minute
-    double groundSpeedKt = 0.0;
-    bool airborne = false;
-    std::int64_t tick = 0;
-};
 
 // The first entry i >= 1 at threshold + 10 kt or faster with an earlier entry
 // that is finite, at least 40 kt, at least 15 kt slower and less than 2000 ticks

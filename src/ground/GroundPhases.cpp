@@ -14,6 +14,7 @@
 #include "ground/Parking.h"
 #include "ground/Runways.h"
 #include "ground/StandLearning.h"
+#include "gui/WaitClock.h"
 #include "simlink/SimCommands.h"
 #include "simlink/SimQueues.h"
 #include "simlink/UserAircraftState.h"
@@ -490,6 +491,7 @@ bool LiveAc::arriveAtStand()
     auto& g = groundOps;
     const std::int32_t now = gf_engineTick();
     setPhase(FlightPhase::parked, now);
+    lastNearStandTime = gf_steadyNow().time_since_epoch().count();
     retimeEarlier = 900;
     retimeLater = 900;
     g.manoeuvre = 0;

@@ -10,14 +10,7 @@
 
 namespace zelk {
 
-// Whether an aircraft can drive into a stand from where it is. The reason is
-// one of the texts below (empty when accepted).
-struct StandEntryCheck {
-    double entryDistanceM = 0.0; // distance to the stand point along its axis; set when accepted
-    std::uint8_t accepted = 0;
-    std::string_view reason;
-};
-
+// The reasons of a refused StandEntryCheck.
 inline constexpr std::string_view kEntryHeading = "heading exceeds 10 deg";
 inline constexpr std::string_view kEntryOutsideOverlap = "outside stand overlap";
 inline constexpr std::string_view kEntryTooClose = "too close to or past stand";
@@ -26,12 +19,6 @@ inline constexpr std::string_view kEntryDirectFinal = "direct final approach exc
 inline constexpr std::string_view kEntryApproachTurn = "approach turn exceeds 15 deg";
 inline constexpr std::string_view kEntryInvalidRelative = "invalid stand relative position";
 inline constexpr std::string_view kEntryInvalidGeometry = "invalid stand or aircraft geometry";
-
-struct StandPose {
-    double latitude = 0.0; // degrees
-    double longitude = 0.0;
-    double headingRad = 0.0;
-};
 
 // Tests the two invalid reasons first, then in the order of the texts above:
 // heading within 10 degrees of the stand's, inside (stand + aircraft radius) of

@@ -168,6 +168,8 @@ struct LiveAc : StaticAc {
     GroundOpState groundOps;
     std::int32_t activationTick = 0;       // engine tick at which it became active
     std::uint8_t airborneAtActivation = 0; // its first sample was airborne then
+    std::uint8_t touchDownOffsetUnknown = 0;
+    double touchDownHeading = 0.0; // radians
 
     // Watches over the new samples of a known aircraft (the live update).
     struct PushbackWatch {
@@ -204,7 +206,8 @@ struct LiveAc : StaticAc {
         double lastAltitudeFt = 0.0;
         double lastVerticalSpeed = 0.0; // ft per minute
     } goAroundWatch;
-    // Steady-clock ticks (gf_steadyNow) of the last report within the stand's radius.
+    // Steady-clock ticks (gf_steadyNow) of the last report within the stand's
+    // radius; also set when it parks, so a stayer's silence never counts from 0.
     std::int64_t lastNearStandTime = 0;
     // A new registration brought another livery key or title: the livery is
     // matched again at the next respawn.

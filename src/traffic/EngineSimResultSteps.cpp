@@ -2,6 +2,7 @@
 #include "traffic/RecordErasure.h"
 #include "traffic/SimResultSteps.h"
 #include "traffic/StandClaims.h"
+#include "traffic/VerticalPlacement.h"
 
 namespace zelk {
 
@@ -14,6 +15,10 @@ void gf_installEngineSimResultSteps()
     steps.forgetSimObject = lf_forgetSimObject;
     steps.liveHoldsStand = gf_liveHoldsStand;
     steps.standOccupiedByLive = gf_standOccupiedByLive;
+    steps.handleGroundTraffic = hp_handleGroundTraffic;
+    steps.createAiFlightPlan = lf_createAiFlightPlan;
+    steps.landingPlacement = lf_landingPlacement;
+    steps.placeFromSimPosition = lf_placeFromSimPosition;
     gf_setSimResultSteps(std::move(steps));
 }
 

@@ -12,7 +12,11 @@ namespace zelk {
 inline double gf_flatDistanceSqNm(const LatLon& a, const LatLon& b, double cosLatitude) noexcept
 {
     const double dy = (a.latitude - b.latitude) * 60.0;
-    const double dx = gf_wrapLongitudeDelta(a.longitude, b.longitude) * 60.0 * cosLatitude;
+    // Most differences need no folding, and folding is slow in the per-pass scans.
+    double dlon = a.longitude - b.longitude;
+    if (!(dlon >= -180.0 && dlon <= 180.0))
+        dlon = gf_wrapLongitudeDelta(a.longitude, b.longitude);
+    const double dx = dlon * 60.0 * cosLatitude;
     return dx * dx + dy * dy;
 }
 

@@ -5,12 +5,44 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "traffic/TrafficRecord.h"
 
 namespace zelk {
 
 inline constexpr double kGroundNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Where one position lies seen from another along a heading.
+struct RelativePosition {
+    double distanceM = 0.0;
+    double bearingRad = 0.0; // bearing minus heading, in [-pi, pi]
+    double alongM = 0.0;     // ahead is positive
+    double lateralM = 0.0;   // right of the heading is positive
+};
+
+struct StandPose {
+    double latitude = 0.0; // degrees
+    double longitude = 0.0;
+    double headingRad = 0.0;
+};
+
+// Whether an aircraft can drive into a stand from where it is; the reason is
+// empty when accepted.
+struct StandEntryCheck {
+    double entryDistanceM = 0.0; // distance to the stand point along its axis; set when accepted
+    std::uint8_t accepted = 0;
+    std::string_view reason;
+};
+
+// One sample of a take-off check.
+struct AccelerationEntry {
+    double altitudeFt = 0.0;
+    double verticalSpeed = 0.0; // ft per minute
+    double groundSpeedKt = 0.0;
+    bool airborne = false;
+    std::int64_t tick = 0;
+};
 
 // The runway a position lies on, seen along a heading. Hits are compared by
 // their name and first designator only; the values belong to the geometry that

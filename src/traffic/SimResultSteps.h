@@ -31,8 +31,9 @@ struct SimResultSteps {
 
 void gf_setSimResultSteps(SimResultSteps steps);
 // The program's set-up: the traffic core's own steps (pose adoption, parked
-// altitude, live clean-up, forgetting an object, the stand-holder queries) put
-// into the installed record, whose other members stay.
+// altitude, live clean-up, forgetting an object, the stand-holder queries,
+// vertical placement, touch-down, parking after creation and flight plans)
+// put into the installed record, whose other members stay.
 void gf_installEngineSimResultSteps();
 // Never null.
 std::shared_ptr<const SimResultSteps> gf_simResultSteps();

@@ -74,29 +74,6 @@ bool lf_matchThroughIndex(LiveAc& ac, double altitudeFt)
 std::atomic<std::shared_ptr<const LiveLiveryMatcher>> lv_matcher{
     std::make_shared<const LiveLiveryMatcher>(lf_matchThroughIndex)};
 
-struct ParkReference {
-    IcaoCode code;
-    LatLon position;
-    double elevationFt = 0.0;
-    IataCode iata;
-};
-
-// The current park airport with a set code and a valid reference position.
-std::optional<ParkReference> lf_parkReference()
-{
-    const auto park = gf_currentParkAirport();
-    if (!park || !park->code.isSet() || !gf_isValidLalo(park->latitude, park->longitude))
-        return std::nullopt;
-    ParkReference ref;
-    ref.code = park->code;
-    ref.position = LatLon{park->latitude, park->longitude};
-    if (const auto record = gf_findAirport(park->code)) {
-        ref.elevationFt = record->altitude;
-        ref.iata = record->iata;
-    }
-    return ref;
-}
-
 LatLon lf_at(const PosSample& s) { return LatLon{s.latitude, s.longitude}; }
 
 std::string lf_standName(std::int32_t standId) { return gf_standName(standId, gf_stands()); }
@@ -177,6 +154,7 @@ void lf_parkAtSpawnStand(LiveAc& ac, const ParkPos& stand)
     ac.setPhase(FlightPhase::parked);
     ac.weekSlot = gf_currentWeekSlot();
     ac.parkingTime = gf_steadyNow().time_since_epoch().count();
+    ac.lastNearStandTime = ac.parkingTime;
     ac.groundFlag5 = 0;
     ac.groundFlag6 = 0;
     ac.groundFlag7 = 0;
@@ -394,6 +372,22 @@ void lf_showAfterPromotion(LiveAc& live, std::uint32_t objectId)
 }
 
 } // namespace
+
+std::optional<ParkReference> lf_parkReference()
+{
+    const auto park = gf_currentParkAirport();
+    if (!park || !park->code.isSet() || !gf_isValidLalo(park->latitude, park->longitude))
+        return std::nullopt;
+    ParkReference ref;
+    ref.code = park->code;
+    ref.position = LatLon{park->latitude, park->longitude};
+    if (const auto record = gf_findAirport(park->code)) {
+        ref.elevationFt = record->altitude;
+        ref.iata = record->iata;
+    }
+    return ref;
+}
+
 
 void gf_setLiveLiveryMatcher(LiveLiveryMatcher matcher)
 {

@@ -5,10 +5,23 @@
 #include <optional>
 
 #include "airports/ParkPos.h"
+#include "core/Geometry.h"
+#include "core/IcaoCode.h"
+#include "simlink/IataCode.h"
 
 namespace zelk {
 
 struct LiveAc;
+
+// The current park airport with a set code and a valid reference position,
+// with its elevation and IATA code from the airports registry.
+struct ParkReference {
+    IcaoCode code;
+    LatLon position;
+    double elevationFt = 0.0;
+    IataCode iata;
+};
+std::optional<ParkReference> lf_parkReference();
 
 // A parked aircraft that a live one may take over.
 struct PromotionCandidate {

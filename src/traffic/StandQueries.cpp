@@ -20,7 +20,6 @@ namespace zelk {
 namespace {
 
 constexpr std::int32_t kSlotsPerDay = 48;
-constexpr std::int32_t kSlotsPerWeek = 7 * kSlotsPerDay;
 
 std::atomic<std::int32_t> wantedStaticCount{-1};
 
@@ -169,30 +168,19 @@ bool gf_standHasFlightOptionInWindow(WeekSlot now, std::int32_t slotsBack, bool 
 std::int64_t gf_countStaticParked(bool report)
 {
     const WeekSlot now = gf_currentWeekSlot();
-    const std::int64_t nowSlot = static_cast<std::int64_t>(now.weekday) * kSlotsPerDay + now.slot;
     std::int64_t count = 0;
     std::int64_t aged = 0;
     std::int64_t ageSum = 0;
     for (const StaticAc& aircraft : gf_staticAircraft()) {
         if (aircraft.simState != SimState::active && aircraft.simState != SimState::removingfromsim) continue;
         ++count;
-        if (aircraft.weekSlot.weekday < 1) continue;
-        const std::int64_t thenSlot =
-            static_cast<std::int64_t>(aircraft.weekSlot.weekday) * kSlotsPerDay + aircraft.weekSlot.slot;
-        std::int64_t age = nowSlot - thenSlot;
-        // Parked before the week turned (Sunday to Monday): the age goes on
-        // across the boundary instead of looking like the future.
-        if (age < 0) age += kSlotsPerWeek;
+        const std::int64_t age = gf_weekSlotAge(aircraft.weekSlot, now);
+        if (age < 0) continue;
         ageSum += age;
         ++aged;
     }
-    if (report && !gf_staticFitReportingSuppressed()) {
-        const float hours = aged == 0 ? 0.0f
-                                      : static_cast<float>(static_cast<double>(ageSum) /
-                                                               (2.0 * static_cast<double>(aged)) +
-                                                           0.5);
-        gf_postTrafficScreenUpdate(gui_update::SetStaticFit{hours});
-    }
+    if (report && !gf_staticFitReportingSuppressed())
+        gf_postTrafficScreenUpdate(gui_update::SetStaticFit{gf_averageAgeHours(ageSum, aged)});
     return count;
 }
 

@@ -52,7 +52,7 @@ struct TrafficContainers {
     TrafficTextMap<std::int32_t> standNames = lf_newHashContainer<TrafficTextMap<std::int32_t>>();
     std::vector<StaticWorkItem> staticWork;
     std::vector<std::pair<std::string, std::uint32_t>> parkingRemovals;
-    std::vector<std::pair<std::string, std::string>> liveStayers;
+    std::vector<LiveStayer> liveStayers;
     std::vector<std::string> spawnTexts;
     std::list<std::uint32_t> followUps;
     std::uint64_t promotions = 0;
@@ -106,7 +106,7 @@ std::vector<ParkPos>& gf_stands() { return lf_state().stands; }
 TrafficTextMap<std::int32_t>& gf_standNameMap() { return lf_state().standNames; }
 std::vector<StaticWorkItem>& gf_staticWorkList() { return lf_state().staticWork; }
 std::vector<std::pair<std::string, std::uint32_t>>& gf_parkingRemovals() { return lf_state().parkingRemovals; }
-std::vector<std::pair<std::string, std::string>>& gf_liveStayers() { return lf_state().liveStayers; }
+std::vector<LiveStayer>& gf_liveStayers() { return lf_state().liveStayers; }
 std::vector<std::string>& gf_spawnTexts() { return lf_state().spawnTexts; }
 std::list<std::uint32_t>& gf_followUpList() { return lf_state().followUps; }
 std::uint64_t& gf_promotionCount() { return lf_state().promotions; }
@@ -133,6 +133,7 @@ void gf_resetTrafficState()
 {
     TrafficContainers& s = lf_state();
     s.liveStayers.clear();
+    gf_resetLiveParkedPass();
     s.live.clear();
     s.confirmations.clear();
     s.statics.clear();

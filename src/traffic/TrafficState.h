@@ -16,6 +16,7 @@
 #include "traffic/AircraftRecords.h"
 #include "traffic/PeriodicJobs.h"
 #include "traffic/SimObjectResults.h"
+#include "traffic/StandClaims.h"
 #include "traffic/StaticWorkItem.h"
 #include "traffic/TrafficHash.h"
 
@@ -64,7 +65,7 @@ TrafficTextMap<std::int32_t>& gf_standNameMap();
 std::vector<StaticWorkItem>& gf_staticWorkList();
 // Stand name and stand id of parked aircraft the parking adjustment removes.
 std::vector<std::pair<std::string, std::uint32_t>>& gf_parkingRemovals();
-std::vector<std::pair<std::string, std::string>>& gf_liveStayers();
+std::vector<LiveStayer>& gf_liveStayers();
 // Callsigns of live aircraft removed as ghosts; a later copy under them is not shown.
 std::vector<std::string>& gf_spawnTexts();
 // Hex ids of newly shown live aircraft, one taken per second by the main loop.

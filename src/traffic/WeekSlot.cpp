@@ -7,6 +7,8 @@
 namespace zelk {
 namespace {
 std::atomic<std::uint64_t> currentWeekSlot{0};
+constexpr std::int64_t kSlotsPerDay = 48;
+constexpr std::int64_t kSlotsPerWeek = 7 * kSlotsPerDay;
 } // namespace
 
 WeekSlot gf_currentWeekSlot() noexcept
@@ -24,6 +26,22 @@ void gf_storeWeekSlotNow() noexcept
     const WeekdayAndSlot now = gf_currentWeekdayAndSlot();
     if (now.weekday < 1 || now.slot < 0) return;
     gf_storeCurrentWeekSlot(WeekSlot{static_cast<std::uint32_t>(now.weekday), static_cast<std::uint32_t>(now.slot)});
+}
+
+std::int64_t gf_weekSlotAge(WeekSlot placed, WeekSlot now) noexcept
+{
+    if (placed.weekday < 1)
+        return -1;
+    const std::int64_t age = (static_cast<std::int64_t>(now.weekday) - placed.weekday) * kSlotsPerDay +
+                             (static_cast<std::int64_t>(now.slot) - placed.slot);
+    return age < 0 ? age + kSlotsPerWeek : age;
+}
+
+float gf_averageAgeHours(std::int64_t slotSum, std::int64_t count) noexcept
+{
+    if (count == 0)
+        return 0.0f;
+    return static_cast<float>(static_cast<double>(slotSum) / (2.0 * static_cast<double>(count)) + 0.5);
 }
 
 } // namespace zelk

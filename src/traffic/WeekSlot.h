@@ -27,4 +27,11 @@ void gf_storeCurrentWeekSlot(WeekSlot slot) noexcept;
 // Stores the slot of the wall clock now (nothing for an impossible date).
 void gf_storeWeekSlotNow() noexcept;
 
+// Half-hour slots from placed to now (0..335), across the week's end from
+// Sunday to Monday; -1 when placed has no weekday.
+std::int64_t gf_weekSlotAge(WeekSlot placed, WeekSlot now) noexcept;
+// The panel's average age: half-hour slots summed over count aircraft, in hours
+// plus half an hour; 0 for no aircraft.
+float gf_averageAgeHours(std::int64_t slotSum, std::int64_t count) noexcept;
+
 } // namespace zelk

@@ -43,9 +43,11 @@ TEST(EngineSetUp, ProductionSetUpInstallsEveryRunStepAndHook)
 
     const auto steps = gf_simResultSteps();
     EXPECT_TRUE(steps->adoptSimPose && steps->applyParkedAltitude && steps->cleanupLiveAircraft &&
-                steps->forgetSimObject && steps->liveHoldsStand && steps->standOccupiedByLive);
+                steps->forgetSimObject && steps->liveHoldsStand && steps->standOccupiedByLive &&
+                steps->handleGroundTraffic && steps->createAiFlightPlan && steps->landingPlacement &&
+                steps->placeFromSimPosition);
 
-    EXPECT_TRUE(gf_parkingHooks()->matchLiveryStatic);
+    EXPECT_TRUE(gf_parkingHooks()->matchLiveryStatic && gf_parkingHooks()->collectStayers);
     EXPECT_TRUE(gf_feedHooks()->placeParkedTraffic);
 
     const auto airport = gf_parkAirportHooks();
@@ -54,7 +56,8 @@ TEST(EngineSetUp, ProductionSetUpInstallsEveryRunStepAndHook)
 
     const auto ground = gf_trafficGroundHooks();
     EXPECT_TRUE(ground->findNearestStand && ground->findRunwayLoose && ground->isNearRunway &&
-                ground->placeNextStaticAircraft && ground->limitParkedAircraft);
+                ground->placeNextStaticAircraft && ground->limitParkedAircraft && ground->checkStandEntry &&
+                ground->drive2Stand && ground->startTakeoffRoll && ground->emitMovementReport);
 
     const auto traffic = gf_trafficStateHooks();
     EXPECT_TRUE(traffic->userAircraftPosition && traffic->userOnGround && traffic->currentParkAirportStand &&

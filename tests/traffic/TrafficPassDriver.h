@@ -8,26 +8,28 @@
 #include "app/LiveMotionWiring.h"
 #include "core/Clock.h"
 #include "core/Random.h"
-#include "ground/AirConflict.h"
-#include "ground/GroundGeometry.h"
 #include "ground/StandFinder.h"
+#include "ground/TrafficGroundServices.h"
 #include "gui/WaitClock.h"
+#include "simlink/UserAircraftState.h"
 #include "traffic/IdentityChange.h"
 #include "traffic/LiveMotionHooks.h"
 #include "traffic/LiveUpdate.h"
 #include "traffic/LiveryBookkeeping.h"
 #include "traffic/RecordErasure.h"
 #include "traffic/Spawn.h"
+#include "traffic/StandClaims.h"
 #include "traffic/TrafficGroundHooks.h"
 #include "traffic/TrafficHooks.h"
 #include "traffic/TrafficTestData.h"
 
 namespace zelk::test {
 
-// The engine pass reduced to spawn, erasure and the link, on the test thread:
-// the traffic core's own result steps, the ground functions behind their hooks,
-// a livery matcher with fixed titles, a user aircraft far away, and a link on
-// the stand-in. Tick, wall clock, steady clock and random engine are fixed.
+// The engine pass reduced to spawn, erasure, the user-aircraft step and the
+// link, on the test thread: the traffic core's own result steps, the ground
+// functions behind their hooks, a livery matcher with fixed titles, a user
+// aircraft far away (or, with userInSim, the stand-in's), and a link on the
+// stand-in. Tick, wall clock, steady clock and random engine are fixed.
 class TrafficPassTest : public TrafficSimTest {
 protected:
     void SetUp() override
@@ -43,14 +45,7 @@ protected:
             double d = 0.0;
             return gf_findNearestStand(gf_stands(), p, ac, d, false);
         };
-        ground.circlesOverlapNm = gf_circlesOverlapNm;
-        ground.limitBank = gf_limitBank;
-        ground.assessAirConflict = [](std::uint32_t mode, const LatLon& u, const LatLon& a, double cosLat,
-                                      double track, double heading, double userAlt, double acAlt) {
-            return gf_assessAirConflict({mode, u.latitude, u.longitude, a.latitude, a.longitude, cosLat, track,
-                                         heading, userAlt, acAlt})
-                .conflict;
-        };
+        gf_fillTrafficGroundServices(ground);
         gf_setTrafficGroundHooks(std::move(ground));
         lf_installLiveMotion();
         gf_setLiveLiveryMatcher([this](LiveAc& ac, double) {
@@ -99,6 +94,7 @@ protected:
             gf_trafficFlags().staticErasePending = false;
             std::erase_if(gf_staticAircraft(), [](const StaticAc& s) { return s.erase != 0; });
         }
+        userStep();
         queueNewestCreate();
         handOver(gf_liveCreateQueue().empty() ? gf_staticCreateQueue() : gf_liveCreateQueue());
         if (!gf_removalQueue().empty()) {
@@ -163,10 +159,30 @@ protected:
     UserAcPosition user;
     bool userOnGround = false;
     std::size_t lastPassPoses = 0; // poses the last pass handed to the link
+    bool userInSim = false; // take the user aircraft from the stand-in's answers
     std::shared_ptr<ManualWaitClock> steady = std::make_shared<ManualWaitClock>();
     std::unique_ptr<SimClient> client;
 
 private:
+    // Every 20th pass: the objects near the ground and the user's position are
+    // asked for; a user on the ground gets the ground collision pass.
+    void userStep()
+    {
+        if (++userPasses_ < 20)
+            return;
+        userPasses_ = 0;
+        gf_queueSimRequest({static_cast<std::uint8_t>(SimRequestKind::AiInRange), 0});
+        gf_queueSimRequest({static_cast<std::uint8_t>(SimRequestKind::UserPosition), 0});
+        if (userInSim) {
+            user = gf_getUserAcPosition();
+            userOnGround = gf_isUserOnGround();
+        }
+        if (userOnGround && !(user.altitudeAboveGround > 500.0) && gf_settings()->COLLISION_USER_GND)
+            gf_checkUserAcGndCollisions();
+    }
+
+    int userPasses_ = 0;
+
     static void handOver(std::deque<AiCreateCommand>& queue)
     {
         if (queue.empty())

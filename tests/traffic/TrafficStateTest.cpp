@@ -39,7 +39,7 @@ protected:
         gf_publishStandNames();
         gf_staticWorkList().resize(9);
         gf_parkingRemovals().assign(3, {"S1", 1u});
-        gf_liveStayers().assign(2, {"KLM1", "S1"});
+        gf_liveStayers().assign(2, {"KLM1", "S1", 0, 1, 0});
         gf_spawnTexts().assign(4, "KLM1");
         gf_parkedLightStack().resize(30);
         gf_placedParkedCallsigns().insert("KLM1");
