@@ -39,6 +39,7 @@
 #include "traffic/SimObjectResults.h"
 #include "traffic/StandQueries.h"
 #include "traffic/TrafficHooks.h"
+#include "traffic/StandClaims.h"
 #include "traffic/TrafficMailbox.h"
 #include "traffic/TrafficState.h"
 #include "traffic/WeekSlot.h"
@@ -385,6 +386,11 @@ void lf_everySecond()
     lf_liveLimitChanged();
     if (gf_takeLoopRequest(LoopRequest::RemoveAllParked)) gf_removeAllStatic();
     lf_refillAircraftList();
+    const UserAcPosition user = gf_trafficUserPosition();
+    if ((!gf_trafficUserOnGround() || (std::isfinite(user.altitudeAboveGround) && user.altitudeAboveGround > 500.0)) &&
+        gf_settings()->COLLISION_USER_AIR)
+        gf_checkUserAcAirCollisions();
+    gf_checkLiveWithParkedCollisions();
     if (gf_takeLoopRequest(LoopRequest::BlockedChanged)) gf_removeBlockedAc();
     if (gf_isParkingGenerationShown())
         gf_postTrafficScreenUpdate(gui_update::SetStaticWorkPending{gf_staticWorkList().size()});

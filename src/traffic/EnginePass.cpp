@@ -24,6 +24,7 @@
 #include "traffic/SimObjectResults.h"
 #include "traffic/SimRemoval.h"
 #include "traffic/TrafficExceptions.h"
+#include "traffic/StandClaims.h"
 #include "traffic/TrafficGroundHooks.h"
 #include "traffic/TrafficHooks.h"
 #include "traffic/TrafficMailbox.h"
@@ -321,7 +322,10 @@ void lf_checkUserAircraft()
     if (++lv_counters.userPosition < kUserPasses) return;
     lv_counters.userPosition = 0;
     gf_queueSimRequest(SimRequest{static_cast<std::uint8_t>(SimRequestKind::UserPosition), 0});
-    gf_setUserAircraftPosition(gf_trafficUserPosition());
+    const UserAcPosition user = gf_trafficUserPosition();
+    gf_setUserAircraftPosition(user);
+    if (gf_trafficUserOnGround() && !(user.altitudeAboveGround > 500.0) && gf_settings()->COLLISION_USER_GND)
+        gf_checkUserAcGndCollisions();
     if (!gf_isRTDirect()) {
         const auto hooks = gf_trafficStateHooks();
         if (hooks->sendUserPositionToApp) hooks->sendUserPositionToApp();
