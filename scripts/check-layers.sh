@@ -7,7 +7,7 @@
 # must name the including file's own subsystem or one below it in the order
 # below; nothing includes app, the composition root, and only app reaches the
 # window object (gui/Gui.h): the others post screen updates through the queue. Windows code lives only in
-# the win32/ folders of platform and gui. A subsystem folder missing from the
+# the win32/ folders of platform, gui and simlink (the simulator's client library). A subsystem folder missing from the
 # order, an include the order forbids or a cycle between subsystems fails the
 # check with the file and line that cause it.
 #
@@ -17,7 +17,7 @@ set -euo pipefail
 
 # Bottom first. Keep docs/ARCHITECTURE.md in step.
 readonly ORDER="platform core simlink gui update liveries airports traffic ground feed app"
-readonly WIN32_HOMES="platform gui"
+readonly WIN32_HOMES="platform gui simlink"
 
 mode=check
 if [[ "${1:-}" == "--edges" ]]; then
@@ -58,7 +58,7 @@ while IFS= read -r dir; do
   rel="${dir#"$src"/}"
   sub="${rel%%/*}"
   if [[ " $WIN32_HOMES " != *" $sub "* ]]; then
-    echo "src/$rel: win32/ folders belong in src/platform or src/gui only" >&2
+    echo "src/$rel: win32/ folders belong in src/platform, src/gui or src/simlink only" >&2
     failed=1
   fi
 done < <(find "$src" -mindepth 2 -type d -name win32 | sort)

@@ -33,6 +33,7 @@
 #include "liveries/LiveryScanStep.h"
 #include "platform/SingleInstance.h"
 #include "simlink/SimClient.h"
+#include "simlink/SimConnectLibrary.h"
 #include "simlink/UserAircraftState.h"
 #include "traffic/TrafficHooks.h"
 
@@ -101,6 +102,7 @@ void lf_installSimLinkHooks()
             gf_writeLogNotice("Could not ask the main window to switch the simulator");
     };
     gf_setSimLinkHooks(std::move(hooks));
+    gf_setSimPortFactory(gf_systemSimPortFactory());
     gf_setWingspanLookup(gf_modelHalfWingspanNm);
     gf_installSimLinkTrafficHooks();
 }

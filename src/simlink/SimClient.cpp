@@ -78,6 +78,8 @@ void gf_setSimLinkHooks(SimLinkHooks hooks)
     g_hooks = std::move(hooks);
 }
 
+void gf_showSimLinkMessage(const std::string& text) { lf_showMessage(text); }
+
 void gf_notifySimRunState(std::uint32_t state)
 {
     const auto hooks = lf_hooks();

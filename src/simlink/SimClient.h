@@ -32,6 +32,8 @@ struct SimLinkHooks {
 };
 void gf_setSimLinkHooks(SimLinkHooks hooks);
 void gf_notifySimRunState(std::uint32_t state);
+// A status message of the link (the window's hook, else a log notice).
+void gf_showSimLinkMessage(const std::string& text);
 
 // Makes the port each run of the link talks through. Without one installed the
 // link waits for a simulator that never comes (this build has no simulator

@@ -1,0 +1,106 @@
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "simlink/SimStandIn.h"
+#include "support/TempDir.h"
+
+namespace zelk {
+namespace {
+
+using nlohmann::json;
+
+class SimStandInTest : public test::TempDirTest {
+protected:
+    std::filesystem::path script(const std::string& text)
+    {
+        const auto path = file("script.json");
+        std::ofstream(path, std::ios::binary) << text;
+        return path;
+    }
+    std::vector<json> recordLines()
+    {
+        std::vector<json> lines;
+        std::ifstream in(file("record.jsonl"));
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(json::parse(line));
+        return lines;
+    }
+};
+
+TEST_F(SimStandInTest, ScriptFaultsNameTheFile)
+{
+    EXPECT_THROW(gf_readStandInScript(file("missing.json")), std::runtime_error);
+    for (const char* bad : {"[1]", "{\"product\": \"FSX\"}", "{\"user\": {\"latitude\": \"north\"}}",
+                            "{\"airports\": [{\"icao\": \"\"}]}", "{\"version\": [12]}", "{"}) {
+        try {
+            gf_readStandInScript(script(bad));
+            ADD_FAILURE() << bad;
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find("script.json"), std::string::npos) << e.what();
+        }
+    }
+}
+
+TEST_F(SimStandInTest, RecordsWhatTheProgramDidAndWhatTheSimulatorAnswered)
+{
+    const StandInScript s = gf_readStandInScript(script(R"({
+        "product": "MSFS 2020", "frame_dispatches": 1,
+        "user": {"title": "Cub", "latitude": 47.45, "longitude": 8.56, "heading_deg": 90},
+        "airports": [{"icao": "LSZH", "stands": [{"name": "GATE A 12", "latitude": 47.451, "longitude": 8.561}],
+                      "runways": [{"primary": "28", "secondary": "10", "primary_threshold_m": 150}]}]})"));
+    EXPECT_EQ(s.product, SimProduct::Msfs2020);
+    EXPECT_EQ(s.version[0], 11u);
+    EXPECT_NEAR(s.user.heading, 1.5707963, 1e-6);
+    ASSERT_EQ(s.airports.size(), 1u);
+    EXPECT_DOUBLE_EQ(s.airports[0].runways[0].primaryThresholdM, 150.0);
+
+    auto recorder = std::make_shared<StandInRecorder>(file("record.jsonl"));
+    RecordingSimPort port(s, recorder);
+    ASSERT_EQ(port.open("ZELK"), SimProduct::Msfs2020);
+    ASSERT_EQ(port.setUp(), kPortOk);
+    ASSERT_EQ(port.createAi(AiCreateCommand{{47.45, 8.56, 1400, 0, 0, 90, 1, 0}, "HB-ABC", "A320", 20000}, 3),
+              kPortOk);
+    std::vector<SimEvent> events;
+    ASSERT_EQ(port.dispatch(events), kPortOk);
+    const sim_event::AiCreated* created = nullptr;
+    for (const auto& e : events)
+        if (const auto* c = std::get_if<sim_event::AiCreated>(&e))
+            created = c;
+    ASSERT_NE(created, nullptr);
+    const std::uint32_t objectId = created->objectId;
+    port.setPose(objectId, SimPose{47.46, 8.57, 0, 0, 1, 1500, 0, 140});
+    port.transmitClientEvent(objectId, ALL_LIGHTS_TOGGLE, 0, TRAFFIC_APP);
+    port.setFlightPlan(objectId, "plans/HB-ABC.pln");
+    port.requestFacilities(IcaoCode("LSZH"), 9);
+    port.removeAi(objectId);
+    ASSERT_EQ(port.dispatch(events), kPortOk);
+    port.close();
+
+    std::vector<std::string> kinds;
+    for (const auto& line : recordLines()) {
+        EXPECT_TRUE(line.contains("t"));
+        kinds.push_back(line.at("kind"));
+        if (line["kind"] == "open") {
+            EXPECT_EQ(line["client"], "ZELK");
+            EXPECT_EQ(line["simulator"], "KittyHawk (11.0.282174.999)");
+        }
+        if (line["kind"] == "poses") {
+            EXPECT_DOUBLE_EQ(line["objects"][0]["lat"].get<double>(), 47.46);
+        }
+        if (line["kind"] == "event") {
+            EXPECT_EQ(line["name"], "ALL_LIGHTS_TOGGLE");
+        }
+        if (line["kind"] == "facilities") {
+            EXPECT_EQ(line["stands"], 1);
+        }
+    }
+    EXPECT_EQ(kinds, (std::vector<std::string>{"open", "create", "simstart", "created", "event", "plan", "remove",
+                                               "facilities", "removed", "poses", "close"}));
+}
+
+} // namespace
+} // namespace zelk

@@ -1,0 +1,166 @@
+#!/usr/bin/env python3
+"""Writes the demo's five-minute Zurich (LSZH) morning: the RealTraffic app's
+scenario for zelk_rtapp_emu (data/demo/lszh.scenario) and the simulator
+stand-in's scripts with the airport's stands, runways and helipad
+(data/demo/simstandin-lszh.json for MSFS 2024, ...-2020.json for MSFS 2020).
+
+Traffic: a pushback and departure off runway 28, an arrival on runway 14 that
+taxis to a stand, two overflights, a Rega helicopter, parked aircraft on the
+stands and the airport's METAR. Every aircraft reports once a second."""
+import json, math, pathlib
+
+REF = (47.4647, 8.5492)  # airport reference point
+ELEV = 1416.0             # ft
+LOOP = 300                # s
+OUT = pathlib.Path(__file__).resolve().parent.parent / "data/demo"
+
+
+def at(north_m, east_m):
+    lat = REF[0] + north_m / 111120.0
+    lon = REF[1] + east_m / (111120.0 * math.cos(math.radians(REF[0])))
+    return lat, lon
+
+
+def track(points, speeds, alts, dt=1.0):
+    """Samples along a polyline of (north, east) metres; speeds (kt) and
+    altitudes (ft) per point, interpolated along the way."""
+    legs, total = [], 0.0
+    for i in range(len(points) - 1):
+        d = math.dist(points[i], points[i + 1])
+        legs.append((i, total, d))
+        total += d
+    out, s = [], 0.0
+    while True:
+        for i, start, d in legs:
+            if s <= start + d or i == len(legs) - 1:
+                f = min(1.0, (s - start) / d) if d else 1.0
+                a, b = points[i], points[i + 1]
+                n, e = a[0] + f * (b[0] - a[0]), a[1] + f * (b[1] - a[1])
+                v = speeds[i] + f * (speeds[i + 1] - speeds[i])
+                alt = alts[i] + f * (alts[i + 1] - alts[i])
+                vs = (alts[i + 1] - alts[i]) / (d / max(v * 0.5144, 0.5)) * 60 if d else 0.0
+                hdg = math.degrees(math.atan2(b[1] - a[1], b[0] - a[0])) % 360
+                break
+        out.append((n, e, alt, v, hdg, vs))
+        if s >= total:
+            return out
+        s += max(v, 2.0) * 0.5144 * dt
+
+
+def rttfc(hexid, sample, callsign, actype, reg, orig, dest, airline):
+    n, e, alt, gs, hdg, vs = sample
+    lat, lon = at(n, e)
+    air = 1 if alt > ELEV + 50 else 0
+    fields = ["RTTFC", str(hexid), f"{lat:.6f}", f"{lon:.6f}", f"{alt:.0f}", f"{vs:.0f}", str(air), f"{hdg:.1f}",
+              f"{gs:.0f}", callsign, actype, reg, orig, dest, "{t}", "adsb", "null", "adsb_icao", f"{alt:.0f}",
+              f"{gs:.0f}", f"{gs:.0f}", "", "", "0", "", f"{hdg:.1f}", "", "", "A3"] + [""] * 14 + [airline]
+    return ",".join(fields)
+
+
+# Stands on the apron south-east of the reference point, heading 220 degrees.
+STANDS = [(f"GATE A {n}", at(-420 - 45 * i, 640 + 38 * i)) for i, n in enumerate(range(12, 20))]
+RUNWAYS = [  # primary, secondary, centre (n, e), heading, length m, width m, thresholds m
+    ("10", "28", (-780, -360), 95.6, 2500, 60, 0, 300),
+    ("14", "32", (740, 80), 137.6, 3300, 60, 0, 0),
+    ("16", "34", (-520, -420), 155.9, 3700, 60, 0, 150),
+]
+HELIPAD = at(-300, 900)
+
+
+def rwy_end(centre, hdg, length, sign):
+    r = math.radians(hdg)
+    return (centre[0] + sign * math.cos(r) * length / 2, centre[1] + sign * math.sin(r) * length / 2)
+
+
+def schedule():
+    lines = []
+
+    def fly(t0, samples, *ident):
+        for i, s in enumerate(samples):
+            if t0 + i < LOOP:
+                lines.append((t0 + i, rttfc(ident[0], s, *ident[1:])))
+
+    # Departure: push back from GATE A 14, taxi to runway 28, take off and climb west.
+    gate = STANDS[2][1]
+    gn = (gate[0] - REF[0]) * 111120.0
+    ge = (gate[1] - REF[1]) * 111120.0 * math.cos(math.radians(REF[0]))
+    r28 = rwy_end(RUNWAYS[0][2], 95.6, 2500, 1)
+    r10 = rwy_end(RUNWAYS[0][2], 95.6, 2500, -1)
+    pts = [(gn, ge), (gn + 40, ge + 34), (gn + 40, ge - 200), (r28[0], r28[1] + 60), r28, r10,
+           (r10[0] + 400, r10[1] - 6000)]
+    fly(5, track(pts, [3, 4, 15, 15, 10, 160, 200], [ELEV] * 6 + [ELEV + 3000]),
+        5001281, "SWR12", "A320", "HB-JLT", "ZRH", "JFK", "SWR")
+    # Arrival: final to runway 14, vacate and taxi to GATE A 17.
+    r14 = rwy_end(RUNWAYS[1][2], 137.6, 3300, -1)
+    gate = STANDS[5][1]
+    gn = (gate[0] - REF[0]) * 111120.0
+    ge = (gate[1] - REF[1]) * 111120.0 * math.cos(math.radians(REF[0]))
+    r = math.radians(137.6)
+    final = (r14[0] - math.cos(r) * 9000, r14[1] - math.sin(r) * 9000)
+    roll = (r14[0] + math.cos(r) * 1800, r14[1] + math.sin(r) * 1800)
+    pts = [final, r14, roll, (roll[0] - 150, roll[1] + 250), (gn + 60, ge + 50), (gn, ge)]
+    fly(20, track(pts, [150, 135, 20, 15, 8, 2], [ELEV + 1500, ELEV, ELEV, ELEV, ELEV, ELEV]),
+        4007033, "DLH5LK", "A320", "D-AIZC", "FRA", "ZRH", "DLH")
+    # Overflights, high and higher.
+    fly(0, track([(-40000, -40000), (40000, 40000)], [450, 450], [35000, 35000], dt=1.0)[:LOOP],
+        4736281, "KLM1841", "B738", "PH-BXO", "AMS", "BEY", "KLM")
+    fly(60, track([(30000, -30000), (-30000, 30000)], [380, 380], [21000, 21000], dt=1.0)[:LOOP],
+        3950215, "EZY45TM", "A320", "G-EZWX", "LGW", "VCE", "EZY")
+    # The Rega helicopter in from the north to the helipad.
+    hn = (HELIPAD[0] - REF[0]) * 111120.0
+    he = (HELIPAD[1] - REF[1]) * 111120.0 * math.cos(math.radians(REF[0]))
+    fly(30, track([(12000, 3000), (hn + 300, he), (hn, he)], [120, 40, 0], [ELEV + 1500, ELEV + 200, ELEV]),
+        5001300, "HBZRM", "EC35", "HB-ZRM", "", "", "")
+    lines.sort(key=lambda x: x[0])
+    out = []
+    for t in sorted({t for t, _ in lines}):
+        out += [f"at {t} traffic {l}" for tt, l in lines if tt == t]
+        out.append(f"at {t} traffic RTTFC_EOT")
+    metar = {"ICAO": "LSZH", "NAME": "Zurich", "IATA": "ZRH", "DISTNM": 0.5, "QNH": "1021",
+             "METAR": "LSZH 070920Z 24008KT 9999 FEW035 06/01 Q1021 NOSIG"}
+    for t in range(0, LOOP, 30):
+        out.append(f"at {t}.5 weather {json.dumps(metar, separators=(',', ':'))}")
+    return out
+
+
+def write_scenario():
+    parked = []
+    for i, (name, (lat, lon)) in enumerate(STANDS):
+        if i in (2, 5):  # the departure's and the arrival's stands stay free
+            continue
+        parked.append(f"RTPARK,{0x4B1900 + i:x},{lat:.6f},{lon:.6f},SWR{200 + i},A320,HB-JX{chr(65 + i)},"
+                      f"{name.replace('GATE ', '').replace(' ', '')},{{t-900}}")
+    text = ["# The demo's Zurich morning, written by tools/make_demo_scenario.py.",
+            'version {"level":2,"version":"9.0.1"}', "buffer", "end", "parked", *parked, "end",
+            *schedule(), f"loop {LOOP}"]
+    (OUT / "lszh.scenario").write_text("\n".join(text) + "\n")
+
+
+def write_scripts():
+    stands = [{"name": n, "latitude": round(lat, 7), "longitude": round(lon, 7), "heading": 220, "radius_m": 24,
+               "type": 9} for n, (lat, lon) in STANDS]
+    runways = []
+    for p, s, c, hdg, length, width, tp, ts in RUNWAYS:
+        lat, lon = at(*c)
+        runways.append({"primary": p, "secondary": s, "latitude": round(lat, 7), "longitude": round(lon, 7),
+                        "heading": hdg, "length_m": length, "width_m": width, "altitude_ft": ELEV,
+                        "primary_threshold_m": tp, "secondary_threshold_m": ts})
+    gate = STANDS[0][1]
+    for product, name in (("MSFS 2024", "simstandin-lszh.json"), ("MSFS 2020", "simstandin-lszh-2020.json")):
+        script = {
+            "product": product,
+            "application": "KittyHawk" if product == "MSFS 2020" else "SunRise",
+            "frame_dispatches": 16, "frames_per_second": 60, "start_after_ms": 1000,
+            "user": {"title": "ZELK Demo B738 KLM", "model": "B738", "latitude": round(gate[0] - 0.0012, 7),
+                     "longitude": round(gate[1] - 0.0030, 7), "altitude_ft": ELEV, "heading_deg": 220,
+                     "on_ground": True},
+            "airports": [{"icao": "LSZH", "stands": stands, "runways": runways,
+                          "helipads": [{"latitude": round(HELIPAD[0], 7), "longitude": round(HELIPAD[1], 7),
+                                        "heading": 0, "length_m": 25, "width_m": 25}]}],
+        }
+        (OUT / name).write_text(json.dumps(script, indent=2) + "\n")
+
+
+if __name__ == "__main__":
+    write_scenario()
+    write_scripts()
