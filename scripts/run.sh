@@ -1,7 +1,14 @@
 #!/usr/bin/env bash
-# Set up and build ZELK, prepare the demo working set-up in build/run/ and run
-# the production job there (read the settings and data sets, then end), then
-# print its log. Exits with the program's exit code.
+# Set up and build ZELK, then show the whole pipeline at work in build/run/:
+# the RealTraffic app's stand-in (zelk_rtapp_emu) plays the demo's Zurich
+# morning on free loopback ports, and zelk runs for ZELK_DEMO_SECONDS (default
+# 180) against the in-process simulator stand-in, whose record of what ZELK did
+# goes to build/run/simstandin-record.jsonl. Prints the demo summary and the end
+# of Log.txt, and exits with zelk's exit code (0: aircraft were created, moved
+# and removed, and none is left in the simulator).
+#
+#   ./scripts/run.sh --production   the former job: read the settings and data
+#                                   sets, then end (zelk --production)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
@@ -10,10 +17,23 @@ cmake --build "$root/build"
 
 run="$root/build/run"
 demo="$root/data/demo"
+production=0
+if [[ "${1:-}" == "--production" ]]; then production=1; shift; fi
+
+# Free loopback ports: the app's TCP port and the two UDP ports.
+read -r tcp_port udp_traffic udp_weather < <(python3 - <<'EOF'
+import socket
+socks = [socket.socket(socket.AF_INET, t) for t in (socket.SOCK_STREAM, socket.SOCK_DGRAM, socket.SOCK_DGRAM)]
+for s in socks:
+    s.bind(("127.0.0.1", 0))
+print(*[s.getsockname()[1] for s in socks])
+EOF
+)
 
 # The demo keeps its own per-user folder, so a real ZELK set-up of this user
 # stays untouched.
 export XDG_CONFIG_HOME="$run/demo-user"
+rm -rf "$XDG_CONFIG_HOME"
 mkdir -p "$XDG_CONFIG_HOME/ZELK"
 
 xml_escape() {
@@ -22,8 +42,13 @@ xml_escape() {
     printf '%s' "$s"
 }
 template="$(<"$demo/parameters.xml")"
-printf '%s\n' "${template//@DEMO_SIM_FOLDER@/$(xml_escape "$demo/MSFS2024")}" \
-    > "$XDG_CONFIG_HOME/ZELK/parameters.xml"
+params="${template//@DEMO_SIM_FOLDER@/$(xml_escape "$demo/MSFS2024")}"
+if ((production == 0)); then
+    params="${params//\"RT Direct\"/\"RT App\"}"
+    params="${params//<\/parameters>/  <parameter name=\"PORT_NUMBER\" value=\"$tcp_port\" />
+  </parameters>}"
+fi
+printf '%s\n' "$params" > "$XDG_CONFIG_HOME/ZELK/parameters.xml"
 cp "$demo/RealTraffic.lic" "$run/RealTraffic.lic"
 
 # The demo runs offline: the update check asks an unused loopback port and
@@ -32,7 +57,29 @@ export ZELK_DOWNLOAD_BASE="http://127.0.0.1:9/"
 
 cd "$run"
 status=0
-./zelk --production "$@" || status=$?
-echo "----- $run/Log.txt -----"
-cat Log.txt
+if ((production == 1)); then
+    ./zelk --production "$@" || status=$?
+    echo "----- $run/Log.txt -----"
+    cat Log.txt
+    exit "$status"
+fi
+
+seconds="${ZELK_DEMO_SECONDS:-180}"
+record="$run/simstandin-record.jsonl"
+rm -f "$record" "$run/rtapp-emu-record.txt"
+export ZELK_RTAPP_UDP_PORTS="$udp_traffic,$udp_weather"
+export ZELK_SIMSTANDIN_SCRIPT="$demo/simstandin-lszh.json"
+export ZELK_SIMSTANDIN_RECORD="$record"
+"$root/build/tools/zelk_rtapp_emu" --scenario "$demo/lszh.scenario" --port "$tcp_port" \
+    --udp "$udp_traffic,$udp_weather" --record "$run/rtapp-emu-record.txt" --duration "$((seconds + 60))" \
+    >"$run/rtapp-emu.txt" 2>&1 &
+emu=$!
+trap 'kill "$emu" 2>/dev/null || true' EXIT
+echo "zelk runs the demo for $seconds s (RealTraffic app stand-in on 127.0.0.1:$tcp_port) ..."
+timeout -k 10 "$((seconds + 60))" ./zelk --demo-seconds "$seconds" "$@" || status=$?
+echo "----- the end of $run/Log.txt -----"
+tail -n 40 Log.txt
+echo "-----"
+grep -h '^Demo summary:' Log.txt | tail -n 1 || echo "no demo summary in Log.txt"
+echo "simulator stand-in record: $record"
 exit "$status"

@@ -16,6 +16,7 @@
 #include "app/LiveMotionWiring.h"
 #include "app/LiveriesWiring.h"
 #include "app/CloseDown.h"
+#include "app/DemoRun.h"
 #include "app/EngineWiring.h"
 #include "app/FeedWiring.h"
 #include "app/GroundWiring.h"
@@ -161,6 +162,12 @@ int lf_startupGuarded(const std::vector<std::string>& arguments)
 int lf_startup(const std::vector<std::string>& arguments)
 {
     const std::optional<bool> production = lf_productionFlagFrom(arguments);
+    std::string demoError;
+    const std::optional<std::uint32_t> demoSeconds = gf_demoSecondsFrom(arguments, demoError);
+    if (!demoError.empty()) {
+        lf_reportStartupFailure(demoError, true);
+        return kStartupFailedExitCode;
+    }
 
     std::string error;
     if (!lf_ensureUserDataFolder(gf_programDataFolder(), error)) {
@@ -184,9 +191,16 @@ int lf_startup(const std::vector<std::string>& arguments)
     // A production job counts as done only when it says so.
     if (gf_isProductionRun()) gf_setExitCode(1);
     if (gf_gui().windowExists()) gf_gui().postToWindow(MSG_START);
+    // A demo run is a normal run that the program closes itself after its time.
+    std::optional<DemoTimer> demo;
+    if (demoSeconds) {
+        gf_resetSimLinkTally();
+        demo.emplace(std::chrono::seconds(*demoSeconds), [window] { window->close(); });
+    }
     const int code = window->runMessageLoop();
+    demo.reset();
     gf_flushLog();
-    return code;
+    return demoSeconds ? gf_finishDemoRun() : code;
 }
 
 } // namespace zelk

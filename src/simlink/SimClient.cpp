@@ -34,6 +34,15 @@ std::mutex g_hooksMutex;
 SimLinkHooks g_hooks;
 SimPortFactory g_factory;
 std::atomic<SimProduct> g_connected{SimProduct::None};
+std::mutex g_tallyMutex;
+SimLinkTally g_tally;
+
+template <class F>
+void lf_tally(F&& change)
+{
+    std::lock_guard lock(g_tallyMutex);
+    change(g_tally);
+}
 
 SimLinkHooks lf_hooks()
 {
@@ -104,6 +113,18 @@ std::unique_ptr<SimPort> gf_makeSimPort()
 }
 
 SimProduct gf_connectedSimulator() noexcept { return g_connected.load(); }
+
+SimLinkTally gf_simLinkTally()
+{
+    std::lock_guard lock(g_tallyMutex);
+    return g_tally;
+}
+
+void gf_resetSimLinkTally()
+{
+    std::lock_guard lock(g_tallyMutex);
+    g_tally = {};
+}
 
 std::string gf_objectIdText(std::uint32_t objectId, bool msfs2020)
 {
@@ -275,8 +296,15 @@ void SimClient::sendPoses()
         ++skippedFrames_;
         return;
     }
-    for (const auto& [objectId, pose] : poses_)
+    for (const auto& [objectId, pose] : poses_) {
         port_.setPose(objectId, pose); // an object on its way out may refuse; the next frame has no pose for it
+        const auto [last, first] = lastSent_.try_emplace(objectId, pose);
+        if (!first && !(last->second == pose)) {
+            last->second = pose;
+            if (moved_.insert(objectId).second)
+                lf_tally([](SimLinkTally& t) { ++t.moved; });
+        }
+    }
 }
 
 void SimClient::sendQueues()
@@ -411,6 +439,9 @@ void SimClient::onCreated(std::uint32_t requestId, std::uint32_t objectId)
         owned_.insert(objectId);
         if (gf_isParkedHexId(create.hexId))
             parked_.insert(objectId);
+        lf_tally([parked = gf_isParkedHexId(create.hexId)](SimLinkTally& t) {
+            ++(parked ? t.parkedCreated : t.liveCreated);
+        });
     }
     lf_post(objectId, create.hexId,
             gf_isParkedHexId(create.hexId) ? SimResultKind::StaticCreated : SimResultKind::LiveCreated);
@@ -434,8 +465,11 @@ void SimClient::onRemoved(std::uint32_t objectId)
     const bool wasRemoving = removing_.erase(objectId) > 0;
     const bool wasOwned = owned_.erase(objectId) > 0;
     parked_.erase(objectId);
+    lastSent_.erase(objectId);
+    moved_.erase(objectId);
     if (!wasRemoving && !wasOwned)
         return;
+    lf_tally([](SimLinkTally& t) { ++t.removed; });
     if (cleanupRunning_) {
         ++cleanupConfirmed_;
         return;
@@ -445,6 +479,8 @@ void SimClient::onRemoved(std::uint32_t objectId)
 
 void SimClient::forgetObjects()
 {
+    lastSent_.clear();
+    moved_.clear();
     pendingCreates_.clear();
     owned_.clear();
     removing_.clear();
@@ -496,6 +532,7 @@ void SimClient::shutdown()
     cleanupRequested_ = 0;
     cleanupConfirmed_ = 0;
     const std::size_t initiallyOwned = owned_.size();
+    lf_tally([n = parked_.size()](SimLinkTally& t) { t.parkedAtStands = n; });
     const std::vector<std::uint32_t> ids(owned_.begin(), owned_.end());
     for (const std::uint32_t id : ids)
         sendRemove(id);
@@ -509,6 +546,7 @@ void SimClient::shutdown()
                                        "confirmed {}, pending removals {}, pending creates {}",
                                        initiallyOwned, cleanupRequested_, cleanupConfirmed_, removing_.size(),
                                        pendingCreates_.size()));
+    lf_tally([n = owned_.size() + removing_.size()](SimLinkTally& t) { t.left = n; });
     if (connected_)
         port_.close();
     connected_ = false;

@@ -44,6 +44,21 @@ void gf_setSimPortFactory(SimPortFactory factory);
 // their own (facility data); null when none is installed.
 std::unique_ptr<SimPort> gf_makeSimPort();
 
+// What the link did to the simulator since the last reset, for the demo's
+// summary. Moved: objects that were sent two or more distinct poses. Parked at
+// stands: parked objects standing when the link last closed down. Left: objects
+// still in the simulator after the last close-down.
+struct SimLinkTally {
+    std::uint64_t liveCreated = 0;
+    std::uint64_t parkedCreated = 0;
+    std::uint64_t moved = 0;
+    std::uint64_t parkedAtStands = 0;
+    std::uint64_t removed = 0;
+    std::uint64_t left = 0;
+};
+SimLinkTally gf_simLinkTally();
+void gf_resetSimLinkTally();
+
 // Timing of the link; tests replace the sleep, the clock and the timer hold.
 struct SimClientTiming {
     std::chrono::milliseconds dispatchInterval{1};
@@ -127,6 +142,8 @@ private:
     std::uint32_t cleanupConfirmed_ = 0;
     SimQueues work_;
     std::vector<std::pair<std::uint32_t, SimPose>> poses_;
+    std::unordered_map<std::uint32_t, SimPose> lastSent_; // the last pose each object was sent
+    std::unordered_set<std::uint32_t> moved_;
     std::vector<SimEvent> events_;
 };
 

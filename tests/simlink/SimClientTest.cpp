@@ -207,6 +207,34 @@ TEST_F(SimClientTest, RemovalPostsObjectRemovedAndForgetsThePoses)
     EXPECT_EQ(client.ownedObjectCount(), 0u);
 }
 
+TEST_F(SimClientTest, TallyCountsCreatesMovesAndWhatTheCloseDownLeaves)
+{
+    gf_resetSimLinkTally();
+    SimClient client(port, noWaitTiming());
+    connect(client);
+    const std::uint32_t live = createObject(client, 0x4B1234, "Live Title");
+    const std::uint32_t parked = createObject(client, 17, "Parked Title");
+    for (const double lat : {50.0, 50.0, 50.001}) { // the same pose twice is no move
+        gf_poseTable().storePassPose(live, SimPose{lat, 8.5});
+        gf_poseTable().storePassPose(parked, SimPose{50.0, 8.6});
+        gf_poseTable().flushPass(clock);
+        clock += std::chrono::seconds(1);
+        frames(client, 1);
+    }
+    port.failCalls("remove", true); // the simulator keeps one object
+    gf_queueAiRemove(parked);
+    frames(client, 1);
+    port.failCalls("remove", false);
+    client.shutdown();
+    const SimLinkTally t = gf_simLinkTally();
+    EXPECT_EQ(t.liveCreated, 1u);
+    EXPECT_EQ(t.parkedCreated, 1u);
+    EXPECT_EQ(t.moved, 1u);
+    EXPECT_EQ(t.parkedAtStands, 1u);
+    EXPECT_EQ(t.removed, 2u);
+    EXPECT_EQ(t.left, 0u);
+}
+
 TEST_F(SimClientTest, ClientEventsAndLeversGoOutInOrderAndFlapsBetweenTwoReleases)
 {
     SimClient client(port, noWaitTiming());
