@@ -159,4 +159,75 @@ if [[ "${ZELK_WINDOWS_SMOKE:-1}" != "0" ]]; then
   grep -q '^production' "$run/Log.txt" || fail_program "the first zelk.exe did not finish its job"
   log "zelk.exe: production run ends with 0 and writes Log.txt; a second instance ends with -1"
 fi
+# --- The simulator connection end to end -------------------------------------------
+# zelk.exe --demo-seconds 90 in a temporary copy of build-win/run/ with the
+# stand-in SimConnect.dll beside it (it plays data/demo/simstandin-lszh.json and
+# records what zelk.exe did), traffic from the native RealTraffic app stand-in on
+# free loopback ports. Then the MSFS 2020 script (plain creates and flight
+# plans), and a run without the library (it says why and exits 1 at its bound).
+# ZELK_WINDOWS_E2E=0 leaves these runs out.
+if [[ "${ZELK_WINDOWS_SMOKE:-1}" != "0" && "${ZELK_WINDOWS_E2E:-0}" != "0" ]]; then
+  log "native zelk_rtapp_emu for the end-to-end runs"
+  cmake -S "$root" -B "$root/build" -G Ninja >/dev/null
+  cmake --build "$root/build" --target zelk_rtapp_emu -j "$jobs" >/dev/null
+  emu_bin="$root/build/tools/zelk_rtapp_emu"
+  standin="$build/standin/SimConnect.dll"
+  [[ -f "$standin" ]] || fail_program "no stand-in SimConnect.dll at $standin"
+
+  # e2e NAME SCRIPT SIM_CHOICE SECONDS WITH_DLL: runs one demo in its own copy of run/.
+  e2e() {
+    local name="$1" script="$2" sim="$3" seconds="$4" with_dll="$5"
+    local dir="$exe_out/$name"
+    cp -r "$run" "$dir"
+    rm -f "$dir/Log.txt" "$dir/SimConnect.dll"
+    [[ "$with_dll" == "1" ]] && cp "$standin" "$dir/SimConnect.dll"
+    read -r tcp udp_t udp_w < <(python3 -c '
+import socket
+s = [socket.socket(socket.AF_INET, t) for t in (socket.SOCK_STREAM, socket.SOCK_DGRAM, socket.SOCK_DGRAM)]
+[x.bind(("127.0.0.1", 0)) for x in s]
+print(*[x.getsockname()[1] for x in s])')
+    local params
+    params="$(<"$demo/parameters.xml")"
+    params="${params//@DEMO_SIM_FOLDER@/$(xml_escape "$(winepath -w "$demo/MSFS2024")")}"
+    params="${params//\"RT Direct\"/\"RT App\"}"
+    params="${params//\"MSFS 2024\"/\"$sim\"}"
+    params="${params//<\/parameters>/<parameter name=\"PORT_NUMBER\" value=\"$tcp\" /><parameter name=\"MSFS_2020_INSTALL_PATH\" value=\"$(xml_escape "$(winepath -w "$demo/MSFS2024")")/Community\" /></parameters>}"
+    printf '%s\n' "$params" >"$appdata/ZELK/parameters.xml"
+    "$emu_bin" --scenario "$demo/lszh.scenario" --port "$tcp" --udp "$udp_t,$udp_w" \
+      --duration "$((seconds + 90))" >"$exe_out/$name-emu.txt" 2>&1 &
+    local emu_pid=$!
+    local rc=0
+    (cd "$dir" && ZELK_DOWNLOAD_BASE="$closed_port" ZELK_RTAPP_UDP_PORTS="$udp_t,$udp_w" \
+      ZELK_SIMSTANDIN_SCRIPT="$(winepath -w "$demo/$script")" \
+      ZELK_SIMSTANDIN_RECORD="$(winepath -w "$dir/record.jsonl")" \
+      timeout -k 10 "$((seconds + 90))" wine ./zelk.exe --demo-seconds "$seconds" \
+      >"$exe_out/$name.txt" 2>&1 </dev/null) || rc=$?
+    kill "$emu_pid" 2>/dev/null || true
+    wait "$emu_pid" 2>/dev/null || true
+    e2e_rc=$rc
+    e2e_dir="$dir"
+  }
+
+  log "zelk.exe --demo-seconds 90 on the stand-in SimConnect.dll (MSFS 2024)"
+  e2e msfs2024 simstandin-lszh.json "MSFS 2024" 90 1
+  ((e2e_rc == 0)) || { cp "$e2e_dir/Log.txt" "$exe_out/msfs2024-Log.txt" 2>/dev/null; fail_program "the MSFS 2024 demo ended with $e2e_rc"; }
+  python3 "$root/scripts/check-demo-record.py" "$e2e_dir/record.jsonl" --min-created 5 --min-moved 5 \
+    --event ALL_LIGHTS_TOGGLE --no-plans || fail_program "the MSFS 2024 record falls short"
+  grep -q "Connected to MSFS 2024" "$e2e_dir/Log.txt" && grep -q "RealTraffic connected" "$e2e_dir/Log.txt" \
+    || fail_program "Log.txt of the MSFS 2024 demo lacks the connections"
+
+  log "zelk.exe --demo-seconds 90 with the MSFS 2020 script"
+  e2e msfs2020 simstandin-lszh-2020.json "MSFS 2020" 90 1
+  ((e2e_rc == 0)) || fail_program "the MSFS 2020 demo ended with $e2e_rc"
+  python3 "$root/scripts/check-demo-record.py" "$e2e_dir/record.jsonl" --min-created 1 --min-moved 1 --plans \
+    || fail_program "the MSFS 2020 record falls short"
+  grep -q "created with SimConnect_AICreateNonATCAircraft$" "$e2e_dir/Log.txt" \
+    || fail_program "the MSFS 2020 demo did not use the plain create"
+
+  log "zelk.exe --demo-seconds 15 without SimConnect.dll"
+  e2e nodll simstandin-lszh.json "MSFS 2024" 15 0
+  ((e2e_rc == 1)) || fail_program "the run without SimConnect.dll ended with $e2e_rc, not 1"
+  grep -q "SimConnect.dll not found" "$e2e_dir/Log.txt" || fail_program "the run without SimConnect.dll did not say why"
+  log "zelk.exe on the stand-in SimConnect.dll: MSFS 2024 and 2020 demos pass; without it the run says why"
+fi
 log "Windows build and tests passed"

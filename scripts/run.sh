@@ -11,11 +11,15 @@
 #                                   sets, then end (zelk --production)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-"$root/scripts/setup.sh"
-cmake -S "$root" -B "$root/build" -G Ninja
-cmake --build "$root/build"
+# ZELK_BUILD_DIR and ZELK_RUN_SKIP_BUILD=1 let a test run the job on a tree it built.
+build="${ZELK_BUILD_DIR:-$root/build}"
+if [[ "${ZELK_RUN_SKIP_BUILD:-0}" != "1" ]]; then
+    "$root/scripts/setup.sh"
+    cmake -S "$root" -B "$build" -G Ninja
+    cmake --build "$build"
+fi
 
-run="$root/build/run"
+run="$build/run"
 demo="$root/data/demo"
 production=0
 if [[ "${1:-}" == "--production" ]]; then production=1; shift; fi
@@ -70,7 +74,7 @@ rm -f "$record" "$run/rtapp-emu-record.txt"
 export ZELK_RTAPP_UDP_PORTS="$udp_traffic,$udp_weather"
 export ZELK_SIMSTANDIN_SCRIPT="$demo/simstandin-lszh.json"
 export ZELK_SIMSTANDIN_RECORD="$record"
-"$root/build/tools/zelk_rtapp_emu" --scenario "$demo/lszh.scenario" --port "$tcp_port" \
+"$build/tools/zelk_rtapp_emu" --scenario "$demo/lszh.scenario" --port "$tcp_port" \
     --udp "$udp_traffic,$udp_weather" --record "$run/rtapp-emu-record.txt" --duration "$((seconds + 60))" \
     >"$run/rtapp-emu.txt" 2>&1 &
 emu=$!

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# The README's main job for 60 s on an already built tree: the demo summary must
+# show aircraft created, moved, parked and removed with none left, and agree with
+# the simulator stand-in's record of what the program did.
+#   demo-run-test.sh <source root> <build dir>
+set -euo pipefail
+root="$1"
+build="$2"
+status=0
+ZELK_RUN_SKIP_BUILD=1 ZELK_BUILD_DIR="$build" ZELK_DEMO_SECONDS=60 bash "$root/scripts/run.sh" \
+  >"$build/demo-run-test.txt" 2>&1 || status=$?
+tail -n 5 "$build/demo-run-test.txt"
+python3 - "$build/run/Log.txt" "$build/run/simstandin-record.jsonl" "$status" <<'PY'
+import json, re, sys
+log, record, status = sys.argv[1], sys.argv[2], int(sys.argv[3])
+lines = [l for l in open(log, encoding="utf-8", errors="replace") if l.startswith("Demo summary:")]
+if not lines:
+    sys.exit("no demo summary in Log.txt")
+m = re.match(r"Demo summary: (\d+) live and (\d+) parked aircraft created, (\d+) moved, (\d+) parked at stands, "
+             r"(\d+) removed, (\d+) left in the simulator", lines[-1])
+if not m:
+    sys.exit(f"unreadable summary: {lines[-1]}")
+live, parked, moved, stands, removed, left = map(int, m.groups())
+created_ids, removed_ids, poses = set(), set(), {}
+for line in open(record, encoding="utf-8"):
+    r = json.loads(line)
+    if r["kind"] == "created":
+        created_ids.add(r["object"])
+    elif r["kind"] == "removed":
+        removed_ids.add(r["object"])
+    elif r["kind"] == "poses":
+        for o in r["objects"]:
+            poses.setdefault(o["object"], set()).add((o["lat"], o["lon"], o["alt"], o["hdg"]))
+faults = []
+if live + parked == 0 or moved == 0 or stands == 0 or removed == 0 or left != 0:
+    faults.append("the summary lacks created, moved, parked or removed aircraft, or leaves some behind")
+if len(created_ids) < live + parked:
+    faults.append(f"{live + parked} created by the summary, {len(created_ids)} answered creates in the record")
+if len(removed_ids) != removed:
+    faults.append(f"{removed} removed by the summary, {len(removed_ids)} in the record")
+if sum(1 for p in poses.values() if len(p) >= 2) != moved:
+    faults.append(f"{moved} moved by the summary, {sum(1 for p in poses.values() if len(p) >= 2)} in the record")
+if created_ids - removed_ids:
+    faults.append(f"objects left in the simulator by the record: {sorted(created_ids - removed_ids)}")
+if (status == 0) != (not faults):
+    faults.append(f"zelk ended with {status}")
+if faults:
+    sys.exit("; ".join(faults))
+print(lines[-1].strip(), "- matches the record")
+PY
