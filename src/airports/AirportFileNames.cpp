@@ -137,7 +137,9 @@ std::optional<fs::path> lf_readApfLinkFile(const fs::path& path)
     if (line.size() >= 3 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
     const std::string text = gf_trim(line);
     if (text.size() < 4 || !(lf_endsWithNoCase(text, ".xml") || lf_endsWithNoCase(text, ".enc"))) return std::nullopt;
-    fs::path target = gf_utf8ToPath(text);
+    // Named the way the program's own paths are, so a log line that shows it
+    // next to one of them uses one separator.
+    fs::path target = gf_utf8ToPath(text).make_preferred();
     const auto parts = lf_components(target);
     if (!parts.empty() && lf_equalsNoCase(parts.front(), "archive") && !lf_parseArchivedApfPath(target))
         return std::nullopt;

@@ -116,6 +116,12 @@ ReadOutcome lf_readListText(const fs::path& path, std::string& text)
         gf_writeLogNotice(fmt::format("Could not check '{}': {}", path_to_utf8(path), ec.message()));
         return ReadOutcome::Failed;
     }
+    // Anything but a file (a folder in its place) is unreadable on every
+    // system; Windows would already refuse to open it.
+    if (st.type() != fs::file_type::regular) {
+        gf_writeLogNotice(fmt::format("Could not read '{}'", path_to_utf8(path)));
+        return ReadOutcome::Failed;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         gf_writeLogNotice(fmt::format("Could not open '{}'", path_to_utf8(path)));

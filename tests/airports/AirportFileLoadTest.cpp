@@ -188,7 +188,7 @@ TEST_F(AirportFileDownload, ArchiveFileIsDownloadedMergedAndCached)
     ASSERT_TRUE(apf) << apf.error();
     EXPECT_EQ(apf.value().source, ApfSource::Cache);
     EXPECT_EQ(apf.value().stands[0].options.size(), 2u);
-    EXPECT_TRUE(logHas("cached: 'airports/park_airport.xml' is taken instead of 'archive/stock/EDDF.enc'"));
+    EXPECT_TRUE(logHasPath("cached: 'airports/park_airport.xml' is taken instead of 'archive/stock/EDDF.enc'"));
     EXPECT_EQ(server.hits("MSFS2024/archive/stock/EDDF.enc"), 1);
 
     // Other version digits, and a local file of the same identity, are no stand-ins.

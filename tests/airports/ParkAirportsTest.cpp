@@ -121,7 +121,7 @@ TEST_F(ParkAirportRun, ListFileRoundTripsAndAFailedReadIsNeverWritten)
     gf_writeMyParkAirportsFile();
     EXPECT_TRUE(logHas("Park airports file not saved: reading was not completed"));
     gf_readMyParkAirportsFile();
-    EXPECT_TRUE(logHas("No saved park airports file: 'airports/my_park_airports.txt'"));
+    EXPECT_TRUE(logHasPath("No saved park airports file: 'airports/my_park_airports.txt'"));
     gf_writeMyParkAirportsFile();
     EXPECT_FALSE(fs::exists(kMyParkAirportsFile));
 
@@ -139,7 +139,7 @@ TEST_F(ParkAirportRun, ListFileRoundTripsAndAFailedReadIsNeverWritten)
     EXPECT_TRUE(logHas("my_park_airports.txt:LOWW;X invalid ICAO code, preserved"));
     EXPECT_TRUE(logHas("airport XXXX is unknown"));
     EXPECT_TRUE(logHas("my_park_airports.txt:EDDF,A12,B wrong syntax, preserved"));
-    EXPECT_TRUE(logHas("    1 park airport added from 'airports/my_thirdparty'"));
+    EXPECT_TRUE(logHasPath("    1 park airport added from 'airports/my_thirdparty'"));
     gf_writeMyParkAirportsFile();
     EXPECT_EQ(test::readAll(kMyParkAirportsFile), "EDDF,A12\nEDDM,a12\nKJFK\n\nLOWW;X\nXXXX\nEDDF,A12,B\n");
     EXPECT_EQ(leftovers().size(), 0u);
@@ -150,7 +150,7 @@ TEST_F(ParkAirportRun, ListFileRoundTripsAndAFailedReadIsNeverWritten)
     gf_readMyParkAirportsFile();
     gf_writeMyParkAirportsFile();
     EXPECT_TRUE(fs::is_directory(kMyParkAirportsFile));
-    EXPECT_TRUE(logHas("Could not read 'airports/my_park_airports.txt'"));
+    EXPECT_TRUE(logHasPath("Could not read 'airports/my_park_airports.txt'"));
 }
 
 // Flying low between two listed airports: the front of the list follows the
@@ -197,7 +197,7 @@ TEST_F(ParkAirportRun, ChosenOnTheGroundLoadedLeftAndLearningKept)
     userAt(52.0, 8.0, 5000, false);
     gf_followParkAirport();
     EXPECT_TRUE(logHas("EDDF is no longer within reach, parked aircraft will be removed"));
-    EXPECT_TRUE(logHas("'airports/learned/my_thirdparty/EDDF.xml' saved with 1 update"));
+    EXPECT_TRUE(logHasPath("'airports/learned/my_thirdparty/EDDF.xml' saved with 1 update"));
     EXPECT_FALSE(gf_parkAirport().airport.icao.isSet());
     EXPECT_TRUE(engine.empty());
     EXPECT_EQ(gf_learnedUpdates(), 0);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "core/Log.h"
+#include "support/PathText.h"
 #include "support/TempDir.h"
 
 namespace zelk::test {
@@ -29,6 +30,8 @@ protected:
         gf_flushLog();
         return readAll(file("Log.txt"));
     }
+    // Whether the log holds a text that names a path, written with '/'.
+    bool logHasPath(const std::string& text) const { return slashed(log()).find(text) != std::string::npos; }
 };
 
 } // namespace zelk::test
