@@ -8,6 +8,15 @@ find_package(nlohmann_json REQUIRED)
 find_package(Microsoft.GSL QUIET)
 pkg_check_modules(SODIUM REQUIRED IMPORTED_TARGET libsodium)
 pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
+if(WIN32 AND ZLIB_USE_STATIC_LIBS)
+  # libzip's .pc names -lz, which find_library resolves to the import library
+  # libz.dll.a, while curl links the static libz.a: a program with both gets
+  # every zlib symbol twice. libzip takes the static zlib as well.
+  find_package(ZLIB REQUIRED)
+  get_target_property(_zelk_zip_libs PkgConfig::LIBZIP INTERFACE_LINK_LIBRARIES)
+  list(TRANSFORM _zelk_zip_libs REPLACE "^.*/libz\\.dll\\.a$" "ZLIB::ZLIB")
+  set_target_properties(PkgConfig::LIBZIP PROPERTIES INTERFACE_LINK_LIBRARIES "${_zelk_zip_libs}")
+endif()
 
 # What a subsystem names after USES in zelk_add_subsystem, and the targets it links.
 set(ZELK_USES_fmt fmt::fmt)
