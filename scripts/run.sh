@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Set up and build ZELK, then show the whole pipeline at work in build/run/:
+# Set up and build ZELK, then run its production job in build/run/ (zelk
+# --production: read the settings, the credential and the data sets, then end;
+# exit code 0 when that job completed).
+#
+#   ./scripts/run.sh --demo   the pipeline at work (not yet filling the
+#                             stand-in simulator with aircraft):
 # the RealTraffic app's stand-in (zelk_rtapp_emu) plays the demo's Zurich
 # morning on free loopback ports, and zelk runs for ZELK_DEMO_SECONDS (default
 # 180) against the in-process simulator stand-in, whose record of what ZELK did
 # goes to build/run/simstandin-record.jsonl. Prints the demo summary and the end
 # of Log.txt, and exits with zelk's exit code (0: aircraft were created, moved
 # and removed, and none is left in the simulator).
-#
-#   ./scripts/run.sh --production   the former job: read the settings and data
-#                                   sets, then end (zelk --production)
+
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 # ZELK_BUILD_DIR and ZELK_RUN_SKIP_BUILD=1 let a test run the job on a tree it built.
@@ -21,8 +24,9 @@ fi
 
 run="$build/run"
 demo="$root/data/demo"
-production=0
-if [[ "${1:-}" == "--production" ]]; then production=1; shift; fi
+production=1
+if [[ "${1:-}" == "--demo" ]]; then production=0; shift
+elif [[ "${1:-}" == "--production" ]]; then shift; fi
 
 # Free loopback ports: the app's TCP port and the two UDP ports.
 read -r tcp_port udp_traffic udp_weather < <(python3 - <<'EOF'
