@@ -65,7 +65,13 @@ cmake --fresh -S "$root" -B "$build" -G Ninja \
 cmake --build "$build" -j "$jobs"
 
 # --- Tests under wine ------------------------------------------------------------
-(cd "$build" && ctest --output-on-failure -j "$jobs" --timeout 300)
+# A stage that finds no test must not pass: ctest refuses an empty run, and the
+# count of tests run is checked against the least the Windows build has.
+min_tests="${ZELK_WINDOWS_MIN_TESTS:-675}"
+(cd "$build" && ctest --no-tests=error --output-on-failure -j "$jobs" --timeout 300) \
+  | tee "$build/ctest-windows.txt"
+bash "$root/scripts/check-test-count.sh" "$build/ctest-windows.txt" "$min_tests" windows
+
 
 # --- The program itself ----------------------------------------------------------
 # The demo set-up of scripts/run.sh, the Windows way: the per-user folder is

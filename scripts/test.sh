@@ -21,7 +21,9 @@ if [[ "${CI:-}" == "true" ]]; then werror=ON; fi
 
 cmake -S "$root" -B "$root/build" -G Ninja -DZELK_WERROR=$werror
 cmake --build "$root/build" -j "$jobs"
-(cd "$root/build" && ctest --output-on-failure -j "$jobs" --timeout 300)
+(cd "$root/build" && ctest --no-tests=error --output-on-failure -j "$jobs" --timeout 300) \
+  | tee "$root/build/ctest-native.txt"
+bash "$root/scripts/check-test-count.sh" "$root/build/ctest-native.txt" "${ZELK_NATIVE_MIN_TESTS:-708}" native
 bash "$root/scripts/test-unprivileged.sh" "$root/build/tests/test_core" 'FileUtils.*'
 lf_stage native
 
@@ -29,7 +31,8 @@ cmake -S "$root" -B "$root/build-asan" -G Ninja -DZELK_WERROR=OFF -DZELK_SANITIZ
       -DZELK_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
 cmake --build "$root/build-asan" -j "$jobs"
 (cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-   ctest --output-on-failure -j "$jobs" --timeout 600)
+   ctest --no-tests=error --output-on-failure -j "$jobs" --timeout 600) | tee "$root/build-asan/ctest-asan.txt"
+bash "$root/scripts/check-test-count.sh" "$root/build-asan/ctest-asan.txt" "${ZELK_NATIVE_MIN_TESTS:-708}" asan
 lf_stage asan
 
 # Every parser's fuzz target, 20 s each, two at a time. Random mutation finds

@@ -108,7 +108,9 @@ bool gf_acceptAircraftType(const std::string& type, const std::string& emitterCa
 
 IataCode gf_iataFromField(std::string_view text)
 {
-    if (text == "null") return IataCode{};
+    // The readers turn a JSON null into an empty text; general-aviation flights
+    // and some airliners on the ground come without a route and are traffic all the same.
+    if (text.empty() || text == "null") return IataCode{};
     return IataCode(text);
 }
 

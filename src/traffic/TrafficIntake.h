@@ -39,7 +39,7 @@ std::string gf_applyModelFix(std::string_view type);
 bool gf_acceptAircraftType(const std::string& type, const std::string& emitterCategory);
 bool gf_isNonAircraftType(std::string_view type);
 
-// "null" gives the empty code; anything else must be a valid IATA text.
+// "null" and the empty text give the empty code; anything else must be a valid IATA text.
 IataCode gf_iataFromField(std::string_view text);
 
 std::string gf_formatLatLon(double latitude, double longitude);

@@ -209,7 +209,7 @@ TEST_F(TrafficIntake, BadTimePositionHeadingAndIataCodesThrow)
         {[](auto& f) { f.latitude = 91.0; }, "invalid lalo: 91.000000,4.500000"},
         {[](auto& f) { f.source = "adsb_icao", f.trueHeading = 360.5; }, "true heading: 360.50"},
         {[](auto& f) { f.origin = "AM"; }, "'AM' IataCode: invalid string"},
-        {[](auto& f) { f.origin = ""; }, nullptr},
+        {[](auto& f) { f.destination = " "; }, nullptr},
         {[](auto& f) { f.origin = "A-B"; }, nullptr},
     };
     const TrafficFields plain = fields;
@@ -224,6 +224,17 @@ TEST_F(TrafficIntake, BadTimePositionHeadingAndIataCodesThrow)
                 EXPECT_STREQ(e.what(), message);
             }
         }
+    }
+}
+
+TEST_F(TrafficIntake, AFlightWithoutRouteIsTraffic)
+{
+    for (const char* empty : {"", "null"}) {
+        fields.origin = empty;
+        fields.destination = empty;
+        const TrafficRecord r = record();
+        EXPECT_FALSE(r.head.origin.isSet()) << '[' << empty << ']';
+        EXPECT_FALSE(r.head.destination.isSet()) << '[' << empty << ']';
     }
 }
 
