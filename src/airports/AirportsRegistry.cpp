@@ -23,8 +23,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Room for the whole list without regrowing.
-constexpr std::size_t kExpectedAirports = 24'000;
+// Room for the whole list without regrowing (the shipped list holds about
+// 36,500 airports).
+constexpr std::size_t kExpectedAirports = 40'000;
 // The box (and radius) around a reference point in which a position counts as
 // at that airport, in nautical miles.
 constexpr double kAirportRadiusNm = 5.0;
@@ -89,6 +90,26 @@ std::optional<AirportRecord> lf_parseAirport(const pugi::xml_node& ap, const Ica
         return std::nullopt;
     }
     return rec;
+}
+
+// The records' places ordered by latitude.
+std::vector<AirportPlace> lf_placesByLatitude(const std::vector<AirportRecord>& airports)
+{
+    std::vector<AirportPlace> places;
+    places.reserve(airports.size());
+    for (std::size_t i = 0; i < airports.size(); ++i)
+        places.push_back({airports[i].latitude, airports[i].longitude, static_cast<std::uint32_t>(i)});
+    std::sort(places.begin(), places.end(),
+              [](const AirportPlace& a, const AirportPlace& b) { return a.latitude < b.latitude; });
+    return places;
+}
+
+// Swaps a new list in; the caller holds the exclusive lock.
+void lf_replaceAirports(AirportsRegistry& reg, std::vector<AirportRecord>&& airports)
+{
+    reg.byLatitude = lf_placesByLatitude(airports);
+    reg.airports = std::move(airports);
+    reg.loaded = true;
 }
 
 // Index of the record with that code in the sorted vector, if any.
@@ -181,8 +202,7 @@ ValueOrError<std::uint64_t> gf_ensureAirportsLoaded()
     std::uint64_t count = 0;
     {
         const std::unique_lock write(reg.lock);
-        reg.airports = std::move(airports.value());
-        reg.loaded = true;
+        lf_replaceAirports(reg, std::move(airports.value()));
         count = reg.airports.size();
     }
     gf_writeLogLine(fmt::format("{:5} airports read", count));
@@ -196,7 +216,19 @@ void gf_resetAirportsRegistry()
     const std::unique_lock write(reg.lock);
     reg.airports.clear();
     reg.airports.shrink_to_fit();
+    reg.byLatitude.clear();
+    reg.byLatitude.shrink_to_fit();
     reg.loaded = false;
+}
+
+void gf_installAirports(std::vector<AirportRecord> airports)
+{
+    std::stable_sort(airports.begin(), airports.end(),
+                     [](const AirportRecord& a, const AirportRecord& b) { return a.icao.key() < b.icao.key(); });
+    AirportsRegistry& reg = gf_airportsRegistry();
+    const std::lock_guard load(reg.loadMutex);
+    const std::unique_lock write(reg.lock);
+    lf_replaceAirports(reg, std::move(airports));
 }
 
 bool gf_isKnownAirport(IcaoCode code)
@@ -224,53 +256,56 @@ void gf_setClosestStandReader(ClosestStandReader reader)
 std::optional<AirportRecord> gf_findClosestAirport(double latitude, double longitude)
 {
     const double k = std::cos(latitude * kDegToRad);
-    std::vector<AirportRecord> airports;
+    struct Candidate {
+        AirportRecord rec;
+        double d2;
+    };
+    // Only the records within the box are copied, and only the band of
+    // latitudes that can hold them is read: a look-up costs the same with
+    // every airport of the world as with the large ones alone.
+    std::vector<Candidate> candidates;
     {
         AirportsRegistry& reg = gf_airportsRegistry();
         const std::shared_lock read(reg.lock);
-        airports = reg.airports;
-    }
-
-    struct Candidate {
-        const AirportRecord* rec;
-        double d2;
-    };
-    std::vector<Candidate> candidates;
-    for (const AirportRecord& rec : airports) {
-        const double dy = (latitude - rec.latitude) * 60.0;
-        if (std::fabs(dy) > kAirportRadiusNm) continue;
-        // Across the antimeridian the short way round is the one that counts.
-        const double dx = gf_wrapLongitudeDelta(longitude, rec.longitude) * 60.0 * k;
-        if (std::fabs(dx) > kAirportRadiusNm) continue;
-        const double d2 = dx * dx + dy * dy;
-        if (d2 <= kAirportRadiusNm * kAirportRadiusNm) candidates.push_back({&rec, d2});
+        const double band = kAirportRadiusNm / 60.0;
+        const auto first = std::lower_bound(reg.byLatitude.begin(), reg.byLatitude.end(), latitude - band,
+                                            [](const AirportPlace& p, double lat) { return p.latitude < lat; });
+        for (auto it = first; it != reg.byLatitude.end() && it->latitude <= latitude + band; ++it) {
+            const double dy = (latitude - it->latitude) * 60.0;
+            if (std::fabs(dy) > kAirportRadiusNm) continue;
+            // Across the antimeridian the short way round is the one that counts.
+            const double dx = gf_wrapLongitudeDelta(longitude, it->longitude) * 60.0 * k;
+            if (std::fabs(dx) > kAirportRadiusNm) continue;
+            const double d2 = dx * dx + dy * dy;
+            if (d2 <= kAirportRadiusNm * kAirportRadiusNm) candidates.push_back({reg.airports[it->index], d2});
+        }
     }
     if (candidates.empty()) return std::nullopt;
     std::sort(candidates.begin(), candidates.end(),
               [](const Candidate& a, const Candidate& b) { return a.d2 < b.d2; });
-    if (candidates.size() == 1) return *candidates.front().rec;
+    if (candidates.size() == 1) return candidates.front().rec;
 
     ClosestStandReader reader;
     {
         const std::lock_guard guard(g_standReaderLock);
         reader = g_standReader;
     }
-    const AirportRecord* best = candidates.front().rec;
+    const AirportRecord* best = &candidates.front().rec;
     if (!reader) return *best;
 
     double bestStandNm = 100.0;
     std::string bestStand;
     for (const Candidate& c : candidates) {
-        const auto stand = reader(c.rec->icao, latitude, longitude);
+        const auto stand = reader(c.rec.icao, latitude, longitude);
         if (stand && stand->distanceNm < bestStandNm) {
-            best = c.rec;
+            best = &c.rec;
             bestStandNm = stand->distanceNm;
             bestStand = stand->stand;
         }
     }
-    if (best != candidates.front().rec)
+    if (best != &candidates.front().rec)
         gf_writeLogLine(fmt::format("Airport {} has the closest center, but stand {} at {} is closer ({:.0f} meters)",
-                                    candidates.front().rec->icao, bestStand, best->icao, bestStandNm * 1852.0));
+                                    candidates.front().rec.icao, bestStand, best->icao, bestStandNm * 1852.0));
     return *best;
 }
 

@@ -15,12 +15,23 @@
 
 namespace zelk {
 
+// Where one record lies, for the search by position: the registry keeps these
+// ordered by latitude, so a look-up reads only the narrow band of latitudes
+// around a position instead of every airport of the world.
+struct AirportPlace {
+    double latitude = 0.0;
+    double longitude = 0.0;
+    std::uint32_t index = 0; // into AirportsRegistry::airports
+};
+
 // The process-wide registry: records sorted by the packed ICAO key, one per
 // code. Ground operations read `airports` directly for their own nearest-
-// airport test, under `lock` taken shared; only a load writes, exclusively.
+// airport test, under `lock` taken shared; only a load or gf_installAirports
+// writes, exclusively, and both keep `byLatitude` in step with `airports`.
 struct AirportsRegistry {
     platform::SharedMutex lock;
     std::vector<AirportRecord> airports;
+    std::vector<AirportPlace> byLatitude;
     bool loaded = false;
     // Serialises loads, so a second caller waits and then finds `loaded`.
     std::mutex loadMutex;
@@ -53,6 +64,11 @@ using ClosestStandReader = std::function<std::optional<ClosestStand>(IcaoCode ai
 // Installed by the airport-file component; without one the closest reference
 // point decides alone.
 void gf_setClosestStandReader(ClosestStandReader reader);
+
+// Replaces the registry's records with these (sorted here by code) and marks
+// it loaded, as a load does; for a data set that did not come from the file
+// (tests, benchmarks and the fuzz targets).
+void gf_installAirports(std::vector<AirportRecord> airports);
 
 // The file reader behind gf_ensureAirportsLoaded.
 ValueOrError<std::vector<AirportRecord>> lf_loadAirportsXml();

@@ -1,9 +1,11 @@
 #include "airports/AirportsRegistry.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -65,8 +67,19 @@ TEST_F(AirportsRegistry, ReadsTheShippedDataSet)
 
     const auto count = zelk::gf_ensureAirportsLoaded();
     ASSERT_TRUE(count.hasValue()) << count.error();
-    EXPECT_GT(count.value(), 4000u);
+    EXPECT_GE(count.value(), 19000u);
     EXPECT_NE(log().find(fmt::format("{:5} airports read", count.value())), std::string::npos);
+    // Every entry of the shipped list is usable: nothing skipped, nothing doubled.
+    EXPECT_EQ(log().find("==>"), std::string::npos) << log();
+
+    // A small field, a heliport and a field a few feet above the sea.
+    for (const char* code : {"LSPL", "EGLW", "KSQL", "LSZH"})
+        EXPECT_TRUE(zelk::gf_isKnownAirport(IcaoCode(code))) << code;
+    EXPECT_EQ(zelk::gf_findAirport(IcaoCode("KSQL"))->iata.view(), "SQL");
+    EXPECT_EQ(zelk::gf_findAirport(IcaoCode("EGLW"))->iata.view(), "XXX");
+    EXPECT_EQ(zelk::gf_findAirport(IcaoCode("EGLW"))->altitude, 18);
+    // On the Battersea heliport's pad, 4 NM from London City's centre.
+    EXPECT_EQ(zelk::gf_findClosestAirport(51.4697, -0.1795)->icao, IcaoCode("EGLW"));
 
     const auto eham = zelk::gf_findAirport(IcaoCode("EHAM"));
     ASSERT_TRUE(eham.has_value());
@@ -246,6 +259,52 @@ TEST_F(AirportsRegistry, ClosestAirportWithinFiveMilesWithoutReadingAirportFiles
     EXPECT_FALSE(zelk::gf_findClosestAirport(50, 10 + eastDegrees(50, 5.1) - eastDegrees(50, 10.2)).has_value());
     EXPECT_FALSE(zelk::gf_findClosestAirport(50 - 5.1 / 60, 10).has_value());
     EXPECT_EQ(reads, 0);
+}
+
+// The search through the band of latitudes finds what a look at every record
+// finds, at positions around the shipped list's airports and between them.
+TEST_F(AirportsRegistry, ClosestAirportAgreesWithALookAtEveryRecord)
+{
+    const fs::path plain = dataSetsFolder() / "airports.xml";
+    if (!fs::exists(plain)) GTEST_SKIP() << "ZELK_TEST_DATA does not lead to the data sets";
+    install(zelk::test::readAll(plain));
+    ASSERT_TRUE(zelk::gf_ensureAirportsLoaded().hasValue());
+    const std::vector<AirportRecord> all = zelk::gf_airportsRegistry().airports;
+
+    const auto everyRecord = [&all](double lat, double lon) -> std::optional<IcaoCode> {
+        const double k = std::cos(lat * zelk::kDegToRad);
+        std::optional<IcaoCode> best;
+        double bestD2 = 25.0;
+        for (const AirportRecord& r : all) {
+            const double dy = (lat - r.latitude) * 60.0;
+            const double dx = zelk::gf_wrapLongitudeDelta(lon, r.longitude) * 60.0 * k;
+            if (std::fabs(dx) > 5.0 || std::fabs(dy) > 5.0) continue;
+            const double d2 = dx * dx + dy * dy;
+            if (d2 <= bestD2) {
+                bestD2 = d2;
+                best = r.icao;
+            }
+        }
+        return best;
+    };
+    std::mt19937 random(34);
+    std::uniform_real_distribution<double> offsetNm(-6.0, 6.0);
+    int found = 0;
+    for (int i = 0; i < 3000; ++i) {
+        const AirportRecord& near = all[random() % all.size()];
+        const double lat = std::clamp(near.latitude + offsetNm(random) / 60.0, -90.0, 90.0);
+        double lon = near.longitude + offsetNm(random) / 60.0 / std::max(0.05, std::cos(lat * zelk::kDegToRad));
+        if (lon > 180.0) lon -= 360.0;
+        if (lon < -180.0) lon += 360.0;
+        const auto got = zelk::gf_findClosestAirport(lat, lon);
+        const auto expected = everyRecord(lat, lon);
+        ASSERT_EQ(got.has_value(), expected.has_value()) << lat << " " << lon;
+        if (got) {
+            EXPECT_EQ(got->icao, *expected) << lat << " " << lon;
+            ++found;
+        }
+    }
+    EXPECT_GT(found, 1500) << "most positions near an airport are at one";
 }
 
 TEST_F(AirportsRegistry, ClosestAirportAcrossTheAntimeridian)

@@ -72,13 +72,8 @@ protected:
         gf_clearParkAirport();
         gf_clearLoadedApfInfo();
         gf_buildSettingsSnapshot();
-        {
-            AirportsRegistry& reg = gf_airportsRegistry();
-            const std::unique_lock write(reg.lock);
-            reg.airports = {airport("EDDF", 50.0, 8.0), airport("EDDM", 48.35, 11.78), airport("KJFK", 40.64, -73.78),
-                            airport("LOWW", 48.11, 16.57)};
-            reg.loaded = true;
-        }
+        gf_installAirports({airport("EDDF", 50.0, 8.0), airport("EDDM", 48.35, 11.78), airport("KJFK", 40.64, -73.78),
+                            airport("LOWW", 48.11, 16.57)});
         gf_updateParkAirportHooks([this](ParkAirportHooks& h) {
             h.takeStands = [this](std::vector<ParkPos>&& s) { engine = std::move(s); };
             h.engineStands = [this] { return engine; };
@@ -215,10 +210,10 @@ TEST_F(ParkAirportRun, ChosenOnTheGroundLoadedLeftAndLearningKept)
 TEST_F(ParkAirportRun, LearnedFileLoadedAndSavedAgainKeepsItsBytes)
 {
     {
-        AirportsRegistry& reg = gf_airportsRegistry();
-        const std::unique_lock write(reg.lock);
-        reg.airports[0] = airport("EDDF", 50.0333, 8.5706);
-        reg.airports[0].iata = IataCode("FRA");
+        std::vector<AirportRecord> airports = gf_airportsRegistry().airports;
+        airports[0] = airport("EDDF", 50.0333, 8.5706);
+        airports[0].iata = IataCode("FRA");
+        gf_installAirports(std::move(airports));
     }
     const fs::path own = kMyThirdpartyFolder / "EDDF.xml";
     test::writeAll(own, R"(<root><meta><info name="author" value="ZELK"/><info name="copyright" value="c"/>)"

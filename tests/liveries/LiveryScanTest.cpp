@@ -19,10 +19,13 @@
 #include "core/Settings.h"
 #include "core/Strings.h"
 #include "core/UserRelatedException.h"
+#include "liveries/AircraftDatabase.h"
+#include "liveries/CodeTables.h"
 #include "liveries/LiveriesScannedFile.h"
 #include "support/LiveryPackageTree.h"
 #include "support/LiveryTestDbase.h"
 #include "support/LoggedTempDir.h"
+#include "support/ShippedData.h"
 
 namespace zelk {
 namespace {
@@ -270,6 +273,56 @@ TEST_F(LiveryScan, OnlyTheScansOwnReportsAreRemoved)
     gf_scanLiveries();
     EXPECT_EQ(test::readAll(kInfoFolder / "AirportsScanLog.txt"), "kept");
     EXPECT_FALSE(fs::exists(kErrorsFolder / "Fixes.txt"));
+}
+
+} // namespace
+} // namespace zelk
+
+namespace zelk {
+namespace {
+
+// Real packs paint airlines the hand-kept table never knew: with the shipped
+// database their liveries are filed under their airlines, not as private ones.
+TEST_F(LiveryScan, AirlinesOfTheShippedDatabaseAreFiledUnderTheirCodes)
+{
+    gf_writeEncryptedFile(test::shippedDataText("dbase.xml"), kDbaseFile);
+    ASSERT_TRUE(gf_readDbase());
+    const fs::path pack = dir() / "pack";
+    test::writeAll(pack / "B38M" / "aircraft.cfg", R"([General]
+icao_type_designator = "B38M"
+
+[fltsim.0]
+title = "AJet Boeing 737 MAX 8 TC-RBA"
+icao_airline = "TKJ"
+atc_parking_types = "GATE"
+
+[fltsim.1]
+title = "Brussels Airlines Boeing 737 MAX 8"
+icao_airline = BEL
+)");
+    test::writeAll(pack / "B763" / "aircraft.cfg", R"([General]
+icao_type_designator = B763
+[fltsim.0]
+title = "Amerijet International Boeing 767-300F"
+icao_airline = AJT
+atc_parking_types = "RAMP_CARGO"
+)");
+    configure(false, false);
+    lfolder0.setValue(path_to_utf8(pack));
+    gf_scanLiveries();
+
+    std::map<std::string, std::string> airlineOf;
+    for (const LiveryRecord& r : gf_liveryTable()) airlineOf[r.title] = std::string(gf_airlineCodeText(r.key.airline));
+    EXPECT_EQ(airlineOf["AJet Boeing 737 MAX 8 TC-RBA"], "TKJ");
+    EXPECT_EQ(airlineOf["Brussels Airlines Boeing 737 MAX 8"], "BEL");
+    EXPECT_EQ(airlineOf["Amerijet International Boeing 767-300F"], "AJT");
+    EXPECT_FALSE(fs::exists(kErrorsFolder / "InvalidAirlineCodes.txt")) << log();
+    // The scanned-liveries file keeps them so.
+    const std::string saved = test::readAll(gf_liveriesScannedFile());
+    EXPECT_NE(saved.find(R"(a="TKJ" m="B38M" t="AJet Boeing 737 MAX 8 TC-RBA")"), std::string::npos) << saved;
+    EXPECT_NE(saved.find(R"(a="AJT" m="B763" c="true" t="Amerijet International Boeing 767-300F")"),
+              std::string::npos)
+        << saved;
 }
 
 } // namespace

@@ -25,15 +25,17 @@ protected:
         test::TrafficPassTest::SetUp();
         gf_setCurrentParkAirport(IcaoCode(test::TestAirport::kCode), test::TestAirport::kLatitude,
                                  test::TestAirport::kLongitude);
-        auto& registry = gf_airportsRegistry();
-        savedAirports = registry.airports;
-        registry.airports = {AirportRecord{IcaoCode(test::TestAirport::kCode), IataCode("ZTS"), 47.5, 9.0, 1300}};
+        savedAirports = gf_airportsRegistry().airports;
+        gf_installAirports({AirportRecord{IcaoCode(test::TestAirport::kCode), IataCode("ZTS"), 47.5, 9.0, 1300}});
         ASSERT_EQ(gf_loadRunways(IcaoCode(test::TestAirport::kCode)), 2u);
         gf_updateSettings([](SettingsSnapshot& s) { s.FLIGHT_MESSAGES = false; });
     }
     void TearDown() override
     {
-        gf_airportsRegistry().airports = savedAirports;
+        if (savedAirports.empty())
+            gf_resetAirportsRegistry();
+        else
+            gf_installAirports(savedAirports);
         gf_clearRunways();
         gf_setCurrentParkAirport(IcaoCode{}, 0.0, 0.0);
         test::TrafficPassTest::TearDown();
