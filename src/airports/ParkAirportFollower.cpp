@@ -77,7 +77,7 @@ std::optional<std::string> lf_readParkedFile()
     Apf& apf = loaded.value();
     gf_airportFileSummary(apf);
     const auto hooks = gf_parkAirportHooks();
-    if (hooks->airportLoaded) hooks->airportLoaded(apf);
+    if (hooks->airportLoaded) hooks->airportLoaded(airport.icao, apf);
     lf_placeUserStand(airport, apf.stands);
     if (hooks->takeStands) hooks->takeStands(std::move(apf.stands));
     return std::nullopt;

@@ -34,8 +34,9 @@ struct ParkAirportHooks {
 
     // --- Ground operations ---
     // The park airport's file was loaded: its runways and the parking countdown
-    // and summary of the parking engine.
-    std::function<void(const Apf& apf)> airportLoaded;
+    // and summary of the parking engine. The airport is passed because it
+    // becomes the current park airport only after this hook.
+    std::function<void(const IcaoCode& airport, const Apf& apf)> airportLoaded;
     // The park airport is left: removal list, static work list and runway list emptied.
     std::function<void()> airportLeft;
     std::function<void()> clearStaticWorkList;

@@ -75,7 +75,21 @@ bool lf_waitForUserAircraft()
         if (!gf_isRunning() || !lf_simulatorPresent()) return false;
         gf_sleepFor(10ms);
     }
+    lf_waitForOnGroundReport();
     return gf_isRunning();
+}
+
+void lf_waitForOnGroundReport()
+{
+    // On a loaded machine the simulator's once-a-second report can come several seconds late.
+    constexpr auto kStep = 50ms;
+    constexpr int kSteps = 200;
+    for (int i = 0; i < kSteps && gf_userOnGroundState() == kNoOnGroundReport; ++i) {
+        if (!gf_isRunning() || !lf_simulatorPresent()) return;
+        gf_sleepFor(kStep);
+    }
+    if (gf_userOnGroundState() == kNoOnGroundReport)
+        gf_writeLogLine("No on-ground report of the user aircraft after 10 seconds: taken as flying");
 }
 
 void lf_takeParkAirportOnGround()

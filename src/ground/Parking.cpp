@@ -467,7 +467,9 @@ void gf_parkingSummary()
         gf_setWantedStaticCount(settings->MAX_PARK_SEL <= 0 ? 0 : std::min(settings->MAX_PARK_SEL, standCount));
     else
         gf_updateWantedStaticCount({settings->parking_percentage, settings->MAX_PARK_SEL});
-    gf_clearParkedTrafficTables();
+    // The summary follows the load of the park airport, for which the feed's
+    // parked list was requested; leaving the airport clears the list.
+    gf_clearParkedTrafficTables(ParkedTables::PlacedOnly);
     const auto hooks = gf_trafficStateHooks();
     if (hooks->currentParkAirportStand)
         if (const auto stand = hooks->currentParkAirportStand()) gf_blockUserStandForStatic(*stand, "Parking summary:");
@@ -484,9 +486,8 @@ void gf_parkingAirportLoaded(IcaoCode airport, double elevationFt)
 void gf_installParkingAirportHooks()
 {
     gf_updateParkAirportHooks([](ParkAirportHooks& h) {
-        h.airportLoaded = [](const Apf& apf) {
-            const auto airport = gf_currentParkAirport();
-            gf_parkingAirportLoaded(airport ? airport->code : IcaoCode{}, apf.altitude);
+        h.airportLoaded = [](const IcaoCode& airport, const Apf& apf) {
+            gf_parkingAirportLoaded(airport, apf.altitude);
         };
         h.airportLeft = gf_leaveParkingAirport;
         // The summary needs the stands in the engine, which they reach after the load.
@@ -499,6 +500,7 @@ void gf_installParkingAirportHooks()
 
 void gf_leaveParkingAirport()
 {
+    gf_clearParkedTrafficTables(ParkedTables::All);
     gf_parkingRemovals().clear();
     gf_clearStaticWorkList();
     gf_clearRunways();

@@ -42,7 +42,8 @@ void gf_parkingSummary();
 
 // The park airport's file was read: its runways and elevation.
 void gf_parkingAirportLoaded(IcaoCode airport, double elevationFt);
-// The park airport is left: removal list, work list and runway list emptied.
+// The park airport is left: the feed's parked tables, removal list, work list
+// and runway list emptied.
 void gf_leaveParkingAirport();
 // Lets the park-airport follower reach the parking: runways on load, the
 // summary once the engine took the stands, the lists emptied on leaving.

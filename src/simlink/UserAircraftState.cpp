@@ -33,7 +33,7 @@ UserState& lf_user()
 
 std::atomic<std::uint32_t> g_runState{kSimClosed};
 std::atomic<bool> g_onGround{false};
-std::atomic<std::uint8_t> g_onGroundState{255};
+std::atomic<std::uint8_t> g_onGroundState{kNoOnGroundReport};
 std::atomic<bool> g_oneSecond{false};
 std::atomic<std::uint8_t> g_replyMarks{0};
 std::atomic<double> g_halfSpanNm{std::numeric_limits<double>::quiet_NaN()};
@@ -226,7 +226,7 @@ void gf_resetUserAircraftState()
         u.model.clear();
     }
     g_onGround.store(false);
-    g_onGroundState.store(255);
+    g_onGroundState.store(kNoOnGroundReport);
     g_oneSecond.store(false);
     g_replyMarks.store(0);
     g_halfSpanNm.store(std::numeric_limits<double>::quiet_NaN());

@@ -35,7 +35,8 @@ bool gf_storeUserAcPosition(const UserAcPosition& position);
 
 // --- On-ground report, once a second ---
 bool gf_isUserOnGround() noexcept;
-// 1 on the ground, 0 in the air, 255 no report since the reset.
+// 1 on the ground, 0 in the air, kNoOnGroundReport no report since the reset.
+inline constexpr std::uint8_t kNoOnGroundReport = 255;
 std::uint8_t gf_userOnGroundState() noexcept;
 // SimClient: stores the report and raises the one-second flag.
 void gf_storeUserOnGround(bool onGround) noexcept;

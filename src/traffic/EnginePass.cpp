@@ -359,6 +359,9 @@ void lf_createLiveFromRecord(TrafficRecord& record)
     AcIdentity identity;
     // Throws std::out_of_range for a category without a row in the tables.
     gf_classifyAircraft(identity, record.head);
+    // Classification starts from an empty identity: without the hex id every
+    // later report of this aircraft would look like a second one.
+    identity.hexId = record.hexId;
     gf_liveAircraft().emplace_back(record.sample, identity, record.time);
 }
 

@@ -209,11 +209,12 @@ void gf_clearAllTraffic()
     gf_liveryBookkeeping().clearUnmatched();
 }
 
-void gf_clearParkedTrafficTables()
+void gf_clearParkedTrafficTables(ParkedTables what)
 {
     TrafficContainers& s = lf_state();
     s.placedCallsigns.clear();
     s.placedHexIds.clear();
+    if (what == ParkedTables::PlacedOnly) return;
     const auto hooks = gf_trafficStateHooks();
     if (!hooks->clearParkedTables) return;
     // Again under the reader's lock: the reader may have placed more meanwhile.

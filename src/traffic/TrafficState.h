@@ -99,7 +99,12 @@ void gf_resetTrafficState();
 void gf_clearStaticList();
 // Close-down, after the simulator link and the readers have stopped.
 void gf_clearAllTraffic();
-void gf_clearParkedTrafficTables();
+// Forgets which parked aircraft of the feed were placed and, with All, also the
+// feed's received parked list (under the reader's lock). A summary rebuilt for
+// the airport the list was requested for keeps the list (PlacedOnly): it would
+// otherwise be empty until the next parked request, many minutes later.
+enum class ParkedTables { PlacedOnly, All };
+void gf_clearParkedTrafficTables(ParkedTables what = ParkedTables::All);
 // Empties the static work list (its texts released), keeping its buffer.
 void gf_clearStaticWorkList();
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "airports/AirportsRegistry.h"
 #include "airports/ParkAirportHooks.h"
 #include "app/CloseDown.h"
 #include "app/RunWorker.h"
@@ -104,6 +105,48 @@ TEST(EngineSetUp, SimulatorLinkStepWaitsForTheUserAircraftAndTheCloseDownJoinsIt
     thread.requestStop();
     thread.join();
     gf_resetStopRequest();
+    gf_resetSimClientState();
+}
+
+// A user on the ground gets the park airport at start, also when the
+// simulator's first once-a-second on-ground report comes long after the
+// position: the step waits for that report before it decides.
+TEST(EngineSetUp, SimulatorLinkStepWaitsForTheFirstOnGroundReportBeforeTheParkAirportIsTaken)
+{
+    gf_resetStopRequest();
+    stop_detail::resetClosingByUserForTests();
+    gf_resetSimClientState();
+    gf_clearParkAirport();
+    AirportRecord zurich;
+    zurich.icao = IcaoCode("LSZH");
+    zurich.latitude = 47.4647;
+    zurich.longitude = 8.5492;
+    zurich.altitude = 1416;
+    gf_installAirports({zurich});
+    gf_setSimPortFactory([] {
+        auto port = std::make_unique<FakeSimPort>();
+        port->setProduct(SimProduct::Msfs2024);
+        port->setSimulationRunning(true);
+        // The first on-ground report comes about 1.5 s after the first frame.
+        port->setFrameTiming(25, 60);
+        UserAcPosition user;
+        user.latitude = 47.4597;
+        user.longitude = 8.5547;
+        user.altitude = 1416;
+        port->setUserAircraft(user, true, "Test Title", "A320");
+        return port;
+    });
+    ASSERT_TRUE(lf_startSimClientThread());
+    EXPECT_EQ(gf_userOnGroundState(), 1);
+    lf_takeParkAirportOnGround();
+    EXPECT_EQ(gf_parkAirport().airport.icao, IcaoCode("LSZH"));
+
+    const RunThreadHooks thread = gf_simClientThreadHooks();
+    thread.requestStop();
+    thread.join();
+    gf_setSimPortFactory({});
+    gf_clearParkAirport();
+    gf_resetAirportsRegistry();
     gf_resetSimClientState();
 }
 

@@ -21,7 +21,9 @@
 #include "traffic/StandClaims.h"
 #include "traffic/TrafficGroundHooks.h"
 #include "traffic/TrafficHooks.h"
+#include "traffic/TrafficMailbox.h"
 #include "traffic/TrafficTestData.h"
+#include "traffic/EnginePass.h"
 
 namespace zelk::test {
 
@@ -65,10 +67,16 @@ protected:
         });
         client = std::make_unique<SimClient>(port, noWaitTiming());
         ASSERT_TRUE(client->connect());
+        // The engine's mailbox as the main loop leaves it: delivery on, passes running.
+        gf_resetTrafficMailbox();
+        gf_enableTrafficDelivery();
+        gf_setTrafficEngineRunning(true);
+        gf_resetEnginePassCounters();
     }
 
     void TearDown() override
     {
+        gf_resetTrafficMailbox();
         client.reset();
         gf_updateTrafficStateHooks([](TrafficStateHooks& h) { h = TrafficStateHooks{}; });
         gf_setLiveLiveryMatcher({});
@@ -111,6 +119,43 @@ protected:
     {
         for (int i = 0; i < n; ++i)
             pass();
+    }
+
+    // One pass of the program's engine as the main loop runs it, then one
+    // simulator frame on the link.
+    void enginePass()
+    {
+        lf_handleAddingStack();
+        frames(*client, 1);
+    }
+
+    void enginePasses(int n)
+    {
+        for (int i = 0; i < n; ++i)
+            enginePass();
+    }
+
+    // Hands records to the engine's mailbox as a feed reader does with a live
+    // batch: each record falls due delaySeconds after this tick.
+    static void deliver(std::vector<TrafficRecord> records, std::uint32_t delaySeconds = kLiveBatchDelaySeconds)
+    {
+        TrafficBatch batch;
+        batch.records = std::move(records);
+        gf_deliverTrafficBatch(batch, BatchKind::Live, delaySeconds, false);
+    }
+
+    // A received report as the intake makes it.
+    static TrafficRecord received(std::uint32_t hexId, const std::string& callsign, const std::string& registration,
+                                  const char* model, const PosSample& s, double time)
+    {
+        TrafficRecord r;
+        r.hexId = hexId;
+        r.head.callsign = callsign;
+        r.head.registration = registration;
+        r.head.key.model = gf_modelCode2Index(model);
+        r.sample = s;
+        r.time = time;
+        return r;
     }
 
     // A report of a known aircraft, taken as the record decoding does; false
