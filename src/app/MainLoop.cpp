@@ -1,6 +1,5 @@
 #include "app/MainLoop.h"
 
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <memory>
@@ -16,6 +15,7 @@
 #include "core/Geometry.h"
 #include "core/Log.h"
 #include "core/Parameters.h"
+#include "core/Published.h"
 #include "core/Settings.h"
 #include "core/StopRequest.h"
 #include "core/TimeUtils.h"
@@ -57,7 +57,7 @@ constexpr auto kRebaseLag = 100ms;
 constexpr std::int32_t kPassesPerKeepAlive = 100;
 constexpr std::int32_t kNoLiveLimit = 500;
 
-std::atomic<std::shared_ptr<const MainLoopProbe>> lv_probe{std::make_shared<const MainLoopProbe>()};
+Published<const MainLoopProbe> lv_probe{std::make_shared<const MainLoopProbe>()};
 
 void lf_jobRan(std::string_view job)
 {

@@ -1,13 +1,13 @@
 #include "core/ControlHost.h"
 
-#include <atomic>
+#include "core/Published.h"
 
 namespace zelk {
 namespace {
 
-std::atomic<std::shared_ptr<ControlHost>>& lf_hostSlot()
+Published<ControlHost>& lf_hostSlot()
 {
-    static std::atomic<std::shared_ptr<ControlHost>> slot{std::make_shared<HeadlessControlHost>()};
+    static Published<ControlHost> slot{std::make_shared<HeadlessControlHost>()};
     return slot;
 }
 

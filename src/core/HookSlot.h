@@ -1,9 +1,10 @@
 #pragma once
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
+
+#include "core/Published.h"
 
 namespace zelk {
 
@@ -27,7 +28,7 @@ public:
 
 private:
     std::mutex writer_; // serialises the copy-change-publish of writers
-    std::atomic<std::shared_ptr<const Hooks>> published_{std::make_shared<const Hooks>()};
+    Published<const Hooks> published_{std::make_shared<const Hooks>()};
 };
 
 } // namespace zelk

@@ -7,21 +7,22 @@
 #include <utility>
 
 #include "core/Parameters.h"
+#include "core/Published.h"
 
 namespace zelk {
 namespace {
 
 // Function-local statics so that readers running during static initialisation
 // of other files still find a record.
-std::atomic<std::shared_ptr<const SettingsSnapshot>>& lf_settingsSlot()
+Published<const SettingsSnapshot>& lf_settingsSlot()
 {
-    static std::atomic<std::shared_ptr<const SettingsSnapshot>> slot{std::make_shared<const SettingsSnapshot>()};
+    static Published<const SettingsSnapshot> slot{std::make_shared<const SettingsSnapshot>()};
     return slot;
 }
 
-std::atomic<std::shared_ptr<const ProgramMode>>& lf_modeSlot()
+Published<const ProgramMode>& lf_modeSlot()
 {
-    static std::atomic<std::shared_ptr<const ProgramMode>> slot{std::make_shared<const ProgramMode>()};
+    static Published<const ProgramMode> slot{std::make_shared<const ProgramMode>()};
     return slot;
 }
 

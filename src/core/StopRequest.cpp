@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include "core/Log.h"
+#include "core/Published.h"
 #include "core/Settings.h"
 #include "core/TimeUtils.h"
 
@@ -18,9 +19,9 @@ constexpr std::array<std::string_view, kStopReasonCount> kReasonTexts = {
     "TRAFFIC MAILBOX STALLED",
 };
 
-std::atomic<std::shared_ptr<const StopRequest>>& lf_slot()
+Published<const StopRequest>& lf_slot()
 {
-    static std::atomic<std::shared_ptr<const StopRequest>> slot;
+    static Published<const StopRequest> slot;
     return slot;
 }
 
@@ -29,9 +30,9 @@ std::atomic<bool> lv_closingByUser{false};
 // atomic flag instead of taking the shared pointer's internal lock.
 std::atomic<bool> lv_stopRequested{false};
 
-std::atomic<std::shared_ptr<const StopHooks>>& lf_hooks()
+Published<const StopHooks>& lf_hooks()
 {
-    static std::atomic<std::shared_ptr<const StopHooks>> hooks{std::make_shared<const StopHooks>()};
+    static Published<const StopHooks> hooks{std::make_shared<const StopHooks>()};
     return hooks;
 }
 

@@ -8,6 +8,7 @@
 
 #include "core/FeedState.h"
 #include "core/Log.h"
+#include "core/Published.h"
 #include "core/Settings.h"
 #include "core/StopRequest.h"
 #include "core/TimeUtils.h"
@@ -53,9 +54,9 @@ const nlohmann::json& lf_data(const nlohmann::json& reply, bool array)
     return *it;
 }
 
-std::atomic<std::shared_ptr<const RTAPIDeliver>>& lf_installedDelivery()
+Published<const RTAPIDeliver>& lf_installedDelivery()
 {
-    static std::atomic<std::shared_ptr<const RTAPIDeliver>> delivery;
+    static Published<const RTAPIDeliver> delivery;
     return delivery;
 }
 

@@ -1,7 +1,6 @@
 #include "feed/RTAppLines.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <memory>
 #include <utility>
@@ -12,6 +11,7 @@
 
 #include "core/FeedState.h"
 #include "core/Log.h"
+#include "core/Published.h"
 #include "core/Settings.h"
 #include "feed/BadInputLog.h"
 #include "feed/RTAppProtocol.h"
@@ -139,9 +139,9 @@ bool lf_hasFields(std::span<const std::string_view> fields, std::size_t required
 
 namespace {
 
-std::atomic<std::shared_ptr<const RTAppLineIntake::Deliver>>& lf_installedDelivery()
+Published<const RTAppLineIntake::Deliver>& lf_installedDelivery()
 {
-    static std::atomic<std::shared_ptr<const RTAppLineIntake::Deliver>> delivery;
+    static Published<const RTAppLineIntake::Deliver> delivery;
     return delivery;
 }
 

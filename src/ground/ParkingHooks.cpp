@@ -1,11 +1,12 @@
 #include "ground/ParkingHooks.h"
 
-#include <atomic>
+
+#include "core/Published.h"
 
 namespace zelk {
 namespace {
 
-std::atomic<std::shared_ptr<const ParkingHooks>> lv_hooks{std::make_shared<const ParkingHooks>()};
+Published<const ParkingHooks> lv_hooks{std::make_shared<const ParkingHooks>()};
 
 } // namespace
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/IcaoCode.h"
+#include "core/Published.h"
 #include "gui/GuiUpdate.h"
 #include "gui/WaitClock.h"
 
@@ -157,7 +158,7 @@ private:
     std::atomic<bool> wakeUpPosted_{false};
     std::atomic<bool> closing_{false};
     std::atomic<std::thread::id> uiThread_{};
-    std::atomic<std::shared_ptr<GuiWindow>> window_;
+    Published<GuiWindow> window_;
     std::atomic<std::uint32_t> dpi_{96};
     std::atomic<bool> staticFitSuppressed_{false};
     PanelState panel_;

@@ -2,6 +2,8 @@
 
 #include <thread>
 
+#include "core/Published.h"
+
 namespace zelk {
 
 namespace {
@@ -12,9 +14,9 @@ public:
     void sleepUntil(TimePoint t) override { std::this_thread::sleep_until(t); }
 };
 
-std::atomic<std::shared_ptr<WaitClock>>& lf_clockSlot()
+Published<WaitClock>& lf_clockSlot()
 {
-    static std::atomic<std::shared_ptr<WaitClock>> slot{std::make_shared<RealWaitClock>()};
+    static Published<WaitClock> slot{std::make_shared<RealWaitClock>()};
     return slot;
 }
 

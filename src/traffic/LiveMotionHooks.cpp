@@ -1,11 +1,12 @@
 #include "traffic/LiveMotionHooks.h"
 
-#include <atomic>
+
+#include "core/Published.h"
 
 namespace zelk {
 namespace {
 
-std::atomic<std::shared_ptr<const LiveMotionHooks>> lv_hooks{std::make_shared<const LiveMotionHooks>()};
+Published<const LiveMotionHooks> lv_hooks{std::make_shared<const LiveMotionHooks>()};
 
 } // namespace
 

@@ -10,6 +10,7 @@
 #include <fmt/format.h>
 
 #include "core/Log.h"
+#include "core/Published.h"
 #include "core/Settings.h"
 #include "simlink/SimClient.h"
 #include "simlink/SimQueues.h"
@@ -34,7 +35,7 @@ constexpr double kTwoPi = 6.283185307179586;
 constexpr double kLowFlightFt = 10000.0;
 constexpr double kCabinLightHeightFt = 2000.0;
 
-std::atomic<std::shared_ptr<const SimResultSteps>> g_steps{std::make_shared<const SimResultSteps>()};
+Published<const SimResultSteps> g_steps{std::make_shared<const SimResultSteps>()};
 std::atomic<std::uint64_t> g_parkedPlaced{0};
 
 // Records are found again by hex id or object id on every use (no pointer

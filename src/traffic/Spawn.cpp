@@ -1,7 +1,6 @@
 #include "traffic/Spawn.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <exception>
 #include <memory>
@@ -12,6 +11,7 @@
 #include "airports/ParkAirports.h"
 #include "core/Geometry.h"
 #include "core/Log.h"
+#include "core/Published.h"
 #include "core/Settings.h"
 #include "gui/WaitClock.h"
 #include "liveries/AircraftDatabase.h"
@@ -71,7 +71,7 @@ bool lf_matchThroughIndex(LiveAc& ac, double altitudeFt)
     return true;
 }
 
-std::atomic<std::shared_ptr<const LiveLiveryMatcher>> lv_matcher{
+Published<const LiveLiveryMatcher> lv_matcher{
     std::make_shared<const LiveLiveryMatcher>(lf_matchThroughIndex)};
 
 LatLon lf_at(const PosSample& s) { return LatLon{s.latitude, s.longitude}; }

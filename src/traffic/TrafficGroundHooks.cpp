@@ -1,6 +1,5 @@
 #include "traffic/TrafficGroundHooks.h"
 
-#include <atomic>
 #include <mutex>
 #include <set>
 #include <string>
@@ -8,11 +7,12 @@
 #include <fmt/format.h>
 
 #include "core/Log.h"
+#include "core/Published.h"
 
 namespace zelk {
 namespace {
 
-std::atomic<std::shared_ptr<const TrafficGroundHooks>> lv_hooks{std::make_shared<const TrafficGroundHooks>()};
+Published<const TrafficGroundHooks> lv_hooks{std::make_shared<const TrafficGroundHooks>()};
 
 } // namespace
 

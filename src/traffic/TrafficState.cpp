@@ -4,6 +4,7 @@
 
 #include <fmt/format.h>
 
+#include "core/Published.h"
 #include "traffic/LiveryBookkeeping.h"
 #include "traffic/StandFit.h"
 #include "traffic/StandQueries.h"
@@ -63,7 +64,7 @@ struct TrafficContainers {
     TrafficFlags flags;
     std::atomic<std::int64_t> parkingTime{0};
     // Published from the start as an empty list, so readers never see null.
-    std::atomic<std::shared_ptr<const StandNameList>> publishedStandNames{std::make_shared<const StandNameList>()};
+    Published<const StandNameList> publishedStandNames{std::make_shared<const StandNameList>()};
 };
 
 TrafficContainers& lf_state()

@@ -1,13 +1,13 @@
 #include "traffic/UserPosition.h"
 
-#include <atomic>
+#include "core/Published.h"
 
 namespace zelk {
 namespace {
 
-std::atomic<std::shared_ptr<const UserAcPosition>>& lf_slot()
+Published<const UserAcPosition>& lf_slot()
 {
-    static std::atomic<std::shared_ptr<const UserAcPosition>> slot{std::make_shared<const UserAcPosition>()};
+    static Published<const UserAcPosition> slot{std::make_shared<const UserAcPosition>()};
     return slot;
 }
 
@@ -15,9 +15,7 @@ std::atomic<std::shared_ptr<const UserAcPosition>>& lf_slot()
 
 void gf_setUserAircraftPosition(const UserAcPosition& position)
 {
-    auto& slot = lf_slot();
-    slot.exchange(std::make_shared<const UserAcPosition>(position));
-    slot.notify_all();
+    lf_slot().store(std::make_shared<const UserAcPosition>(position));
 }
 
 std::shared_ptr<const UserAcPosition> gf_publishedUserPosition() { return lf_slot().load(); }

@@ -7,8 +7,7 @@
 namespace zelk {
 
 // Stores the user aircraft's latest position and publishes an immutable copy
-// for readers on other threads (the feed readers' altitude correction), waking
-// any thread that waits on the publication.
+// for readers on other threads (the feed readers' altitude correction).
 void gf_setUserAircraftPosition(const UserAcPosition& position);
 
 // The published position; all zero before the first publication. Never null.

@@ -1,17 +1,17 @@
 #include "update/UpdateUi.h"
 
-#include <atomic>
 #include <memory>
 
+#include "core/Published.h"
 #include "gui/Dialogs.h"
 #include "gui/GuiUpdate.h"
 
 namespace zelk {
 namespace {
 
-std::atomic<std::shared_ptr<const UpdateUiHooks>>& lf_hooks()
+Published<const UpdateUiHooks>& lf_hooks()
 {
-    static std::atomic<std::shared_ptr<const UpdateUiHooks>> hooks{std::make_shared<const UpdateUiHooks>()};
+    static Published<const UpdateUiHooks> hooks{std::make_shared<const UpdateUiHooks>()};
     return hooks;
 }
 
