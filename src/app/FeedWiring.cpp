@@ -43,7 +43,7 @@ void lf_clearRTAppParkedTables(const std::function<void()>& underLock)
     std::scoped_lock guard(state.parkedMutex);
     state.parkedComplete = false;
     underLock();
-    state.parked.clear();
+    gf_clearRTAppParkedListLocked(state);
 }
 
 // The app's parked list once its end marker arrived, under its lock.

@@ -13,7 +13,7 @@ std::string_view lf_kindName(BadInputKind kind)
 {
     static constexpr std::array<std::string_view, kBadInputKindCount> kNames{
         "too long", "over the batch limit", "incomplete", "bad value", "unknown", "reply too long",
-        "bad weather", "unusable reply", "refused request"};
+        "bad weather", "unusable reply", "refused request", "unexpected end", "full table"};
     return kNames[static_cast<std::size_t>(kind)];
 }
 
@@ -78,9 +78,15 @@ std::string BadInputLog::lastReport() const
 
 std::string gf_quoteInput(std::string_view text)
 {
-    std::string quoted(text.substr(0, BadInputLog::kQuoteLimit));
-    for (char& c : quoted)
-        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e) c = '?';
+    std::string quoted;
+    const std::string_view shown = text.substr(0, BadInputLog::kQuoteLimit);
+    quoted.reserve(shown.size() + 3);
+    for (const char c : shown) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\') quoted += "\\\\";
+        else if (byte >= 0x20 && byte <= 0x7e) quoted += c;
+        else quoted += fmt::format("\\x{:02x}", byte);
+    }
     if (text.size() > BadInputLog::kQuoteLimit) quoted += "...";
     return quoted;
 }

@@ -21,13 +21,15 @@ enum class BadInputKind : std::uint8_t {
     BadWeather,   // a weather datagram that is no usable JSON object
     BadReply,     // a web-API reply, or an array of it, that cannot be used
     ServiceError, // a web-API request the service refused or that did not come back
+    UnexpectedEnd, // the end marker of a list nobody waits for (asked for once, ended already)
+    FullTable,    // a reader's table at its limit: later ids or records are not kept
 };
-inline constexpr std::size_t kBadInputKindCount = 9;
+inline constexpr std::size_t kBadInputKindCount = 11;
 
 // Logs refused input without letting a broken sender flood the log: the first
 // 20 lines of each kind per run are written, later ones only counted and
 // summed up once a minute. Quoted input is cut at 200 characters with
-// unprintable bytes shown as '?'. Safe from any thread.
+// unprintable bytes escaped. Safe from any thread.
 class BadInputLog {
 public:
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
@@ -62,8 +64,10 @@ private:
     std::string lastReport_;
 };
 
-// Input text fit for a log line: at most BadInputLog::kQuoteLimit characters,
-// control and non-ASCII bytes as '?'.
+// Input text fit for a log line: its first BadInputLog::kQuoteLimit bytes
+// ("..." after a longer text), every byte outside printable ASCII as "\xhh"
+// and a backslash doubled, so a peer's escape sequences and line breaks never
+// act in a terminal or a viewer and the bytes can still be read back.
 std::string gf_quoteInput(std::string_view text);
 
 // The RT App feed's one instance, writing to the program log.

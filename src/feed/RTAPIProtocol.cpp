@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <stdexcept>
+#include <vector>
 
 #include <curl/curl.h>
 #include <fmt/format.h>
@@ -46,6 +47,20 @@ std::optional<double> lf_pressureGroup(std::string_view group)
         return std::nullopt;
     const double value = std::strtod(std::string(group.substr(1)).c_str(), nullptr);
     return group[0] == 'Q' ? value : value / 100.0 * kHpaPerInHg;
+}
+
+// "071120Z": day, hour and minute of a report.
+bool lf_isTimeGroup(std::string_view group)
+{
+    return group.size() == 7 && group.back() == 'Z' &&
+           std::all_of(group.begin(), group.end() - 1, [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A station: four letters or digits, the first a letter.
+bool lf_isStation(std::string_view group)
+{
+    const auto alnum = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); };
+    return group.size() == 4 && group[0] >= 'A' && group[0] <= 'Z' && std::all_of(group.begin(), group.end(), alnum);
 }
 
 } // namespace
@@ -162,16 +177,37 @@ std::optional<std::int32_t> gf_rtApiQnh(double hPa)
 
 std::optional<std::int32_t> gf_qnhFromMetar(std::string_view metar)
 {
-    std::size_t pos = 0;
-    while (pos < metar.size()) {
+    std::vector<std::string_view> groups;
+    for (std::size_t pos = 0; pos < metar.size();) {
         const std::size_t start = metar.find_first_not_of(" \t\r\n", pos);
         if (start == std::string_view::npos) break;
         const std::size_t end = std::min(metar.find_first_of(" \t\r\n", start), metar.size());
-        const std::string_view group = metar.substr(start, end - start);
+        groups.push_back(metar.substr(start, end - start));
+        pos = end;
+    }
+    bool stationSeen = false;
+    bool timeSeen = false;
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        std::string_view group = groups[i];
         if (group == "RMK") break;
+        // Two reports run together: only the first one's pressure counts, so
+        // reading stops where the second begins (its keyword, a second station
+        // before a time group, or a second time group).
+        if (i > 0 && (group == "METAR" || group == "SPECI")) break;
+        if (lf_isStation(group)) {
+            if (stationSeen && i + 1 < groups.size() && lf_isTimeGroup(groups[i + 1])) break;
+            stationSeen = true;
+        }
+        if (lf_isTimeGroup(group)) {
+            if (timeSeen) break;
+            timeSeen = true;
+        }
+        // "=" ends a report.
+        const bool last = group.ends_with('=');
+        if (last) group.remove_suffix(1);
         // "Q1015/A30.00": the slash joins two pressure groups in one.
         if (const auto hPa = lf_pressureGroup(group.substr(0, group.find('/')))) return gf_rtApiQnh(*hPa);
-        pos = end;
+        if (last) break;
     }
     return std::nullopt;
 }

@@ -91,6 +91,7 @@ std::chrono::milliseconds gf_rtApiBackOff(std::chrono::milliseconds current, std
 // --- Weather ---
 // The QNH (hPa) of a METAR's first Qdddd (hPa) or Adddd (inHg x 100) group
 // before "RMK"; none without such a group, for "////" or outside 850-1100 hPa.
+// Of a text holding two reports run together only the first report is read.
 std::optional<std::int32_t> gf_qnhFromMetar(std::string_view metar);
 // A QNH value a reply gives in hPa; none outside 850-1100 hPa.
 std::optional<std::int32_t> gf_rtApiQnh(double hPa);

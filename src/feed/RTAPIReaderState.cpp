@@ -5,6 +5,7 @@
 
 #include "core/FeedState.h"
 #include "core/Settings.h"
+#include "feed/BadInputLog.h"
 #include "feed/ReaderStateTools.h"
 #include "simlink/UserAircraftState.h"
 
@@ -90,6 +91,8 @@ void gf_resetRTAPIReaderState()
     state.liveRecords = 0;
     state.lastWeather = 0;
     rtApiTrafficTime = 0;
+    // Each run may log its own first lines of every kind of bad input.
+    gf_rtApiBadInputLog().reset();
 }
 
 bool gf_takeRTAPITrafficStale() { return gf_rtApiReaderState().liveRecords.exchange(0) == 0; }

@@ -56,6 +56,7 @@ struct RTAPIReaderState {
     std::unordered_set<std::string> seenCallsigns;
     std::unordered_set<std::uint32_t> seenHexIds;
     bool idCollection = false;
+    bool seenIdsFull = false; // kMaxSeenIds reached since collection restarted
 
     // --- under parkedMutex ---
     std::mutex parkedMutex;

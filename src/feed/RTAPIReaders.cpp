@@ -127,7 +127,7 @@ std::optional<int> RTAPIReader::request(std::string_view path, std::vector<RTAPI
     try {
         return gf_rtApiReplyStatus(transfer.httpStatus, transport_.response(), reply);
     } catch (const std::exception& e) {
-        lf_report(BadInputKind::BadReply, fmt::format("{} RT API error: {}", name(), e.what()));
+        lf_report(BadInputKind::BadReply, fmt::format("{} RT API error: {}", name(), gf_quoteInput(e.what())));
         return std::nullopt;
     }
 }
@@ -166,7 +166,7 @@ void RTAPIReader::setPace(const nlohmann::json& reply, std::string_view paceKey)
     try {
         replyMs = gf_rtApiNumber(reply, paceKey);
     } catch (const std::exception& e) {
-        lf_report(BadInputKind::BadReply, fmt::format("{} RT API: {}", name(), e.what()));
+        lf_report(BadInputKind::BadReply, fmt::format("{} RT API: {}", name(), gf_quoteInput(e.what())));
     }
     paceMs_ = gf_rtApiPace(replyMs, floor_).count();
 }
@@ -251,7 +251,7 @@ void RTAPITrafficReader::takeTraffic(const nlohmann::json& reply)
         if (const auto epoch = gf_rtApiNumber(reply, "dataepoch"); epoch && *epoch >= 1.0 && *epoch < 1e12)
             batch.batchTime = std::llround(*epoch);
     } catch (const std::exception& e) {
-        lf_report(BadInputKind::BadReply, fmt::format("{} RT API error: {}", name(), e.what()));
+        lf_report(BadInputKind::BadReply, fmt::format("{} RT API error: {}", name(), gf_quoteInput(e.what())));
     }
     state.liveRecords.fetch_add(batch.records.size());
     state.firstTraffic = true;
@@ -293,6 +293,11 @@ std::vector<ParkedTrafficRecord> RTAPITrafficReader::takeParked(const nlohmann::
     try {
         const IntakeContext context = lf_intakeContext();
         for (const auto& [hexId, item] : lf_data(reply, false).items()) {
+            if (list.size() >= kMaxRTAPIBatchRecords) {
+                lf_report(BadInputKind::LargeBatch, fmt::format("{}: parked reply over {} records, the rest is dropped",
+                                                                name(), kMaxRTAPIBatchRecords));
+                break;
+            }
             try {
                 if (auto record = parseParkedRecord(hexId, item, context)) list.push_back(std::move(*record));
             } catch (const std::exception& e) {
@@ -301,7 +306,7 @@ std::vector<ParkedTrafficRecord> RTAPITrafficReader::takeParked(const nlohmann::
             }
         }
     } catch (const std::exception& e) {
-        lf_report(BadInputKind::BadReply, fmt::format("{} RT API error: {}", name(), e.what()));
+        lf_report(BadInputKind::BadReply, fmt::format("{} RT API error: {}", name(), gf_quoteInput(e.what())));
     }
     gf_writeLogLine(fmt::format("{} RT parked traffic received", list.size()));
     return list;
@@ -346,7 +351,7 @@ void RTAPIWeatherReader::takeWeather(const nlohmann::json& reply)
     try {
         metars = gf_parseRTAPIMetars(reply, &bad);
     } catch (const std::exception& e) {
-        lf_report(BadInputKind::BadReply, fmt::format("{} RT API error: {}", name(), e.what()));
+        lf_report(BadInputKind::BadReply, fmt::format("{} RT API error: {}", name(), gf_quoteInput(e.what())));
         return;
     }
     for (const std::string& why : bad)
@@ -376,13 +381,19 @@ void gf_setRTAPIBatchDelivery(RTAPIDeliver deliver)
 void lf_forwardRTAPIBatch(TrafficBatch& batch)
 {
     auto& state = gf_rtApiReaderState();
+    bool full = false;
     {
         std::scoped_lock guard(state.idMutex);
         if (state.idCollection) {
-            state.seenCallsigns.insert(batch.callsigns.begin(), batch.callsigns.end());
-            state.seenHexIds.insert(batch.hexIds.begin(), batch.hexIds.end());
+            for (const std::string& callsign : batch.callsigns)
+                full |= gf_rememberSeenIdLocked(state, callsign, std::nullopt);
+            for (const std::uint32_t hexId : batch.hexIds) full |= gf_rememberSeenIdLocked(state, {}, hexId);
         }
     }
+    if (full)
+        gf_rtApiBadInputLog().report(BadInputKind::FullTable,
+                                     fmt::format("RT API seen ids at their limit of {}, later ids are not collected",
+                                                 kMaxSeenIds));
     if (batch.batchTime != 0) rtApiTrafficTime = batch.batchTime;
     const auto deliver = lf_installedDelivery().load();
     if (deliver && *deliver) (*deliver)(batch);

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "feed/RTAPIProtocol.h"
+#include "feed/RTAPIReaderState.h"
 #include "feed/RTAppProtocol.h"
 #include "traffic/TrafficIntake.h"
 
@@ -83,6 +84,12 @@ std::uint32_t lf_hexId(const nlohmann::json& value)
 
 void parseTrafficRecord(const nlohmann::json& item, const IntakeContext& context, TrafficBatch& batch)
 {
+    parseTrafficRecord(item, context, batch, gf_recordClock(gf_rtApiReaderState().timeShiftMinutes.load()));
+}
+
+void parseTrafficRecord(const nlohmann::json& item, const IntakeContext& context, TrafficBatch& batch,
+                        const RecordClock& clock)
+{
     const auto& a = lf_array(item, kRTAPITrafficItems, "traffic array");
     TrafficFields fields;
     fields.hexId = lf_hexId(a[kHexId]);
@@ -107,6 +114,7 @@ void parseTrafficRecord(const nlohmann::json& item, const IntakeContext& context
     if (a.size() > kAirline) fields.airlineCode = gf_rtApiText(a[kAirline], "airline");
     const std::string squawk = lf_squawk(a[kSquawk]);
     fields.code4 = squawk;
+    gf_checkRecordBounds(fields, clock);
 
     TrafficIntakeResult result = gf_buildTrafficRecord(fields, context);
     if (result.seenId) {

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json_fwd.hpp>
 
+#include "feed/RecordBounds.h"
 #include "traffic/ParkedTraffic.h"
 #include "traffic/TrafficRecord.h"
 
@@ -22,7 +23,11 @@ inline constexpr std::size_t kMaxRTAPIBatchRecords = 5000;
 // batch and, while id collection is on, its callsign and hex id into the
 // batch's id sets. Throws std::runtime_error (or the intake's errors) for an
 // array that is short, has a wrong JSON type at an index it uses, a bad hex
-// id or a number that does not parse; the caller logs and drops it.
+// id, a number that does not parse or a value out of bounds against clock
+// (gf_checkRecordBounds); the caller logs and drops it. Without a clock the
+// web-API reader's (now, with its time shift) is used.
+void parseTrafficRecord(const nlohmann::json& item, const IntakeContext& context, TrafficBatch& batch,
+                        const RecordClock& clock);
 void parseTrafficRecord(const nlohmann::json& item, const IntakeContext& context, TrafficBatch& batch);
 
 // One parked array of a reply, keyed by its hex id (hexadecimal); nullopt

@@ -10,6 +10,7 @@
 #include "core/StopRequest.h"
 #include "core/UserRelatedException.h"
 #include "core/Version.h"
+#include "feed/BadInputLog.h"
 #include "feed/Credential.h"
 #include "gui/GuiUpdate.h"
 #include "gui/WaitClock.h"
@@ -52,7 +53,8 @@ void lf_loginFailed(const std::string& why)
 void lf_loggedIn(const RTAPILogin& login)
 {
     gf_writeLogLine(fmt::format("RT API login: {} license, server '{}', expiry '{}'",
-                                login.professional() ? "professional" : "standard", login.server, login.expiry));
+                                login.professional() ? "professional" : "standard", gf_quoteInput(login.server),
+                                gf_quoteInput(login.expiry)));
     isProfessionalFeed = login.professional();
     feedConnected = true;
     gf_rtApiSession().store(login);
@@ -68,7 +70,7 @@ bool lf_takeLoginReply(const RTAPITransfer& transfer, const std::string& body)
         status = gf_rtApiReplyStatus(transfer.httpStatus, body, reply);
         if (status == kRTAPIOk) login = gf_parseRTAPILogin(reply);
     } catch (const std::exception& e) {
-        lf_loginFailed(e.what());
+        lf_loginFailed(gf_quoteInput(e.what()));
         return false;
     }
     if (status == kRTAPIOk) {
@@ -170,9 +172,11 @@ void gf_deauthenticateRTAPI()
     try {
         const int status = gf_rtApiReplyStatus(transfer.httpStatus, transport.response(), reply);
         if (status != kRTAPIOk)
-            gf_writeLogLine(fmt::format("Deauthentication failed, status {}: {}", status, transport.response()));
+            gf_writeLogLine(fmt::format("Deauthentication failed, status {}: {}", status,
+                                        gf_quoteInput(transport.response())));
     } catch (const std::exception& e) {
-        gf_writeLogLine(fmt::format("Deauthentication failed, status {}: {}", transfer.httpStatus, e.what()));
+        gf_writeLogLine(
+            fmt::format("Deauthentication failed, status {}: {}", transfer.httpStatus, gf_quoteInput(e.what())));
     }
 }
 

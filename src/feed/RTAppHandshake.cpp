@@ -10,6 +10,7 @@
 #include "core/FeedState.h"
 #include "core/Log.h"
 #include "core/Parameters.h"
+#include "feed/BadInputLog.h"
 #include "feed/RTAppProtocol.h"
 #include "feed/RTAppReaderState.h"
 #include "feed/RTAppServer.h"
@@ -81,11 +82,11 @@ void lf_processRTVersion(const std::string& reply)
     try {
         version = gf_parseRTAppVersion(reply);
     } catch (const nlohmann::json::exception& e) {
-        gf_writeLogLine(fmt::format("{}: JSON parse failed: {}", "lf_processRTVersion", e.what()));
+        gf_writeLogLine(fmt::format("{}: JSON parse failed: {}", "lf_processRTVersion", gf_quoteInput(e.what())));
     }
     isProfessionalFeed = version && version->professional;
     gf_guiSetFeedText(version ? fmt::format("RT App {} edition: {}", version->professional ? "prof" : "stnd",
-                                            version->version)
+                                            gf_quoteInput(version->version))
                               : std::string());
 }
 

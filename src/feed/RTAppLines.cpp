@@ -16,6 +16,7 @@
 #include "feed/BadInputLog.h"
 #include "feed/RTAppProtocol.h"
 #include "feed/RTAppReaderState.h"
+#include "feed/RecordBounds.h"
 #include "feed/ReaderStateTools.h"
 #include "simlink/UserAircraftState.h"
 #include "traffic/ParkedTraffic.h"
@@ -51,9 +52,15 @@ IntakeContext lf_intakeContext() { return gf_readerIntakeContext(gf_rtAppReaderS
 void lf_rememberSeenId(const SeenId& seen)
 {
     auto& state = gf_rtAppReaderState();
-    std::scoped_lock guard(state.idMutex);
-    if (!seen.callsign.empty()) state.seenCallsigns.insert(seen.callsign);
-    state.seenHexIds.insert(seen.hexId);
+    bool full = false;
+    {
+        std::scoped_lock guard(state.idMutex);
+        full = gf_rememberSeenIdLocked(state, seen.callsign, seen.hexId);
+    }
+    if (full)
+        gf_feedBadInputLog().report(BadInputKind::FullTable,
+                                    fmt::format("RT App seen ids at their limit of {}, later ids are not collected",
+                                                kMaxSeenIds));
 }
 
 TrafficFields lf_trafficFields(std::span<const std::string_view> f)
@@ -80,6 +87,8 @@ TrafficFields lf_trafficFields(std::span<const std::string_view> f)
     fields.destination = f[kDestination];
     fields.emitterCategory = f[kCategory];
     fields.airlineCode = f[kAirline];
+    const auto& state = gf_rtAppReaderState();
+    gf_checkRecordBounds(fields, gf_recordClock(state.timeShiftMinutes.load(), state.simulatorTimeSent.load()));
     return fields;
 }
 
@@ -110,20 +119,34 @@ void lf_finishBuffer(RTAppLineIntake& intake)
 {
     // A buffer without a last separator still has its last batch to hand over.
     if (!intake.batch.records.empty()) lf_finishHistoryBatch(intake);
+    // The buffer is asked for once a run; any sender may end it again.
+    if (gf_rtAppReaderState().bufferReceived.exchange(true)) {
+        gf_feedBadInputLog().report(BadInputKind::UnexpectedEnd,
+                                    "Ignoring RT App buffer end: the buffer was received already");
+        return;
+    }
     gf_writeLogLine(fmt::format("{} Buffer traffic received", intake.historyBatches));
-    gf_rtAppReaderState().bufferReceived = true;
 }
 
 void lf_finishParked()
 {
     auto& state = gf_rtAppReaderState();
     std::size_t count = 0;
+    std::uint64_t overLimit = 0;
     {
         std::scoped_lock guard(state.parkedMutex);
+        if (state.parkedComplete.exchange(true)) {
+            gf_feedBadInputLog().report(BadInputKind::UnexpectedEnd,
+                                        "Ignoring RT App parked-list end: no parked list is awaited");
+            return;
+        }
         count = state.parked.size();
+        overLimit = state.parkedOverLimit;
     }
     gf_writeLogLine(fmt::format("{} park traffic received", count));
-    state.parkedComplete = true;
+    if (overLimit > 0)
+        gf_writeLogLine(fmt::format("{} more parked aircraft over the limit of {} dropped", overLimit,
+                                    kMaxRTAppBatchRecords));
 }
 
 bool lf_hasFields(std::span<const std::string_view> fields, std::size_t required, std::string_view line)
@@ -193,10 +216,20 @@ void lf_processParkLine(std::span<const std::string_view> fields)
         parsed.registration = fields[kParkRegistration];
         parsed.stand = fields[kParkStand];
         parsed.time = std::llround(gf_parseRTAppNumber("timestamp", fields[kParkTime]));
+        auto& state = gf_rtAppReaderState();
+        {
+            // One entry per aircraft, the first kept; a full list only counts.
+            std::scoped_lock guard(state.parkedMutex);
+            if (state.parkedIds.contains(parsed.hexId)) return;
+            if (state.parked.size() >= kMaxRTAppBatchRecords) {
+                ++state.parkedOverLimit;
+                return;
+            }
+        }
         auto record = gf_buildParkedRecord(parsed, lf_intakeContext());
         if (!record) return;
-        auto& state = gf_rtAppReaderState();
         std::scoped_lock guard(state.parkedMutex);
+        if (state.parked.size() >= kMaxRTAppBatchRecords || !state.parkedIds.insert(record->hexId).second) return;
         state.parked.push_back(std::move(*record));
     } catch (const std::exception& e) {
         gf_feedBadInputLog().report(BadInputKind::BadValue,

@@ -15,6 +15,13 @@ RTAppReaderState& gf_rtAppReaderState()
     return state;
 }
 
+void gf_clearRTAppParkedListLocked(RTAppReaderState& state)
+{
+    state.parked.clear();
+    state.parkedIds.clear();
+    state.parkedOverLimit = 0;
+}
+
 void gf_setRTAppUserPosition(double latitude, double longitude)
 {
     auto& state = gf_rtAppReaderState();
@@ -44,7 +51,7 @@ void gf_resetRTAppReaderState()
     gf_restartIdCollectionOf(state, false);
     {
         std::scoped_lock guard(state.parkedMutex);
-        state.parked.clear();
+        gf_clearRTAppParkedListLocked(state);
     }
     state.parkedComplete = false;
     state.bufferReceived = false;
@@ -52,6 +59,7 @@ void gf_resetRTAppReaderState()
     state.receptionCounter = 0;
     state.lastQnhReport = 0;
     state.receptionSeen = 0;
+    state.simulatorTimeSent = 0;
     rtAppTrafficTime = 0;
     // Each run may log its own first lines of every kind of bad input.
     gf_feedBadInputLog().reset();

@@ -37,10 +37,13 @@ struct RTAppReaderState {
     std::unordered_set<std::string> seenCallsigns;
     std::unordered_set<std::uint32_t> seenHexIds;
     bool idCollection = false;
+    bool seenIdsFull = false; // kMaxSeenIds reached since collection restarted
 
     // --- under parkedMutex ---
     std::mutex parkedMutex;
-    std::vector<ParkedTrafficRecord> parked;
+    std::vector<ParkedTrafficRecord> parked; // one per hex id, at most kMaxRTAppBatchRecords
+    std::unordered_set<std::uint32_t> parkedIds; // the hex ids taken since the list was emptied
+    std::uint64_t parkedOverLimit = 0;           // lines dropped at the limit since then
 
     // --- atomic ---
     std::atomic<bool> parkedComplete{false};  // RTPARK_EOT arrived
@@ -49,10 +52,14 @@ struct RTAppReaderState {
     std::atomic<std::int32_t> receptionCounter{0}; // live batches, read by the 30-second job
     std::atomic<std::int64_t> lastQnhReport{0};    // steady-clock ticks of the last QNH; 0 none
     std::atomic<std::int32_t> timeShiftMinutes{0};
+    std::atomic<std::int64_t> simulatorTimeSent{0}; // seconds of the last "Qs123="; 0 none
     std::atomic<std::int32_t> receptionSeen{0};    // the counter at the last 30-second check
 };
 
 RTAppReaderState& gf_rtAppReaderState();
+
+// Under the parked lock: the parked list emptied with its ids and count.
+void gf_clearRTAppParkedListLocked(RTAppReaderState& state);
 
 // The centre of the intake: the user aircraft's position.
 void gf_setRTAppUserPosition(double latitude, double longitude);

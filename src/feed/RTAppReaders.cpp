@@ -22,16 +22,21 @@ constexpr std::uint32_t kFailureBudget = 10;
 // Every IPv4 datagram fits whole.
 constexpr std::size_t kDatagramBuffer = 65536;
 
+RTAppUdpReader::PortSource lf_fixed(std::uint16_t port)
+{
+    return [port] { return port; };
+}
+
 } // namespace
 
-RTAppUdpReader::RTAppUdpReader(std::string name, std::uint16_t port)
-    : ReaderThread(std::move(name), kFailureBudget), port_(port)
+RTAppUdpReader::RTAppUdpReader(std::string name, PortSource port)
+    : ReaderThread(std::move(name), kFailureBudget), port_(std::move(port))
 {
 }
 
 void RTAppUdpReader::body(const std::stop_token& stop)
 {
-    const auto socket = platform::Socket::udpReceiver(port_, kReceiveTimeout);
+    const auto socket = platform::Socket::udpReceiver(port_(), kReceiveTimeout);
     gf_writeLogLine(fmt::format("{} connected", name()));
     onBound();
     std::vector<char> buffer(kDatagramBuffer);
@@ -48,10 +53,14 @@ void RTAppUdpReader::body(const std::stop_token& stop)
     }
 }
 
-RTAppTrafficReader::RTAppTrafficReader(std::uint16_t port) : RTAppUdpReader("Traffic Reader", port) {}
+RTAppTrafficReader::RTAppTrafficReader() : RTAppUdpReader("Traffic Reader", [] { return gf_rtAppUdpPorts().traffic; })
+{
+}
+
+RTAppTrafficReader::RTAppTrafficReader(std::uint16_t port) : RTAppUdpReader("Traffic Reader", lf_fixed(port)) {}
 
 RTAppTrafficReader::RTAppTrafficReader(std::uint16_t port, RTAppLineIntake::Deliver deliver)
-    : RTAppUdpReader("Traffic Reader", port), intake_(std::move(deliver))
+    : RTAppUdpReader("Traffic Reader", lf_fixed(port)), intake_(std::move(deliver))
 {
 }
 
@@ -68,23 +77,25 @@ void RTAppTrafficReader::onBound()
 
 void RTAppTrafficReader::onDatagram(std::string_view datagram) { gf_processRTAppDatagram(datagram, intake_); }
 
-RTAppWeatherReader::RTAppWeatherReader(std::uint16_t port) : RTAppUdpReader("QNH Reader", port) {}
+RTAppWeatherReader::RTAppWeatherReader() : RTAppUdpReader("QNH Reader", [] { return gf_rtAppUdpPorts().weather; }) {}
+
+RTAppWeatherReader::RTAppWeatherReader(std::uint16_t port) : RTAppUdpReader("QNH Reader", lf_fixed(port)) {}
 
 void RTAppWeatherReader::onDatagram(std::string_view datagram) { gf_processRTAppWeather(datagram); }
 
-void gf_trafficReader(std::stop_token stop) { RTAppTrafficReader(gf_rtAppUdpPorts().traffic).run(std::move(stop)); }
+void gf_trafficReader(std::stop_token stop) { RTAppTrafficReader().run(std::move(stop)); }
 
-void gf_weatherReader(std::stop_token stop) { RTAppWeatherReader(gf_rtAppUdpPorts().weather).run(std::move(stop)); }
+void gf_weatherReader(std::stop_token stop) { RTAppWeatherReader().run(std::move(stop)); }
 
 RTAppTrafficReader& gf_rtAppTrafficReader()
 {
-    static RTAppTrafficReader reader(gf_rtAppUdpPorts().traffic);
+    static RTAppTrafficReader reader;
     return reader;
 }
 
 RTAppWeatherReader& gf_rtAppWeatherReader()
 {
-    static RTAppWeatherReader reader(gf_rtAppUdpPorts().weather);
+    static RTAppWeatherReader reader;
     return reader;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <stop_token>
 #include <string_view>
 
@@ -14,8 +15,9 @@ namespace zelk {
 // wait at most 100 ms, so a stop request ends it within about that.
 class RTAppUdpReader : public ReaderThread {
 public:
-    RTAppUdpReader(std::string name, std::uint16_t port);
-    std::uint16_t port() const noexcept { return port_; }
+    // Where the port comes from: fixed, or gf_rtAppUdpPorts() at each start.
+    using PortSource = std::function<std::uint16_t()>;
+    RTAppUdpReader(std::string name, PortSource port);
 
 protected:
     void body(const std::stop_token& stop) override;
@@ -23,7 +25,7 @@ protected:
     virtual void onDatagram(std::string_view datagram) = 0;
 
 private:
-    std::uint16_t port_;
+    PortSource port_;
 };
 
 // "Traffic Reader": live, history and parked traffic. Once bound it restarts
@@ -31,6 +33,8 @@ private:
 // failed" and the buffer counts as done when the request cannot be sent).
 class RTAppTrafficReader : public RTAppUdpReader {
 public:
+    // The traffic port of gf_rtAppUdpPorts() at each start.
+    RTAppTrafficReader();
     explicit RTAppTrafficReader(std::uint16_t port);
     RTAppTrafficReader(std::uint16_t port, RTAppLineIntake::Deliver deliver);
 
@@ -45,6 +49,8 @@ private:
 // "QNH Reader": the weather datagrams.
 class RTAppWeatherReader : public RTAppUdpReader {
 public:
+    // The weather port of gf_rtAppUdpPorts() at each start.
+    RTAppWeatherReader();
     explicit RTAppWeatherReader(std::uint16_t port);
 
 protected:
@@ -55,7 +61,7 @@ protected:
 void gf_trafficReader(std::stop_token stop);
 void gf_weatherReader(std::stop_token stop);
 
-// The run's two reader threads (ports fixed when the process first asks).
+// The run's two reader threads; each start binds the port gf_rtAppUdpPorts() names then.
 RTAppTrafficReader& gf_rtAppTrafficReader();
 RTAppWeatherReader& gf_rtAppWeatherReader();
 

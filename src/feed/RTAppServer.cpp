@@ -189,7 +189,9 @@ void lf_sendRTAppSimTime(std::int64_t simulatorSeconds)
 {
     auto& server = gf_rtAppServer();
     if (simulatorSeconds < 1 || !server.isConnected()) return;
-    server.sendDataPacket(gf_formatRTAppSimTime(simulatorSeconds));
+    // The app now sends the traffic of that time.
+    if (server.sendDataPacket(gf_formatRTAppSimTime(simulatorSeconds)))
+        gf_rtAppReaderState().simulatorTimeSent = simulatorSeconds;
 }
 
 void gf_requestRTAppParkedTraffic()
@@ -198,7 +200,7 @@ void gf_requestRTAppParkedTraffic()
     state.parkedComplete = false;
     {
         std::scoped_lock guard(state.parkedMutex);
-        state.parked.clear();
+        gf_clearRTAppParkedListLocked(state);
     }
     if (!gf_rtAppServer().isConnected()) return;
     const ParkAirportRecord park = gf_parkAirport();

@@ -3,6 +3,9 @@
 #include <chrono>
 #include <cstdint>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
 
 #include "core/Settings.h"
 #include "simlink/UserAircraftState.h"
@@ -39,6 +42,10 @@ IntakeContext gf_readerIntakeContext(State& state, bool webApi)
     return context;
 }
 
+// Ids the seen-id sets of a reader hold at most between two restarts of the
+// collection; a flood of made-up ids must not grow them without end.
+inline constexpr std::size_t kMaxSeenIds = 20000;
+
 // Under the id mutex: both seen-id sets emptied and collection switched on (or off).
 template <typename State>
 void gf_restartIdCollectionOf(State& state, bool collect = true)
@@ -46,7 +53,27 @@ void gf_restartIdCollectionOf(State& state, bool collect = true)
     std::scoped_lock guard(state.idMutex);
     state.seenCallsigns.clear();
     state.seenHexIds.clear();
+    state.seenIdsFull = false;
     state.idCollection = collect;
+}
+
+// Under the id mutex: a callsign (when not empty) and a hex id (when given)
+// into their seen-id set, each while that set holds fewer than kMaxSeenIds.
+// True when this call was the first since the collection restarted to find a
+// set full.
+template <typename State>
+bool gf_rememberSeenIdLocked(State& state, const std::string& callsign, std::optional<std::uint32_t> hexId)
+{
+    bool refused = false;
+    if (!callsign.empty() && !state.seenCallsigns.contains(callsign)) {
+        if (state.seenCallsigns.size() < kMaxSeenIds) state.seenCallsigns.insert(callsign);
+        else refused = true;
+    }
+    if (hexId && !state.seenHexIds.contains(*hexId)) {
+        if (state.seenHexIds.size() < kMaxSeenIds) state.seenHexIds.insert(*hexId);
+        else refused = true;
+    }
+    return refused && !std::exchange(state.seenIdsFull, true);
 }
 
 // A reception mark (steady-clock ticks, 0 = none) older than fresh at now, or

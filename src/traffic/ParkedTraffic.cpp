@@ -38,11 +38,11 @@ std::optional<ParkedTrafficRecord> gf_buildParkedRecord(const ParkedFields& fiel
     record.slot = gf_parkedHalfHourSlot(fields.time);
     TrafficRecordHead& head = record.head;
     // 3. registration
-    head.registration = gf_normaliseRegistration(fields.registration);
+    head.registration = gf_normaliseRegistration(gf_cleanFeedText(fields.registration));
     // 4. callsign
-    head.callsign = gf_normaliseCallsign(std::string(fields.callsign));
+    head.callsign = gf_normaliseCallsign(gf_cleanFeedText(fields.callsign));
     // 5. type
-    std::string type = gf_applyModelFix(fields.type);
+    std::string type = gf_applyModelFix(gf_cleanFeedText(fields.type));
     // 6. a known registration decides the identity
     const std::optional<LiveryKey> known =
         head.registration.empty() ? std::nullopt : gf_lookupRegcode(head.registration);
@@ -77,7 +77,7 @@ std::optional<ParkedTrafficRecord> gf_buildParkedRecord(const ParkedFields& fiel
     const auto settings = context.settings ? context.settings : gf_settings();
     if (!gf_isCategoryIncluded(gf_modelCategory(head.key.model), *settings)) return std::nullopt;
     // 13. never on the stand the user occupies
-    record.stand = std::string(fields.stand);
+    record.stand = gf_cleanFeedText(fields.stand);
     if (!record.stand.empty()) {
         if (userStands.parkAirportStand && *userStands.parkAirportStand == record.stand) return std::nullopt;
         if (userStands.standAtUserPosition && *userStands.standAtUserPosition == record.stand) return std::nullopt;

@@ -52,6 +52,21 @@ RecordTimeAndRange gf_checkRecordTimeAndRange(const TrafficFields& fields, const
     return {rounded, dLon * dLon + dLat * dLat <= context.settings->rangeNmSquared};
 }
 
+std::string gf_cleanFeedText(std::string_view text)
+{
+    std::string clean;
+    clean.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7f) clean += c;
+    }
+    const auto first = clean.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    clean.erase(clean.find_last_not_of(' ') + 1);
+    clean.erase(0, first);
+    return clean;
+}
+
 std::string gf_normaliseCallsign(const std::string& callsign)
 {
     if (callsign.empty() || callsign == "null" || gf_containsChar(callsign, '@')) return {};
@@ -131,15 +146,16 @@ TrafficIntakeResult gf_buildTrafficRecord(const TrafficFields& fields, const Int
     TrafficRecordHead& head = record.head;
 
     // 3. registration
-    head.registration = gf_normaliseRegistration(fields.registration);
+    head.registration = gf_normaliseRegistration(gf_cleanFeedText(fields.registration));
     // 4. callsign
-    head.callsign = gf_normaliseCallsign(std::string(fields.callsign));
+    head.callsign = gf_normaliseCallsign(gf_cleanFeedText(fields.callsign));
     // 5. type
-    std::string type = gf_applyModelFix(fields.type);
-    if (!gf_acceptAircraftType(type, std::string(fields.emitterCategory))) return result;
+    std::string type = gf_applyModelFix(gf_cleanFeedText(fields.type));
+    if (!gf_acceptAircraftType(type, gf_cleanFeedText(fields.emitterCategory))) return result;
     // 6. airline
-    if (!fields.airlineCode.empty())
-        head.key.airline = gf_airlineCode2Index(fields.airlineCode);
+    const std::string airline = gf_cleanFeedText(fields.airlineCode);
+    if (!airline.empty() && airline.size() <= kMaxAirlineCodeLength)
+        head.key.airline = gf_airlineCode2Index(airline);
     else if (!head.callsign.empty())
         gf_airlineFromCallsign(head);
     // 7. cargo

@@ -28,6 +28,14 @@ TrafficIntakeResult gf_buildTrafficRecord(const TrafficFields& fields, const Int
 // flat range test around the context's centre; {0, false} without settings.
 RecordTimeAndRange gf_checkRecordTimeAndRange(const TrafficFields& fields, const IntakeContext& context);
 
+// A text of the feed as the intake takes it: control characters (bytes below
+// 0x20 and 0x7f) dropped, surrounding blanks trimmed. Real app lines carry a
+// blank before the registration (" N835AN"), and any peer on the network may
+// send escape sequences that must not reach the simulator, the window or the log.
+std::string gf_cleanFeedText(std::string_view text);
+// Airline texts longer than this are no airline code and name none.
+inline constexpr std::size_t kMaxAirlineCodeLength = 8;
+
 std::string gf_normaliseCallsign(const std::string& callsign);
 // A received registration: "null" and texts outside 3..12 characters give empty.
 std::string gf_normaliseRegistration(std::string_view registration);

@@ -37,6 +37,11 @@ std::int64_t lf_saturatedAdd(std::int64_t a, std::int64_t b)
     return sum;
 }
 
+std::string lf_lateHistorySummary(std::uint64_t batches)
+{
+    return fmt::format("{} more history batches arrived after the traffic engine started; dropped", batches);
+}
+
 } // namespace
 
 void gf_stampBatchTicks(TrafficBatch& batch, std::int32_t tick, std::int32_t delaySeconds)
@@ -91,8 +96,7 @@ void TrafficMailbox::deliver(TrafficBatch& batch, BatchKind kind, std::uint32_t 
         std::lock_guard history(historyMutex_);
         if (engineRunning_) {
             // Decoding here would touch the engine's tables while the worker runs its passes.
-            notice_(fmt::format("History batch of {} records arrived after the traffic engine started; dropped",
-                                batch.records.size()));
+            noticeLateHistoryLocked(batch.records.size());
             batch.records.clear();
             return;
         }
@@ -171,10 +175,31 @@ void TrafficMailbox::disableDelivery()
     deliveryOn_.store(false);
 }
 
+void TrafficMailbox::noticeLateHistoryLocked(std::size_t records)
+{
+    const auto now = clock_();
+    if (!lateHistoryNoticed_) {
+        lateHistoryNoticed_ = true;
+        lateHistoryNoticeAt_ = now;
+        notice_(fmt::format("History batch of {} records arrived after the traffic engine started; dropped", records));
+        return;
+    }
+    ++lateHistoryBatches_;
+    if (now - lateHistoryNoticeAt_ < kLateHistoryNoticeInterval) return;
+    notice_(lf_lateHistorySummary(lateHistoryBatches_));
+    lateHistoryBatches_ = 0;
+    lateHistoryNoticeAt_ = now;
+}
+
 void TrafficMailbox::setEngineRunning(bool running)
 {
     std::lock_guard history(historyMutex_);
     engineRunning_ = running;
+    if (running) return;
+    // The run's count is not held back past its end.
+    if (lateHistoryBatches_ > 0) notice_(lf_lateHistorySummary(lateHistoryBatches_));
+    lateHistoryNoticed_ = false;
+    lateHistoryBatches_ = 0;
 }
 
 void TrafficMailbox::reset()

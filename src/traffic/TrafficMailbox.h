@@ -20,6 +20,8 @@ inline constexpr std::uint32_t kLiveBatchDelaySeconds = 30;
 // Batches replaced this long without one record being taken mean the engine no
 // longer runs.
 inline constexpr std::chrono::seconds kMailboxStallTime{60};
+// Late history batches after the first are counted and noticed at most this often.
+inline constexpr std::chrono::seconds kLateHistoryNoticeInterval{60};
 // Records the engine takes from the slot per pass.
 inline constexpr int kRecordsPerPass = 2;
 
@@ -53,7 +55,8 @@ public:
     // The feed reader's one entry. On return the batch holds no records (its id
     // sets and time are left alone).
     //  - History: decoded at once on the calling thread, but only before the engine
-    //    runs its passes; later ones are dropped with a notice.
+    //    runs its passes; later ones are dropped with a notice (the first of a
+    //    run, then one count a minute at most, since any peer may send them).
     //  - Live: dropped unstamped while delivery is off and discardEarly is set;
     //    otherwise stamped and, while delivery is on, swapped into the slot.
     void deliver(TrafficBatch& batch, BatchKind kind, std::uint32_t delaySeconds, bool discardEarly);
@@ -79,6 +82,8 @@ public:
 
 private:
     void resetStallWatchLocked();
+    // Under the history lock: a history batch that came too late.
+    void noticeLateHistoryLocked(std::size_t records);
 
     Decoder decoder_;
     SteadyClock clock_;
@@ -97,6 +102,9 @@ private:
 
     std::mutex historyMutex_;
     bool engineRunning_ = false;
+    std::uint64_t lateHistoryBatches_ = 0;    // dropped since the last notice
+    bool lateHistoryNoticed_ = false;         // this run's first notice is written
+    std::chrono::steady_clock::time_point lateHistoryNoticeAt_{};
 };
 
 // The engine's answer to a stall: the run stops with TRAFFIC MAILBOX STALLED and

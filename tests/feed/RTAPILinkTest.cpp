@@ -110,6 +110,7 @@ protected:
     }
     bool logHas(const std::string& text) const { return log().find(text) != std::string::npos; }
 
+    ScopedFixedClock clock{kFeedTestNow};
     std::unique_ptr<emu::RTAPIEmulator> emulator;
     std::optional<ScopedEnv> base;
     std::optional<ScopedEnv> ca;

@@ -60,6 +60,7 @@ IntakeContext webContext()
 class RTAPIRecords : public ::testing::Test {
 protected:
     void SetUp() override { prepareRTAppRun(); }
+    ScopedFixedClock clock{kFeedTestNow};
     TrafficBatch batch;
 };
 
@@ -162,6 +163,15 @@ TEST(RTAPIProtocol, QnhFromMetar)
         {"XXXX 121150Z Q0850", 850},
         {"XXXX 121150Z Q1100", 1100},
         {"", std::nullopt},
+        // Two reports run together: only the first one counts.
+        {"EDDF 121150Z 25010KT 9999 Q1O10 NOSIG EDDM 121150Z 26008KT Q1015 NOSIG", std::nullopt},
+        {"EDDF 121150Z 25010KT Q1012 NOSIG= EDDM 121150Z Q1015", 1012},
+        {"EDDF 121150Z 25010KT Q1O10= EDDM 121150Z Q1015", std::nullopt},
+        {"METAR EDDF 121150Z Q1O10 METAR EDDM 121150Z Q1015", std::nullopt},
+        {"SPECI EDDF 121150Z 25010KT Q1011", 1011},
+        {"EDDF Q1O10 EDDM 121150Z Q1015", std::nullopt},
+        {"EDDF 121150Z Q1O10 121250Z Q1015", std::nullopt},
+        {"EDDF 121150Z 25010KT Q1013=", 1013},
     };
     for (const auto& [metar, qnh] : cases) EXPECT_EQ(gf_qnhFromMetar(metar), qnh) << metar;
 }

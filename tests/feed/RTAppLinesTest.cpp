@@ -22,6 +22,7 @@ protected:
     void feed(const std::string& line) { processRTAppLine(line, intake); }
     std::uint64_t refused(BadInputKind kind) const { return gf_feedBadInputLog().refusedCount(kind); }
 
+    ScopedFixedClock clock{kFeedTestNow};
     std::vector<Delivery> deliveries;
     RTAppLineIntake intake{[this](TrafficBatch& batch, BatchKind kind, std::uint32_t delay) {
         deliveries.push_back({kind, delay, batch.records});
@@ -197,7 +198,10 @@ TEST(BadInputLog, TwentyLinesPerKindThenACountEachMinute)
     log.reset();
     log.report(BadInputKind::BadValue, "bad");
     EXPECT_EQ(lines.size(), 23u) << "a new run logs again";
-    EXPECT_EQ(gf_quoteInput(std::string("a\x01\xff") + std::string(300, 'x')).size(), 203u);
+    EXPECT_EQ(gf_quoteInput(std::string("a\x01\xff") + std::string(300, 'x')),
+              "a\\x01\\xff" + std::string(197, 'x') + "...")
+        << "200 bytes shown, escaped";
+    EXPECT_EQ(gf_quoteInput("\x1b[2J\r\nfake line \\ ok"), "\\x1b[2J\\x0d\\x0afake line \\\\ ok");
 }
 
 TEST(RTAppWeather, QnhAsNumberQuotedOrInchesGivesTheSameHectopascals)

@@ -39,6 +39,7 @@ protected:
         reader.start();
     }
 
+    ScopedFixedClock clock{kFeedTestNow};
     std::mutex mutex;
     std::vector<std::string> failures;
     std::vector<Delivery> deliveries;

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <chrono>
+#include <ctime>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "core/Clock.h"
 #include "core/Settings.h"
 #include "feed/BadInputLog.h"
 #include "feed/RTAppLines.h"
@@ -15,7 +17,12 @@
 
 namespace zelk::test {
 
-// An airborne RTTFC line near 52N 4E, its fields as strings to change one by one.
+// The wall clock of tests whose records carry fixed times: records more than a
+// day from the clock are refused.
+inline constexpr std::time_t kFeedTestNow = 1700000000;
+
+// An airborne RTTFC line near 52N 4E, its fields as strings to change one by one;
+// as the app sends it: field 6 is the on-ground flag, 0 in flight.
 inline std::vector<std::string> rtTrafficFields(const std::string& tag = "RTTFC")
 {
     std::vector<std::string> f(44);
@@ -25,7 +32,7 @@ inline std::vector<std::string> rtTrafficFields(const std::string& tag = "RTTFC"
     f[3] = "4.5";
     f[4] = "5000";
     f[5] = "500";
-    f[6] = "1";
+    f[6] = "0";
     f[7] = "90";
     f[8] = "250";
     f[9] = "KLM123";

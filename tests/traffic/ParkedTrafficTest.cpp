@@ -59,6 +59,21 @@ TEST_F(ParkedIntake, BuildsAParkedRecord)
     EXPECT_EQ(r->head.callsign, "KLM1");
 }
 
+TEST_F(ParkedIntake, TextsAreTrimmedAndLoseTheirControlCharacters)
+{
+    fields.callsign = " KLM1\x1b";
+    fields.registration = " PH-BXB ";
+    fields.type = "B738\r";
+    const std::string stand("D\0" "7 ", 4);
+    fields.stand = stand;
+    const auto r = build();
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->head.callsign, "KLM1");
+    EXPECT_EQ(r->head.registration, "PH-BXB");
+    EXPECT_EQ(r->head.key.model, gf_modelCode2Index("B738"));
+    EXPECT_EQ(r->stand, "D7");
+}
+
 TEST_F(ParkedIntake, RefusedReportsAndTheUsersStand)
 {
     fields.hexId = 10000;

@@ -259,6 +259,46 @@ TEST_F(TrafficIntake, CallsignRegistrationAndIataTexts)
     EXPECT_EQ(record().head.key.model, gf_modelCode2Index("B738")) << "the database fix applies";
 }
 
+// Real app lines carry blanks around texts (" N835AN"); any peer may send
+// control characters. Both are gone before the checks, so a blank registration
+// still matches a livery and an escape never reaches the simulator or the log.
+TEST_F(TrafficIntake, IdentityTextsAreTrimmedAndLoseTheirControlCharacters)
+{
+    struct Case {
+        std::string callsign, registration, airline;
+        std::string wantCallsign, wantRegistration;
+        std::string wantAirline; // "" : from the callsign
+    };
+    const std::vector<Case> cases{
+        {"KLM123", " N835AN", "", "KLM123", "N835AN", ""},
+        {" AAL72 ", "N835AN  ", " AAL", "AAL72", "N835AN", "AAL"},
+        {"KLM\x1b[2J12", std::string("PH\0-BXA", 7), "D\tLH", "KLM[2J12", "PH-BXA", "DLH"},
+        {"\x7f\x07", " \r\n ", "\x1b", "", "", ""},          // nothing left: no identity, dropped
+        {"  .AB ", "  AB ", "", "", "", ""},                      // trimmed first, then too short
+        {"KLM123", " null ", "AIRLINEXX", "KLM123", "", ""},      // over 8 characters: the callsign's airline
+    };
+    for (const Case& c : cases) {
+        fields.callsign = c.callsign;
+        fields.registration = c.registration;
+        fields.airlineCode = c.airline;
+        const auto result = build();
+        if (c.wantCallsign.empty() && c.wantRegistration.empty()) {
+            EXPECT_FALSE(result.record) << c.callsign;
+            continue;
+        }
+        ASSERT_TRUE(result.record) << c.callsign;
+        const TrafficRecordHead& head = result.record->head;
+        EXPECT_EQ(head.callsign, c.wantCallsign);
+        EXPECT_EQ(head.registration, c.wantRegistration) << c.callsign;
+        const std::string airline = c.wantAirline.empty() ? c.wantCallsign.substr(0, 3) : c.wantAirline;
+        EXPECT_EQ(head.key.airline, gf_airlineCode2Index(airline)) << c.callsign;
+    }
+    EXPECT_EQ(gf_cleanFeedText("\x01 B738\x7f "), "B738");
+    fields.type = " B738\x1b";
+    fields.callsign = "KLM123";
+    EXPECT_EQ(record().head.key.model, gf_modelCode2Index("B738")) << "the type text is cleaned too";
+}
+
 TEST_F(TrafficIntake, AirlineAndTheB777FreighterRule)
 {
     fields.type = "B777";

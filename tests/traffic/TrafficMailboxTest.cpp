@@ -241,6 +241,39 @@ TEST_F(Mailbox, HistoryIsDecodedAtOnceUntilTheEngineRuns)
     EXPECT_EQ(notices[0], "History batch of 2 records arrived after the traffic engine started; dropped");
 }
 
+// Any sender may keep sending history once the engine runs: the first late
+// batch is noticed, later ones are counted into one notice a minute and one at
+// the end of the run.
+TEST_F(Mailbox, LateHistoryNoticesAreCounted)
+{
+    box.setEngineRunning(true);
+    for (int i = 0; i < 1000; ++i) {
+        TrafficBatch late = batchOf({1.0});
+        box.deliver(late, BatchKind::History, 6, true);
+        now += 10ms;
+    }
+    ASSERT_EQ(notices.size(), 1u);
+    now += 50s;
+    TrafficBatch late = batchOf({1.0, 2.0});
+    box.deliver(late, BatchKind::History, 6, true);
+    ASSERT_EQ(notices.size(), 2u);
+    EXPECT_EQ(notices[1], "1000 more history batches arrived after the traffic engine started; dropped");
+    for (int i = 0; i < 3; ++i) {
+        TrafficBatch more = batchOf({1.0});
+        box.deliver(more, BatchKind::History, 6, true);
+    }
+    box.setEngineRunning(false);
+    ASSERT_EQ(notices.size(), 3u);
+    EXPECT_EQ(notices[2], "3 more history batches arrived after the traffic engine started; dropped");
+    EXPECT_TRUE(decoded.empty());
+
+    // The next run notices its own first late batch again.
+    box.setEngineRunning(true);
+    TrafficBatch next = batchOf({1.0});
+    box.deliver(next, BatchKind::History, 6, true);
+    EXPECT_EQ(notices.size(), 4u);
+}
+
 // A reader thread delivering while the worker drains: every record taken is one
 // that was delivered, none twice, and the worker never blocks the reader for long.
 TEST(MailboxThreads, ReaderAndWorkerRunTogether)
