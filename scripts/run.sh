@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
-# Set up and build ZELK, then run its production job in build/run/ (zelk
-# --production: read the settings, the credential and the data sets, then end;
-# exit code 0 when that job completed).
+# Set up and build ZELK, then run its demo in build/run/: the RealTraffic app's
+# stand-in (zelk_rtapp_emu) plays the demo's Zurich morning on free loopback
+# ports, and zelk runs for ZELK_DEMO_SECONDS (default 180) against the
+# in-process simulator stand-in, whose record of what ZELK did goes to
+# build/run/simstandin-record.jsonl. Prints zelk's progress lines, the demo
+# summary and the end of Log.txt, and exits with zelk's exit code (0: live and
+# parked aircraft were created, moved, parked at stands and removed, and none
+# is left in the simulator). Every run starts from a fresh copy of the demo
+# set-up, so runs repeat.
 #
-#   ./scripts/run.sh --demo   the pipeline at work (not yet filling the
-#                             stand-in simulator with aircraft):
-# the RealTraffic app's stand-in (zelk_rtapp_emu) plays the demo's Zurich
-# morning on free loopback ports, and zelk runs for ZELK_DEMO_SECONDS (default
-# 180) against the in-process simulator stand-in, whose record of what ZELK did
-# goes to build/run/simstandin-record.jsonl. Prints the demo summary and the end
-# of Log.txt, and exits with zelk's exit code (0: aircraft were created, moved
-# and removed, and none is left in the simulator).
+#   ./scripts/run.sh --production   the production job instead (zelk
+#                                   --production: read the settings, the
+#                                   credential and the data sets, then end;
+#                                   exit code 0 when that job completed).
 
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -24,9 +26,9 @@ fi
 
 run="$build/run"
 demo="$root/data/demo"
-production=1
-if [[ "${1:-}" == "--demo" ]]; then production=0; shift
-elif [[ "${1:-}" == "--production" ]]; then shift; fi
+production=0
+if [[ "${1:-}" == "--production" ]]; then production=1; shift
+elif [[ "${1:-}" == "--demo" ]]; then shift; fi
 
 # Free loopback ports: the app's TCP port and the two UDP ports.
 read -r tcp_port udp_traffic udp_weather < <(python3 - <<'EOF'
@@ -58,6 +60,12 @@ if ((production == 0)); then
 fi
 printf '%s\n' "$params" > "$XDG_CONFIG_HOME/ZELK/parameters.xml"
 cp "$demo/RealTraffic.lic" "$run/RealTraffic.lic"
+
+# The program's own airport folders as the demo installation has them: what it
+# learned at the demo airport on an earlier visit, and nothing a previous run
+# generated or learned.
+rm -rf "$run/airports" "$run/output" "$run/tblo"
+cp -R "$demo/airports" "$run/airports"
 
 # The demo runs offline: the update check asks an unused loopback port and
 # goes on without the server.

@@ -50,9 +50,14 @@ def track(points, speeds, alts, dt=1.0):
 def rttfc(hexid, sample, callsign, actype, reg, orig, dest, airline):
     n, e, alt, gs, hdg, vs = sample
     lat, lon = at(n, e)
-    air = 1 if alt > ELEV + 50 else 0
-    fields = ["RTTFC", str(hexid), f"{lat:.6f}", f"{lon:.6f}", f"{alt:.0f}", f"{vs:.0f}", str(air), f"{hdg:.1f}",
-              f"{gs:.0f}", callsign, actype, reg, orig, dest, "{t}", "adsb", "null", "adsb_icao", f"{alt:.0f}",
+    # As the real feed does: an aircraft on the ground reports altitude 0 with
+    # the on-ground flag (field 6) set; in flight the flag is 0.
+    ground = alt <= ELEV + 50
+    if ground:
+        alt, vs = 0.0, 0.0
+    fields = ["RTTFC", str(hexid), f"{lat:.6f}", f"{lon:.6f}", f"{alt:.0f}", f"{vs:.0f}", "1" if ground else "0",
+              f"{hdg:.1f}", f"{gs:.0f}", callsign, actype, reg, orig, dest, "{t}", "adsb", "null", "adsb_icao",
+              f"{alt:.0f}",
               f"{gs:.0f}", f"{gs:.0f}", "", "", "0", "", f"{hdg:.1f}", "", "", "A3"] + [""] * 14 + [airline]
     return ",".join(fields)
 
@@ -125,10 +130,13 @@ def schedule():
 
 def write_scenario():
     parked = []
-    for i, (name, (lat, lon)) in enumerate(STANDS):
-        if i in (2, 5):  # the departure's and the arrival's stands stay free
-            continue
-        parked.append(f"RTPARK,{0x4B1900 + i:x},{lat:.6f},{lon:.6f},SWR{200 + i},A320,HB-JX{chr(65 + i)},"
+    # Airlines the demo's AI package has liveries for: Swiss A320s (registrations
+    # the database does not list, so the callsign names the airline) and KLM 737s.
+    fleet = [("SWR200", "A320", "HB-JLP"), ("SWR201", "A320", "HB-JLQ"), ("KLM1273", "B738", "PH-BXA"),
+             ("SWR203", "A320", "HB-JLR"), ("KLM1275", "B738", "PH-BXB"), ("SWR206", "A320", "HB-JLS")]
+    free = [s for i, s in enumerate(STANDS) if i not in (2, 5)]  # the departure's and the arrival's stands stay free
+    for i, ((name, (lat, lon)), (callsign, actype, reg)) in enumerate(zip(free, fleet)):
+        parked.append(f"RTPARK,{0x4B1900 + i:x},{lat:.6f},{lon:.6f},{callsign},{actype},{reg},"
                       f"{name.replace('GATE ', '').replace(' ', '')},{{t-900}}")
     text = ["# The demo's Zurich morning, written by tools/make_demo_scenario.py.",
             'version {"level":2,"version":"9.0.1"}', "buffer", "end", "parked", *parked, "end",
@@ -154,13 +162,59 @@ def write_scripts():
             "user": {"title": "ZELK Demo B738 KLM", "model": "B738", "latitude": round(gate[0] - 0.0012, 7),
                      "longitude": round(gate[1] - 0.0030, 7), "altitude_ft": ELEV, "heading_deg": 220,
                      "on_ground": True},
-            "airports": [{"icao": "LSZH", "stands": stands, "runways": runways,
+            "ground_altitude_ft": ELEV,
+            "airports": [{"icao": "LSZH", "name": "Zurich", "latitude": REF[0], "longitude": REF[1],
+                          "altitude_ft": ELEV, "stands": stands, "runways": runways,
                           "helipads": [{"latitude": round(HELIPAD[0], 7), "longitude": round(HELIPAD[1], 7),
                                         "heading": 0, "length_m": 25, "width_m": 25}]}],
         }
         (OUT / name).write_text(json.dumps(script, indent=2) + "\n")
 
 
+def write_streamed_package():
+    """The simulator's streamed package of the airport, as MSFS 2024 keeps it: the
+    scenery scan knows it by its folder name and reads the airport's stands
+    from the simulator's facility data."""
+    package = OUT / "MSFS2024/StreamedPackages/fs24-asobo-airport-lszh-zurich"
+    package.mkdir(parents=True, exist_ok=True)
+    manifest = {"dependencies": [], "content_type": "SCENERY", "title": "Zurich Airport", "manufacturer": "",
+                "creator": "Asobo Studio", "package_version": "1.0.4", "minimum_game_version": "1.0.0",
+                "release_notes": {"neutral": {"LastUpdate": "", "OlderHistory": ""}}}
+    (package / "manifest.json").write_text(json.dumps(manifest, indent=2) + "\n")
+    (package / "layout.json").write_text(json.dumps({"content": []}, indent=2) + "\n")
+
+
+def write_learned_file():
+    """What an earlier visit left in the program's learned folder: at this
+    airport the user switched parked aircraft from the feed (RT parked traffic)
+    on, so the park airport's parking follows the feed's parked list."""
+    learned = OUT / "airports/learned/my_simaddon"
+    learned.mkdir(parents=True, exist_ok=True)
+    (learned / "LSZH.xml").write_text("""<?xml version="1.0" encoding="UTF-8"?>
+<root>
+  <meta>
+    <info name="author" value="ZELK" />
+    <info name="version" value="1.0.0" />
+    <info name="date" value="7 Dec 2026" />
+    <info name="copyright" value="Copyright (c) 2026 ZELK Software. All rights reserved." />
+    <info name="sim" value="2" />
+  </meta>
+  <parameters>
+    <parameter name="icao" value="LSZH" />
+    <parameter name="iata" value="ZRH" />
+    <parameter name="airport_name" value="Zurich" />
+    <parameter name="publisher" value="simaddon" />
+    <parameter name="RT_PARKTRAFFIC_ONLY" value="true" />
+    <parameter name="AUTO_PARK" value="false" />
+    <parameter name="parking_percentage" value="30" />
+  </parameters>
+  <parkpositions />
+</root>
+""")
+
+
 if __name__ == "__main__":
     write_scenario()
     write_scripts()
+    write_streamed_package()
+    write_learned_file()

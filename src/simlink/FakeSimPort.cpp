@@ -113,6 +113,12 @@ void FakeSimPort::setForeignAircraft(std::vector<AiRangeEntry> aircraft)
     foreign_ = std::move(aircraft);
 }
 
+void FakeSimPort::setGroundAltitude(double feet)
+{
+    std::lock_guard lock(mutex_);
+    groundAltitudeFt_ = feet;
+}
+
 void FakeSimPort::setObjectGround(std::uint32_t objectId, bool onGround, double groundAltitudeFt, double heightFt)
 {
     std::lock_guard lock(mutex_);
@@ -366,6 +372,9 @@ PortResult FakeSimPort::requestAiInRange(std::uint32_t radiusMeters)
             entry.heightAboveGroundFt = it->second.heightFt;
         } else {
             entry.onGround = o.command.position.onGround != 0;
+            entry.groundAltitudeFt = groundAltitudeFt_;
+            const double altitude = o.lastPose ? o.lastPose->altitude : o.command.position.altitude;
+            entry.heightAboveGroundFt = entry.onGround ? 0.0 : std::max(altitude - groundAltitudeFt_, 0.0);
         }
         answer.aircraft.push_back(std::move(entry));
     }

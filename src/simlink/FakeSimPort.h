@@ -85,6 +85,9 @@ public:
     void setForeignAircraft(std::vector<AiRangeEntry> aircraft);
     // Ground report of a created object in the within-range answer.
     void setObjectGround(std::uint32_t objectId, bool onGround, double groundAltitudeFt, double heightFt);
+    // The ground altitude under every object without its own ground report
+    // (default 0 ft): the elevation of the scripted airport.
+    void setGroundAltitude(double feet);
     void setFacilities(IcaoCode airport, sim_event::Facilities data);
     // The first object id handed out (default 100).
     void setFirstObjectId(std::uint32_t objectId);
@@ -173,6 +176,7 @@ private:
     std::vector<CreatedObject> objects_;
     std::map<std::uint32_t, ObjectData> objectData_;
     std::vector<AiRangeEntry> foreign_;
+    double groundAltitudeFt_ = 0.0;
     std::map<std::uint32_t, sim_event::Facilities> facilities_;
     UserAcPosition userPosition_;
     bool userOnGround_ = true;

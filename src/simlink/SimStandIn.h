@@ -39,6 +39,7 @@ struct StandInScript {
     std::string userTitle = "Stand-in User Aircraft";
     std::string userModel = "B738";
     std::vector<sim_event::Facilities> airports;
+    double groundAltitudeFt = 0.0; // the ground under the aircraft the program creates
 };
 
 // Reads a script; throws std::runtime_error naming the file and the fault.

@@ -7,7 +7,7 @@ set -euo pipefail
 root="$1"
 build="$2"
 status=0
-ZELK_RUN_SKIP_BUILD=1 ZELK_BUILD_DIR="$build" ZELK_DEMO_SECONDS=60 bash "$root/scripts/run.sh" --demo \
+ZELK_RUN_SKIP_BUILD=1 ZELK_BUILD_DIR="$build" ZELK_DEMO_SECONDS=60 bash "$root/scripts/run.sh" \
   >"$build/demo-run-test.txt" 2>&1 || status=$?
 tail -n 5 "$build/demo-run-test.txt"
 python3 - "$build/run/Log.txt" "$build/run/simstandin-record.jsonl" "$status" <<'PY'
