@@ -59,8 +59,13 @@ int gf_finishDemoRun()
     gf_writeLogLineFlushed(fmt::format("Demo summary: {} live and {} parked aircraft created, {} moved, {} parked at "
                                        "stands, {} removed, {} left in the simulator",
                                        t.liveCreated, t.parkedCreated, t.moved, t.parkedAtStands, t.removed, t.left));
-    const bool created = t.liveCreated + t.parkedCreated > 0;
-    return created && t.moved > 0 && t.removed > 0 && t.left == 0 ? 0 : 1;
+    return gf_demoRunSucceeded(t) ? 0 : 1;
+}
+
+bool gf_demoRunSucceeded(const SimLinkTally& t)
+{
+    return t.liveCreated > 0 && t.parkedCreated > 0 && t.moved > 0 && t.parkedAtStands > 0 && t.removed > 0 &&
+           t.left == 0;
 }
 
 } // namespace zelk

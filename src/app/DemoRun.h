@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "simlink/SimClient.h"
+
 namespace zelk {
 
 inline constexpr std::uint32_t kMinDemoSeconds = 10;
@@ -36,8 +38,11 @@ private:
 };
 
 // Logs "Demo summary: ..." from the simulator link's tally and returns the
-// demo's exit code: 0 only when aircraft were created, moved and removed and
-// none is left in the simulator, else 1.
+// demo's exit code from gf_demoRunSucceeded: 0 or 1.
 int gf_finishDemoRun();
+// The demo showed the whole pipeline: live and parked aircraft were created,
+// aircraft moved, parked aircraft stood at stands, aircraft were removed, and
+// none is left in the simulator.
+bool gf_demoRunSucceeded(const SimLinkTally& tally);
 
 } // namespace zelk

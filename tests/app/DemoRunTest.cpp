@@ -41,5 +41,31 @@ TEST(DemoRun, TimerClosesOnceItsTimeIsUpAndNeverWhenCancelled)
     EXPECT_EQ(closes.load(), 1);
 }
 
+// The demo passes only when it showed every part of the pipeline and cleaned up.
+TEST(DemoRun, SucceedsOnlyWhenLiveAndParkedAircraftWentThroughAndNoneIsLeft)
+{
+    struct Case {
+        const char* name;
+        SimLinkTally tally;
+        bool succeeded;
+    };
+    const SimLinkTally full{4, 6, 4, 5, 10, 0};
+    auto without = [full](std::uint64_t SimLinkTally::*field, std::uint64_t value) {
+        SimLinkTally t = full;
+        t.*field = value;
+        return t;
+    };
+    const std::vector<Case> cases{
+        {"everything", full, true},
+        {"no live aircraft", without(&SimLinkTally::liveCreated, 0), false},
+        {"no parked aircraft", without(&SimLinkTally::parkedCreated, 0), false},
+        {"nothing moved", without(&SimLinkTally::moved, 0), false},
+        {"none parked at a stand", without(&SimLinkTally::parkedAtStands, 0), false},
+        {"none removed", without(&SimLinkTally::removed, 0), false},
+        {"one left behind", without(&SimLinkTally::left, 1), false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(gf_demoRunSucceeded(c.tally), c.succeeded) << c.name;
+}
+
 } // namespace
 } // namespace zelk

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "simlink/FakeSimPort.h"
 #include "simlink/SimStandIn.h"
 #include "support/TempDir.h"
 
@@ -100,6 +101,43 @@ TEST_F(SimStandInTest, RecordsWhatTheProgramDidAndWhatTheSimulatorAnswered)
     }
     EXPECT_EQ(kinds, (std::vector<std::string>{"open", "create", "simstart", "created", "event", "plan", "remove",
                                                "facilities", "removed", "poses", "close"}));
+}
+
+// The aircraft the program creates at the scripted airport stand on its ground,
+// not at sea level: the within-range answer reports the script's ground altitude.
+TEST_F(SimStandInTest, CreatedAircraftStandOnTheScriptedGroundAltitude)
+{
+    const StandInScript s = gf_readStandInScript(script(R"({"ground_altitude_ft": 1416,
+        "user": {"latitude": 47.45, "longitude": 8.56}})"));
+    EXPECT_DOUBLE_EQ(s.groundAltitudeFt, 1416.0);
+    FakeSimPort port;
+    gf_applyStandInScript(s, port);
+    port.setSimulationRunning(true);
+    ASSERT_EQ(port.open("test"), SimProduct::Msfs2024);
+    AiCreateCommand onGround;
+    onGround.title = "A";
+    onGround.tailNumber = "HB-JLP";
+    onGround.position.altitude = 1416.0;
+    onGround.position.onGround = 1;
+    AiCreateCommand flying = onGround;
+    flying.tailNumber = "HB-JLQ";
+    flying.position.altitude = 1916.0;
+    flying.position.onGround = 0;
+    ASSERT_EQ(port.createAi(onGround, 1), kPortOk);
+    ASSERT_EQ(port.createAi(flying, 2), kPortOk);
+    std::vector<SimEvent> events;
+    for (int i = 0; i < 40; ++i) port.dispatch(events); // a few frames: the creates are answered
+    ASSERT_EQ(port.createdObjects().size(), 2u);
+    ASSERT_EQ(port.requestAiInRange(5000), kPortOk);
+    events.clear();
+    port.dispatch(events);
+    std::vector<AiRangeEntry> answer;
+    for (const SimEvent& e : events)
+        if (const auto* range = std::get_if<sim_event::AiInRange>(&e)) answer = range->aircraft;
+    ASSERT_EQ(answer.size(), 2u);
+    for (const AiRangeEntry& a : answer) EXPECT_DOUBLE_EQ(a.groundAltitudeFt, 1416.0) << a.atcId;
+    EXPECT_DOUBLE_EQ(answer[0].heightAboveGroundFt, 0.0);
+    EXPECT_DOUBLE_EQ(answer[1].heightAboveGroundFt, 500.0);
 }
 
 } // namespace
