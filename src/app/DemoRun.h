@@ -10,9 +10,9 @@
 #include <thread>
 #include <vector>
 
-#include "simlink/SimClient.h"
-
 namespace zelk {
+
+struct SimLinkTally;
 
 inline constexpr std::uint32_t kMinDemoSeconds = 10;
 inline constexpr std::uint32_t kMaxDemoSeconds = 3600;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/DemoRun.h"
+#include "simlink/SimClient.h"
 
 namespace zelk {
 namespace {
