@@ -5,6 +5,7 @@
 #include "airports/ParkAirportFollower.h"
 #include "airports/ParkAirportHooks.h"
 #include "app/CloseDown.h"
+#include "app/FeedModes.h"
 #include "app/MainLoop.h"
 #include "app/RunWorker.h"
 #include "app/SimLinkStep.h"
@@ -16,6 +17,7 @@
 #include "traffic/FlightPlanFiles.h"
 #include "traffic/LiveryBookkeeping.h"
 #include "traffic/RecordErasure.h"
+#include "traffic/TrafficCounts.h"
 #include "traffic/TrafficHooks.h"
 #include "traffic/TrafficMailbox.h"
 #include "traffic/TrafficState.h"
@@ -92,7 +94,9 @@ void lf_installEngineHooks()
     gf_updateParkAirportHooks([](ParkAirportHooks& h) {
         h.removeAllStaticAndLiveAtAirport = [](const IcaoCode&) { lf_removeAllStaticAndLiveAtAirport(); };
         h.addEngineTicks = [](std::uint32_t ticks) { gf_advanceEngineTick(static_cast<std::int32_t>(ticks)); };
+        h.postParkedCounts = gf_guiUpdateTrafficCounts;
     });
+    gf_updateFeedModeCalls([](FeedModeCalls& c) { c.applyRangeSetting = gf_applyRangeSetting; });
 }
 
 } // namespace

@@ -143,6 +143,8 @@ void lf_applyLicenceLevel()
 
 void gf_updateFeedModeCalls(const std::function<void(FeedModeCalls&)>& change) { lf_calls().update(change); }
 
+FeedModeCalls gf_feedModeCalls() { return *lf_calls().load(); }
+
 bool lf_runRTAppMode()
 {
     lf_post(gui_update::GreyTimeShiftLabels{});

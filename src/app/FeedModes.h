@@ -17,6 +17,8 @@ struct FeedModeCalls {
     std::function<void(std::int32_t minutes, bool restart, bool follow)> applyTimeShift;
 };
 void gf_updateFeedModeCalls(const std::function<void(FeedModeCalls&)>& change);
+// A copy of the calls now installed.
+FeedModeCalls gf_feedModeCalls();
 
 // The feed of the selected source, started after the simulator link found a
 // flown user aircraft: true when the main loop may begin, false when the run

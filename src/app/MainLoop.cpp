@@ -40,6 +40,7 @@
 #include "traffic/StandQueries.h"
 #include "traffic/TrafficHooks.h"
 #include "traffic/StandClaims.h"
+#include "traffic/TrafficCounts.h"
 #include "traffic/TrafficMailbox.h"
 #include "traffic/TrafficState.h"
 #include "traffic/WeekSlot.h"
@@ -362,6 +363,7 @@ void lf_flightNotRunning()
     if (--s.passCountdown > 0) return;
     lf_keepFeedInformed();
     s.passCountdown = kPassesPerKeepAlive;
+    gf_guiUpdateTrafficCounts();
     gf_storeWeekSlotNow();
 }
 
@@ -376,6 +378,7 @@ void lf_everySecond()
         gf_enableTrafficDelivery();
     }
     gf_postTrafficScreenUpdate(gui_update::ExpireMessage{});
+    gf_guiUpdateTrafficCounts();
     gf_processParkedLightCommands();
     gf_storeWeekSlotNow();
     if (isProfessionalFeed.load() && (!gf_isRTDirect() || gf_settings()->SIM_TIME))

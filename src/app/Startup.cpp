@@ -181,6 +181,10 @@ int lf_startup(const std::vector<std::string>& arguments)
     options.runWorker = [] { lf_main(); };
     options.exitCode = [] { return gf_exitCode(); };
     options.logFailedExitCode = kStartupFailedExitCode;
+    options.progressTally = [] {
+        const SimLinkTally t = gf_simLinkTally();
+        return ProgressTally{t.liveCreated, t.parkedCreated, t.liveRemoved, t.parkedRemoved};
+    };
     const auto window = std::make_shared<HeadlessWindow>(std::move(options));
     if (!window->create()) {
         lf_reportStartupFailure("initInstance failed", true);

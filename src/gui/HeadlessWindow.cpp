@@ -22,7 +22,38 @@ namespace {
 // How often the loop looks for a close signal while no message arrives.
 constexpr auto kSignalPollInterval = std::chrono::milliseconds(50);
 
+std::string lf_simulatorState(const PanelState& panel)
+{
+    if (panel.simulatorRunning) return "running";
+    return panel.simulatorText.empty() ? "waiting" : panel.simulatorText;
+}
+
+std::string lf_feedState(const PanelState& panel)
+{
+    if (panel.feedNotStarted) return "not started";
+    switch (panel.trafficReaderState) {
+    case kReaderReceiving: return "receiving";
+    case kReaderTrouble: return "not receiving";
+    default: return "started";
+    }
+}
+
+// The part of the line whose change is worth a line of its own.
+std::string lf_progressState(const PanelState& panel)
+{
+    return fmt::format("simulator {}, feed {}", lf_simulatorState(panel), lf_feedState(panel));
+}
+
 } // namespace
+
+std::string gf_headlessProgressLine(const PanelState& panel, const ProgressTally& tally)
+{
+    return fmt::format("{} {}; live aircraft: {} created, {} active, {} removed; parked aircraft: {} created, {} "
+                       "active, {} removed",
+                       gf_utcTimeText(), lf_progressState(panel), tally.liveCreated, panel.liveCount,
+                       tally.liveRemoved, tally.parkedCreated, panel.parkLiveCount + panel.staticCount,
+                       tally.parkedRemoved);
+}
 
 void lf_createControls()
 {
@@ -74,6 +105,7 @@ int HeadlessWindow::runMessageLoop()
                         true);
         }
         if (message != 0) handle(message);
+        reportProgress();
     }
     joinWorker();
     gf_gui().detachWindow();
@@ -126,6 +158,19 @@ void HeadlessWindow::handle(std::uint32_t message)
     } catch (...) {
         gf_writeLogNotice(fmt::format("window message 0x{:04X} failed with an unknown exception", message));
     }
+}
+
+void HeadlessWindow::reportProgress()
+{
+    if (!options_.progressTally) return;
+    const PanelState& panel = gf_gui().panel();
+    const std::string state = lf_progressState(panel);
+    const auto now = std::chrono::steady_clock::now();
+    if (state == lastProgressState_ && now < nextProgress_) return;
+    lastProgressState_ = state;
+    nextProgress_ = now + options_.progressInterval;
+    fmt::print("{}\n", gf_headlessProgressLine(panel, options_.progressTally()));
+    std::fflush(stdout);
 }
 
 void HeadlessWindow::joinWorker()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -13,6 +14,18 @@
 #include "gui/Gui.h"
 
 namespace zelk {
+
+// What the simulator link has done since the run began, for the progress line.
+struct ProgressTally {
+    std::uint64_t liveCreated = 0;
+    std::uint64_t parkedCreated = 0;
+    std::uint64_t liveRemoved = 0;
+    std::uint64_t parkedRemoved = 0;
+};
+
+// The line the headless window prints for the Win32 window's status band:
+// simulator, feed, and the live and parked aircraft created, active and removed.
+std::string gf_headlessProgressLine(const PanelState& panel, const ProgressTally& tally);
 
 // The main window of a build without a window system: a thread-safe message
 // queue and its loop on the user-interface thread, the panel state of gf_gui()
@@ -30,6 +43,10 @@ public:
         int logFailedExitCode = 1;
         bool printMessages = true;            // message and error lines to standard output
         bool handleCloseSignals = true;       // poll SIGINT/SIGTERM in the loop
+        // With a tally source the window prints its progress line every
+        // progressInterval and whenever the simulator's or the feed's state changes.
+        std::function<ProgressTally()> progressTally;
+        std::chrono::milliseconds progressInterval{10'000};
     };
 
     explicit HeadlessWindow(Options options);
@@ -66,6 +83,8 @@ private:
     void onClose(std::string reason, bool alsoLog);
     void onSwitchSim();
     void joinWorker();
+    // User-interface thread: prints the progress line when it is due.
+    void reportProgress();
 
     Options options_;
     std::mutex lock_;
@@ -78,6 +97,8 @@ private:
     std::atomic<std::uint64_t> runsStarted_{0};
     std::atomic<bool> topmost_{false};
     std::atomic<bool> childrenShown_{true};
+    std::string lastProgressState_;
+    std::chrono::steady_clock::time_point nextProgress_{};
 };
 
 // One in-memory control per window-bound parameter or button, with the combo

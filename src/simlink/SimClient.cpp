@@ -464,12 +464,15 @@ void SimClient::onRemoved(std::uint32_t objectId)
 {
     const bool wasRemoving = removing_.erase(objectId) > 0;
     const bool wasOwned = owned_.erase(objectId) > 0;
-    parked_.erase(objectId);
+    const bool wasParked = parked_.erase(objectId) > 0;
     lastSent_.erase(objectId);
     moved_.erase(objectId);
     if (!wasRemoving && !wasOwned)
         return;
-    lf_tally([](SimLinkTally& t) { ++t.removed; });
+    lf_tally([wasParked](SimLinkTally& t) {
+        ++t.removed;
+        ++(wasParked ? t.parkedRemoved : t.liveRemoved);
+    });
     if (cleanupRunning_) {
         ++cleanupConfirmed_;
         return;

@@ -54,6 +54,8 @@ struct SimLinkTally {
     std::uint64_t moved = 0;
     std::uint64_t parkedAtStands = 0;
     std::uint64_t removed = 0;
+    std::uint64_t liveRemoved = 0;   // of removed: objects created for live aircraft
+    std::uint64_t parkedRemoved = 0; // of removed: objects created for parked aircraft
     std::uint64_t left = 0;
 };
 SimLinkTally gf_simLinkTally();

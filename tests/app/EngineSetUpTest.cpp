@@ -3,6 +3,7 @@
 #include "airports/AirportsRegistry.h"
 #include "airports/ParkAirportHooks.h"
 #include "app/CloseDown.h"
+#include "app/FeedModes.h"
 #include "app/RunWorker.h"
 #include "app/SimLinkStep.h"
 #include "app/Startup.h"
@@ -54,6 +55,15 @@ TEST(EngineSetUp, ProductionSetUpInstallsEveryRunStepAndHook)
     const auto airport = gf_parkAirportHooks();
     EXPECT_TRUE(airport->airportLoaded && airport->airportLeft && airport->takeStands && airport->engineStands &&
                 airport->clearStands && airport->removeAllStaticAndLiveAtAirport && airport->addEngineTicks);
+    EXPECT_TRUE(airport->postParkedCounts) << "a finished parking generation shows the parked counts";
+    EXPECT_TRUE(airport->clearFeedRecordTables && airport->requestRTAppParkedTraffic && airport->setAirportAltitude &&
+                airport->resetParkedRequest);
+
+    EXPECT_TRUE(gf_isRunStepInstalled(RunStep::FeedMode));
+    const FeedModeCalls feedMode = gf_feedModeCalls();
+    EXPECT_TRUE(feedMode.applyRangeSetting);
+    // Left to the window, which owns their controls, and so not checked here:
+    // waitForFirstTraffic, setTimeShiftControlsEnabled and applyTimeShift.
 
     const auto ground = gf_trafficGroundHooks();
     EXPECT_TRUE(ground->findNearestStand && ground->findRunwayLoose && ground->isNearRunway &&

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/ControlHost.h"
 #include "core/Log.h"
@@ -123,6 +124,42 @@ TEST_F(HeadlessWindowTest, CloseButtonAsksTheRunToStop)
     EXPECT_TRUE(gf_isClosingByUser());
     EXPECT_NE(gf_gui().panel().message.find("close window button clicked, closing ZELK ..."), std::string::npos);
     gf_gui().detachWindow();
+}
+
+// The progress line says what the Win32 status band shows: the simulator's
+// and the feed's state, and the live and parked aircraft created, active and removed.
+TEST(HeadlessProgressLine, SaysWhatTheStatusBandShows)
+{
+    struct Case {
+        const char* name;
+        bool simulatorRunning;
+        std::string simulatorText;
+        bool feedNotStarted;
+        std::uint32_t readerState;
+        const char* expected;
+    };
+    const std::vector<Case> cases{
+        {"before the simulator", false, "", true, kReaderNotRunning, "simulator waiting, feed not started"},
+        {"simulator text shown", false, "MSFS closed", true, kReaderNotRunning, "simulator MSFS closed, feed not started"},
+        {"feed just started", true, "", false, kReaderNotRunning, "simulator running, feed started"},
+        {"feed silent", true, "", false, kReaderTrouble, "simulator running, feed not receiving"},
+        {"feed receiving", true, "", false, kReaderReceiving, "simulator running, feed receiving"},
+    };
+    for (const Case& c : cases) {
+        PanelState panel;
+        panel.simulatorRunning = c.simulatorRunning;
+        panel.simulatorText = c.simulatorText;
+        panel.feedNotStarted = c.feedNotStarted;
+        panel.trafficReaderState = c.readerState;
+        panel.liveCount = 3;
+        panel.parkLiveCount = 1;
+        panel.staticCount = 5;
+        const std::string line = gf_headlessProgressLine(panel, ProgressTally{4, 6, 1, 0});
+        EXPECT_NE(line.find(std::string(c.expected) +
+                            "; live aircraft: 4 created, 3 active, 1 removed; parked aircraft: 6 created, 6 active, 0 removed"),
+                  std::string::npos)
+            << c.name << ": " << line;
+    }
 }
 
 } // namespace
