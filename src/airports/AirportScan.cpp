@@ -251,6 +251,18 @@ bool lf_scanPackage(const fs::directory_entry& entry, const std::optional<fs::pa
     return true;
 }
 
+// What the BGL reader could not use, so that a scenery without stands is explained.
+void lf_summarizeBglReads()
+{
+    const BglReadCounts& counts = lf_bglReadCounts();
+    if (counts.unreadRecordFiles > 0)
+        lf_scanLine(fmt::format("{:5} BGL file{} with airport records of a kind that is not read",
+                                counts.unreadRecordFiles, gf_pluralSuffix(counts.unreadRecordFiles)));
+    if (counts.airportsWithoutStands > 0)
+        lf_scanLine(fmt::format("{:5} BGL airport{} without stands", counts.airportsWithoutStands,
+                                gf_pluralSuffix(counts.airportsWithoutStands)));
+}
+
 void lf_packageLogAndLine(const std::string& logText, const std::string& lineText)
 {
     gf_writeLogLine(logText);
@@ -378,11 +390,13 @@ bool lf_scanAirportRoots(const std::vector<fs::path>& roots)
         gf_writeLogLine("problems with removing previous files (maybe still open?): " + ec.message());
     gf_setTbloPending(false);
     lf_reserveScanLog();
+    lf_resetBglReadCounts();
     lf_scanAirportRootFolder(roots);
     if (lv_cancelled) {
         lf_writeScanLog();
         return false;
     }
+    lf_summarizeBglReads();
     lf_addScanLogLine("\nAirports scan finished!");
     lf_writeScanLog();
     gf_writeLogLine(path_to_utf8(gf_airportsScanLogPath()) + " written");

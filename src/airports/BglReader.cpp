@@ -1,5 +1,6 @@
 #include "airports/BglReader.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <numbers>
@@ -23,6 +24,8 @@ constexpr std::uint64_t kParkingEntrySize = 56;
 constexpr std::uint64_t kSectionTableChunk = 4096; // entries per read of the quick test
 // Offset of the packed identifier in an airport record, and the bytes it needs.
 constexpr std::uint64_t kIcaoEnd = 44;
+
+BglReadCounts lv_counts;
 
 std::string lf_positionText(double latitude, double longitude)
 {
@@ -105,6 +108,28 @@ void lf_readRecordRef(const BglRecordRef& ref, const std::filesystem::path& bglF
         lf_readBglAirportRecord(record, icao, bglFile, sink);
 }
 
+// An airport section without a single airport record of the kind this reader
+// knows holds its airports in another simulator's format (MSFS 2024's 0x0113,
+// P3D's 0xAB): without a word the user could not tell why the scenery gave no
+// stands. The ids are named so that the format can be recognised.
+void lf_reportUnreadRecords(const std::vector<BglRecordRef>& records, const std::filesystem::path& bglFile)
+{
+    std::vector<std::uint16_t> ids;
+    for (const auto& ref : records) {
+        if (ref.id == kBglAirportRecordId)
+            return;
+        if (std::find(ids.begin(), ids.end(), ref.id) == ids.end())
+            ids.push_back(ref.id);
+    }
+    if (ids.empty())
+        return;
+    std::string idText;
+    for (const std::uint16_t id : ids)
+        idText += fmt::format("{}0x{:04X}", idText.empty() ? "" : ", ", id);
+    lf_addScanLogLine(fmt::format("Airport records of id {} are not read in '{}'", idText, path_to_utf8(bglFile)));
+    ++lv_counts.unreadRecordFiles;
+}
+
 void lf_processRecords(std::span<const unsigned char> bytes, const std::filesystem::path& bglFile,
                        const BglAirportSink& sink, BglPhaseReport& report)
 {
@@ -118,6 +143,7 @@ void lf_processRecords(std::span<const unsigned char> bytes, const std::filesyst
         return;
     }
     report.phase("processing records");
+    lf_reportUnreadRecords(walk.records, bglFile);
     const BglStream file(bytes);
     for (const auto& ref : walk.records)
         if (ref.id == kBglAirportRecordId)
@@ -221,9 +247,18 @@ void lf_readBglAirportRecord(const BglStream& record, IcaoCode icao, const std::
                                       record.fileOffset(), path_to_utf8(bglFile), e.what()));
         return;
     }
-    if (!airport.stands.empty() && sink.take)
+    if (airport.stands.empty()) {
+        lf_addScanLogLine(fmt::format("{} in '{}' has no stands", icao, path_to_utf8(bglFile)));
+        ++lv_counts.airportsWithoutStands;
+        return;
+    }
+    if (sink.take)
         sink.take(airport);
 }
+
+const BglReadCounts& lf_bglReadCounts() { return lv_counts; }
+
+void lf_resetBglReadCounts() { lv_counts = {}; }
 
 void lf_readBglSubrecords(const BglStream& record, BglAirport& airport)
 {

@@ -61,6 +61,17 @@ void lf_processBGLfile(const std::filesystem::path& bglFile, const BglAirportSin
 void lf_processBglBytes(std::span<const unsigned char> bytes, const std::filesystem::path& bglFile,
                         const BglAirportSink& sink);
 
+// What the reader could not use during one scan, for its summary: files whose
+// airport section holds records of a kind it does not read (MSFS 2024's
+// 0x0113, P3D's 0xAB), and airports read without a single stand. Worker
+// thread only, as the scan.
+struct BglReadCounts {
+    std::uint64_t unreadRecordFiles = 0;
+    std::uint64_t airportsWithoutStands = 0;
+};
+const BglReadCounts& lf_bglReadCounts();
+void lf_resetBglReadCounts();
+
 // The whole file; empty when it cannot be read or is larger than kBglReadLimit.
 std::optional<std::vector<unsigned char>> lf_readWholeFile(const std::filesystem::path& file);
 

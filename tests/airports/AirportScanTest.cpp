@@ -188,6 +188,25 @@ TEST_F(AirportScan, Msfs2020LinksGeneratesAndPackagesTheAddOnAirports)
     EXPECT_NE(log().find("-------------------------- airports scan ends"), std::string::npos);
 }
 
+// A scenery whose BGL the reader cannot use is named in the scan log, and
+// the scan's summary counts such files.
+TEST_F(AirportScan, SceneriesThatGiveNoStandsAreCountedInTheSummary)
+{
+    build2020();
+    install.package("Community", "beta-ksea", SceneryInstall::manifest("Seattle", "1.0", "Alpha Sims"));
+    install.file("Community/beta-ksea/scenery/KSEA.bgl",
+                 oneAirportFile(bglRecord(0x0113, std::string(60, '\x01'))).bytes);
+    install.package("Community", "beta-vhhx", SceneryInstall::manifest("Kai Tak", "2.0", "Alpha Sims"));
+    install.file("Community/beta-vhhx/scenery/airport.bgl", airportBgl("VHHX", bglOtherSubrecord(0xCE, 52)));
+    gf_scanAirports();
+    EXPECT_TRUE(scanLogHasPath("Airport records of id 0x0010, 0x0113 are not read in '"));
+    EXPECT_TRUE(scanLogHasPath("Community/beta-ksea/scenery/KSEA.bgl'"));
+    EXPECT_TRUE(scanLogHasPath("VHHX in '"));
+    EXPECT_TRUE(scanLogHas("    1 BGL file with airport records of a kind that is not read\n"));
+    EXPECT_TRUE(scanLogHas("    1 BGL airport without stands\n\nAirports scan finished!"));
+    EXPECT_NE(logged().find("    1 BGL file with airport records of a kind that is not read"), std::string::npos);
+}
+
 TEST_F(AirportScan, Msfs2024StreamedPackagesAndUserFilesThatSurvive)
 {
     gf_storeProgramMode(ProgramMode{kSimulatorMsfs2024, kTrafficSourceRtDirect});

@@ -162,6 +162,43 @@ TEST_F(BglReader, ReadsAnAirportRecordWithItsStandsAndHelipads)
     EXPECT_EQ(namesOf(shifted[0]), names);
 }
 
+// Airports the reader cannot use are named in the scan log and counted, so the
+// user can tell why a scenery gave no stands.
+TEST_F(BglReader, UnreadAirportRecordsAndAirportsWithoutStandsAreNamedAndCounted)
+{
+    lf_resetBglReadCounts();
+    struct Case {
+        const char* name;
+        std::string file;
+        std::string line; // expected in the scan log; empty: none
+        std::uint64_t unread, withoutStands;
+    };
+    const std::string msfs2024 = bglRecord(0x0113, std::string(60, '\x01'));
+    const std::string p3d = bglRecord(0xAB, std::string(60, '\x02'));
+    const Case cases[] = {
+        {"MSFS 2024 airport", oneAirportFile(msfs2024).bytes,
+         "Airport records of id 0x0010, 0x0113 are not read in 'test.bgl'", 1, 0},
+        {"P3D airports", bglBuild({BglSection{3, false, {{{p3d, p3d}}}}}).bytes,
+         "Airport records of id 0x00AB are not read in 'test.bgl'", 2, 0},
+        {"airport without stands", oneAirportFile(bglAirportRecord("EDDF", 0, bglOtherSubrecord(0xCE, 52))).bytes,
+         "EDDF in 'test.bgl' has no stands", 2, 1},
+        {"airport with stands", oneAirportFile(bglAirportRecord("EDDF", 0, gates({{}}))).bytes, "", 2, 1},
+        {"no airport section", bglBuild({BglSection{9, false, {{{p3d}}}}}).bytes, "", 2, 1},
+    };
+    for (const Case& c : cases) {
+        lf_clearScanLog();
+        read(c.file);
+        if (c.line.empty())
+            EXPECT_TRUE(lf_scanLogLines().empty()) << c.name << ": " << lf_scanLogLines().front();
+        else
+            EXPECT_TRUE(scanLogHas(c.line)) << c.name;
+        EXPECT_EQ(lf_bglReadCounts().unreadRecordFiles, c.unread) << c.name;
+        EXPECT_EQ(lf_bglReadCounts().airportsWithoutStands, c.withoutStands) << c.name;
+    }
+    lf_resetBglReadCounts();
+    EXPECT_EQ(lf_bglReadCounts().unreadRecordFiles, 0u);
+}
+
 TEST_F(BglReader, APartOutsideItsParentDropsTheWholeRecordButNotItsNeighbour)
 {
     const std::string egll = bglAirportRecord("EGLL", 25000, gates({{10, 9, 1}, {10, 9, 2}}));
