@@ -35,42 +35,6 @@ std::optional<std::int32_t> lf_sectionNumberValue(std::string_view text)
     return value;
 }
 
-// The length of the valid UTF-8 sequence at i, or 0.
-std::size_t lf_utf8SequenceAt(std::string_view text, std::size_t i)
-{
-    const auto b = static_cast<unsigned char>(text[i]);
-    if (b < 0x80) return 1;
-    const Utf8Lead lead = gf_utf8Lead(b);
-    if (lead.length == 0 || i + lead.length > text.size()) return 0;
-    for (std::size_t k = 1; k < lead.length; ++k) {
-        const auto c = static_cast<unsigned char>(text[i + k]);
-        if ((c & 0xC0) != 0x80 || (k == 1 && (c < lead.low || c > lead.high))) return 0;
-    }
-    return lead.length;
-}
-
-// Packages edited with several tools mix UTF-8 with Windows-1252 bytes (an en
-// dash 0x96 in a title). The encoding test sees only the head of a file, so
-// such bytes further on are read as the Windows-1252 characters they are.
-void lf_repairMixedUtf8(std::string& text)
-{
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const std::size_t n = lf_utf8SequenceAt(text, i);
-        if (n == 0) break;
-        i += n;
-    }
-    if (i == text.size()) return;
-    std::string repaired = text.substr(0, i);
-    repaired.reserve(text.size() + 16);
-    while (i < text.size()) {
-        const std::size_t n = lf_utf8SequenceAt(text, i);
-        repaired += n == 0 ? gf_ansiToUtf8(std::string(1, text[i])) : text.substr(i, n);
-        i += n == 0 ? 1 : n;
-    }
-    text = std::move(repaired);
-}
-
 // As gf_splitLines, without copying: a leading UTF-8 mark is skipped, lines
 // end at LF with one CR before it dropped, a final LF adds no empty line.
 void lf_splitLineViews(std::string_view text, Lines& lines)
@@ -200,8 +164,9 @@ bool lf_readAircraftCfgLines(const fs::path& file, CfgText& text, bool notice)
     text.lines.reserve(kLinesReserve);
     if (encoding == TextEncoding::UTF8_with_BOM || encoding == TextEncoding::UTF8_without_BOM) {
         // Most packages ship UTF-8: the lines stay views into the bytes read.
+        // Stray bytes of another code page keep their values: the simulator
+        // finds a model by the exact bytes of its title.
         text.utf8 = std::move(*bytes);
-        lf_repairMixedUtf8(text.utf8);
         lf_splitLineViews(text.utf8, text.lines);
         return true;
     }

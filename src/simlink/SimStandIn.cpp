@@ -278,6 +278,7 @@ PortResult RecordingSimPort::createAi(const AiCreateCommand& command, std::uint3
 {
     const PortResult r = fake_.createAi(command, requestId);
     const auto& p = command.position;
+    // A title keeps the bytes of its package, which need not be UTF-8.
     record(json{{"kind", "create"},
                 {"request", requestId},
                 {"title", command.title},
@@ -288,7 +289,7 @@ PortResult RecordingSimPort::createAi(const AiCreateCommand& command, std::uint3
                 {"alt", p.altitude},
                 {"on_ground", p.onGround},
                 {"result", r}}
-               .dump());
+               .dump(-1, ' ', false, json::error_handler_t::replace));
     return r;
 }
 

@@ -158,13 +158,14 @@ TEST_F(AircraftCfg, FilesThatCannotBeReadOrAreTooLargeGiveNoLines)
     EXPECT_NE(log().find("==> ! No text encoding detected for "), std::string::npos);
 }
 
-TEST_F(AircraftCfg, WindowsBytesInAUtf8FileAreReadAsWindowsCharacters)
+TEST_F(AircraftCfg, WindowsBytesInAUtf8FileKeepTheirValues)
 {
-    // Far enough in for the encoding test to take the file for UTF-8.
+    // Far enough in for the encoding test to take the file for UTF-8: the
+    // title keeps the file's bytes, as the simulator matches them.
     test::writeAll(file, "[general]\n;" + std::string(5000, 'x') + "\n[fltsim.0]\ntitle=Caf\xC3\xA9 \x96 Bar\n");
     CfgText text;
     ASSERT_TRUE(lf_readAircraftCfgLines(file, text, false));
-    EXPECT_EQ(text.lines.back(), "title=Caf\xC3\xA9 \xE2\x80\x93 Bar");
+    EXPECT_EQ(text.lines.back(), "title=Caf\xC3\xA9 \x96 Bar");
 }
 
 TEST(LiveryRecordOrder, KeyThenTitleThenRegistration)

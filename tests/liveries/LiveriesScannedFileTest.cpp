@@ -76,6 +76,20 @@ TEST_F(LiveriesScannedFile, WritesReplacesAndReadsBackEveryField)
     }
 }
 
+// A title with a stray Windows-1252 byte in UTF-8 text (as packages hold them)
+// comes back with the very bytes it was written with.
+TEST_F(LiveriesScannedFile, TitleBytesOfAnotherCodePageRoundTrip)
+{
+    const std::string title = "AIG A320 Caf\xC3\xA9 \x96 Bar \xE9";
+    ASSERT_TRUE(gf_writeLiveriesScanned(
+        {{title, "", {gf_airlineCode2Index("DLH"), 0, gf_modelCode2Index("A320"), 0, 0}, 1}}))
+        << log();
+    EXPECT_NE(test::readAll(target).find("t=\"" + title + "\""), std::string::npos);
+    gf_readLiveriesScanned();
+    ASSERT_EQ(gf_scannedLiveries().size(), 1u);
+    EXPECT_EQ(gf_scannedLiveries()[0].title, title);
+}
+
 TEST_F(LiveriesScannedFile, NothingToWriteOrABadTemporaryFileKeepsThePreviousFile)
 {
     test::writeAll(target, "previous");
