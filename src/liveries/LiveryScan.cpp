@@ -22,6 +22,7 @@
 #include "gui/GuiUpdate.h"
 #include "liveries/AircraftCfg.h"
 #include "liveries/AircraftCfgKeys.h"
+#include "core/FolderListing.h"
 #include "liveries/IvaoAircraftCfg.h"
 #include "liveries/LiveriesScannedFile.h"
 #include "liveries/Regcodes.h"
@@ -90,20 +91,22 @@ void lf_searchFile(std::uint32_t priority, const fs::path& file)
     std::move(records.begin(), records.end(), std::back_inserter(lv_scan().table));
 }
 
+void lf_walkReport(const std::string& line) { gf_writeLogLine(line); }
+
 // Depth first, the entries of each folder in name order so that every system
-// meets the same titles first. Unreadable entries are passed over.
+// meets the same titles first. An entry or a folder that cannot be read is
+// logged and passed over; the walk goes on with the next entry.
 void lf_walk(std::uint32_t priority, const fs::path& folder)
 {
-    std::vector<fs::directory_entry> entries;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec), end;
-         !ec && it != end; it.increment(ec))
-        entries.push_back(*it);
+    std::vector<fs::directory_entry> entries = lf_listFolderEntries(folder, lf_walkReport);
     std::sort(entries.begin(), entries.end());
     for (const fs::directory_entry& entry : entries) {
         std::error_code entryEc;
         const fs::file_status status = entry.symlink_status(entryEc);
-        if (entryEc) continue;
+        if (entryEc) {
+            lf_walkReport(fmt::format("Could not read {}: {}", path_to_utf8(entry.path()), entryEc.message()));
+            continue;
+        }
         if (fs::is_directory(status)) {
             if (!lf_isSkippedFolder(entry.path())) lf_walk(priority, entry.path());
         } else if (fs::is_regular_file(status) &&
