@@ -104,6 +104,16 @@ void lf_announceNewVersion(const VersionData& web)
 std::optional<nlohmann::json> lf_readVersionsFile(const std::filesystem::path& file)
 {
     ScopedFileRemover remover(file);
+    std::error_code sizeError;
+    const std::uintmax_t size = std::filesystem::file_size(file, sizeError);
+    if (sizeError) {
+        gf_writeLogNotice(fmt::format("Could not inspect versions.json: {}", sizeError.message()));
+        return std::nullopt;
+    }
+    if (size > kMaxVersionsFileBytes) {
+        gf_writeLogNotice(fmt::format("versions.json is unexpectedly large: {} bytes", size));
+        return std::nullopt;
+    }
     nlohmann::json doc;
     {
         std::ifstream in(file, std::ios::in | std::ios::binary);
@@ -228,7 +238,7 @@ bool gf_checkForUpdates()
     {
         DownloadHandle handle = gf_newDownloadHandle();
         const std::string url = gf_downloadServerBase() + std::string(kVersionsFileName);
-        if (!gf_downloadFile(handle.get(), url, versionsFile, false, kMaxVersionsFileBytes)) {
+        if (!gf_downloadFile(handle.get(), url, versionsFile, false, kVersionsDownloadBound)) {
             gf_writeLogNotice("Downloading version info from my web site failed!");
             return true;
         }

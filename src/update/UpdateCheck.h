@@ -13,9 +13,12 @@ namespace zelk {
 
 class StringParameter;
 
-// The version list on the download server and its size limit.
+// The version list on the download server and its size limit. The download
+// itself may take more, so that a list over the limit is named as such
+// rather than as a failed download; beyond that bound the transfer stops.
 inline constexpr std::string_view kVersionsFileName = "versions.json";
 inline constexpr std::uint64_t kMaxVersionsFileBytes = 1'048'576;
+inline constexpr std::uint64_t kVersionsDownloadBound = 4 * kMaxVersionsFileBytes;
 inline constexpr std::uint64_t kMaxReleaseNotesBytes = 67'108'864;
 
 // Compares the program and its five data sets with the versions on the
@@ -32,8 +35,8 @@ bool gf_checkForUpdates();
 // make no requests.
 bool gf_isServerInMaintenance();
 
-// Reads and removes versions.json (its download was held to the size limit);
-// an object, or nothing after a notice.
+// Reads and removes versions.json; an object, or nothing after a notice (a
+// file over kMaxVersionsFileBytes or one that cannot be looked at is not read).
 std::optional<nlohmann::json> lf_readVersionsFile(const std::filesystem::path& file);
 
 // One entry of the version list: an object of three non-negative integers

@@ -141,11 +141,14 @@ TEST_F(UpdateCheck, UnusableVersionListsSkipTheCheck)
     for (const auto& set : dataSets()) offerDataSet(set, {1, 0, 0});
     nlohmann::json big = versions;
     big["padding"] = std::string(1'048'577, 'x');
+    nlohmann::json huge = versions;
+    huge["padding"] = std::string(kVersionsDownloadBound, 'x');
     const std::vector<std::pair<std::string, std::string>> cases{
         {"[1, 2, 3]", "==> Invalid versions.json received; update check skipped"},
         {"{\"msfs\": {\"major\": 1,", "==> Invalid versions.json received; update check skipped"},
         {"", "==> Downloading version info from my web site failed!"},
-        {big.dump(), "versions.json' stopped: larger than 1048576 bytes"},
+        {big.dump(), fmt::format("==> versions.json is unexpectedly large: {} bytes", big.dump().size())},
+        {huge.dump(), fmt::format("versions.json' stopped: larger than {} bytes", kVersionsDownloadBound)},
         {"not found", "==> Downloading version info from my web site failed!"},
     };
     for (const auto& [body, notice] : cases) {
@@ -155,6 +158,13 @@ TEST_F(UpdateCheck, UnusableVersionListsSkipTheCheck)
         EXPECT_EQ(dataSetRequests(), 0) << notice;
         EXPECT_TRUE(leftovers().empty()) << notice;
     }
+}
+
+TEST_F(UpdateCheck, AVersionListThatCannotBeLookedAtIsNotRead)
+{
+    EXPECT_FALSE(lf_readVersionsFile("versions.json").has_value());
+    EXPECT_TRUE(logHas("==> Could not inspect versions.json: ")) << log();
+    EXPECT_FALSE(logHas("Cannot open versions.json"));
 }
 
 TEST_F(UpdateCheck, FirstStartFetchesEveryDataSetInOrder)
