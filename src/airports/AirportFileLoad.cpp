@@ -90,6 +90,9 @@ bool lf_replaceCacheFrom(const fs::path& temp)
     return false;
 }
 
+// The cache and the file naming its source cannot be replaced in one step, so
+// the source file goes first: a kill at any point then leaves a cache that
+// names its true source, or a cache that names none and stands in for nothing.
 void lf_updateCache(const Apf& apf, bool encrypted, pugi::xml_document& doc)
 {
     const fs::path temp = gf_apfTempPath(kParkAirportFile);
@@ -106,9 +109,14 @@ void lf_updateCache(const Apf& apf, bool encrypted, pugi::xml_document& doc)
         fs::remove(temp, ec);
         return;
     }
+    if (!fs::remove(kParkAirportCacheSourceFile, ec) && ec) {
+        gf_writeLogNotice(fmt::format("could not update airport cache '{}': {}",
+                                      path_to_utf8(kParkAirportCacheSourceFile), ec.message()));
+        fs::remove(temp, ec);
+        return;
+    }
     if (!lf_replaceCacheFrom(temp)) return;
-    if (!platform::writeFileDurably(kParkAirportCacheSourceFile, gf_genericUtf8(apf.inputPath) + "\n",
-                                    ec))
+    if (!platform::writeFileDurably(kParkAirportCacheSourceFile, gf_genericUtf8(apf.inputPath) + "\n", ec))
         fs::remove(kParkAirportCacheSourceFile, ec);
 }
 
