@@ -64,6 +64,8 @@ void lf_placeUserStand(const AirportRecord& airport, const std::vector<ParkPos>&
 
 void gf_requestParkAirportReload() noexcept { g_reload.store(true); }
 
+void gf_cancelParkAirportReload() noexcept { g_reload.store(false); }
+
 bool gf_isParkAirportReloadRequested() noexcept { return g_reload.load(); }
 
 std::optional<std::string> lf_readParkedFile()
@@ -109,6 +111,9 @@ void gf_loadParkAirport()
 
 void gf_resetParkingAirport()
 {
+    // A load still pending for the airport being left would find none and
+    // show that as a failure in the next run.
+    gf_cancelParkAirportReload();
     const auto hooks = gf_parkAirportHooks();
     const LoadedApfInfo loaded = gf_loadedApfInfo();
     if (loaded.loaded) {

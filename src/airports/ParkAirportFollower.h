@@ -22,8 +22,10 @@ std::optional<std::string> lf_readParkedFile();
 // settings, clears the user airport and the engine's stand data.
 void gf_resetParkingAirport();
 
-// The reload flag: set by the choice, taken by the next follower step.
+// The reload flag: set by the choice, taken by the next follower step, and
+// dropped when the airport is left before that step came.
 void gf_requestParkAirportReload() noexcept;
+void gf_cancelParkAirportReload() noexcept;
 bool gf_isParkAirportReloadRequested() noexcept;
 
 } // namespace zelk

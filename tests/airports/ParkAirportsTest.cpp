@@ -68,6 +68,7 @@ protected:
         gf_setFixedClock(1796508000);
         gf_gui().attachWindow(std::make_shared<QuietWindow>());
         gf_resetParkAirportList();
+        gf_cancelParkAirportReload();
         gf_resetUserAircraftState();
         gf_clearParkAirport();
         gf_clearLoadedApfInfo();
@@ -85,6 +86,7 @@ protected:
         gf_updateParkAirportHooks([](ParkAirportHooks& h) { h = {}; });
         gf_resetAirportsRegistry();
         gf_resetParkAirportList();
+        gf_cancelParkAirportReload();
         gf_clearParkAirport();
         gf_clearLoadedApfInfo();
         gf_resetUserAircraftState();
@@ -169,6 +171,22 @@ TEST_F(ParkAirportRun, InTheAirTheNearestListedAirportIsChosenWithHysteresis)
     EXPECT_EQ(gf_parkAirport().airport.icao, IcaoCode("EDDF")) << "within reach in the air";
     EXPECT_TRUE(logHas("The park airport is EDDF"));
     EXPECT_TRUE(gf_isParkAirportReloadRequested());
+}
+
+// A choice whose load had not come yet when the airport was left (a run that
+// ended right after the choice) leaves nothing to load for the next step.
+TEST_F(ParkAirportRun, LeavingBeforeTheLoadDropsIt)
+{
+    test::writeAll(kMyThirdpartyFolder / "EDDF.xml", apfWithStands(2));
+    userAt(50.0001, 8.0, 364, true);
+    gf_followParkAirport();
+    ASSERT_TRUE(gf_isParkAirportReloadRequested());
+    gf_resetParkingAirport();
+    EXPECT_FALSE(gf_isParkAirportReloadRequested());
+    userAt(0.0, 0.0, 0, false);
+    gf_followParkAirport();
+    EXPECT_TRUE(engine.empty());
+    EXPECT_FALSE(logHas("no park airport to load")) << log();
 }
 
 TEST_F(ParkAirportRun, ChosenOnTheGroundLoadedLeftAndLearningKept)
