@@ -30,7 +30,7 @@ std::vector<std::filesystem::directory_entry> lf_listFolderEntries(const std::fi
 {
     namespace fs = std::filesystem;
     std::vector<fs::directory_entry> entries;
-    std::unordered_set<std::string> taken;
+    std::unordered_set<fs::path::string_type> taken;
     for (int listing = 0; listing < kMaxFolderListings; ++listing) {
         std::error_code ec;
         Iterator it(folder, fs::directory_options::skip_permission_denied, ec);

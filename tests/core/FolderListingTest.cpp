@@ -107,9 +107,9 @@ TEST_F(FolderListing, AFailingStepIsReportedAndTheListingGoesOnPastIt)
     }
     list({{}, 2, 1, 0});
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0].rfind("Listing " + dir().string() + " failed after 2 entries: ", 0), 0u) << reports[0];
+    EXPECT_EQ(reports[0].rfind("Listing " + path_to_utf8(dir()) + " failed after 2 entries: ", 0), 0u) << reports[0];
     list({{}, 0, 0, 1});
-    EXPECT_EQ(reports[0].rfind("Could not list " + dir().string() + ": ", 0), 0u) << reports[0];
+    EXPECT_EQ(reports[0].rfind("Could not list " + path_to_utf8(dir()) + ": ", 0), 0u) << reports[0];
 }
 
 TEST_F(FolderListing, ARealFolderIsListedWhole)
