@@ -1,5 +1,5 @@
 // The RealTraffic web API's stand-in on 127.0.0.1 for tests and trials:
-//   zelk_rtapi_emu --scenario <file> [--folder <dir>] [--duration <s>]
+//   zelk_rtapi_emu --scenario <file> [--folder <dir>] [--record <file>] [--duration <s>]
 // prints "port <n>" and "ca <path>" (its test CA) once it listens, then
 // answers from the scenario until the duration ends or it is killed.
 #include <chrono>
@@ -18,7 +18,7 @@ namespace {
 
 int lf_usage()
 {
-    std::cerr << "usage: zelk_rtapi_emu --scenario <file> [--folder <dir>] [--duration <s>]\n";
+    std::cerr << "usage: zelk_rtapi_emu --scenario <file> [--folder <dir>] [--record <file>] [--duration <s>]\n";
     return 2;
 }
 
@@ -28,11 +28,13 @@ int main(int argc, char** argv)
 {
     std::filesystem::path scenarioFile;
     std::filesystem::path folder = std::filesystem::temp_directory_path() / "zelk_rtapi_emu";
+    std::filesystem::path record;
     double duration = -1.0;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string_view option = argv[i];
         if (option == "--scenario") scenarioFile = argv[i + 1];
         else if (option == "--folder") folder = argv[i + 1];
+        else if (option == "--record") record = argv[i + 1];
         else if (option == "--duration") duration = std::stod(argv[i + 1]);
         else return lf_usage();
     }
@@ -42,7 +44,7 @@ int main(int argc, char** argv)
         if (!in) throw std::runtime_error("cannot read " + scenarioFile.string());
         std::stringstream text;
         text << in.rdbuf();
-        zelk::emu::RTAPIEmulator emulator(folder, zelk::emu::gf_parseApiScenario(text.str()));
+        zelk::emu::RTAPIEmulator emulator(folder, zelk::emu::gf_parseApiScenario(text.str()), record);
         std::cout << "port " << emulator.port() << "\nca " << emulator.caFile().string() << std::endl;
         const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(duration);
         while (duration < 0.0 || std::chrono::steady_clock::now() < end)

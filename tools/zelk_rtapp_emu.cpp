@@ -18,7 +18,7 @@ namespace {
 constexpr std::string_view kUsage =
     "usage: zelk_rtapp_emu --scenario <file> [--port <tcp>] [--udp <traffic>,<weather>]\n"
     "                      [--record <file>] [--fault no-version|split-version|huge-version|\n"
-    "                       close-after-version|garbage] [--duration <s>]\n";
+    "                       close-after-version|garbage|no-buffer|no-parked] [--duration <s>]\n";
 
 struct Arguments {
     std::string scenario;

@@ -3,10 +3,12 @@
 #include <charconv>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
 #include <stdexcept>
 
 #include <fmt/format.h>
 #include <httplib.h>
+#include <nlohmann/json.hpp>
 
 #include "rtapp_emu/RTAppEmulator.h"
 
@@ -91,8 +93,9 @@ void gf_makeTestCertificate(const std::filesystem::path& folder)
         throw std::runtime_error(fmt::format("openssl could not make a test certificate in {}", folder.string()));
 }
 
-RTAPIEmulator::RTAPIEmulator(const std::filesystem::path& folder, ApiScenario scenario)
-    : folder_(folder), scenario_(std::move(scenario))
+RTAPIEmulator::RTAPIEmulator(const std::filesystem::path& folder, ApiScenario scenario,
+                             std::filesystem::path recordFile)
+    : folder_(folder), recordFile_(std::move(recordFile)), scenario_(std::move(scenario))
 {
     gf_makeTestCertificate(folder_);
     server_ = std::make_unique<httplib::SSLServer>((folder_ / "cert.pem").string().c_str(),
@@ -106,12 +109,16 @@ RTAPIEmulator::RTAPIEmulator(const std::filesystem::path& folder, ApiScenario sc
         httplib::Params params;
         httplib::detail::parse_query_text(request.body, params);
         for (const auto& [name, value] : params) seen.form[name] = value;
+        const ApiAnswer answer = next(seen);
         {
             std::scoped_lock guard(mutex_);
+            if (!recordFile_.empty()) {
+                std::ofstream record(recordFile_, std::ios::app | std::ios::binary);
+                record << nlohmann::json{{"path", seen.path}, {"form", seen.form}}.dump() << '\n';
+            }
             requests_.push_back(std::move(seen));
         }
         changed_.notify_all();
-        const ApiAnswer answer = next(path);
         std::unique_lock lock(mutex_);
         if (answer.stall) changed_.wait(lock, [this] { return released_; });
         else changed_.wait_for(lock, answer.delay, [this] { return released_; });
@@ -144,9 +151,12 @@ void RTAPIEmulator::script(const std::string& path, std::vector<ApiAnswer> answe
     played_[path] = 0;
 }
 
-ApiAnswer RTAPIEmulator::next(const std::string& path)
+ApiAnswer RTAPIEmulator::next(const ApiRequest& request)
 {
     std::scoped_lock guard(mutex_);
+    std::string path = request.path;
+    if (const auto type = request.form.find("querytype"); type != request.form.end())
+        if (scenario_.contains(path + "#" + type->second)) path += "#" + type->second;
     const auto it = scenario_.find(path);
     if (it == scenario_.end() || it->second.empty()) return ApiAnswer{404, R"({"status":404})"};
     std::size_t& index = played_[path];

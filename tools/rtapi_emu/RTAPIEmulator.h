@@ -26,7 +26,9 @@ struct ApiAnswer {
     bool stall = false;                   // no answer until released (or the end)
 };
 // Per path ("/auth", "/traffic", ...) the answers in the order they are
-// played; the last one repeats.
+// played; the last one repeats. A path with a query type after '#'
+// ("/traffic#parkedtraffic") answers only requests of that "querytype" and
+// goes before the plain path.
 using ApiScenario = std::map<std::string, std::vector<ApiAnswer>>;
 
 // Scenario file: one answer per line, "<path> <status> [delay=<ms>] [stall] <body>";
@@ -49,8 +51,10 @@ void gf_makeTestCertificate(const std::filesystem::path& folder);
 // records every request.
 class RTAPIEmulator {
 public:
-    // Makes its certificate in folder and starts listening.
-    RTAPIEmulator(const std::filesystem::path& folder, ApiScenario scenario = {});
+    // Makes its certificate in folder and starts listening. With a record file
+    // every request is appended to it as one JSON line {"path":…,"form":{…}}.
+    RTAPIEmulator(const std::filesystem::path& folder, ApiScenario scenario = {},
+                  std::filesystem::path recordFile = {});
     ~RTAPIEmulator(); // releases stalled answers and stops
     RTAPIEmulator(const RTAPIEmulator&) = delete;
     RTAPIEmulator& operator=(const RTAPIEmulator&) = delete;
@@ -68,9 +72,10 @@ public:
     void releaseStalls();
 
 private:
-    ApiAnswer next(const std::string& path);
+    ApiAnswer next(const ApiRequest& request);
 
     std::filesystem::path folder_;
+    std::filesystem::path recordFile_;
     std::unique_ptr<httplib::SSLServer> server_;
     std::thread thread_;
     std::uint16_t port_ = 0;

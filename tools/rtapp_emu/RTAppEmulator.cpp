@@ -153,6 +153,8 @@ std::optional<EmuFault> gf_parseEmuFault(std::string_view text)
     if (text == "huge-version") return EmuFault::HugeVersion;
     if (text == "close-after-version") return EmuFault::CloseAfterVersion;
     if (text == "garbage") return EmuFault::Garbage;
+    if (text == "no-buffer") return EmuFault::NoBuffer;
+    if (text == "no-parked") return EmuFault::NoParked;
     return std::nullopt;
 }
 
@@ -233,9 +235,13 @@ struct RTAppEmulator::Impl {
     void handle(const std::string& line)
     {
         emu.record(line);
+        const EmuFault fault = emu.options_.fault;
         if (line == "Qs999=version") answerVersion();
-        else if (line == "Qs999=sendbuffer") sendLines(emu.scenario_.buffer, "RTBUF_EOT");
-        else if (const auto box = gf_parseRTAppParkedRequest(line)) answerParked(*box);
+        else if (line == "Qs999=sendbuffer") {
+            if (fault != EmuFault::NoBuffer) sendLines(emu.scenario_.buffer, "RTBUF_EOT");
+        } else if (const auto box = gf_parseRTAppParkedRequest(line)) {
+            if (fault != EmuFault::NoParked) answerParked(*box);
+        }
     }
 
     void receive()

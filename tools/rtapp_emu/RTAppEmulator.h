@@ -33,7 +33,7 @@ EmuScenario gf_parseEmuScenario(std::string_view text);
 // {t}, {t+N} and {t-N} replaced by Unix time now (± N s).
 std::string gf_expandEmuTimes(std::string_view line, std::int64_t now);
 
-enum class EmuFault { None, NoVersion, SplitVersion, HugeVersion, CloseAfterVersion, Garbage };
+enum class EmuFault { None, NoVersion, SplitVersion, HugeVersion, CloseAfterVersion, Garbage, NoBuffer, NoParked };
 std::optional<EmuFault> gf_parseEmuFault(std::string_view text);
 
 struct EmuOptions {
