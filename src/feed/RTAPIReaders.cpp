@@ -114,7 +114,10 @@ void RTAPIReader::body(const std::stop_token& stop)
 std::optional<int> RTAPIReader::request(std::string_view path, std::vector<RTAPIFormField> fields,
                                         nlohmann::json& reply)
 {
-    fields.insert(fields.begin(), {"GUID", gf_rtApiSession().guid()});
+    // Nothing goes to the service without a login (a failed one stops the run).
+    std::string guid = gf_rtApiSession().guid();
+    if (guid.empty()) return std::nullopt;
+    fields.insert(fields.begin(), {"GUID", std::move(guid)});
     fields.emplace_back("toffset", std::to_string(gf_rtApiReaderState().timeShiftMinutes.load()));
     state_ = State::Requesting;
     const RTAPITransfer transfer = transport_.post(gf_rtApiEndpoint(), path, gf_rtApiForm(fields), {},

@@ -56,7 +56,8 @@ protected:
 
     // One request with the session's GUID and the time shift added to the
     // form; the reply's status, its JSON in reply. nullopt when no reply came
-    // (logged, unless stopping) or it could not be read (logged).
+    // (logged, unless stopping), it could not be read (logged), or no login is
+    // held (nothing is sent).
     std::optional<int> request(std::string_view path, std::vector<RTAPIFormField> fields, nlohmann::json& reply);
     // A status other than 200: logs it; 401 and 402 end the reader (with
     // their stop request), 406 doubles the pace. False when the reader ends.

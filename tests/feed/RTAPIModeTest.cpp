@@ -1,0 +1,394 @@
+// The RT Direct mode of a run (lf_runRTAPIMode) against the web API's
+// stand-in, zelk_rtapi_emu, started as a process of its own on a free
+// loopback port with its own test CA: the login, the first traffic, the
+// parked request, every status the service answers with, a stop that cuts a
+// stalled reply, and the logout.
+#if defined(ZELK_HAVE_RTAPI_EMU)
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "app/FeedModes.h"
+#include "core/FeedState.h"
+#include "core/Parameters.h"
+#include "core/StopRequest.h"
+#include "core/UserRelatedException.h"
+#include "feed/Credential.h"
+#include "feed/FeedModeTestSupport.h"
+#include "feed/RTAPIReaders.h"
+#include "feed/RTAPISession.h"
+#include "feed/RTAppTestSupport.h"
+#include "gui/Gui.h"
+#include "simlink/UserAircraftState.h"
+#include "support/ChildProcess.h"
+#include "support/LoggedTempDir.h"
+#include "support/ScopedEnv.h"
+#include "traffic/TrafficState.h"
+
+namespace zelk::test {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// One request the stand-in recorded.
+struct Recorded {
+    std::string path;
+    std::map<std::string, std::string> form;
+};
+
+class RTAPIMode : public LoggedTempDirTest {
+protected:
+    void SetUp() override
+    {
+        processConfigHome(); // the parameters a run saves go to the test's own per-user folder
+        LoggedTempDirTest::SetUp();
+        prepareRTAppRun();
+        gf_resetStopRequest();
+        gf_gui().resetPanelState();
+        gf_resetRTAPIReaderState();
+        gf_rtApiSession().clearAuthentication();
+        feedConnected = false;
+        isProfessionalFeed = false;
+        LAST_EPOCH_TIME.setValue(0);
+        lf_clearRTAPICooldown();
+        KEEP_SIM_TIME_PAR.setValue(true);
+        gf_setRTCredential(RTCredential{"AB12-CD34-EF56", false, {}});
+        gf_setParkAirport({AirportRecord{IcaoCode("EHAM"), IataCode("AMS"), 52.3, 4.76, -11}, ""});
+        UserAcPosition user;
+        user.latitude = 52.3;
+        user.longitude = 4.76;
+        user.altitude = 10.0;
+        gf_storeUserAcPosition(user);
+        gf_setUserAircraftPosition(user);
+    }
+    void TearDown() override
+    {
+        gf_rtApiTrafficReader().stop();
+        gf_rtApiWeatherReader().stop();
+        gf_rtApiTrafficReader().resetConnection();
+        gf_rtApiWeatherReader().resetConnection();
+        service.kill();
+        gf_clearRTCredential();
+        gf_setWaitClock(nullptr);
+        gf_clearParkAirport();
+        gf_resetTrafficMailbox();
+        gf_resetTrafficState();
+        gf_resetRTAPIReaderState();
+        gf_resetStopRequest();
+        LoggedTempDirTest::TearDown();
+    }
+
+    // The stand-in with the answers of tests/data/feed/schiphol-webapi.scenario,
+    // each path given in `answers` played with those answers instead.
+    void startService(const std::map<std::string, std::vector<std::string>>& answers = {})
+    {
+        std::string scenario;
+        const std::string base = readAll(feedTestData("schiphol-webapi.scenario"));
+        ASSERT_FALSE(base.empty());
+        for (std::size_t at = 0; at < base.size();) {
+            const auto end = base.find('\n', at);
+            const std::string line = base.substr(at, end - at);
+            at = end == std::string::npos ? base.size() : end + 1;
+            const std::string path = line.substr(0, line.find(' '));
+            if (!answers.contains(path)) scenario += line + "\n";
+        }
+        for (const auto& [path, list] : answers)
+            for (const auto& answer : list) scenario += path + " " + answer + "\n";
+        writeAll(file("service.scenario"), scenario);
+        service = ChildProcess(ZELK_RTAPI_EMU_PATH,
+                               {"--scenario", file("service.scenario").string(), "--folder", file("service").string(),
+                                "--record", file("requests.jsonl").string(), "--duration", "120"},
+                               file("service-out.txt"));
+        ASSERT_TRUE(waitForFileText(file("service-out.txt"), "\nca ", 30s)) << readAll(file("service-out.txt"));
+        const std::string out = readAll(file("service-out.txt"));
+        const auto port = out.substr(5, out.find('\n') - 5);
+        const auto ca = out.substr(out.find("\nca ") + 4);
+        endpoint.emplace(kRTAPIBaseVariable, "https://127.0.0.1:" + port + "/v5");
+        caFile.emplace(kRTAPICaVariable, ca.substr(0, ca.find('\n')));
+    }
+    std::vector<Recorded> requests(const std::string& path) const
+    {
+        std::vector<Recorded> found;
+        const std::string all = readAll(file("requests.jsonl"));
+        for (std::size_t at = 0; at < all.size();) {
+            const auto end = all.find('\n', at);
+            const auto json = nlohmann::json::parse(all.substr(at, end - at), nullptr, false);
+            at = end == std::string::npos ? all.size() : end + 1;
+            if (json.is_discarded() || json.value("path", "") != path) continue;
+            found.push_back({path, json.at("form").get<std::map<std::string, std::string>>()});
+        }
+        return found;
+    }
+    bool logged(const std::string& text) const
+    {
+        gf_gui().drainUpdateQueue();
+        return log().find(text) != std::string::npos;
+    }
+    std::size_t parkedListSize() const
+    {
+        auto& state = gf_rtApiReaderState();
+        std::scoped_lock guard(state.parkedMutex);
+        return state.parked.size();
+    }
+
+    MailboxRecorder mailbox;
+    ChildProcess service;
+    std::optional<ScopedEnv> endpoint;
+    std::optional<ScopedEnv> caFile;
+};
+
+// --- The login ---
+
+TEST_F(RTAPIMode, ProfessionalLoginFirstTrafficWithinOnePaceAndLogout)
+{
+    startService();
+    const auto started = Clock::now();
+    ASSERT_TRUE(lf_runRTAPIMode());
+    // Login, the 300-ms settling and one traffic reply; the pace is 2 s.
+    EXPECT_LT(Clock::now() - started, 2s + 300ms + 1s);
+    EXPECT_TRUE(gf_rtApiReaderState().firstTraffic.load());
+    EXPECT_TRUE(feedConnected.load());
+    EXPECT_TRUE(isProfessionalFeed.load());
+    EXPECT_TRUE(KEEP_SIM_TIME_PAR.value()) << "professional access keeps following the simulator's time";
+    EXPECT_FALSE(gf_currentStopRequest());
+    EXPECT_TRUE(logged("Waiting for authentication at RT server ..."));
+    EXPECT_TRUE(logged("RT API login: professional license, server 'rtwa-3', expiry '2031-01-31'"));
+    EXPECT_TRUE(logged("Traffic RTAPIreader connected"));
+
+    const auto auth = requests("/auth");
+    ASSERT_EQ(auth.size(), 1u);
+    EXPECT_EQ(auth[0].form.at("license"), "AB12-CD34-EF56");
+    const auto traffic = requests("/traffic");
+    ASSERT_FALSE(traffic.empty());
+    EXPECT_EQ(traffic[0].form.at("GUID"), "7c0ffee0-0000-4000-8000-00000000feed");
+    EXPECT_EQ(traffic[0].form.at("querytype"), "locationtraffic");
+    // All three aircraft of the reply were handed over; live batches wait for the main loop.
+    EXPECT_TRUE(eventually([&] {
+        const auto entries = mailbox.entries();
+        return std::any_of(entries.begin(), entries.end(),
+                           [](const MailboxEntry& e) { return e.kind == BatchKind::Live && e.records == 3; });
+    }));
+    EXPECT_TRUE(eventually([] { return gf_rtApiReaderState().lastWeather.load() != 0; }));
+    {
+        std::scoped_lock guard(gf_rtApiReaderState().mutex);
+        EXPECT_EQ(gf_rtApiReaderState().qnh, 1021) << "the nearest METAR's pressure group";
+    }
+
+    gf_rtApiTrafficReader().stop();
+    gf_rtApiWeatherReader().stop();
+    gf_deauthenticateRTAPI();
+    const auto deauth = requests("/deauth");
+    ASSERT_EQ(deauth.size(), 1u);
+    EXPECT_EQ(deauth[0].form.at("GUID"), "7c0ffee0-0000-4000-8000-00000000feed");
+    EXPECT_FALSE(logged("Deauthentication failed"));
+}
+
+TEST_F(RTAPIMode, StandardLoginSwitchesTheSimulatorTimeOff)
+{
+    startService({{"/auth", {R"(200 {"status":200,"GUID":"g-1","type":1})"}}});
+    ASSERT_TRUE(lf_runRTAPIMode());
+    EXPECT_FALSE(isProfessionalFeed.load());
+    EXPECT_FALSE(KEEP_SIM_TIME_PAR.value());
+    EXPECT_TRUE(logged("RT API login: standard license"));
+    EXPECT_EQ(requests("/traffic").at(0).form.at("GUID"), "g-1");
+}
+
+struct LoginCase {
+    const char* name;
+    std::string answer;
+    std::optional<int> userError; // the exception's code
+    const char* logged;
+};
+
+void PrintTo(const LoginCase& c, std::ostream* os) { *os << c.name; }
+
+class RTAPILoginRefusals : public RTAPIMode, public ::testing::WithParamInterface<LoginCase> {};
+
+// A refusal the user must fix is shown for 10 s and ends the run with a user
+// error; the database's failure fails the run; anything else stops it.
+const LoginCase kLoginCases[] = {
+    {"Expired", R"(200 {"status":402})", 402, "Your RT license is expired"},
+    {"Unknown", R"(200 {"status":404})", 404, "RT did not recognize your license"},
+    {"SecondSession", R"(200 {"status":405})", 405,
+     "More than one RealTraffic session is not possible, do not run the RealTraffic app"},
+    {"NoDatabase", R"(200 {"status":500})", std::nullopt, "No RT database connection"},
+    {"ParameterFault", R"(200 {"status":400})", std::nullopt, "RT API login failed: status 400"},
+    {"HttpError", R"(503 <html>busy</html>)", std::nullopt, "RT API login failed: status 503"},
+    {"NoGuid", R"(200 {"status":200,"type":2})", std::nullopt, "RT API login failed: login reply without a GUID"},
+};
+
+TEST_P(RTAPILoginRefusals, EndTheRun)
+{
+    const LoginCase& c = GetParam();
+    startService({{"/auth", {c.answer}}});
+    gf_setWaitClock(std::make_shared<ScaledWaitClock>(20));
+    std::optional<int> code;
+    std::string failure;
+    try {
+        lf_runRTAPIMode();
+    } catch (const UserRelatedException& e) {
+        code = e.code();
+    } catch (const std::runtime_error& e) {
+        failure = e.what();
+    }
+    EXPECT_EQ(code, c.userError);
+    if (c.userError) {
+        EXPECT_TRUE(logged(c.logged)) << log();
+    } else if (std::string(c.name) == "NoDatabase") {
+        EXPECT_EQ(failure, c.logged);
+    } else {
+        EXPECT_TRUE(logged(c.logged)) << log();
+        ASSERT_TRUE(gf_currentStopRequest());
+        EXPECT_EQ(gf_currentStopRequest()->stopReason(), StopReason::SystemError);
+    }
+    EXPECT_FALSE(gf_rtApiSession().isAuthenticated());
+    EXPECT_TRUE(requests("/traffic").empty()) << "no traffic request without a login";
+}
+
+INSTANTIATE_TEST_SUITE_P(, RTAPILoginRefusals, ::testing::ValuesIn(kLoginCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- What the readers do with each status ---
+
+struct ReaderStatusCase {
+    const char* name;
+    int status;
+    const char* logged;
+    std::optional<StopReason> stop; // none: the run goes on and takes the next reply
+};
+
+void PrintTo(const ReaderStatusCase& c, std::ostream* os) { *os << c.name; }
+
+class RTAPIReaderStatuses : public RTAPIMode, public ::testing::WithParamInterface<ReaderStatusCase> {};
+
+const ReaderStatusCase kReaderCases[] = {
+    {"ParameterFault", 400, "Traffic RTAPIreader RT API: parameter fault", std::nullopt},
+    {"LoginExpired", 401, "re-authentication to RT API is needed, restart Traffic RTAPIreader", StopReason::ReaderError},
+    {"LicenceExpired", 402, "Traffic RTAPIreader RT API: license expired", StopReason::SystemError},
+    {"NoDataForLicence", 403, "Traffic RTAPIreader RT API: No data for this license type", std::nullopt},
+    {"LicenceUnknown", 404, "Traffic RTAPIreader RT API error: status 404", std::nullopt},
+    {"SecondSession", 405, "Traffic RTAPIreader RT API error: status 405", std::nullopt},
+    {"RateViolated", 406, "Traffic RTAPIreader RT API error: request rate violated, waiting 4000 ms", std::nullopt},
+    {"HistoryTooOld", 407, "Traffic RTAPIreader RT API error: status 407", std::nullopt},
+    {"ServerError", 500, "Traffic RTAPIreader RT API error: status 500", std::nullopt},
+};
+
+TEST_P(RTAPIReaderStatuses, GiveTheirLineAndStopOrGoOn)
+{
+    const ReaderStatusCase& c = GetParam();
+    const std::string traffic = readAll(feedTestData("schiphol-webapi.scenario"));
+    const auto at = traffic.find("/traffic 200 ");
+    const std::string good = traffic.substr(at + 9, traffic.find('\n', at) - at - 9);
+    startService({{"/traffic", {fmt::format(R"(200 {{"status":{}}})", c.status), good}}});
+    ASSERT_TRUE(lf_runRTAPIMode());
+    EXPECT_TRUE(logged(c.logged)) << log();
+    if (c.stop) {
+        ASSERT_TRUE(gf_currentStopRequest());
+        EXPECT_EQ(gf_currentStopRequest()->stopReason(), *c.stop);
+        EXPECT_EQ(gf_currentStopRequest()->delay, 15u);
+        EXPECT_TRUE(eventually([] { return gf_rtApiTrafficReader().state() == RTAPIReader::State::Stopped; }));
+        EXPECT_EQ(requests("/traffic").size(), 1u) << "the reader ended";
+    } else {
+        EXPECT_FALSE(gf_currentStopRequest()) << gf_stopReasonText(gf_currentStopRequest()->reason);
+        EXPECT_TRUE(gf_rtApiReaderState().firstTraffic.load()) << "the next reply was taken";
+        EXPECT_FALSE(logged("RTAPI TrafficReader receiving timed out"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(, RTAPIReaderStatuses, ::testing::ValuesIn(kReaderCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- The parked request ---
+
+struct ParkedCase {
+    const char* name;
+    std::string answer;
+    bool filled;
+    const char* logged;
+};
+
+void PrintTo(const ParkedCase& c, std::ostream* os) { *os << c.name; }
+
+class RTAPIParkedRequests : public RTAPIMode, public ::testing::WithParamInterface<ParkedCase> {};
+
+const ParkedCase kParkedCases[] = {
+    {"Filled", "", true, "2 RT parked traffic received"},
+    {"ParameterFault", R"(200 {"status":400})", false, "RT API parameter fault"},
+    {"LoginExpired", R"(200 {"status":401})", false, "RT Parked: re-authentication to RT API is needed 401"},
+    {"NoDataForLicence", R"(200 {"status":403})", false, "No data for this license type"},
+    {"ServerError", R"(200 {"status":500})", false, "RT Parked error status: 500"},
+    {"TimedOut", R"(200 stall {"status":200,"data":{}})", false, "ParkedTraffic receiving timed out after 10 seconds"},
+};
+
+TEST_P(RTAPIParkedRequests, FillTheListOrSayWhyNot)
+{
+    const ParkedCase& c = GetParam();
+    std::map<std::string, std::vector<std::string>> answers;
+    if (!c.answer.empty()) answers["/traffic#parkedtraffic"] = {c.answer};
+    startService(answers);
+    ASSERT_TRUE(lf_runRTAPIMode());
+    // 10 s pass in 3.3 s: more than the 2 s the reader keeps between two requests.
+    gf_setWaitClock(std::make_shared<ScaledWaitClock>(3));
+    EXPECT_EQ(gf_requestRTAPIParkedTraffic(), c.filled);
+    EXPECT_TRUE(logged(c.logged)) << log();
+    EXPECT_EQ(parkedListSize(), c.filled ? 2u : 0u);
+    const auto parked = requests("/traffic");
+    EXPECT_TRUE(std::any_of(parked.begin(), parked.end(), [](const Recorded& r) {
+        return r.form.at("querytype") == "parkedtraffic";
+    }));
+    EXPECT_FALSE(gf_currentStopRequest()) << "a failed parked request does not end the run";
+}
+
+INSTANTIATE_TEST_SUITE_P(, RTAPIParkedRequests, ::testing::ValuesIn(kParkedCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- Mid-run ---
+
+TEST_F(RTAPIMode, ALoginThatExpiresMidRunAsksForARestart)
+{
+    const std::string traffic = readAll(feedTestData("schiphol-webapi.scenario"));
+    const auto at = traffic.find("/traffic 200 ");
+    const std::string good = traffic.substr(at + 9, traffic.find('\n', at) - at - 9);
+    startService({{"/traffic", {good, R"(200 {"status":401})"}}});
+    ASSERT_TRUE(lf_runRTAPIMode());
+    EXPECT_FALSE(gf_currentStopRequest());
+    ASSERT_TRUE(eventually([] { return gf_currentStopRequest() != nullptr; }, 6s));
+    EXPECT_EQ(gf_currentStopRequest()->stopReason(), StopReason::ReaderError);
+    EXPECT_EQ(gf_currentStopRequest()->delay, 15u);
+    EXPECT_TRUE(logged("re-authentication to RT API is needed, restart Traffic RTAPIreader"));
+}
+
+TEST_F(RTAPIMode, AStopCutsAStalledReplyWithinASecond)
+{
+    const std::string traffic = readAll(feedTestData("schiphol-webapi.scenario"));
+    const auto at = traffic.find("/traffic 200 ");
+    const std::string good = traffic.substr(at + 9, traffic.find('\n', at) - at - 9);
+    startService({{"/traffic", {good, R"(200 stall {"status":200,"data":{}})"}}});
+    ASSERT_TRUE(lf_runRTAPIMode());
+    ASSERT_TRUE(eventually([&] { return requests("/traffic").size() >= 2; }, 6s));
+    std::this_thread::sleep_for(200ms);
+    ASSERT_EQ(gf_rtApiTrafficReader().state(), RTAPIReader::State::Requesting);
+    const auto stopAt = Clock::now();
+    gf_requestStop(StopReason::UserClosedSim, 0);
+    gf_rtApiTrafficReader().requestStop();
+    gf_rtApiWeatherReader().requestStop();
+    gf_rtApiTrafficReader().join();
+    gf_rtApiWeatherReader().join();
+    EXPECT_LT(Clock::now() - stopAt, 1s);
+}
+
+} // namespace
+} // namespace zelk::test
+
+#endif
