@@ -52,6 +52,9 @@ protected:
         PORT_NUMBER.setValue(std::to_string(tcpPort));
         PSX_SERVER_HERE.setValue(true);
         AEROWINX.setValue(false);
+        // The run sets its own traffic range from these: 60 NM takes the
+        // scenario's aircraft 11 NM out.
+        RANGE_GROUND.setValue(60);
         // The user at a Schiphol stand; the park airport is Schiphol.
         gf_setParkAirport({AirportRecord{IcaoCode("EHAM"), IataCode("AMS"), 52.3, 4.76, -11}, ""});
         UserAcPosition user;
@@ -66,6 +69,7 @@ protected:
         closeDown();
         app.kill();
         gf_storeUserOnGround(false);
+        RANGE_GROUND.setValue(rangeGround);
         gf_setWaitClock(nullptr);
         gf_clearParkAirport();
         gf_resetTrafficMailbox();
@@ -128,6 +132,7 @@ protected:
     }
 
     MailboxRecorder mailbox;
+    const std::int32_t rangeGround = RANGE_GROUND.value();
     std::uint16_t tcpPort = 0;
     std::uint16_t udpTraffic = 0;
     std::uint16_t udpWeather = 0;
