@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the demo's five-minute Zurich (LSZH) morning: the RealTraffic app's
 scenario for zelk_rtapp_emu (data/demo/lszh.scenario) and the simulator
-stand-in's scripts with the airport's stands, runways and helipad
+stand-in's scripts with the airport's name, reference point, altitude,
+stands, runways and helipad
 (data/demo/simstandin-lszh.json for MSFS 2024, ...-2020.json for MSFS 2020).
 
 Traffic: a pushback and departure off runway 28, an arrival on runway 14 that

@@ -10,6 +10,7 @@
 #include "airports/BglFormat.h"
 #include "airports/BglReader.h"
 #include "core/Log.h"
+#include "core/Strings.h"
 #include "simlink/FacilityReader.h"
 #include "simlink/SimClient.h"
 
@@ -19,6 +20,10 @@ namespace {
 
 constexpr std::chrono::milliseconds kFacilityTimeout{30'000};
 constexpr double kMetresPerNm = 1852.0;
+// Airports lie between the Dead Sea's -1,300 ft and about 14,500 ft; a value
+// far outside is a damaged record, not an altitude.
+constexpr double kLowestAirportFt = -2000.0;
+constexpr double kHighestAirportFt = 20000.0;
 
 struct ParkingDataReader {
     std::unique_ptr<SimPort> port;
@@ -37,6 +42,42 @@ bool lf_ensureReader()
     timing.timeout = kFacilityTimeout;
     lv_connection.reader = std::make_unique<FacilityReader>(*lv_connection.port, timing);
     return true;
+}
+
+// The simulator's name field holds 32 bytes, so a long UTF-8 name may end in
+// a cut character; the airport file must get valid UTF-8.
+std::string lf_airportNameText(const std::string& name)
+{
+    std::string text = gf_trim(name);
+    for (int cut = 0; cut <= 3 && !text.empty(); ++cut) {
+        try {
+            utf8_to_wide(text);
+            return text;
+        } catch (const std::runtime_error&) {
+            text.pop_back();
+        }
+    }
+    std::string ascii;
+    for (const char c : name)
+        if (static_cast<unsigned char>(c) < 0x80)
+            ascii += c;
+    return gf_trim(ascii);
+}
+
+// The airport record's own values: what the generated airport file, the
+// user-airport record and the feed's ground band take from it.
+void lf_takeAirportRecord(const sim_event::Facilities& data, ApfParameters& record)
+{
+    record.icao = data.airport.isSet() ? data.airport : record.icao;
+    record.airportName = lf_airportNameText(data.airportName);
+    if (gf_isValidStandPosition(data.latitude, data.longitude)) {
+        record.latitude = data.latitude;
+        record.longitude = data.longitude;
+    }
+    if (std::isfinite(data.altitudeFt) && data.altitudeFt >= kLowestAirportFt && data.altitudeFt <= kHighestAirportFt)
+        record.altitude = static_cast<std::int32_t>(std::lround(data.altitudeFt));
+    else
+        gf_writeLogLine(fmt::format("Facility data of {} give no usable altitude ({})", record.icao, data.altitudeFt));
 }
 
 void lf_addStand(const FacilityStand& s, ApfParameters& record, BglStandNames& names)
@@ -63,6 +104,7 @@ bool gf_readFacilityStands(ApfParameters& record, std::uint32_t& helipadCount)
     auto data = lv_connection.reader->read(record.icao);
     if (!data || !data->found)
         return false;
+    lf_takeAirportRecord(*data, record);
     BglStandNames names;
     for (const auto& s : data->stands)
         lf_addStand(s, record, names);

@@ -120,6 +120,10 @@ constexpr std::array kLeverData{
 static_assert(kLeverData.size() * 8 == sizeof(LeverValues));
 
 constexpr std::size_t kTitleLength = 256;
+// The AIRPORT record as the definition asks for it: three doubles (the
+// altitude in metres), then the name.
+constexpr std::size_t kAirportNameOffset = 24;
+constexpr std::size_t kAirportNameLength = 32;
 constexpr std::size_t kModelLength = 32;
 
 constexpr std::array<std::pair<std::uint32_t, const char*>, 17> kClientEvents{{
@@ -142,13 +146,16 @@ constexpr std::array<std::pair<std::uint32_t, const char*>, 17> kClientEvents{{
     {kEvFreezeAttitude, "FREEZE_ATTITUDE_SET"},
 }};
 
-// The facility definition: the airport's reference point, then its runways
-// (with the displaced thresholds), stands and helipads.
+// The facility definition: the airport's reference point and name, then its
+// runways (with the displaced thresholds), stands and helipads. NAME (32
+// bytes) rather than NAME64, which older MSFS 2020 builds do not know: an
+// unknown field fails the whole definition.
 constexpr std::array kFacilityFields{
     "OPEN AIRPORT",
     "LATITUDE",
     "LONGITUDE",
     "ALTITUDE",
+    "NAME",
     "OPEN RUNWAY",
     "LATITUDE",
     "LONGITUDE",
@@ -645,9 +652,19 @@ void SimConnectPort::onFacilityData(const RecordReader& r)
     FacilityRead& read = it->second;
     constexpr std::size_t d = sc::facility::kData;
     switch (static_cast<sc::FacilityDataType>(type)) {
-    case sc::FacilityDataType::Airport:
-        read.airportSeen = r.read(d, read.airportLatitude) && r.read(d + 8, read.airportLongitude);
+    case sc::FacilityDataType::Airport: {
+        double latitude = 0.0;
+        double longitude = 0.0;
+        double altitudeM = 0.0;
+        read.airportSeen = r.read(d, latitude) && r.read(d + 8, longitude) && r.read(d + 16, altitudeM);
+        if (read.airportSeen) {
+            read.data.latitude = latitude;
+            read.data.longitude = longitude;
+            read.data.altitudeFt = altitudeM * kFeetPerMetre;
+            read.data.airportName = r.text(d + kAirportNameOffset, kAirportNameLength);
+        }
         break;
+    }
     case sc::FacilityDataType::Runway: {
         FacilityRunway rw;
         double altitudeM = 0.0;
@@ -694,7 +711,7 @@ void SimConnectPort::onFacilityData(const RecordReader& r)
             !r.read(d + 24, biasX) || !r.read(d + 28, biasZ))
             break;
         // The offsets are metres east (x) and north (z) of the airport's reference point.
-        const LatLon at = gf_destinationPoint({read.airportLatitude, read.airportLongitude}, std::atan2(biasX, biasZ),
+        const LatLon at = gf_destinationPoint({read.data.latitude, read.data.longitude}, std::atan2(biasX, biasZ),
                                               std::hypot(biasX, biasZ) * kFeetPerMetre);
         FacilityStand s;
         s.name = gf_facilityStandName(name, number, suffix);

@@ -111,8 +111,6 @@ private:
         std::uint32_t sendId = 0;
         std::map<std::uint32_t, std::size_t> runwayByUniqueId;
         std::map<std::uint32_t, int> thresholdsSeen;
-        double airportLatitude = 0.0;
-        double airportLongitude = 0.0;
         bool airportSeen = false;
     };
 

@@ -93,6 +93,11 @@ struct InitialPose { std::uint32_t objectId = 0; SimPose pose; };
 struct Facilities {
     std::uint32_t requestId = 0;
     IcaoCode airport;
+    // The airport record itself: its name, reference point and altitude.
+    std::string airportName;
+    double latitude = 0.0;
+    double longitude = 0.0;
+    double altitudeFt = 0.0;
     std::vector<FacilityStand> stands;
     std::vector<FacilityHelipad> helipads;
     std::vector<FacilityRunway> runways;

@@ -85,6 +85,16 @@ sim_event::Facilities lf_airport(const json& a)
         pad.widthM = lf_number(h, "width_m", 20.0);
         f.helipads.push_back(pad);
     }
+    // The airport record: a script that gives no reference point or altitude
+    // takes the first runway's (else the first stand's), as a simulator's
+    // airport lies by its runways.
+    f.airportName = lf_text(a, "name", f.airport.toString());
+    const double fallbackLat = !f.runways.empty() ? f.runways[0].latitude : !f.stands.empty() ? f.stands[0].latitude : 0.0;
+    const double fallbackLon =
+        !f.runways.empty() ? f.runways[0].longitude : !f.stands.empty() ? f.stands[0].longitude : 0.0;
+    f.latitude = lf_number(a, "latitude", fallbackLat);
+    f.longitude = lf_number(a, "longitude", fallbackLon);
+    f.altitudeFt = lf_number(a, "altitude_ft", f.runways.empty() ? 0.0 : f.runways[0].altitudeFt);
     return f;
 }
 
@@ -253,6 +263,8 @@ PortResult RecordingSimPort::dispatch(std::vector<SimEvent>& events)
                     record(json{{"kind", "facilities"},
                                 {"airport", e.airport.toString()},
                                 {"found", e.found},
+                                {"name", e.airportName},
+                                {"altitude_ft", e.altitudeFt},
                                 {"stands", e.stands.size()},
                                 {"runways", e.runways.size()}}
                                .dump());

@@ -24,9 +24,13 @@ namespace zelk {
 //    "start_after_ms": 0, "frame_dispatches": 16, "frames_per_second": 60,
 //    "user": {"title": "...", "model": "B738", "latitude": 47.45, "longitude": 8.56,
 //             "altitude_ft": 1400, "heading_deg": 280, "on_ground": true},
-//    "airports": [{"icao": "LSZH", "stands": [{"name": "GATE A 12", "latitude": ..., "longitude": ...,
+//    "airports": [{"icao": "LSZH", "name": "Zurich", "latitude": 47.458, "longitude": 8.548,
+//                  "altitude_ft": 1416,
+//                  "stands": [{"name": "GATE A 12", "latitude": ..., "longitude": ...,
 //                  "heading": 280, "radius_m": 30, "type": 9}],
 //                  "runways": [{"primary": "28", "secondary": "10", ...}], "helipads": [...]}]}
+// An airport without "latitude", "longitude" or "altitude_ft" takes its first
+// runway's (else its first stand's position); without "name" its code.
 struct StandInScript {
     SimProduct product = SimProduct::Msfs2024;
     std::string application = "KittyHawk";

@@ -93,6 +93,10 @@ protected:
                        FacilityStand{"PARKING 7", 48.12, 16.57, 45.0, 15.0, 1},
                        FacilityStand{"VEHICLE 1", 48.12, 16.57, 45.0, 15.0, 13}};
         loww.helipads = {FacilityHelipad{48.10, 16.55, 0.0, 20.0, 16.0}};
+        loww.airportName = "Wien-Schwechat";
+        loww.latitude = 48.110278;
+        loww.longitude = 16.569722;
+        loww.altitudeFt = 600.4;
         facilities["LOWW"] = loww;
     }
     void TearDown() override
@@ -231,6 +235,13 @@ TEST_F(AirportScan, Msfs2024StreamedPackagesAndUserFilesThatSurvive)
                                    "Generated LOWW.xml: 3 positions of which 1 helipad"})
         EXPECT_TRUE(scanLogHas(line)) << line;
     EXPECT_TRUE(scanLogHasPath("kept airports/my_thirdparty/KSEA.xml of the previous scan folder"));
+    // The airport record of the facility data, not zeros.
+    const std::string loww = readAll("airports/my_thirdparty/LOWW.xml");
+    for (const std::string parameter :
+         {"<parameter name=\"airport_name\" value=\"Wien-Schwechat\" />",
+          "<parameter name=\"latitude\" value=\"48.1103\" />",
+          "<parameter name=\"longitude\" value=\"16.5697\" />", "<parameter name=\"altitude\" value=\"600\" />"})
+        EXPECT_NE(loww.find(parameter), std::string::npos) << parameter << "\n" << loww;
     EXPECT_FALSE(scanLogHas("EGLL"));
 }
 

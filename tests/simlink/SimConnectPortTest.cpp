@@ -229,7 +229,7 @@ TEST_F(SimConnectPortTest, FacilityDataBecomesRunwaysStandsAndHelipads)
             .put(sc::facility::kParentUniqueRequestId, parent)
             .put(sc::facility::kType, type);
     };
-    lib.queue.push_back(item(0, 1, 0, 24).put(d, 47.0).put(d + 8, 8.0).put(d + 16, 432.0));
+    lib.queue.push_back(item(0, 1, 0, 56).put(d, 47.0).put(d + 8, 8.0).put(d + 16, 432.0).text(d + 24, "Zurich"));
     lib.queue.push_back(item(1, 2, 1, 52)
                             .put(d, 47.01)
                             .put(d + 8, 8.01)
@@ -260,6 +260,10 @@ TEST_F(SimConnectPortTest, FacilityDataBecomesRunwaysStandsAndHelipads)
     const auto* f = std::get_if<sim_event::Facilities>(&events[0]);
     ASSERT_NE(f, nullptr);
     EXPECT_TRUE(f->found);
+    EXPECT_EQ(f->airportName, "Zurich");
+    EXPECT_DOUBLE_EQ(f->latitude, 47.0);
+    EXPECT_DOUBLE_EQ(f->longitude, 8.0);
+    EXPECT_NEAR(f->altitudeFt, 1417.32, 0.01); // 432 m
     ASSERT_EQ(f->runways.size(), 1u);
     EXPECT_EQ(f->runways[0].primary, "10L");
     EXPECT_EQ(f->runways[0].secondary, "28R");

@@ -140,5 +140,61 @@ TEST_F(SimStandInTest, CreatedAircraftStandOnTheScriptedGroundAltitude)
     EXPECT_DOUBLE_EQ(answer[1].heightAboveGroundFt, 500.0);
 }
 
+TEST_F(SimStandInTest, TheAirportRecordComesFromTheScriptOrItsFirstRunwayOrStand)
+{
+    struct Case {
+        const char* airport;
+        const char* name;
+        double latitude;
+        double longitude;
+        double altitudeFt;
+    };
+    const Case cases[] = {
+        {R"({"icao": "LSZH", "name": "Zurich", "latitude": 47.458, "longitude": 8.548, "altitude_ft": 1416,
+             "runways": [{"latitude": 47.46, "longitude": 8.54, "altitude_ft": 1400}]})",
+         "Zurich", 47.458, 8.548, 1416.0},
+        {R"({"icao": "LSZH", "runways": [{"latitude": 47.46, "longitude": 8.54, "altitude_ft": 1400}],
+             "stands": [{"name": "GATE A12", "latitude": 47.47, "longitude": 8.57}]})",
+         "LSZH", 47.46, 8.54, 1400.0},
+        {R"({"icao": "LSZH", "stands": [{"name": "GATE A12", "latitude": 47.47, "longitude": 8.57}]})", "LSZH", 47.47,
+         8.57, 0.0},
+    };
+    for (const Case& c : cases) {
+        const StandInScript s = gf_readStandInScript(script(std::string(R"({"airports": [)") + c.airport + "]}"));
+        ASSERT_EQ(s.airports.size(), 1u) << c.airport;
+        const auto& a = s.airports[0];
+        EXPECT_EQ(a.airportName, c.name) << c.airport;
+        EXPECT_DOUBLE_EQ(a.latitude, c.latitude) << c.airport;
+        EXPECT_DOUBLE_EQ(a.longitude, c.longitude) << c.airport;
+        EXPECT_DOUBLE_EQ(a.altitudeFt, c.altitudeFt) << c.airport;
+    }
+
+    // What the simulator answers carries them, and the record says so.
+    const StandInScript s = gf_readStandInScript(script(std::string(R"({"frame_dispatches": 1, "airports": [)") +
+                                                        cases[0].airport + "]}"));
+    auto recorder = std::make_shared<StandInRecorder>(file("record.jsonl"));
+    RecordingSimPort port(s, recorder);
+    ASSERT_EQ(port.open("PARKING_DATA_RDR"), SimProduct::Msfs2024);
+    ASSERT_EQ(port.requestFacilities(IcaoCode("LSZH"), 4), kPortOk);
+    std::vector<SimEvent> events;
+    ASSERT_EQ(port.dispatch(events), kPortOk);
+    const sim_event::Facilities* f = nullptr;
+    for (const auto& e : events)
+        if (const auto* answer = std::get_if<sim_event::Facilities>(&e))
+            f = answer;
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->airportName, "Zurich");
+    EXPECT_DOUBLE_EQ(f->altitudeFt, 1416.0);
+    port.close();
+    bool recorded = false;
+    for (const auto& line : recordLines())
+        if (line["kind"] == "facilities") {
+            recorded = true;
+            EXPECT_EQ(line["name"], "Zurich");
+            EXPECT_DOUBLE_EQ(line["altitude_ft"].get<double>(), 1416.0);
+        }
+    EXPECT_TRUE(recorded);
+}
+
 } // namespace
 } // namespace zelk

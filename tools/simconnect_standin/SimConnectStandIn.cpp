@@ -64,7 +64,12 @@ const std::set<std::string>& knownVariables()
 const std::map<std::string, DataType>* facilityFields(const std::string& object)
 {
     static const std::map<std::string, std::map<std::string, DataType>> kFields{
-        {"AIRPORT", {{"LATITUDE", DataType::Float64}, {"LONGITUDE", DataType::Float64}, {"ALTITUDE", DataType::Float64}}},
+        {"AIRPORT",
+         {{"LATITUDE", DataType::Float64},
+          {"LONGITUDE", DataType::Float64},
+          {"ALTITUDE", DataType::Float64},
+          {"NAME", DataType::String32},
+          {"NAME64", DataType::String64}}},
         {"RUNWAY",
          {{"LATITUDE", DataType::Float64},
           {"LONGITUDE", DataType::Float64},
@@ -279,12 +284,11 @@ void queueFacilities(Connection& c, const sim_event::Facilities& f)
         else if (!open.empty())
             fields[open.back()].push_back(field);
     }
-    // The reference point: the first runway's centre, else the first stand.
-    double refLat = f.runways.empty() ? (f.stands.empty() ? 0.0 : f.stands[0].latitude) : f.runways[0].latitude;
-    double refLon = f.runways.empty() ? (f.stands.empty() ? 0.0 : f.stands[0].longitude) : f.runways[0].longitude;
-    const double refAltM = f.runways.empty() ? 0.0 : f.runways[0].altitudeFt / kFeetPerMetre;
-    const auto item = [&](const char* object, sc::FacilityDataType type, std::uint32_t parent,
-                          const std::map<std::string, double>& values) {
+    // Stand offsets count from the airport's reference point.
+    const double refLat = f.latitude;
+    const double refLon = f.longitude;
+    const double refAltM = f.altitudeFt / kFeetPerMetre;
+    const auto item = [&](const char* object, sc::FacilityDataType type, std::uint32_t parent, const Values& values) {
         const auto* types = facilityFields(object);
         Bytes b = header(sc::RecvId::FacilityData);
         const std::uint32_t unique = ++c.uniqueIds;
@@ -295,13 +299,14 @@ void queueFacilities(Connection& c, const sim_event::Facilities& f)
         b.append(std::uint32_t{0});
         for (const auto& name : fields[object]) {
             const auto v = values.find(name);
-            b.appendValue(types->at(name), Value{v == values.end() ? 0.0 : v->second});
+            b.appendValue(types->at(name), v == values.end() ? Value{0.0} : v->second);
         }
         queue(c, std::move(b));
         return unique;
     };
     const std::uint32_t airport = item("AIRPORT", sc::FacilityDataType::Airport, 0,
-                                       {{"LATITUDE", refLat}, {"LONGITUDE", refLon}, {"ALTITUDE", refAltM}});
+                                       {{"LATITUDE", refLat}, {"LONGITUDE", refLon}, {"ALTITUDE", refAltM},
+                                        {"NAME", f.airportName}, {"NAME64", f.airportName}});
     const auto endCode = [](const std::string& text) {
         for (std::int32_t n = 1; n <= 44; ++n)
             for (std::int32_t d = 0; d <= 6; ++d)
