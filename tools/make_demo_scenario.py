@@ -64,7 +64,7 @@ def rttfc(hexid, sample, callsign, actype, reg, orig, dest, airline):
 
 
 # Stands on the apron south-east of the reference point, heading 220 degrees.
-STANDS = [(f"GATE A {n}", at(-420 - 45 * i, 640 + 38 * i)) for i, n in enumerate(range(12, 20))]
+STANDS = [(f"GATE A{n}", at(-420 - 45 * i, 640 + 38 * i)) for i, n in enumerate(range(12, 20))]
 RUNWAYS = [  # primary, secondary, centre (n, e), heading, length m, width m, thresholds m
     ("10", "28", (-780, -360), 95.6, 2500, 60, 0, 300),
     ("14", "32", (740, 80), 137.6, 3300, 60, 0, 0),
@@ -86,7 +86,7 @@ def schedule():
             if t0 + i < LOOP:
                 lines.append((t0 + i, rttfc(ident[0], s, *ident[1:])))
 
-    # Departure: push back from GATE A 14, taxi to runway 28, take off and climb west.
+    # Departure: push back from GATE A14, taxi to runway 28, take off and climb west.
     gate = STANDS[2][1]
     gn = (gate[0] - REF[0]) * 111120.0
     ge = (gate[1] - REF[1]) * 111120.0 * math.cos(math.radians(REF[0]))
@@ -96,7 +96,7 @@ def schedule():
            (r10[0] + 400, r10[1] - 6000)]
     fly(5, track(pts, [3, 4, 15, 15, 10, 160, 200], [ELEV] * 6 + [ELEV + 3000]),
         5001281, "SWR12", "A320", "HB-JLT", "ZRH", "JFK", "SWR")
-    # Arrival: final to runway 14, vacate and taxi to GATE A 17.
+    # Arrival: final to runway 14, vacate and taxi to GATE A17.
     r14 = rwy_end(RUNWAYS[1][2], 137.6, 3300, -1)
     gate = STANDS[5][1]
     gn = (gate[0] - REF[0]) * 111120.0

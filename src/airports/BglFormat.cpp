@@ -122,16 +122,4 @@ std::int32_t lf_bglAltitudeFeet(std::int32_t millimetres) noexcept
     return feet < -20 || feet > 10000 ? 0 : static_cast<std::int32_t>(feet);
 }
 
-std::string gf_parkingNamePrefix(std::uint32_t nameCode)
-{
-    static constexpr std::array<std::string_view, 12> kPrefixes{
-        "",           "PARKING ",    "N_PARKING ", "NE_PARKING ", "E_PARKING ", "SE_PARKING ",
-        "S_PARKING ", "SW_PARKING ", "W_PARKING ", "NW_PARKING ", "GATE ",      "DOCK "};
-    if (nameCode < kPrefixes.size())
-        return std::string(kPrefixes[nameCode]);
-    if (nameCode <= 37)
-        return fmt::format("GATE {}", static_cast<char>('A' + (nameCode - 12)));
-    return {};
-}
-
 } // namespace zelk

@@ -73,9 +73,4 @@ std::uint32_t lf_encodeBglIdentifier(const std::string& text);
 // below -20 ft or above 10000 ft the value is not believed and gives 0.
 std::int32_t lf_bglAltitudeFeet(std::int32_t millimetres) noexcept;
 
-// The prefix of a taxi-parking name code: "PARKING ", "GATE ", ... for 0-11,
-// "GATE A" to "GATE Z" for 12-37, empty otherwise. The facility reader uses the
-// same table, so both sources name a stand alike.
-std::string gf_parkingNamePrefix(std::uint32_t nameCode);
-
 } // namespace zelk

@@ -14,6 +14,7 @@
 #include "airports/WeeklyAirports.h"
 #include "core/Log.h"
 #include "core/Strings.h"
+#include "simlink/ParkingNames.h"
 
 namespace zelk {
 

@@ -1,6 +1,7 @@
 #include "airports/LearnedAirportFile.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <fstream>
 #include <mutex>
@@ -18,6 +19,7 @@
 #include "core/Settings.h"
 #include "core/Strings.h"
 #include "gui/GuiUpdate.h"
+#include "simlink/ParkingNames.h"
 #include "simlink/UserAircraftState.h"
 
 namespace zelk {
@@ -27,6 +29,8 @@ namespace fs = std::filesystem;
 namespace {
 
 std::atomic<std::int32_t> g_learnedUpdates{0};
+// The name codes whose prefix is a word and a blank ("PARKING ", "GATE ").
+constexpr std::array<std::uint32_t, 11> kFormerWordCodes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
 
 std::mutex g_stateLock;
 LoadedApfInfo g_loaded;
@@ -96,6 +100,56 @@ void lf_mergeManualStand(const pugi::xml_node& node, const std::string& id, cons
     if (lf_readParkPos(node, id, 0, stands)) stands.back().manual = 1;
 }
 
+} // namespace
+
+std::optional<std::string> lf_formerFacilityStandName(std::string_view id)
+{
+    std::string_view rest = id;
+    std::string uniquifier;
+    if (!rest.empty() && rest.back() >= 'a' && rest.back() <= 'j') {
+        uniquifier = std::string(1, rest.back());
+        rest.remove_suffix(1);
+    }
+    // The former suffix letters counted from code 1, today's from code 12;
+    // letters from codes below 12 are none of today's.
+    std::string letter;
+    if (rest.size() >= 2 && rest.back() >= 'A' && rest.back() <= 'Z' && rest[rest.size() - 2] >= '0' &&
+        rest[rest.size() - 2] <= '9') {
+        const int formerCode = rest.back() - 'A' + 1;
+        letter = gf_parkingSuffixText(formerCode);
+        rest.remove_suffix(1);
+    }
+    std::size_t digits = rest.size();
+    while (digits > 0 && rest[digits - 1] >= '0' && rest[digits - 1] <= '9')
+        --digits;
+    if (digits == rest.size())
+        return std::nullopt;
+    const std::string_view number = rest.substr(digits);
+    const std::string_view prefix = rest.substr(0, digits);
+    // Former prefixes were the table's words and a blank before the number,
+    // "GATE A 12" for the lettered gates, which today reads "GATE A12".
+    std::string today;
+    if (prefix.size() == 7 && prefix.substr(0, 5) == "GATE " && prefix[5] >= 'A' && prefix[5] <= 'Z' && prefix[6] == ' ')
+        today = std::string(prefix.substr(0, 6));
+    else if (prefix.empty() || std::any_of(kFormerWordCodes.begin(), kFormerWordCodes.end(), [&](std::uint32_t code) {
+                 return gf_parkingNamePrefix(code) == prefix;
+             }))
+        today = std::string(prefix);
+    else
+        return std::nullopt;
+    std::string name = fmt::format("{}{}{}{}", today, number, letter, uniquifier);
+    if (name == id)
+        return std::nullopt;
+    return name;
+}
+
+namespace {
+
+bool lf_mergeOptions(const pugi::xml_node& node, const std::string& id, std::vector<ParkPos>& stands)
+{
+    return std::any_of(stands.begin(), stands.end(), [&](ParkPos& s) { return lf_readFlightOptions(node, id, s); });
+}
+
 void lf_mergeStands(const pugi::xml_node& section, const fs::path& path, std::vector<ParkPos>& stands)
 {
     for (const pugi::xml_node node : section.children("parkpos")) {
@@ -104,8 +158,9 @@ void lf_mergeStands(const pugi::xml_node& section, const fs::path& path, std::ve
             lf_mergeManualStand(node, id, path, stands);
             continue;
         }
-        const bool merged =
-            std::any_of(stands.begin(), stands.end(), [&](ParkPos& s) { return lf_readFlightOptions(node, id, s); });
+        bool merged = lf_mergeOptions(node, id, stands);
+        if (!merged)
+            if (const auto today = lf_formerFacilityStandName(id)) merged = lf_mergeOptions(node, *today, stands);
         if (!merged) gf_writeLogLine(fmt::format("learned stand {} in {} not found?", id, path_to_utf8(path)));
     }
 }

@@ -43,6 +43,11 @@ ValueOrError<LearnedApf> gf_readLearnedAirportFile(const std::filesystem::path& 
 // is the id; a duplicate of an existing option, an empty hour set or a weekday
 // outside 1..7 is dropped.
 bool lf_readFlightOptions(const pugi::xml_node& parkpos, std::string_view id, ParkPos& stand);
+// A stand id that earlier versions wrote for facility data ("GATE A 12",
+// suffix letters counted from code 1: "GATE A 12L") in the form both stand
+// sources give today ("GATE A12A"), so that a learned file keeps its options;
+// empty for an id without another form.
+std::optional<std::string> lf_formerFacilityStandName(std::string_view id);
 // Removes options read from an archive (and unnumbered ones); returns how many.
 std::size_t lf_removeArchivedOptions(std::vector<FlightOption>& options);
 

@@ -34,8 +34,11 @@ enum class RecvId : std::uint32_t {
     SimObjectDataByType = 9,
     AssignedObjectId = 12,
     SystemState = 15,
-    FacilityData = 29,
-    FacilityDataEnd = 30,
+    // The reference page lists PICK before these, but the header declares PICK
+    // only under an experimental define that is never set, so it takes no
+    // number: what the library sends is 28 and 29.
+    FacilityData = 28,
+    FacilityDataEnd = 29,
 };
 
 // SIMCONNECT_EXCEPTION (the values this program names)
@@ -168,10 +171,11 @@ inline constexpr std::size_t kUserRequestId = 12;
 inline constexpr std::size_t kUniqueRequestId = 16;
 inline constexpr std::size_t kParentUniqueRequestId = 20;
 inline constexpr std::size_t kType = 24;
-inline constexpr std::size_t kIsListItem = 28; // a one-byte bool
-inline constexpr std::size_t kItemIndex = 29;
-inline constexpr std::size_t kListSize = 33;
-inline constexpr std::size_t kData = 37;
+// The page calls it a bool; the header makes it a DWORD, four bytes.
+inline constexpr std::size_t kIsListItem = 28;
+inline constexpr std::size_t kItemIndex = 32;
+inline constexpr std::size_t kListSize = 36;
+inline constexpr std::size_t kData = 40;
 inline constexpr std::size_t kEndRequestId = 12;
 inline constexpr std::size_t kEndSize = 16;
 } // namespace facility

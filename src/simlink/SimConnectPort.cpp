@@ -11,6 +11,7 @@
 
 #include "core/Geometry.h"
 #include "core/Log.h"
+#include "simlink/ParkingNames.h"
 #include "simlink/SimClient.h"
 
 namespace zelk {
@@ -210,23 +211,6 @@ std::string gf_runwayEndText(std::int32_t number, std::int32_t designator)
         return {};
     if (designator > 0 && designator < static_cast<std::int32_t>(kDesignators.size()))
         text += kDesignators[static_cast<std::size_t>(designator)];
-    return text;
-}
-
-// "{name} {number}{suffix}" with the parking names of the scenery format.
-std::string gf_facilityStandName(std::int32_t name, std::uint32_t number, std::int32_t suffix)
-{
-    static constexpr std::array<const char*, 12> kNames{
-        "",          "PARKING",   "N_PARKING", "NE_PARKING", "E_PARKING", "SE_PARKING",
-        "S_PARKING", "SW_PARKING", "W_PARKING", "NW_PARKING", "GATE",      "DOCK"};
-    std::string prefix;
-    if (name >= 0 && name < static_cast<std::int32_t>(kNames.size()))
-        prefix = kNames[static_cast<std::size_t>(name)];
-    else if (name >= 12 && name <= 37)
-        prefix = fmt::format("GATE {}", static_cast<char>('A' + (name - 12)));
-    std::string text = prefix.empty() ? fmt::format("{}", number) : fmt::format("{} {}", prefix, number);
-    if (suffix >= 1 && suffix <= 26)
-        text += static_cast<char>('A' + (suffix - 1));
     return text;
 }
 

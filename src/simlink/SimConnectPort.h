@@ -32,8 +32,6 @@ SimProduct gf_productOfVersion(std::uint32_t versionMajor) noexcept;
 // A runway end of the facility data as text: number 1-36 as two digits, the
 // compass codes 37-44 as "N" ... "NW", then the designator letter ("09L").
 std::string gf_runwayEndText(std::int32_t number, std::int32_t designator);
-// A stand of the facility data as "{name} {number}{suffix}" ("GATE A 12B").
-std::string gf_facilityStandName(std::int32_t name, std::uint32_t number, std::int32_t suffix);
 
 // The simulator's name of a client event id ("ALL_LIGHTS_TOGGLE"), including
 // the freeze events; empty for an id the link never maps.

@@ -42,7 +42,7 @@ struct AiRangeEntry {
 
 // Facility data of one airport.
 struct FacilityStand {
-    std::string name;       // "{name} {number}{suffix}" as the simulator spells it
+    std::string name;       // gf_facilityStandName of its codes: "GATE A12B"
     double latitude = 0.0;
     double longitude = 0.0;
     double heading = 0.0;   // degrees true

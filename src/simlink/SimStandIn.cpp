@@ -8,6 +8,7 @@
 
 #include "core/Log.h"
 #include "core/Strings.h"
+#include "simlink/ParkingNames.h"
 #include "simlink/SimConnectPort.h"
 
 namespace zelk {
@@ -55,6 +56,10 @@ sim_event::Facilities lf_airport(const json& a)
     for (const auto& s : a.value("stands", json::array())) {
         FacilityStand stand;
         stand.name = lf_text(s, "name");
+        if (!gf_facilityStandCodes(stand.name))
+            throw std::runtime_error(fmt::format("stand \"{}\" is not a name the simulator's codes give (\"GATE A12B\", "
+                                                 "\"PARKING 7\")",
+                                                 stand.name));
         stand.latitude = lf_number(s, "latitude");
         stand.longitude = lf_number(s, "longitude");
         stand.heading = lf_number(s, "heading");

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <pugixml.hpp>
 
+#include "airports/LearnedAirportFile.h"
 #include "airports/ScanLog.h"
 #include "airports/ScanTransaction.h"
 #include "airports/SceneryTestSupport.h"
@@ -16,6 +18,7 @@
 #include "gui/Gui.h"
 #include "simlink/FacilityReader.h"
 #include "simlink/FakeSimPort.h"
+#include "simlink/ParkingNames.h"
 #include "simlink/SimClient.h"
 #include "support/BglWriter.h"
 #include "support/KillSelf.h"
@@ -243,6 +246,71 @@ TEST_F(AirportScan, Msfs2024StreamedPackagesAndUserFilesThatSurvive)
           "<parameter name=\"longitude\" value=\"16.5697\" />", "<parameter name=\"altitude\" value=\"600\" />"})
         EXPECT_NE(loww.find(parameter), std::string::npos) << parameter << "\n" << loww;
     EXPECT_FALSE(scanLogHas("EGLL"));
+}
+
+// The stand ids of a generated airport file, in file order.
+std::vector<std::string> standIds(const fs::path& file)
+{
+    pugi::xml_document doc;
+    EXPECT_TRUE(doc.load_file(file.c_str())) << file;
+    std::vector<std::string> ids;
+    for (const auto& node : doc.select_nodes("//parkpos"))
+        ids.push_back(node.node().attribute("id").value());
+    return ids;
+}
+
+// A scenery read from its BGL file and then from the simulator's facility data
+// names each stand alike, so what was learned at a stand stays with it.
+TEST_F(AirportScan, OneStandHasOneNameFromABglAndFromFacilityData)
+{
+    install.roots(2020);
+    install.package("Community", "alpha-frankfurt", SceneryInstall::manifest("EDDF", "2.0", "Alpha Sims"));
+    struct Stand {
+        std::uint32_t nameCode;
+        std::uint32_t type;
+        std::uint32_t number;
+    };
+    const std::vector<Stand> stands{{12, 9, 12}, {12, 9, 12}, {37, 9, 3}, {10, 9, 7}, {1, 2, 5}, {0, 2, 9}};
+    std::vector<BglParking> list;
+    sim_event::Facilities eddf;
+    for (std::size_t i = 0; i < stands.size(); ++i) {
+        const double lat = 50.03 + 0.001 * static_cast<double>(i);
+        const double lon = 8.55 + 0.001 * static_cast<double>(i);
+        list.push_back({stands[i].nameCode, stands[i].type, stands[i].number, lat, lon});
+        eddf.stands.push_back(FacilityStand{
+            gf_facilityStandName(static_cast<std::int32_t>(stands[i].nameCode), stands[i].number, 0), lat, lon, 90.0,
+            20.0, stands[i].type});
+    }
+    install.file("Community/alpha-frankfurt/scenery/airport.bgl",
+                 oneAirportFile(bglAirportRecord("EDDF", 110000, bglParkingList(list))).bytes);
+    const fs::path generated = "airports/my_thirdparty/EDDF.xml";
+
+    gf_scanAirports();
+    ASSERT_TRUE(scanLogHas("Facilities reader did not succeed, trying the BGL file reader"));
+    const auto fromBgl = standIds(generated);
+    EXPECT_EQ(fromBgl, (std::vector<std::string>{"9", "GATE 7", "GATE A12", "GATE A12a", "GATE Z3", "PARKING 5"}));
+
+    facilities["EDDF"] = eddf;
+    gf_scanAirports();
+    ASSERT_FALSE(scanLogHas("Facilities reader did not succeed")) << scanLog();
+    EXPECT_EQ(standIds(generated), fromBgl);
+
+    // An option learned at a stand of one source lands at the same stand of the other.
+    writeAll("L.xml", R"(<root><meta><info name="copyright" value="c"/><info name="sim" value="2"/></meta>)"
+                      R"(<parkpositions><parkpos id="GATE A12a">)"
+                      R"(<opt reg="D-AIBA" airl="DLH" type="A320" day="2" hh="12"/></parkpos></parkpositions></root>)");
+    for (const auto& ids : {fromBgl, standIds(generated)}) {
+        std::vector<ParkPos> parked;
+        for (const auto& id : ids) {
+            ParkPos p;
+            p.name = id;
+            parked.push_back(p);
+        }
+        const auto merged = gf_readLearnedAirportFile("L.xml", "", parked);
+        ASSERT_TRUE(merged) << merged.error();
+        for (const ParkPos& p : merged.value().stands)
+            EXPECT_EQ(p.options.size(), p.name == "GATE A12a" ? 1u : 0u) << p.name;
+    }
 }
 
 TEST_F(AirportScan, StopFailureOrNothingFoundKeepThePreviousFolders)

@@ -57,5 +57,51 @@ TEST_F(LearnedMerge, MergeRules)
     EXPECT_EQ(options[0].hours, HoursMask{}.set(13));
 }
 
+TEST_F(LearnedMerge, FormerFacilityNamesReadAsTodaysOnes)
+{
+    struct Case {
+        const char* former;
+        const char* today; // "" when the id has no other form
+    };
+    const Case cases[] = {
+        {"GATE A 12", "GATE A12"},
+        {"GATE Z 3", "GATE Z3"},
+        {"GATE A 12L", "GATE A12A"},  // former suffix code 12 was "L"
+        {"GATE A 12Z", "GATE A12O"},  // 26
+        {"GATE A 12B", "GATE A12"},   // code 2 is no letter today
+        {"GATE A 12a", "GATE A12a"},  // a made-unique name keeps its letter
+        {"GATE B 7Lb", "GATE B7Ab"},
+        {"PARKING 5M", "PARKING 5B"},
+        {"GATE A12", ""},             // already today's
+        {"PARKING 5", ""},
+        {"helipad1", ""},
+        {"A1", ""},
+        {"GATE A", ""},
+        {"HANGAR 3", ""},
+    };
+    for (const Case& c : cases) {
+        const auto today = lf_formerFacilityStandName(c.former);
+        EXPECT_EQ(today.value_or(""), c.today) << c.former;
+    }
+
+    // A learned file of the former names keeps its options at today's stands.
+    std::vector<ParkPos> archived{test::stand("GATE A12", StandType::GATE_SMALL, 50, 8, 0, 10),
+                                  test::stand("GATE A12A", StandType::GATE_SMALL, 50.01, 8, 0, 10)};
+    test::writeAll(file("L.xml"),
+                   R"(<root><meta><info name="copyright" value="c"/><info name="sim" value="2"/></meta><parameters>)"
+                   R"(<parameter name="airport_name" value="Frankfurt"/></parameters><parkpositions>)"
+                   R"(<parkpos id="GATE A 12"><opt reg="D-AIBA" airl="DLH" type="A320" day="2" hh="12"/></parkpos>)"
+                   R"(<parkpos id="GATE A 12L"><opt reg="D-AIBB" airl="DLH" type="A320" day="3" hh="14"/></parkpos>)"
+                   R"(</parkpositions></root>)");
+    const auto merged = gf_readLearnedAirportFile(file("L.xml"), "Frankfurt", archived);
+    ASSERT_TRUE(merged) << merged.error();
+    ASSERT_EQ(merged.value().stands.size(), 2u);
+    ASSERT_EQ(merged.value().stands[0].options.size(), 1u);
+    EXPECT_EQ(merged.value().stands[0].options[0].registration, "D-AIBA");
+    ASSERT_EQ(merged.value().stands[1].options.size(), 1u);
+    EXPECT_EQ(merged.value().stands[1].options[0].registration, "D-AIBB");
+    EXPECT_FALSE(logHas("not found?"));
+}
+
 } // namespace
 } // namespace zelk

@@ -4,13 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include "simlink/ParkingNames.h"
 #include "simlink/SimConnectAbi.h"
 
 namespace zelk::sc {
 namespace {
 
 // Each declared value against the vendor reference page it was read from
-// (pages under docs.flightsimulator.com .../simconnect/api-reference/).
+// (pages under docs.flightsimulator.com .../simconnect/api-reference/), or,
+// where the page and the SDK header differ, against the header, which is what
+// the library speaks; such a row says so.
 struct Row {
     const char* what;
     std::uint64_t declared;
@@ -44,6 +47,16 @@ constexpr const char* kFacilityPage = "structures-and-enumerations/simconnect_re
 constexpr const char* kFacilityEndPage = "structures-and-enumerations/simconnect_recv_facility_data_end/";
 constexpr const char* kInitPositionPage = "structures-and-enumerations/simconnect_data_initposition/";
 constexpr const char* kGeneralPage = "general/simconnect_setnotificationgrouppriority/";
+// The page lists RECV_ID_PICK (28) before the facility ids; the header
+// declares it only under an experimental define that is never set, so the
+// facility ids are one lower than the page counts.
+constexpr const char* kRecvIdHeader =
+    "the header's SIMCONNECT_RECV_ID, where PICK exists only under an experimental define";
+// The page calls IsListItem a bool; the header declares it a DWORD, so every
+// member after it moves three bytes on and the data begin at 40.
+constexpr const char* kFacilityHeader = "the header's SIMCONNECT_RECV_FACILITY_DATA, where IsListItem is a DWORD";
+// The suffix of a taxi parking uses the name's code table: A is 12, Z is 37.
+constexpr const char* kParkingNamePage = "facilities/simconnect_addtofacilitydefinition/ (TAXI_PARKING NAME, SUFFIX)";
 
 const Row kRows[] = {
     {"RECV_ID_EXCEPTION", v(RecvId::Exception), 1, kRecvIdPage},
@@ -57,8 +70,8 @@ const Row kRows[] = {
     {"RECV_ID_SIMOBJECT_DATA_BYTYPE", v(RecvId::SimObjectDataByType), 9, kRecvIdPage},
     {"RECV_ID_ASSIGNED_OBJECT_ID", v(RecvId::AssignedObjectId), 12, kRecvIdPage},
     {"RECV_ID_SYSTEM_STATE", v(RecvId::SystemState), 15, kRecvIdPage},
-    {"RECV_ID_FACILITY_DATA", v(RecvId::FacilityData), 29, kRecvIdPage},
-    {"RECV_ID_FACILITY_DATA_END", v(RecvId::FacilityDataEnd), 30, kRecvIdPage},
+    {"RECV_ID_FACILITY_DATA", v(RecvId::FacilityData), 28, kRecvIdHeader},
+    {"RECV_ID_FACILITY_DATA_END", v(RecvId::FacilityDataEnd), 29, kRecvIdHeader},
     {"EXCEPTION_ERROR", v(Exception::Error), 1, kExceptionPage},
     {"EXCEPTION_UNRECOGNIZED_ID", v(Exception::UnrecognizedId), 3, kExceptionPage},
     {"EXCEPTION_NAME_UNRECOGNIZED", v(Exception::NameUnrecognized), 7, kExceptionPage},
@@ -128,10 +141,10 @@ const Row kRows[] = {
     {"RECV_FACILITY_DATA.UniqueRequestId", facility::kUniqueRequestId, 16, kFacilityPage},
     {"RECV_FACILITY_DATA.ParentUniqueRequestId", facility::kParentUniqueRequestId, 20, kFacilityPage},
     {"RECV_FACILITY_DATA.Type", facility::kType, 24, kFacilityPage},
-    {"RECV_FACILITY_DATA.IsListItem", facility::kIsListItem, 28, kFacilityPage},
-    {"RECV_FACILITY_DATA.ItemIndex", facility::kItemIndex, 29, kFacilityPage},
-    {"RECV_FACILITY_DATA.ListSize", facility::kListSize, 33, kFacilityPage},
-    {"RECV_FACILITY_DATA.Data", facility::kData, 37, kFacilityPage},
+    {"RECV_FACILITY_DATA.IsListItem", facility::kIsListItem, 28, kFacilityHeader},
+    {"RECV_FACILITY_DATA.ItemIndex", facility::kItemIndex, 32, kFacilityHeader},
+    {"RECV_FACILITY_DATA.ListSize", facility::kListSize, 36, kFacilityHeader},
+    {"RECV_FACILITY_DATA.Data", facility::kData, 40, kFacilityHeader},
     {"RECV_FACILITY_DATA_END.RequestId", facility::kEndRequestId, 12, kFacilityEndPage},
     {"RECV_FACILITY_DATA_END size", facility::kEndSize, 16, kFacilityEndPage},
     {"DATA_INITPOSITION size", sizeof(InitPosition), 56, kInitPositionPage},
@@ -147,13 +160,40 @@ TEST(SimConnectLayout, EveryDeclarationMatchesItsPage)
         EXPECT_EQ(row.declared, row.documented) << row.what << " (" << row.page << ")";
 }
 
+// The taxi-parking codes of the facility data against the page's tables: the
+// name's (0 none, 1 PARKING ... 10 GATE, 11 DOCK, 12-37 GATE_A-GATE_Z) and the
+// suffix's, which is the same table, so its letters are 12 (A) to 37 (Z).
+TEST(SimConnectLayout, ParkingCodesMatchTheirTable)
+{
+    struct Code {
+        std::int32_t code;
+        const char* prefix;
+        const char* suffix;
+    };
+    const Code codes[] = {
+        {0, "", ""},           {1, "PARKING ", ""},   {9, "NW_PARKING ", ""}, {10, "GATE ", ""}, {11, "DOCK ", ""},
+        {12, "GATE A", "A"},   {13, "GATE B", "B"},   {25, "GATE N", "N"},    {26, "GATE O", "O"},
+        {27, "GATE P", "P"},   {36, "GATE Y", "Y"},   {37, "GATE Z", "Z"},    {38, "", ""},   {-1, "", ""},
+    };
+    for (const Code& c : codes) {
+        if (c.code >= 0) {
+            EXPECT_EQ(gf_parkingNamePrefix(static_cast<std::uint32_t>(c.code)), c.prefix)
+                << c.code << " (" << kParkingNamePage << ")";
+        }
+        EXPECT_EQ(gf_parkingSuffixText(c.code), c.suffix) << c.code << " (" << kParkingNamePage << ")";
+    }
+}
+
 // The records follow one another without padding: each member starts where the
 // one before ended.
 TEST(SimConnectLayout, RecordMembersArePacked)
 {
     EXPECT_EQ(open::kApplicationVersionMajor, open::kApplicationName + open::kApplicationNameLength);
     EXPECT_EQ(event::kFileNameFlags, event::kFileName + event::kFileNameLength);
-    EXPECT_EQ(facility::kItemIndex, facility::kIsListItem + 1);
+    // IsListItem, ItemIndex and ListSize are DWORDs.
+    EXPECT_EQ(facility::kItemIndex, facility::kIsListItem + 4);
+    EXPECT_EQ(facility::kListSize, facility::kItemIndex + 4);
+    EXPECT_EQ(facility::kData, facility::kListSize + 4);
     EXPECT_EQ(systemState::kSize, systemState::kString + 260);
 }
 

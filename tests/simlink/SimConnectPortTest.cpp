@@ -246,7 +246,7 @@ TEST_F(SimConnectPortTest, FacilityDataBecomesRunwaysStandsAndHelipads)
     lib.queue.push_back(item(15, 5, 1, 32)
                             .put(d, std::int32_t{9})
                             .put(d + 4, std::int32_t{12})
-                            .put(d + 8, std::int32_t{2})
+                            .put(d + 8, std::int32_t{13})
                             .put(d + 12, std::uint32_t{12})
                             .put(d + 16, 270.0f)
                             .put(d + 20, 20.0f)
@@ -271,12 +271,102 @@ TEST_F(SimConnectPortTest, FacilityDataBecomesRunwaysStandsAndHelipads)
     EXPECT_DOUBLE_EQ(f->runways[0].secondaryThresholdM, 0.0);
     EXPECT_NEAR(f->runways[0].altitudeFt, 328.08, 0.01);
     ASSERT_EQ(f->stands.size(), 1u);
-    EXPECT_EQ(f->stands[0].name, "GATE A 12B");
+    EXPECT_EQ(f->stands[0].name, "GATE A12B");
     EXPECT_NEAR(f->stands[0].latitude, 47.0 + 1.0 / 60.0, 1e-4); // one NM north of the reference point
     EXPECT_NEAR(f->stands[0].longitude, 8.0, 1e-9);
     EXPECT_EQ(f->stands[0].type, 9u);
     ASSERT_EQ(f->helipads.size(), 1u);
     EXPECT_DOUBLE_EQ(f->helipads[0].lengthM, 30.0);
+}
+
+// Facility records byte for byte as the SDK header lays them out, written
+// with the header's numbers here rather than the declarations under test:
+// SIMCONNECT_RECV (size, version, id), then UserRequestId, UniqueRequestId,
+// ParentUniqueRequestId, Type, IsListItem, ItemIndex and ListSize, all DWORDs,
+// so the data begin at byte 40; FACILITY_DATA is id 28 and FACILITY_DATA_END 29.
+Record headerFacilityRecord(std::uint32_t request, std::uint32_t unique, std::uint32_t parent, std::uint32_t type,
+                            std::uint32_t listIndex, std::uint32_t listSize, std::size_t dataSize)
+{
+    Record r(static_cast<sc::RecvId>(28), 40 + dataSize);
+    for (const auto& [offset, value] : {std::pair<std::size_t, std::uint32_t>{12, request}, {16, unique},
+                                        {20, parent}, {24, type}, {28, listSize > 0 ? 1u : 0u}, {32, listIndex},
+                                        {36, listSize}})
+        r.put(offset, value);
+    return r;
+}
+
+TEST_F(SimConnectPortTest, RecordsLaidOutAsTheHeaderHasThemGiveTheAirport)
+{
+    SimConnectPort port(fakeApi(true), noWait());
+    ASSERT_EQ(port.open("PARKING_DATA_RDR"), SimProduct::Msfs2024);
+    ASSERT_EQ(port.requestFacilities(IcaoCode("LSZH"), 3), kPortOk);
+    // AIRPORT: latitude, longitude, altitude (m), NAME[32].
+    lib.queue.push_back(
+        headerFacilityRecord(3, 1, 0, 0, 0, 0, 56).put(40, 47.458).put(48, 8.548).put(56, 431.6).text(64, "Zurich"));
+    // RUNWAY: latitude, longitude, altitude, heading, length, width, then the
+    // four end codes; its two thresholds follow as its children.
+    lib.queue.push_back(headerFacilityRecord(3, 2, 1, 1, 0, 1, 52)
+                            .put(40, 47.457)
+                            .put(48, 8.544)
+                            .put(56, 431.6)
+                            .put(64, 95.6f)
+                            .put(68, 2500.0f)
+                            .put(72, 60.0f)
+                            .put(76, std::int32_t{10})
+                            .put(80, std::int32_t{0})
+                            .put(84, std::int32_t{28})
+                            .put(88, std::int32_t{0}));
+    lib.queue.push_back(headerFacilityRecord(3, 3, 2, 23, 0, 0, 4).put(40, 0.0f));
+    lib.queue.push_back(headerFacilityRecord(3, 4, 2, 23, 0, 0, 4).put(40, 300.0f));
+    // TAXI_PARKING: type, name, suffix, number, heading, radius, bias x and z.
+    struct Stand {
+        std::int32_t name;
+        std::int32_t suffix;
+        std::uint32_t number;
+        const char* expected;
+    };
+    const Stand stands[] = {
+        {12, 0, 12, "GATE A12"},   {12, 12, 12, "GATE A12A"}, {13, 26, 3, "GATE B3O"}, {10, 27, 7, "GATE 7P"},
+        {37, 37, 40, "GATE Z40Z"}, {1, 0, 5, "PARKING 5"},    {0, 0, 9, "9"},
+    };
+    std::uint32_t unique = 5;
+    for (std::uint32_t i = 0; i < std::size(stands); ++i)
+        lib.queue.push_back(headerFacilityRecord(3, unique++, 1, 15, i, std::size(stands), 32)
+                                .put(40, std::int32_t{9})
+                                .put(44, stands[i].name)
+                                .put(48, stands[i].suffix)
+                                .put(52, stands[i].number)
+                                .put(56, 220.0f)
+                                .put(60, 24.0f)
+                                .put(64, 100.0f * static_cast<float>(i))
+                                .put(68, 50.0f));
+    lib.queue.push_back(Record(static_cast<sc::RecvId>(29), 16).put(12, std::uint32_t{3}));
+
+    const auto events = dispatch(port);
+    ASSERT_EQ(events.size(), 1u);
+    const auto* f = std::get_if<sim_event::Facilities>(&events[0]);
+    ASSERT_NE(f, nullptr);
+    EXPECT_TRUE(f->found);
+    EXPECT_EQ(f->airportName, "Zurich");
+    EXPECT_DOUBLE_EQ(f->latitude, 47.458);
+    EXPECT_DOUBLE_EQ(f->longitude, 8.548);
+    EXPECT_NEAR(f->altitudeFt, 1416.0, 0.1);
+    ASSERT_EQ(f->runways.size(), 1u);
+    EXPECT_EQ(f->runways[0].primary, "10");
+    EXPECT_EQ(f->runways[0].secondary, "28");
+    EXPECT_FLOAT_EQ(static_cast<float>(f->runways[0].heading), 95.6f);
+    EXPECT_DOUBLE_EQ(f->runways[0].lengthM, 2500.0);
+    EXPECT_DOUBLE_EQ(f->runways[0].secondaryThresholdM, 300.0);
+    ASSERT_EQ(f->stands.size(), std::size(stands));
+    for (std::size_t i = 0; i < std::size(stands); ++i) {
+        EXPECT_EQ(f->stands[i].name, stands[i].expected);
+        EXPECT_EQ(f->stands[i].type, 9u);
+        EXPECT_DOUBLE_EQ(f->stands[i].heading, 220.0);
+        EXPECT_DOUBLE_EQ(f->stands[i].radiusM, 24.0);
+        // 50 m north and 100 m east per stand of the reference point.
+        EXPECT_NEAR(f->stands[i].latitude, 47.458 + 50.0 / 111120.0, 2e-5) << stands[i].expected;
+    }
+    EXPECT_GT(f->stands[1].longitude, f->stands[0].longitude);
 }
 
 TEST_F(SimConnectPortTest, RecordsAreReadAtTheirOffsets)

@@ -42,9 +42,10 @@ TEST_F(SimConnectStandInDll, TheLinkTalksToTheLibraryFromTheSdkFolder)
     std::filesystem::create_directories(lib);
     std::filesystem::copy_file(ZELK_STANDIN_DLL, lib / "SimConnect.dll");
     std::ofstream(file("script.json")) << R"({"product": "MSFS 2024", "frame_dispatches": 1,
-        "airports": [{"icao": "LSZH", "runways": [{"primary": "28", "secondary": "10", "latitude": 47.457,
+        "airports": [{"icao": "LSZH", "name": "Zurich", "latitude": 47.458, "longitude": 8.548, "altitude_ft": 1416,
+                      "runways": [{"primary": "28", "secondary": "10", "latitude": 47.457,
                       "longitude": 8.545, "heading": 95.6, "length_m": 2500, "primary_threshold_m": 300}],
-                      "stands": [{"name": "GATE A 12", "latitude": 47.4609, "longitude": 8.5577, "type": 9}]}]})";
+                      "stands": [{"name": "GATE A12B", "latitude": 47.4609, "longitude": 8.5577, "type": 9}]}]})";
     _wputenv_s(L"MSFS_SDK", file("sdk").wstring().c_str());
     _wputenv_s(L"ZELK_SIMSTANDIN_SCRIPT", file("script.json").wstring().c_str());
     _wputenv_s(L"ZELK_SIMSTANDIN_RECORD", file("record.jsonl").wstring().c_str());
@@ -68,11 +69,15 @@ TEST_F(SimConnectStandInDll, TheLinkTalksToTheLibraryFromTheSdkFolder)
     ASSERT_EQ(port->requestFacilities(IcaoCode("LSZH"), 9), kPortOk);
     const auto events = dispatchUntil(*port, [](const SimEvent& e) { return std::holds_alternative<sim_event::Facilities>(e); });
     const auto& f = std::get<sim_event::Facilities>(events.back());
+    // Records as the simulator lays them out (ids 28 and 29, data at 40).
+    EXPECT_EQ(f.airportName, "Zurich");
+    EXPECT_NEAR(f.altitudeFt, 1416.0, 1e-6);
+    EXPECT_DOUBLE_EQ(f.latitude, 47.458);
     ASSERT_EQ(f.runways.size(), 1u);
     EXPECT_EQ(f.runways[0].primary, "28");
     EXPECT_NEAR(f.runways[0].primaryThresholdM, 300.0, 1e-3);
     ASSERT_EQ(f.stands.size(), 1u);
-    EXPECT_EQ(f.stands[0].name, "GATE A 12");
+    EXPECT_EQ(f.stands[0].name, "GATE A12B");
     EXPECT_NEAR(f.stands[0].latitude, 47.4609, 1e-5);
     ASSERT_EQ(port->removeAi(objectId), kPortOk);
     dispatchUntil(*port, [](const SimEvent& e) { return std::holds_alternative<sim_event::ObjectRemoved>(e); });

@@ -36,7 +36,9 @@ TEST_F(SimStandInTest, ScriptFaultsNameTheFile)
 {
     EXPECT_THROW(gf_readStandInScript(file("missing.json")), std::runtime_error);
     for (const char* bad : {"[1]", "{\"product\": \"FSX\"}", "{\"user\": {\"latitude\": \"north\"}}",
-                            "{\"airports\": [{\"icao\": \"\"}]}", "{\"version\": [12]}", "{"}) {
+                            "{\"airports\": [{\"icao\": \"\"}]}", "{\"version\": [12]}", "{",
+                            // A name no codes give: the simulator could not send it.
+                            "{\"airports\": [{\"icao\": \"LSZH\", \"stands\": [{\"name\": \"GATE A 12\"}]}]}"}) {
         try {
             gf_readStandInScript(script(bad));
             ADD_FAILURE() << bad;
@@ -51,7 +53,7 @@ TEST_F(SimStandInTest, RecordsWhatTheProgramDidAndWhatTheSimulatorAnswered)
     const StandInScript s = gf_readStandInScript(script(R"({
         "product": "MSFS 2020", "frame_dispatches": 1,
         "user": {"title": "Cub", "latitude": 47.45, "longitude": 8.56, "heading_deg": 90},
-        "airports": [{"icao": "LSZH", "stands": [{"name": "GATE A 12", "latitude": 47.451, "longitude": 8.561}],
+        "airports": [{"icao": "LSZH", "stands": [{"name": "GATE A12", "latitude": 47.451, "longitude": 8.561}],
                       "runways": [{"primary": "28", "secondary": "10", "primary_threshold_m": 150}]}]})"));
     EXPECT_EQ(s.product, SimProduct::Msfs2020);
     EXPECT_EQ(s.version[0], 11u);

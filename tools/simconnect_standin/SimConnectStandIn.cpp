@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <variant>
@@ -24,6 +25,7 @@
 #include "core/Geometry.h"
 #include "core/Strings.h"
 #include "simlink/SimConnectAbi.h"
+#include "simlink/ParkingNames.h"
 #include "simlink/SimConnectPort.h"
 #include "simlink/SimStandIn.h"
 
@@ -124,6 +126,11 @@ public:
     {
         const auto* p = reinterpret_cast<const std::byte*>(&v);
         bytes.insert(bytes.end(), p, p + sizeof(T));
+    }
+    template <class T>
+    void put(std::size_t offset, const T& v)
+    {
+        std::memcpy(bytes.data() + offset, &v, sizeof(T));
     }
     void appendText(const std::string& s, std::size_t length)
     {
@@ -288,15 +295,25 @@ void queueFacilities(Connection& c, const sim_event::Facilities& f)
     const double refLat = f.latitude;
     const double refLon = f.longitude;
     const double refAltM = f.altitudeFt / kFeetPerMetre;
-    const auto item = [&](const char* object, sc::FacilityDataType type, std::uint32_t parent, const Values& values) {
+    // The record's head as the library lays it out: seven DWORDs after the
+    // common header, a list member telling its place in the list.
+    struct ListPlace {
+        std::uint32_t index = 0;
+        std::uint32_t size = 0;
+    };
+    const auto item = [&](const char* object, sc::FacilityDataType type, std::uint32_t parent, const Values& values,
+                          std::optional<ListPlace> place = std::nullopt) {
         const auto* types = facilityFields(object);
         Bytes b = header(sc::RecvId::FacilityData);
         const std::uint32_t unique = ++c.uniqueIds;
-        for (const std::uint32_t v : {f.requestId, unique, parent, static_cast<std::uint32_t>(type)})
-            b.append(v);
-        b.append(std::uint8_t{0});
-        b.append(std::uint32_t{0});
-        b.append(std::uint32_t{0});
+        b.bytes.resize(sc::facility::kData);
+        b.put(sc::facility::kUserRequestId, f.requestId);
+        b.put(sc::facility::kUniqueRequestId, unique);
+        b.put(sc::facility::kParentUniqueRequestId, parent);
+        b.put(sc::facility::kType, static_cast<std::uint32_t>(type));
+        b.put(sc::facility::kIsListItem, std::uint32_t{place ? 1u : 0u});
+        b.put(sc::facility::kItemIndex, place ? place->index : 0u);
+        b.put(sc::facility::kListSize, place ? place->size : 0u);
         for (const auto& name : fields[object]) {
             const auto v = values.find(name);
             b.appendValue(types->at(name), v == values.end() ? Value{0.0} : v->second);
@@ -314,8 +331,12 @@ void queueFacilities(Connection& c, const sim_event::Facilities& f)
                     return std::pair{n, d};
         return std::pair{0, 0};
     };
+    const auto listOf = [](std::size_t i, std::size_t n) {
+        return ListPlace{static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(n)};
+    };
     if (fields.contains("RUNWAY"))
-        for (const auto& rw : f.runways) {
+        for (std::size_t i = 0; i < f.runways.size(); ++i) {
+            const FacilityRunway& rw = f.runways[i];
             const auto [pn, pd] = endCode(rw.primary);
             const auto [sn, sd] = endCode(rw.secondary);
             const std::uint32_t id = item("RUNWAY", sc::FacilityDataType::Runway, airport,
@@ -323,39 +344,33 @@ void queueFacilities(Connection& c, const sim_event::Facilities& f)
                                            {"ALTITUDE", rw.altitudeFt / kFeetPerMetre}, {"HEADING", rw.heading},
                                            {"LENGTH", rw.lengthM}, {"WIDTH", rw.widthM},
                                            {"PRIMARY_NUMBER", pn}, {"PRIMARY_DESIGNATOR", pd},
-                                           {"SECONDARY_NUMBER", sn}, {"SECONDARY_DESIGNATOR", sd}});
+                                           {"SECONDARY_NUMBER", sn}, {"SECONDARY_DESIGNATOR", sd}},
+                                          listOf(i, f.runways.size()));
             if (fields.contains("PRIMARY_THRESHOLD"))
                 item("PRIMARY_THRESHOLD", sc::FacilityDataType::Pavement, id, {{"LENGTH", rw.primaryThresholdM}});
             if (fields.contains("SECONDARY_THRESHOLD"))
                 item("SECONDARY_THRESHOLD", sc::FacilityDataType::Pavement, id, {{"LENGTH", rw.secondaryThresholdM}});
         }
     if (fields.contains("TAXI_PARKING"))
-        for (const auto& s : f.stands) {
-            std::int32_t nameCode = 0;
-            std::int32_t suffix = 0;
-            std::uint32_t number = 0;
-            const auto digits = s.name.find_last_of("0123456789");
-            if (digits != std::string::npos) {
-                const auto start = s.name.find_last_not_of("0123456789", digits);
-                number = static_cast<std::uint32_t>(std::stoul(s.name.substr(start == std::string::npos ? 0 : start + 1)));
-            }
-            for (std::int32_t n = 0; n <= 37; ++n)
-                for (std::int32_t x = 0; x <= 26; ++x)
-                    if (gf_facilityStandName(n, number, x) == s.name) {
-                        nameCode = n;
-                        suffix = x;
-                    }
+        for (std::size_t i = 0; i < f.stands.size(); ++i) {
+            const FacilityStand& s = f.stands[i];
+            // The script reader let only names the codes give through.
+            const FacilityStandCodes codes = gf_facilityStandCodes(s.name).value_or(FacilityStandCodes{});
             item("TAXI_PARKING", sc::FacilityDataType::TaxiParking, airport,
-                 {{"TYPE", s.type}, {"NAME", nameCode}, {"SUFFIX", suffix}, {"NUMBER", number},
+                 {{"TYPE", s.type}, {"NAME", codes.nameCode}, {"SUFFIX", codes.suffixCode}, {"NUMBER", codes.number},
                   {"HEADING", s.heading}, {"RADIUS", s.radiusM},
                   {"BIAS_X", (s.longitude - refLon) * kMetresPerDegree * std::cos(refLat * kDegToRad)},
-                  {"BIAS_Z", (s.latitude - refLat) * kMetresPerDegree}});
+                  {"BIAS_Z", (s.latitude - refLat) * kMetresPerDegree}},
+                 listOf(i, f.stands.size()));
         }
     if (fields.contains("HELIPAD"))
-        for (const auto& h : f.helipads)
+        for (std::size_t i = 0; i < f.helipads.size(); ++i) {
+            const FacilityHelipad& h = f.helipads[i];
             item("HELIPAD", sc::FacilityDataType::Helipad, airport,
                  {{"LATITUDE", h.latitude}, {"LONGITUDE", h.longitude}, {"ALTITUDE", refAltM}, {"HEADING", h.heading},
-                  {"LENGTH", h.lengthM}, {"WIDTH", h.widthM}});
+                  {"LENGTH", h.lengthM}, {"WIDTH", h.widthM}},
+                 listOf(i, f.helipads.size()));
+        }
     Bytes end = header(sc::RecvId::FacilityDataEnd);
     end.append(f.requestId);
     queue(c, std::move(end));
