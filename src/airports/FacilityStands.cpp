@@ -19,6 +19,7 @@ namespace zelk {
 namespace {
 
 constexpr std::chrono::milliseconds kFacilityTimeout{30'000};
+constexpr const char* kConnectionName = "PARKING_DATA_RDR";
 constexpr double kMetresPerNm = 1852.0;
 // Airports lie between the Dead Sea's -1,300 ft and about 14,500 ft; a value
 // far outside is a damaged record, not an altitude.
@@ -40,7 +41,7 @@ bool lf_ensureReader()
         return false;
     FacilityReaderTiming timing;
     timing.timeout = kFacilityTimeout;
-    lv_connection.reader = std::make_unique<FacilityReader>(*lv_connection.port, timing);
+    lv_connection.reader = std::make_unique<FacilityReader>(*lv_connection.port, timing, kConnectionName);
     return true;
 }
 
@@ -123,9 +124,11 @@ void gf_closeParkingDataReader()
 {
     if (!lv_connection.reader && !lv_connection.port)
         return;
+    if (lv_connection.reader && lv_connection.reader->isOpen())
+        gf_writeLogLine(lv_connection.reader->close() == kPortOk ? "SimConnect closed ok" : "Closing SimConnect failed?!");
     lv_connection.reader.reset();
     lv_connection.port.reset();
-    gf_writeLogLine("SimConnect (PARKING_DATA_RDR) closed");
+    gf_writeLogLine(fmt::format("SimConnect ({}) closed", kConnectionName));
 }
 
 } // namespace zelk

@@ -264,14 +264,16 @@ SimProduct FakeSimPort::open(std::string_view clientName)
     return product_;
 }
 
-void FakeSimPort::close()
+PortResult FakeSimPort::close()
 {
     std::lock_guard lock(mutex_);
     ++counts_.closes;
     callLog_.emplace_back("close");
+    const bool wasOpen = open_;
     open_ = false;
     setUp_ = false;
     creates_.clear();
+    return wasOpen && failing("close") ? kPortFailed : kPortOk;
 }
 
 PortResult FakeSimPort::setUp()
@@ -552,11 +554,19 @@ PortResult FakeSimPort::setFlightPlan(std::uint32_t objectId, std::string_view u
     return kPortOk;
 }
 
+void FakeSimPort::stallFacilities(bool stall)
+{
+    std::lock_guard lock(mutex_);
+    facilitiesStalled_ = stall;
+}
+
 PortResult FakeSimPort::requestFacilities(IcaoCode airport, std::uint32_t requestId)
 {
     std::lock_guard lock(mutex_);
     if (const auto r = admitRequest("requestFacilities"); r != kPortOk)
         return r;
+    if (facilitiesStalled_)
+        return kPortOk;
     sim_event::Facilities answer;
     if (const auto it = facilities_.find(airport.key()); it != facilities_.end()) {
         answer = it->second;

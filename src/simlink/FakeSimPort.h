@@ -64,7 +64,8 @@ public:
     void failTitleAsync(const std::string& title);
     // ... or refused by the create call itself.
     void failTitleOnCall(const std::string& title);
-    // Calls of these kinds fail with kPortFailed ("request", "remove", "event").
+    // Calls of these kinds fail with kPortFailed ("request", "remove", "event",
+    // "close").
     void failCalls(const std::string& what, bool fail);
     // The next dispatch fails as when the simulator crashed; the objects it
     // created are gone, and open works again afterwards.
@@ -89,6 +90,8 @@ public:
     // (default 0 ft): the elevation of the scripted airport.
     void setGroundAltitude(double feet);
     void setFacilities(IcaoCode airport, sim_event::Facilities data);
+    // Facility requests are taken but never answered, as by a simulator that hangs.
+    void stallFacilities(bool stall);
     // The first object id handed out (default 100).
     void setFirstObjectId(std::uint32_t objectId);
 
@@ -109,7 +112,7 @@ public:
 
     // --- SimPort ---
     SimProduct open(std::string_view clientName) override;
-    void close() override;
+    PortResult close() override;
     PortResult setUp() override;
     PortResult dispatch(std::vector<SimEvent>& events) override;
     PortResult requestAiInRange(std::uint32_t radiusMeters) override;
@@ -178,6 +181,7 @@ private:
     std::vector<AiRangeEntry> foreign_;
     double groundAltitudeFt_ = 0.0;
     std::map<std::uint32_t, sim_event::Facilities> facilities_;
+    bool facilitiesStalled_ = false;
     UserAcPosition userPosition_;
     bool userOnGround_ = true;
     std::string userTitle_ = "Stand-in User Aircraft";

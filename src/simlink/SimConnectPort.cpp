@@ -310,16 +310,18 @@ SimProduct SimConnectPort::open(std::string_view clientName)
     return product;
 }
 
-void SimConnectPort::close()
+PortResult SimConnectPort::close()
 {
+    PortResult closed = kPortOk;
     if (handle_ != nullptr)
-        api_.close(handle_);
+        closed = result(api_.close(handle_));
     handle_ = nullptr;
     facilitiesDefined_ = false;
     createBySendId_.clear();
     sendIdByCreate_.clear();
     facilityReads_.clear();
     inRange_.aircraft.clear();
+    return closed;
 }
 
 PortResult SimConnectPort::defineData()

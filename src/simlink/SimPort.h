@@ -117,7 +117,8 @@ public:
 
     // Opens the connection under the client name; None when no simulator answers.
     virtual SimProduct open(std::string_view clientName) = 0;
-    virtual void close() = 0;
+    // The library's answer to the close (kPortOk when nothing was open).
+    virtual PortResult close() = 0;
     // Data definitions and subscriptions: frames, the simulation's start and
     // stop, flight loaded, quit, object removal.
     virtual PortResult setUp() = 0;

@@ -233,11 +233,11 @@ SimProduct RecordingSimPort::open(std::string_view clientName)
     return product;
 }
 
-void RecordingSimPort::close()
+PortResult RecordingSimPort::close()
 {
     flushPoses();
     record(json{{"kind", "close"}, {"client", client_}}.dump());
-    fake_.close();
+    return fake_.close();
 }
 
 PortResult RecordingSimPort::setUp() { return fake_.setUp(); }

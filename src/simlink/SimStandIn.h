@@ -76,7 +76,7 @@ public:
     FakeSimPort& stage() noexcept { return fake_; }
 
     SimProduct open(std::string_view clientName) override;
-    void close() override;
+    PortResult close() override;
     PortResult setUp() override;
     PortResult dispatch(std::vector<SimEvent>& events) override;
     PortResult requestAiInRange(std::uint32_t radiusMeters) override;

@@ -1,11 +1,14 @@
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
 #include "airports/FacilityStands.h"
+#include "core/StopRequest.h"
 #include "simlink/FakeSimPort.h"
 #include "simlink/SimClient.h"
 #include "support/LoggedTempDir.h"
@@ -19,10 +22,14 @@ protected:
     void SetUp() override
     {
         LoggedTempDirTest::SetUp();
+        gf_resetStopRequest();
         gf_setSimPortFactory([this] {
             auto port = std::make_unique<FakeSimPort>();
             port->setProduct(SimProduct::Msfs2024);
             port->setFacilities(IcaoCode("LSZH"), airport);
+            port->stallFacilities(stall);
+            port->failCalls("close", failClose);
+            lastPort = port.get();
             return port;
         });
         airport.airport = IcaoCode("LSZH");
@@ -36,6 +43,7 @@ protected:
     {
         gf_closeParkingDataReader();
         gf_setSimPortFactory({});
+        gf_resetStopRequest();
         LoggedTempDirTest::TearDown();
     }
     // A fresh read: the connection is opened anew with the airport as it is now.
@@ -56,6 +64,9 @@ protected:
         return n;
     }
     sim_event::Facilities airport;
+    bool stall = false;
+    bool failClose = false;
+    FakeSimPort* lastPort = nullptr;
 };
 
 TEST_F(FacilityStandsTest, TheAirportRecordGivesNameReferencePointAndAltitude)
@@ -136,6 +147,50 @@ TEST_F(FacilityStandsTest, ANameCutInsideACharacterKeepsItsWholeCharacters)
         ASSERT_TRUE(read(record));
         EXPECT_EQ(record.airportName, c.kept);
     }
+}
+
+TEST_F(FacilityStandsTest, TheConnectionIsParkingDataReaderAndItsCloseIsLogged)
+{
+    struct Case {
+        bool failClose;
+        const char* line;
+    };
+    for (const Case& c : {Case{false, "SimConnect closed ok"}, Case{true, "Closing SimConnect failed?!"}}) {
+        failClose = c.failClose;
+        ApfParameters record;
+        ASSERT_TRUE(read(record));
+        ASSERT_NE(lastPort, nullptr);
+        EXPECT_EQ(lastPort->callLog().front(), "open PARKING_DATA_RDR");
+        const auto before = log().size();
+        gf_closeParkingDataReader();
+        const std::string lines = log().substr(before);
+        EXPECT_NE(lines.find(std::string(c.line) + "\n"), std::string::npos) << lines;
+        EXPECT_NE(lines.find("SimConnect (PARKING_DATA_RDR) closed"), std::string::npos) << lines;
+        EXPECT_LT(lines.find(c.line), lines.find("SimConnect (PARKING_DATA_RDR) closed"));
+    }
+    // Nothing open: nothing to say.
+    const auto before = log().size();
+    gf_closeParkingDataReader();
+    EXPECT_EQ(log().size(), before);
+}
+
+TEST_F(FacilityStandsTest, AStopEndsAStalledReadWithinASecond)
+{
+    stall = true;
+    std::thread stopper([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        gf_requestStop(StopReason::NewSettings, 0);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    ApfParameters record;
+    record.icao = IcaoCode("LSZH");
+    std::uint32_t helipads = 0;
+    EXPECT_FALSE(gf_readFacilityStands(record, helipads)); // would wait 30 s
+    const auto took = std::chrono::steady_clock::now() - start;
+    stopper.join();
+    EXPECT_LT(took, std::chrono::milliseconds(1200));
+    EXPECT_TRUE(record.stands.empty());
+    EXPECT_NE(log().find("Facility data request for LSZH ended by the stop"), std::string::npos);
 }
 
 TEST_F(FacilityStandsTest, AnAirportTheSimulatorDoesNotKnowFillsNothing)

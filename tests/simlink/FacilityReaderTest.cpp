@@ -1,3 +1,6 @@
+#include <atomic>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include "SimLinkTestSupport.h"
@@ -58,6 +61,76 @@ TEST_F(FacilityReaderTest, NothingWithoutASimulatorOrWhenTheRequestOrConnectionF
     EXPECT_FALSE(reader.read(IcaoCode("EDDF")));
     EXPECT_TRUE(reader.read(IcaoCode("EDDF")).has_value());
     EXPECT_EQ(port.counts().opens, opensBefore + 1);
+}
+
+// The wait counts real time: each dispatch of a busy simulator takes time of
+// its own, which the former count of poll sleeps alone never saw.
+TEST_F(FacilityReaderTest, TheWaitCountsRealTimeNotPolls)
+{
+    struct Case {
+        std::chrono::milliseconds dispatchTakes;
+        std::chrono::milliseconds sleepTakes;
+        std::uint64_t mostDispatches;
+    };
+    const Case cases[] = {
+        {std::chrono::milliseconds(2000), std::chrono::milliseconds(0), 6}, // 10 s in 2-s dispatches
+        {std::chrono::milliseconds(0), std::chrono::milliseconds(5), 2001},   // polls of 5 ms
+        {std::chrono::milliseconds(995), std::chrono::milliseconds(5), 11},
+    };
+    port.stallFacilities(true);
+    for (const Case& c : cases) {
+        std::chrono::steady_clock::time_point clock{};
+        FacilityReader::Timing t;
+        t.timeout = std::chrono::milliseconds(10000);
+        t.sleep = [&](std::chrono::milliseconds) { clock += c.sleepTakes; };
+        std::uint64_t before = port.counts().dispatches;
+        t.now = [&] {
+            // A dispatch happened since the last look at the clock: it took its time.
+            const std::uint64_t now = port.counts().dispatches;
+            clock += c.dispatchTakes * static_cast<long>(now - before);
+            before = now;
+            return clock;
+        };
+        t.keepGoing = [] { return true; };
+        const std::uint64_t start = port.counts().dispatches;
+        FacilityReader reader(port, t);
+        EXPECT_FALSE(reader.read(IcaoCode("EDDF")));
+        const std::uint64_t dispatches = port.counts().dispatches - start;
+        EXPECT_LE(dispatches, c.mostDispatches) << c.dispatchTakes.count();
+        EXPECT_GE(dispatches, c.mostDispatches - 1) << c.dispatchTakes.count();
+    }
+    EXPECT_TRUE((log().find("==> Facility data request timed out for EDDF") != std::string::npos));
+}
+
+TEST_F(FacilityReaderTest, AStopEndsAStalledReadWithinASecond)
+{
+    port.stallFacilities(true);
+    FacilityReader::Timing t;
+    t.timeout = std::chrono::milliseconds(30000);
+    FacilityReader reader(port, t); // the real clock, sleeps and stop request
+    std::thread stopper([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        gf_requestStop(StopReason::NewSettings, 0);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(reader.read(IcaoCode("EDDF")));
+    const auto took = std::chrono::steady_clock::now() - start;
+    stopper.join();
+    EXPECT_LT(took, std::chrono::milliseconds(1200));
+    EXPECT_TRUE((log().find("Facility data request for EDDF ended by the stop") != std::string::npos));
+    EXPECT_FALSE((log().find("timed out") != std::string::npos));
+}
+
+TEST_F(FacilityReaderTest, AFailedDispatchIsANoticeAndCloses)
+{
+    port.setFacilities(IcaoCode("EDDF"), sim_event::Facilities{});
+    FacilityReader reader(port, lf_noWait());
+    ASSERT_TRUE(reader.read(IcaoCode("EDDF")));
+    EXPECT_TRUE(reader.isOpen());
+    port.dropConnection();
+    EXPECT_FALSE(reader.read(IcaoCode("EDDF")));
+    EXPECT_TRUE((log().find("==> SimConnect_CallDispatch failed for EDDF: 0x80004005") != std::string::npos));
+    EXPECT_FALSE(reader.isOpen());
 }
 
 } // namespace
