@@ -394,6 +394,9 @@ void lf_everySecond()
         gf_settings()->COLLISION_USER_AIR)
         gf_checkUserAcAirCollisions();
     gf_checkLiveWithParkedCollisions();
+    // Every second, so a second aircraft under a blocked callsign goes too, and
+    // once more at once when the user has just blocked one.
+    gf_removeBlockedAc();
     if (gf_takeLoopRequest(LoopRequest::BlockedChanged)) gf_removeBlockedAc();
     if (gf_isParkingGenerationShown())
         gf_postTrafficScreenUpdate(gui_update::SetStaticWorkPending{gf_staticWorkList().size()});

@@ -335,7 +335,10 @@ std::pair<std::size_t, std::size_t> lf_adjustFromFeed()
                 ++removed;
             }
     });
-    if (!haveList) return {0, 0};
+    if (!haveList) {
+        gf_writeLogLine("RT Parking: the feed has no parked traffic list");
+        return {0, 0};
+    }
     return {removed, gf_syncParkedList(kMaxParkedHexId)};
 }
 
@@ -438,7 +441,11 @@ void gf_adjustParking(bool rtParkedSwitchedOn)
             if (s.simState == SimState::active) lf_queueRemoval(s);
     const WeekSlot now = gf_currentWeekSlot();
     const std::int32_t wanted = gf_wantedStaticCount();
-    if (wanted < 0) return; // not computed yet: nothing to aim at
+    if (wanted < 0) {
+        // Nothing to aim at yet, but what was queued for removal still goes.
+        lf_workRemovals();
+        return;
+    }
     const std::vector<ParkingStayer> stayers = lf_stayers();
     const auto& live = gf_liveAircraft();
     const auto liveParked = std::count_if(live.begin(), live.end(), lf_liveParked);

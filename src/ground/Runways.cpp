@@ -96,7 +96,7 @@ std::optional<RunwayHit> lf_bestHit(const LatLon& position, double headingRad, c
         RunwayHit hit = lf_hitOn(rw, position, headingRad);
         const double fromThreshold = *hit.alongFromThresholdM;
         if (std::abs(hit.lateralM) > kMaxLateralM || lf_headingDiffDeg(hit, headingRad) > kMaxHeadingDiffDeg ||
-            fromThreshold < kBeforeThresholdM || fromThreshold > *hit.usableLengthM || !fits(rw, hit))
+            fromThreshold < kBeforeThresholdM || fromThreshold > rw.lengthM || !fits(rw, hit))
             continue;
         if (!best || hit.sortKey < best->sortKey)
             best = std::move(hit);

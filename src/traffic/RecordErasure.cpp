@@ -168,8 +168,11 @@ std::vector<LiveAc>::iterator gf_eraseLiveAcRange(std::vector<LiveAc>::iterator 
 void gf_eraseStaticAc(StaticAc& aircraft)
 {
     lf_forgetSimObject(aircraft.hexId, aircraft.objectId);
+    // The last record fills the gap: no shift of the whole tail.
     auto& statics = gf_staticAircraft();
-    statics.erase(statics.begin() + (&aircraft - statics.data()));
+    if (&aircraft != &statics.back())
+        aircraft = std::move(statics.back());
+    statics.pop_back();
 }
 
 void gf_eraseCancelledStatic()
@@ -285,11 +288,17 @@ void gf_removeStaticAircraftCategory()
     for (StaticAc& ac : gf_staticAircraft()) {
         if (ac.category != AcCategory::Rotorcraft)
             continue;
+        // An active one gets the category's line only; a create under way is
+        // cancelled or followed by a removal, as when all parked aircraft go.
         try {
-            if (ac.simState == SimState::active)
+            if (ac.simState == SimState::active) {
                 gf_writeLogLine(lf_categoryRemovalLine(ac));
+                removeAircraftFromSim(ac);
+                continue;
+            }
         } catch (...) {
             gf_reportTrafficException("gf_removeStaticAircraftCategory");
+            continue;
         }
         lf_removeStaticForExit(ac, cancelled, "gf_removeStaticAircraftCategory");
     }

@@ -185,6 +185,41 @@ TEST_F(MainLoopTest, LowerLiveLimitRemovesTheFurthestWithinOneSecond)
     EXPECT_TRUE(gf_removalQueue().empty());
 }
 
+// Two active aircraft under the blocked callsign: one goes at the change, the
+// other with the next second's job, without a second change.
+TEST_F(MainLoopTest, BlockedAircraftGoEverySecondNotOnlyAtAChange)
+{
+    for (std::uint32_t i = 0; i < 3; ++i) {
+        LiveAc ac;
+        ac.hexId = 0x400000 + i;
+        ac.objectId = 1000 + i;
+        ac.simState = SimState::active;
+        ac.head.callsign = i < 2 ? "SWR1" : "EZY9";
+        gf_liveAircraft().push_back(ac);
+    }
+    gf_updateSettings([](SettingsSnapshot& s) { s.blocked.BLOCK_CALLSIGN = "SWR1"; });
+    const auto removing = [] {
+        std::vector<std::string> out;
+        for (const LiveAc& ac : gf_liveAircraft())
+            if (ac.simState == SimState::removingfromsim) out.push_back(ac.head.callsign);
+        return out;
+    };
+    lf_everySecond();
+    EXPECT_EQ(removing(), std::vector<std::string>{"SWR1"});
+    lf_everySecond();
+    EXPECT_EQ(removing(), (std::vector<std::string>{"SWR1", "SWR1"}));
+    lf_everySecond();
+    EXPECT_EQ(removing().size(), 2u) << "EZY9 is not blocked";
+    // A change takes effect at once and the flag does not linger.
+    gf_liveAircraft().push_back(gf_liveAircraft()[2]);
+    gf_liveAircraft().back().hexId = 0x400010;
+    gf_updateSettings([](SettingsSnapshot& s) { s.blocked.BLOCK_CALLSIGN = "EZY9"; });
+    gf_raiseLoopRequest(LoopRequest::BlockedChanged);
+    lf_everySecond();
+    EXPECT_EQ(removing().size(), 4u);
+    EXPECT_FALSE(gf_takeLoopRequest(LoopRequest::BlockedChanged));
+}
+
 TEST_F(MainLoopTest, ParkedLimitWithServiceParkingOnlyIsAShareOfTheStands)
 {
     gf_stands().resize(120);

@@ -267,6 +267,38 @@ TEST_F(Parking, FeedParkedTrafficInListOrder)
     EXPECT_EQ(gf_staticAircraft()[0].simState, SimState::active);
 }
 
+TEST_F(Parking, QueuedRemovalsAreWorkedBeforeTheWantedCountIsKnown)
+{
+    gf_setWantedStaticCount(-1);
+    struct Case {
+        bool switchedOn;
+        bool queuedBefore;
+        bool removed;
+    };
+    for (const Case& c : {Case{true, false, true}, Case{false, true, true}, Case{false, false, false}}) {
+        gf_staticAircraft().clear();
+        gf_parkingRemovals().clear();
+        parkedAt(7, "KLM77", "B738", SimState::active);
+        if (c.queuedBefore) gf_parkingRemovals().emplace_back("G7", 7u);
+        gf_adjustParking(c.switchedOn);
+        EXPECT_EQ(gf_staticAircraft()[0].simState == SimState::removingfromsim, c.removed)
+            << c.switchedOn << c.queuedBefore;
+        EXPECT_TRUE(gf_parkingRemovals().empty());
+    }
+}
+
+TEST_F(Parking, NoFeedParkedListIsOneLine)
+{
+    gf_updateSettings([](SettingsSnapshot& s) { s.RT_PARKTRAFFIC_ONLY = true; });
+    gf_setWantedStaticCount(3);
+    gf_adjustParking(false);
+    const std::string text = log();
+    const auto line = text.find("RT Parking: the feed has no parked traffic list");
+    ASSERT_NE(line, std::string::npos);
+    EXPECT_EQ(text.find("RT Parking: the feed has no parked traffic list", line + 1), std::string::npos);
+    EXPECT_NE(text.find("RT Parking changes: 0 to be removed, 0 to be added"), std::string::npos);
+}
+
 TEST_F(Parking, StandUseLearnedAcrossMidnight)
 {
     StaticAc ac = test::makeAircraft("EZY12_", "G-EZAA", keyOf("EZY", "A320"));

@@ -64,7 +64,10 @@ TEST_F(Runways, FinderWindowsOnBothSides)
         {0, -2199, 90, false, "09", -699},     {0, -2201, 90, false, nullptr, 0},
         {0, 1499, 90, false, "09", 2999},      {0, 1501, 90, false, nullptr, 0},
         {0, 1000, 270, false, "27", 200},      {0, -1499, 270, false, "27", 2699}, // threshold 300 m in
-        {0, -1501, 270, false, nullptr, 0},    {900, 800, 180, false, "18", 100},
+        // Past the usable 2,700 m, up to the runway's 3,000 m from the threshold.
+        {0, -1501, 270, false, "27", 2701},    {0, -1799, 270, false, "27", 2999},
+        {0, -1801, 270, false, nullptr, 0},    {0, -1799, 270, true, "27", 2999},
+        {0, -1801, 270, true, nullptr, 0},     {900, 800, 180, false, "18", 100},
         {900, 800, 0, true, "36", 1900},       {0, 800, 90, false, "09", 2300},     // the crossing
         {0, 800, 180, true, "18", 1000},
     };

@@ -58,6 +58,27 @@ TEST_F(RemovalJobs, ErasingARecordMovesTheLastIntoItsSlotAndForgetsItsEntries)
     EXPECT_EQ(liveCallsigns(), std::vector<std::string>{"A"});
 }
 
+TEST_F(RemovalJobs, ErasingAParkedRecordMovesTheLastIntoItsSlot)
+{
+    for (std::uint32_t hex : {1u, 2u, 3u, 4u})
+        gf_staticAircraft().push_back(makeStatic(hex, "P" + std::to_string(hex)));
+    gf_followUpList() = {2, 3};
+    const auto hexIds = [] {
+        std::vector<std::uint32_t> out;
+        for (const StaticAc& s : gf_staticAircraft())
+            out.push_back(s.hexId);
+        return out;
+    };
+    gf_eraseStaticAc(*parked(2));
+    EXPECT_EQ(hexIds(), (std::vector<std::uint32_t>{1, 4, 3}));
+    EXPECT_EQ(gf_followUpList(), std::list<std::uint32_t>{3});
+    gf_eraseStaticAc(*parked(3)); // the last one
+    EXPECT_EQ(hexIds(), (std::vector<std::uint32_t>{1, 4}));
+    gf_eraseStaticAc(*parked(1));
+    gf_eraseStaticAc(*parked(4));
+    EXPECT_TRUE(gf_staticAircraft().empty());
+}
+
 TEST_F(RemovalJobs, QueuedParkedCreatesAreCancelledAndSentOnesRemovedAfterCreate)
 {
     for (std::uint32_t hex : {1u, 2u, 3u}) {
@@ -105,6 +126,12 @@ TEST_F(RemovalJobs, ParkedCopiesOfLiveAircraftAndCategories)
     EXPECT_EQ(parked(8)->simState, SimState::active) << "another category touches only live aircraft";
     gf_removeStaticAircraftCategory();
     EXPECT_EQ(parked(8)->simState, SimState::removingfromsim);
+    // One line for the helicopter: the category's, not also the plain removal's.
+    const std::string text = log();
+    const auto line = text.find("HELI");
+    ASSERT_NE(line, std::string::npos);
+    EXPECT_NE(text.find("removed because 'Rotorcraft' no longer included category", line), std::string::npos) << text;
+    EXPECT_EQ(text.find("HELI", line + 1), std::string::npos) << text;
     ASSERT_EQ(gf_staticWorkList().size(), 1u);
     EXPECT_EQ(gf_staticWorkList()[0].key.model, jetItem.key.model);
 }
