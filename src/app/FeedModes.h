@@ -13,7 +13,7 @@ struct FeedModeCalls {
     std::function<void()> applyRangeSetting;                  // gf_applyRangeSetting
     std::function<void()> waitForFirstTraffic;                // lf_waitForFirstTraffic
     std::function<void(bool enabled)> setTimeShiftControlsEnabled;
-    // gf_applyTimeShift (minutes, restart, followSimTime)
+    // gf_applyTimeShift (minutes, noRestart, keepControls)
     std::function<void(std::int32_t minutes, bool restart, bool follow)> applyTimeShift;
 };
 void gf_updateFeedModeCalls(const std::function<void(FeedModeCalls&)>& change);

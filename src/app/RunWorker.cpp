@@ -28,6 +28,7 @@
 #include "gui/CommunityFolder.h"
 #include "gui/Dialogs.h"
 #include "gui/Gui.h"
+#include "gui/TimeShift.h"
 #include "liveries/AircraftDatabase.h"
 #include "platform/NetworkLayer.h"
 #include "traffic/WeekSlot.h"
@@ -46,6 +47,7 @@ DataFileReaders lf_defaultReaders()
     readers.checkForUpdates = [] { return gf_checkForUpdates(); };
     readers.readDbase = [] { return gf_readDbase(); };
     readers.ensureAirports = [] { return gf_ensureAirportsLoaded(); };
+    readers.applyConfiguredTimeShift = [] { gf_applyTimeShift(gf_timeShiftMinutes(), true, false); };
     return readers;
 }
 
@@ -168,6 +170,7 @@ void gf_setDataFileReaders(DataFileReaders readers)
     if (!readers.checkForUpdates) readers.checkForUpdates = defaults.checkForUpdates;
     if (!readers.readDbase) readers.readDbase = defaults.readDbase;
     if (!readers.ensureAirports) readers.ensureAirports = defaults.ensureAirports;
+    if (!readers.applyConfiguredTimeShift) readers.applyConfiguredTimeShift = defaults.applyConfiguredTimeShift;
     std::scoped_lock guard(lf_registry().lock);
     lf_registry().readers = std::move(readers);
 }
@@ -368,6 +371,8 @@ void lf_syncControlsWithParameters()
 
 void lf_syncTimeShiftControls()
 {
+    // Every run compares the simulator's clock afresh.
+    gf_resetSimTimeFollowing();
     const std::array<IntListParameter*, 3> shifts{&TIME_SHIFT_DAYS, &TIME_SHIFT_HOURS, &TIME_SHIFT_MINS};
     if (!gf_isRTDirect()) {
         KEEP_SIM_TIME_PAR.enable(false);
@@ -385,7 +390,6 @@ void lf_syncTimeShiftControls()
         if (shifted) {
             const DataFileReaders readers = lf_readers();
             if (readers.applyConfiguredTimeShift) readers.applyConfiguredTimeShift();
-            else gf_writeLogNotice("The configured time shift is not applied: time shifting is not built into this program yet");
         }
     }
     for (IntListParameter* list : shifts) list->enable(true);

@@ -19,8 +19,7 @@ struct DataFileReaders {
     std::function<bool()> readDbase;                               // gf_readDbase
     std::function<ValueOrError<std::uint64_t>()> ensureAirports;   // gf_ensureAirportsLoaded
     // Applies the configured time shift at the start of an RT Direct run
-    // (gf_applyTimeShift (gf_timeShiftMinutes, true, false)); unset until the
-    // time-shift component is there.
+    // (gf_applyTimeShift (gf_timeShiftMinutes, true, false)).
     std::function<void()> applyConfiguredTimeShift;
 };
 void gf_setDataFileReaders(DataFileReaders readers);

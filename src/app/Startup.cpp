@@ -22,6 +22,7 @@
 #include "app/GroundWiring.h"
 #include "app/RunWorker.h"
 #include "app/TrafficWiring.h"
+#include "app/WindowWiring.h"
 #include "core/Log.h"
 #include "core/Paths.h"
 #include "core/RunState.h"
@@ -128,6 +129,7 @@ void lf_installComponents()
     lf_installTrafficEngine();
     lf_installLiveMotion();
     lf_installEngine();
+    lf_installWindow();
 }
 
 int gf_runProcess(const std::vector<std::string>& arguments)

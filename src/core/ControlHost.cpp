@@ -95,6 +95,41 @@ bool HeadlessControlHost::isEnabled(ControlHandle control) const
     return it != controls_.end() && it->second.enabled;
 }
 
+void HeadlessControlHost::setText(ControlHandle control, const std::string& text)
+{
+    std::scoped_lock guard(lock_);
+    if (auto it = controls_.find(control); it != controls_.end()) it->second.text = text;
+}
+
+std::optional<std::string> HeadlessControlHost::text(ControlHandle control) const
+{
+    std::scoped_lock guard(lock_);
+    const auto it = controls_.find(control);
+    if (it == controls_.end()) return std::nullopt;
+    return it->second.text;
+}
+
+std::optional<std::string> HeadlessControlHost::comboItemText(ControlHandle control, std::size_t index) const
+{
+    std::scoped_lock guard(lock_);
+    const auto it = controls_.find(control);
+    if (it == controls_.end() || index >= it->second.items.size()) return std::nullopt;
+    return it->second.items[index];
+}
+
+void HeadlessControlHost::show(ControlHandle control, bool shown)
+{
+    std::scoped_lock guard(lock_);
+    if (auto it = controls_.find(control); it != controls_.end()) it->second.shown = shown;
+}
+
+bool HeadlessControlHost::isShown(ControlHandle control) const
+{
+    std::scoped_lock guard(lock_);
+    const auto it = controls_.find(control);
+    return it != controls_.end() && it->second.shown;
+}
+
 std::vector<std::string> HeadlessControlHost::comboItems(ControlHandle control) const
 {
     std::scoped_lock guard(lock_);

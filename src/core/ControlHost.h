@@ -36,6 +36,17 @@ public:
 
     virtual void enable(ControlHandle control, bool enabled) = 0;              // EnableWindow
     virtual bool isEnabled(ControlHandle control) const = 0;
+
+    // The text of an edit box or button, UTF-8 (SetWindowTextW, GetWindowTextW);
+    // nothing when the control is gone or its text cannot be read.
+    virtual void setText(ControlHandle control, const std::string& text) = 0;
+    virtual std::optional<std::string> text(ControlHandle control) const = 0;
+    // The text of the combo box's entry at index (CB_GETLBTEXT); nothing past the end.
+    virtual std::optional<std::string> comboItemText(ControlHandle control, std::size_t index) const = 0;
+
+    // Shows or hides the control (ShowWindow); a new control is shown.
+    virtual void show(ControlHandle control, bool shown) = 0;
+    virtual bool isShown(ControlHandle control) const = 0;
 };
 
 // The installed host; the process starts with a headless one, which the window
@@ -59,6 +70,11 @@ public:
     std::optional<std::size_t> comboSelection(ControlHandle control) const override;
     void enable(ControlHandle control, bool enabled) override;
     bool isEnabled(ControlHandle control) const override;
+    void setText(ControlHandle control, const std::string& text) override;
+    std::optional<std::string> text(ControlHandle control) const override;
+    std::optional<std::string> comboItemText(ControlHandle control, std::size_t index) const override;
+    void show(ControlHandle control, bool shown) override;
+    bool isShown(ControlHandle control) const override;
 
     // The combo box's entries as shown.
     std::vector<std::string> comboItems(ControlHandle control) const;
@@ -69,6 +85,8 @@ private:
     struct State {
         bool checked = false;
         bool enabled = true;
+        bool shown = true;
+        std::string text;
         std::vector<std::string> items;
         std::optional<std::size_t> selection;
     };

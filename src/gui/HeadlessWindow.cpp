@@ -14,6 +14,10 @@
 #include "core/StopRequest.h"
 #include "core/TimeUtils.h"
 #include "gui/CloseSignals.h"
+#include "gui/ControlTable.h"
+#include "gui/ControlText.h"
+#include "gui/WindowCommands.h"
+#include "gui/WindowTasks.h"
 
 namespace zelk {
 
@@ -44,6 +48,11 @@ std::string lf_progressState(const PanelState& panel)
     return fmt::format("simulator {}, feed {}", lf_simulatorState(panel), lf_feedState(panel));
 }
 
+WorkerRuns::Options lf_runOptions(const HeadlessWindow::Options& o)
+{
+    return WorkerRuns::Options{o.runWorker, o.exitCode, o.logFailedExitCode, o.startThread};
+}
+
 } // namespace
 
 std::string gf_headlessProgressLine(const PanelState& panel, const ProgressTally& tally)
@@ -59,28 +68,20 @@ void lf_createControls()
 {
     auto host = std::make_shared<HeadlessControlHost>();
     gf_installControlHost(host);
-    for (GuiControl* control : gf_guiControls()) control->setHwnd(host->createControl());
-    for (GuiControl* control : gf_guiControls()) {
-        if (const auto* choice = dynamic_cast<const ChoiceParameter*>(control)) {
-            choice->fillCombo();
-        } else if (const auto* list = dynamic_cast<const ListSelectParameter*>(control)) {
-            list->fillCombo();
-        } else if (const auto* ints = dynamic_cast<const IntListParameter*>(control)) {
-            ints->fillCombo();
-        } else if (const auto* floats = dynamic_cast<const FloatListParameter*>(control)) {
-            floats->fillCombo();
-        }
-    }
+    for (const ControlSpec& spec : gf_controlTable()) spec.control->setHwnd(host->createControl());
+    for (const ControlSpec& spec : gf_controlTable()) gf_fillControl(*spec.control);
+    DESTINATION.enable(false);
 }
 
-HeadlessWindow::HeadlessWindow(Options options) : options_(std::move(options)) {}
+HeadlessWindow::HeadlessWindow(Options options) : options_(std::move(options)), runs_(lf_runOptions(options_)) {}
 
-HeadlessWindow::~HeadlessWindow() { joinWorker(); }
+HeadlessWindow::~HeadlessWindow() { runs_.join(); }
 
 bool HeadlessWindow::create()
 {
     lf_createControls();
     gf_gui().attachWindow(shared_from_this());
+    gf_controlsCreated();
     if (options_.handleCloseSignals) gf_installCloseSignals();
     return true;
 }
@@ -99,24 +100,22 @@ int HeadlessWindow::runMessageLoop()
             }
         }
         if (options_.handleCloseSignals) {
+            // A signal leaves no window to read the reason from, so its reason is logged.
             if (const int signal = gf_takeCloseSignal(); signal != 0)
-                onClose(fmt::format("{} {} received, closing {} ...", gf_utcTimeText(), gf_closeSignalName(signal),
-                                    kProgramName),
-                        true);
+                runs_.onClose(fmt::format("{} {} received, closing {} ...", gf_utcTimeText(),
+                                          gf_closeSignalName(signal), kProgramName),
+                              true);
         }
         if (message != 0) handle(message);
         reportProgress();
     }
-    joinWorker();
+    runs_.join();
     gf_gui().detachWindow();
     std::scoped_lock guard(lock_);
     return quitCode_;
 }
 
-void HeadlessWindow::close()
-{
-    onClose(fmt::format("{} close window button clicked, closing {} ...", gf_utcTimeText(), kProgramName), false);
-}
+void HeadlessWindow::close() { runs_.onClose(gf_closeButtonText(), true); }
 
 bool HeadlessWindow::postMessage(std::uint32_t message)
 {
@@ -131,7 +130,11 @@ bool HeadlessWindow::postMessage(std::uint32_t message)
 
 void HeadlessWindow::invalidate(const RepaintPlan&) { invalidations_.fetch_add(1); }
 
-void HeadlessWindow::showChildControls(bool shown) { childrenShown_.store(shown); }
+void HeadlessWindow::showChildControls(bool shown)
+{
+    childrenShown_.store(shown);
+    gf_showAllControls(shown);
+}
 
 void HeadlessWindow::setTopmost(bool onTop) { topmost_.store(onTop); }
 
@@ -150,7 +153,8 @@ void HeadlessWindow::handle(std::uint32_t message)
         case MSG_START: onStart(); break;
         case MSG_EXIT: onExit(); break;
         case MSG_GUI_UPDATE: gf_gui().drainUpdateQueue(); break;
-        case MSG_SWITCH_SIM: onSwitchSim(); break;
+        case MSG_WINDOW_TASK: gf_runWindowTasks(); break;
+        case MSG_SWITCH_SIM: gf_onSwitchSim(); break;
         default: break;
         }
     } catch (const std::exception& e) {
@@ -173,62 +177,18 @@ void HeadlessWindow::reportProgress()
     std::fflush(stdout);
 }
 
-void HeadlessWindow::joinWorker()
+void HeadlessWindow::quit(int code)
 {
-    if (worker_.joinable()) worker_.join();
-}
-
-void HeadlessWindow::onStart()
-{
-    joinWorker();
-    try {
-        gf_openLogFile();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s: ZELK cannot run without its log\n", e.what());
-        std::scoped_lock guard(lock_);
-        quitCode_ = options_.logFailedExitCode;
-        quitting_ = true;
-        return;
-    }
-    runsStarted_.fetch_add(1);
-    worker_ = std::jthread([body = options_.runWorker] {
-        if (!body) return;
-        try {
-            body();
-        } catch (...) {
-            // The run body guards itself; nothing may end the process from here.
-            std::fputs("worker run ended with an exception\n", stderr);
-        }
-    });
-}
-
-void HeadlessWindow::onExit()
-{
-    joinWorker();
-    // What the run posted last still reaches the message line and the log.
-    gf_gui().drainUpdateQueue();
-    gf_writeLogLine(gf_utcDateTimeText());
-    gf_flushLog();
-    gf_gui().closeUpdateQueue();
-    const int code = options_.exitCode ? options_.exitCode() : 0;
     std::scoped_lock guard(lock_);
     quitCode_ = code;
     quitting_ = true;
 }
 
-void HeadlessWindow::onClose(std::string reason, bool alsoLog)
+void HeadlessWindow::onStart()
 {
-    gf_guiShowMessage(std::move(reason), alsoLog);
-    gf_requestStop(StopReason::UserClosedSim, 0);
+    if (const std::optional<int> code = runs_.onStart()) quit(*code);
 }
 
-void HeadlessWindow::onSwitchSim()
-{
-    const std::string choice = gf_isMsfs2020() ? "MSFS 2024" : "MSFS 2020";
-    SIM_CHOICE.setAndSave(choice);
-    SIM_CHOICE.selectCurrentInCombo();
-    gf_guiShowMessage(fmt::format("Switching MSFS version in {}", kProgramName), true);
-    gf_requestStop(StopReason::NewSettings, 0);
-}
+void HeadlessWindow::onExit() { quit(runs_.onExit({})); }
 
 } // namespace zelk

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "gui/Gui.h"
+#include "gui/WorkerRuns.h"
 
 namespace zelk {
 
@@ -47,6 +48,8 @@ public:
         // progressInterval and whenever the simulator's or the feed's state changes.
         std::function<ProgressTally()> progressTally;
         std::chrono::milliseconds progressInterval{10'000};
+        // Starts a run's thread (WorkerRuns::Options); the default makes one.
+        std::function<std::jthread(std::function<void()>)> startThread;
     };
 
     explicit HeadlessWindow(Options options);
@@ -71,7 +74,7 @@ public:
 
     // What the window has been asked to do; for tests.
     std::uint64_t invalidations() const { return invalidations_.load(); }
-    std::uint64_t runsStarted() const { return runsStarted_.load(); }
+    std::uint64_t runsStarted() const { return runs_.runsStarted(); }
     bool topmost() const { return topmost_.load(); }
     bool childControlsShown() const { return childrenShown_.load(); }
 
@@ -79,12 +82,9 @@ private:
     void handle(std::uint32_t message);
     void onStart();
     void onExit();
-    // A signal leaves no window to read the reason from, so its reason is logged.
-    void onClose(std::string reason, bool alsoLog);
-    void onSwitchSim();
-    void joinWorker();
     // User-interface thread: prints the progress line when it is due.
     void reportProgress();
+    void quit(int code);
 
     Options options_;
     std::mutex lock_;
@@ -92,9 +92,8 @@ private:
     std::deque<std::uint32_t> messages_;
     bool quitting_ = false;
     int quitCode_ = 0;
-    std::jthread worker_;
+    WorkerRuns runs_;
     std::atomic<std::uint64_t> invalidations_{0};
-    std::atomic<std::uint64_t> runsStarted_{0};
     std::atomic<bool> topmost_{false};
     std::atomic<bool> childrenShown_{true};
     std::string lastProgressState_;

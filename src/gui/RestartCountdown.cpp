@@ -21,6 +21,16 @@ constexpr std::int32_t kUnblockRestartAbove = 15;
 constexpr auto kPollStep = std::chrono::milliseconds(100);
 
 std::atomic<bool> g_restartNowRequested{false};
+std::atomic<bool> g_countdownRunning{false};
+
+// Marks the countdown for the window's "Unblock" for as long as it runs.
+class CountdownMark {
+public:
+    CountdownMark() { g_countdownRunning.store(true); }
+    ~CountdownMark() { g_countdownRunning.store(false); }
+    CountdownMark(const CountdownMark&) = delete;
+    CountdownMark& operator=(const CountdownMark&) = delete;
+};
 
 // Sleeps until the given time in short steps, so that a closing user is not
 // kept waiting for the rest of the second. True when the user closed meanwhile.
@@ -37,10 +47,12 @@ bool lf_sleepUntilOrClosed(WaitClock& clock, WaitClock::TimePoint until)
 
 void gf_requestRestartNow() { g_restartNowRequested.store(true); }
 bool gf_isRestartNowRequested() { return g_restartNowRequested.load(); }
+bool gf_isRestartCountdownRunning() { return g_countdownRunning.load(); }
 
 bool lf_restartCountdown(std::int32_t seconds)
 {
     if (seconds < 1) return !gf_isClosingByUser();
+    const CountdownMark mark;
     const bool canRestartNow = seconds > kUnblockRestartAbove;
     if (canRestartNow) {
         g_restartNowRequested.store(false);

@@ -13,4 +13,7 @@ bool lf_restartCountdown(std::int32_t seconds);
 void gf_requestRestartNow();
 bool gf_isRestartNowRequested();
 
+// A countdown is under way: "Unblock" then only asks for the restart.
+bool gf_isRestartCountdownRunning();
+
 } // namespace zelk
