@@ -32,7 +32,7 @@ endif()
 # The Windows libraries only the platform layer calls.
 set(ZELK_PLATFORM_SYSTEM_LIBS "")
 if(WIN32)
-  set(ZELK_PLATFORM_SYSTEM_LIBS ws2_32 shell32 ole32 uuid winmm advapi32 version)
+  set(ZELK_PLATFORM_SYSTEM_LIBS ws2_32 shell32 ole32 uuid winmm advapi32 version user32 gdi32)
 endif()
 
 # Everything at once, for the tests and tools (not for the program's libraries).

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds ZELK for 64-bit Windows with mingw-w64 into build-win/ and runs every
-# unit test under wine (console programs only; no display is used).
+# unit test under wine, on a display of its own (Xvfb) for the window's tests
+# and zelk.exe, which is a window program.
 #
 #   - installs the cross compiler, wine and the build tools when missing (root);
 #   - builds the libraries for the target from Debian's source packages into a
@@ -11,7 +12,9 @@
 #   - runs the tests under wine with a throw-away wine prefix;
 #   - checks the program itself with the demo set-up: `zelk.exe --production`
 #     in build-win/run/ ends with 0 and writes Log.txt, and a second zelk.exe
-#     started while one runs ends with -1 (ZELK_WINDOWS_SMOKE=0 skips this).
+#     started while one runs ends with -1; its window's screenshots in the full
+#     and the compact view go to build-win/artefacts/ (ZELK_WINDOWS_SMOKE=0
+#     skips these).
 #
 # Any failure ends the script with a non-zero status.
 set -euo pipefail
@@ -25,26 +28,39 @@ log() { echo "[build-windows] $*" >&2; }
 # --- Packages ----------------------------------------------------------------
 bash "$root/scripts/setup.sh" \
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 \
-  cmake ninja-build pkg-config dpkg-dev autoconf automake libtool python3 ca-certificates
+  cmake ninja-build pkg-config dpkg-dev autoconf automake libtool python3 ca-certificates \
+  xvfb xdotool imagemagick
 
 # --- Libraries for the target --------------------------------------------------
 prefix="$(bash "$root/scripts/build-mingw-deps.sh" | tail -n1)"
 [[ -f "$prefix/.complete" ]] || { log "no dependency prefix"; exit 1; }
 log "libraries from $prefix"
 
-# --- Wine ----------------------------------------------------------------------
-# One fresh prefix for this run: the build runs the data-set encryptor through
-# wine, the tests run there too. Console programs only, so no display.
-unset DISPLAY WAYLAND_DISPLAY
-export WINEDEBUG=-all
-export WINEARCH=win64
+# --- Display and wine ------------------------------------------------------------
+# A display of this run's own (Xvfb picks a free number), so that the window's
+# tests and zelk.exe draw where nobody else does; then one fresh wine prefix:
+# the build runs the data-set encryptor through wine, the tests run there too.
+unset WAYLAND_DISPLAY
+xvfb_pid=""
 WINEPREFIX="$(mktemp -d /tmp/zelk-wine.XXXXXX)"
 export WINEPREFIX
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
+  if [[ -n "$xvfb_pid" ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
   rm -rf "$WINEPREFIX"
 }
 trap cleanup EXIT
+display_file="$WINEPREFIX.display"
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do [[ -s "$display_file" ]] && break; sleep 0.1; done
+[[ -s "$display_file" ]] || { log "Xvfb did not start"; exit 1; }
+DISPLAY=":$(tr -d '[:space:]' <"$display_file")"
+export DISPLAY
+rm -f "$display_file"
+log "display $DISPLAY"
+export WINEDEBUG=-all
+export WINEARCH=win64
 # Test runs only record shell-open requests instead of starting Explorer.
 export ZELK_NO_SHELL_OPEN=1
 
@@ -53,6 +69,8 @@ log "preparing wine prefix $WINEPREFIX"
 # start here, with no pipe of the build or of ctest as their output.
 wineserver -p
 wine wineboot --init </dev/null >/dev/null 2>&1 || true
+# A program that crashes ends; no dialog waits for a user who is not there.
+wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 || true
 
 # --- Configure and build -------------------------------------------------------
 build="$root/build-win"
@@ -164,6 +182,82 @@ if [[ "${ZELK_WINDOWS_SMOKE:-1}" != "0" ]]; then
   ((first_rc == 0)) || fail_program "the first zelk.exe ended with $first_rc, not 0"
   grep -q '^production' "$run/Log.txt" || fail_program "the first zelk.exe did not finish its job"
   log "zelk.exe: production run ends with 0 and writes Log.txt; a second instance ends with -1"
+fi
+
+# --- The window on the display ----------------------------------------------------
+# zelk.exe with the demo set-up in the full view: its window "ZELK" within 60 s,
+# a screenshot of the 900 x 768 client area (build-win/artefacts/window-full.png)
+# that is not blank and shows the panel's band colours at their rows; a click on
+# its Compact box stores COLLAPSED and gives window-compact.png, 128 high; then
+# `wine taskkill /im zelk.exe` closes it through the close-down within 30 s (the
+# closing line in Log.txt, the position saved).
+# The colour of a pixel of a picture, as RRGGBB.
+pixel() { convert "$1" -format "%[hex:p{$2,$3}]" info: 2>/dev/null | tr -d '\n'; }
+# check_shot FILE WIDTH HEIGHT then "x y colour|colour ..." triples.
+check_shot() {
+  local file="$1" width="$2" height="$3"
+  shift 3
+  [[ -s "$file" ]] || fail_program "no screenshot $file"
+  local size colours
+  size="$(identify -format '%wx%h' "$file")"
+  [[ "$size" == "${width}x${height}" ]] || fail_program "$file is $size, not ${width}x${height}"
+  colours="$(identify -format '%k' "$file")"
+  ((colours >= 10)) || fail_program "$file is blank ($colours colours)"
+  while (($#)); do
+    local got
+    got="$(pixel "$file" "$1" "$2")"
+    [[ "|$3|" == *"|$got|"* ]] || fail_program "$file: pixel $1,$2 is $got, not $3"
+    shift 3
+  done
+}
+
+if [[ "${ZELK_WINDOWS_SMOKE:-1}" != "0" ]]; then
+  log "zelk.exe on the display: the full and the compact window"
+  artefacts="$build/artefacts"
+  mkdir -p "$artefacts"
+  rm -f "$artefacts"/window-*.png
+  template="$(<"$demo/parameters.xml")"
+  template="${template//@DEMO_SIM_FOLDER@/$(xml_escape "$(winepath -w "$demo/MSFS2024")")}"
+  printf '%s\n' "${template//<\/parameters>/<parameter name=\"COLLAPSED\" value=\"false\" /></parameters>}" \
+    >"$appdata/ZELK/parameters.xml"
+  rm -f "$run/Log.txt"
+  run_zelk window 180 "$closed_port" &
+  window_pid=$!
+  window=""
+  for _ in $(seq 600); do
+    window="$(xdotool search --name '^ZELK$' 2>/dev/null | head -n1 || true)"
+    [[ -n "$window" ]] && break
+    sleep 0.1
+  done
+  [[ -n "$window" ]] || fail_program "no window \"ZELK\" within 60 s"
+  [[ "$(xdotool getwindowname "$window")" == "ZELK" ]] || fail_program "the window's title is not ZELK"
+  # The run's first steps fill the panel; then it waits for the simulator.
+  sleep 4
+  import -window "$window" "$artefacts/window-full.png"
+  check_shot "$artefacts/window-full.png" 900 768 \
+    200 16 000000  300 50 000000  600 325 99CCFF  890 725 000000  890 760 '199619|FF0000'
+  xdotool mousemove --window "$window" 800 15 click 1
+  for _ in $(seq 50); do
+    [[ "$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: [0-9]*x//p')" == 128 ]] && break
+    sleep 0.1
+  done
+  import -window "$window" "$artefacts/window-compact.png"
+  check_shot "$artefacts/window-compact.png" 900 128 \
+    200 16 000000  300 50 000000  890 120 '199619|FF0000'
+  bash "$root/scripts/wine-run.sh" taskkill /im zelk.exe >/dev/null 2>&1 || true
+  closed=""
+  for _ in $(seq 300); do
+    kill -0 "$window_pid" 2>/dev/null || { closed=yes; break; }
+    sleep 0.1
+  done
+  [[ -n "$closed" ]] || fail_program "zelk.exe did not close within 30 s of taskkill"
+  wait "$window_pid" || true
+  grep -q "close window button clicked, closing ZELK" "$run/Log.txt" \
+    || fail_program "Log.txt of the closed window lacks its closing line"
+  grep -q 'name="MAIN_WINDOW_X"' "$appdata/ZELK/parameters.xml" \
+    && grep -q 'name="COLLAPSED" value="true"' "$appdata/ZELK/parameters.xml" \
+    || fail_program "the closed window did not save its position and view"
+  log "zelk.exe's window: $artefacts/window-full.png and window-compact.png; closed by taskkill"
 fi
 # --- The simulator connection end to end -------------------------------------------
 # zelk.exe --demo-seconds 90 in a temporary copy of build-win/run/ with the

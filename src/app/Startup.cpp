@@ -30,7 +30,7 @@
 #include "core/Strings.h"
 #include "feed/RTAppServer.h"
 #include "gui/Gui.h"
-#include "gui/HeadlessWindow.h"
+#include "gui/MainWindow.h"
 #include "liveries/AircraftDatabase.h"
 #include "liveries/LiveryScanStep.h"
 #include "platform/SingleInstance.h"
@@ -179,7 +179,7 @@ int lf_startup(const std::vector<std::string>& arguments)
 
     lf_installComponents();
 
-    HeadlessWindow::Options options;
+    MainWindowOptions options;
     options.runWorker = [] { lf_main(); };
     options.exitCode = [] { return gf_exitCode(); };
     options.logFailedExitCode = kStartupFailedExitCode;
@@ -187,7 +187,7 @@ int lf_startup(const std::vector<std::string>& arguments)
         const SimLinkTally t = gf_simLinkTally();
         return ProgressTally{t.liveCreated, t.parkedCreated, t.liveRemoved, t.parkedRemoved};
     };
-    const auto window = std::make_shared<HeadlessWindow>(std::move(options));
+    const std::shared_ptr<MainWindow> window = gf_makeMainWindow(std::move(options));
     if (!window->create()) {
         lf_reportStartupFailure("initInstance failed", true);
         return kStartupFailedExitCode;

@@ -2,13 +2,12 @@
 #include <vector>
 
 #include "app/Startup.h"
+#include "gui/ProgramEntry.h"
 #include "platform/CommandLine.h"
 
-#ifdef _WIN32
-int wmain()
-#else
-int main()
+int zelk::gf_programEntry() { return gf_runProcess(platform::commandLineArguments()); }
+
+// The Windows program enters through WinMain (gui/win32), with no console.
+#ifndef _WIN32
+int main() { return zelk::gf_programEntry(); }
 #endif
-{
-    return zelk::gf_runProcess(zelk::platform::commandLineArguments());
-}

@@ -12,17 +12,10 @@
 #include <thread>
 
 #include "gui/Gui.h"
+#include "gui/MainWindow.h"
 #include "gui/WorkerRuns.h"
 
 namespace zelk {
-
-// What the simulator link has done since the run began, for the progress line.
-struct ProgressTally {
-    std::uint64_t liveCreated = 0;
-    std::uint64_t parkedCreated = 0;
-    std::uint64_t liveRemoved = 0;
-    std::uint64_t parkedRemoved = 0;
-};
 
 // The line the headless window prints for the Win32 window's status band:
 // simulator, feed, and the live and parked aircraft created, active and removed.
@@ -34,7 +27,9 @@ std::string gf_headlessProgressLine(const PanelState& panel, const ProgressTally
 // MSG_START starts a run on the worker thread, MSG_EXIT ends the loop with the
 // exit code, MSG_GUI_UPDATE drains the update queue, MSG_SWITCH_SIM switches
 // the simulator, and a close (SIGINT, SIGTERM, close()) asks the run to stop.
-class HeadlessWindow final : public GuiWindow, public std::enable_shared_from_this<HeadlessWindow> {
+class HeadlessWindow final : public MainWindow,
+                             public GuiWindow,
+                             public std::enable_shared_from_this<HeadlessWindow> {
 public:
     struct Options {
         std::function<void()> runWorker;      // the body of one run, on the worker thread
@@ -57,14 +52,14 @@ public:
 
     // Creates the controls and becomes the window of gf_gui(); call on the
     // thread that will run the loop.
-    bool create();
+    bool create() override;
 
     // Runs until MSG_EXIT (or quit()); returns the quit code. The worker is
     // joined before it returns.
-    int runMessageLoop();
+    int runMessageLoop() override;
 
     // The window's close button.
-    void close();
+    void close() override;
 
     bool postMessage(std::uint32_t message) override;
     void invalidate(const RepaintPlan& plan) override;

@@ -15,10 +15,6 @@
 
 namespace zelk {
 
-namespace {
-constexpr auto kJoinPoll = std::chrono::milliseconds(20);
-} // namespace
-
 WorkerRuns::WorkerRuns(Options options) : options_(std::move(options))
 {
     if (!options_.startThread)
@@ -31,10 +27,7 @@ void WorkerRuns::join(const std::function<void()>& pump)
 {
     if (!worker_.joinable()) return;
     if (pump && done_) {
-        while (!done_->load()) {
-            pump();
-            std::this_thread::sleep_for(kJoinPoll);
-        }
+        while (!done_->load()) pump();
     }
     worker_.join();
 }

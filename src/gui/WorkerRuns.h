@@ -42,8 +42,8 @@ public:
     // nobody would take that request, so MSG_EXIT is posted as well.
     void onClose(std::string text, bool alsoLog);
 
-    // Waits for the worker; pump runs while waiting, so that calls the worker
-    // makes on the window's controls are still served.
+    // Waits for the worker; pump runs while waiting (each call waits a short
+    // step itself), so that calls the worker makes on the window's controls are still served.
     void join(const std::function<void()>& pump = {});
     bool hasWorker() const { return worker_.joinable(); }
     std::uint64_t runsStarted() const { return runsStarted_.load(); }

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
+#include <thread>
 #include <optional>
 #include <string>
 #include <vector>
@@ -419,13 +423,37 @@ TEST_F(WindowButtons, UnblockDuringACountdownOnlyAsksForTheRestart)
 {
     BLOCK_AIRCRAFT.setAndSave("DLH4AB_, D-AIBC, 3c6444, A320");
     BLOCK_CALLSIGN.setAndSave("DLH4AB_");
-    auto clock = std::make_shared<ManualWaitClock>();
+    // The countdown's first second waits until the button was pressed.
+    class GateClock final : public WaitClock {
+    public:
+        TimePoint now() const override { return inner.now(); }
+        void sleepUntil(TimePoint t) override
+        {
+            std::unique_lock guard(lock);
+            opened.wait(guard, [&] { return open; });
+            inner.sleepUntil(t);
+        }
+        ManualWaitClock inner;
+        std::mutex lock;
+        std::condition_variable opened;
+        bool open = false;
+    };
+    auto clock = std::make_shared<GateClock>();
     gf_setWaitClock(clock);
-    std::thread worker([] { EXPECT_TRUE(lf_restartCountdown(60)); });
+    const auto start = clock->now();
+    std::atomic<bool> restarted{false};
+    std::thread worker([&] { restarted = lf_restartCountdown(60); });
     while (!gf_isRestartCountdownRunning()) std::this_thread::yield();
     click(unblockButton);
+    {
+        std::scoped_lock guard(clock->lock);
+        clock->open = true;
+    }
+    clock->opened.notify_all();
     worker.join();
     gf_setWaitClock(nullptr);
+    EXPECT_TRUE(restarted.load());
+    EXPECT_LT(clock->now() - start, std::chrono::seconds(60)) << "the restart came at once";
     EXPECT_EQ(BLOCK_AIRCRAFT.value(), "DLH4AB_, D-AIBC, 3c6444, A320");
     EXPECT_EQ(stored("BLOCK_AIRCRAFT"), "DLH4AB_, D-AIBC, 3c6444, A320");
     EXPECT_FALSE(gf_isRestartCountdownRunning());

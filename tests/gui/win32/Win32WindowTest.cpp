@@ -1,0 +1,292 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/Log.h"
+#include "core/ParameterTestSupport.h"
+#include "core/ParametersFile.h"
+#include "core/StopRequest.h"
+#include "gui/ControlTable.h"
+#include "gui/Dialogs.h"
+#include "gui/Gui.h"
+#include "gui/PanelPainter.h"
+#include "gui/win32/Win32MainWindow.h"
+
+namespace zelk {
+namespace {
+
+using win32::Win32MainWindow;
+
+BOOL CALLBACK lf_countChild(HWND child, LPARAM count)
+{
+    if (::GetParent(child) == ::GetAncestor(child, GA_PARENT)) ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+Rect lf_clientRectOf(HWND child)
+{
+    RECT r;
+    ::GetWindowRect(child, &r);
+    ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    return {r.left, r.top, r.right, r.bottom};
+}
+
+// From the top of the closed box to the bottom of its drop-down, in pixels:
+// the height the list was given, less a fixed part some systems keep back
+// (wine: the height of the closed box's frame), the same for every list.
+int lf_droppedHeight(HWND list)
+{
+    RECT dropped{};
+    RECT box{};
+    ::SendMessageW(list, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&dropped));
+    ::GetWindowRect(list, &box);
+    return dropped.bottom - box.top;
+}
+
+// The real window on the display wine draws on: the test thread is its
+// user-interface thread; messages are worked off in between.
+class Win32Window : public test::ParametersTest {
+protected:
+    void SetUp() override
+    {
+        ParametersTest::SetUp();
+        if (IsSkipped()) return;
+        gf_resetStopRequest();
+        stop_detail::resetClosingByUserForTests();
+        gf_writeNewParametersFile();
+    }
+    void TearDown() override
+    {
+        if (window_) {
+            gf_gui().detachWindow();
+            window_.reset();
+            MSG quit;
+            while (::PeekMessageW(&quit, nullptr, 0, 0, PM_REMOVE)) {}
+        }
+        gf_installControlHost(nullptr);
+        gf_setDialogHooks({});
+        gf_resetStopRequest();
+        stop_detail::resetClosingByUserForTests();
+        ParametersTest::TearDown();
+    }
+    void open(MainWindowOptions options = {})
+    {
+        COLLAPSED.setValue(false);
+        window_ = std::make_shared<Win32MainWindow>(std::move(options));
+        ASSERT_TRUE(window_->create());
+        Win32MainWindow::pumpMessages();
+    }
+    HWND hwnd() const { return window_->hwnd(); }
+    HWND child(const GuiControl& c) const { return ::GetDlgItem(hwnd(), c.commandId); }
+
+    std::shared_ptr<Win32MainWindow> window_;
+};
+
+TEST_F(Win32Window, FiftyFourChildrenWithTheTablesIdsAndPositions)
+{
+    open();
+    if (::GetDpiForWindow(hwnd()) != 96) GTEST_SKIP() << "the display is not at 96 dpi";
+    int count = 0;
+    ::EnumChildWindows(hwnd(), lf_countChild, reinterpret_cast<LPARAM>(&count));
+    const int keptBack = 200 - lf_droppedHeight(child(RANGE));
+    EXPECT_GE(keptBack, 0);
+    EXPECT_LT(keptBack, 40);
+    EXPECT_EQ(count, 54);
+    for (const ControlSpec& spec : gf_controlTable()) {
+        SCOPED_TRACE(spec.control->commandId);
+        const HWND c = child(*spec.control);
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(reinterpret_cast<ControlHandle>(c), spec.control->hwnd());
+        const Rect want = gf_controlRect(spec);
+        const Rect got = lf_clientRectOf(c);
+        EXPECT_EQ(got.left, want.left);
+        EXPECT_EQ(got.top, want.top);
+        EXPECT_EQ(got.width(), want.width());
+        wchar_t cls[32] = {};
+        ::GetClassNameW(c, cls, 32);
+        const LONG_PTR style = ::GetWindowLongPtrW(c, GWL_STYLE);
+        switch (spec.kind) {
+        case ControlKind::List:
+            EXPECT_EQ(lf_droppedHeight(c), want.height() - keptBack);
+            EXPECT_EQ(_wcsicmp(cls, L"ComboBox"), 0);
+            break;
+        case ControlKind::Check:
+            EXPECT_EQ(got.height(), want.height());
+            EXPECT_EQ(style & BS_TYPEMASK, BS_CHECKBOX) << "the box never checks itself";
+            break;
+        default: EXPECT_EQ(got.height(), want.height()); break;
+        }
+    }
+    EXPECT_FALSE(::IsWindowEnabled(child(DESTINATION))) << "the destination box waits for the run";
+    RECT client;
+    ::GetClientRect(hwnd(), &client);
+    EXPECT_EQ(client.right, 900);
+    EXPECT_EQ(client.bottom, 768);
+}
+
+TEST_F(Win32Window, ACheckBoxClickChangesOnlyThroughTheHandlerAndIsSaved)
+{
+    open();
+    const HWND box = child(RANDOM);
+    const bool before = ::SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    ASSERT_EQ(before, RANDOM.value());
+    ::SendMessageW(box, BM_CLICK, 0, 0);
+    Win32MainWindow::pumpMessages();
+    EXPECT_EQ(::SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED, !before) << "one flip, by the handler alone";
+    EXPECT_EQ(RANDOM.value(), !before);
+    EXPECT_NE(test::readAll(paramsFile()).find(std::string("name=\"RANDOM\" value=\"") + (before ? "false" : "true")),
+              std::string::npos);
+    EXPECT_EQ(gf_gui().panel().message, before ? "Be aware: no randomness in matching or parking! (This mode is meant "
+                                                 "for multi Sims)"
+                                               : "");
+}
+
+TEST_F(Win32Window, ADpiChangeRescalesChildrenAndListsFromTheirDesignHeight)
+{
+    open();
+    const UINT start = ::GetDpiForWindow(hwnd());
+    if (start != 96) GTEST_SKIP() << "the display is not at 96 dpi";
+    const int range96 = lf_droppedHeight(child(RANGE));
+    RECT suggested{100, 50, 1500, 1300};
+    ::SendMessageW(hwnd(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(gf_gui().dpi(), 144u);
+    const Rect box = lf_clientRectOf(child(RANDOM));
+    EXPECT_EQ(box.left, MulDiv(657, 144, 96));
+    EXPECT_EQ(box.top, MulDiv(240, 144, 96));
+    EXPECT_EQ(box.width(), 21);
+    const HWND range = child(RANGE);
+    const HWND height = child(AIRP_HEIGHT);
+    EXPECT_EQ(lf_clientRectOf(range).width(), 105);
+    EXPECT_EQ(lf_droppedHeight(range) - lf_droppedHeight(child(MAX_LIVE_SEL)), 300 - 216)
+        << "drop-downs of 200 and 144 design units";
+    EXPECT_EQ(lf_droppedHeight(height) - lf_droppedHeight(range), 345 - 300);
+    RECT client;
+    ::GetClientRect(hwnd(), &client);
+    EXPECT_EQ(client.right, 1350) << "the height is bounded by the screen";
+    RECT outer;
+    ::GetWindowRect(hwnd(), &outer);
+    EXPECT_EQ(outer.left, 100);
+    ::SendMessageW(hwnd(), WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
+    // Taken from the closed boxes, which are all of one height, the drop-downs would all be alike.
+    EXPECT_EQ(lf_droppedHeight(range) - lf_droppedHeight(child(MAX_LIVE_SEL)), 200 - 144);
+    EXPECT_EQ(lf_droppedHeight(height) - lf_droppedHeight(range), 230 - 200);
+    EXPECT_NEAR(lf_droppedHeight(range), range96, 4);
+    EXPECT_EQ(lf_clientRectOf(child(RANDOM)), (Rect{657, 240, 671, 254}));
+}
+
+TEST_F(Win32Window, EnterInTheDestinationBoxRefusesANonCode)
+{
+    open();
+    const HWND edit = child(DESTINATION);
+    ::EnableWindow(edit, TRUE);
+    ::SetWindowTextW(edit, L"AB-C");
+    ::SendMessageW(edit, WM_CHAR, VK_RETURN, 0);
+    Win32MainWindow::pumpMessages();
+    EXPECT_EQ(gf_gui().panel().message, "destination 'AB-C' is not valid");
+    EXPECT_EQ(DESTINATION.value(), "");
+    wchar_t text[16] = {};
+    ::GetWindowTextW(edit, text, 16);
+    EXPECT_STREQ(text, L"") << "the box shows the stored destination again";
+}
+
+// The edit and the static controls sit on the panel's colour, the brush too.
+TEST_F(Win32Window, EditBackgroundIsThePanelColour)
+{
+    open();
+    HDC dc = ::GetDC(child(DESTINATION));
+    const auto brush = reinterpret_cast<HGDIOBJ>(
+        ::SendMessageW(hwnd(), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(child(DESTINATION))));
+    EXPECT_EQ(brush, ::GetStockObject(DC_BRUSH));
+    EXPECT_EQ(::GetDCBrushColor(dc), colour::kSettings);
+    EXPECT_EQ(::GetBkColor(dc), colour::kSettings);
+    ::ReleaseDC(child(DESTINATION), dc);
+}
+
+TEST_F(Win32Window, TheCompactBoxTogglesTheViewAndItsHeight)
+{
+    open();
+    ::SendMessageW(hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(MulDiv(800, gf_gui().dpi(), 96), MulDiv(15, gf_gui().dpi(), 96)));
+    Win32MainWindow::pumpMessages();
+    EXPECT_TRUE(gf_gui().panel().compact);
+    EXPECT_TRUE(COLLAPSED.value());
+    RECT client;
+    ::GetClientRect(hwnd(), &client);
+    EXPECT_EQ(client.bottom, MulDiv(128, gf_gui().dpi(), 96));
+    EXPECT_FALSE(::IsWindowVisible(child(RANGE)));
+    ::SendMessageW(hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(MulDiv(800, gf_gui().dpi(), 96), MulDiv(15, gf_gui().dpi(), 96)));
+    Win32MainWindow::pumpMessages();
+    ::GetClientRect(hwnd(), &client);
+    EXPECT_EQ(client.bottom, MulDiv(768, gf_gui().dpi(), 96));
+    EXPECT_TRUE(::IsWindowVisible(child(RANGE)));
+}
+
+TEST_F(Win32Window, ThePanelIsPaintedInItsBandColours)
+{
+    open();
+    ::InvalidateRect(hwnd(), nullptr, TRUE);
+    ::UpdateWindow(hwnd());
+    HDC dc = ::GetDC(hwnd());
+    const int dpi = static_cast<int>(gf_gui().dpi());
+    EXPECT_EQ(::GetPixel(dc, MulDiv(300, dpi, 96), MulDiv(20, dpi, 96)), colour::kBlack);
+    EXPECT_EQ(::GetPixel(dc, MulDiv(600, dpi, 96), MulDiv(360, dpi, 96)), colour::kSettings);
+    EXPECT_EQ(::GetPixel(dc, MulDiv(300, dpi, 96), MulDiv(690, dpi, 96)), colour::kBlack);
+    EXPECT_EQ(::GetPixel(dc, MulDiv(880, dpi, 96), MulDiv(760, dpi, 96)), colour::kDarkGreen);
+    ::ReleaseDC(hwnd(), dc);
+}
+
+TEST_F(Win32Window, ClosingWithoutARunEndsTheLoop)
+{
+    MainWindowOptions options;
+    options.exitCode = [] { return 5; };
+    open(std::move(options));
+    gf_openLogFile();
+    window_->close();
+    EXPECT_EQ(window_->runMessageLoop(), 5);
+    EXPECT_NE(logText().find("close window button clicked, closing ZELK ..."), std::string::npos);
+    EXPECT_TRUE(gf_isClosingByUser());
+}
+
+// The worker changes controls (each call carried to the window's thread)
+// while the user clicks, and goes on after asking for the end: the window
+// serves it while it waits, so the program ends.
+TEST_F(Win32Window, AWorkerTogglingControlsDuringClicksEnds)
+{
+    MainWindowOptions options;
+    options.exitCode = [] { return 0; };
+    options.runWorker = [] {
+        for (int i = 0; i < 300; ++i) {
+            RANDOM.enable(i % 2 == 0);
+            AUTO_PARK.showValue();
+            RANGE.selectCurrentInCombo();
+            gf_guiShowMessage("worker " + std::to_string(i), false);
+            if (i == 150) gf_gui().postToWindow(MSG_EXIT);
+        }
+    };
+    open(std::move(options));
+    const HWND main = hwnd();
+    std::atomic<bool> stop{false};
+    std::thread clicker([&] {
+        for (int i = 0; i < 200 && !stop.load(); ++i) {
+            ::PostMessageW(main, WM_COMMAND, MAKEWPARAM(WEEK.commandId, BN_CLICKED), 0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    ::PostMessageW(main, MSG_START, 0, 0);
+    EXPECT_EQ(window_->runMessageLoop(), 0);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    stop = true;
+    clicker.join();
+    EXPECT_LT(elapsed, std::chrono::seconds(10));
+    EXPECT_NE(test::readAll(paramsFile()).find("MAIN_WINDOW_X"), std::string::npos) << "the position was saved";
+}
+
+} // namespace
+} // namespace zelk
