@@ -19,7 +19,7 @@
 # Any failure ends the script with a non-zero status.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-jobs="$(nproc)"
+jobs="${ZELK_JOBS:-$(nproc)}"
 werror=OFF
 if [[ "${CI:-}" == "true" ]]; then werror=ON; fi
 
