@@ -128,7 +128,19 @@ bool HeadlessWindow::postMessage(std::uint32_t message)
     return true;
 }
 
-void HeadlessWindow::invalidate(const RepaintPlan&) { invalidations_.fetch_add(1); }
+void HeadlessWindow::invalidate(const RepaintPlan&)
+{
+    invalidations_.fetch_add(1);
+    DisplayList list = gf_paintPanel(gf_gui().panel(), *gf_settings(), gf_panelFacts());
+    std::scoped_lock guard(paintedLock_);
+    painted_ = std::move(list);
+}
+
+DisplayList HeadlessWindow::lastDisplayList() const
+{
+    std::scoped_lock guard(paintedLock_);
+    return painted_;
+}
 
 void HeadlessWindow::showChildControls(bool shown)
 {

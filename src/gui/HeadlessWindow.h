@@ -13,6 +13,7 @@
 
 #include "gui/Gui.h"
 #include "gui/MainWindow.h"
+#include "gui/PanelPainter.h"
 #include "gui/WorkerRuns.h"
 
 namespace zelk {
@@ -72,6 +73,8 @@ public:
     std::uint64_t runsStarted() const { return runs_.runsStarted(); }
     bool topmost() const { return topmost_.load(); }
     bool childControlsShown() const { return childrenShown_.load(); }
+    // What the window would show: the panel painted at the last repaint.
+    DisplayList lastDisplayList() const;
 
 private:
     void handle(std::uint32_t message);
@@ -89,6 +92,8 @@ private:
     int quitCode_ = 0;
     WorkerRuns runs_;
     std::atomic<std::uint64_t> invalidations_{0};
+    mutable std::mutex paintedLock_;
+    DisplayList painted_;
     std::atomic<bool> topmost_{false};
     std::atomic<bool> childrenShown_{true};
     std::string lastProgressState_;

@@ -52,12 +52,13 @@ bool gf_isRestartCountdownRunning() { return g_countdownRunning.load(); }
 bool lf_restartCountdown(std::int32_t seconds)
 {
     if (seconds < 1) return !gf_isClosingByUser();
-    const CountdownMark mark;
     const bool canRestartNow = seconds > kUnblockRestartAbove;
     if (canRestartNow) {
         g_restartNowRequested.store(false);
         unblockButton.enable(true);
     }
+    // From here on a press of "Unblock" counts for this countdown.
+    const CountdownMark mark;
     gf_writeLogLine(fmt::format("Restarting after {} seconds", seconds));
     gf_writeLogLine(std::string(48, '-'));
     const auto clock = gf_waitClock();

@@ -5,6 +5,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <tuple>
 #include <optional>
 #include <string>
 #include <vector>
@@ -419,46 +420,58 @@ TEST_F(WindowButtons, ParkNeedsActiveParkingAndThenAnnouncesAnUpdate)
 
 // During a restart countdown "Unblock" is the restart-now button: the blocked
 // aircraft stays blocked.
+// The countdown's sleeps wait until the test opens the gate, so that the
+// button is pressed while the countdown surely runs.
+class GateClock final : public WaitClock {
+public:
+    TimePoint now() const override { return inner.now(); }
+    void sleepUntil(TimePoint t) override
+    {
+        std::unique_lock guard(lock);
+        opened.wait(guard, [&] { return open; });
+        inner.sleepUntil(t);
+    }
+    void openGate()
+    {
+        {
+            std::scoped_lock guard(lock);
+            open = true;
+        }
+        opened.notify_all();
+    }
+    ManualWaitClock inner;
+    std::mutex lock;
+    std::condition_variable opened;
+    bool open = false;
+};
+
+// During a restart countdown "Unblock" only asks for the restart: a countdown
+// of 60 s ends after the second under way, one of 15 s runs out; the blocked aircraft stays blocked.
 TEST_F(WindowButtons, UnblockDuringACountdownOnlyAsksForTheRestart)
 {
     BLOCK_AIRCRAFT.setAndSave("DLH4AB_, D-AIBC, 3c6444, A320");
     BLOCK_CALLSIGN.setAndSave("DLH4AB_");
-    // The countdown's first second waits until the button was pressed.
-    class GateClock final : public WaitClock {
-    public:
-        TimePoint now() const override { return inner.now(); }
-        void sleepUntil(TimePoint t) override
-        {
-            std::unique_lock guard(lock);
-            opened.wait(guard, [&] { return open; });
-            inner.sleepUntil(t);
-        }
-        ManualWaitClock inner;
-        std::mutex lock;
-        std::condition_variable opened;
-        bool open = false;
-    };
-    auto clock = std::make_shared<GateClock>();
-    gf_setWaitClock(clock);
-    const auto start = clock->now();
-    std::atomic<bool> restarted{false};
-    std::thread worker([&] { restarted = lf_restartCountdown(60); });
-    while (!gf_isRestartCountdownRunning()) std::this_thread::yield();
-    click(unblockButton);
-    {
-        std::scoped_lock guard(clock->lock);
-        clock->open = true;
+    for (const auto& [delay, least, most] : {std::tuple{60, 0, 1}, std::tuple{15, 15, 15}}) {
+        SCOPED_TRACE(delay);
+        auto clock = std::make_shared<GateClock>();
+        gf_setWaitClock(clock);
+        const auto start = clock->now();
+        std::atomic<bool> restarted{false};
+        std::thread worker([&, delay = delay] { restarted = lf_restartCountdown(delay); });
+        while (!gf_isRestartCountdownRunning()) std::this_thread::yield();
+        click(unblockButton);
+        clock->openGate();
+        worker.join();
+        gf_setWaitClock(nullptr);
+        EXPECT_TRUE(restarted.load());
+        EXPECT_GE(clock->now() - start, std::chrono::seconds(least));
+        EXPECT_LE(clock->now() - start, std::chrono::seconds(most));
+        EXPECT_EQ(BLOCK_AIRCRAFT.value(), "DLH4AB_, D-AIBC, 3c6444, A320");
+        EXPECT_EQ(stored("BLOCK_AIRCRAFT"), "DLH4AB_, D-AIBC, 3c6444, A320");
+        EXPECT_FALSE(gf_isRestartCountdownRunning());
     }
-    clock->opened.notify_all();
-    worker.join();
-    gf_setWaitClock(nullptr);
-    EXPECT_TRUE(restarted.load());
-    EXPECT_LT(clock->now() - start, std::chrono::seconds(60)) << "the restart came at once";
-    EXPECT_EQ(BLOCK_AIRCRAFT.value(), "DLH4AB_, D-AIBC, 3c6444, A320");
-    EXPECT_EQ(stored("BLOCK_AIRCRAFT"), "DLH4AB_, D-AIBC, 3c6444, A320");
-    EXPECT_FALSE(gf_isRestartCountdownRunning());
     click(unblockButton);
-    EXPECT_EQ(stored("BLOCK_AIRCRAFT"), "");
+    EXPECT_EQ(stored("BLOCK_AIRCRAFT"), "") << "after the countdown the button unblocks again";
 }
 
 // ---- Window messages ---------------------------------------------------------

@@ -9,6 +9,7 @@
 #include "gui/FirstTraffic.h"
 #include "gui/Gui.h"
 #include "gui/HeadlessWindow.h"
+#include "gui/PanelPainter.h"
 #include "gui/WaitClock.h"
 #include "gui/WindowHooks.h"
 #include "support/LoggedTempDir.h"
@@ -72,6 +73,22 @@ TEST_F(WorkerRunsTest, ClosingWithoutAWorkerEndsTheLoop)
     EXPECT_EQ(window->runMessageLoop(), 0);
     EXPECT_NE(log().find("close window button clicked, closing ZELK ..."), std::string::npos)
         << "the close is logged as well as shown";
+}
+
+// The headless window paints as the real one would, and keeps the picture.
+TEST_F(WorkerRunsTest, TheHeadlessWindowKeepsWhatItLastPainted)
+{
+    HeadlessWindow::Options options;
+    options.printMessages = false;
+    options.handleCloseSignals = false;
+    auto window = std::make_shared<HeadlessWindow>(options);
+    ASSERT_TRUE(window->create());
+    gf_gui().enqueueUpdate(gui_update::SetCompact{false});
+    gf_guiShowMessage("painted here", false);
+    const DisplayList list = window->lastDisplayList();
+    EXPECT_EQ(list.canvasHeight, 768);
+    EXPECT_NE(gf_displayListText(list).find("text 3,743 #FFFFFF n 'painted here'"), std::string::npos);
+    gf_gui().detachWindow();
 }
 
 class FirstTrafficTest : public test::LoggedTempDirTest {
