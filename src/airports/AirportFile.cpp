@@ -1,6 +1,9 @@
 #include "airports/AirportFile.h"
 
+#include <algorithm>
+#include <array>
 #include <atomic>
+#include <charconv>
 #include <cmath>
 #include <system_error>
 #include <unordered_set>
@@ -156,10 +159,10 @@ bool lf_writeStandGeometry(pugi::xml_node node, const ParkPos& s)
     const bool typeZero = (s.type == StandType::NONE || s.typeDerived != 0) && s.helipad == 0;
     const std::string_view name = typeZero ? std::string_view{} : gf_standTypeName(static_cast<std::uint32_t>(s.type));
     bool ok = gf_appendXmlTextAttribute(node, "typestr", name.empty() ? "NONE" : name);
-    ok = gf_appendXmlTextAttribute(node, "latitude", fmt::format("{:.6f}", s.latitude)) && ok;
-    ok = gf_appendXmlTextAttribute(node, "longitude", fmt::format("{:.6f}", s.longitude)) && ok;
-    ok = gf_appendXmlTextAttribute(node, "heading", fmt::format("{:.1f}", s.heading * 57.29577951308232)) && ok;
-    ok = gf_appendXmlTextAttribute(node, "radius", fmt::format("{:.1f}", radiusM)) && ok;
+    ok = gf_appendXmlTextAttribute(node, "latitude", gf_formatFixed(s.latitude, 6)) && ok;
+    ok = gf_appendXmlTextAttribute(node, "longitude", gf_formatFixed(s.longitude, 6)) && ok;
+    ok = gf_appendXmlTextAttribute(node, "heading", gf_formatFixed(s.heading * 57.29577951308232, 1)) && ok;
+    ok = gf_appendXmlTextAttribute(node, "radius", gf_formatFixed(radiusM, 1)) && ok;
     if (typeZero) {
         ok = gf_appendXmlTextAttribute(node, "type", "0") && ok;
         ok = gf_appendXmlTextAttribute(node, "cargo", lf_boolText(s.cargo != 0)) && ok;
@@ -210,7 +213,7 @@ void lf_removeStaleSideFiles(const fs::path& target)
     }
 }
 
-bool lf_saveApf(pugi::xml_document& doc, const fs::path& target)
+bool lf_saveApf(pugi::xml_document& doc, const fs::path& target, ApfSave save)
 {
     if (target.empty()) {
         gf_writeLogNotice("gf_writeApf: empty output filename");
@@ -226,13 +229,15 @@ bool lf_saveApf(pugi::xml_document& doc, const fs::path& target)
             return false;
         }
     }
-    lf_removeStaleSideFiles(target);
+    if (save == ApfSave::Durable) lf_removeStaleSideFiles(target);
     ScopedFileRemover temp(gf_apfTempPath(target));
     if (!gf_saveXmlFile(doc, temp.file())) {
         gf_writeLogNotice(fmt::format("gf_writeApf: could not write '{}'", path_to_utf8(temp.file())));
         return false;
     }
-    if (!platform::replaceFileDurably(temp.file(), target, ec)) {
+    const bool moved = save == ApfSave::InScan ? (fs::rename(temp.file(), target, ec), !ec)
+                                               : platform::replaceFileDurably(temp.file(), target, ec);
+    if (!moved) {
         gf_writeLogNotice(fmt::format("gf_writeApf: could not replace '{}': {}", path_to_utf8(target), ec.message()));
         return false;
     }
@@ -413,8 +418,18 @@ fs::path gf_apfTempPath(const fs::path& target)
     return temp;
 }
 
+std::string gf_formatFixed(double value, int decimals)
+{
+    std::array<char, 64> buffer;
+    const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                         std::chars_format::fixed, decimals);
+    // Only a number too large for the buffer fails; the library's format then.
+    if (ec != std::errc()) return fmt::format("{:.{}f}", value, decimals);
+    return std::string(buffer.data(), end);
+}
+
 bool gf_writeApf(const ApfParameters& apf, const fs::path& target, ApfWriteMode mode, std::uint32_t simulator,
-                 bool handmade, const ApfParkingSettings& parking)
+                 bool handmade, const ApfParkingSettings& parking, ApfSave save)
 {
     pugi::xml_document doc;
     MetaInfo meta;
@@ -425,7 +440,7 @@ bool gf_writeApf(const ApfParameters& apf, const fs::path& target, ApfWriteMode 
     if (!root) root = doc.append_child("root");
     if (!lf_writeApfParameters(root, apf, mode, handmade, parking)) return false;
     if (!lf_writeStands(root, apf, mode, handmade)) return false;
-    return lf_saveApf(doc, target);
+    return lf_saveApf(doc, target, save);
 }
 
 } // namespace zelk

@@ -90,13 +90,24 @@ bool lf_readParkPos(const pugi::xml_node& parkpos, std::string_view id, std::uin
 StandIdentity lf_readFlightOptionIdentity(const pugi::xml_node& opt);
 LiveryKey lf_readOptAirlineType(const pugi::xml_node& opt);
 
+// How a file reaches the disk. Durable: flushed and moved into place on its
+// own, stale side files of killed saves swept first. InScan: written into a
+// folder the scenery scan made afresh inside its transaction, which flushes
+// every file of the folder once at its commit; a kill before that leaves the
+// previous folder, so neither a flush nor a sweep is needed per file.
+enum class ApfSave : std::uint8_t { Durable, InScan };
+
 // Writes a whole file through "<target>.<pid>.<n>.tmp"; on any failure (with
 // its notice) the previous target stays byte for byte. simulator is the
 // ProgramMode number for the meta block. A flight option that cannot be
 // written (no single run of slots, weekday outside 1..7) is left out with a
 // notice, so one bad option never costs the rest of the file.
 bool gf_writeApf(const ApfParameters& apf, const std::filesystem::path& target, ApfWriteMode mode,
-                 std::uint32_t simulator, bool handmade, const ApfParkingSettings& parking);
+                 std::uint32_t simulator, bool handmade, const ApfParkingSettings& parking,
+                 ApfSave save = ApfSave::Durable);
+// A number with a fixed count of decimals, as "{:.Nf}" writes it, without a
+// format string to parse: the writer formats four of them per stand.
+std::string gf_formatFixed(double value, int decimals);
 // The parameters block; true when every append succeeded.
 bool lf_writeApfParameters(pugi::xml_node root, const ApfParameters& apf, ApfWriteMode mode, bool handmade,
                            const ApfParkingSettings& parking);

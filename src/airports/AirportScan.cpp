@@ -82,7 +82,7 @@ BglAirportSink lf_bglSink(ApfParameters& record)
                 record.altitude = airport.altitudeFt;
                 record.manifest = gf_searchManifest(airport.bglFile);
                 if (lf_linkArchivedAirport(record)) {
-                    lf_postAirportFileCounters();
+                    lf_postScanFileCounters();
                     return false;
                 }
                 return !record.manifest || gf_manifestHasPublisherValue(*record.manifest);
@@ -300,6 +300,7 @@ bool lf_runAirportScan(AirportScanTransaction& transaction)
     }
     const auto roots = lf_airportScanRoots();
     lf_openAirportScan(transaction);
+    lf_startScanFileCounts();
     lf_prepareTbloFolder();
     const bool found = lf_doAirportScan(roots);
     if (lv_cancelled) {
@@ -485,7 +486,7 @@ bool lf_readAirportViaFacilities(const fs::path& bglFile)
         return false;
     record.icao = *code;
     if (lf_linkArchivedAirport(record)) {
-        lf_postAirportFileCounters();
+        lf_postScanFileCounters();
         return true;
     }
     if (record.manifest && !gf_manifestHasPublisherValue(*record.manifest))

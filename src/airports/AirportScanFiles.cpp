@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string>
 #include <system_error>
+#include <unordered_set>
 
 #include <fmt/format.h>
 #include <pugixml.hpp>
@@ -28,6 +29,20 @@ namespace {
 
 constexpr std::string_view kSimaddon = "simaddon";
 
+// The names the scan wrote into its two folders (they start empty with the
+// transaction); a second file of the same name replaces the first.
+struct ScanFileNames {
+    std::unordered_set<std::string> simaddon;
+    std::unordered_set<std::string> thirdparty;
+};
+ScanFileNames lv_scanFiles;
+
+void lf_noteScanFile(const fs::path& file)
+{
+    const bool simaddon = file.parent_path() == kMySimaddonFolder;
+    (simaddon ? lv_scanFiles.simaddon : lv_scanFiles.thirdparty).insert(path_to_utf8(file.filename()));
+}
+
 std::string lf_percentEncodeBlanks(std::string_view text)
 {
     std::string out;
@@ -39,8 +54,10 @@ std::string lf_percentEncodeBlanks(std::string_view text)
 bool lf_writeLink(const fs::path& folder, IcaoCode code, const std::string& link)
 {
     const fs::path file = folder / gf_apfNameTxt(code);
-    if (gf_writeTextFile(link, file, true))
+    if (gf_writeTextFile(link, file, true)) {
+        lf_noteScanFile(file);
         return true;
+    }
     lf_addScanLogLine(fmt::format("===> Writing {} did not succeed", path_to_utf8(file)));
     return false;
 }
@@ -164,19 +181,32 @@ void lf_writeGeneratedApf(ApfParameters& record, std::int32_t helipadCount)
     std::sort(record.stands.begin(), record.stands.end(),
               [](const ParkPos& a, const ParkPos& b) { return a.name < b.name; });
     fs::create_directories(folder);
-    if (!gf_writeApf(record, file, ApfWriteMode::Generated, gf_programMode()->simulator, false, {}))
+    if (gf_writeApf(record, file, ApfWriteMode::Generated, gf_programMode()->simulator, false, {}, ApfSave::InScan))
+        lf_noteScanFile(file);
+    else
         lf_addScanLogLine(fmt::format("===> Writing {} did not succeed", path_to_utf8(file)));
 }
 
 void lf_postAirportFileCounters()
 {
     gf_postGuiUpdate(gui_update::SetSimAddonCount{lf_fileCount(kMySimaddonFolder)});
-    lf_postThirdPartyCounter();
+    gf_postGuiUpdate(gui_update::SetThirdPartyCount{lf_fileCount(kMyThirdpartyFolder)});
 }
 
 void lf_postThirdPartyCounter()
 {
-    gf_postGuiUpdate(gui_update::SetThirdPartyCount{lf_fileCount(kMyThirdpartyFolder)});
+    gf_postGuiUpdate(gui_update::SetThirdPartyCount{lv_scanFiles.thirdparty.size()});
+}
+
+void lf_startScanFileCounts()
+{
+    lv_scanFiles = {};
+}
+
+void lf_postScanFileCounters()
+{
+    gf_postGuiUpdate(gui_update::SetSimAddonCount{lv_scanFiles.simaddon.size()});
+    lf_postThirdPartyCounter();
 }
 
 void lf_carryOverUserFiles()

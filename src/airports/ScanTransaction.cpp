@@ -160,12 +160,39 @@ void lf_beginAirportScan(AirportScanTransaction& transaction)
     }
 }
 
+namespace {
+
+// The scan writes its files without flushing each one; before the marker goes
+// every file of the new folders and the folders themselves reach the disk, so
+// that after a power loss the committed set is there whole.
+void lf_flushScanFolders()
+{
+    for (const auto& f : lf_scanFolders()) {
+        std::error_code ec;
+        for (fs::directory_iterator it(f.folder, ec), end; !ec && it != end; it.increment(ec)) {
+            std::error_code typeError;
+            if (!it->is_regular_file(typeError))
+                continue;
+            if (!platform::flushFileToDisk(it->path(), typeError))
+                throw std::runtime_error(fmt::format("could not commit airport scan transaction: {}: {}",
+                                                     path_to_utf8(it->path()), typeError.message()));
+        }
+        if (ec || !platform::flushFolderToDisk(f.folder, ec))
+            throw std::runtime_error(fmt::format("could not commit airport scan transaction: {}: {}",
+                                                 path_to_utf8(f.folder), ec.message()));
+    }
+}
+
+} // namespace
+
 void lf_commitAirportScan(AirportScanTransaction& transaction)
 {
+    lf_flushScanFolders();
     std::error_code ec;
     fs::remove(lf_scanMarkerPath(), ec);
     if (ec)
         throw std::runtime_error(fmt::format("could not commit airport scan transaction: {}", ec.message()));
+    platform::flushFolderToDisk(lf_scanMarkerPath().parent_path(), ec); // the commit itself
     transaction.open = 0;
     lf_airportScanStep("committed");
     for (const auto& f : lf_scanFolders())

@@ -87,6 +87,8 @@ bool lf_closeZip(ZipArchive& zip, const fs::path& zipFile, int added)
     return closeResult == 0 && added > 0 && exists && size > 0;
 }
 
+constexpr int kTbloDeflateLevel = 1;
+
 int lf_addFilesToZip(ZipArchive& zip)
 {
     int added = 0;
@@ -101,7 +103,9 @@ int lf_addFilesToZip(ZipArchive& zip)
         const std::string name = path_to_utf8(entry.path().filename());
         gf_writeLogLine(fmt::format("[zip] Adding (data) {} -> {} ({} bytes)", path_to_utf8(entry.path()), name,
                                     bytes.size()));
-        if (!zip.addData(name, std::move(bytes))) {
+        // Airport files are plain XML that the fastest level packs well; a
+        // scan of a thousand add-on airports should not wait on the packing.
+        if (!zip.addData(name, std::move(bytes), kTbloDeflateLevel)) {
             gf_writeLogLine(fmt::format("[zip] ERROR addData({})", name));
             break;
         }

@@ -124,7 +124,7 @@ int ZipArchive::readEntry(const ZipEntry& entry, std::ostream& out, std::size_t 
     return result;
 }
 
-bool ZipArchive::addData(std::string_view entryName, std::string bytes)
+bool ZipArchive::addData(std::string_view entryName, std::string bytes, int deflateLevel)
 {
     if (handle_ == nullptr || mode_ != OpenMode::New || entryName.empty()) return false;
     // libzip reads the source data only when the archive is written, so the
@@ -136,12 +136,19 @@ bool ZipArchive::addData(std::string_view entryName, std::string bytes)
         return false;
     }
     const std::string name(entryName);
-    if (zip_file_add(handle_, name.c_str(), source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8) < 0) {
+    const zip_int64_t index = zip_file_add(handle_, name.c_str(), source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
+    if (index < 0) {
         lastError_ = lf_archiveErrorText(handle_);
         zip_source_free(source);
         return false;
     }
     pendingData_.push_back(std::move(owned));
+    if (deflateLevel > 0 &&
+        zip_set_file_compression(handle_, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE,
+                                 static_cast<zip_uint32_t>(std::min(deflateLevel, 9))) < 0) {
+        lastError_ = lf_archiveErrorText(handle_);
+        return false;
+    }
     return true;
 }
 

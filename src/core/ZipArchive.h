@@ -67,8 +67,9 @@ public:
     int readEntry(const ZipEntry& entry, std::ostream& out, std::size_t chunkSize);
 
     // Adds (or replaces) a file entry with the given bytes; the archive keeps
-    // its own copy until close(). Only in mode New.
-    bool addData(std::string_view entryName, std::string bytes);
+    // its own copy until close(). Only in mode New. deflateLevel 1 (fastest)
+    // to 9 (smallest); 0 takes the library's default.
+    bool addData(std::string_view entryName, std::string bytes, int deflateLevel = 0);
     // Adds an empty folder entry ("name/"). Only in mode New.
     bool addFolder(std::string_view folderName);
 

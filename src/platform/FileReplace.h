@@ -15,6 +15,9 @@ bool replaceFileDurably(const std::filesystem::path& source, const std::filesyst
 
 // Flushes an already written file's data to disk.
 bool flushFileToDisk(const std::filesystem::path& file, std::error_code& ec) noexcept;
+// Flushes a folder's entries (names created, renamed or removed in it) to
+// disk, so that the files written into it are found there after a power loss.
+bool flushFolderToDisk(const std::filesystem::path& folder, std::error_code& ec) noexcept;
 
 // Writes bytes to a side file next to target, flushes it and moves it over the
 // target durably. The side file is removed when anything fails.

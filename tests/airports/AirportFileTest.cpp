@@ -2,6 +2,8 @@
 
 #include <numbers>
 #include <cmath>
+#include <random>
+#include <vector>
 #include <cstdlib>
 #include <filesystem>
 #include <numbers>
@@ -266,6 +268,31 @@ TEST(AirportFileQf, PairText)
     EXPECT_EQ(lf_formatQfPair(0, 1), " 0/ 1");
     EXPECT_EQ(lf_formatQfPair(0, 0), "  ");
     EXPECT_EQ(lf_formatQfPair(-1, -1), "  ");
+}
+
+} // namespace
+} // namespace zelk
+
+namespace zelk {
+namespace {
+
+// The writer's numbers without a format string are the numbers "{:.6f}" and
+// "{:.1f}" write, for every kind of value a stand holds.
+TEST(AirportFileNumbers, FixedDecimalsAsTheFormatWritesThem)
+{
+    std::mt19937_64 random(36);
+    std::uniform_real_distribution<double> degrees(-180.0, 180.0);
+    std::uniform_real_distribution<double> small(0.0, 100.0);
+    std::vector<double> values{0.0, -0.0, 0.05, 0.25, 0.35, 2.5, 89.99999949999999, -33.9999995, 1e300, -1e-300};
+    for (int i = 0; i < 20000; ++i) {
+        values.push_back(degrees(random));
+        values.push_back(small(random));
+        values.push_back(std::round(small(random) * 20.0) / 20.0); // ties of the first decimal
+    }
+    for (const double v : values) {
+        EXPECT_EQ(gf_formatFixed(v, 6), fmt::format("{:.6f}", v)) << v;
+        EXPECT_EQ(gf_formatFixed(v, 1), fmt::format("{:.1f}", v)) << v;
+    }
 }
 
 } // namespace

@@ -1,13 +1,27 @@
 #include "airports/AirportScan.h"
 
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <iostream>
 #include <map>
+#include <random>
+#include <thread>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
+#include "airports/AirportFile.h"
+#include "airports/AirportFileLoad.h"
+#include "airports/BglReader.h"
 #include "airports/LearnedAirportFile.h"
 #include "airports/ScanLog.h"
 #include "airports/ScanTransaction.h"
@@ -405,5 +419,140 @@ TEST_F(AirportScan, AKilledScanLeavesThePreviousOrTheCommittedFoldersWhole)
     ASSERT_TRUE(lf_recoverAirportScan());
     EXPECT_EQ(scanFolders(), previous);
 }
+
+} // namespace
+
+namespace {
+
+// Twenty airports of a generated tree, with stands at random places, headings
+// and sizes, as the scenery scan benchmark makes them.
+std::vector<std::string> lf_generatedTree(const SceneryInstall& install, int airports = 20)
+{
+    std::mt19937 random(36);
+    std::uniform_real_distribution<double> offset(-0.02, 0.02);
+    std::uniform_real_distribution<float> heading(0.0f, 360.0f);
+    std::uniform_real_distribution<float> radius(5.0f, 45.0f);
+    std::vector<std::string> codes;
+    for (int a = 0; a < airports; ++a) {
+        const std::string code = {'Z', 'A', static_cast<char>('A' + a / 10), static_cast<char>('A' + a % 10)};
+        codes.push_back(code);
+        std::vector<BglParking> stands;
+        for (std::uint32_t s = 0; s < 30 + 7u * static_cast<std::uint32_t>(a); ++s)
+            stands.push_back({s % 40, 1 + s % 12, s + 1, 40.0 + offset(random), 10.0 + offset(random),
+                              s % 9 == 0 ? 0.0f : heading(random), radius(random), s % 3});
+        const std::string subrecords = bglHelipad(40.01, 10.01, radius(random)) + bglParkingList(stands);
+        install.package("Community", "alpha-airport-" + code, SceneryInstall::manifest("Airport", "1.0", "Alpha Sims"));
+        install.file("Community/alpha-airport-" + code + "/scenery/" + code + ".bgl",
+                     oneAirportFile(bglAirportRecord(code, 100000 + 1000 * a, subrecords)).bytes);
+    }
+    return codes;
+}
+
+// The generated airport files are byte for byte the files of the scan before
+// it wrote numbers without format strings and without a flush per file.
+TEST_F(AirportScan, GeneratedFilesOfAGeneratedTreeEqualTheirGoldenFiles)
+{
+    install.roots(2020);
+    const std::vector<std::string> codes = lf_generatedTree(install);
+    installAirports(codes);
+    std::string weekly;
+    for (const auto& c : codes) weekly += (weekly.empty() ? "" : ",") + c;
+    gf_writeEncryptedFile("<root><traffic_airports><arp c=\"" + weekly + "\"/></traffic_airports></root>",
+                          kWkTrafficFile);
+    gf_scanAirports();
+
+    const char* data = std::getenv("ZELK_TEST_DATA");
+    ASSERT_NE(data, nullptr);
+    const fs::path golden = fs::path(data) / "airports" / "generated-tree";
+    if (std::getenv("ZELK_UPDATE_GOLDEN") != nullptr) {
+        fs::create_directories(golden);
+        for (const auto& c : codes)
+            writeAll(golden / (c + ".xml"), withoutVersionAndDate(readAll(kMyThirdpartyFolder / (c + ".xml"))));
+    }
+    for (const auto& c : codes) {
+        const std::string made = readAll(kMyThirdpartyFolder / (c + ".xml"));
+        ASSERT_FALSE(made.empty()) << c;
+        EXPECT_EQ(withoutVersionAndDate(made), readAll(golden / (c + ".xml"))) << c;
+    }
+}
+
+#ifndef _WIN32
+// Every file of the two scan folders, whole (the meta block's version and date
+// set aside, as a later scan writes another date).
+std::map<std::string, std::string> lf_scanSet()
+{
+    std::map<std::string, std::string> files;
+    for (const fs::path folder : {"airports/my_simaddon", "airports/my_thirdparty"})
+        if (fs::exists(folder))
+            for (const auto& e : fs::directory_iterator(folder))
+                files[e.path().generic_string()] = withoutVersionAndDate(readAll(e.path()));
+    return files;
+}
+
+// A scan killed at any moment: the next start's recovery finds the previous
+// set of files or the new one, never a mixture, and the program reads every
+// airport file of it.
+TEST_F(AirportScan, KilledAtRandomMomentsTheScanLeavesThePreviousOrTheNewSet)
+{
+    install.roots(2020);
+    const std::vector<std::string> codes = lf_generatedTree(install, 6);
+    installAirports(codes);
+    std::string weekly;
+    for (const auto& c : codes) weekly += (weekly.empty() ? "" : ",") + c;
+    gf_writeEncryptedFile("<root><traffic_airports><arp c=\"" + weekly + "\"/></traffic_airports></root>",
+                          kWkTrafficFile);
+    const auto plantPrevious = [] {
+        fs::remove_all(kAirportsFolder);
+        ApfParameters old;
+        old.icao = IcaoCode("ZAAA");
+        old.altitude = 100;
+        old.publisher = "Alpha Sims";
+        old.stands.push_back(lf_makeBglStand("OLD 1", 40.0, 10.0, 9));
+        old.stands.back().radius = 0.01;
+        ASSERT_TRUE(gf_writeApf(old, kMyThirdpartyFolder / "ZAAA.xml", ApfWriteMode::Generated, 1, false, {}));
+        writeAll(kMySimaddonFolder / "EDDM.txt", "archive/simaddon/EDDM.enc\n");
+    };
+    plantPrevious();
+    const auto previous = lf_scanSet();
+    const auto started = std::chrono::steady_clock::now();
+    gf_scanAirports();
+    const auto scanMicros =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started).count();
+    const auto committed = lf_scanSet();
+    ASSERT_EQ(committed.size(), codes.size());
+
+    const char* seedText = std::getenv("ZELK_CRASH_SEED");
+    const std::uint32_t seed = seedText != nullptr ? static_cast<std::uint32_t>(std::strtoul(seedText, nullptr, 10))
+                                                   : std::random_device{}();
+    std::cout << "seed " << seed << " (ZELK_CRASH_SEED repeats it), a scan takes " << scanMicros << " us\n";
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<long> wait(0, scanMicros + scanMicros / 4);
+    int sawPrevious = 0, sawCommitted = 0;
+    for (int kill = 0; kill < 200; ++kill) {
+        plantPrevious();
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            gf_scanAirports();
+            for (;;) ::pause();
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(wait(random)));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(lf_recoverAirportScan()) << "kill " << kill << ", seed " << seed;
+        const auto now = lf_scanSet();
+        ASSERT_TRUE(now == previous || now == committed) << "a mixture after kill " << kill << ", seed " << seed;
+        (now == previous ? sawPrevious : sawCommitted)++;
+        for (const auto& [file, text] : now) {
+            if (file.ends_with(".xml")) {
+                ASSERT_TRUE(gf_readAirportFile(file)) << file << ", kill " << kill;
+            }
+        }
+    }
+    EXPECT_GT(sawPrevious, 0);
+    EXPECT_GT(sawCommitted, 0);
+}
+#endif
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "core/ZipArchive.h"
 #include "support/TempDir.h"
 
+#include <filesystem>
 #include <sstream>
 #include <string>
 
@@ -54,6 +55,31 @@ TEST_F(ZipArchiveTest, WrittenArchiveReadsBackEntryByEntry)
     EXPECT_TRUE(empty.str().empty());
     zip.discard();
     EXPECT_FALSE(zip.isOpen());
+}
+
+// Each deflate level packs the same content, the faster ones less tightly,
+// and every one reads back whole.
+TEST_F(ZipArchiveTest, DeflateLevelsPackAndReadBack)
+{
+    std::uintmax_t sizes[3] = {};
+    const int levels[3] = {1, 9, 0};
+    for (int i = 0; i < 3; ++i) {
+        const auto path = file("level" + std::to_string(levels[i]) + ".zip");
+        {
+            ZipArchive zip(path);
+            ASSERT_TRUE(zip.open(ZipArchive::OpenMode::New));
+            ASSERT_TRUE(zip.addData("content.txt", content_ + content_, levels[i])) << zip.lastError();
+            ASSERT_EQ(zip.close(), 0) << zip.lastError();
+        }
+        sizes[i] = std::filesystem::file_size(path);
+        EXPECT_LT(sizes[i], content_.size()) << "level " << levels[i] << " packs";
+        ZipArchive zip(path);
+        ASSERT_TRUE(zip.open(ZipArchive::OpenMode::ReadOnly));
+        std::ostringstream out;
+        ASSERT_EQ(zip.readEntry(zip.entries().at(0), out, 4096), kZipReadOk);
+        EXPECT_EQ(out.str(), content_ + content_) << "level " << levels[i];
+    }
+    EXPECT_GE(sizes[0], sizes[1]) << "the fastest level packs no tighter than the smallest";
 }
 
 TEST_F(ZipArchiveTest, UnusableFilesAreRefusedAtOpen)

@@ -29,6 +29,12 @@ bool flushFileToDisk(const std::filesystem::path& file, std::error_code& ec) noe
     return syncPath(file, O_RDONLY, ec);
 }
 
+bool flushFolderToDisk(const std::filesystem::path& folder, std::error_code& ec) noexcept
+{
+    ec.clear();
+    return syncPath(folder.empty() ? std::filesystem::path(".") : folder, O_RDONLY | O_DIRECTORY, ec);
+}
+
 bool replaceFileDurably(const std::filesystem::path& source, const std::filesystem::path& target,
                         std::error_code& ec) noexcept
 {

@@ -64,6 +64,26 @@ bool flushFileToDisk(const std::filesystem::path& file, std::error_code& ec) noe
     return true;
 }
 
+bool flushFolderToDisk(const std::filesystem::path& folder, std::error_code& ec) noexcept
+{
+    ec.clear();
+    // A folder opened for writing with backup semantics can be flushed like a
+    // file: its entries then reach the disk, as MOVEFILE_WRITE_THROUGH does
+    // for a single move.
+    FileHandle h(::CreateFileW(folder.empty() ? L"." : folder.c_str(), GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!h.valid()) {
+        setLastError(ec);
+        return false;
+    }
+    if (::FlushFileBuffers(h.get()) == 0) {
+        setLastError(ec);
+        return false;
+    }
+    return true;
+}
+
 bool replaceFileDurably(const std::filesystem::path& source, const std::filesystem::path& target,
                         std::error_code& ec) noexcept
 {
