@@ -1,6 +1,7 @@
 #include "core/ParameterXml.h"
 
 #include <charconv>
+#include <sstream>
 #include <string>
 
 #include "core/Strings.h"
@@ -57,7 +58,10 @@ std::optional<std::int32_t> gf_xmlAttributeInt(pugi::xml_node node, std::string_
     return gf_parseIntText(attribute.value());
 }
 
-bool gf_saveXmlFile(pugi::xml_document& doc, const std::filesystem::path& path)
+namespace {
+
+// The declaration the program's files begin with, first in the document.
+bool lf_prepareDeclaration(pugi::xml_document& doc)
 {
     pugi::xml_node declaration;
     for (pugi::xml_node child : doc.children()) {
@@ -75,7 +79,23 @@ bool gf_saveXmlFile(pugi::xml_document& doc, const std::filesystem::path& path)
     declaration.attribute("encoding").set_value("UTF-8");
     // A declaration that is not the first node makes the file unreadable.
     if (declaration != doc.first_child()) doc.prepend_move(declaration);
+    return true;
+}
+
+} // namespace
+
+bool gf_saveXmlFile(pugi::xml_document& doc, const std::filesystem::path& path)
+{
+    if (!lf_prepareDeclaration(doc)) return false;
     return doc.save_file(path.c_str(), "  ", pugi::format_indent, pugi::encoding_utf8);
+}
+
+std::string gf_xmlFileText(pugi::xml_document& doc)
+{
+    if (!lf_prepareDeclaration(doc)) return {};
+    std::ostringstream out;
+    doc.save(out, "  ", pugi::format_indent, pugi::encoding_utf8);
+    return std::move(out).str();
 }
 
 } // namespace zelk

@@ -32,5 +32,7 @@ std::optional<std::int32_t> gf_parseIntText(std::string_view text);
 // Saves with the declaration version="1.0" encoding="UTF-8" (added or fixed),
 // two blanks per level and no byte-order mark.
 bool gf_saveXmlFile(pugi::xml_document& doc, const std::filesystem::path& path);
+// The bytes gf_saveXmlFile writes for the document.
+std::string gf_xmlFileText(pugi::xml_document& doc);
 
 } // namespace zelk

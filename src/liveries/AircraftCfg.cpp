@@ -202,8 +202,8 @@ bool lf_checkFltSimNumbers(LiveryScanLists& scan, const Lines& lines, const fs::
     bool any = false;
     bool tooLarge = false;
     for (std::string_view line : lines) {
+        if (!lf_isFltSimHeader(line)) continue;
         const std::string number = lf_fltSimSectionNumber(line);
-        if (number.empty()) continue;
         const std::optional<std::int32_t> value = lf_sectionNumberValue(number);
         if (!value) {
             gf_writeLogNotice(fmt::format("fltsim num {} incorrect", line));
@@ -238,6 +238,8 @@ std::string lf_checkModelCode(LiveryScanLists& scan, const std::string& code, co
 std::string lf_fixModel(LiveryScanLists& scan, const fs::path& file, const Lines& lines)
 {
     for (std::string_view line : lines) {
+        // A key line begins with its key: the other lines are passed over at their first letter.
+        if (lf_leadingChar(line) != 'i') continue;
         const std::string code = lf_parseIcaoTypeDesignator(line);
         if (!code.empty()) return lf_checkModelCode(scan, code, file);
     }
@@ -247,6 +249,7 @@ std::string lf_fixModel(LiveryScanLists& scan, const fs::path& file, const Lines
 std::string lf_modelFromBaseContainer(LiveryScanLists& scan, const fs::path& file, const Lines& lines)
 {
     for (std::string_view line : lines) {
+        if (lf_leadingChar(line) != 'b') continue;
         const std::string code = lf_parseBaseContainer(line);
         if (!code.empty()) return lf_checkModelCode(scan, code, file);
     }
@@ -265,7 +268,7 @@ void lf_forEachFltSimSection(const Lines& lines, bool anyBracketCloses, const st
     };
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string_view line = lines[i];
-        if (!lf_fltSimSectionNumber(line).empty()) {
+        if (lf_isFltSimHeader(line)) {
             flush(i);
             begin = i;
             inside = true;

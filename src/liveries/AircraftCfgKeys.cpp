@@ -155,6 +155,16 @@ std::string lf_parseBaseContainer(std::string_view line)
     return lf_upper(std::string(found->second));
 }
 
+bool lf_isFltSimHeader(std::string_view line) noexcept
+{
+    constexpr std::string_view kHead = "[fltsim.";
+    if (line.starts_with(';') || line.starts_with("//")) return false;
+    for (std::size_t at = line.find('['); at != std::string_view::npos && line.size() - at >= kHead.size();
+         at = line.find('[', at + 1))
+        if (lf_equalsNoCase(line.substr(at, kHead.size()), kHead)) return true;
+    return false;
+}
+
 std::string lf_fltSimSectionNumber(std::string_view line)
 {
     if (line.starts_with(';') || line.starts_with("//")) return {};
@@ -176,9 +186,11 @@ unsigned lf_repeatedKeysIn(std::string_view line) noexcept
 {
     unsigned keys = 0;
     for (std::size_t p = line.find('_'); p != std::string_view::npos; p = line.find('_', p + 1)) {
-        if (p >= 3 && lf_keyAt(line, p - 3, "atc_id=")) keys |= kAtcIdKey;
-        if (p >= 4 && lf_keyAt(line, p - 4, "icao_airline")) keys |= kIcaoAirlineKey;
-        if (p >= 3 && lf_keyAt(line, p - 3, "atc_parking_types")) keys |= kAtcParkingTypesKey;
+        // The letter after the '_' tells the three names apart before any of them is compared.
+        const char next = p + 1 < line.size() ? lf_lower(line[p + 1]) : '\0';
+        if (next == 'i' && p >= 3 && lf_keyAt(line, p - 3, "atc_id=")) keys |= kAtcIdKey;
+        if (next == 'a' && p >= 4 && lf_keyAt(line, p - 4, "icao_airline")) keys |= kIcaoAirlineKey;
+        if (next == 'p' && p >= 3 && lf_keyAt(line, p - 3, "atc_parking_types")) keys |= kAtcParkingTypesKey;
     }
     return keys != 0 && lf_isCommentLine(line) ? 0 : keys;
 }

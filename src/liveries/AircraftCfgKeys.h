@@ -36,6 +36,9 @@ std::string lf_parseBaseContainer(std::string_view line);
 // The number text of a [fltsim.N] header line; "10000" for a line that holds
 // "[fltsim." in any other form; empty for a comment or any other line.
 std::string lf_fltSimSectionNumber(std::string_view line);
+// Whether lf_fltSimSectionNumber gives a number for the line, without making
+// one: most lines hold no '[' at all and are refused after one search for it.
+bool lf_isFltSimHeader(std::string_view line) noexcept;
 
 // A repeated key: the line names the key anywhere, in any letter case, and is
 // not commented out (its first non-blank characters are not ';' or "//").

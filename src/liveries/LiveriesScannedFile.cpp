@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <fstream>
+#include <optional>
+#include <sstream>
 #include <system_error>
 
 #include <fmt/format.h>
@@ -44,26 +46,81 @@ bool lf_appendLivery(pugi::xml_node liveries, const LiveryRecord& r)
     return ok;
 }
 
-bool lf_buildDocument(pugi::xml_document& doc, const std::vector<LiveryRecord>& records)
+// A value the document writer would escape (markup, quotes, control bytes).
+bool lf_needsEscape(std::string_view value)
 {
+    return std::any_of(value.begin(), value.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 32 || c == '&' || c == '<' || c == '>' || c == '"' || c == '\'';
+    });
+}
+
+bool lf_anyNeedsEscape(const LiveryRecord& r)
+{
+    return lf_needsEscape(r.title) || lf_needsEscape(r.registration) ||
+           lf_needsEscape(gf_airlineCodeText(r.key.airline)) || lf_needsEscape(gf_airlineCodeText(r.key.op)) ||
+           lf_needsEscape(gf_modelCodeText(r.key.model));
+}
+
+// One record's line as the document writer lays it out, written by that
+// writer itself: for the rare record with a value to escape.
+bool lf_appendEscapedLivery(std::string& text, const LiveryRecord& r)
+{
+    pugi::xml_document doc;
+    if (!lf_appendLivery(doc, r)) return false;
+    std::ostringstream out;
+    doc.save(out, "  ", pugi::format_indent | pugi::format_no_declaration, pugi::encoding_utf8);
+    text += "    ";
+    text += std::move(out).str();
+    return true;
+}
+
+void lf_appendAttribute(std::string& text, std::string_view name, std::string_view value)
+{
+    text += ' ';
+    text += name;
+    text += "=\"";
+    text += value;
+    text += '"';
+}
+
+// The file's bytes: the meta block from the document writer, then one line per
+// record laid out as that writer lays it out, without building a node for each.
+std::optional<std::string> lf_fileText(const std::vector<LiveryRecord>& records)
+{
+    pugi::xml_document doc;
     MetaInfo meta;
     meta.version = kProgramVersionText;
     meta.sim = gf_isMsfs2020() ? 1 : 2;
-    if (!gf_writeMetaInfo(doc, meta)) {
+    if (!gf_writeMetaInfo(doc, meta) || !doc.child("root")) {
         gf_writeLogLine("Cannot write liveries scanned: failed to add metadata");
-        return false;
+        return std::nullopt;
     }
-    pugi::xml_node root = doc.child("root");
-    if (!root) {
+    std::string text = gf_xmlFileText(doc);
+    constexpr std::string_view kEnd = "</root>\n";
+    if (!text.ends_with(kEnd)) {
         gf_writeLogLine("Cannot write liveries scanned: XML root missing");
-        return false;
+        return std::nullopt;
     }
-    pugi::xml_node liveries = root.append_child("liveries");
-    if (!liveries) {
-        gf_writeLogLine("Cannot write liveries scanned: failed to add Liveries node");
-        return false;
+    text.resize(text.size() - kEnd.size());
+    text.reserve(text.size() + records.size() * 96 + 64);
+    text += "  <liveries>\n";
+    for (const LiveryRecord& r : records) {
+        if (lf_anyNeedsEscape(r)) {
+            if (!lf_appendEscapedLivery(text, r)) return std::nullopt;
+            continue;
+        }
+        text += "    <l";
+        lf_appendAttribute(text, "a", gf_airlineCodeText(r.key.airline));
+        if (r.key.op != 0) lf_appendAttribute(text, "o", gf_airlineCodeText(r.key.op));
+        lf_appendAttribute(text, "m", gf_modelCodeText(r.key.model));
+        if (r.key.cargo != 0) lf_appendAttribute(text, "c", "true");
+        lf_appendAttribute(text, "t", r.title);
+        if (!r.registration.empty()) lf_appendAttribute(text, "r", r.registration);
+        text += " />\n";
     }
-    return std::all_of(records.begin(), records.end(), [&](const LiveryRecord& r) { return lf_appendLivery(liveries, r); });
+    text += "  </liveries>\n";
+    text += kEnd;
+    return text;
 }
 
 std::string lf_attribute(pugi::xml_node node, const char* name, bool required)
@@ -103,8 +160,8 @@ bool gf_writeLiveriesScanned(const std::vector<LiveryRecord>& records)
 bool lf_writeLiveriesScannedTo(const std::vector<LiveryRecord>& records, const fs::path& target)
 {
     if (records.empty()) return false;
-    pugi::xml_document doc;
-    if (!lf_buildDocument(doc, records)) return false;
+    const std::optional<std::string> text = lf_fileText(records);
+    if (!text) return false;
 
     fs::path temporary = target;
     temporary += ".scan_tmp";
@@ -117,7 +174,7 @@ bool lf_writeLiveriesScannedTo(const std::vector<LiveryRecord>& records, const f
         return false;
     }
     const ScopedFileRemover remover(temporary);
-    if (!gf_saveXmlFile(doc, temporary)) {
+    if (!gf_writeTextFile(*text, temporary, false)) {
         gf_writeLogNotice(fmt::format("Cannot write temporary livery scan file {}", path_to_utf8(temporary)));
         return false;
     }

@@ -35,6 +35,7 @@ namespace {
 
 constexpr std::size_t kTableReserve = 30'000;
 constexpr std::size_t kDontUseReserve = 5'000;
+constexpr std::size_t kTitleSetReserve = 65'536;
 constexpr std::uint32_t kMaxPriority = 10;
 constexpr std::size_t kMaxWalkPathBytes = 250;
 
@@ -248,9 +249,39 @@ bool lf_searchListedFolder(const fs::path& folder, std::uint32_t& priority)
     return true;
 }
 
+// Sorts small entries that hold each record's key and views of its texts, not
+// the records: a record holds two strings, and moving tens of thousands of them
+// around costs more than the comparisons. The order is compareLiveryRecords'.
+void lf_sortByIndex(std::vector<LiveryRecord>& table)
+{
+    struct Entry {
+        std::uint64_t key; // airline, operator, model, cargo, most significant first
+        std::string_view title;
+        std::string_view registration;
+        std::uint32_t index;
+    };
+    std::vector<Entry> entries;
+    entries.reserve(table.size());
+    for (std::uint32_t i = 0; i < table.size(); ++i) {
+        const LiveryKey& k = table[i].key;
+        entries.push_back({static_cast<std::uint64_t>(k.airline) << 40 | static_cast<std::uint64_t>(k.op) << 24 |
+                               static_cast<std::uint64_t>(k.model) << 8 | k.cargo,
+                           table[i].title, table[i].registration, i});
+    }
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        if (a.key != b.key) return a.key < b.key;
+        if (const int c = a.title.compare(b.title); c != 0) return c < 0;
+        return a.registration < b.registration;
+    });
+    std::vector<LiveryRecord> sorted;
+    sorted.reserve(std::max(table.size(), kTableReserve));
+    for (const Entry& e : entries) sorted.push_back(std::move(table[e.index]));
+    table = std::move(sorted);
+}
+
 void lf_sortAndDeduplicate(std::vector<LiveryRecord>& table)
 {
-    std::sort(table.begin(), table.end(), compareLiveryRecords);
+    lf_sortByIndex(table);
     const std::size_t before = table.size();
     table.erase(std::unique(table.begin(), table.end(), sameLiveryIdentity), table.end());
     if (table.size() != before) gf_writeLogNotice(fmt::format("{} duplicates removed ?", before - table.size()));
@@ -298,7 +329,8 @@ const std::array<fs::path, 7>& gf_liveryScanReportFiles()
 int gf_scanLiveries()
 {
     LiveryScanLists& lists = lv_scan().lists;
-    lists.scannedTitles.reserve(kTableReserve);
+    // Sized once for a large package: a rehash moves every title seen so far.
+    lists.scannedTitles.reserve(kTitleSetReserve);
     struct EndOfScan {
         ~EndOfScan() { lf_endLiveryScan(); }
     } endOfScan;

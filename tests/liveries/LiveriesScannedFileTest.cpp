@@ -1,4 +1,7 @@
 #include "liveries/LiveriesScannedFile.h"
+#include "core/ParameterXml.h"
+#include "core/MetaInfo.h"
+#include "core/BuildInfo.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -8,6 +11,7 @@
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
+#include <pugixml.hpp>
 
 #include "core/Paths.h"
 #include "core/Settings.h"
@@ -74,6 +78,36 @@ TEST_F(LiveriesScannedFile, WritesReplacesAndReadsBackEveryField)
         EXPECT_EQ(read[i].key, written[i].key);
         EXPECT_EQ(read[i].priority, 0);
     }
+}
+
+// The file is the document the XML writer makes of the records, byte for byte,
+// also for values it has to escape.
+TEST_F(LiveriesScannedFile, BytesAreThoseOfTheDocumentWriter)
+{
+    std::vector<LiveryRecord> written = records();
+    written.push_back({"AIG A320 \"Quoted\" & 'single' <tag> \t tab \x01 \x96 bytes", "N12'3",
+                       {gf_airlineCode2Index("DLH"), 0, gf_modelCode2Index("A320"), 1, 0}, 1});
+    written.push_back({"AIG A320 R&D", "", {gf_airlineCode2Index("A&B"), gf_airlineCode2Index("<O>"),
+                                            gf_modelCode2Index("A\"20"), 0, 0}, 1});
+    ASSERT_TRUE(lf_writeLiveriesScannedTo(written, target)) << log();
+
+    pugi::xml_document doc;
+    MetaInfo meta;
+    meta.version = kProgramVersionText;
+    meta.sim = 2;
+    ASSERT_TRUE(gf_writeMetaInfo(doc, meta));
+    pugi::xml_node liveries = doc.child("root").append_child("liveries");
+    for (const LiveryRecord& r : written) {
+        pugi::xml_node l = liveries.append_child("l");
+        l.append_attribute("a").set_value(std::string(gf_airlineCodeText(r.key.airline)).c_str());
+        if (r.key.op != 0) l.append_attribute("o").set_value(std::string(gf_airlineCodeText(r.key.op)).c_str());
+        l.append_attribute("m").set_value(std::string(gf_modelCodeText(r.key.model)).c_str());
+        if (r.key.cargo != 0) l.append_attribute("c").set_value(true);
+        l.append_attribute("t").set_value(r.title.c_str());
+        if (!r.registration.empty()) l.append_attribute("r").set_value(r.registration.c_str());
+    }
+    ASSERT_TRUE(gf_saveXmlFile(doc, "expected.xml"));
+    EXPECT_EQ(test::readAll(target), test::readAll("expected.xml"));
 }
 
 // A title with a stray Windows-1252 byte in UTF-8 text (as packages hold them)

@@ -327,3 +327,24 @@ atc_parking_types = "RAMP_CARGO"
 
 } // namespace
 } // namespace zelk
+
+namespace zelk {
+namespace {
+
+// Two generated packages, the second repeating some titles of the first:
+// the scanned-liveries file and the reports are byte for byte those of the
+// scan before its hot path was rewritten.
+TEST_F(LiveryScan, GeneratedPackagesEqualTheirGoldenFiles)
+{
+    test::buildLargeLiveryTree(dir() / "sim" / "one", 40, 50);
+    test::buildLargeLiveryTree(dir() / "sim" / "two", 12, 9);
+    configure(false, false);
+    lfolder0.setValue(path_to_utf8(dir() / "sim" / "one"));
+    lfolder1.setValue(path_to_utf8(dir() / "sim" / "two"));
+    gf_scanLiveries();
+    EXPECT_GT(gf_liveryTable().size(), 1500u);
+    expectGolden("generated-tree");
+}
+
+} // namespace
+} // namespace zelk
