@@ -7,6 +7,7 @@
 #include <fmt/format.h>
 
 #include "core/Log.h"
+#include "core/Settings.h"
 #include "ground/GroundGeometry.h"
 #include "ground/Motion.h"
 #include "ground/MotionGeometry.h"
@@ -36,10 +37,21 @@ constexpr double kPullOutRangeM = 50.0;
 constexpr double kDriveKt = 6.0;
 constexpr double kDriveSlowKt = 2.0;
 constexpr double kDriveSlowRangeM = 10.0;
-constexpr double kCorrectiveKt = 1.0;
-constexpr double kCorrectiveRangeM = 15.0;
+constexpr double kCorrectiveKt = 3.0;
+constexpr double kCorrectiveAccelKtPerS = 0.5;
 constexpr double kArrivalToleranceM = 0.5;
 constexpr double kDriveLookAheadM = 15.0;
+// A straight drive in needs the stand ahead within 30 degrees and at most a
+// third of its distance off the axis; from anywhere else the aircraft is first
+// moved, slowly and turning onto the stand heading, to the entry point 20 m
+// before the stand on its axis.
+constexpr double kDriveInHeadingRad = 30.0 * kDegToRad;
+constexpr double kDriveInMinM = 5.0;
+constexpr double kEntryRunM = 20.0;
+constexpr double kEntryReachedM = 0.3;
+constexpr double kEntryAlignedRad = 1.0 * kDegToRad;
+// The drive is given up this long before the hold of phase parking ends.
+constexpr std::int64_t kGiveUpMarginTicks = 1000;
 constexpr double kFlareTargetPitchRad = -4.0 * kDegToRad;
 constexpr double kFlareVerticalSpeed = -150.0;
 constexpr double kSteepApproachDeg = 4.0;
@@ -140,32 +152,104 @@ void lf_pushbackPass(LiveAc& ac)
 
 // --- into the stand ----------------------------------------------------------
 
+const ParkPos* lf_claimedStand(const LiveAc& ac)
+{
+    const auto& stands = gf_stands();
+    if (ac.standId < 1 || static_cast<std::size_t>(ac.standId) > stands.size())
+        return nullptr;
+    return &stands[static_cast<std::size_t>(ac.standId) - 1];
+}
+
+enum DriveStage : std::uint8_t { kDriveIn = 0, kToEntry = 1 };
+
+LatLon lf_entryPoint(const GroundOpState& g)
+{
+    return gf_advance({g.manoeuvreLatitude, g.manoeuvreLongitude}, g.manoeuvreHeading + kPi, kEntryRunM);
+}
+
+bool lf_canDriveIn(const RelativePosition& seen, double headingDiffRad)
+{
+    const double before = -seen.alongM;
+    return before >= kDriveInMinM && std::fabs(seen.lateralM) <= before / 3.0 &&
+           std::fabs(headingDiffRad) <= kDriveInHeadingRad;
+}
+
+// Gives the stand up: the aircraft taxis on its hold and the stand is free.
+void lf_giveUpDrive(LiveAc& ac, double distanceM)
+{
+    const ParkPos* claimed = lf_claimedStand(ac);
+    gf_writeLogLine(fmt::format("{:14}: {} gives up the drive to the stand, {:.1f} m from it",
+                                claimed ? claimed->name : std::string{}, ac.head.callsign, distanceM));
+    ac.groundOps.manoeuvre = 0;
+    ac.groundOps.motionSpeedKt = 0.0;
+    ac.setPhase(FlightPhase::taxi, gf_engineTick());
+    ac.standLatitude = 0.0;
+    ac.standLongitude = 0.0;
+    ac.standId = 0;
+    ac.standFlag = 0;
+    ac.gateStand = 0;
+}
+
+// Moved as by a tug: straight to the entry point while the heading turns onto
+// the stand heading, then the drive in from there.
+void lf_toEntryPass(LiveAc& ac)
+{
+    auto& g = ac.groundOps;
+    const LatLon entry = lf_entryPoint(g);
+    const RelativePosition toEntry = gf_relativePosition(lf_pos(ac), 0.0, entry);
+    const double target = std::min(kCorrectiveKt, gf_brakingSpeed(toEntry.distanceM, kCorrectiveAccelKtPerS));
+    const double v = gf_rampSpeed(g.motionSpeedKt, target, kCorrectiveAccelKtPerS, kCorrectiveAccelKtPerS);
+    const double step = std::min(v * kMetersPerKnotSecond * kPassSeconds, toEntry.distanceM);
+    g.currentTurnRate = ac.turnRate;
+    ac.steerHeading(g.manoeuvreHeading, false);
+    const LatLon p = gf_advance(lf_pos(ac), toEntry.bearingRad, step);
+    ac.pose.latitude = p.latitude;
+    ac.pose.longitude = p.longitude;
+    g.motionSpeedKt = step > 0.0 ? v : 0.0;
+    g.motionAirspeed = g.motionSpeedKt;
+    g.motionVerticalSpeed = 0.0;
+    g.movedTick = gf_engineTick();
+    if (toEntry.distanceM - step <= kEntryReachedM &&
+        std::fabs(gf_normalizeAngle(ac.pose.heading - g.manoeuvreHeading)) <= kEntryAlignedRad)
+        g.manoeuvreStage = kDriveIn;
+}
+
 void lf_drivePass(LiveAc& ac)
 {
     auto& g = ac.groundOps;
     const LatLon stand{g.manoeuvreLatitude, g.manoeuvreLongitude};
+    const double leftM = gf_relativePosition(stand, 0.0, lf_pos(ac)).distanceM;
+    const std::int64_t holdTicks = gf_holdTicks(FlightPhase::parking, gf_settings()->MAX_HOLDING_MINUTES);
+    if (static_cast<std::int64_t>(gf_engineTick()) - g.manoeuvreTick >= holdTicks - kGiveUpMarginTicks) {
+        lf_giveUpDrive(ac, leftM);
+        return;
+    }
+    if (g.manoeuvreStage == kToEntry) {
+        lf_toEntryPass(ac);
+        return;
+    }
     // Where the aircraft stands on the stand axis: along < 0 before the stand point.
     const RelativePosition seen = gf_relativePosition(stand, g.manoeuvreHeading, lf_pos(ac));
     const double along = seen.alongM;
     const double lateral = seen.lateralM;
-    const double down = ac.categoryFactor3 > 0.0 ? ac.categoryFactor3 : gf_categoryFactor3(ac.category);
-    if (g.manoeuvreStage == 0 && along > kArrivalToleranceM)
-        g.manoeuvreStage = 1;
-    g.currentTurnRate = ac.turnRate;
-    if (g.manoeuvreStage == 0) {
-        const double remaining = -along;
-        double target = remaining > kDriveSlowRangeM ? kDriveKt : kDriveSlowKt;
-        target = std::min(target, gf_brakingSpeed(remaining, down));
-        const double v = gf_rampSpeed(g.motionSpeedKt, target, gf_categoryFactor2(ac.category), down);
-        // The S-curve: aim at a point on the axis ahead, which flattens onto it.
-        const double aim = std::max(remaining, 1.0);
-        ac.steerHeading(g.manoeuvreHeading - std::atan2(lateral, std::min(aim, kDriveLookAheadM)), false);
-        lf_moveAlong(ac, ac.pose.heading, std::min(v, remaining / (kMetersPerKnotSecond * kPassSeconds)));
-    } else {
-        const double target = std::min(kCorrectiveKt, gf_brakingSpeed(along, kPushAccelKtPerS));
-        const double v = gf_rampSpeed(g.motionSpeedKt, target, kPushAccelKtPerS, kPushAccelKtPerS);
-        lf_moveAlong(ac, ac.pose.heading + kPi, std::min(v, std::max(0.0, along) / (kMetersPerKnotSecond * kPassSeconds)));
+    const double remaining = -along;
+    // Past the stand, or at its level but beside it: the straight drive cannot
+    // end on the stand point any more.
+    if (leftM > kArrivalToleranceM && (along > kArrivalToleranceM || remaining < kArrivalToleranceM)) {
+        g.manoeuvreStage = kToEntry;
+        g.motionSpeedKt = 0.0;
+        lf_toEntryPass(ac);
+        return;
     }
+    const double down = ac.categoryFactor3 > 0.0 ? ac.categoryFactor3 : gf_categoryFactor3(ac.category);
+    g.currentTurnRate = ac.turnRate;
+    double target = remaining > kDriveSlowRangeM ? kDriveKt : kDriveSlowKt;
+    target = std::min(target, gf_brakingSpeed(std::max(0.0, remaining), down));
+    const double v = gf_rampSpeed(g.motionSpeedKt, target, gf_categoryFactor2(ac.category), down);
+    // The S-curve: aim at a point on the axis ahead, which flattens onto it.
+    const double aim = std::max(remaining, 1.0);
+    ac.steerHeading(g.manoeuvreHeading - std::atan2(lateral, std::min(aim, kDriveLookAheadM)), false);
+    lf_moveAlong(ac, ac.pose.heading, std::min(v, std::max(0.0, remaining) / (kMetersPerKnotSecond * kPassSeconds)));
     const double left = gf_relativePosition(stand, 0.0, lf_pos(ac)).distanceM;
     if (left <= kArrivalToleranceM && g.motionSpeedKt < 0.05)
         ac.arriveAtStand();
@@ -352,14 +436,6 @@ void lf_rollOutPass(LiveAc& ac)
     lf_event(ac, TAXI_LIGHTS_SET, 1);
 }
 
-const ParkPos* lf_claimedStand(const LiveAc& ac)
-{
-    const auto& stands = gf_stands();
-    if (ac.standId < 1 || static_cast<std::size_t>(ac.standId) > stands.size())
-        return nullptr;
-    return &stands[static_cast<std::size_t>(ac.standId) - 1];
-}
-
 } // namespace
 
 double lf_heightAboveRunway(const LiveAc& ac)
@@ -459,16 +535,28 @@ void drive2Stand(LiveAc& ac, const LatLon& stand, double standHeadingRad, bool f
     g.manoeuvreLatitude = stand.latitude;
     g.manoeuvreLongitude = stand.longitude;
     g.manoeuvreHeading = standHeadingRad;
+    g.manoeuvreTick = gf_engineTick();
+    // The hold of phase parking counts from the claim, not from a taxi hold
+    // that may have begun long before; the drive ends within it.
+    ac.streamCounter = 0;
+    ac.holdStartTick = 0;
+    ac.holding = 0;
     const RelativePosition seen = gf_relativePosition(stand, standHeadingRad, lf_pos(ac));
-    g.manoeuvreStage = seen.alongM > kArrivalToleranceM ? 1 : 0;
-    if (g.manoeuvreStage == 1) {
+    const double headingDiff = gf_normalizeAngle(ac.pose.heading - standHeadingRad);
+    const bool atStand = seen.distanceM <= kArrivalToleranceM;
+    g.manoeuvreStage = atStand || lf_canDriveIn(seen, headingDiff) ? kDriveIn : kToEntry;
+    if (g.manoeuvreStage == kToEntry) {
         const ParkPos* claimed = lf_claimedStand(ac);
-        gf_writeLogLine(fmt::format(
-            "{:14}: {} drive2stand plans corrective move from past stand, distance {:.1f} m, along {:.1f} m, "
-            "lateral {:.1f} m",
-            claimed ? claimed->name : std::string{}, ac.head.callsign, seen.distanceM, seen.alongM, seen.lateralM));
-        if (seen.alongM > kCorrectiveRangeM)
-            g.manoeuvreStage = 1; // still backed up, only slower to start
+        const std::string name = claimed ? claimed->name : std::string{};
+        if (seen.alongM > kArrivalToleranceM)
+            gf_writeLogLine(fmt::format("{:14}: {} drive2stand plans corrective move from past stand, distance {:.1f} m, "
+                                        "along {:.1f} m, lateral {:.1f} m",
+                                        name, ac.head.callsign, seen.distanceM, seen.alongM, seen.lateralM));
+        else
+            gf_writeLogLine(fmt::format("{:14}: {} drive2stand plans corrective move onto the stand axis, distance "
+                                        "{:.1f} m, along {:.1f} m, lateral {:.1f} m, heading off by {:.0f} deg",
+                                        name, ac.head.callsign, seen.distanceM, seen.alongM, seen.lateralM,
+                                        std::fabs(headingDiff) * kRadToDeg));
     }
     if (ac.stream.size() > 2 && flag)
         gf_writeLogLine(fmt::format("{} unexpected stream size: {}, {}", ac.head.callsign, ac.stream.size(),
