@@ -25,8 +25,9 @@ constexpr const char* kSelectAStand = "select a stand";
 
 struct StandRead {
     std::mutex lock;
-    std::thread thread;
-    std::atomic<bool> running{false};
+    std::jthread thread; // joined at the latest when the program ends
+    std::atomic<bool> running{false};  // until the result was applied on the window thread
+    std::atomic<bool> threadDone{true}; // the reading thread has nothing left to do
 };
 
 StandRead& lf_read()
@@ -68,13 +69,15 @@ void lf_startStandRead(const std::string& destination, const AirportRecord& airp
     if (read.thread.joinable()) read.thread.join();
     DESTINATION.enable(false);
     read.running = true;
-    read.thread = std::thread([destination, airport] {
+    read.threadDone = false;
+    read.thread = std::jthread([destination, airport] {
         auto stands = std::make_shared<ValueOrError<std::vector<std::string>>>(lf_readStands(airport.icao));
         gf_runOnWindowThread([destination, airport, stands] {
             lf_applyDestinationStands(destination, airport, *stands);
             DESTINATION.enable(true);
             lf_read().running = false;
         });
+        lf_read().threadDone = true;
     });
 }
 
@@ -162,11 +165,14 @@ void lf_onStandChosen(const std::string& stand)
     gf_postGuiUpdate(gui_update::Redraw{kBandParking});
 }
 
-void gf_joinDestinationRead()
+void gf_joinDestinationRead(const std::function<void()>& pump)
 {
     StandRead& read = lf_read();
     std::scoped_lock guard(read.lock);
-    if (read.thread.joinable()) read.thread.join();
+    if (!read.thread.joinable()) return;
+    if (pump)
+        while (!read.threadDone.load()) pump();
+    read.thread.join();
 }
 
 bool gf_isDestinationReadRunning() { return lf_read().running.load(); }

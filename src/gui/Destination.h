@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,8 +30,9 @@ void lf_applyDestinationStands(const std::string& destination, const AirportReco
 // CBN_SELCHANGE of STAND_SELECTOR with the chosen text.
 void lf_onStandChosen(const std::string& stand);
 
-// Waits for a stand read the window started (the program ends).
-void gf_joinDestinationRead();
+// Waits for a stand read the window started (the program ends); pump runs
+// while waiting, as for the worker (WorkerRuns::join).
+void gf_joinDestinationRead(const std::function<void()>& pump = {});
 // A stand read runs (the box is disabled meanwhile).
 bool gf_isDestinationReadRunning();
 

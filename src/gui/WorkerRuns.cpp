@@ -67,7 +67,7 @@ std::optional<int> WorkerRuns::onStart(const std::function<void()>& pump)
 int WorkerRuns::onExit(const std::function<void()>& savePosition, const std::function<void()>& pump)
 {
     join(pump);
-    gf_joinDestinationRead();
+    gf_joinDestinationRead(pump);
     // What the run posted last still reaches the message line and the log.
     gf_gui().drainUpdateQueue();
     gf_runWindowTasks();

@@ -474,6 +474,21 @@ TEST_F(WindowButtons, UnblockDuringACountdownOnlyAsksForTheRestart)
     EXPECT_EQ(stored("BLOCK_AIRCRAFT"), "") << "after the countdown the button unblocks again";
 }
 
+TEST_F(WindowCommands, ShowingAParameterWritesItsControlsTextAndMissesNone)
+{
+    RANGE.setValue(25);
+    gf_showIntParameter(RANGE);
+    EXPECT_EQ(host_->text(RANGE.hwnd()), "25");
+    DESTINATION.setValue("LSZH");
+    gf_showStringParameter(DESTINATION);
+    EXPECT_EQ(lf_getTextFromId(DESTINATION.commandId), "LSZH");
+    gf_showIntParameter(MAIN_WINDOW_X); // no control of its own
+    gf_showStringParameter(BLOCK_CALLSIGN);
+    EXPECT_NE(log().find("GetDlgItem failed for ID 0"), std::string::npos);
+    EXPECT_EQ(lf_getTextFromId(1), "");
+    EXPECT_NE(log().find("lf_getTextFromId: GetDlgItem failed for ID 1"), std::string::npos);
+}
+
 // ---- Window messages ---------------------------------------------------------
 
 TEST_F(WindowCommands, SwitchSimSelectsTheOtherSimulatorAndRestarts)

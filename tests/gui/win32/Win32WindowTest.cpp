@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <optional>
 #include <vector>
 
 #include "core/Log.h"
@@ -15,7 +16,9 @@
 #include "core/StopRequest.h"
 #include "gui/ControlTable.h"
 #include "gui/Dialogs.h"
+#include "gui/Destination.h"
 #include "gui/Gui.h"
+#include "gui/WindowHooks.h"
 #include "gui/PanelPainter.h"
 #include "gui/win32/Win32MainWindow.h"
 
@@ -194,6 +197,37 @@ TEST_F(Win32Window, EnterInTheDestinationBoxRefusesANonCode)
     wchar_t text[16] = {};
     ::GetWindowTextW(edit, text, 16);
     EXPECT_STREQ(text, L"") << "the box shows the stored destination again";
+}
+
+// The stand read runs off the window thread; its result comes back through
+// the window's own message, and the box is given back.
+TEST_F(Win32Window, ANewDestinationIsReadOffTheWindowThreadAndApplied)
+{
+    std::atomic<DWORD> readOn{0};
+    gf_updateWindowHooks([&](WindowHooks& h) {
+        h.findAirport = [](const IcaoCode& code) -> std::optional<AirportRecord> {
+            return AirportRecord{code, {}, 47.46, 8.55, 1416};
+        };
+        h.readStands = [&](const IcaoCode&) -> ValueOrError<std::vector<std::string>> {
+            readOn = ::GetCurrentThreadId();
+            return std::vector<std::string>{"A1", "B2"};
+        };
+    });
+    open();
+    const HWND edit = child(DESTINATION);
+    ::EnableWindow(edit, TRUE);
+    ::SetWindowTextW(edit, L"lszh");
+    ::SendMessageW(edit, WM_CHAR, VK_RETURN, 0);
+    for (int i = 0; i < 500 && gf_gui().panel().message.rfind("New destination", 0) != 0; ++i) {
+        Win32MainWindow::pumpMessages();
+        ::Sleep(10);
+    }
+    gf_joinDestinationRead();
+    gf_updateWindowHooks([](WindowHooks& h) { h = WindowHooks{}; });
+    EXPECT_EQ(gf_gui().panel().message, "New destination: LSZH");
+    EXPECT_NE(readOn.load(), ::GetCurrentThreadId());
+    EXPECT_TRUE(::IsWindowEnabled(edit));
+    EXPECT_EQ(::SendMessageW(child(STAND_SELECTOR), CB_GETCOUNT, 0, 0), 3);
 }
 
 // The edit and the static controls sit on the panel's colour, the brush too.
