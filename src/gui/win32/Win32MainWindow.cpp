@@ -193,9 +193,14 @@ bool Win32MainWindow::create()
 
     const PanelState& panel = gf_gui().panel();
     const SIZE size = windowSizeForHeight(gf_clientHeight96(panel.compact, panel.parkAirport.isSet()));
-    ::CreateWindowExW(0, title_.c_str(), title_.c_str(), kMainWindowStyle, MAIN_WINDOW_X.value(), MAIN_WINDOW_Y.value(),
-                      size.cx, size.cy, nullptr, nullptr, lf_instance(), this);
-    if (hwnd_ == nullptr) return false;
+    const HWND created = ::CreateWindowExW(0, title_.c_str(), title_.c_str(), kMainWindowStyle, MAIN_WINDOW_X.value(),
+                                           MAIN_WINDOW_Y.value(), size.cx, size.cy, nullptr, nullptr, lf_instance(), this);
+    if (created == nullptr) {
+        // WM_CREATE may have attached the window before it failed.
+        hwnd_ = nullptr;
+        gf_gui().detachWindow();
+        return false;
+    }
 
     const UINT dpi = ::GetDpiForWindow(hwnd_);
     if (dpi != 0 && dpi != systemDpi) {
