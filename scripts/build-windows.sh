@@ -14,7 +14,11 @@
 #     in build-win/run/ ends with 0 and writes Log.txt, and a second zelk.exe
 #     started while one runs ends with -1; its window's screenshots in the full
 #     and the compact view go to build-win/artefacts/ (ZELK_WINDOWS_SMOKE=0
-#     skips these).
+#     skips these);
+#   - runs the demo end to end under wine: zelk.exe on the stand-in
+#     SimConnect.dll with traffic from the native RealTraffic app stand-in, for
+#     MSFS 2024 and MSFS 2020, and once without the library
+#     (ZELK_WINDOWS_E2E=0 skips this).
 #
 # Any failure ends the script with a non-zero status.
 set -euo pipefail
@@ -30,6 +34,11 @@ bash "$root/scripts/setup.sh" \
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 \
   cmake ninja-build pkg-config dpkg-dev autoconf automake libtool python3 ca-certificates \
   xvfb xdotool imagemagick
+# The end-to-end runs take their traffic from the native RealTraffic app
+# stand-in, whose build needs the native tool chain and libraries.
+if [[ "${ZELK_WINDOWS_SMOKE:-1}" != "0" && "${ZELK_WINDOWS_E2E:-1}" != "0" ]]; then
+  bash "$root/scripts/setup.sh"
+fi
 
 # --- Libraries for the target --------------------------------------------------
 prefix="$(bash "$root/scripts/build-mingw-deps.sh" | tail -n1)"
@@ -263,10 +272,14 @@ fi
 # zelk.exe --demo-seconds 90 in a temporary copy of build-win/run/ with the
 # stand-in SimConnect.dll beside it (it plays data/demo/simstandin-lszh.json and
 # records what zelk.exe did), traffic from the native RealTraffic app stand-in on
-# free loopback ports. Then the MSFS 2020 script (plain creates and flight
-# plans), and a run without the library (it says why and exits 1 at its bound).
+# free loopback ports; each run starts from a fresh copy of the demo's airport
+# folders, as scripts/run.sh does. Then the MSFS 2020 script (plain creates and
+# flight plans), and a run without the library (it says why and exits 1 at its
+# bound). The demo's own exit code already says that live and parked aircraft
+# were created, moved, parked at stands and removed; the record checks ask only
+# what the scenario gives however slowly a loaded machine runs the stand-in.
 # ZELK_WINDOWS_E2E=0 leaves these runs out.
-if [[ "${ZELK_WINDOWS_SMOKE:-1}" != "0" && "${ZELK_WINDOWS_E2E:-0}" != "0" ]]; then
+if [[ "${ZELK_WINDOWS_SMOKE:-1}" != "0" && "${ZELK_WINDOWS_E2E:-1}" != "0" ]]; then
   log "native zelk_rtapp_emu for the end-to-end runs"
   cmake -S "$root" -B "$root/build" -G Ninja >/dev/null
   cmake --build "$root/build" --target zelk_rtapp_emu -j "$jobs" >/dev/null
@@ -279,7 +292,8 @@ if [[ "${ZELK_WINDOWS_SMOKE:-1}" != "0" && "${ZELK_WINDOWS_E2E:-0}" != "0" ]]; t
     local name="$1" script="$2" sim="$3" seconds="$4" with_dll="$5"
     local dir="$exe_out/$name"
     cp -r "$run" "$dir"
-    rm -f "$dir/Log.txt" "$dir/SimConnect.dll"
+    rm -rf "$dir/Log.txt" "$dir/SimConnect.dll" "$dir/airports" "$dir/output" "$dir/tblo"
+    cp -r "$demo/airports" "$dir/airports"
     [[ "$with_dll" == "1" ]] && cp "$standin" "$dir/SimConnect.dll"
     read -r tcp udp_t udp_w < <(python3 -c '
 import socket
@@ -291,7 +305,7 @@ print(*[x.getsockname()[1] for x in s])')
     params="${params//@DEMO_SIM_FOLDER@/$(xml_escape "$(winepath -w "$demo/MSFS2024")")}"
     params="${params//\"RT Direct\"/\"RT App\"}"
     params="${params//\"MSFS 2024\"/\"$sim\"}"
-    params="${params//<\/parameters>/<parameter name=\"PORT_NUMBER\" value=\"$tcp\" /><parameter name=\"MSFS_2020_INSTALL_PATH\" value=\"$(xml_escape "$(winepath -w "$demo/MSFS2024")")/Community\" /></parameters>}"
+    params="${params//<\/parameters>/<parameter name=\"PORT_NUMBER\" value=\"$tcp\" /><parameter name=\"MSFS_INSTALL_PATH\" value=\"$(xml_escape "$(winepath -w "$demo/MSFS2024")")/Community\" /></parameters>}"
     printf '%s\n' "$params" >"$appdata/ZELK/parameters.xml"
     "$emu_bin" --scenario "$demo/lszh.scenario" --port "$tcp" --udp "$udp_t,$udp_w" \
       --duration "$((seconds + 90))" >"$exe_out/$name-emu.txt" 2>&1 &
@@ -311,7 +325,7 @@ print(*[x.getsockname()[1] for x in s])')
   log "zelk.exe --demo-seconds 90 on the stand-in SimConnect.dll (MSFS 2024)"
   e2e msfs2024 simstandin-lszh.json "MSFS 2024" 90 1
   ((e2e_rc == 0)) || { cp "$e2e_dir/Log.txt" "$exe_out/msfs2024-Log.txt" 2>/dev/null; fail_program "the MSFS 2024 demo ended with $e2e_rc"; }
-  python3 "$root/scripts/check-demo-record.py" "$e2e_dir/record.jsonl" --min-created 5 --min-moved 5 \
+  python3 "$root/scripts/check-demo-record.py" "$e2e_dir/record.jsonl" --min-created 2 --min-moved 1 \
     --event ALL_LIGHTS_TOGGLE --no-plans || fail_program "the MSFS 2024 record falls short"
   grep -q "Connected to MSFS 2024" "$e2e_dir/Log.txt" && grep -q "RealTraffic connected" "$e2e_dir/Log.txt" \
     || fail_program "Log.txt of the MSFS 2024 demo lacks the connections"
@@ -319,7 +333,7 @@ print(*[x.getsockname()[1] for x in s])')
   log "zelk.exe --demo-seconds 90 with the MSFS 2020 script"
   e2e msfs2020 simstandin-lszh-2020.json "MSFS 2020" 90 1
   ((e2e_rc == 0)) || fail_program "the MSFS 2020 demo ended with $e2e_rc"
-  python3 "$root/scripts/check-demo-record.py" "$e2e_dir/record.jsonl" --min-created 1 --min-moved 1 --plans \
+  python3 "$root/scripts/check-demo-record.py" "$e2e_dir/record.jsonl" --min-created 2 --min-moved 1 --plans \
     || fail_program "the MSFS 2020 record falls short"
   grep -q "created with SimConnect_AICreateNonATCAircraft$" "$e2e_dir/Log.txt" \
     || fail_program "the MSFS 2020 demo did not use the plain create"

@@ -185,6 +185,27 @@ def write_streamed_package():
     (package / "layout.json").write_text(json.dumps({"content": []}, indent=2) + "\n")
 
 
+def write_official_scenery():
+    """The airport as MSFS 2020 installs it, in the Official folder: a scenery
+    file whose section table names an airport section. The scan finds it there
+    and, as with the real simulator, reads the stands from the simulator's
+    facility data; its records are never read."""
+    folder = OUT / "MSFS2024/Official/OneStore/asobo-airport-lszh-zurich/scenery/0601"
+    folder.mkdir(parents=True, exist_ok=True)
+    header = bytearray(56)
+    header[0:4] = (0x19920201).to_bytes(4, "little")
+    header[4:8] = (56).to_bytes(4, "little")
+    header[20:24] = (1).to_bytes(4, "little")    # one section
+    section = bytearray(20)
+    section[0:4] = (3).to_bytes(4, "little")     # the airport section
+    section[8:12] = (1).to_bytes(4, "little")    # one subsection
+    section[12:16] = (76).to_bytes(4, "little")  # its table right after this entry
+    section[16:20] = (16).to_bytes(4, "little")
+    subsection = bytearray(16)                   # an empty airport subsection
+    subsection[12:16] = (92).to_bytes(4, "little")
+    (folder / "APX47100.bgl").write_bytes(bytes(header + section + subsection))
+
+
 def write_learned_file():
     """What an earlier visit left in the program's learned folder: at this
     airport the user switched parked aircraft from the feed (RT parked traffic)
@@ -218,4 +239,5 @@ if __name__ == "__main__":
     write_scenario()
     write_scripts()
     write_streamed_package()
+    write_official_scenery()
     write_learned_file()
