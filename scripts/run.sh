@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Set up and build ZELK, then run its demo in build/run/: the RealTraffic app's
 # stand-in (zelk_rtapp_emu) plays the demo's Zurich morning on free loopback
-# ports, and zelk runs for ZELK_DEMO_SECONDS (default 180) against the
+# ports, and zelk runs for ZELK_DEMO_SECONDS (default 240) against the
 # in-process simulator stand-in, whose record of what ZELK did goes to
 # build/run/simstandin-record.jsonl. Prints zelk's progress lines, the demo
 # summary and the end of Log.txt, and exits with zelk's exit code (0: live and
@@ -80,7 +80,7 @@ if ((production == 1)); then
     exit "$status"
 fi
 
-seconds="${ZELK_DEMO_SECONDS:-180}"
+seconds="${ZELK_DEMO_SECONDS:-240}"
 record="$run/simstandin-record.jsonl"
 rm -f "$record" "$run/rtapp-emu-record.txt"
 export ZELK_RTAPP_UDP_PORTS="$udp_traffic,$udp_weather"

@@ -63,8 +63,13 @@ def rttfc(hexid, sample, callsign, actype, reg, orig, dest, airline):
     return ",".join(fields)
 
 
-# Stands on the apron south-east of the reference point, heading 220 degrees.
+# Stands on the apron south-east of the reference point, heading 220 degrees,
+# and two on the east apron beside runway 14, where the arrival parks.
 STANDS = [(f"GATE A{n}", at(-420 - 45 * i, 640 + 38 * i)) for i, n in enumerate(range(12, 20))]
+STANDS += [("GATE E62", at(1140, 40)), ("GATE E63", at(1185, 81))]
+# Which way a parked aircraft's nose points: the A stands face south-west, the
+# E stands north-east, the way the arrival rolls in from runway 14.
+HEADINGS = {"GATE E62": 47, "GATE E63": 47}
 RUNWAYS = [  # primary, secondary, centre (n, e), heading, length m, width m, thresholds m
     ("10", "28", (-780, -360), 95.6, 2500, 60, 0, 300),
     ("14", "32", (740, 80), 137.6, 3300, 60, 0, 0),
@@ -86,27 +91,36 @@ def schedule():
             if t0 + i < LOOP:
                 lines.append((t0 + i, rttfc(ident[0], s, *ident[1:])))
 
-    # Departure: push back from GATE A14, taxi to runway 28, take off and climb west.
+    # Departure: push back from GATE A14, taxi to the end of runway 28, take
+    # off half-way down it and climb out west.
     gate = STANDS[2][1]
     gn = (gate[0] - REF[0]) * 111120.0
     ge = (gate[1] - REF[1]) * 111120.0 * math.cos(math.radians(REF[0]))
     r28 = rwy_end(RUNWAYS[0][2], 95.6, 2500, 1)
-    r10 = rwy_end(RUNWAYS[0][2], 95.6, 2500, -1)
-    pts = [(gn, ge), (gn + 40, ge + 34), (gn + 40, ge - 200), (r28[0], r28[1] + 60), r28, r10,
-           (r10[0] + 400, r10[1] - 6000)]
-    fly(5, track(pts, [3, 4, 15, 15, 10, 160, 200], [ELEV] * 6 + [ELEV + 3000]),
+    w = math.radians(275.6)
+    lift = (r28[0] + math.cos(w) * 1500, r28[1] + math.sin(w) * 1500)
+    climb = (r28[0] + math.cos(w) * 8000, r28[1] + math.sin(w) * 8000)
+    push = (gn + 25, ge + 21)
+    out = (push[0] - 30, push[1] + 27)
+    pts = [(gn, ge), push, out, (r28[0] + 20, r28[1] + 60), r28, lift, climb]
+    fly(2, track(pts, [3, 2, 15, 15, 10, 150, 200], [ELEV] * 6 + [ELEV + 2500]),
         5001281, "SWR12", "A320", "HB-JLT", "ZRH", "JFK", "SWR")
-    # Arrival: final to runway 14, vacate and taxi to GATE A17.
+    # Arrival: a short final to runway 14, roll out, vacate to the east apron
+    # and taxi to GATE E62.
     r14 = rwy_end(RUNWAYS[1][2], 137.6, 3300, -1)
-    gate = STANDS[5][1]
-    gn = (gate[0] - REF[0]) * 111120.0
-    ge = (gate[1] - REF[1]) * 111120.0 * math.cos(math.radians(REF[0]))
+    stand = STANDS[8][1]
+    sn = (stand[0] - REF[0]) * 111120.0
+    se = (stand[1] - REF[1]) * 111120.0 * math.cos(math.radians(REF[0]))
     r = math.radians(137.6)
-    final = (r14[0] - math.cos(r) * 9000, r14[1] - math.sin(r) * 9000)
-    roll = (r14[0] + math.cos(r) * 1800, r14[1] + math.sin(r) * 1800)
-    pts = [final, r14, roll, (roll[0] - 150, roll[1] + 250), (gn + 60, ge + 50), (gn, ge)]
-    fly(20, track(pts, [150, 135, 20, 15, 8, 2], [ELEV + 1500, ELEV, ELEV, ELEV, ELEV, ELEV]),
-        4007033, "DLH5LK", "A320", "D-AIZC", "FRA", "ZRH", "DLH")
+    final = (r14[0] - math.cos(r) * 3500, r14[1] - math.sin(r) * 3500)
+    touch = (r14[0] + math.cos(r) * 300, r14[1] + math.sin(r) * 300)
+    roll = (r14[0] + math.cos(r) * 1300, r14[1] + math.sin(r) * 1300)
+    pts = [final, touch, roll, (sn - 40, se - 44), (sn, se)]
+    arrival = track(pts, [145, 130, 20, 10, 2], [ELEV + 1000, ELEV, ELEV, ELEV, ELEV])
+    # At the stand it goes on reporting, at rest, as the feed does.
+    n, e, alt, _, hdg, _ = arrival[-1]
+    arrival += [(n, e, alt, 0.0, hdg, 0.0)] * 120
+    fly(20, arrival, 4007033, "DLH5LK", "A320", "D-AIZC", "FRA", "ZRH", "DLH")
     # Overflights, high and higher.
     fly(0, track([(-40000, -40000), (40000, 40000)], [450, 450], [35000, 35000], dt=1.0)[:LOOP],
         4736281, "KLM1841", "B738", "PH-BXO", "AMS", "BEY", "KLM")
@@ -135,7 +149,7 @@ def write_scenario():
     # the database does not list, so the callsign names the airline) and KLM 737s.
     fleet = [("SWR200", "A320", "HB-JLP"), ("SWR201", "A320", "HB-JLQ"), ("KLM1273", "B738", "PH-BXA"),
              ("SWR203", "A320", "HB-JLR"), ("KLM1275", "B738", "PH-BXB"), ("SWR206", "A320", "HB-JLS")]
-    free = [s for i, s in enumerate(STANDS) if i not in (2, 5)]  # the departure's and the arrival's stands stay free
+    free = [s for i, s in enumerate(STANDS[:8]) if i not in (2, 5)]  # the departure's stand stays free
     for i, ((name, (lat, lon)), (callsign, actype, reg)) in enumerate(zip(free, fleet)):
         parked.append(f"RTPARK,{0x4B1900 + i:x},{lat:.6f},{lon:.6f},{callsign},{actype},{reg},"
                       f"{name.replace('GATE ', '').replace(' ', '')},{{t-900}}")
@@ -146,8 +160,8 @@ def write_scenario():
 
 
 def write_scripts():
-    stands = [{"name": n, "latitude": round(lat, 7), "longitude": round(lon, 7), "heading": 220, "radius_m": 24,
-               "type": 9} for n, (lat, lon) in STANDS]
+    stands = [{"name": n, "latitude": round(lat, 7), "longitude": round(lon, 7), "heading": HEADINGS.get(n, 220),
+               "radius_m": 24, "type": 9} for n, (lat, lon) in STANDS]
     runways = []
     for p, s, c, hdg, length, width, tp, ts in RUNWAYS:
         lat, lon = at(*c)

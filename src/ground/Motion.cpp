@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -35,6 +36,8 @@ constexpr double kPassedSampleM = 0.5;        // a sample less far ahead has bee
 constexpr double kMinLookAheadM = 15.0;
 constexpr double kLookAheadOfRadius = 0.7;    // of the turn radius at the current speed
 constexpr double kRunwayEntrySameSpotM = 1.0;
+constexpr double kTurnRoundKt = 4.0;          // slow enough to turn round within the apron
+constexpr double kTurnRoundOffNoseRad = 60.0 * kDegToRad; // a sample further off the nose is turned to first
 
 bool lf_finite(const PosSample& s)
 {
@@ -134,6 +137,7 @@ struct LegAim {
     const PosSample* sample = nullptr; // the sample to arrive at, due at its tick
     RelativePosition view;             // that sample seen from the pose
     RelativePosition aim;              // the steering point seen from the pose
+    bool turnBack = false;             // the sample lies behind, beyond reach: turn round to it
 };
 
 // A sample the aircraft has already drawn level with gives way to the one
@@ -151,12 +155,34 @@ LegAim lf_legAim(const LiveAc& ac, double speedKt, double turnRatePerPass)
         ++i;
         leg.view = gf_relativePosition(here, ac.pose.heading, lf_at(ac.stream[i]));
     }
-    leg.sample = &ac.stream[i];
-    leg.aim = leg.view;
     const double radiusM = turnRatePerPass > 0.0
                                ? speedKt * kMetersPerKnotSecond * kPassSeconds / turnRatePerPass
                                : 0.0;
     const double lookAheadM = std::max(kMinLookAheadM, kLookAheadOfRadius * radiusM);
+    // The track doubles back at a sharp corner: every sample lies behind or far
+    // off the nose. Crawling towards it would never turn the aircraft, which
+    // would stand at the corner for good; it turns round at walking pace to the
+    // first sample past the corner (the one nearest to it) that lies out of its
+    // reach. A last sample within reach is where it stops.
+    if (!(leg.view.alongM > kPassedSampleM) || std::fabs(leg.view.bearingRad) > kTurnRoundOffNoseRad) {
+        std::vector<RelativePosition> views;
+        for (std::size_t k = 0; k < ac.stream.size() && lf_finite(ac.stream[k]); ++k)
+            views.push_back(gf_relativePosition(here, ac.pose.heading, lf_at(ac.stream[k])));
+        const auto corner = std::min_element(views.begin(), views.end(), [](const auto& a, const auto& b) {
+            return a.distanceM < b.distanceM;
+        });
+        const auto beyond = std::find_if(corner, views.end(),
+                                         [lookAheadM](const auto& v) { return v.distanceM > lookAheadM; });
+        if (beyond != views.end()) {
+            i = static_cast<std::size_t>(beyond - views.begin());
+            leg.view = *beyond;
+            leg.turnBack = true;
+        }
+    }
+    leg.sample = &ac.stream[i];
+    leg.aim = leg.view;
+    if (leg.turnBack)
+        return leg;
     if (i + 1 < ac.stream.size() && leg.view.distanceM < lookAheadM && lf_finite(ac.stream[i + 1])) {
         const LatLon from = lf_at(ac.stream[i]);
         const RelativePosition segment = gf_relativePosition(from, 0.0, lf_at(ac.stream[i + 1]));
@@ -180,7 +206,7 @@ void lf_groundLeg(LiveAc& ac)
     double ceiling = lf_legCeilingKt(ac, next);
     // A sample drawn level with or passed is reached: the aircraft stops there
     // rather than running on to come back to it.
-    const double remainingM = std::max(0.0, view.alongM);
+    const double remainingM = leg.turnBack ? view.distanceM : std::max(0.0, view.alongM);
     double target = std::min(gf_speedToArrive(remainingM, passesLeft), ceiling);
     double up = kRunwayAccelKtPerS;
     double down = kRunwayDecelKtPerS;
@@ -194,10 +220,14 @@ void lf_groundLeg(LiveAc& ac)
         target = std::min(target, pullOut);
     if (&next == &ac.stream.back() || next.groundSpeed <= 0.0)
         target = std::min(target, gf_brakingSpeed(remainingM, down));
+    if (leg.turnBack && pullOut < 0.0)
+        target = kTurnRoundKt;
     const double v = std::min(gf_rampSpeed(g.motionSpeedKt, target, up, down), ceiling);
     const double step = std::min(v * kMetersPerKnotSecond * kPassSeconds, remainingM);
     g.currentTurnRate = ac.turnRate;
-    const double turn = pullOut >= 0.0 ? gf_normalizeAngle(g.manoeuvreHeading - ac.pose.heading)
+    // Turning round, the arc towards a sample straight behind would never start.
+    const double turn = pullOut >= 0.0  ? gf_normalizeAngle(g.manoeuvreHeading - ac.pose.heading)
+                        : leg.turnBack ? leg.aim.bearingRad
                                        : gf_arcHeadingStep(leg.aim.bearingRad, leg.aim.distanceM, step);
     if (step > 0.0)
         ac.steerHeading(ac.pose.heading + turn, false);

@@ -372,11 +372,14 @@ PortResult FakeSimPort::requestAiInRange(std::uint32_t radiusMeters)
             entry.onGround = it->second.onGround;
             entry.groundAltitudeFt = it->second.groundAltitudeFt;
             entry.heightAboveGroundFt = it->second.heightFt;
+        } else if (groundAltitudeFt_) {
+            const double altitude = o.lastPose ? o.lastPose->altitude : o.command.position.altitude;
+            entry.groundAltitudeFt = *groundAltitudeFt_;
+            entry.heightAboveGroundFt = std::max(altitude - *groundAltitudeFt_, 0.0);
+            entry.onGround = o.lastPose ? entry.heightAboveGroundFt <= kStandInOnGroundFt
+                                        : o.command.position.onGround != 0;
         } else {
             entry.onGround = o.command.position.onGround != 0;
-            entry.groundAltitudeFt = groundAltitudeFt_;
-            const double altitude = o.lastPose ? o.lastPose->altitude : o.command.position.altitude;
-            entry.heightAboveGroundFt = entry.onGround ? 0.0 : std::max(altitude - groundAltitudeFt_, 0.0);
         }
         answer.aircraft.push_back(std::move(entry));
     }

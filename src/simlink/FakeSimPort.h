@@ -86,9 +86,12 @@ public:
     void setForeignAircraft(std::vector<AiRangeEntry> aircraft);
     // Ground report of a created object in the within-range answer.
     void setObjectGround(std::uint32_t objectId, bool onGround, double groundAltitudeFt, double heightFt);
-    // The ground altitude under every object without its own ground report
-    // (default 0 ft): the elevation of the scripted airport.
+    // The ground under every object without its own ground report: the
+    // elevation of the scripted airport. Such an object is on the ground while
+    // its last pose is at most kStandInOnGroundFt above it. Without a ground
+    // altitude an object stays on the ground as it was created, at 0 ft.
     void setGroundAltitude(double feet);
+    static constexpr double kStandInOnGroundFt = 20.0;
     void setFacilities(IcaoCode airport, sim_event::Facilities data);
     // Facility requests are taken but never answered, as by a simulator that hangs.
     void stallFacilities(bool stall);
@@ -179,7 +182,7 @@ private:
     std::vector<CreatedObject> objects_;
     std::map<std::uint32_t, ObjectData> objectData_;
     std::vector<AiRangeEntry> foreign_;
-    double groundAltitudeFt_ = 0.0;
+    std::optional<double> groundAltitudeFt_;
     std::map<std::uint32_t, sim_event::Facilities> facilities_;
     bool facilitiesStalled_ = false;
     UserAcPosition userPosition_;

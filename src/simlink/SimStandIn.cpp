@@ -155,7 +155,8 @@ StandInScript gf_readStandInScript(const std::filesystem::path& file)
         s.user.zuluDayOfYear = static_cast<std::int64_t>(lf_number(user, "zulu_day_of_year", 150));
         s.user.zuluTime = static_cast<std::int64_t>(lf_number(user, "zulu_time_s", 43200));
         s.userOnGround = user.value("on_ground", true);
-        s.groundAltitudeFt = lf_number(j, "ground_altitude_ft");
+        if (j.contains("ground_altitude_ft"))
+            s.groundAltitudeFt = lf_number(j, "ground_altitude_ft");
         for (const auto& a : j.value("airports", json::array()))
             s.airports.push_back(lf_airport(a));
         return s;
@@ -169,7 +170,8 @@ void gf_applyStandInScript(const StandInScript& script, FakeSimPort& port)
     port.setProduct(script.product);
     port.setFrameTiming(script.frameDispatches, script.framesPerSecond);
     port.setUserAircraft(script.user, script.userOnGround, script.userTitle, script.userModel);
-    port.setGroundAltitude(script.groundAltitudeFt);
+    if (script.groundAltitudeFt)
+        port.setGroundAltitude(*script.groundAltitudeFt);
     port.setSimulationRunning(script.startAfterMs == 0);
     for (const auto& a : script.airports)
         port.setFacilities(a.airport, a);

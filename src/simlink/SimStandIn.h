@@ -7,6 +7,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,7 +44,7 @@ struct StandInScript {
     std::string userTitle = "Stand-in User Aircraft";
     std::string userModel = "B738";
     std::vector<sim_event::Facilities> airports;
-    double groundAltitudeFt = 0.0; // the ground under the aircraft the program creates
+    std::optional<double> groundAltitudeFt; // the ground under the aircraft the program creates
 };
 
 // Reads a script; throws std::runtime_error naming the file and the fault.

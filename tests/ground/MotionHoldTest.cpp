@@ -180,5 +180,33 @@ TEST_F(MotionHold, NonFiniteSampleLeavesThePoseAlone)
     EXPECT_EQ(log().find("exception"), std::string::npos) << log();
 }
 
+// A taxi track that doubles back at a corner (here 135 degrees, as onto a
+// taxiway behind): with every sample behind it the aircraft turns round and
+// follows the track instead of standing at the corner for the rest of the run.
+TEST_F(MotionHold, TaxiingAircraftTurnsRoundWhereItsTrackDoublesBack)
+{
+    ac_.onGround = 1;
+    ac_.applyPhaseChange(FlightPhase::taxi, kStart);
+    ac_.pose.heading = 1.5 * kPi; // westbound, arriving at the corner
+    ac_.groundOps.motionSpeedKt = 10.0;
+    const LatLon corner{ac_.pose.latitude, ac_.pose.longitude};
+    const double southEast = 0.75 * kPi;
+    for (int k = 1; k <= 60; ++k) {
+        const LatLon p = gf_advance(corner, southEast, 7.7 * k); // 15 kt
+        PosSample s;
+        s.latitude = p.latitude;
+        s.longitude = p.longitude;
+        s.groundSpeed = 15.0;
+        s.dueTick = kStart + 100 * k;
+        ac_.stream.push_back(s);
+    }
+    runUntil(kStart + 5000);
+    const RelativePosition moved = gf_relativePosition(corner, 0.0, {ac_.pose.latitude, ac_.pose.longitude});
+    EXPECT_GT(moved.distanceM, 200.0) << "it left the corner";
+    EXPECT_NEAR(gf_normalizeAngle(moved.bearingRad - southEast), 0.0, 0.35) << "along the new track";
+    EXPECT_NEAR(gf_normalizeAngle(ac_.pose.heading - southEast), 0.0, 0.35) << "heading along it";
+    EXPECT_EQ(ac_.simState, SimState::active);
+}
+
 } // namespace
 } // namespace zelk

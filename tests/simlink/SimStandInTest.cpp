@@ -111,7 +111,8 @@ TEST_F(SimStandInTest, CreatedAircraftStandOnTheScriptedGroundAltitude)
 {
     const StandInScript s = gf_readStandInScript(script(R"({"ground_altitude_ft": 1416,
         "user": {"latitude": 47.45, "longitude": 8.56}})"));
-    EXPECT_DOUBLE_EQ(s.groundAltitudeFt, 1416.0);
+    ASSERT_TRUE(s.groundAltitudeFt);
+    EXPECT_DOUBLE_EQ(*s.groundAltitudeFt, 1416.0);
     FakeSimPort port;
     gf_applyStandInScript(s, port);
     port.setSimulationRunning(true);
@@ -140,6 +141,20 @@ TEST_F(SimStandInTest, CreatedAircraftStandOnTheScriptedGroundAltitude)
     for (const AiRangeEntry& a : answer) EXPECT_DOUBLE_EQ(a.groundAltitudeFt, 1416.0) << a.atcId;
     EXPECT_DOUBLE_EQ(answer[0].heightAboveGroundFt, 0.0);
     EXPECT_DOUBLE_EQ(answer[1].heightAboveGroundFt, 500.0);
+    EXPECT_FALSE(answer[1].onGround);
+
+    // The flying one is brought down onto the runway: the simulator says it touched down.
+    SimPose touchDown;
+    touchDown.altitude = 1424.0;
+    ASSERT_EQ(port.setPose(answer[1].objectId, touchDown), kPortOk);
+    ASSERT_EQ(port.requestAiInRange(5000), kPortOk);
+    events.clear();
+    port.dispatch(events);
+    for (const SimEvent& e : events)
+        if (const auto* range = std::get_if<sim_event::AiInRange>(&e)) answer = range->aircraft;
+    ASSERT_EQ(answer.size(), 2u);
+    EXPECT_TRUE(answer[1].onGround);
+    EXPECT_DOUBLE_EQ(answer[1].heightAboveGroundFt, 8.0);
 }
 
 TEST_F(SimStandInTest, TheAirportRecordComesFromTheScriptOrItsFirstRunwayOrStand)
