@@ -9,6 +9,12 @@
 # is left in the simulator). Every run starts from a fresh copy of the demo
 # set-up, so runs repeat.
 #
+#   ./scripts/run.sh --demo-webapi  the same demo through the RealTraffic web
+#                                   API ("RT Direct"): the web API's stand-in
+#                                   (zelk_rtapi_emu, HTTPS on a free loopback
+#                                   port with its own test CA) serves the same
+#                                   morning, made from the app's scenario by
+#                                   tools/make_demo_webapi_scenario.py.
 #   ./scripts/run.sh --production   the production job instead (zelk
 #                                   --production: read the settings, the
 #                                   credential and the data sets, then end;
@@ -27,7 +33,9 @@ fi
 run="$build/run"
 demo="$root/data/demo"
 production=0
+webapi=0
 if [[ "${1:-}" == "--production" ]]; then production=1; shift
+elif [[ "${1:-}" == "--demo-webapi" ]]; then webapi=1; shift
 elif [[ "${1:-}" == "--demo" ]]; then shift; fi
 
 # Free loopback ports: the app's TCP port and the two UDP ports.
@@ -53,7 +61,7 @@ xml_escape() {
 }
 template="$(<"$demo/parameters.xml")"
 params="${template//@DEMO_SIM_FOLDER@/$(xml_escape "$demo/MSFS2024")}"
-if ((production == 0)); then
+if ((production == 0 && webapi == 0)); then
     params="${params//\"RT Direct\"/\"RT App\"}"
     params="${params//<\/parameters>/  <parameter name=\"PORT_NUMBER\" value=\"$tcp_port\" />
   </parameters>}"
@@ -83,15 +91,31 @@ fi
 seconds="${ZELK_DEMO_SECONDS:-240}"
 record="$run/simstandin-record.jsonl"
 rm -f "$record" "$run/rtapp-emu-record.txt"
-export ZELK_RTAPP_UDP_PORTS="$udp_traffic,$udp_weather"
 export ZELK_SIMSTANDIN_SCRIPT="$demo/simstandin-lszh.json"
 export ZELK_SIMSTANDIN_RECORD="$record"
-"$build/tools/zelk_rtapp_emu" --scenario "$demo/lszh.scenario" --port "$tcp_port" \
-    --udp "$udp_traffic,$udp_weather" --record "$run/rtapp-emu-record.txt" --duration "$((seconds + 60))" \
-    >"$run/rtapp-emu.txt" 2>&1 &
-emu=$!
-trap 'kill "$emu" 2>/dev/null || true' EXIT
-echo "zelk runs the demo for $seconds s (RealTraffic app stand-in on 127.0.0.1:$tcp_port) ..."
+if ((webapi == 1)); then
+    # The web API's stand-in prints its port and the CA it made once it listens.
+    rm -rf "$run/rtapi-emu" "$run/rtapi-emu-requests.jsonl"
+    python3 "$root/tools/make_demo_webapi_scenario.py" "$demo/lszh.scenario" "$run/lszh-webapi.scenario"
+    "$build/tools/zelk_rtapi_emu" --scenario "$run/lszh-webapi.scenario" --folder "$run/rtapi-emu" \
+        --record "$run/rtapi-emu-requests.jsonl" --duration "$((seconds + 60))" >"$run/rtapi-emu.txt" 2>&1 &
+    emu=$!
+    trap 'kill "$emu" 2>/dev/null || true' EXIT
+    for _ in $(seq 300); do grep -q '^ca ' "$run/rtapi-emu.txt" 2>/dev/null && break; sleep 0.1; done
+    api_port="$(sed -n 's/^port //p' "$run/rtapi-emu.txt")"
+    [[ -n "$api_port" ]] || { echo "the web API's stand-in did not start:"; cat "$run/rtapi-emu.txt"; exit 1; }
+    export ZELK_RTAPI_BASE="https://127.0.0.1:$api_port/v5"
+    export ZELK_RTAPI_CA="$(sed -n 's/^ca //p' "$run/rtapi-emu.txt")"
+    echo "zelk runs the demo for $seconds s (RealTraffic web API stand-in on 127.0.0.1:$api_port) ..."
+else
+    export ZELK_RTAPP_UDP_PORTS="$udp_traffic,$udp_weather"
+    "$build/tools/zelk_rtapp_emu" --scenario "$demo/lszh.scenario" --port "$tcp_port" \
+        --udp "$udp_traffic,$udp_weather" --record "$run/rtapp-emu-record.txt" --duration "$((seconds + 60))" \
+        >"$run/rtapp-emu.txt" 2>&1 &
+    emu=$!
+    trap 'kill "$emu" 2>/dev/null || true' EXIT
+    echo "zelk runs the demo for $seconds s (RealTraffic app stand-in on 127.0.0.1:$tcp_port) ..."
+fi
 timeout -k 10 "$((seconds + 60))" ./zelk --demo-seconds "$seconds" "$@" || status=$?
 echo "----- the end of $run/Log.txt -----"
 tail -n 40 Log.txt

@@ -109,6 +109,11 @@ RTAPITransfer RTAPITransport::post(const RTAPIEndpoint& endpoint, std::string_vi
         return transfer;
     }
     CURL* easy = handle_->easy;
+    // Every option is set anew below. The reset also clears libcurl's count of
+    // retries after a kept connection died, which otherwise adds up over the
+    // handle's life: a server that closes idle connections (the web API paces
+    // requests seconds apart) made every sixth such request fail.
+    curl_easy_reset(easy);
     const std::string url = fmt::format("{}{}", endpoint.base, path);
     char errorText[CURL_ERROR_SIZE] = {};
     cancelled_ = &cancelled;

@@ -284,6 +284,21 @@ TEST_F(RTAPILink, ParkedRequestFilledTimedOutAndLate)
     EXPECT_EQ(state.parked[0].stand, "D7");
 }
 
+// The stand-in closes a kept connection after 1 s idle, as servers do; the
+// next request finds it dead and goes on a fresh one, every time (libcurl
+// used to count these retries over the handle's life and fail the sixth).
+TEST_F(RTAPILink, AKeptConnectionTheServerClosedIsReplacedEveryTime)
+{
+    emulator->script("/traffic", {{200, R"({"status":200,"data":{}})"}});
+    RTAPITransport transport;
+    for (int i = 0; i < 7; ++i) {
+        const RTAPITransfer transfer = transport.post(gf_rtApiEndpoint(), "/traffic", "GUID=x");
+        EXPECT_TRUE(transfer.ok) << i << ": " << transfer.error;
+        std::this_thread::sleep_for(1200ms);
+    }
+    EXPECT_EQ(emulator->requests("/traffic").size(), 7u);
+}
+
 TEST_F(RTAPILink, AStalledLogoutCostsAtMostFiveSeconds)
 {
     gf_RTAPIAuthenticater();

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # The README's main job for 60 s on an already built tree: the demo summary must
 # show aircraft created, moved, parked and removed with none left, and agree with
-# the simulator stand-in's record of what the program did.
-#   demo-run-test.sh <source root> <build dir>
+# the simulator stand-in's record of what the program did. Further arguments go
+# to run.sh (--demo-webapi: the same through the web API's stand-in).
+#   demo-run-test.sh <source root> <build dir> [run.sh option]
 set -euo pipefail
 root="$1"
 build="$2"
+shift 2
 status=0
-ZELK_RUN_SKIP_BUILD=1 ZELK_BUILD_DIR="$build" ZELK_DEMO_SECONDS=60 bash "$root/scripts/run.sh" \
+ZELK_RUN_SKIP_BUILD=1 ZELK_BUILD_DIR="$build" ZELK_DEMO_SECONDS=60 bash "$root/scripts/run.sh" "$@" \
   >"$build/demo-run-test.txt" 2>&1 || status=$?
 tail -n 5 "$build/demo-run-test.txt"
 python3 - "$build/run/Log.txt" "$build/run/simstandin-record.jsonl" "$status" <<'PY'

@@ -51,6 +51,7 @@ std::pair<std::string, ApiAnswer> lf_answerLine(std::string_view line)
         const std::string_view word = lf_takeWord(rest);
         if (word.starts_with("delay=")) answer.delay = std::chrono::milliseconds(lf_integer(word.substr(6)));
         else if (word == "stall") answer.stall = true;
+        else if (word == "again") answer.again = true;
         else break;
         line = rest;
     }
@@ -161,7 +162,7 @@ ApiAnswer RTAPIEmulator::next(const ApiRequest& request)
     if (it == scenario_.end() || it->second.empty()) return ApiAnswer{404, R"({"status":404})"};
     std::size_t& index = played_[path];
     const ApiAnswer& answer = it->second[std::min(index, it->second.size() - 1)];
-    ++index;
+    index = answer.again ? 0 : index + 1;
     return answer;
 }
 

@@ -24,6 +24,7 @@ struct ApiAnswer {
     std::string body;                     // {t}, {t+N}, {t-N}: Unix time now (+- N s)
     std::chrono::milliseconds delay{0};   // before the answer
     bool stall = false;                   // no answer until released (or the end)
+    bool again = false;                   // after this answer the path's play starts again
 };
 // Per path ("/auth", "/traffic", ...) the answers in the order they are
 // played; the last one repeats. A path with a query type after '#'
@@ -31,7 +32,8 @@ struct ApiAnswer {
 // goes before the plain path.
 using ApiScenario = std::map<std::string, std::vector<ApiAnswer>>;
 
-// Scenario file: one answer per line, "<path> <status> [delay=<ms>] [stall] <body>";
+// Scenario file: one answer per line,
+// "<path> <status> [delay=<ms>] [stall] [again] <body>";
 // '#' starts a comment. Throws std::runtime_error "scenario line {}: {}".
 ApiScenario gf_parseApiScenario(std::string_view text);
 
