@@ -25,9 +25,7 @@ namespace fs = std::filesystem;
 // A working folder of its own, the log open in it.
 void lf_workingFolder(const char* name)
 {
-    const fs::path root = fs::temp_directory_path() / name;
-    fs::remove_all(root);
-    fs::create_directories(root);
+    const fs::path root = bench::ownTempFolder(name);
     fs::current_path(root);
     for (const fs::path& f : {kOutputFolder, kInfoFolder, kErrorsFolder}) fs::create_directories(f);
     gf_logFile().open("Log.txt");

@@ -4,6 +4,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <random>
+#include <system_error>
 
 #include <fmt/format.h>
 
@@ -66,6 +69,44 @@ std::vector<LiveryRecord> liveries()
                            liveryKey(airline, op, model, i % 8 == 0), 0});
     }
     return records;
+}
+
+namespace {
+
+// The folders this run made, removed at exit (after leaving them, as a
+// benchmark may still work in one).
+struct OwnFolders {
+    std::mutex lock;
+    std::vector<fs::path> made;
+    ~OwnFolders()
+    {
+        std::error_code ec;
+        fs::current_path(fs::temp_directory_path(ec), ec);
+        for (const auto& folder : made) fs::remove_all(folder, ec);
+    }
+};
+
+OwnFolders& lf_ownFolders()
+{
+    static OwnFolders folders;
+    return folders;
+}
+
+} // namespace
+
+fs::path ownTempFolder(std::string_view name)
+{
+    auto& folders = lf_ownFolders();
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    for (;;) {
+        fs::path folder = fs::temp_directory_path() / fmt::format("{}-{:016x}", name, random());
+        // Only the run that creates the folder gets it.
+        if (!fs::create_directory(folder)) continue;
+        const std::scoped_lock guard(folders.lock);
+        folders.made.push_back(folder);
+        return folder;
+    }
 }
 
 long statusKb(std::string_view field)

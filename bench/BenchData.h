@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,11 @@ std::string modelCode(std::size_t i);
 std::string dbaseXml();
 LiveryKey liveryKey(std::string_view airline, std::string_view op, std::string_view model, bool cargo);
 std::vector<LiveryRecord> liveries();
+
+// A new folder of this run's own under the temporary folder ("<name>-<random>"),
+// removed when the process ends: two benchmark runs at once never share or
+// delete each other's working files.
+std::filesystem::path ownTempFolder(std::string_view name);
 
 // A field of the process status in kB ("VmHWM:" peak, "VmRSS:" now); 0 where
 // the system has no such file.

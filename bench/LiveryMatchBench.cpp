@@ -36,7 +36,7 @@ std::string lf_airline(std::size_t i) { return bench::airlineCode(i); }
 std::string lf_model(std::size_t i) { return bench::modelCode(i); }
 
 struct BenchIndex {
-    fs::path root = fs::temp_directory_path() / "zelk-livery-match-bench";
+    fs::path root = bench::ownTempFolder("zelk-livery-match-bench");
     long rssBeforeKb = 0;
     long rssAfterKb = 0;
     long peakAfterKb = 0;
@@ -44,8 +44,6 @@ struct BenchIndex {
 
     BenchIndex()
     {
-        fs::remove_all(root);
-        fs::create_directories(root);
         fs::current_path(root);
         for (const fs::path& f : {kOutputFolder, kInfoFolder, kErrorsFolder}) fs::create_directories(f);
         gf_logFile().open("Log.txt");

@@ -1,6 +1,8 @@
 #include "liveries/LiveriesScannedFile.h"
 #include "liveries/LiveryScan.h"
 
+#include "BenchData.h"
+
 #include <cstddef>
 #include <cstdio>
 #include <filesystem>
@@ -33,12 +35,11 @@ constexpr std::size_t kSectionsPerFile = 50;
 // installation of its own, the working folder beside it; built once. The
 // settings make the run's livery step scan it automatically.
 struct BenchTree {
-    fs::path root = fs::temp_directory_path() / "zelk-livery-scan-bench";
+    fs::path root = bench::ownTempFolder("zelk-livery-scan-bench");
     fs::path package = root / "Community" / "aig-aitraffic-oci";
 
     BenchTree()
     {
-        fs::remove_all(root);
         test::buildLargeLiveryTree(package, kFiles, kSectionsPerFile);
         fs::current_path(root);
         fs::create_directories(kInfoFolder);

@@ -1,5 +1,7 @@
 #include "airports/AirportScan.h"
 
+#include "BenchData.h"
+
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -76,15 +78,19 @@ std::size_t lf_readWhole(const fs::path& file, std::string& buffer)
 // files of 4 to 64 KiB; the registry, the weekly list and the publishers data
 // know every airport. Built once.
 struct BenchTree {
-    fs::path root = fs::temp_directory_path() / "zelk-scenery-scan-bench";
+    // ZELK_BENCH_KEEP_TREE=1 builds the tree in a fixed folder and takes up the
+    // tree of an earlier run there, for profiling the scan alone; otherwise each
+    // run builds its tree in a folder of its own, so two runs never meet.
+    bool keepTree = std::getenv("ZELK_BENCH_KEEP_TREE") != nullptr;
+    fs::path root = keepTree ? fs::temp_directory_path() / "zelk-scenery-scan-bench"
+                             : bench::ownTempFolder("zelk-scenery-scan-bench");
     fs::path install = root / "msfs";
     fs::path community = install / "Community";
 
     BenchTree()
     {
-        // ZELK_BENCH_KEEP_TREE=1 takes up the tree of an earlier run, for profiling the scan alone.
-        const bool keep = std::getenv("ZELK_BENCH_KEEP_TREE") != nullptr && fs::exists(root / "tree.done");
-        if (!keep) fs::remove_all(root);
+        const bool keep = keepTree && fs::exists(root / "tree.done");
+        if (keepTree && !keep) fs::remove_all(root);
         fs::create_directories(community);
         fs::create_directories(install / "Official");
         fs::current_path(root);

@@ -6,11 +6,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <random>
 #include <string>
 #include <thread>
@@ -21,11 +23,18 @@
 
 #include "airports/AirportFile.h"
 #include "airports/AirportFileLoad.h"
+#include "airports/AirportsRegistry.h"
+#include "airports/LearnedAirportFile.h"
+#include "airports/ParkAirports.h"
+#include "airports/ScanTransaction.h"
 #include "core/Paths.h"
 #include "core/ParametersFile.h"
 #include "liveries/LiveriesScannedFile.h"
 #include "platform/FileReplace.h"
+#include "simlink/UserAircraftState.h"
+#include "support/LiveryTestDbase.h"
 #include "support/LoggedTempDir.h"
+#include "support/TestAirport.h"
 #include "traffic/AircraftRecords.h"
 #include "traffic/FlightPlanFiles.h"
 
@@ -45,6 +54,28 @@ std::uint32_t lf_seed()
 
 class CrashSafety : public test::LoggedTempDirTest {
 protected:
+    // Starts a child that calls repeat(second) for ever, second alternating
+    // (starting with the kill's parity), kills it with SIGKILL after a seeded
+    // random wait, reaps it and hands the kill's number to check; kKills times.
+    void killAtRandom(const std::function<void(bool)>& repeat, const std::function<void(int kill)>& check)
+    {
+        std::cout << "seed " << seed_ << " (ZELK_CRASH_SEED repeats it)\n";
+        std::mt19937 random(seed_);
+        std::uniform_int_distribution<int> wait(0, 12000);
+        for (int kill = 0; kill < kKills && !HasFatalFailure(); ++kill) {
+            const pid_t child = ::fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                for (bool second = kill % 2 != 0;; second = !second) repeat(second);
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(wait(random)));
+            ::kill(child, SIGKILL);
+            int status = 0;
+            ::waitpid(child, &status, 0);
+            check(kill);
+        }
+    }
+
     // save(false) writes contents A, save(true) B; readable says the program's reader takes the target.
     void killRepeatedly(const fs::path& target, const std::function<void(bool)>& save,
                         const std::function<bool(const fs::path&)>& readable)
@@ -56,30 +87,17 @@ protected:
         ASSERT_NE(a, b);
         fs::remove(target);
 
-        const std::uint32_t seed = lf_seed();
-        std::cout << "seed " << seed << " (ZELK_CRASH_SEED repeats it)\n";
-        std::mt19937 random(seed);
-        std::uniform_int_distribution<int> wait(0, 12000);
         int seenA = 0, seenB = 0;
-        for (int kill = 0; kill < kKills; ++kill) {
-            const pid_t child = ::fork();
-            ASSERT_GE(child, 0);
-            if (child == 0) {
-                for (bool second = kill % 2 != 0;; second = !second) save(second);
-            }
-            std::this_thread::sleep_for(std::chrono::microseconds(wait(random)));
-            ::kill(child, SIGKILL);
-            int status = 0;
-            ::waitpid(child, &status, 0);
+        killAtRandom(save, [&](int kill) {
             if (!fs::exists(target)) {
-                ASSERT_EQ(seenA + seenB, 0) << "the target went after a save, kill " << kill << ", seed " << seed;
-                continue;
+                ASSERT_EQ(seenA + seenB, 0) << "the target went after a save, kill " << kill << ", seed " << seed_;
+                return;
             }
             const std::string now = test::readAll(target);
-            ASSERT_TRUE(now == a || now == b) << "half a file after kill " << kill << ", seed " << seed;
+            ASSERT_TRUE(now == a || now == b) << "half a file after kill " << kill << ", seed " << seed_;
             (now == a ? seenA : seenB)++;
-            ASSERT_TRUE(readable(target)) << "kill " << kill << ", seed " << seed;
-        }
+            ASSERT_TRUE(readable(target)) << "kill " << kill << ", seed " << seed_;
+        });
         EXPECT_GT(seenA + seenB, 0) << "no save ever finished: the kills came too early";
         // The next save clears what the killed ones left beside the target.
         save(false);
@@ -88,6 +106,8 @@ protected:
             EXPECT_EQ(entry.path().filename(), target.filename()) << "left beside the target";
         }
     }
+
+    const std::uint32_t seed_ = lf_seed();
 };
 
 TEST_F(CrashSafety, ParametersFile)
@@ -166,6 +186,125 @@ TEST_F(CrashSafety, FlightPlanAndTextFiles)
             pugi::xml_document doc;
             return static_cast<bool>(doc.load_file(path.c_str()));
         });
+}
+
+// The learned file of the park airport, as leaving the airport saves it.
+TEST_F(CrashSafety, LearnedFile)
+{
+    test::loadLiveryTestDbase();
+    const fs::path target = file("airports/learned/ZTST.xml");
+    fs::create_directories(target.parent_path());
+    gf_setParkAirport(ParkAirportRecord{AirportRecord{IcaoCode(test::TestAirport::kCode), IataCode("XXX"),
+                                                      test::TestAirport::kLatitude, test::TestAirport::kLongitude,
+                                                      static_cast<std::int32_t>(test::TestAirport::kAltitudeFt)},
+                                        {}});
+    LoadedApfInfo loaded;
+    loaded.loaded = true;
+    loaded.airportName = "Test Field";
+    loaded.altitude = 1300;
+    loaded.learnedPath = target;
+    gf_setLoadedApfInfo(loaded);
+    std::vector<ParkPos> stands = test::testAirportStands();
+    std::size_t learned = 0;
+    std::vector<ParkPos> archived = stands;
+    for (ParkPos& stand : archived) {
+        learned += stand.options.size();
+        stand.options.clear();
+    }
+    ASSERT_GT(learned, 0u);
+    killRepeatedly(
+        target,
+        [&](bool second) {
+            stands[1].options[0].firstName = second ? "KLM606" : "KLM605";
+            gf_saveLearned(stands, false);
+        },
+        [&](const fs::path& path) {
+            const auto read = gf_readLearnedAirportFile(path, "ZTST", archived);
+            if (!read) return false;
+            std::size_t options = 0;
+            for (const ParkPos& stand : read.value().stands) options += stand.options.size();
+            return options == learned;
+        });
+    gf_clearLoadedApfInfo();
+    gf_clearParkAirport();
+}
+
+// my_park_airports.txt, as the close-down writes it after the run changed a stand.
+TEST_F(CrashSafety, ParkAirportsList)
+{
+    gf_installAirports({AirportRecord{IcaoCode("EDDF"), IataCode("FRA"), 50.03, 8.57, 364},
+                        AirportRecord{IcaoCode("LOWW"), IataCode("VIE"), 48.11, 16.57, 600}});
+    const fs::path target = file(kMyParkAirportsFile.string());
+    fs::create_directories(target.parent_path());
+    killRepeatedly(
+        target,
+        [&](bool second) {
+            gf_resetParkAirportList();
+            gf_readMyParkAirportsFile();
+            gf_setCurrentParkAirport(IcaoCode("LOWW"), 48.11, 16.57);
+            gf_setCurrentParkAirportWithStand(IcaoCode("EDDF"), 50.03, 8.57, second ? "B7" : "A12");
+            gf_writeMyParkAirportsFile();
+        },
+        [](const fs::path&) {
+            gf_resetParkAirportList();
+            gf_readMyParkAirportsFile();
+            const auto list = gf_parkAirportList();
+            return list.size() == 2 && gf_parkAirportStandOf(IcaoCode("EDDF")).has_value();
+        });
+    gf_resetParkAirportList();
+    gf_resetAirportsRegistry();
+}
+
+// The scenery scan's rebuild of the two airport folders, marker included: a
+// scan killed anywhere leaves, after the next start's recovery, both folders
+// whole as before the scan or as the scan made them, and no marker or backup.
+TEST_F(CrashSafety, AirportScanTransaction)
+{
+    const std::array<fs::path, 2> folders{file(kMySimaddonFolder.string()), file(kMyThirdpartyFolder.string())};
+    using Contents = std::map<std::string, std::string>;
+    const auto contentsOf = [](bool second) {
+        Contents c;
+        for (const char* code : {"EDDF", "EDDM", "LOWW", "LSZH"})
+            c[std::string(code) + ".xml"] = std::string(second ? 30000 : 20000, second ? 'b' : 'a') + code;
+        return c;
+    };
+    const auto read = [](const fs::path& folder) {
+        Contents c;
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(folder, ec))
+            c[entry.path().filename().string()] = test::readAll(entry.path());
+        return c;
+    };
+    const Contents a = contentsOf(false);
+    const Contents b = contentsOf(true);
+    for (const fs::path& folder : folders)
+        for (const auto& [name, text] : a) test::writeAll(folder / name, text);
+
+    int cycles = 0;
+    int seenB = 0;
+    killAtRandom(
+        [&](bool second) {
+            AirportScanTransaction transaction;
+            lf_openAirportScan(transaction);
+            for (const fs::path& folder : folders)
+                for (const auto& [name, text] : contentsOf(second)) test::writeAll(folder / name, text);
+            // Every third scan fails and is rolled back.
+            if (++cycles % 3 == 0) lf_cleanupAirportScan(transaction);
+            else lf_commitAirportScan(transaction);
+        },
+        [&](int kill) {
+            ASSERT_TRUE(lf_recoverAirportScan()) << "kill " << kill << ", seed " << seed_;
+            EXPECT_FALSE(fs::exists(lf_scanMarkerPath())) << "kill " << kill;
+            const Contents first = read(folders[0]);
+            ASSERT_TRUE(first == a || first == b) << "a folder neither before nor after, kill " << kill << ", seed "
+                                                  << seed_;
+            ASSERT_EQ(read(folders[1]), first) << "the folders from different scans, kill " << kill << ", seed "
+                                               << seed_;
+            for (const fs::path& folder : folders)
+                EXPECT_FALSE(fs::exists(lf_scanBackupPath(folder))) << "kill " << kill;
+            if (first == b) ++seenB;
+        });
+    EXPECT_GT(seenB, 0) << "no scan ever committed: the kills came too early";
 }
 
 } // namespace
