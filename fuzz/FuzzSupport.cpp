@@ -23,8 +23,10 @@ const fs::path& lf_workFolder()
         const auto* made =
             new fs::path(fs::temp_directory_path() / fmt::format("zelk-fuzz-{}", platform::currentProcessId()));
         fs::create_directories(*made / "config");
-#ifndef _WIN32
         // The per-user configuration (parameters.xml) lands here too.
+#ifdef _WIN32
+        ::_wputenv_s(L"ZELK_ROAMING_APPDATA", (*made / "config").c_str());
+#else
         ::setenv("XDG_CONFIG_HOME", (*made / "config").c_str(), 1);
 #endif
         std::atexit([] {

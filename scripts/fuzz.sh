@@ -33,8 +33,8 @@ trap 'rm -rf "$work"' EXIT
 lf_dictionary() {
   case "$1" in
     liveries | rtapp) cat "$root/fuzz/dict/cfg.dict" "$root/fuzz/dict/xml.dict" ;;
-    update) cat "$root/fuzz/dict/json.dict" ;;
-    airports) cat "$root/fuzz/dict/xml.dict" "$root/fuzz/dict/json.dict" ;;
+    update | rtapi) cat "$root/fuzz/dict/json.dict" ;;
+    airports | roundtrips) cat "$root/fuzz/dict/xml.dict" "$root/fuzz/dict/json.dict" ;;
     *) cat "$root/fuzz/dict/xml.dict" "$root/fuzz/dict/json.dict" ;;
   esac
 }

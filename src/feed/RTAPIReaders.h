@@ -87,14 +87,18 @@ class RTAPITrafficReader : public RTAPIReader {
 public:
     RTAPITrafficReader();
 
+    // A traffic reply with status 200: its batch to the engine. A parked
+    // reply's list. (Public for the parser fuzz target, which hands them
+    // replies without a server.)
+    void takeTraffic(const nlohmann::json& reply);
+    std::vector<ParkedTrafficRecord> takeParked(const nlohmann::json& reply);
+
 protected:
     bool round() override;
 
 private:
     bool trafficRequest(const RTAPIBox& box);
-    void takeTraffic(const nlohmann::json& reply);
     bool parkedRequest(std::uint64_t number, const RTAPIBox& box);
-    std::vector<ParkedTrafficRecord> takeParked(const nlohmann::json& reply);
     TimePoint lastRequest_{};
 };
 
@@ -104,12 +108,15 @@ class RTAPIWeatherReader : public RTAPIReader {
 public:
     RTAPIWeatherReader();
 
+    // A weather reply with status 200: the first usable QNH into the reader
+    // state. (Public for the parser fuzz target.)
+    void takeWeather(const nlohmann::json& reply);
+
 protected:
     bool round() override;
 
 private:
     bool weatherRequest(double latitude, double longitude);
-    void takeWeather(const nlohmann::json& reply);
 };
 
 // Where the traffic reader's batches go: the engine's mailbox
