@@ -1,19 +1,40 @@
 #!/usr/bin/env bash
 # Set up, build and run every test: the normal build, the same tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer, the parser fuzz targets for
-# 20 s each (reported, not gating), then the Windows build with its tests under wine. Each stage
-# prints its time.
+# AddressSanitizer and UndefinedBehaviorSanitizer, the threaded suites and a
+# demo run under ThreadSanitizer, the parser fuzz targets for 20 s each
+# (reported, not gating), then the Windows build with its tests under wine.
+# Each stage prints its time, its processor time and the time so far.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+
+# The processor time of all finished child processes (user + system), in
+# whole seconds, into cpu_seconds: a stage's share tells what it would take on
+# a machine with fewer cores. `times` runs in this shell, as a subshell would
+# count only its own children.
+cpu_times="$(mktemp)"
+trap 'rm -f "$cpu_times"' EXIT
+lf_cpu_seconds() {
+  times >"$cpu_times"
+  cpu_seconds="$(tail -n 1 "$cpu_times" | awk 'function sec(t,  m) { m = t; sub(/m.*/, "", m); sub(/^[0-9]+m/, "", t); sub(/s$/, "", t); return m * 60 + t }
+    { printf "%d", sec($1) + sec($2) }')"
+}
+
+run_started=$SECONDS
+stage_started=$SECONDS
+lf_cpu_seconds
+stage_cpu=$cpu_seconds
+lf_stage() {
+  lf_cpu_seconds
+  echo "== stage '$1' took $((SECONDS - stage_started)) s (processor time $((cpu_seconds - stage_cpu)) s; $((SECONDS - run_started)) s so far)"
+  stage_started=$SECONDS
+  stage_cpu=$cpu_seconds
+}
+
 "$root/scripts/setup.sh"
 bash "$root/scripts/check-layers.sh"
 bash "$root/scripts/line-ratio.sh"
+lf_stage setup
 
-stage_started=$SECONDS
-lf_stage() {
-  echo "== stage '$1' took $((SECONDS - stage_started)) s"
-  stage_started=$SECONDS
-}
 
 jobs="$(nproc)"
 werror=OFF
@@ -34,6 +55,14 @@ cmake --build "$root/build-asan" -j "$jobs"
    ctest --no-tests=error --output-on-failure -j "$jobs" --timeout 600) | tee "$root/build-asan/ctest-asan.txt"
 bash "$root/scripts/check-test-count.sh" "$root/build-asan/ctest-asan.txt" "${ZELK_NATIVE_MIN_TESTS:-708}" asan
 lf_stage asan
+
+# The threaded suites, the program's own processes and a whole demo run under
+# ThreadSanitizer; the preset builds only the programs these run.
+(cd "$root" && cmake --preset tsan -DZELK_WERROR=$werror)
+(cd "$root" && cmake --build --preset tsan -j "$jobs")
+(cd "$root" && ctest --preset tsan --no-tests=error -j "$jobs") | tee "$root/build-tsan/ctest-tsan.txt"
+bash "$root/scripts/check-test-count.sh" "$root/build-tsan/ctest-tsan.txt" 10 tsan
+lf_stage tsan
 
 # Every parser's fuzz target, 20 s each, two at a time. Random mutation finds
 # different inputs on each run, so a finding is reported (its minimised input
