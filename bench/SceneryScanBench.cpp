@@ -1,7 +1,5 @@
 #include "airports/AirportScan.h"
 
-#include "BenchData.h"
-
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
