@@ -20,6 +20,7 @@
 #include "core/Version.h"
 #include "gui/Gui.h"
 #include "simlink/UserAircraftState.h"
+#include "support/QuietWindow.h"
 #include "update/UpdateTestSupport.h"
 
 namespace zelk {
@@ -49,15 +50,6 @@ std::string apfWithStands(int stands, const char* extra = "")
     return text + "</parkpositions></root>";
 }
 
-// The test thread plays the user-interface thread, so shown messages reach the log at once.
-struct QuietWindow final : GuiWindow {
-    bool postMessage(std::uint32_t) override { return true; }
-    void invalidate(const RepaintPlan&) override {}
-    void showChildControls(bool) override {}
-    void setTopmost(bool) override {}
-    void messageLineShown(std::string_view, bool) override {}
-};
-
 // A run's worth of park-airport state on a fixed clock, with the engine's
 // stand vector played by a plain vector.
 class ParkAirportRun : public test::UpdateTest {
@@ -66,7 +58,7 @@ protected:
     {
         UpdateTest::SetUp();
         gf_setFixedClock(1796508000);
-        gf_gui().attachWindow(std::make_shared<QuietWindow>());
+        gf_gui().attachWindow(std::make_shared<test::QuietWindow>());
         gf_resetParkAirportList();
         gf_cancelParkAirportReload();
         gf_resetUserAircraftState();

@@ -25,6 +25,7 @@
 #include "simlink/SimClient.h"
 #include "simlink/UserAircraftState.h"
 #include "support/LoggedTempDir.h"
+#include "support/QuietWindow.h"
 #include "support/TestAirport.h"
 #include "traffic/TrafficState.h"
 #include "traffic/TrafficTestData.h"
@@ -34,15 +35,6 @@ namespace {
 
 constexpr std::int64_t kNow = 1'796'508'000;
 
-// The test thread plays the user-interface thread, so shown messages reach the log at once.
-struct QuietWindow final : GuiWindow {
-    bool postMessage(std::uint32_t) override { return true; }
-    void invalidate(const RepaintPlan&) override {}
-    void showChildControls(bool) override {}
-    void setTopmost(bool) override {}
-    void messageLineShown(std::string_view, bool) override {}
-};
-
 // The park airport's load with the program's own wiring: the follower, the
 // parking behind its hooks, the app reader's parked list and the simulator's
 // facility data of the test airport.
@@ -51,7 +43,7 @@ protected:
     void SetUp() override
     {
         LoggedTempDirTest::SetUp();
-        gf_gui().attachWindow(std::make_shared<QuietWindow>());
+        gf_gui().attachWindow(std::make_shared<test::QuietWindow>());
         gf_setFixedClock(kNow);
         test::loadTrafficTestDbase();
         gf_storeProgramMode(ProgramMode{kSimulatorMsfs2024, kTrafficSourceRtApp});
