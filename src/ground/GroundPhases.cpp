@@ -448,6 +448,25 @@ double lf_heightAboveRunway(const LiveAc& ac)
     return std::isfinite(elevation) ? ac.pose.altitude - elevation : ac.heightAboveGround;
 }
 
+std::optional<double> lf_groundStandingAltitudeFt(const LiveAc& ac)
+{
+    double ground = ac.groundOps.landingRunway ? ac.groundOps.landingRunway->endElevationFt : kGroundNaN;
+    if (!std::isfinite(ground))
+        ground = ac.groundOps.runwayElevationFt;
+    if (!std::isfinite(ground) && ac.simGroundAltitude)
+        ground = *ac.simGroundAltitude;
+    if (!std::isfinite(ground))
+        ground = gf_getUserAirportAltitude().value_or(kGroundNaN);
+    // The last ground report: its height was taken at an altitude since left,
+    // so it comes last.
+    if (!std::isfinite(ground) && ac.heightAboveGround < kNoHeightReportFt && std::isfinite(ac.heightAboveGround))
+        ground = ac.pose.altitude - ac.heightAboveGround;
+    if (!std::isfinite(ground))
+        return std::nullopt;
+    const double offset = std::isfinite(ac.groundOffset) ? std::max(ac.groundOffset, 0.0) : 0.0;
+    return ground + offset;
+}
+
 bool lf_phaseOwnsPitch(const LiveAc& ac)
 {
     const auto& g = ac.groundOps;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "traffic/AircraftRecords.h"
 
 namespace zelk {
@@ -21,5 +23,12 @@ bool lf_endsInsideStand(const LiveAc& aircraft);
 double lf_pullOutLimit(LiveAc& aircraft);
 // Height above the runway or ground in feet.
 double lf_heightAboveRunway(const LiveAc& aircraft);
+// The altitude (ft) at which the aircraft stands on the ground below it: the
+// elevation of its runway, else the simulator's ground, the user airport's
+// elevation or the ground its last height report gave, plus the aircraft's
+// own height on its gear;
+// empty when none is known. The feed reports a ground position at altitude 0,
+// which is no place to descend to.
+std::optional<double> lf_groundStandingAltitudeFt(const LiveAc& aircraft);
 
 } // namespace zelk

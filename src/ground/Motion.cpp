@@ -267,7 +267,12 @@ void lf_airLeg(LiveAc& ac)
     if (g.flareStage > 0 && ac.phase == FlightPhase::landing) {
         ac.pose.altitude += g.motionVerticalSpeed * kPassSeconds / 60.0;
     } else {
-        const double climb = (next.altitude - ac.pose.altitude) / passesLeft;
+        // A report on the ground is at altitude 0: the descent aims at the
+        // ground under the aircraft instead.
+        double target = next.altitude;
+        if (next.airborne == 0)
+            target = lf_groundStandingAltitudeFt(ac).value_or(next.altitude);
+        const double climb = (target - ac.pose.altitude) / passesLeft;
         g.motionVerticalSpeed = climb / kPassSeconds * 60.0;
         ac.pose.altitude += climb;
     }

@@ -131,9 +131,6 @@ struct LiveAc : StaticAc {
     std::uint8_t onGround = 0;
     std::uint8_t flightPlanQueued = 0;
     std::uint8_t userConflictAtSpawn = 0;
-    std::uint8_t groundFlag5 = 0;
-    std::uint8_t groundFlag6 = 0;
-    std::uint8_t groundFlag7 = 0;
     std::array<double, 8> motion{}; // ground-operation motion values (initial climb among them)
     GroundPlan groundPlan;
     double lastSpawnLatitude = 0.0;

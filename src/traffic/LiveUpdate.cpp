@@ -626,6 +626,17 @@ bool checkNewPosDuringLanding(LiveAc& aircraft, PosSample& sample)
     if (lf_emptyStream(aircraft, "checkNewPosDuringLanding"))
         return false;
     auto& watch = aircraft.goAroundWatch;
+    // A touch-down after a steep approach with no climb in the stream yet sets
+    // the touch-and-go watch: from then on the reports are watched from the
+    // landing's reference values, so that only a real climb counts as going
+    // around and stray airborne reports in the roll-out are taken as ground.
+    auto& g = aircraft.groundOps;
+    if (g.touchAndGoWatch != 0) {
+        g.touchAndGoWatch = 0;
+        watch.set = 1;
+        watch.lastAltitudeFt = g.landingReferenceAltitudeFt;
+        watch.lastVerticalSpeed = g.landingReferenceVerticalSpeed;
+    }
     if (watch.set != 0) {
         if (sample.airborne == 0) {
             watch.set = 0;

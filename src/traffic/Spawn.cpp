@@ -155,9 +155,13 @@ void lf_parkAtSpawnStand(LiveAc& ac, const ParkPos& stand)
     ac.weekSlot = gf_currentWeekSlot();
     ac.parkingTime = gf_steadyNow().time_since_epoch().count();
     ac.lastNearStandTime = ac.parkingTime;
-    ac.groundFlag5 = 0;
-    ac.groundFlag6 = 0;
-    ac.groundFlag7 = 0;
+    // What a former life (before a livery respawn) may have left in motion: a
+    // ground plan, a heading to steer to, a flare still counting, which would
+    // have the parked aircraft steered or placed as one landing.
+    ac.resetGroundPlan();
+    ac.groundOps.pendingTargetHeading = 0.0;
+    ac.groundOps.pendingTargetHeadingSet = 0;
+    ac.groundOps.flareStage = 0;
     ac.stream.resize(1);
     PosSample& front = ac.stream.front();
     front.latitude = stand.latitude;

@@ -4,18 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include "airports/ParkAirports.h"
-#include "ground/GroundGeometry.h"
-#include "ground/MotionGeometry.h"
-#include "support/TestAirport.h"
-#include "traffic/CollisionRules.h"
-#include "traffic/TrafficPassDriver.h"
-#include "traffic/TrafficStateTestSupport.h"
+#include "traffic/TestAirportPass.h"
 
 namespace zelk {
 namespace {
 
-constexpr int kPassesPerSecond = 100;
 constexpr std::int32_t kStand = 8; // G8, 30 m, facing north, no neighbour within reach
 
 // What became of one aircraft that taxied to a spot beside a stand, stopped
@@ -28,31 +21,13 @@ struct Outcome {
     double secondsToPark = 0.0;
 };
 
-// Reports go the program's way: one live batch a second into the engine's
-// mailbox, the engine pass 100 times a second, the one-second job's collision
-// pass once a second; the link on the stand-in. Positions are metres along
-// (north) and lateral (east) of the stand point.
-class DriveToStand : public test::TrafficPassTest {
+// Positions are metres along (north) and lateral (east) of the stand point.
+class DriveToStand : public test::TestAirportPass {
 protected:
-    void SetUp() override
-    {
-        test::TrafficPassTest::SetUp();
-        test::installStands(test::testAirportStands());
-        gf_setCurrentParkAirport(IcaoCode(test::TestAirport::kCode), test::TestAirport::kLatitude,
-                                 test::TestAirport::kLongitude);
-        gf_updateSettings([](SettingsSnapshot& s) { s.COLLISION_USER_AIR = false; });
-        titles.push_back("Boeing 737-800 KLM PH-BXA");
-    }
-    void TearDown() override
-    {
-        gf_setCurrentParkAirport(IcaoCode{}, 0.0, 0.0);
-        test::TrafficPassTest::TearDown();
-    }
-
     static LatLon nearStand(double alongM, double lateralM)
     {
         const ParkPos& s = gf_stands()[kStand - 1];
-        return gf_advance(gf_advance({s.latitude, s.longitude}, 0.0, alongM), kPi / 2.0, lateralM);
+        return offset({s.latitude, s.longitude}, 0.0, alongM, lateralM);
     }
 
     // The parked aircraft the program placed on the stand.
@@ -65,13 +40,6 @@ protected:
         st.proximityRadius = 0.02;
         st.placeAtStand(gf_stands()[kStand - 1]);
         gf_staticAircraft().push_back(st);
-    }
-
-    void second()
-    {
-        enginePasses(kPassesPerSecond);
-        if (collisionJob)
-            gf_checkLiveWithParkedCollisions();
     }
 
     Outcome runCase(std::uint32_t hexId, double alongM, double lateralM, double headingDeg)
@@ -88,15 +56,11 @@ protected:
         // are thinned out), and a report at rest 20 s after the last.
         const LatLon spot = nearStand(alongM, lateralM);
         const double course = headingDeg * kDegToRad;
-        const double time = 1'700'000'000.0;
         for (int t = 0; t <= 50; ++t) {
             if ((t % 14 == 0 && t <= 28) || t == 50) {
                 const bool moving = t <= 28;
-                const LatLon at = gf_advance(spot, course + kPi, moving ? 20.0 * (2 - t / 14) : 0.0);
-                PosSample s = sample(at.latitude, at.longitude, 0.0, moving ? 3.0 : 0.0, 0);
-                s.airborne = 0;
-                s.heading = headingDeg;
-                deliver({received(hexId, "KLM" + std::to_string(hexId & 0xFFF), "PH-BXA", "B738", s, time + t)});
+                report(hexId, offset(spot, course, moving ? -20.0 * (2 - t / 14) : 0.0, 0.0), 0.0, moving ? 3.0 : 0.0,
+                       headingDeg, 0.0, t);
             }
             second();
         }
@@ -141,7 +105,6 @@ protected:
                gf_relativePosition({ac->pose.latitude, ac->pose.longitude}, 0.0, spot).distanceM < 1.0;
     }
 
-    bool collisionJob = false;
 };
 
 // The starts beside or past the stand that stalled a drive until its hold ran

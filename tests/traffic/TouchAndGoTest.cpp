@@ -1,0 +1,168 @@
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ground/Runways.h"
+#include "simlink/UserAircraftState.h"
+#include "traffic/TestAirportPass.h"
+
+namespace zelk {
+namespace {
+
+constexpr double kGroundFt = test::TestAirport::kAltitudeFt;
+constexpr double kApproachKt = 140.0;
+constexpr double kMetresPerSecond = kApproachKt * 1852.0 / 3600.0;
+
+// One report of an arrival on runway 09 of the test airport: seconds from the
+// first report, metres east of the reference point, height above the ground
+// (0 on the ground), ground speed, vertical speed.
+struct Report {
+    double t;
+    double eastM;
+    double heightFt;
+    double speedKt;
+    double verticalSpeed;
+    bool airborne;
+};
+
+// The arrivals go the program's way at the test airport with its runways, the
+// simulator's ground at the airport's altitude.
+class TouchAndGo : public test::TestAirportPass {
+protected:
+    void SetUp() override
+    {
+        test::TestAirportPass::SetUp();
+        ASSERT_EQ(gf_loadRunways(IcaoCode(test::TestAirport::kCode)), 2u);
+        port.setGroundAltitude(kGroundFt);
+        // The user stands at the test airport: its altitude is known.
+        ParkAirportRecord user;
+        user.airport = AirportRecord{IcaoCode(test::TestAirport::kCode), IataCode("ZTS"), test::TestAirport::kLatitude,
+                                     test::TestAirport::kLongitude, static_cast<std::int32_t>(kGroundFt)};
+        gf_setParkAirport(user);
+        gf_updateSettings([](SettingsSnapshot& s) { s.FLIGHT_MESSAGES = false; });
+    }
+    void TearDown() override
+    {
+        gf_clearRunways();
+        gf_clearParkAirport();
+        test::TestAirportPass::TearDown();
+    }
+
+    // A final of the given angle, one report every 7 s, down to 2 ft over the
+    // touch-down point 300 m past the threshold of 09 (east -1200), where the
+    // motion puts the aircraft on the ground (or a report on the ground there,
+    // at altitude 0 as the feed gives it); then the given reports, 33 s
+    // and more after the last, so that they come after the touch-down (reports
+    // fall due 30 s after they came), their times and places counted from it.
+    static std::vector<Report> arrival(double glideDeg, const std::vector<Report>& after, bool reportedOnGround = false)
+    {
+        std::vector<Report> reports;
+        const double vs = -std::tan(glideDeg * kDegToRad) * kMetresPerSecond / 0.3048 * 60.0;
+        for (int i = 7; i >= 1; --i) {
+            const double back = i * 7.0 * kMetresPerSecond;
+            reports.push_back({(7 - i) * 7.0, -1200.0 - back, 2.0 + back * std::tan(glideDeg * kDegToRad) / 0.3048,
+                               kApproachKt, vs, true});
+        }
+        if (reportedOnGround)
+            reports.push_back({49.0, -1200.0, 0.0, 125.0, 0.0, false});
+        else
+            reports.push_back({49.0, -1200.0, 2.0, 130.0, -300.0, true});
+        for (const Report& r : after)
+            reports.push_back({49.0 + r.t, -1200.0 + r.eastM, r.heightFt, r.speedKt, r.verticalSpeed, r.airborne});
+        return reports;
+    }
+
+    // The phases the aircraft went through, each once, in order, pass by pass.
+    std::vector<FlightPhase> fly(std::uint32_t hexId, const std::vector<Report>& reports)
+    {
+        gf_liveAircraft().clear();
+        lowestFt = 1e9;
+        std::vector<FlightPhase> phases;
+        std::size_t next = 0;
+        for (int t = 0; t < 220; ++t) {
+            while (next < reports.size() && reports[next].t <= t) {
+                const Report& r = reports[next++];
+                report(hexId, test::testAirportPoint(0.0, r.eastM), r.airborne ? kGroundFt + r.heightFt : 0.0, r.speedKt,
+                       90.0, r.verticalSpeed, r.t);
+            }
+            for (int pass = 0; pass < kPassesPerSecond; ++pass) {
+                enginePass();
+                const LiveAc* ac = live(hexId);
+                if (ac == nullptr || ac->simState != SimState::active)
+                    continue;
+                if (phases.empty() || phases.back() != ac->phase)
+                    phases.push_back(ac->phase);
+                lowestFt = std::min(lowestFt, ac->pose.altitude - kGroundFt);
+            }
+        }
+        return phases;
+    }
+
+    test::TestAirportSimulator airportSim;
+    double lowestFt = 0.0; // lowest altitude above the airport the aircraft was shown at
+
+    static bool went(const std::vector<FlightPhase>& phases, FlightPhase phase)
+    {
+        return std::find(phases.begin(), phases.end(), phase) != phases.end();
+    }
+    static std::string text(const std::vector<FlightPhase>& phases)
+    {
+        std::string out;
+        for (FlightPhase p : phases)
+            out += std::string(gf_phaseName(p)) + " ";
+        return out;
+    }
+};
+
+// After a steep approach the roll-out's stray airborne reports (a few feet,
+// no climb) are taken as ground ones: no take-off roll; a real climb within
+// the watch is a touch-and-go and takes off again.
+TEST_F(TouchAndGo, AfterASteepApproachOnlyARealClimbTakesOffAgain)
+{
+    struct Case {
+        const char* what;
+        double glideDeg;
+        std::vector<Report> after;
+        bool takesOff;
+        bool reportedOnGround = false;
+    };
+    // Reports after the touch-down: seconds and metres on from it, feet above
+    // the ground. The feed still says airborne at a few feet for three
+    // reports, then the aircraft rolls out; or it climbs away.
+    const std::vector<Report> strays{{33.0, 1200.0, 4.0, 110.0, -100.0, true}, {36.0, 1370.0, 3.0, 100.0, 0.0, true},
+                                     {39.0, 1520.0, 5.0, 90.0, 100.0, true},    {42.0, 1650.0, 0.0, 80.0, 0.0, false},
+                                     {45.0, 1760.0, 0.0, 60.0, 0.0, false},     {48.0, 1840.0, 0.0, 40.0, 0.0, false},
+                                     {51.0, 1890.0, 0.0, 25.0, 0.0, false},     {56.0, 1920.0, 0.0, 12.0, 0.0, false}};
+    const std::vector<Report> goesAround{{33.0, 1200.0, 20.0, 130.0, 500.0, true},
+                                         {36.0, 1420.0, 90.0, 140.0, 1200.0, true},
+                                         {39.0, 1640.0, 200.0, 145.0, 1500.0, true},
+                                         {42.0, 1860.0, 330.0, 150.0, 1600.0, true},
+                                         {49.0, 2400.0, 700.0, 160.0, 1600.0, true}};
+    const std::vector<Report> rollOut{{33.0, 1200.0, 0.0, 90.0, 0.0, false},  {36.0, 1420.0, 0.0, 70.0, 0.0, false},
+                                      {39.0, 1580.0, 0.0, 50.0, 0.0, false},  {42.0, 1690.0, 0.0, 30.0, 0.0, false},
+                                      {47.0, 1760.0, 0.0, 15.0, 0.0, false}};
+    const Case cases[] = {
+        {"stray airborne reports in the roll-out after a steep approach", 4.6, strays, false},
+        {"a climb within the watch after a steep approach", 4.6, goesAround, true},
+        {"a climb after a normal approach", 3.0, goesAround, true},
+        // The descent aims at the runway, not at the altitude 0 of a ground report.
+        {"a touch-down reported on the ground", 3.0, rollOut, false, true},
+    };
+    std::uint32_t hexId = 0x3F0000;
+    for (const Case& c : cases) {
+        const std::vector<FlightPhase> phases = fly(++hexId, arrival(c.glideDeg, c.after, c.reportedOnGround));
+        // Never under the runway: on it the aircraft stands on its gear.
+        EXPECT_GE(lowestFt, 0.0) << c.what;
+        ASSERT_TRUE(went(phases, FlightPhase::landing_roll)) << c.what << ": " << text(phases);
+        EXPECT_EQ(went(phases, FlightPhase::takeoff_roll), c.takesOff) << c.what << ": " << text(phases);
+        if (!c.takesOff) {
+            EXPECT_EQ(phases.back(), FlightPhase::taxi) << c.what << ": " << text(phases);
+        }
+    }
+}
+
+} // namespace
+} // namespace zelk
