@@ -271,6 +271,8 @@ void lf_verticalLiftPass(LiveAc& ac)
 
 // --- take-off --------------------------------------------------------------
 
+void lf_liftOff(LiveAc& ac);
+
 void lf_startRotation(LiveAc& ac)
 {
     auto& g = ac.groundOps;
@@ -291,8 +293,14 @@ void lf_startRotation(LiveAc& ac)
     }
     const auto passes = std::max<std::uint32_t>(1, ac.rotationPasses ? ac.rotationPasses
                                                                      : gf_categoryRotationPasses(ac.category));
-    ac.placementCounter = static_cast<std::int32_t>(passes) + 1;
+    // The pass that starts the rotation is its first: the counter runs from
+    // the rotation passes down to 1, at which the aircraft lifts off with the
+    // rotation pitch reached.
+    ac.placementCounter = static_cast<std::int32_t>(passes);
     g.rotationPitchStep = (ac.rotationPitch - ac.pose.pitch) / passes;
+    ac.pose.pitch += g.rotationPitchStep;
+    if (ac.placementCounter <= 1)
+        lf_liftOff(ac);
 }
 
 void lf_liftOff(LiveAc& ac)
@@ -366,11 +374,90 @@ void lf_startApproach(LiveAc& ac)
     }
 }
 
+std::uint32_t lf_touchDownPasses(const LiveAc& ac)
+{
+    return std::max<std::uint32_t>(1, ac.touchDownPasses ? ac.touchDownPasses : gf_categoryTouchDownPasses(ac.category));
+}
+
+// Until the touch-down the glide aims at the point of the runway's centre line
+// beside the aircraft, to be reached over the touch-down passes: the touch-down
+// then works out the per-pass steps that take the aircraft onto the centre line
+// while it rolls out.
+void lf_aimGlideAtCentreLine(LiveAc& ac)
+{
+    auto& g = ac.groundOps;
+    std::optional<RunwayHit> runway = g.landingRunway;
+    if (!runway) {
+        PosSample here;
+        here.latitude = ac.pose.latitude;
+        here.longitude = ac.pose.longitude;
+        runway = gf_findRunwayLoose(here, ac.pose.heading);
+    }
+    if (!runway) {
+        g.glidePending = 0;
+        return;
+    }
+    const double headingRad = runway->headingDeg * kDegToRad;
+    const LatLon threshold{runway->thresholdLatitude, runway->thresholdLongitude};
+    const RelativePosition seen = gf_relativePosition(threshold, headingRad, lf_pos(ac));
+    const LatLon onLine = gf_advance(threshold, headingRad, seen.alongM);
+    g.glideTargetLatitude = onLine.latitude;
+    g.glideTargetLongitude = onLine.longitude;
+    g.glideSteps = static_cast<std::int32_t>(lf_touchDownPasses(ac));
+    g.glideStepsDone = 0;
+    g.glidePending = 1;
+}
+
+void lf_endGlide(GroundOpState& g)
+{
+    g.glideLatitudeStep = 0.0;
+    g.glideLongitudeStep = 0.0;
+    g.glideStepsDone = 0;
+}
+
+// After the touch-down: the steps the touch-down worked out, one per pass,
+// for the touch-down passes. Only their part across the runway is taken, and
+// never past the centre line: the roll-out's own steering works on it too.
+void lf_glideAfterTouchDown(LiveAc& ac)
+{
+    auto& g = ac.groundOps;
+    if (g.glideLatitudeStep == 0.0 && g.glideLongitudeStep == 0.0)
+        return;
+    if (!std::isfinite(g.glideLatitudeStep) || !std::isfinite(g.glideLongitudeStep) ||
+        g.glideStepsDone >= static_cast<std::int32_t>(lf_touchDownPasses(ac))) {
+        lf_endGlide(g);
+        return;
+    }
+    ++g.glideStepsDone;
+    const std::optional<RunwayHit>& runway = g.rollOutRunway ? g.rollOutRunway : g.landingRunway;
+    if (!runway) {
+        ac.pose.latitude += g.glideLatitudeStep;
+        ac.pose.longitude += g.glideLongitudeStep;
+        return;
+    }
+    const double headingRad = runway->headingDeg * kDegToRad;
+    const LatLon threshold{runway->thresholdLatitude, runway->thresholdLongitude};
+    const double offM = gf_relativePosition(threshold, headingRad, lf_pos(ac)).lateralM;
+    const LatLon stepped{ac.pose.latitude + g.glideLatitudeStep, ac.pose.longitude + g.glideLongitudeStep};
+    // A step is a few centimetres: its part across the runway from the flat offset.
+    const FlatOffset step = gf_flatOffsetM(lf_pos(ac), stepped);
+    const double acrossM = -step.northM * std::sin(headingRad) + step.eastM * std::cos(headingRad);
+    if (!(offM * acrossM < 0.0)) {
+        lf_endGlide(g);
+        return;
+    }
+    const double moveM = std::min(std::fabs(acrossM), std::fabs(offM));
+    const LatLon p = gf_advance(lf_pos(ac), headingRad + (offM > 0.0 ? -kPi / 2.0 : kPi / 2.0), moveM);
+    ac.pose.latitude = p.latitude;
+    ac.pose.longitude = p.longitude;
+}
+
 void lf_flarePass(LiveAc& ac)
 {
     auto& g = ac.groundOps;
     if (ac.category == AcCategory::Rotorcraft || ac.onGround != 0)
         return;
+    lf_aimGlideAtCentreLine(ac);
     const bool big = ac.category == AcCategory::Large || ac.category == AcCategory::Heavy;
     const auto passes = std::max<std::uint32_t>(1, ac.flarePasses ? ac.flarePasses : gf_categoryFlarePasses(ac.category));
     if (g.flareStage == 0) {
@@ -542,6 +629,8 @@ void lf_groundPhasePass(LiveAc& ac)
     case FlightPhase::landing_roll: lf_rollOutPass(ac); break;
     default: break;
     }
+    if (ac.onGround != 0)
+        lf_glideAfterTouchDown(ac);
     lf_settleAfterTouchDown(ac);
 }
 

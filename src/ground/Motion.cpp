@@ -36,6 +36,9 @@ constexpr double kPassedSampleM = 0.5;        // a sample less far ahead has bee
 constexpr double kMinLookAheadM = 15.0;
 constexpr double kLookAheadOfRadius = 0.7;    // of the turn radius at the current speed
 constexpr double kRunwayEntrySameSpotM = 1.0;
+// Rolling on without reports, the aircraft is brought onto the centre line at
+// up to 1 m/s sideways.
+constexpr double kCentreLinePullM = 0.01;
 constexpr double kTurnRoundKt = 4.0;          // slow enough to turn round within the apron
 constexpr double kTurnRoundOffNoseRad = 60.0 * kDegToRad; // a sample further off the nose is turned to first
 
@@ -283,9 +286,22 @@ void lf_airLeg(LiveAc& ac)
     g.noFutureLogged = 0;
 }
 
+// A rolling aircraft on its runway whose reports have run out (hold copies),
+// or a landing whose reports stand still (repeats), has no sample to roll to:
+// it rolls on along the runway by dead reckoning, a landing slowing down,
+// instead of stopping dead at its last report.
+bool lf_rollsOnWithoutFuture(const LiveAc& ac)
+{
+    if (ac.onGround == 0 || ac.stream.empty() || !(ac.groundOps.motionSpeedKt > 0.0))
+        return false;
+    if (ac.phase == FlightPhase::takeoff_roll)
+        return ac.streamCounter > 0;
+    return ac.phase == FlightPhase::landing_roll && (ac.streamCounter > 0 || ac.stream.front().skip != 0);
+}
+
 void lf_followStream(LiveAc& ac)
 {
-    if (ac.stream.empty())
+    if (ac.stream.empty() || lf_rollsOnWithoutFuture(ac))
         return;
     // Standing at or behind the stand, the aircraft waits for its manoeuvre.
     if (ac.phase == FlightPhase::parked || ac.phase == FlightPhase::pushing_back ||
@@ -303,10 +319,39 @@ void lf_followStream(LiveAc& ac)
         lf_airLeg(ac);
 }
 
+// The runway the aircraft rolls on: the one its roll found, else the one under it.
+std::optional<RunwayHit> lf_runwayRolledOn(const LiveAc& ac)
+{
+    const auto& g = ac.groundOps;
+    const std::optional<RunwayHit>& kept =
+        ac.phase != FlightPhase::landing_roll ? g.takeoffRunway : (g.rollOutRunway ? g.rollOutRunway : g.landingRunway);
+    if (kept)
+        return kept;
+    PosSample here;
+    here.latitude = ac.pose.latitude;
+    here.longitude = ac.pose.longitude;
+    return gf_findRunwayLoose(here, ac.pose.heading);
+}
+
 double lf_runwayHeading(const LiveAc& ac)
 {
-    const auto& hit = ac.phase == FlightPhase::landing_roll ? ac.groundOps.landingRunway : ac.groundOps.takeoffRunway;
+    const std::optional<RunwayHit> hit = lf_runwayRolledOn(ac);
     return hit ? hit->headingDeg * kDegToRad : ac.pose.heading;
+}
+
+// Moves the aircraft towards its runway's centre line, never past it.
+void lf_keepOnCentreLine(LiveAc& ac)
+{
+    const std::optional<RunwayHit> hit = lf_runwayRolledOn(ac);
+    if (!hit)
+        return;
+    const double headingRad = hit->headingDeg * kDegToRad;
+    const double offM = gf_relativePosition({hit->thresholdLatitude, hit->thresholdLongitude}, headingRad,
+                                            lf_position(ac)).lateralM;
+    const double moveM = std::min(std::fabs(offM), kCentreLinePullM);
+    if (!(moveM > 0.0))
+        return;
+    lf_moveTo(ac, gf_advance(lf_position(ac), headingRad + (offM > 0.0 ? -kPi / 2.0 : kPi / 2.0), moveM));
 }
 
 void lf_deadReckon(LiveAc& ac)
@@ -320,11 +365,15 @@ void lf_deadReckon(LiveAc& ac)
     }
     double v = g.lastSampleSpeedKt;
     if (ac.onGround != 0) {
+        v = std::min(v, g.motionSpeedKt);
         if (lf_onRunwayPhase(ac.phase)) {
             g.currentTurnRate = ac.turnRate;
             ac.steerHeading(lf_runwayHeading(ac), false);
+            lf_keepOnCentreLine(ac);
+            // A landing rolls out; a take-off roll keeps its speed.
+            if (ac.phase == FlightPhase::landing_roll)
+                v = gf_rampSpeed(g.motionSpeedKt, 0.0, kRunwayAccelKtPerS, kRunwayDecelKtPerS);
         }
-        v = std::min(v, g.motionSpeedKt);
         g.motionVerticalSpeed = 0.0;
     } else {
         const double decay = std::fabs(g.noFutureVerticalSpeed) / kNoFutureDecayPasses;
@@ -492,7 +541,8 @@ void LiveAc::extrapolatePosition()
         // A broken sample ahead: the pose stays as it is for this pass.
         if (groundOps.movedTick == now || lf_standingStill(*this) || (!stream.empty() && !lf_finite(stream.front())))
             return;
-        const bool future = !stream.empty() && lf_finite(stream.front()) && !(onGround == 0 && streamCounter > 0);
+        const bool future = !stream.empty() && lf_finite(stream.front()) && !(onGround == 0 && streamCounter > 0) &&
+                            !lf_rollsOnWithoutFuture(*this);
         if (!future || onGround == 0)
             lf_deadReckon(*this);
     } catch (const std::exception& e) {

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,9 +17,10 @@ constexpr double kGroundFt = test::TestAirport::kAltitudeFt;
 constexpr double kApproachKt = 140.0;
 constexpr double kMetresPerSecond = kApproachKt * 1852.0 / 3600.0;
 
-// One report of an arrival on runway 09 of the test airport: seconds from the
-// first report, metres east of the reference point, height above the ground
-// (0 on the ground), ground speed, vertical speed.
+// One report at runway 09 of the test airport: seconds from the first report,
+// metres east of the reference point, height above the ground (0 on the
+// ground), ground speed, vertical speed, airborne, metres north of the centre
+// line.
 struct Report {
     double t;
     double eastM;
@@ -26,6 +28,7 @@ struct Report {
     double speedKt;
     double verticalSpeed;
     bool airborne;
+    double northM = 0.0;
 };
 
 // The arrivals go the program's way at the test airport with its runways, the
@@ -57,36 +60,38 @@ protected:
     // at altitude 0 as the feed gives it); then the given reports, 33 s
     // and more after the last, so that they come after the touch-down (reports
     // fall due 30 s after they came), their times and places counted from it.
-    static std::vector<Report> arrival(double glideDeg, const std::vector<Report>& after, bool reportedOnGround = false)
+    static std::vector<Report> arrival(double glideDeg, const std::vector<Report>& after, bool reportedOnGround = false,
+                                       double approachNorthM = 0.0)
     {
         std::vector<Report> reports;
         const double vs = -std::tan(glideDeg * kDegToRad) * kMetresPerSecond / 0.3048 * 60.0;
         for (int i = 7; i >= 1; --i) {
             const double back = i * 7.0 * kMetresPerSecond;
             reports.push_back({(7 - i) * 7.0, -1200.0 - back, 2.0 + back * std::tan(glideDeg * kDegToRad) / 0.3048,
-                               kApproachKt, vs, true});
+                               kApproachKt, vs, true, approachNorthM});
         }
         if (reportedOnGround)
-            reports.push_back({49.0, -1200.0, 0.0, 125.0, 0.0, false});
+            reports.push_back({49.0, -1200.0, 0.0, 125.0, 0.0, false, approachNorthM});
         else
-            reports.push_back({49.0, -1200.0, 2.0, 130.0, -300.0, true});
+            reports.push_back({49.0, -1200.0, 2.0, 130.0, -300.0, true, approachNorthM});
         for (const Report& r : after)
-            reports.push_back({49.0 + r.t, -1200.0 + r.eastM, r.heightFt, r.speedKt, r.verticalSpeed, r.airborne});
+            reports.push_back({49.0 + r.t, -1200.0 + r.eastM, r.heightFt, r.speedKt, r.verticalSpeed, r.airborne, r.northM});
         return reports;
     }
 
     // The phases the aircraft went through, each once, in order, pass by pass.
-    std::vector<FlightPhase> fly(std::uint32_t hexId, const std::vector<Report>& reports)
+    std::vector<FlightPhase> fly(std::uint32_t hexId, const std::vector<Report>& reports,
+                                 const std::function<void(const LiveAc&)>& eachPass = {}, int seconds = 220)
     {
         gf_liveAircraft().clear();
         lowestFt = 1e9;
         std::vector<FlightPhase> phases;
         std::size_t next = 0;
-        for (int t = 0; t < 220; ++t) {
+        for (int t = 0; t < seconds; ++t) {
             while (next < reports.size() && reports[next].t <= t) {
                 const Report& r = reports[next++];
-                report(hexId, test::testAirportPoint(0.0, r.eastM), r.airborne ? kGroundFt + r.heightFt : 0.0, r.speedKt,
-                       90.0, r.verticalSpeed, r.t);
+                report(hexId, test::testAirportPoint(r.northM, r.eastM), r.airborne ? kGroundFt + r.heightFt : 0.0,
+                       r.speedKt, 90.0, r.verticalSpeed, r.t);
             }
             for (int pass = 0; pass < kPassesPerSecond; ++pass) {
                 enginePass();
@@ -96,6 +101,8 @@ protected:
                 if (phases.empty() || phases.back() != ac->phase)
                     phases.push_back(ac->phase);
                 lowestFt = std::min(lowestFt, ac->pose.altitude - kGroundFt);
+                if (eachPass)
+                    eachPass(*ac);
             }
         }
         return phases;
@@ -162,6 +169,126 @@ TEST_F(TouchAndGo, AfterASteepApproachOnlyARealClimbTakesOffAgain)
             EXPECT_EQ(phases.back(), FlightPhase::taxi) << c.what << ": " << text(phases);
         }
     }
+}
+
+// Touched down metres beside the centre line, the aircraft glides onto it over
+// the touch-down passes, a little each pass; without the glide it would roll
+// on where it touched down.
+TEST_F(TouchAndGo, TheGlideTakesTheTouchDownOntoTheCentreLine)
+{
+    // The roll-out on the centre line, reported before the touch-down.
+    const std::vector<Report> rollOut{{3.0, 190.0, 0.0, 120.0, 0.0, false},  {6.0, 370.0, 0.0, 110.0, 0.0, false},
+                                      {9.0, 530.0, 0.0, 95.0, 0.0, false},   {12.0, 670.0, 0.0, 80.0, 0.0, false},
+                                      {15.0, 780.0, 0.0, 60.0, 0.0, false},  {18.0, 860.0, 0.0, 40.0, 0.0, false},
+                                      {21.0, 910.0, 0.0, 20.0, 0.0, false}};
+    int touchDownPass = -1;
+    int pass = 0;
+    double lateralAtTouchDown = 0.0;
+    double lateralAfter = 0.0;
+    double worstExcessM = -1.0; // a pass's move beyond speed x 0.01 s + 5 cm
+    std::uint32_t glidePasses = 0;
+    LatLon previous{};
+    const std::vector<FlightPhase> phases =
+        fly(0x3F1001, arrival(3.0, rollOut, false, 12.0), [&](const LiveAc& ac) {
+            ++pass;
+            const LatLon here{ac.pose.latitude, ac.pose.longitude};
+            const double lateral = gf_relativePosition(test::testAirportPoint(0.0, -1500.0), 90.0 * kDegToRad, here).lateralM;
+            if (touchDownPass < 0 && ac.onGround != 0) {
+                touchDownPass = pass;
+                lateralAtTouchDown = lateral;
+                glidePasses = ac.touchDownPasses;
+            } else if (touchDownPass >= 0 && pass - touchDownPass <= static_cast<int>(glidePasses)) {
+                // The motion's continuity bound, glide included.
+                const double moved = gf_relativePosition(previous, 0.0, here).distanceM;
+                worstExcessM = std::max(worstExcessM, moved - (ac.groundOps.motionSpeedKt * 0.5144444 * 0.01 + 0.05));
+                lateralAfter = lateral;
+            }
+            previous = here;
+        });
+    ASSERT_GE(touchDownPass, 0) << text(phases);
+    ASSERT_GT(glidePasses, 0u);
+    EXPECT_LT(lateralAtTouchDown, -3.0) << "it touched down beside the line (north is left of 090)";
+    EXPECT_LT(std::fabs(lateralAfter), 1.0) << "on the centre line once the touch-down passes are over";
+    EXPECT_LE(worstExcessM, 0.0);
+}
+
+// A take-off from runway 09: the rotation starts, the pitch comes up over the
+// category's rotation passes (the starting pass the first of them), and the
+// aircraft lifts off on the last one with the rotation pitch reached.
+TEST_F(TouchAndGo, TheRotationLastsItsPassesAndLiftsOffAtItsPitch)
+{
+    // Taxiing along the runway from its threshold, then the roll and the
+    // climb, which come after the aircraft is shown (a ground aircraft with
+    // fast reports ahead is not shown yet).
+    const std::vector<Report> departure{
+        {0.0, -1480.0, 0.0, 12.0, 0.0, false},     {5.0, -1450.0, 0.0, 12.0, 0.0, false},
+        {10.0, -1420.0, 0.0, 12.0, 0.0, false},    {15.0, -1390.0, 0.0, 12.0, 0.0, false},
+        {20.0, -1360.0, 0.0, 12.0, 0.0, false},    {25.0, -1330.0, 0.0, 12.0, 0.0, false},
+        {30.0, -1300.0, 0.0, 12.0, 0.0, false},    {35.0, -1270.0, 0.0, 12.0, 0.0, false},
+        {40.0, -1240.0, 0.0, 25.0, 0.0, false},    {43.0, -1190.0, 0.0, 55.0, 0.0, false},
+        {46.0, -1080.0, 0.0, 90.0, 0.0, false},    {49.0, -920.0, 0.0, 120.0, 0.0, false},
+        {52.0, -720.0, 0.0, 140.0, 0.0, false},    {55.0, -490.0, 60.0, 155.0, 1500.0, true},
+        {58.0, -240.0, 200.0, 165.0, 2500.0, true}, {65.0, 360.0, 600.0, 175.0, 2500.0, true}};
+    int pass = 0;
+    int rotationStart = -1;
+    int liftOff = -1;
+    double pitchAtLiftOff = 0.0;
+    double rotationPitch = 0.0;
+    std::uint32_t rotationPasses = 0;
+    const std::vector<FlightPhase> phases = fly(0x3F2001, departure, [&](const LiveAc& ac) {
+        ++pass;
+        if (rotationStart < 0 && ac.phase == FlightPhase::takeoff) {
+            rotationStart = pass;
+            rotationPitch = ac.rotationPitch;
+            rotationPasses = ac.rotationPasses;
+        }
+        if (rotationStart >= 0 && liftOff < 0 && ac.onGround == 0) {
+            liftOff = pass;
+            pitchAtLiftOff = ac.pose.pitch;
+        }
+    });
+    ASSERT_TRUE(went(phases, FlightPhase::takeoff_roll)) << text(phases);
+    ASSERT_GE(rotationStart, 0) << text(phases);
+    ASSERT_GE(liftOff, 0) << text(phases);
+    ASSERT_GT(rotationPasses, 1u);
+    EXPECT_EQ(static_cast<std::uint32_t>(liftOff - rotationStart + 1), rotationPasses);
+    EXPECT_NEAR(pitchAtLiftOff, rotationPitch, 1e-9);
+}
+
+// A take-off roll whose reports stop (the feed lost it), reported 5 m north
+// of the centre line: it rolls on along the runway at its speed, brought onto
+// the centre line with the runway's heading, instead of stopping at its last
+// report.
+TEST_F(TouchAndGo, ARollWithoutReportsRollsOnAlongTheCentreLine)
+{
+    const double north = 5.0;
+    const std::vector<Report> departure{
+        {0.0, -1480.0, 0.0, 12.0, 0.0, false, north},  {5.0, -1450.0, 0.0, 12.0, 0.0, false, north},
+        {10.0, -1420.0, 0.0, 12.0, 0.0, false, north}, {15.0, -1390.0, 0.0, 12.0, 0.0, false, north},
+        {20.0, -1360.0, 0.0, 12.0, 0.0, false, north}, {25.0, -1330.0, 0.0, 12.0, 0.0, false, north},
+        {30.0, -1300.0, 0.0, 12.0, 0.0, false, north}, {35.0, -1270.0, 0.0, 12.0, 0.0, false, north},
+        {40.0, -1240.0, 0.0, 40.0, 0.0, false, north}, {43.0, -1170.0, 0.0, 80.0, 0.0, false, north},
+        {46.0, -1040.0, 0.0, 95.0, 0.0, false, north}};
+    double furthestEast = -1e9;
+    double lateral = 0.0;
+    double headingDeg = 0.0;
+    bool rolling = false;
+    const LatLon threshold = test::testAirportPoint(0.0, -1500.0);
+    fly(0x3F3001, departure, [&](const LiveAc& ac) {
+        if (ac.phase != FlightPhase::takeoff_roll)
+            return;
+        rolling = true;
+        const RelativePosition seen =
+            gf_relativePosition(threshold, 90.0 * kDegToRad, {ac.pose.latitude, ac.pose.longitude});
+        furthestEast = std::max(furthestEast, -1500.0 + seen.alongM);
+        lateral = seen.lateralM;
+        headingDeg = ac.pose.heading * kRadToDeg;
+    }, 110);
+    ASSERT_TRUE(rolling);
+    EXPECT_GT(furthestEast, -1040.0 + 200.0) << "it rolled on past its last report";
+    EXPECT_LT(std::fabs(lateral), 0.5) << "on the centre line";
+    EXPECT_NEAR(headingDeg, 90.0, 0.5);
+    EXPECT_NE(log().find("NO_FUTURE:KLM"), std::string::npos);
 }
 
 } // namespace
