@@ -29,6 +29,7 @@
 #include "gui/RestartCountdown.h"
 #include "gui/TimeShift.h"
 #include "gui/WindowHooks.h"
+#include "simlink/SimClient.h"
 
 namespace zelk {
 
@@ -198,6 +199,7 @@ bool lf_storeInt(IntListParameter& list, std::size_t index)
 void lf_onSimChoice(const std::string& text)
 {
     if (!lf_storeChoice(SIM_CHOICE, text)) return;
+    gf_setSimSwitchFlag();
     gf_guiShowMessage(fmt::format("Switching MSFS version in {}", kProgramName), true);
     gf_requestStop(StopReason::NewSettings, 3);
 }

@@ -34,6 +34,7 @@ std::mutex g_hooksMutex;
 SimLinkHooks g_hooks;
 SimPortFactory g_factory;
 std::atomic<SimProduct> g_connected{SimProduct::None};
+std::atomic<bool> g_simSwitchFlag{false};
 std::mutex g_tallyMutex;
 SimLinkTally g_tally;
 
@@ -114,6 +115,10 @@ std::unique_ptr<SimPort> gf_makeSimPort()
 
 SimProduct gf_connectedSimulator() noexcept { return g_connected.load(); }
 
+void gf_setSimSwitchFlag() noexcept { g_simSwitchFlag.store(true); }
+bool gf_simSwitchFlag() noexcept { return g_simSwitchFlag.load(); }
+void gf_clearSimSwitchFlag() noexcept { g_simSwitchFlag.store(false); }
+
 SimLinkTally gf_simLinkTally()
 {
     std::lock_guard lock(g_tallyMutex);
@@ -187,6 +192,11 @@ bool SimClient::connect()
         return false;
     const std::uint32_t selected = gf_programMode()->simulator;
     if (static_cast<std::uint32_t>(product) != selected) {
+        if (gf_simSwitchFlag()) {
+            // The user's own choice: wait for the chosen simulator to come.
+            port_.close();
+            return false;
+        }
         gf_writeLogLine(fmt::format("MSFS and {} do not match, restarting ...", lf_simulatorText(selected)));
         port_.close();
         gaveUp_ = true;
@@ -203,6 +213,7 @@ bool SimClient::connect()
     connected_ = true;
     product_ = product;
     g_connected.store(product);
+    gf_clearSimSwitchFlag();
     gf_writeLogLine(fmt::format("Connected to {}", lf_simulatorText(selected)));
     gf_setSimRunState(kSimConnected);
     // The once-a-second report drives the worker's slow jobs for the whole connection.

@@ -31,6 +31,14 @@ struct SimLinkHooks {
     std::function<void()> switchSimulator;
 };
 void gf_setSimLinkHooks(SimLinkHooks hooks);
+
+// The user chose the other simulator in the window. Until the chosen one is
+// connected, a running simulator of the former choice is waited out instead of
+// switching the choice back to it; the flag outlives the restart that follows
+// the choice and ends with the first connection to the chosen simulator.
+void gf_setSimSwitchFlag() noexcept;
+bool gf_simSwitchFlag() noexcept;
+void gf_clearSimSwitchFlag() noexcept;
 void gf_notifySimRunState(std::uint32_t state);
 // A status message of the link (the window's hook, else a log notice).
 void gf_showSimLinkMessage(const std::string& text);

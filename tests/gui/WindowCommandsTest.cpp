@@ -18,6 +18,7 @@
 #include "gui/PanelPainter.h"
 #include "gui/RestartCountdown.h"
 #include "gui/WindowTestSupport.h"
+#include "simlink/SimClient.h"
 
 namespace zelk {
 namespace {
@@ -490,6 +491,19 @@ TEST_F(WindowCommands, ShowingAParameterWritesItsControlsTextAndMissesNone)
 }
 
 // ---- Window messages ---------------------------------------------------------
+
+TEST_F(WindowCommands, OnlyTheUsersSimulatorChoiceHoldsTheLinkToIt)
+{
+    gf_clearSimSwitchFlag();
+    gf_storeProgramMode(ProgramMode{kSimulatorMsfs2024, kTrafficSourceRtDirect});
+    gf_onSwitchSim();
+    EXPECT_FALSE(gf_simSwitchFlag()) << "the link's own switch follows the simulator that runs";
+    gf_resetStopRequest();
+    gf_storeProgramMode(ProgramMode{kSimulatorMsfs2020, kTrafficSourceRtDirect});
+    EXPECT_TRUE(select(SIM_CHOICE, indexOf(SIM_CHOICE, "MSFS 2024")));
+    EXPECT_TRUE(gf_simSwitchFlag());
+    gf_clearSimSwitchFlag();
+}
 
 TEST_F(WindowCommands, SwitchSimSelectsTheOtherSimulatorAndRestarts)
 {

@@ -67,6 +67,27 @@ TEST_F(SimClientTest, NoOrWrongSimulatorMeansNoConnection)
     EXPECT_NE(log().find("MSFS and MSFS 2024 do not match, restarting ..."), std::string::npos);
 }
 
+TEST_F(SimClientTest, AfterTheUsersOwnSwitchTheFormerSimulatorIsWaitedOut)
+{
+    int switches = 0;
+    gf_setSimLinkHooks(SimLinkHooks{{}, {}, [&] { ++switches; }});
+    gf_setSimSwitchFlag();
+    port.setProduct(SimProduct::Msfs2020);
+    SimClient client(port, noWaitTiming());
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        EXPECT_FALSE(client.connect());
+        EXPECT_FALSE(client.gaveUp()) << "it keeps trying for the chosen simulator";
+        EXPECT_FALSE(port.isOpen());
+    }
+    EXPECT_EQ(switches, 0) << "the user's choice is not switched back";
+    EXPECT_EQ(log().find("do not match"), std::string::npos);
+    EXPECT_TRUE(gf_simSwitchFlag());
+
+    port.setProduct(SimProduct::Msfs2024);
+    EXPECT_TRUE(client.connect());
+    EXPECT_FALSE(gf_simSwitchFlag()) << "the chosen simulator came: a later mismatch switches again";
+}
+
 TEST_F(SimClientTest, RunStateFollowsTheSimulationAndEachChangeIsReported)
 {
     std::vector<std::uint32_t> states;

@@ -28,6 +28,7 @@ protected:
         gf_resetStopRequest();
         stop_detail::resetClosingByUserForTests();
         gf_resetSimClientState();
+        gf_clearSimSwitchFlag();
         gf_prepareSimClientState();
         gf_installSimLinkTrafficHooks();
         gf_setWingspanLookup(gf_modelHalfWingspanNm);
@@ -44,6 +45,7 @@ protected:
         gf_updateSettings([](SettingsSnapshot& s) { s = SettingsSnapshot{}; });
         gf_resetStopRequest();
         gf_resetSimClientState();
+        gf_clearSimSwitchFlag();
         gf_clearSimObjectResults(0);
         LoggedTempDirTest::TearDown();
     }
