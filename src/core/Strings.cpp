@@ -171,6 +171,8 @@ std::string gf_pluralSuffix(std::uint64_t count) { return count == 1 ? "" : "s";
 
 std::string gf_trim(std::string_view text) { return std::string(lf_trimView(text)); }
 
+std::string_view gf_trimView(std::string_view text) noexcept { return lf_trimView(text); }
+
 std::vector<std::string> gf_split(std::string_view text, char separator)
 {
     std::vector<std::string> pieces;

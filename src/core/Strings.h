@@ -52,6 +52,8 @@ std::string gf_pluralSuffix(std::uint64_t count);
 
 // Without leading and trailing blanks of " \t\n\r".
 std::string gf_trim(std::string_view text);
+// The same as a view into the text.
+std::string_view gf_trimView(std::string_view text) noexcept;
 
 // The pieces between separators, each trimmed; pieces blank after trimming
 // are dropped.

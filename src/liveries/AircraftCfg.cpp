@@ -15,6 +15,7 @@
 #include "core/TextFile.h"
 #include "liveries/AircraftCfgKeys.h"
 #include "liveries/FltSimSectionWalk.h"
+#include "liveries/IvaoAircraftCfg.h"
 
 namespace zelk {
 
@@ -56,11 +57,22 @@ bool lf_opensOtherSection(std::string_view line)
     return first != std::string_view::npos && line[first] == '[';
 }
 
-// What a section without an airline becomes (step "no airline" of a section):
-// a private livery, or nothing on a heavy model.
-bool lf_settleMissingAirline(FltSimSectionWalk& s, const std::string& model, std::optional<LiveryKey>& regKey)
+// The model's category as gf_modelCategoryOfCode gives it, without numbering
+// a model that has no number yet: such a model is in no category's set, which
+// holds only models numbered when the database was read.
+AcCategory lf_modelCategoryOf(const AircraftCfgRead& read)
 {
-    const bool heavy = gf_modelCategoryOfCode(model) == AcCategory::Heavy;
+    return read.modelNumber ? gf_modelCategory(*read.modelNumber) : AcCategory::Light;
+}
+
+// What a section without an airline becomes (step "no airline" of a section):
+// a private livery, or nothing on a heavy model. The model's number is looked
+// up here, so the join numbers it here too.
+bool lf_settleMissingAirline(FltSimSectionWalk& s, const AircraftCfgRead& read, PendingLivery& pending,
+                             std::optional<LiveryKey>& regKey)
+{
+    pending.modelLookedUp = true;
+    const bool heavy = lf_modelCategoryOf(read) == AcCategory::Heavy;
     if (s.registration.empty()) {
         if (heavy) {
             s.scan.incompleteSections.push_back(
@@ -88,77 +100,195 @@ bool lf_isCargo(const std::string& parkingTypes)
            parkingTypes.find("GATE") == std::string::npos;
 }
 
-std::optional<LiveryRecord> lf_sectionRecord(FltSimSectionWalk& s, std::uint32_t priority, const std::string& model)
+// The key of a livery from its codes: numbers that exist are taken now, the
+// others are left to the join (in the walk's order).
+void lf_setCodeKey(PendingLivery& pending, const AircraftCfgRead& read, std::string airline, std::uint8_t cargo)
+{
+    pending.key = LiveryKey{0, 0, read.modelNumber.value_or(0), cargo, 0};
+    pending.numberModel = !read.modelNumber;
+    if (const std::optional<std::uint16_t> number = gf_airlineCodeTable().find(airline)) pending.key.airline = *number;
+    else pending.airline = std::move(airline);
+}
+
+// A section's livery up to the title check, or nothing (with its finding).
+void lf_pendSection(FltSimSectionWalk& s, AircraftCfgRead& read)
 {
     if (s.airline.empty())
         s.scan.incompleteSections.push_back(
             fmt::format("{} {} icao_airline is missing, or it has invalid info ", path_to_utf8(s.file), s.header));
-    if (s.abandoned) return std::nullopt;
+    if (s.abandoned) return;
     if (s.title.empty()) {
         s.scan.incompleteSections.push_back(fmt::format("{} {} misses title", s.folder, s.header));
-        return std::nullopt;
+        return;
     }
-    if (s.title.find("Fictional") != std::string::npos) return std::nullopt;
+    if (s.title.find("Fictional") != std::string::npos) return;
     if (s.title.ends_with("-STUB")) s.airline = "ZZZ";
-    if (s.scan.dontUseTitles.contains(s.title)) return std::nullopt;
+    if (s.scan.isDontUseTitle(s.title)) return;
     if (s.airline == "ZZZ") s.registration.clear();
+    PendingLivery pending;
     std::optional<LiveryKey> regKey;
     if (!s.registration.empty()) regKey = gf_lookupRegcode(s.registration);
-    if (s.airline.empty() && !lf_settleMissingAirline(s, model, regKey)) return std::nullopt;
-
-    LiveryKey key;
-    if (regKey && regKey->airline != 0) key = *regKey;
-    else
-        key = LiveryKey{gf_airlineCode2Index(s.airline), 0, gf_getModelIndex(model),
-                        static_cast<std::uint8_t>(lf_isCargo(s.parkingTypes) ? 1 : 0), 0};
-
-    LiveryRecord record = lf_makeLiveryRecord(s.scan, static_cast<std::uint16_t>(priority), key, s.title, s.registration);
-    if (record.title.empty()) {
-        s.scan.incompleteSections.push_back(
-            fmt::format("{} {} title '{}' already exists", s.folder, s.header, s.title));
-        return std::nullopt;
+    if (s.airline.empty() && !lf_settleMissingAirline(s, read, pending, regKey)) {
+        if (!read.modelNumber) {
+            pending.wanted = false;
+            pending.findingsBefore = s.scan.incompleteSections.size();
+            pending.logBefore = read.log.size();
+            read.pending.push_back(std::move(pending));
+        }
+        return;
     }
-    // Only a registration record without an airline or model gives such a key.
-    if (record.key.airline == 0 || record.key.model == 0) {
-        s.scan.incompleteSections.push_back(
-            fmt::format("{} {} title '{}' has a registration without airline or model", s.folder, s.header, s.title));
-        return std::nullopt;
-    }
-    return record;
+    // A model with a number needs no lookup at the join.
+    if (read.modelNumber) pending.modelLookedUp = false;
+    if (regKey && regKey->airline != 0) pending.key = *regKey;
+    else lf_setCodeKey(pending, read, std::move(s.airline), lf_isCargo(s.parkingTypes) ? 1 : 0);
+    pending.title = std::move(s.title);
+    pending.registration = std::move(s.registration);
+    pending.header = std::string(s.header);
+    pending.findingsBefore = s.scan.incompleteSections.size();
+    pending.logBefore = read.log.size();
+    read.pending.push_back(std::move(pending));
 }
 
-// One section with the file's folder already as text, as the split calls it.
-std::optional<LiveryRecord> lf_processSection(LiveryScanLists& scan, std::uint32_t priority, SectionLines section,
-                                              const std::string& model, const fs::path& file,
-                                              const std::string& folder)
+// One section of the file, as the split reads it.
+void lf_readSection(AircraftCfgRead& read, SectionLines section)
 {
     try {
         section = lf_dropTrailingComments(section);
-        if (section.empty()) return std::nullopt;
-        FltSimSectionWalk walk(scan, file, folder, section.front(), false);
+        if (section.empty()) return;
+        FltSimSectionWalk walk(read.found, read.file, read.folder, section.front(), false);
         walk.walk(section);
-        return lf_sectionRecord(walk, priority, model);
+        lf_pendSection(walk, read);
     } catch (const std::exception& e) {
-        gf_writeLogLine(fmt::format("Exception in lf_procesFltSimSection: {}, file: {}", e.what(), path_to_utf8(file)));
+        read.found.log(
+            fmt::format("Exception in lf_procesFltSimSection: {}, file: {}", e.what(), path_to_utf8(read.file)));
         throw;
     }
 }
 
+// The lists of a file read for a caller that holds the scan's lists: the
+// don't-use titles are the caller's and the log lines are held for the join.
+void lf_prepareRead(AircraftCfgRead& read, const std::set<std::string>& dontUseTitles)
+{
+    read.found.heldLog = &read.log;
+    read.found.scanDontUseTitles = &dontUseTitles;
+}
+
+void lf_readPlainFile(AircraftCfgRead& read)
+{
+    try {
+        std::error_code ec;
+        if (!fs::exists(fs::status(read.file, ec))) return;
+        CfgText text;
+        if (!lf_readAircraftCfgLines(read.found, read.file, text, false)) return;
+        if (!lf_checkFltSimNumbers(read.found, text.lines, read.file)) return;
+        read.model = lf_fixModel(read.found, read.file, text.lines);
+        if (read.model.empty()) return;
+        read.modelNumber = gf_knownModelIndex(read.model);
+        read.folder = path_to_utf8(read.file.parent_path());
+        lf_readFltSimSections(read, text.lines);
+    } catch (const std::exception& e) {
+        read.found.log(
+            fmt::format("! Exception in lf_searchLiveriesinFile {}: {}", path_to_utf8(read.file), e.what()));
+        throw;
+    }
+}
+
+template <typename T>
+void lf_appendMoved(std::vector<T>& to, std::vector<T>& from, std::size_t begin, std::size_t end)
+{
+    to.insert(to.end(), std::make_move_iterator(from.begin() + static_cast<std::ptrdiff_t>(begin)),
+              std::make_move_iterator(from.begin() + static_cast<std::ptrdiff_t>(end)));
+}
+
+// The join of one file, step by step: the log lines and incomplete-section
+// findings of the file are passed on up to each pending livery, so that they
+// keep their places among the lines the join itself adds.
+class FileJoin {
+public:
+    FileJoin(LiveryScanLists& scan, AircraftCfgRead& read) : scan_(scan), read_(read), modelNumber_(read.modelNumber) {}
+
+    void passOnUpTo(std::size_t logLines, std::size_t findings)
+    {
+        for (; logDone_ < logLines; ++logDone_) {
+            HeldLogLine& line = read_.log[logDone_];
+            line.notice ? gf_writeLogNotice(line.text) : gf_writeLogLine(line.text);
+        }
+        if (findings <= findingsDone_) return;
+        lf_appendMoved(scan_.incompleteSections, read_.found.incompleteSections, findingsDone_, findings);
+        findingsDone_ = findings;
+    }
+
+    void passOnRest()
+    {
+        passOnUpTo(read_.log.size(), read_.found.incompleteSections.size());
+        LiveryScanLists& found = read_.found;
+        for (auto [to, from] : {std::pair{&scan_.invalidAirlines, &found.invalidAirlines},
+                                std::pair{&scan_.invalidModels, &found.invalidModels}, std::pair{&scan_.fixes, &found.fixes},
+                                std::pair{&scan_.invalidFiles, &found.invalidFiles},
+                                std::pair{&scan_.noFltsimFiles, &found.noFltsimFiles}})
+            lf_appendMoved(*to, *from, 0, from->size());
+    }
+
+    // The pending livery's record, or nothing (with its finding).
+    std::optional<LiveryRecord> join(PendingLivery& p)
+    {
+        passOnUpTo(p.logBefore, p.findingsBefore);
+        if (p.modelLookedUp) modelNumber();
+        if (!p.wanted) return std::nullopt;
+        if (!p.airline.empty()) p.key.airline = gf_airlineCode2Index(p.airline);
+        if (p.numberModel) p.key.model = modelNumber();
+        const bool added = scan_.scannedTitles.insert(p.title).second;
+        const LiveryKey key = added ? p.key : LiveryKey{};
+        if (read_.ivao) {
+            if (key.airline != 0 && key.model != 0) return record(p);
+            finding(fmt::format("{} {} title already exists: {}", read_.folder, p.header, p.title));
+        } else if (!added) {
+            finding(fmt::format("{} {} title '{}' already exists", read_.folder, p.header, p.title));
+        } else if (key.airline == 0 || key.model == 0) {
+            // Only a registration record without an airline or model gives such a key.
+            finding(fmt::format("{} {} title '{}' has a registration without airline or model", read_.folder, p.header,
+                                p.title));
+        } else {
+            return record(p);
+        }
+        return std::nullopt;
+    }
+
+private:
+    std::uint16_t modelNumber()
+    {
+        if (!modelNumber_) modelNumber_ = gf_getModelIndex(read_.model);
+        return *modelNumber_;
+    }
+    LiveryRecord record(PendingLivery& p) const
+    {
+        return LiveryRecord{std::move(p.title), std::move(p.registration), p.key,
+                            static_cast<std::int16_t>(static_cast<std::uint16_t>(read_.priority))};
+    }
+    void finding(std::string text) { scan_.incompleteSections.push_back(std::move(text)); }
+
+    LiveryScanLists& scan_;
+    AircraftCfgRead& read_;
+    std::optional<std::uint16_t> modelNumber_;
+    std::size_t logDone_ = 0;
+    std::size_t findingsDone_ = 0;
+};
+
+
 } // namespace
 
-bool lf_readAircraftCfgLines(const fs::path& file, CfgText& text, bool notice)
+bool lf_readAircraftCfgLines(LiveryScanLists& scan, const fs::path& file, CfgText& text, bool notice)
 {
-    const auto report = [notice](const std::string& line) { notice ? gf_writeLogNotice(line) : gf_writeLogLine(line); };
     std::optional<std::string> bytes;
     try {
         bytes = gf_readFileBytes(file, kMaxPackageTextFileBytes);
     } catch (const std::length_error& e) {
-        report(fmt::format("! {} not read: {}", path_to_utf8(file), e.what()));
+        scan.log(fmt::format("! {} not read: {}", path_to_utf8(file), e.what()), notice);
         return false;
     }
     const TextEncoding encoding = bytes ? gf_detectTextEncodingOfBytes(*bytes) : TextEncoding::none_found;
     if (encoding == TextEncoding::none_found) {
-        report(fmt::format("! No text encoding detected for {}", path_to_utf8(file)));
+        scan.log(fmt::format("! No text encoding detected for {}", path_to_utf8(file)), notice);
         return false;
     }
     text.lines.reserve(kLinesReserve);
@@ -173,28 +303,75 @@ bool lf_readAircraftCfgLines(const fs::path& file, CfgText& text, bool notice)
     try {
         gf_appendUtf8Lines(encoding, *bytes, text.decoded);
     } catch (const std::runtime_error&) {
-        gf_writeLogLine(fmt::format("! Failed reading {}", path_to_utf8(file)));
+        scan.log(fmt::format("! Failed reading {}", path_to_utf8(file)));
         return false;
     }
     text.lines.assign(text.decoded.begin(), text.decoded.end());
     return true;
 }
 
+bool lf_readAircraftCfgLines(const fs::path& file, CfgText& text, bool notice)
+{
+    LiveryScanLists direct;
+    return lf_readAircraftCfgLines(direct, file, text, notice);
+}
+
+AircraftCfgRead lf_sectionsRead(std::uint32_t priority, std::string model, const fs::path& file, std::string folder)
+{
+    AircraftCfgRead read;
+    read.file = file;
+    read.priority = priority;
+    read.model = std::move(model);
+    read.folder = std::move(folder);
+    return read;
+}
+
+std::vector<LiveryRecord> lf_readAndJoinSections(LiveryScanLists& scan, AircraftCfgRead& read,
+                                                 const std::function<void()>& readSections)
+{
+    lf_prepareRead(read, scan.dontUseTitles);
+    read.modelNumber = gf_knownModelIndex(read.model);
+    try {
+        readSections();
+    } catch (...) {
+        read.failure = std::current_exception();
+    }
+    std::vector<LiveryRecord> records;
+    lf_joinAircraftCfg(scan, read, records);
+    return records;
+}
+
+void lf_readAircraftCfg(AircraftCfgRead& read, const std::set<std::string>& dontUseTitles)
+{
+    lf_prepareRead(read, dontUseTitles);
+    try {
+        read.ivao ? lf_readIvaoFile(read) : lf_readPlainFile(read);
+    } catch (...) {
+        read.failure = std::current_exception();
+    }
+}
+
+void lf_joinAircraftCfg(LiveryScanLists& scan, AircraftCfgRead& read, std::vector<LiveryRecord>& records)
+{
+    FileJoin join(scan, read);
+    std::vector<LiveryRecord> dropped;
+    // A failed reading adds no record, but its titles and numbers count.
+    std::vector<LiveryRecord>& to = read.failure ? dropped : records;
+    for (PendingLivery& pending : read.pending)
+        if (std::optional<LiveryRecord> record = join.join(pending)) to.push_back(std::move(*record));
+    join.passOnRest();
+    if (read.failure) std::rethrow_exception(read.failure);
+}
+
 std::vector<LiveryRecord> lf_searchLiveriesinFile(LiveryScanLists& scan, std::uint32_t priority, const fs::path& file)
 {
-    try {
-        std::error_code ec;
-        if (!fs::exists(fs::status(file, ec))) return {};
-        CfgText text;
-        if (!lf_readAircraftCfgLines(file, text, false)) return {};
-        if (!lf_checkFltSimNumbers(scan, text.lines, file)) return {};
-        const std::string model = lf_fixModel(scan, file, text.lines);
-        if (model.empty()) return {};
-        return lf_splitFltSimSections(scan, priority, text.lines, model, file, file.parent_path());
-    } catch (const std::exception& e) {
-        gf_writeLogLine(fmt::format("! Exception in lf_searchLiveriesinFile {}: {}", path_to_utf8(file), e.what()));
-        throw;
-    }
+    AircraftCfgRead read;
+    read.file = file;
+    read.priority = priority;
+    lf_readAircraftCfg(read, scan.dontUseTitles);
+    std::vector<LiveryRecord> records;
+    lf_joinAircraftCfg(scan, read, records);
+    return records;
 }
 
 bool lf_checkFltSimNumbers(LiveryScanLists& scan, const Lines& lines, const fs::path& file)
@@ -206,7 +383,7 @@ bool lf_checkFltSimNumbers(LiveryScanLists& scan, const Lines& lines, const fs::
         const std::string number = lf_fltSimSectionNumber(line);
         const std::optional<std::int32_t> value = lf_sectionNumberValue(number);
         if (!value) {
-            gf_writeLogNotice(fmt::format("fltsim num {} incorrect", line));
+            scan.log(fmt::format("fltsim num {} incorrect", line), true);
             return false;
         }
         any = true;
@@ -280,26 +457,25 @@ void lf_forEachFltSimSection(const Lines& lines, bool anyBracketCloses, const st
     flush(lines.size());
 }
 
+void lf_readFltSimSections(AircraftCfgRead& read, const Lines& lines)
+{
+    lf_forEachFltSimSection(lines, false, [&](SectionLines section) { lf_readSection(read, section); });
+}
+
 std::vector<LiveryRecord> lf_splitFltSimSections(LiveryScanLists& scan, std::uint32_t priority, const Lines& lines,
                                                  const std::string& model, const fs::path& file,
                                                  const fs::path& folder)
 {
-    std::vector<LiveryRecord> records;
-    const std::string folderText = path_to_utf8(folder);
-    lf_forEachFltSimSection(lines, false, [&](SectionLines section) {
-        if (std::optional<LiveryRecord> r = lf_processSection(scan, priority, section, model, file, folderText))
-            records.push_back(std::move(*r));
-    });
-    return records;
+    AircraftCfgRead read = lf_sectionsRead(priority, model, file, path_to_utf8(folder));
+    return lf_readAndJoinSections(scan, read, [&] { lf_readFltSimSections(read, lines); });
 }
 
 std::vector<LiveryRecord> lf_procesFltSimSection(LiveryScanLists& scan, std::uint32_t priority, SectionLines section,
                                                  const std::string& model, const fs::path& file,
                                                  const fs::path& folder)
 {
-    std::optional<LiveryRecord> record = lf_processSection(scan, priority, section, model, file, path_to_utf8(folder));
-    if (!record) return {};
-    return {std::move(*record)};
+    AircraftCfgRead read = lf_sectionsRead(priority, model, file, path_to_utf8(folder));
+    return lf_readAndJoinSections(scan, read, [&] { lf_readSection(read, section); });
 }
 
 LiveryRecord lf_makeLiveryRecord(LiveryScanLists& scan, std::uint16_t priority, LiveryKey key, const std::string& title,
@@ -333,14 +509,24 @@ SectionLines lf_dropTrailingComments(SectionLines section)
 AtcIdValue lf_splitAtcId(std::string_view value)
 {
     AtcIdValue id;
-    id.cut = std::string(value.substr(0, value.find(';')));
-    std::vector<std::string> pieces;
-    for (const std::string& piece : gf_split(id.cut, ','))
-        if (!piece.empty()) pieces.push_back(piece);
-    id.valid = !pieces.empty();
-    for (const std::string& piece : pieces)
-        if (piece.size() > 12 || piece.find('*') != std::string::npos) id.valid = false;
-    if (id.valid && pieces.size() == 1) id.registration = pieces.front();
+    const std::string_view cut = value.substr(0, value.find(';'));
+    id.cut = std::string(cut);
+    // The pieces between commas, trimmed, blank ones left out (gf_split's), as views.
+    std::size_t pieces = 0;
+    std::string_view last;
+    bool acceptable = true;
+    for (std::size_t start = 0; start <= cut.size();) {
+        const std::size_t comma = std::min(cut.find(',', start), cut.size());
+        const std::string_view piece = gf_trimView(cut.substr(start, comma - start));
+        if (!piece.empty()) {
+            ++pieces;
+            last = piece;
+            acceptable = acceptable && piece.size() <= 12 && piece.find('*') == std::string_view::npos;
+        }
+        start = comma + 1;
+    }
+    id.valid = pieces > 0 && acceptable;
+    if (id.valid && pieces == 1) id.registration = std::string(last);
     return id;
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <filesystem>
 #include <functional>
+#include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -25,6 +28,55 @@ struct CfgText {
     Lines lines;
 };
 
+// A livery of one file waiting for the scan's thread, where its codes are
+// numbered and its title is checked against the titles met so far, in the
+// walk's order: files read in parallel give what a one-thread scan gives.
+struct PendingLivery {
+    std::string title;
+    std::string registration;
+    std::string header;  // the section's first line, for findings
+    std::string airline; // a code still to number as the key's airline
+    LiveryKey key;       // whole but for the numbers still to come
+    bool numberModel = false;   // the key's model is the file's model, still to number
+    bool modelLookedUp = false; // the section numbered the file's model before its key (heavy-model check)
+    bool wanted = true;         // false: nothing but that model lookup is left of the section
+    std::size_t findingsBefore = 0; // the file's incomplete-section findings made before it
+    std::size_t logBefore = 0;      // the file's log lines written before it
+};
+
+// One aircraft.cfg as far as it can be read without the scan's own state:
+// made on any thread, joined to the scan on its thread.
+struct AircraftCfgRead {
+    std::filesystem::path file;
+    std::uint32_t priority = 0;
+    bool ivao = false; // IVAO MTL (lf_searchLiveriesinIVAOFile's file)
+    std::string folder; // the file's folder as UTF-8
+    std::string model;  // the file's model code
+    std::optional<std::uint16_t> modelNumber; // its number, when it already has one
+    LiveryScanLists found; // the file's findings
+    std::vector<HeldLogLine> log;
+    std::vector<PendingLivery> pending;
+    std::exception_ptr failure; // what ended the reading, thrown on when the file joins
+};
+
+// Reads the file of `read` (file, priority and kind set) up to its pending
+// liveries; touches nothing shared but the database and the don't-use titles,
+// which it only reads. Never throws: a failure is kept in `read`.
+void lf_readAircraftCfg(AircraftCfgRead& read, const std::set<std::string>& dontUseTitles);
+
+// Joins a read file to the scan on its thread: the log lines and findings in
+// their order, the codes numbered and the titles checked; the file's records
+// are appended to `records`. A failure of the reading is thrown on here, after
+// what came before it, and adds no record.
+void lf_joinAircraftCfg(LiveryScanLists& scan, AircraftCfgRead& read, std::vector<LiveryRecord>& records);
+
+// The section readers for a caller that holds the scan's lists: `read` (file,
+// priority, folder and model set) is read by readSections and joined at once.
+AircraftCfgRead lf_sectionsRead(std::uint32_t priority, std::string model, const std::filesystem::path& file,
+                                std::string folder);
+std::vector<LiveryRecord> lf_readAndJoinSections(LiveryScanLists& scan, AircraftCfgRead& read,
+                                                 const std::function<void()>& readSections);
+
 // The records of one aircraft.cfg of an AI-traffic package (not IVAO MTL),
 // one per acceptable [fltsim.N] section, with what is wrong added to the scan's
 // lists. Empty when the file is missing, unreadable, badly numbered or has no
@@ -33,9 +85,10 @@ std::vector<LiveryRecord> lf_searchLiveriesinFile(LiveryScanLists& scan, std::ui
                                                   const std::filesystem::path& file);
 
 // The file's lines as UTF-8, read once and decoded in the encoding its bytes
-// show; false (with the log line given) when there is none, it cannot be read
-// or it is larger than kMaxPackageTextFileBytes. `notice` makes that line a
-// notice.
+// show; false (with the log line given, through the lists) when there is none,
+// it cannot be read or it is larger than kMaxPackageTextFileBytes. `notice`
+// makes that line a notice.
+bool lf_readAircraftCfgLines(LiveryScanLists& scan, const std::filesystem::path& file, CfgText& text, bool notice);
 bool lf_readAircraftCfgLines(const std::filesystem::path& file, CfgText& text, bool notice);
 
 // False when the file must be skipped for a bad section number (reported).
@@ -56,6 +109,10 @@ std::vector<LiveryRecord> lf_splitFltSimSections(LiveryScanLists& scan, std::uin
 // header, or up to a line that opens another section (its first non-blank is
 // '[', or for IVAO MTL files it holds '[' anywhere).
 void lf_forEachFltSimSection(const Lines& lines, bool anyBracketCloses, const std::function<void(SectionLines)>& parse);
+
+// The [fltsim.N] sections of the lines as pending liveries of `read`, whose
+// model and folder are set (an AI-traffic package's file, not IVAO MTL).
+void lf_readFltSimSections(AircraftCfgRead& read, const Lines& lines);
 
 // At most one record.
 std::vector<LiveryRecord> lf_procesFltSimSection(LiveryScanLists& scan, std::uint32_t priority, SectionLines section,

@@ -1,6 +1,7 @@
 #include "liveries/AircraftCfgKeys.h"
 
 #include <algorithm>
+#include <array>
 
 #include "core/Strings.h"
 #include "liveries/AircraftDatabase.h"
@@ -17,6 +18,15 @@ constexpr bool lf_isBlank(char c) noexcept
 
 constexpr char lf_lower(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
+// Every byte in lower case, for comparisons that look each byte up once.
+constexpr std::array<unsigned char, 256> kLowerBytes = [] {
+    std::array<unsigned char, 256> table{};
+    for (std::size_t b = 0; b < table.size(); ++b)
+        table[b] = static_cast<unsigned char>(lf_lower(static_cast<char>(static_cast<unsigned char>(b))));
+    return table;
+}();
+
+constexpr unsigned char lf_lowerByte(char c) noexcept { return kLowerBytes[static_cast<unsigned char>(c)]; }
 
 std::size_t lf_skipBlanks(std::string_view line, std::size_t i) noexcept
 {
@@ -30,22 +40,27 @@ std::string lf_upper(std::string text)
     return text;
 }
 
-// A value parser's common part: the unquoted value of a key line.
-std::optional<std::string> lf_unquotedValue(std::string_view line, std::string_view key)
+// A value parser's common part: the unquoted value of a key line, as a view
+// into the line (gf_unquote's rule without a copy).
+std::optional<std::string_view> lf_unquotedValue(std::string_view line, std::string_view key)
 {
     // A key line begins with its key: most lines of a section fail at their
     // first non-blank character, before any value is looked at.
     if (line.size() < key.size()) return std::nullopt;
     const auto value = lf_matchKeyLine(line, key);
     if (!value) return std::nullopt;
-    return gf_unquote(*value);
+    const std::size_t first = value->find('"');
+    if (first == std::string_view::npos) return value;
+    const std::size_t second = value->find('"', first + 1);
+    if (second == std::string_view::npos) return std::string_view{};
+    return value->substr(first + 1, second - first - 1);
 }
 
 bool lf_parseNonEmpty(std::string_view line, std::string_view key, std::string& out)
 {
-    auto value = lf_unquotedValue(line, key);
+    const auto value = lf_unquotedValue(line, key);
     if (!value || value->empty()) return false;
-    out = std::move(*value);
+    out.assign(*value);
     return true;
 }
 
@@ -59,8 +74,10 @@ bool lf_keyAt(std::string_view line, std::size_t at, std::string_view key) noexc
 
 bool lf_equalsNoCase(std::string_view a, std::string_view b) noexcept
 {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return lf_lower(x) == lf_lower(y); });
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lf_lowerByte(a[i]) != lf_lowerByte(b[i])) return false;
+    return true;
 }
 
 bool lf_startsWithNoCase(std::string_view text, std::string_view head) noexcept
@@ -109,11 +126,13 @@ std::optional<std::string_view> lf_matchKeyLine(std::string_view line, std::stri
     if (end == begin) return std::nullopt;
     const std::string_view value = line.substr(begin, end - begin);
     // '.' of the key-line form takes no line end, so the value cannot hold one.
-    if (value.find_first_of("\r\n") != std::string_view::npos) return std::nullopt;
+    if (std::any_of(value.begin(), value.end(), [](char c) { return c == '\r' || c == '\n'; })) return std::nullopt;
     return value;
 }
 
 bool lf_parseTitle(std::string_view line, std::string& out) { return lf_parseNonEmpty(line, "title", out); }
+
+std::string_view lf_titleValue(std::string_view line) { return lf_unquotedValue(line, "title").value_or(std::string_view{}); }
 
 bool lf_parseTexture(std::string_view line, std::string& out) { return lf_parseNonEmpty(line, "texture", out); }
 
@@ -124,33 +143,32 @@ bool lf_parseAtcParkingTypes(std::string_view line, std::string& out)
 
 bool lf_parseAtcId(std::string_view line, std::string& out)
 {
-    auto value = lf_unquotedValue(line, "atc_id");
+    const auto value = lf_unquotedValue(line, "atc_id");
     if (!value || value->size() < 5) return false;
-    out = std::move(*value);
+    out.assign(*value);
     return true;
 }
 
 bool lf_parseIcaoAirline(std::string_view line, std::string& out)
 {
-    auto value = lf_unquotedValue(line, "icao_airline");
+    const auto value = lf_unquotedValue(line, "icao_airline");
     if (!value) return false;
-    out = value->empty() || *value == "ZZZZ" ? std::string("ZZZ") : lf_upper(std::move(*value));
+    out = value->empty() || *value == "ZZZZ" ? std::string("ZZZ") : lf_upper(std::string(*value));
     return true;
 }
 
 std::string lf_parseIcaoTypeDesignator(std::string_view line)
 {
-    auto value = lf_unquotedValue(line, "icao_type_designator");
+    const auto value = lf_unquotedValue(line, "icao_type_designator");
     if (!value) return {};
-    if (value->size() > 4) value->resize(4);
-    return lf_upper(std::move(*value));
+    return lf_upper(std::string(value->substr(0, 4)));
 }
 
 std::string lf_parseBaseContainer(std::string_view line)
 {
     const auto value = lf_unquotedValue(line, "base_container");
     if (!value || value->size() < 4) return {};
-    const auto found = kStockAircraftTypes.find(std::string_view(*value).substr(3));
+    const auto found = kStockAircraftTypes.find(value->substr(3));
     if (found == kStockAircraftTypes.end()) return {};
     return lf_upper(std::string(found->second));
 }

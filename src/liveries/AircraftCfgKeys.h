@@ -18,6 +18,8 @@ std::optional<std::string_view> lf_matchKeyLine(std::string_view line, std::stri
 
 // The value between quotes, non-empty: true and out set.
 bool lf_parseTitle(std::string_view line, std::string& out);
+// lf_parseTitle's value as a view into the line; empty when it refuses the line.
+std::string_view lf_titleValue(std::string_view line);
 bool lf_parseTexture(std::string_view line, std::string& out);
 bool lf_parseAtcParkingTypes(std::string_view line, std::string& out);
 // Only a value of at least 5 characters; a shorter one leaves out alone.

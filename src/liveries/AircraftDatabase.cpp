@@ -262,16 +262,20 @@ std::uint16_t AircraftDatabase::airlineIndex(std::string_view code)
 
 std::uint16_t AircraftDatabase::modelIndex(std::string_view code)
 {
-    if (const auto known = models_.find(code)) return *known;
-    {
-        std::shared_lock lock(mutex_);
-        if (fixesActive_) {
-            if (const auto fix = fixes_->find(code); fix != fixes_->end()) {
-                if (const auto target = models_.find(fix->second)) return *target;
-            }
+    if (const auto known = knownModelIndex(code)) return *known;
+    return models_.intern(code);
+}
+
+std::optional<std::uint16_t> AircraftDatabase::knownModelIndex(std::string_view code) const
+{
+    if (const auto known = models_.find(code)) return known;
+    std::shared_lock lock(mutex_);
+    if (fixesActive_) {
+        if (const auto fix = fixes_->find(code); fix != fixes_->end()) {
+            if (const auto target = models_.find(fix->second)) return target;
         }
     }
-    return models_.intern(code);
+    return std::nullopt;
 }
 
 AcCategory AircraftDatabase::modelCategory(std::uint16_t model) const
@@ -415,6 +419,11 @@ std::uint16_t gf_modelCode2Index(std::string_view code)
 std::uint16_t gf_getModelIndex(std::string_view code)
 {
     return gf_aircraftDatabase().modelIndex(code);
+}
+
+std::optional<std::uint16_t> gf_knownModelIndex(std::string_view code)
+{
+    return gf_aircraftDatabase().knownModelIndex(code);
 }
 
 AcCategory gf_modelCategory(std::uint16_t model)

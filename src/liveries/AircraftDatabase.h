@@ -114,6 +114,8 @@ public:
     // Unknown codes with a database fix whose target is known give the
     // target's index instead of being added.
     std::uint16_t modelIndex(std::string_view code);
+    // What modelIndex gives without adding the code: empty when it would add it.
+    std::optional<std::uint16_t> knownModelIndex(std::string_view code) const;
 
     AcCategory modelCategory(std::uint16_t model) const;
     bool isModelCode(std::string_view text) const;
@@ -154,6 +156,8 @@ bool gf_readDbaseFromBuffer(char* text, std::size_t size, std::string_view sourc
 std::uint16_t gf_airlineCode2Index(std::string_view code);
 std::uint16_t gf_modelCode2Index(std::string_view code);
 std::uint16_t gf_getModelIndex(std::string_view code);
+// gf_getModelIndex's answer when it would add no code; empty when it would.
+std::optional<std::uint16_t> gf_knownModelIndex(std::string_view code);
 
 AcCategory gf_modelCategory(std::uint16_t model);
 AcCategory gf_modelCategoryOfCode(std::string_view code);

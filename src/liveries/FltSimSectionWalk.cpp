@@ -4,7 +4,6 @@
 
 #include <fmt/format.h>
 
-#include "core/Log.h"
 #include "core/Strings.h"
 #include "liveries/AircraftCfgKeys.h"
 
@@ -14,8 +13,7 @@ void FltSimSectionWalk::walk(SectionLines section)
 {
     for (std::string_view line : section) {
         const char lead = lf_leadingChar(line);
-        const bool anyKeySet = !airline.empty() || !parkingTypes.empty() || !registration.empty();
-        const unsigned keys = anyKeySet ? lf_repeatedKeysIn(line) : 0;
+        RepeatedKeys keys{line};
         if (!takeTitle(line, lead) && !takeAirline(line, lead, keys) && !takeParkingTypes(line, lead, keys) &&
             !takeAtcId(line, lead, keys))
             takeTexture(line, lead);
@@ -23,26 +21,34 @@ void FltSimSectionWalk::walk(SectionLines section)
     }
 }
 
+unsigned FltSimSectionWalk::RepeatedKeys::get()
+{
+    if (!known) keys = lf_repeatedKeysIn(line);
+    known = true;
+    return keys;
+}
+
 bool FltSimSectionWalk::takeTitle(std::string_view line, char lead)
 {
-    std::string value;
-    if (lead != 't' || !lf_parseTitle(line, value)) return false;
+    if (lead != 't') return false;
+    const std::string_view value = lf_titleValue(line);
+    if (value.empty()) return false;
     if (!title.empty()) return abandon(fmt::format("{} {} has more than one title key", folder, header));
-    title = gf_trim(value);
+    title = gf_trimView(value);
     if (ivao) {
         if (title.size() != value.size())
-            gf_writeLogLine(fmt::format("removed spaces around title '{}' --> '{}'", value, title));
+            scan.log(fmt::format("removed spaces around title '{}' --> '{}'", value, title));
     } else if (title.find("FenixA320") != std::string::npos || title.find("PMDG 737") != std::string::npos) {
         abandoned = true;
     }
     return true;
 }
 
-bool FltSimSectionWalk::takeAirline(std::string_view line, char lead, unsigned keys)
+bool FltSimSectionWalk::takeAirline(std::string_view line, char lead, RepeatedKeys& keys)
 {
     if (ivao) return false;
     if (!airline.empty()) {
-        if ((keys & kIcaoAirlineKey) == 0) return false;
+        if ((keys.get() & kIcaoAirlineKey) == 0) return false;
         return abandon(fmt::format("{} {} has more than one icao_airline key: {}", folder, header, gf_trim(line)));
     }
     std::string value;
@@ -55,10 +61,10 @@ bool FltSimSectionWalk::takeAirline(std::string_view line, char lead, unsigned k
     return true;
 }
 
-bool FltSimSectionWalk::takeParkingTypes(std::string_view line, char lead, unsigned keys)
+bool FltSimSectionWalk::takeParkingTypes(std::string_view line, char lead, RepeatedKeys& keys)
 {
     if (!parkingTypes.empty()) {
-        if ((keys & kAtcParkingTypesKey) == 0) return false;
+        if ((keys.get() & kAtcParkingTypesKey) == 0) return false;
         return abandon(fmt::format("{} {} has more than one atc_parking_types key", folder, header));
     }
     std::string value;
@@ -69,10 +75,10 @@ bool FltSimSectionWalk::takeParkingTypes(std::string_view line, char lead, unsig
     return true;
 }
 
-bool FltSimSectionWalk::takeAtcId(std::string_view line, char lead, unsigned keys)
+bool FltSimSectionWalk::takeAtcId(std::string_view line, char lead, RepeatedKeys& keys)
 {
     if (!registration.empty()) {
-        if ((keys & kAtcIdKey) == 0) return false;
+        if ((keys.get() & kAtcIdKey) == 0) return false;
         return abandon(fmt::format("{}, {}, has more than one atc_id key", folder, header));
     }
     std::string value;

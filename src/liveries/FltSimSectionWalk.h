@@ -35,13 +35,21 @@ struct FltSimSectionWalk {
     void walk(SectionLines section);
 
 private:
+    // The repeated-key names a line holds (lf_repeatedKeysIn), looked for only
+    // when a key already taken asks.
+    struct RepeatedKeys {
+        std::string_view line;
+        unsigned keys = 0;
+        bool known = false;
+        unsigned get();
+    };
+
     // Each returns whether it took the line. A key line begins with its key,
-    // so `lead` (the line's first non-blank character) rules most out; `keys`
-    // are the repeated-key names the line holds (lf_repeatedKeysIn).
+    // so `lead` (the line's first non-blank character) rules most out.
     bool takeTitle(std::string_view line, char lead);
-    bool takeAirline(std::string_view line, char lead, unsigned keys);
-    bool takeParkingTypes(std::string_view line, char lead, unsigned keys);
-    bool takeAtcId(std::string_view line, char lead, unsigned keys);
+    bool takeAirline(std::string_view line, char lead, RepeatedKeys& keys);
+    bool takeParkingTypes(std::string_view line, char lead, RepeatedKeys& keys);
+    bool takeAtcId(std::string_view line, char lead, RepeatedKeys& keys);
     bool takeTexture(std::string_view line, char lead);
     bool abandon(std::string finding);
 };

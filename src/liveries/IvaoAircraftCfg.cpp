@@ -81,30 +81,69 @@ bool lf_textureFolderExists(const fs::path& folder, const std::string& name)
     return fs::is_directory(status) || lf_hasFolderNoCase(folder, name);
 }
 
-// The record of a walked section: its key from the airline code of the title,
-// or else from its registration; nothing (reported) when neither gives one.
-std::optional<LiveryRecord> lf_ivaoRecord(FltSimSectionWalk& s, std::uint32_t priority, const std::string& model,
-                                          bool wFolder)
+// The livery of a walked section up to the title check: its key from the
+// airline code of the title, or else from its registration; nothing (reported)
+// when neither gives one.
+void lf_pendIvaoSection(FltSimSectionWalk& s, AircraftCfgRead& read, bool wFolder)
 {
-    const auto priority16 = static_cast<std::uint16_t>(priority);
-    const std::string airline = lf_ivaoAirlineOfTitle(s.title, model, wFolder);
+    PendingLivery pending;
+    const std::string airline = lf_ivaoAirlineOfTitle(s.title, read.model, wFolder);
     if (!airline.empty()) {
         if (!gf_isDbaseAirlineCode(airline)) {
             lf_reportInvalidAirline(s.scan, airline, s.file, s.header);
-            return std::nullopt;
+            return;
         }
         if (airline == "ZZZ") s.registration.clear();
-        const LiveryKey key{gf_airlineCode2Index(airline), 0, gf_getModelIndex(model), 0, 0};
-        return lf_makeLiveryRecord(s.scan, priority16, key, s.title, s.registration);
+        pending.key = LiveryKey{0, 0, read.modelNumber.value_or(0), 0, 0};
+        pending.numberModel = !read.modelNumber;
+        if (const std::optional<std::uint16_t> number = gf_airlineCodeTable().find(airline))
+            pending.key.airline = *number;
+        else pending.airline = airline;
+    } else {
+        const std::optional<LiveryKey> regKey =
+            s.registration.empty() ? std::nullopt : gf_lookupRegcode(s.registration);
+        if (!regKey) {
+            s.scan.incompleteSections.push_back(
+                s.registration.empty()
+                    ? fmt::format("{} {} misses airlinecode in title: {}, and no regcode", s.folder, s.header, s.title)
+                    : fmt::format("{} {} misses airlinecode in title: {}, and regcode unknown {}", s.folder, s.header,
+                                  s.title, s.registration));
+            return;
+        }
+        pending.key = *regKey;
     }
-    const std::optional<LiveryKey> regKey = s.registration.empty() ? std::nullopt : gf_lookupRegcode(s.registration);
-    if (regKey) return lf_makeLiveryRecord(s.scan, priority16, *regKey, s.title, s.registration);
-    s.scan.incompleteSections.push_back(
-        s.registration.empty()
-            ? fmt::format("{} {} misses airlinecode in title: {}, and no regcode", s.folder, s.header, s.title)
-            : fmt::format("{} {} misses airlinecode in title: {}, and regcode unknown {}", s.folder, s.header, s.title,
-                          s.registration));
-    return std::nullopt;
+    pending.title = std::move(s.title);
+    pending.registration = std::move(s.registration);
+    pending.header = std::string(s.header);
+    pending.findingsBefore = s.scan.incompleteSections.size();
+    pending.logBefore = read.log.size();
+    read.pending.push_back(std::move(pending));
+}
+
+void lf_readIvaoSection(AircraftCfgRead& read, SectionLines section)
+{
+    const fs::path folder = read.file.parent_path();
+    const bool wFolder = lf_isWFolder(read.folder);
+    section = lf_dropTrailingComments(section);
+    if (section.empty()) return;
+    const std::string_view header = section.front();
+    FltSimSectionWalk s(read.found, read.file, read.folder, header, true);
+    s.walk(section);
+    if (s.abandoned) return;
+
+    // Windows reads "texture." as "texture".
+    const std::string textureName = s.texture.empty() ? std::string("texture") : "texture." + s.texture;
+    if (!lf_textureFolderExists(folder, textureName)) {
+        read.found.incompleteSections.push_back(
+            fmt::format("{} {} does not exist", path_to_utf8(folder / textureName), header));
+        return;
+    }
+    if (s.title.empty()) {
+        read.found.incompleteSections.push_back(fmt::format("{} {} misses title", read.folder, header));
+        return;
+    }
+    if (read.found.isDontUseTitle(s.title)) return;
+    lf_pendIvaoSection(s, read, wFolder);
 }
 
 } // namespace
@@ -136,68 +175,59 @@ std::string lf_ivaoModelFromPath(LiveryScanLists& scan, const fs::path& file)
     return lf_checkModelCode(scan, std::string(part.substr(0, 4)), file);
 }
 
-std::vector<LiveryRecord> lf_searchLiveriesinIVAOFile(LiveryScanLists& scan, std::uint32_t priority, const fs::path& file)
+void lf_readIvaoFile(AircraftCfgRead& read)
 {
     try {
-        const std::string model = lf_ivaoModelFromPath(scan, file);
-        if (model.empty()) return {};
+        read.model = lf_ivaoModelFromPath(read.found, read.file);
+        if (read.model.empty()) return;
+        read.modelNumber = gf_knownModelIndex(read.model);
+        read.folder = path_to_utf8(read.file.parent_path());
         CfgText text;
-        if (!lf_readAircraftCfgLines(file, text, true)) return {};
-        if (!lf_checkFltSimNumbers(scan, text.lines, file)) return {};
-        return lf_splitIvaoFltSimSections(scan, priority, text.lines, model, file);
+        if (!lf_readAircraftCfgLines(read.found, read.file, text, true)) return;
+        if (!lf_checkFltSimNumbers(read.found, text.lines, read.file)) return;
+        lf_readIvaoFltSimSections(read, text.lines);
     } catch (const std::exception& e) {
-        gf_writeLogLine(fmt::format("! Exception in lf_searchLiveriesinIVAOFile {}: {}", path_to_utf8(file), e.what()));
+        read.found.log(
+            fmt::format("! Exception in lf_searchLiveriesinIVAOFile {}: {}", path_to_utf8(read.file), e.what()));
         throw;
     } catch (...) {
-        gf_writeLogLine(fmt::format("! Unknown exception in lf_searchLiveriesinIVAOFile {}", path_to_utf8(file)));
+        read.found.log(fmt::format("! Unknown exception in lf_searchLiveriesinIVAOFile {}", path_to_utf8(read.file)));
         throw;
     }
+}
+
+std::vector<LiveryRecord> lf_searchLiveriesinIVAOFile(LiveryScanLists& scan, std::uint32_t priority, const fs::path& file)
+{
+    AircraftCfgRead read;
+    read.file = file;
+    read.priority = priority;
+    read.ivao = true;
+    lf_readAircraftCfg(read, scan.dontUseTitles);
+    std::vector<LiveryRecord> records;
+    lf_joinAircraftCfg(scan, read, records);
+    return records;
+}
+
+void lf_readIvaoFltSimSections(AircraftCfgRead& read, const Lines& lines)
+{
+    lf_forEachFltSimSection(lines, true, [&](SectionLines section) { lf_readIvaoSection(read, section); });
 }
 
 std::vector<LiveryRecord> lf_splitIvaoFltSimSections(LiveryScanLists& scan, std::uint32_t priority, const Lines& lines,
                                                      const std::string& model, const fs::path& file)
 {
-    std::vector<LiveryRecord> records;
-    lf_forEachFltSimSection(lines, true, [&](SectionLines section) {
-        LiveryRecord record = lf_processIvaoFltSimSection(scan, priority, section, model, file);
-        if (record.key.airline != 0 && record.key.model != 0) records.push_back(std::move(record));
-    });
-    return records;
+    AircraftCfgRead read = lf_sectionsRead(priority, model, file, path_to_utf8(file.parent_path()));
+    read.ivao = true;
+    return lf_readAndJoinSections(scan, read, [&] { lf_readIvaoFltSimSections(read, lines); });
 }
 
 LiveryRecord lf_processIvaoFltSimSection(LiveryScanLists& scan, std::uint32_t priority, SectionLines section,
                                          const std::string& model, const fs::path& file)
 {
-    const fs::path folder = file.parent_path();
-    const std::string folderText = path_to_utf8(folder);
-    const bool wFolder = lf_isWFolder(folderText);
-    section = lf_dropTrailingComments(section);
-    if (section.empty()) return {};
-    const std::string_view header = section.front();
-    FltSimSectionWalk s(scan, file, folderText, header, true);
-    s.walk(section);
-    if (s.abandoned) return {};
-
-    // Windows reads "texture." as "texture".
-    const std::string textureName = s.texture.empty() ? std::string("texture") : "texture." + s.texture;
-    if (!lf_textureFolderExists(folder, textureName)) {
-        scan.incompleteSections.push_back(
-            fmt::format("{} {} does not exist", path_to_utf8(folder / textureName), header));
-        return {};
-    }
-    if (s.title.empty()) {
-        scan.incompleteSections.push_back(fmt::format("{} {} misses title", folderText, header));
-        return {};
-    }
-    if (scan.dontUseTitles.contains(s.title)) return {};
-
-    const std::optional<LiveryRecord> record = lf_ivaoRecord(s, priority, model, wFolder);
-    if (!record) return {};
-    if (record->key.airline == 0 || record->key.model == 0) {
-        scan.incompleteSections.push_back(fmt::format("{} {} title already exists: {}", folderText, header, s.title));
-        return {};
-    }
-    return *record;
+    AircraftCfgRead read = lf_sectionsRead(priority, model, file, path_to_utf8(file.parent_path()));
+    read.ivao = true;
+    std::vector<LiveryRecord> records = lf_readAndJoinSections(scan, read, [&] { lf_readIvaoSection(read, section); });
+    return records.empty() ? LiveryRecord{} : std::move(records.front());
 }
 
 } // namespace zelk

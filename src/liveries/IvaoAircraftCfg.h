@@ -16,6 +16,12 @@ namespace zelk {
 std::vector<LiveryRecord> lf_searchLiveriesinIVAOFile(LiveryScanLists& scan, std::uint32_t priority,
                                                       const std::filesystem::path& file);
 
+// lf_readAircraftCfg's reading of an IVAO MTL file (lf_searchLiveriesinIVAOFile's
+// without the join); throws what the reading throws, after logging it.
+void lf_readIvaoFile(AircraftCfgRead& read);
+// The IVAO MTL sections of the lines as pending liveries of `read` (model and folder set).
+void lf_readIvaoFltSimSections(AircraftCfgRead& read, const Lines& lines);
+
 // The model of the file from ".../IVAO_MTL/SimObjects/Airplanes/IVAO_<model>/aircraft.cfg"
 // (or ivao_x-csl in place of IVAO_MTL), letter case ignored; empty (reported) when
 // the path has another form or the code is no model.

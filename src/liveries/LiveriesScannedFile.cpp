@@ -1,7 +1,9 @@
 #include "liveries/LiveriesScannedFile.h"
 
 #include <algorithm>
+#include <array>
 #include <fstream>
+#include <limits>
 #include <optional>
 #include <sstream>
 #include <system_error>
@@ -17,6 +19,7 @@
 #include "core/Paths.h"
 #include "core/Settings.h"
 #include "core/Strings.h"
+#include "core/TextFile.h"
 #include "core/UserRelatedException.h"
 #include "liveries/CodeTables.h"
 #include "platform/FileReplace.h"
@@ -46,20 +49,43 @@ bool lf_appendLivery(pugi::xml_node liveries, const LiveryRecord& r)
     return ok;
 }
 
-// A value the document writer would escape (markup, quotes, control bytes).
+// The bytes the document writer escapes in a value (markup, quotes, control bytes).
+constexpr std::array<bool, 256> kEscapedBytes = [] {
+    std::array<bool, 256> table{};
+    for (std::size_t b = 0; b < 32; ++b) table[b] = true;
+    for (const unsigned char c : {'&', '<', '>', '"', '\''}) table[c] = true;
+    return table;
+}();
+
 bool lf_needsEscape(std::string_view value)
 {
-    return std::any_of(value.begin(), value.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 32 || c == '&' || c == '<' || c == '>' || c == '"' || c == '\'';
-    });
+    return std::any_of(value.begin(), value.end(), [](char c) { return kEscapedBytes[static_cast<unsigned char>(c)]; });
 }
 
-bool lf_anyNeedsEscape(const LiveryRecord& r)
-{
-    return lf_needsEscape(r.title) || lf_needsEscape(r.registration) ||
-           lf_needsEscape(gf_airlineCodeText(r.key.airline)) || lf_needsEscape(gf_airlineCodeText(r.key.op)) ||
-           lf_needsEscape(gf_modelCodeText(r.key.model));
-}
+// The text of a code number, looked up again only when the number changes: a
+// sorted table gives the same airline and model to long runs of records, and
+// each lookup takes the code table's lock.
+class CodeText {
+public:
+    explicit CodeText(std::string_view (*lookup)(std::uint16_t)) : lookup_(lookup) {}
+    void set(std::uint16_t index)
+    {
+        if (known_ && index == index_) return;
+        index_ = index;
+        text_ = lookup_(index);
+        escape_ = lf_needsEscape(text_);
+        known_ = true;
+    }
+    std::string_view text() const { return text_; }
+    bool needsEscape() const { return escape_; }
+
+private:
+    std::string_view (*lookup_)(std::uint16_t);
+    std::uint16_t index_ = 0;
+    std::string_view text_;
+    bool escape_ = false;
+    bool known_ = false;
+};
 
 // One record's line as the document writer lays it out, written by that
 // writer itself: for the rare record with a value to escape.
@@ -104,15 +130,22 @@ std::optional<std::string> lf_fileText(const std::vector<LiveryRecord>& records)
     text.resize(text.size() - kEnd.size());
     text.reserve(text.size() + records.size() * 96 + 64);
     text += "  <liveries>\n";
+    CodeText airline(gf_airlineCodeText);
+    CodeText op(gf_airlineCodeText);
+    CodeText model(gf_modelCodeText);
     for (const LiveryRecord& r : records) {
-        if (lf_anyNeedsEscape(r)) {
+        airline.set(r.key.airline);
+        op.set(r.key.op);
+        model.set(r.key.model);
+        if (airline.needsEscape() || op.needsEscape() || model.needsEscape() || lf_needsEscape(r.title) ||
+            lf_needsEscape(r.registration)) {
             if (!lf_appendEscapedLivery(text, r)) return std::nullopt;
             continue;
         }
         text += "    <l";
-        lf_appendAttribute(text, "a", gf_airlineCodeText(r.key.airline));
-        if (r.key.op != 0) lf_appendAttribute(text, "o", gf_airlineCodeText(r.key.op));
-        lf_appendAttribute(text, "m", gf_modelCodeText(r.key.model));
+        lf_appendAttribute(text, "a", airline.text());
+        if (r.key.op != 0) lf_appendAttribute(text, "o", op.text());
+        lf_appendAttribute(text, "m", model.text());
         if (r.key.cargo != 0) lf_appendAttribute(text, "c", "true");
         lf_appendAttribute(text, "t", r.title);
         if (!r.registration.empty()) lf_appendAttribute(text, "r", r.registration);
@@ -189,10 +222,16 @@ bool lf_writeLiveriesScannedTo(const std::vector<LiveryRecord>& records, const f
 
 bool lf_validateLiveriesScanned(const fs::path& temporaryFile, std::size_t recordCount)
 {
-    std::ifstream in(temporaryFile, std::ios::binary);
-    if (!in.is_open()) return false;
+    // Read back whole and parsed in place: the document is only looked at.
+    std::optional<std::string> text;
+    try {
+        text = gf_readFileBytes(temporaryFile, std::numeric_limits<std::uint64_t>::max());
+    } catch (const std::exception&) {
+        return false;
+    }
+    if (!text) return false;
     pugi::xml_document doc;
-    if (!doc.load(in)) return false;
+    if (!doc.load_buffer_inplace(text->data(), text->size())) return false;
     const pugi::xml_node liveries = doc.child("root").child("liveries");
     if (!liveries) return false;
     std::size_t count = 0;

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <unordered_map>
 
 #include <fmt/format.h>
@@ -22,8 +23,8 @@
 #include "gui/GuiUpdate.h"
 #include "liveries/AircraftCfg.h"
 #include "liveries/AircraftCfgKeys.h"
+#include "liveries/CfgReadPool.h"
 #include "core/FolderListing.h"
-#include "liveries/IvaoAircraftCfg.h"
 #include "liveries/LiveriesScannedFile.h"
 #include "liveries/Regcodes.h"
 
@@ -55,6 +56,7 @@ constexpr std::array<std::string_view, 9> kSkippedFolderParts{
 struct ScanState {
     std::mutex hookLock;
     std::function<bool()> isRunning;
+    std::size_t threads = 0; // 0: as many as the system runs at once
     LiveryScanLists lists;
     std::vector<LiveryRecord> table;
 };
@@ -83,36 +85,40 @@ bool lf_isSkippedFolder(const fs::path& folder)
                        [&](std::string_view part) { return text.find(part) != std::string::npos; });
 }
 
-void lf_searchFile(std::uint32_t priority, const fs::path& file)
+std::size_t lf_readerCount()
 {
-    const std::string text = path_to_utf8(file);
-    const bool ivao = text.find("ivao_x-csl") != std::string::npos || text.find("IVAO_MTL") != std::string::npos;
-    std::vector<LiveryRecord> records = ivao ? lf_searchLiveriesinIVAOFile(lv_scan().lists, priority, file)
-                                             : lf_searchLiveriesinFile(lv_scan().lists, priority, file);
-    std::move(records.begin(), records.end(), std::back_inserter(lv_scan().table));
+    std::scoped_lock guard(lv_scan().hookLock);
+    return gf_liveryReaderCount(lv_scan().threads);
 }
 
-void lf_walkReport(const std::string& line) { gf_writeLogLine(line); }
+// An IVAO MTL file is read by lf_searchLiveriesinIVAOFile's rules.
+bool lf_isIvaoFile(const fs::path& file)
+{
+    const std::string text = path_to_utf8(file);
+    return text.find("ivao_x-csl") != std::string::npos || text.find("IVAO_MTL") != std::string::npos;
+}
 
 // Depth first, the entries of each folder in name order so that every system
 // meets the same titles first. An entry or a folder that cannot be read is
-// logged and passed over; the walk goes on with the next entry.
-void lf_walk(std::uint32_t priority, const fs::path& folder)
+// logged and passed over; the walk goes on with the next entry. The files go
+// to the readers, the log lines take their places among them.
+void lf_walk(std::uint32_t priority, const fs::path& folder, CfgReadPool& readers)
 {
-    std::vector<fs::directory_entry> entries = lf_listFolderEntries(folder, lf_walkReport);
+    const auto report = [&readers](const std::string& line) { readers.addLogLine(line); };
+    std::vector<fs::directory_entry> entries = lf_listFolderEntries(folder, report);
     std::sort(entries.begin(), entries.end());
     for (const fs::directory_entry& entry : entries) {
         std::error_code entryEc;
         const fs::file_status status = entry.symlink_status(entryEc);
         if (entryEc) {
-            lf_walkReport(fmt::format("Could not read {}: {}", path_to_utf8(entry.path()), entryEc.message()));
+            report(fmt::format("Could not read {}: {}", path_to_utf8(entry.path()), entryEc.message()));
             continue;
         }
         if (fs::is_directory(status)) {
-            if (!lf_isSkippedFolder(entry.path())) lf_walk(priority, entry.path());
+            if (!lf_isSkippedFolder(entry.path())) lf_walk(priority, entry.path(), readers);
         } else if (fs::is_regular_file(status) &&
                    lf_equalsNoCase(path_to_utf8(entry.path().filename()), "aircraft.cfg")) {
-            lf_searchFile(priority, entry.path());
+            readers.addFile(entry.path(), priority, lf_isIvaoFile(entry.path()));
         }
     }
 }
@@ -242,17 +248,59 @@ bool lf_searchListedFolder(const fs::path& folder, std::uint32_t& priority)
     if (!lf_isRunning()) return false;
     const std::vector<LiveryRecord>& table = lv_scan().table;
     const std::size_t before = table.size();
-    lf_searchLiveriesInFolder(priority, folder);
+    if (!lf_searchLiveriesInFolder(priority, folder)) return false;
     const std::size_t n = table.size() - before;
     const std::string where = fmt::format("found in {}", path_to_utf8(folder));
     gf_writeLogLine(n == 0 ? "No liveries " + where : fmt::format("{:5} liverie{} {}", n, gf_pluralSuffix(n), where));
     return true;
 }
 
+// Runs work(0) to work(count - 1) at once, one on the calling thread and the
+// others on threads of their own (or on the calling thread when the system
+// refuses a thread), and returns when all have ended.
+template <typename Work>
+void lf_runAtOnce(std::size_t count, Work work)
+{
+    std::vector<std::thread> threads;
+    threads.reserve(count);
+    std::size_t started = 1;
+    for (; started < count; ++started) {
+        try {
+            threads.emplace_back(work, started);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    for (std::size_t i = started; i < count; ++i) work(i);
+    work(0);
+    for (std::thread& thread : threads) thread.join();
+}
+
+// std::sort in `parts` parts at once, merged pairwise (each round's merges at
+// once): the same order, since the order of the livery table is total.
+template <typename T, typename Less>
+void lf_sortInParts(std::vector<T>& items, Less less, std::size_t parts)
+{
+    constexpr std::size_t kSmallestPart = 4096;
+    parts = std::max<std::size_t>(std::min(parts, items.size() / kSmallestPart), 1);
+    std::vector<std::size_t> bounds(parts + 1);
+    for (std::size_t i = 0; i <= parts; ++i) bounds[i] = items.size() * i / parts;
+    const auto at = [&items, &bounds](std::size_t bound) { return items.begin() + static_cast<std::ptrdiff_t>(bounds[bound]); };
+    lf_runAtOnce(parts, [&](std::size_t i) { std::sort(at(i), at(i + 1), less); });
+    for (std::size_t width = 1; width < parts; width *= 2) {
+        const std::size_t merges = (parts - width + 2 * width - 1) / (2 * width);
+        lf_runAtOnce(merges, [&](std::size_t m) {
+            const std::size_t first = 2 * width * m;
+            std::inplace_merge(at(first), at(first + width), at(std::min(first + 2 * width, parts)), less);
+        });
+    }
+}
+
 // Sorts small entries that hold each record's key and views of its texts, not
 // the records: a record holds two strings, and moving tens of thousands of them
-// around costs more than the comparisons. The order is compareLiveryRecords'.
-void lf_sortByIndex(std::vector<LiveryRecord>& table)
+// around costs more than the comparisons. The order is compareLiveryRecords';
+// of records equal in all but their priority the first is kept.
+void lf_sortAndDeduplicate(std::vector<LiveryRecord>& table, std::size_t threads)
 {
     struct Entry {
         std::uint64_t key; // airline, operator, model, cargo, most significant first
@@ -268,23 +316,24 @@ void lf_sortByIndex(std::vector<LiveryRecord>& table)
                                static_cast<std::uint64_t>(k.model) << 8 | k.cargo,
                            table[i].title, table[i].registration, i});
     }
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    const auto less = [](const Entry& a, const Entry& b) {
         if (a.key != b.key) return a.key < b.key;
         if (const int c = a.title.compare(b.title); c != 0) return c < 0;
-        return a.registration < b.registration;
-    });
+        if (const int c = a.registration.compare(b.registration); c != 0) return c < 0;
+        // Equal records keep their scan order, so the first of them stays.
+        return a.index < b.index;
+    };
+    lf_sortInParts(entries, less, threads);
+    const auto same = [](const Entry& a, const Entry& b) {
+        return a.key == b.key && a.title == b.title && a.registration == b.registration;
+    };
+    entries.erase(std::unique(entries.begin(), entries.end(), same), entries.end());
+    const std::size_t duplicates = table.size() - entries.size();
     std::vector<LiveryRecord> sorted;
-    sorted.reserve(std::max(table.size(), kTableReserve));
+    sorted.reserve(std::max(entries.size(), kTableReserve));
     for (const Entry& e : entries) sorted.push_back(std::move(table[e.index]));
     table = std::move(sorted);
-}
-
-void lf_sortAndDeduplicate(std::vector<LiveryRecord>& table)
-{
-    lf_sortByIndex(table);
-    const std::size_t before = table.size();
-    table.erase(std::unique(table.begin(), table.end(), sameLiveryIdentity), table.end());
-    if (table.size() != before) gf_writeLogNotice(fmt::format("{} duplicates removed ?", before - table.size()));
+    if (duplicates != 0) gf_writeLogNotice(fmt::format("{} duplicates removed ?", duplicates));
 }
 
 } // namespace
@@ -312,6 +361,12 @@ void gf_setLiveryScanStopCheck(std::function<bool()> isRunning)
 {
     std::scoped_lock guard(lv_scan().hookLock);
     lv_scan().isRunning = std::move(isRunning);
+}
+
+void gf_setLiveryScanThreads(std::size_t threads)
+{
+    std::scoped_lock guard(lv_scan().hookLock);
+    lv_scan().threads = threads;
 }
 
 std::vector<LiveryRecord>& gf_liveryTable() { return lv_scan().table; }
@@ -480,22 +535,35 @@ int lf_collectLiveries(const std::vector<fs::path>& folders, bool prioritize)
         }
         gf_writeLogLine(fmt::format("{:5} in total", table.size()));
     }
-    lf_sortAndDeduplicate(table);
+    lf_sortAndDeduplicate(table, lf_readerCount() + 1);
     lf_writeScanReports();
     gf_flushLog();
     return kScanDone;
 }
 
-void lf_searchLiveriesInFolder(std::uint32_t priority, const fs::path& folder)
+bool lf_searchLiveriesInFolder(std::uint32_t priority, const fs::path& folder)
 {
     std::error_code ec;
     fs::directory_iterator start(folder, fs::directory_options::skip_permission_denied, ec);
     if (ec) {
         gf_writeLogNotice(fmt::format("Could not start liveries search in {}, cause: {}", path_to_utf8(folder),
                                       ec.message()));
-        return;
+        return true;
     }
-    lf_walk(priority, folder);
+    ScanState& scan = lv_scan();
+    CfgReadPool readers(lf_readerCount(), scan.lists.dontUseTitles);
+    lf_walk(priority, folder, readers);
+    readers.endOfWalk();
+    while (CfgReadPool::Entry* entry = readers.next()) {
+        if (!entry->read) {
+            gf_writeLogLine(entry->logLine);
+            continue;
+        }
+        if (!lf_isRunning()) return false;
+        lf_joinAircraftCfg(scan.lists, *entry->read, scan.table);
+        entry->read.reset();
+    }
+    return true;
 }
 
 void lf_readDontUseLiveries()

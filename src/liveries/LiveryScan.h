@@ -36,8 +36,14 @@ enum LiveryScanResult : int { kScanDone = 0, kScanCancelled = 1, kScanNoLiveries
 // the notice "Liveries scan failed: {}".
 int gf_scanLiveries();
 
-// Replaces the stop check between folders (gf_isRunning); nullptr restores it.
+// Replaces the stop check between folders and between files (gf_isRunning);
+// nullptr restores it.
 void gf_setLiveryScanStopCheck(std::function<bool()> isRunning);
+
+// The threads a scan reads its aircraft.cfg files on, its own included: 1
+// reads them one by one on the scan's thread; 0 (the default) as many as the
+// system runs at once. The results are the same whatever the number.
+void gf_setLiveryScanThreads(std::size_t threads);
 
 // The livery table of the last scan, sorted and without duplicates.
 std::vector<LiveryRecord>& gf_liveryTable();
@@ -53,7 +59,8 @@ int lf_runLiveryScan(const std::vector<std::filesystem::path>& folders, bool pri
 int lf_scanLiveryFolders(const std::vector<std::filesystem::path>& folders, bool prioritize);
 // The scan up to the sorted table and its reports, without the scanned-liveries file.
 int lf_collectLiveries(const std::vector<std::filesystem::path>& folders, bool prioritize);
-void lf_searchLiveriesInFolder(std::uint32_t priority, const std::filesystem::path& folder);
+// The walk of one folder; false when a stop was requested between its files.
+bool lf_searchLiveriesInFolder(std::uint32_t priority, const std::filesystem::path& folder);
 void lf_readDontUseLiveries();
 // Removes the records of lower-priority folders that a higher one has in the
 // same airline, operator, model and cargo flag; returns how many.

@@ -1,0 +1,129 @@
+#include "liveries/CfgReadPool.h"
+
+#include <algorithm>
+#include <exception>
+#include <system_error>
+#include <utility>
+
+namespace zelk {
+
+namespace {
+
+// A reader needs a file of its own to be worth its start; more than this many
+// threads only queue up for the disk and the database's locks.
+constexpr std::size_t kMaxReaderThreads = 7;
+
+} // namespace
+
+std::size_t gf_liveryReaderCount(std::size_t threads)
+{
+    if (threads == 0) threads = std::max<std::size_t>(std::thread::hardware_concurrency(), 1);
+    return std::min(threads - 1, kMaxReaderThreads);
+}
+
+CfgReadPool::CfgReadPool(std::size_t readers, const std::set<std::string>& dontUseTitles)
+    : dontUseTitles_(dontUseTitles)
+{
+    threads_.reserve(readers);
+    for (std::size_t i = 0; i < readers; ++i) {
+        try {
+            threads_.emplace_back([this] { readLoop(); });
+        } catch (const std::system_error&) {
+            // The scan's own thread reads whatever the readers it has leave.
+            break;
+        }
+    }
+}
+
+CfgReadPool::~CfgReadPool()
+{
+    {
+        std::scoped_lock guard(lock_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& thread : threads_) thread.join();
+}
+
+void CfgReadPool::addFile(std::filesystem::path file, std::uint32_t priority, bool ivao)
+{
+    {
+        std::scoped_lock guard(lock_);
+        Slot& slot = slots_.emplace_back();
+        slot.entry.read.emplace();
+        AircraftCfgRead& read = *slot.entry.read;
+        read.file = std::move(file);
+        read.priority = priority;
+        read.ivao = ivao;
+        slot.state = State::Queued;
+        queued_.push_back(&slot);
+    }
+    changed_.notify_one();
+}
+
+void CfgReadPool::addLogLine(std::string text)
+{
+    std::scoped_lock guard(lock_);
+    slots_.emplace_back().entry.logLine = std::move(text);
+}
+
+void CfgReadPool::endOfWalk()
+{
+    {
+        std::scoped_lock guard(lock_);
+        walkEnded_ = true;
+    }
+    changed_.notify_all();
+}
+
+CfgReadPool::Entry* CfgReadPool::next()
+{
+    std::unique_lock guard(lock_);
+    if (joined_ == slots_.size()) return nullptr;
+    Slot& slot = slots_[joined_++];
+    if (slot.state == State::Queued) {
+        // Every file before it has been taken, so it is the first in the queue.
+        queued_.pop_front();
+        slot.state = State::Reading;
+        guard.unlock();
+        read(slot);
+        guard.lock();
+        slot.state = State::Read;
+    }
+    changed_.wait(guard, [&slot] { return slot.state == State::Read; });
+    return &slot.entry;
+}
+
+void CfgReadPool::readLoop()
+{
+    for (;;) {
+        Slot* slot = nullptr;
+        {
+            std::unique_lock guard(lock_);
+            changed_.wait(guard, [this] { return stopping_ || walkEnded_ || !queued_.empty(); });
+            if (stopping_ || queued_.empty()) return;
+            slot = queued_.front();
+            queued_.pop_front();
+            slot->state = State::Reading;
+        }
+        read(*slot);
+        {
+            std::scoped_lock guard(lock_);
+            slot->state = State::Read;
+        }
+        changed_.notify_all();
+    }
+}
+
+void CfgReadPool::read(Slot& slot)
+{
+    AircraftCfgRead& read = *slot.entry.read;
+    try {
+        lf_readAircraftCfg(read, dontUseTitles_);
+    } catch (...) {
+        // Whatever escapes the reading (memory running out) is thrown on at the join.
+        read.failure = std::current_exception();
+    }
+}
+
+} // namespace zelk

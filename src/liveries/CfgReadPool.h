@@ -1,0 +1,78 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "liveries/AircraftCfg.h"
+
+namespace zelk {
+
+// Reads the aircraft.cfg files of a walk on a few threads while the walk goes
+// on, and hands them back in the walk's order: joined one by one they give
+// exactly what reading them one by one gives. The walk's own log lines keep
+// their places among the files. The walk and the join run on the scan's
+// thread; the readers touch nothing of the scan but the don't-use titles,
+// which nobody changes meanwhile.
+class CfgReadPool {
+public:
+    // One entry of the walk: a file and its reading, or a log line of the walk.
+    struct Entry {
+        std::optional<AircraftCfgRead> read;
+        std::string logLine;
+    };
+
+    // `readers` threads besides the scan's own (0: the scan's thread reads
+    // every file itself, as it joins them).
+    CfgReadPool(std::size_t readers, const std::set<std::string>& dontUseTitles);
+    // Stops the readers after the file each is reading and waits for them.
+    ~CfgReadPool();
+    CfgReadPool(const CfgReadPool&) = delete;
+    CfgReadPool& operator=(const CfgReadPool&) = delete;
+
+    void addFile(std::filesystem::path file, std::uint32_t priority, bool ivao);
+    void addLogLine(std::string text);
+    // The walk has ended: next() may be called.
+    void endOfWalk();
+
+    // The next entry in the walk's order with its file read (by the scan's
+    // thread itself when no reader has taken it yet); nullptr after the last.
+    Entry* next();
+
+    // Readers that could be started (fewer than asked when the system refused a thread).
+    std::size_t readerCount() const noexcept { return threads_.size(); }
+
+private:
+    enum class State : std::uint8_t { Queued, Reading, Read };
+    struct Slot {
+        Entry entry;
+        State state = State::Read;
+    };
+
+    void readLoop();
+    void read(Slot& slot);
+
+    const std::set<std::string>& dontUseTitles_;
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::deque<Slot> slots_;    // only appended to while the pool lives: a slot stays where it is
+    std::deque<Slot*> queued_;  // files no one reads yet, in the walk's order
+    std::size_t joined_ = 0;    // slots handed out by next()
+    bool walkEnded_ = false;
+    bool stopping_ = false;
+    std::vector<std::thread> threads_;
+};
+
+// Reader threads for a scan that may use `threads` in all (0: as many as the
+// system runs at once), besides the scan's own thread.
+std::size_t gf_liveryReaderCount(std::size_t threads);
+
+} // namespace zelk
