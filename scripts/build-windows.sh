@@ -53,9 +53,13 @@ unset WAYLAND_DISPLAY
 xvfb_pid=""
 WINEPREFIX="$(mktemp -d /tmp/zelk-wine.XXXXXX)"
 export WINEPREFIX
+api_emu_pid=""
+api_dir=""
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
   if [[ -n "$xvfb_pid" ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+  if [[ -n "$api_emu_pid" ]]; then kill "$api_emu_pid" 2>/dev/null || true; fi
+  if [[ -n "$api_dir" ]]; then rm -rf "$api_dir"; fi
   rm -rf "$WINEPREFIX"
 }
 trap cleanup EXIT
@@ -90,6 +94,32 @@ cmake --fresh -S "$root" -B "$build" -G Ninja \
   -DZELK_MINGW_DEPS="$prefix" -DCMAKE_BUILD_TYPE=Release \
   -DZELK_WERROR=$werror -DZELK_BUILD_BENCH=OFF
 cmake --build "$build" -j "$jobs"
+
+# --- The web API's stand-in for the tests under wine -------------------------------
+# zelk_rtapi_emu is built natively only (cpp-httplib's TLS server needs OpenSSL,
+# which the Windows library set lacks), and a program under wine cannot start
+# a native one. So the native build's stand-in runs for the whole test run; the
+# web-API tests under wine reach it over TLS through Schannel at localhost, with
+# its test CA given as the program takes a CA, each test under a prefix of its
+# own. Without a native build (ZELK_NATIVE_BUILD_DIR, default build/) they skip.
+native_api_emu="${ZELK_NATIVE_BUILD_DIR:-$root/build}/tools/zelk_rtapi_emu"
+if [[ -x "$native_api_emu" ]]; then
+  api_dir="$(mktemp -d /tmp/zelk-rtapi.XXXXXX)"
+  : >"$api_dir/empty.scenario"
+  "$native_api_emu" --scenario "$api_dir/empty.scenario" --folder "$api_dir/emu" \
+    --record "$api_dir/requests.jsonl" >"$api_dir/out.txt" 2>&1 </dev/null &
+  api_emu_pid=$!
+  for _ in $(seq 300); do grep -q '^ca ' "$api_dir/out.txt" 2>/dev/null && break; sleep 0.1; done
+  api_port="$(sed -n 's/^port //p' "$api_dir/out.txt")"
+  [[ -n "$api_port" ]] || { log "the web API's stand-in did not start"; cat "$api_dir/out.txt" >&2; exit 1; }
+  export ZELK_TEST_RTAPI_SERVICE="https://localhost:$api_port"
+  ZELK_TEST_RTAPI_CA="$(winepath -w "$api_dir/emu/cert.pem")"
+  ZELK_TEST_RTAPI_RECORD="$(winepath -w "$api_dir/requests.jsonl")"
+  export ZELK_TEST_RTAPI_CA ZELK_TEST_RTAPI_RECORD
+  log "web API stand-in for the tests: $ZELK_TEST_RTAPI_SERVICE"
+else
+  log "no native $native_api_emu: the web-API tests under wine are skipped"
+fi
 
 # --- Tests under wine ------------------------------------------------------------
 # A stage that finds no test must not pass: ctest refuses an empty run, and the

@@ -2,8 +2,12 @@
 // stand-in, zelk_rtapi_emu, started as a process of its own on a free
 // loopback port with its own test CA: the login, the first traffic, the
 // parked request, every status the service answers with, a stop that cuts a
-// stalled reply, and the logout.
-#if defined(ZELK_HAVE_RTAPI_EMU)
+// stalled reply, and the logout. The Windows build under wine cannot start the
+// stand-in (it is built natively only: cpp-httplib's TLS server needs OpenSSL)
+// and takes the one scripts/build-windows.sh starts natively for the whole
+// run, named in ZELK_TEST_RTAPI_SERVICE (with ZELK_TEST_RTAPI_CA and
+// ZELK_TEST_RTAPI_RECORD); each test plays its answers under a prefix of its own.
+#if defined(ZELK_HAVE_RTAPI_EMU) || defined(_WIN32)
 
 #include <algorithm>
 #include <chrono>
@@ -25,7 +29,9 @@
 #include "core/UserRelatedException.h"
 #include "feed/Credential.h"
 #include "feed/FeedModeTestSupport.h"
+#include "feed/RTAPIProtocol.h"
 #include "feed/RTAPIReaders.h"
+#include "feed/RTAPITransport.h"
 #include "feed/RTAPISession.h"
 #include "feed/RTAppTestSupport.h"
 #include "gui/Gui.h"
@@ -53,6 +59,11 @@ protected:
     {
         processConfigHome(); // the parameters a run saves go to the test's own per-user folder
         LoggedTempDirTest::SetUp();
+#if !defined(ZELK_HAVE_RTAPI_EMU)
+        if (!environmentValue("ZELK_TEST_RTAPI_SERVICE"))
+            GTEST_SKIP() << "no web-API stand-in: it is built natively only, and scripts/build-windows.sh names the "
+                            "one it started in ZELK_TEST_RTAPI_SERVICE";
+#endif
         prepareRTAppRun();
         gf_resetStopRequest();
         gf_gui().resetPanelState();
@@ -105,10 +116,16 @@ protected:
         }
         for (const auto& [path, list] : answers)
             for (const auto& answer : list) scenario += path + " " + answer + "\n";
+        if (const auto shared = environmentValue("ZELK_TEST_RTAPI_SERVICE")) {
+            useSharedService(*shared, scenario);
+            return;
+        }
+#if defined(ZELK_HAVE_RTAPI_EMU)
         writeAll(file("service.scenario"), scenario);
+        recordFile = file("requests.jsonl");
         service = ChildProcess(ZELK_RTAPI_EMU_PATH,
                                {"--scenario", file("service.scenario").string(), "--folder", file("service").string(),
-                                "--record", file("requests.jsonl").string(), "--duration", "120"},
+                                "--record", recordFile.string(), "--duration", "120"},
                                file("service-out.txt"));
         ASSERT_TRUE(waitForFileText(file("service-out.txt"), "\nca ", 30s)) << readAll(file("service-out.txt"));
         const std::string out = readAll(file("service-out.txt"));
@@ -116,16 +133,30 @@ protected:
         const auto ca = out.substr(out.find("\nca ") + 4);
         endpoint.emplace(kRTAPIBaseVariable, "https://127.0.0.1:" + port + "/v5");
         caFile.emplace(kRTAPICaVariable, ca.substr(0, ca.find('\n')));
+#endif
+    }
+    // The run's shared stand-in: this test's answers under a prefix of its own.
+    void useSharedService(const std::string& service, const std::string& scenario)
+    {
+        prefix = "/" + dir().filename().string();
+        const std::string ca = environmentValue("ZELK_TEST_RTAPI_CA").value_or("");
+        recordFile = environmentValue("ZELK_TEST_RTAPI_RECORD").value_or("");
+        RTAPIEndpoint control{service + prefix, ca, true};
+        RTAPITransport transport;
+        const RTAPITransfer transfer = transport.post(control, "/control", scenario);
+        ASSERT_TRUE(transfer.ok && transfer.httpStatus == 200) << transfer.error << transport.response();
+        endpoint.emplace(kRTAPIBaseVariable, service + prefix + "/v5");
+        caFile.emplace(kRTAPICaVariable, ca);
     }
     std::vector<Recorded> requests(const std::string& path) const
     {
         std::vector<Recorded> found;
-        const std::string all = readAll(file("requests.jsonl"));
+        const std::string all = readAll(recordFile);
         for (std::size_t at = 0; at < all.size();) {
             const auto end = all.find('\n', at);
             const auto json = nlohmann::json::parse(all.substr(at, end - at), nullptr, false);
             at = end == std::string::npos ? all.size() : end + 1;
-            if (json.is_discarded() || json.value("path", "") != path) continue;
+            if (json.is_discarded() || json.value("path", "") != prefix + path) continue;
             found.push_back({path, json.at("form").get<std::map<std::string, std::string>>()});
         }
         return found;
@@ -144,6 +175,8 @@ protected:
 
     MailboxRecorder mailbox;
     ChildProcess service;
+    std::string prefix;                 // of this test's answers in a shared stand-in
+    std::filesystem::path recordFile;   // the stand-in's record of every request
     std::optional<ScopedEnv> endpoint;
     std::optional<ScopedEnv> caFile;
 };

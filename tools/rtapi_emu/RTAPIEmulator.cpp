@@ -61,6 +61,8 @@ std::pair<std::string, ApiAnswer> lf_answerLine(std::string_view line)
 
 std::string lf_quoted(const std::filesystem::path& path) { return fmt::format("\"{}\"", path.string()); }
 
+constexpr std::size_t kWorkers = 64;
+
 } // namespace
 
 ApiScenario gf_parseApiScenario(std::string_view text)
@@ -88,7 +90,7 @@ void gf_makeTestCertificate(const std::filesystem::path& folder)
     std::filesystem::create_directories(folder);
     const std::string command = fmt::format(
         "openssl req -x509 -newkey rsa:2048 -nodes -sha256 -days 2 -subj /CN=127.0.0.1 "
-        "-addext subjectAltName=IP:127.0.0.1 -keyout {} -out {} > {} 2>&1",
+        "-addext subjectAltName=IP:127.0.0.1,DNS:127.0.0.1,DNS:localhost -keyout {} -out {} > {} 2>&1",
         lf_quoted(folder / "key.pem"), lf_quoted(folder / "cert.pem"), lf_quoted(folder / "openssl.log"));
     if (std::system(command.c_str()) != 0 || !std::filesystem::exists(folder / "cert.pem"))
         throw std::runtime_error(fmt::format("openssl could not make a test certificate in {}", folder.string()));
@@ -104,8 +106,13 @@ RTAPIEmulator::RTAPIEmulator(const std::filesystem::path& folder, ApiScenario sc
     if (!server_->is_valid()) throw std::runtime_error("the TLS server cannot use its certificate");
     // An idle kept-alive connection holds a worker (and the stop) this long.
     server_->set_keep_alive_timeout(1);
-    server_->Post(R"(/v5(/.*))", [this](const httplib::Request& request, httplib::Response& response) {
-        const std::string path = request.matches[1];
+    // Test programs running side by side share one stand-in: every kept
+    // connection and stalled answer holds a worker.
+    server_->new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+    // A prefix before "/v5" keeps the answers of one client apart from
+    // another's: "/case7/v5/auth" plays the answers of "/case7/auth".
+    server_->Post(R"((.*)/v5(/.*))", [this](const httplib::Request& request, httplib::Response& response) {
+        const std::string path = std::string(request.matches[1]) + std::string(request.matches[2]);
         ApiRequest seen{path, {}, std::chrono::steady_clock::now()};
         httplib::Params params;
         httplib::detail::parse_query_text(request.body, params);
@@ -127,6 +134,17 @@ RTAPIEmulator::RTAPIEmulator(const std::filesystem::path& folder, ApiScenario sc
         response.status = answer.httpStatus;
         response.set_content(gf_expandEmuTimes(answer.body, static_cast<std::int64_t>(std::time(nullptr))),
                              "application/json");
+    });
+    // A client's scenario, its paths under the prefix before "/control".
+    server_->Post(R"((.*)/control)", [this](const httplib::Request& request, httplib::Response& response) {
+        const std::string prefix = request.matches[1];
+        try {
+            for (auto& [path, answers] : gf_parseApiScenario(request.body)) script(prefix + path, std::move(answers));
+            response.set_content(R"({"status":200})", "application/json");
+        } catch (const std::exception& e) {
+            response.status = 400;
+            response.set_content(e.what(), "text/plain");
+        }
     });
     const int port = server_->bind_to_any_port("127.0.0.1");
     if (port <= 0) throw std::runtime_error("the TLS server cannot listen on 127.0.0.1");

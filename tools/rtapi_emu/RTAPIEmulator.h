@@ -44,13 +44,16 @@ struct ApiRequest {
     std::chrono::steady_clock::time_point at;
 };
 
-// Writes key.pem and cert.pem (self-signed, subjectAltName IP 127.0.0.1, a CA
+// Writes key.pem and cert.pem (self-signed, subjectAltName IP 127.0.0.1 and
+// the names 127.0.0.1 and localhost, since Schannel matches names only; a CA
 // for the test) into folder with the openssl command; throws when it fails.
 void gf_makeTestCertificate(const std::filesystem::path& folder);
 
 // The RealTraffic web API's stand-in: an HTTPS server on 127.0.0.1 (an
 // ephemeral port) that answers POSTs below "/v5" from its scenario and
-// records every request.
+// records every request. Several clients can share one: each puts its own
+// prefix before "/v5" and gives its answers by POSTing a scenario to
+// "<prefix>/control".
 class RTAPIEmulator {
 public:
     // Makes its certificate in folder and starts listening. With a record file
