@@ -1,5 +1,6 @@
 #include "feed/RTAPIReaders.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
@@ -29,6 +30,8 @@ namespace {
 constexpr int kMetarCount = 5;
 constexpr std::chrono::seconds kParkedWait{10};
 constexpr std::chrono::milliseconds kParkedPoll{100};
+// A wait of a reader looks at its stop token at least this often.
+constexpr std::chrono::milliseconds kStopCheckStep{100};
 
 void lf_report(BadInputKind kind, std::string text) { gf_rtApiBadInputLog().report(kind, text); }
 
@@ -69,6 +72,8 @@ RTAPIReader::RTAPIReader(std::string name, std::chrono::milliseconds floor)
 {
 }
 
+RTAPIReader::~RTAPIReader() { stop(); }
+
 void RTAPIReader::resetConnection()
 {
     gf_rtApiSession().clearAuthentication();
@@ -85,7 +90,10 @@ void RTAPIReader::waitLocked(std::unique_lock<std::mutex>& lock, TimePoint deadl
 {
     state_ = State::Waiting;
     if (!clock_) {
-        gf_rtApiReaderState().wake.wait_until(lock, deadline, woken);
+        // In steps, so a stop asked for on the token alone is seen too.
+        const TimePoint step = std::chrono::steady_clock::now() + kStopCheckStep;
+        gf_rtApiReaderState().wake.wait_until(lock, std::min(deadline, step),
+                                              [this, &woken] { return stopping() || woken(); });
     } else if (!woken()) {
         lock.unlock();
         clock_->sleepUntil(deadline);
@@ -96,19 +104,22 @@ void RTAPIReader::waitLocked(std::unique_lock<std::mutex>& lock, TimePoint deadl
 
 void RTAPIReader::body(const std::stop_token& stop)
 {
-    auto& state = gf_rtApiReaderState();
+    stop_ = stop;
     stopping_ = false;
-    // Wakes the wait and cuts a transfer in progress.
-    std::stop_callback onStop(stop, [this, &state] {
-        stopping_ = true;
-        transport_.abort();
-        std::scoped_lock guard(state.mutex);
-        state.wake.notify_all();
-    });
     gf_writeLogLine(fmt::format("{} connected", name()));
     next_ = now();
-    while (!stopping_ && round()) gf_rtApiBadInputLog().flushSuppressed();
+    while (!stopping() && round()) gf_rtApiBadInputLog().flushSuppressed();
     state_ = State::Stopped;
+}
+
+void RTAPIReader::onStopRequested()
+{
+    // Wakes the wait and cuts a transfer in progress.
+    stopping_ = true;
+    transport_.abort();
+    auto& state = gf_rtApiReaderState();
+    std::scoped_lock guard(state.mutex);
+    state.wake.notify_all();
 }
 
 std::optional<int> RTAPIReader::request(std::string_view path, std::vector<RTAPIFormField> fields,
@@ -121,10 +132,11 @@ std::optional<int> RTAPIReader::request(std::string_view path, std::vector<RTAPI
     fields.emplace_back("toffset", std::to_string(gf_rtApiReaderState().timeShiftMinutes.load()));
     state_ = State::Requesting;
     const RTAPITransfer transfer = transport_.post(gf_rtApiEndpoint(), path, gf_rtApiForm(fields), {},
-                                                   [this] { return stopping_.load(); });
+                                                   [this] { return stopping(); });
     state_ = State::Idle;
     if (!transfer.ok) {
-        if (!stopping_) lf_report(BadInputKind::ServiceError, fmt::format("{} RT API error: {}", name(), transfer.error));
+        if (!stopping())
+            lf_report(BadInputKind::ServiceError, fmt::format("{} RT API error: {}", name(), transfer.error));
         return std::nullopt;
     }
     try {

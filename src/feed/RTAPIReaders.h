@@ -30,6 +30,8 @@ public:
     using TimePoint = std::chrono::steady_clock::time_point;
 
     RTAPIReader(std::string name, std::chrono::milliseconds floor);
+    // The thread ends before the transport it uses goes.
+    ~RTAPIReader() override;
 
     // A restart in web-API mode: the session's login dropped, a fresh easy
     // handle, no reply text, the stop flag and state word cleared, the pace
@@ -46,13 +48,16 @@ public:
 
 protected:
     void body(const std::stop_token& stop) override;
+    void onStopRequested() override;
     // One round: waits for its moment, then makes its request(s). False ends the reader.
     virtual bool round() = 0;
 
     TimePoint now() const;
     // Waits under the state's lock until deadline, a stop or woken().
     void waitLocked(std::unique_lock<std::mutex>& lock, TimePoint deadline, const std::function<bool()>& woken);
-    bool stopping() const noexcept { return stopping_.load(); }
+    // A stop was asked for: through the reader's own thread object, or on the
+    // token the body runs with (seen within a wait step of 100 ms).
+    bool stopping() const noexcept { return stopping_.load() || stop_.stop_requested(); }
 
     // One request with the session's GUID and the time shift added to the
     // form; the reply's status, its JSON in reply. nullopt when no reply came
@@ -76,6 +81,7 @@ private:
     RTAPITransport transport_;
     std::shared_ptr<WaitClock> clock_;
     std::atomic<bool> stopping_{false};
+    std::stop_token stop_; // of the running body; reader thread only
     std::atomic<State> state_{State::Idle};
     std::atomic<std::int64_t> paceMs_;
 };

@@ -44,7 +44,9 @@ void ReaderThread::stop()
 
 void ReaderThread::requestStop()
 {
-    if (thread_.joinable()) thread_.request_stop();
+    if (!thread_.joinable()) return;
+    thread_.request_stop();
+    onStopRequested();
 }
 
 void ReaderThread::join()

@@ -40,6 +40,11 @@ public:
 
 protected:
     virtual void body(const std::stop_token& stop) = 0;
+    // Runs on the thread that asks the reader to stop, right after the ask,
+    // to wake a body that waits or cuts its transfer. (Not a std::stop_callback:
+    // with libstdc++ 12 on Windows, a body that ends while its callback still
+    // runs could wait for good on the callback's completion.)
+    virtual void onStopRequested() {}
     static bool shouldRun(const std::stop_token& stop) { return !stop.stop_requested(); }
     // A failure of the body: rethrows it once the budget is spent.
     void countFailure(const std::exception& failure);

@@ -299,6 +299,22 @@ TEST_F(RTAPILink, AKeptConnectionTheServerClosedIsReplacedEveryTime)
     EXPECT_EQ(emulator->requests("/traffic").size(), 7u);
 }
 
+// A body run on another thread's token (the thread bodies of the run) sees
+// a stop within one wait step, although nothing wakes it.
+TEST_F(RTAPILink, AReaderOnAnotherThreadsTokenStopsWithinAWaitStep)
+{
+    gf_RTAPIAuthenticater();
+    RTAPIWeatherReader reader; // waits 10 s between its requests
+    std::jthread thread([&](std::stop_token stop) { reader.run(std::move(stop)); });
+    ASSERT_TRUE(emulator->waitForRequests("/nearestmetar", 1));
+    ASSERT_TRUE(eventually([&] { return reader.state() == RTAPIReader::State::Waiting; }));
+    const auto stopAt = Clock::now();
+    thread.request_stop();
+    thread.join();
+    EXPECT_LT(Clock::now() - stopAt, 500ms);
+    EXPECT_EQ(reader.state(), RTAPIReader::State::Stopped);
+}
+
 TEST_F(RTAPILink, AStalledLogoutCostsAtMostFiveSeconds)
 {
     gf_RTAPIAuthenticater();
