@@ -1,11 +1,26 @@
 #include "simlink/FakeSimPort.h"
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 #include <fmt/format.h>
 
 namespace zelk {
+namespace {
+
+void lf_setZulu(UserAcPosition& position, std::chrono::system_clock::time_point now)
+{
+    using namespace std::chrono;
+    const sys_seconds seconds = floor<std::chrono::seconds>(now);
+    const sys_days day = floor<days>(seconds);
+    const year y = year_month_day(day).year();
+    position.zuluYear = static_cast<int>(y);
+    position.zuluDayOfYear = (day - sys_days(y / January / 1)).count() + 1;
+    position.zuluTime = (seconds - day).count();
+}
+
+} // namespace
 
 // ---- Script ----------------------------------------------------------------
 
@@ -87,6 +102,12 @@ void FakeSimPort::setUserAircraft(const UserAcPosition& position, bool onGround,
     userOnGround_ = onGround;
     userTitle_ = std::move(title);
     userModel_ = std::move(model);
+}
+
+void FakeSimPort::setUserClock(UserClock clock)
+{
+    std::lock_guard lock(mutex_);
+    userClock_ = std::move(clock);
 }
 
 void FakeSimPort::setStaticCgPitch(std::uint32_t objectId, double cgHeightFt, double pitchRad)
@@ -422,7 +443,10 @@ PortResult FakeSimPort::requestUserPosition()
     if (const auto r = admitRequest("requestUserPosition"); r != kPortOk)
         return r;
     ++counts_.userPositionRequests;
-    pending_.emplace_back(sim_event::UserPosition{userPosition_});
+    UserAcPosition position = userPosition_;
+    if (userClock_)
+        lf_setZulu(position, userClock_());
+    pending_.emplace_back(sim_event::UserPosition{position});
     return kPortOk;
 }
 

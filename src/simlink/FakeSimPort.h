@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -77,6 +79,11 @@ public:
     // Sends any event on the next dispatch.
     void pushEvent(SimEvent event);
     void setUserAircraft(const UserAcPosition& position, bool onGround, std::string title, std::string model);
+    // The simulator's clock: with a clock set, each user position reply carries
+    // its time as the zulu year, day of year and seconds of the day; without
+    // one, the zulu fields set with the user aircraft.
+    using UserClock = std::function<std::chrono::system_clock::time_point()>;
+    void setUserClock(UserClock clock);
     // Answers to the object requests (defaults: 0 ft / 0 rad and the create position).
     void setStaticCgPitch(std::uint32_t objectId, double cgHeightFt, double pitchRad);
     void setInitialPose(std::uint32_t objectId, const SimPose& pose);
@@ -186,6 +193,7 @@ private:
     std::map<std::uint32_t, sim_event::Facilities> facilities_;
     bool facilitiesStalled_ = false;
     UserAcPosition userPosition_;
+    UserClock userClock_;
     bool userOnGround_ = true;
     std::string userTitle_ = "Stand-in User Aircraft";
     std::string userModel_ = "B738";

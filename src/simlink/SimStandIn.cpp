@@ -151,9 +151,12 @@ StandInScript gf_readStandInScript(const std::filesystem::path& file)
         s.user.indicatedAltitude = s.user.altitude;
         s.user.heading = lf_number(user, "heading_deg") * kDegToRad;
         s.user.gpsGroundTrueTrack = lf_number(user, "heading_deg");
-        s.user.zuluYear = static_cast<std::int64_t>(lf_number(user, "zulu_year", 2026));
-        s.user.zuluDayOfYear = static_cast<std::int64_t>(lf_number(user, "zulu_day_of_year", 150));
-        s.user.zuluTime = static_cast<std::int64_t>(lf_number(user, "zulu_time_s", 43200));
+        s.clockScripted = user.contains("zulu_year") || user.contains("zulu_day_of_year") || user.contains("zulu_time_s");
+        if (s.clockScripted) {
+            s.user.zuluYear = static_cast<std::int64_t>(lf_number(user, "zulu_year", 2026));
+            s.user.zuluDayOfYear = static_cast<std::int64_t>(lf_number(user, "zulu_day_of_year", 150));
+            s.user.zuluTime = static_cast<std::int64_t>(lf_number(user, "zulu_time_s", 43200));
+        }
         s.userOnGround = user.value("on_ground", true);
         if (j.contains("ground_altitude_ft"))
             s.groundAltitudeFt = lf_number(j, "ground_altitude_ft");
@@ -170,6 +173,8 @@ void gf_applyStandInScript(const StandInScript& script, FakeSimPort& port)
     port.setProduct(script.product);
     port.setFrameTiming(script.frameDispatches, script.framesPerSecond);
     port.setUserAircraft(script.user, script.userOnGround, script.userTitle, script.userModel);
+    port.setUserClock(script.clockScripted ? FakeSimPort::UserClock{}
+                                           : FakeSimPort::UserClock{[] { return std::chrono::system_clock::now(); }});
     if (script.groundAltitudeFt)
         port.setGroundAltitude(*script.groundAltitudeFt);
     port.setSimulationRunning(script.startAfterMs == 0);

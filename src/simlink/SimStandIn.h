@@ -24,7 +24,8 @@ namespace zelk {
 //   {"product": "MSFS 2024", "application": "KittyHawk", "version": [12, 1, 282174, 0],
 //    "start_after_ms": 0, "frame_dispatches": 16, "frames_per_second": 60,
 //    "user": {"title": "...", "model": "B738", "latitude": 47.45, "longitude": 8.56,
-//             "altitude_ft": 1400, "heading_deg": 280, "on_ground": true},
+//             "altitude_ft": 1400, "heading_deg": 280, "on_ground": true,
+//             "zulu_year": 2026, "zulu_day_of_year": 150, "zulu_time_s": 43200},
 //    "airports": [{"icao": "LSZH", "name": "Zurich", "latitude": 47.458, "longitude": 8.548,
 //                  "altitude_ft": 1416,
 //                  "stands": [{"name": "GATE A 12", "latitude": ..., "longitude": ...,
@@ -40,6 +41,10 @@ struct StandInScript {
     std::uint32_t frameDispatches = 16;
     std::uint32_t framesPerSecond = 60;
     UserAcPosition user;
+    // The user's zulu time as the script says ("zulu_year", "zulu_day_of_year",
+    // "zulu_time_s"); without them the simulator's clock follows the real one,
+    // as for a user who flies now.
+    bool clockScripted = false;
     bool userOnGround = true;
     std::string userTitle = "Stand-in User Aircraft";
     std::string userModel = "B738";

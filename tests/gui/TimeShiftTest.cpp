@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -9,6 +12,8 @@
 #include "core/Settings.h"
 #include "gui/TimeShift.h"
 #include "gui/WindowTestSupport.h"
+#include "simlink/FakeSimPort.h"
+#include "simlink/SimStandIn.h"
 #include "simlink/UserAircraftState.h"
 
 namespace zelk {
@@ -27,6 +32,24 @@ void lf_simClockAt(std::int64_t unixSeconds)
     position.zuluDayOfYear = days - 19723 + 1;
     position.zuluTime = unixSeconds % 86400;
     gf_storeUserAcPosition(position);
+}
+
+// The simulator stand-in's user position reply, stored as the link stores it.
+void lf_simClockFromStandIn(const std::filesystem::path& script)
+{
+    FakeSimPort port;
+    gf_applyStandInScript(gf_readStandInScript(script), port);
+    ASSERT_EQ(port.open("ZELK"), SimProduct::Msfs2024);
+    ASSERT_EQ(port.setUp(), kPortOk);
+    ASSERT_EQ(port.requestUserPosition(), kPortOk);
+    std::vector<SimEvent> events;
+    ASSERT_EQ(port.dispatch(events), kPortOk);
+    for (const SimEvent& e : events)
+        if (const auto* p = std::get_if<sim_event::UserPosition>(&e)) {
+            gf_storeUserAcPosition(p->position);
+            return;
+        }
+    FAIL() << "no user position";
 }
 
 constexpr std::int64_t kNow = (19723LL + 99) * 86400 + 12 * 3600; // 2024-04-09 12:00Z, day 100
@@ -107,6 +130,35 @@ TEST_F(TimeShift, MoreThanTwoWeeksBehindTheSimulatorIsCutToTwoWeeks)
     EXPECT_EQ(message(), "Time shifted 20160 minutes");
     EXPECT_EQ(gf_currentStopRequest(), nullptr) << "the first comparison goes on without a restart";
     EXPECT_EQ(gf_lastSimTimeSeen(), kNow - 20 * 86400);
+}
+
+// The stand-in's clock is the real one unless its script sets one: a user
+// flying now gets no shift, a scripted old clock still does.
+TEST_F(TimeShift, TheStandInsClockFollowsTheRealOneUnlessItsScriptSetsOne)
+{
+    gf_storeProgramMode(ProgramMode{kSimulatorMsfs2024, kTrafficSourceRtDirect});
+    const auto script = file("simstandin.json");
+    std::ofstream(script) << R"({"user": {"latitude": 47.45, "longitude": 8.56}})";
+    gf_resetClock();
+    lf_simClockFromStandIn(script);
+    lf_followSimTime();
+    const auto now = std::chrono::duration_cast<std::chrono::seconds>(
+                         std::chrono::system_clock::now().time_since_epoch()).count();
+    EXPECT_LE(std::llabs(gf_lastSimTimeSeen() - now), 5) << "the simulator's time is now";
+    EXPECT_FALSE(readers_);
+    EXPECT_TRUE(message().empty()) << message();
+
+    gf_resetSimTimeFollowing();
+    // 2026-06-29 12:00Z, thirty days after the script's day 150 of 2026.
+    const std::int64_t june29 = *gf_zuluToUnixSeconds(2026, 180, 43200);
+    gf_setFixedClock(june29);
+    std::ofstream(script) << R"({"user": {"latitude": 47.45, "longitude": 8.56,
+        "zulu_year": 2026, "zulu_day_of_year": 150, "zulu_time_s": 43200}})";
+    lf_simClockFromStandIn(script);
+    lf_followSimTime();
+    EXPECT_EQ(gf_lastSimTimeSeen(), june29 - 30 * 86400);
+    EXPECT_EQ(readers_, kMaxTimeShiftMinutes);
+    EXPECT_EQ(message(), "Time shifted 20160 minutes");
 }
 
 TEST_F(TimeShift, FollowingTheSimulatorClockFirstShiftsThenRestarts)
