@@ -74,21 +74,29 @@ TEST_F(IdentityChange, NewRegistrationRespawnsWithItsLivery)
     simulator(kSimulatorMsfs2024, true);
     titles = {"Airbus A320 Lufthansa DLH4AB", "Airbus A320 Lufthansa D-AIXB"}; // without a registration: the callsign
     gf_regcodeTables().registrations.emplace("D-AIXB", titles.back());
-    const std::int32_t t = gf_engineTick();
-    addLive(kHex, "DLH4AB", "", {sample(50.0, 8.0, 12000, 300, t), sample(50.05, 8.0, 12000, 300, t + 3000)});
-    for (int n = 0; n < 400 && live(kHex)->simState != SimState::active; ++n)
-        pass();
+    // Reports 5 s apart, each in the feed's batch of its second, the third
+    // with the aircraft's registration.
+    auto reportAt = [&](double seconds, const std::string& registration, double latitude) {
+        deliver({test::TrafficPassTest::received(kHex, "DLH4AB", registration, "A320",
+                                                 sample(latitude, 8.0, 12000, 300, 0), kFirstReportTime + seconds)});
+    };
+    reportAt(0.0, "", 50.0);
+    enginePasses(500);
+    reportAt(5.0, "", 50.007);
+    for (int n = 0; n < 3000 && live(kHex)->simState != SimState::active; ++n)
+        enginePass();
     ASSERT_EQ(live(kHex)->simState, SimState::active);
     const auto first = port.createdObjects().at(0);
     EXPECT_EQ(first.command.title, titles[0]);
-    passes(10);
+    enginePasses(10);
     const double heading = live(kHex)->pose.heading;
 
-    const TrafficRecord r = received("DLH4AB", "D-AIXB");
-    EXPECT_FALSE(report(kHex, r.head, sample(50.03, 8.0, 12000, 300, gf_engineTick() + 1000), 100.0));
+    reportAt(40.0, "D-AIXB", 50.03);
+    enginePass();
     EXPECT_NE(log().find("respawns because of regcode change"), std::string::npos);
+    EXPECT_EQ(live(kHex)->simState, SimState::liveryrespawn) << "the report went no further than the identity change";
     for (int n = 0; n < 600 && live(kHex)->simState != SimState::active; ++n)
-        pass();
+        enginePass();
     ASSERT_EQ(port.createdObjects().size(), 2u);
     EXPECT_TRUE(port.object(first.objectId)->removed);
     EXPECT_EQ(port.createdObjects()[1].command.title, "Airbus A320 Lufthansa D-AIXB");

@@ -54,22 +54,28 @@ protected:
 
 TEST_F(LiveUpdate, AirborneAircraftFollowsItsStreamUntilItRunsOut)
 {
-    const std::int32_t due = now() + 5;
-    addLive(kHex, "DLH4AB", "D-AIXA",
-            {sample(50.0, 8.0, 12000, 300, due), sample(50.007, 8.0, 12000, 300, due + 500),
-             sample(50.014, 8.0, 12000, 300, due + 1000)});
-    for (int n = 0; n < 400 && live(kHex)->simState != SimState::active; ++n)
-        pass();
+    // Three reports 5 s apart, each in the feed's batch of its second.
+    std::int32_t due = 0;
+    for (int i = 0; i < 3; ++i) {
+        deliver({received(kHex, "DLH4AB", "D-AIXA", "A320", sample(50.0 + 0.007 * i, 8.0, 12000, 300, 0),
+                          kFirstReportTime + 5.0 * i)});
+        if (i == 0)
+            due = now() + 3000;
+        enginePasses(500);
+    }
+    ASSERT_EQ(live(kHex)->stream.size(), 3u);
+    for (int n = 0; n < 3000 && live(kHex)->simState != SimState::active; ++n)
+        enginePass();
     ASSERT_EQ(live(kHex)->simState, SimState::active);
     const std::uint32_t id = port.createdObjects().at(0).objectId;
     double latitude = 0.0;
     double atLastSample = 0.0;
     int n = 0;
     for (; n < 5000 && live(kHex)->simState == SimState::active; ++n) {
-        pass();
+        enginePass();
         if (live(kHex)->simState != SimState::active)
             break;
-        ASSERT_EQ(lastPassPoses, 1u) << "pass " << n;
+        ASSERT_TRUE(posedLastPass(id)) << "pass " << n;
         EXPECT_GE(gf_poseTable().samples(id).back().pose.latitude, latitude) << "pass " << n;
         latitude = gf_poseTable().samples(id).back().pose.latitude;
         if (now() == due + 1001)
@@ -78,7 +84,7 @@ TEST_F(LiveUpdate, AirborneAircraftFollowsItsStreamUntilItRunsOut)
     EXPECT_NEAR(atLastSample, 50.014, 0.003);
     EXPECT_GT(latitude, 50.014) << "flew on past its last sample";
     EXPECT_GT(n, 2700) << "the flying hold lasts 27 s";
-    passes(25);
+    enginePasses(25);
     EXPECT_EQ(live(kHex), nullptr);
     EXPECT_TRUE(port.object(id)->removed);
     EXPECT_TRUE(port.liveObjects().empty());

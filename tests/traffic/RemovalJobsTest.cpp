@@ -13,9 +13,13 @@ namespace {
 
 class RemovalJobs : public test::TrafficPassTest {
 protected:
-    LiveAc& active(std::uint32_t hexId, std::string callsign, double lat = 10.0, double lon = 10.0)
+    // A shown aircraft as the program made it. Two of one callsign need two
+    // types: the program takes a second hex id under the same callsign and
+    // type for the same flight and makes no second aircraft.
+    LiveAc& active(std::uint32_t hexId, std::string callsign, double lat = 10.0, double lon = 10.0,
+                   const char* model = "A320")
     {
-        LiveAc& ac = addLive(hexId, std::move(callsign), "D-AIXA", {sample(lat, lon, 5000, 250, 0)});
+        LiveAc& ac = addLive(hexId, std::move(callsign), "D-AIXA", {sample(lat, lon, 5000, 250, 0)}, model);
         ac.simState = SimState::active;
         ac.objectId = 100 + (hexId & 0xff);
         ac.pose.latitude = lat;
@@ -139,7 +143,7 @@ TEST_F(RemovalJobs, ParkedCopiesOfLiveAircraftAndCategories)
 TEST_F(RemovalJobs, BlockedAircraftOnePerCall)
 {
     active(0x100001, "SWR1");
-    active(0x100002, "SWR1");
+    active(0x100002, "SWR1", 10.0, 10.0, "B738");
     active(0x100003, "EZY9");
     gf_updateSettings([](SettingsSnapshot& s) {
         s.blocked.BLOCK_HEXIDDEC = 0x999999;
@@ -165,7 +169,7 @@ TEST_F(RemovalJobs, CoverageAircraftBelowTheTcasLevel)
         bool removed;
     } const cases[] = {{0x100001, 8999, 1, true}, {0x100002, 9001, 1, false}, {0x100003, 5000, 0, false}};
     for (const Case& c : cases) {
-        active(c.hex, "C").coverage = c.coverage;
+        active(c.hex, "C" + std::to_string(c.hex & 0xF)).coverage = c.coverage;
         live(c.hex)->pose.altitude = c.altitude;
         gf_liveryBookkeeping().remember(c.hex, "title");
     }

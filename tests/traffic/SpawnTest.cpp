@@ -1,5 +1,7 @@
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -30,72 +32,124 @@ protected:
         test::TrafficPassTest::TearDown();
     }
 
-    // EDDF with stand A12 (id 1) and its neighbour A13 (id 2), which exclude each other.
-    void parkAirport(double lat = 50.0, double lon = 8.5)
+    // EDDF with stand A12 (id 1) and its neighbour A13 (id 2), which exclude
+    // each other unless told otherwise.
+    void parkAirport(double lat = 50.0, double lon = 8.5, bool excluding = true)
     {
         gf_setCurrentParkAirport(IcaoCode("EDDF"), lat, lon);
         ParkPos a12 = test::makeStand(1, "A12", lat, lon);
-        a12.adjacent = {2};
         a12.hasParkingType = 1;
         ParkPos a13 = test::makeStand(2, "A13", lat + 0.0004, lon);
-        a13.adjacent = {1};
         a13.hasParkingType = 1;
+        if (excluding) {
+            a12.adjacent = {2};
+            a13.adjacent = {1};
+        }
         test::installStands({a12, a13});
     }
 
-    // An aircraft standing at the position, due now.
-    LiveAc& standing(std::uint32_t hexId, std::string callsign, std::string reg, double lat = 50.0, double lon = 8.5,
-                     double speed = 0.0)
+    // A report in the feed's batch of its second, seconds after the previous one.
+    void report(std::uint32_t hexId, const std::string& callsign, const std::string& reg, const PosSample& s,
+                double secondsOn)
     {
-        const std::int32_t t = gf_engineTick();
-        return addLive(hexId, std::move(callsign), std::move(reg),
-                       {sample(lat, lon, 0.0, speed, t), sample(lat, lon, 0.0, speed, t + 500)});
+        reportTime += secondsOn;
+        deliver({received(hexId, callsign, reg, "A320", s, reportTime)});
     }
 
-    // Parked DLH9 (hex id 5) shown at A12 as object 103.
-    void parkedAtA12()
+    // An aircraft standing at the position, reported twice 16 s apart (closer
+    // reports of an aircraft at rest add nothing). Returns the program's record
+    // in the pass before its first report falls due.
+    LiveAc& standing(std::uint32_t hexId, const std::string& callsign, const std::string& reg, double lat = 50.0,
+                     double lon = 8.5)
     {
-        parkAirport();
-        port.setFirstObjectId(103);
-        StaticAc parked = test::makeAircraft("DLH9", "D-AIXA");
-        parked.hexId = 5;
-        parked.simState = SimState::adding2sim;
-        parked.placeAtStand(gf_stands()[0]);
-        gf_staticAircraft().push_back(parked);
-        gf_staticCreateQueue().push_back(AiCreateCommand{{50.0, 8.5, 364, 0, 0, 0, 1, 0}, "D-AIXA", "A320 DLH", 5});
-        for (int n = 0; n < 600 && this->parked(5)->simState != SimState::active; ++n)
-            pass();
+        const PosSample at = sample(lat, lon, 0.0, 0.0, 0);
+        report(hexId, callsign, reg, at, 20.0);
+        const std::int32_t due = gf_engineTick() + 3000;
+        enginePasses(1600);
+        report(hexId, callsign, reg, at, 16.0);
+        enginePasses(due - gf_engineTick());
+        return *live(hexId);
+    }
+
+    // The program's record of an aircraft standing at the position, its two
+    // samples due now and 5 s on: the state a rule case starts from.
+    LiveAc& standingNow(std::uint32_t hexId, const std::string& callsign, const std::string& reg, double lat = 50.0,
+                        double lon = 8.5)
+    {
+        const std::int32_t t = gf_engineTick();
+        return addLive(hexId, callsign, reg, {sample(lat, lon, 0.0, 0.0, t), sample(lat, lon, 0.0, 0.0, t + 500)});
+    }
+
+    // A learned option placed on the stand by the program, created by the
+    // simulator as the given object.
+    StaticAc& parkedAt(std::int32_t standId, const std::string& callsign, const std::string& reg,
+                       std::uint32_t objectId)
+    {
+        port.setFirstObjectId(objectId);
+        gf_staticWorkList().push_back({standId, {}, callsign, reg, "", 0, 1});
+        enginePassesUntil(
+            [&] {
+                const StaticAc* st = parkedNamed(callsign);
+                return st != nullptr && st->simState == SimState::active;
+            },
+            600);
+        StaticAc* st = parkedNamed(callsign);
+        if (st == nullptr)
+            throw std::runtime_error("the program placed no " + callsign);
+        return *st;
+    }
+
+    // Parked DLH9 shown at A12 as object 103; A13 beside it stays free for
+    // parking (the program places nothing beside a stand that excludes it).
+    StaticAc& parkedAtA12()
+    {
+        parkAirport(50.0, 8.5, false);
+        return parkedAt(1, "DLH9", "D-AIXA", 103);
+    }
+
+    static StaticAc* parkedNamed(const std::string& callsign)
+    {
+        for (StaticAc& st : gf_staticAircraft())
+            if (st.head.callsign == callsign)
+                return &st;
+        return nullptr;
     }
 
     void settings(const std::function<void(SettingsSnapshot&)>& change) { gf_updateSettings(change); }
 
     int passesUntilActive(std::uint32_t hexId, int limit)
     {
-        int n = 0;
-        while (live(hexId)->simState != SimState::active && n < limit) {
-            pass();
-            ++n;
-        }
-        return n;
+        return enginePassesUntil([&] { return live(hexId) == nullptr || live(hexId)->simState == SimState::active; },
+                                 limit);
     }
+
+    double reportTime = kFirstReportTime;
 };
 
 TEST_F(Spawn, OneAircraftIsShownWhenDueAndLeavesWhenBlocked)
 {
     gf_storeProgramMode(ProgramMode{kSimulatorMsfs2020, kTrafficSourceRtDirect});
     settings([](SettingsSnapshot& s) { s.COLLISION_USER_AIR = false; });
-    const std::int32_t due = gf_engineTick() + 5;
-    addLive(0x3C6444, "DLH4AB", "D-AIXA",
-            {sample(50.0, 8.0, 12000, 300, due), sample(50.05, 8.0, 12000, 300, due + 500)});
-    passes(5);
+    // Two reports 5 s apart; the first falls due 30 s after it came.
+    report(0x3C6444, "DLH4AB", "D-AIXA", sample(50.0, 8.0, 12000, 300, 0), 0.0);
+    const std::int32_t due = gf_engineTick() + 3000;
+    enginePasses(500);
+    report(0x3C6444, "DLH4AB", "D-AIXA", sample(50.007, 8.0, 12000, 300, 0), 5.0);
+    ASSERT_EQ(gf_liveAircraft().size(), 1u);
+    enginePasses(due - gf_engineTick());
     EXPECT_EQ(live(0x3C6444)->simState, SimState::buffer) << "not before its first sample is due";
-    pass();
+    EXPECT_EQ(live(0x3C6444)->stream.size(), 2u);
+    enginePass();
     EXPECT_EQ(live(0x3C6444)->simState, SimState::adding2sim);
-    pass(); // the simulator answers the create
+    // The create goes out at the next create step (every 20 passes), the
+    // simulator answers it in the frame after.
+    const int toCreated = enginePassesUntil([&] { return !port.createdObjects().empty(); }, 100);
+    EXPECT_LE(toCreated, 21);
     ASSERT_EQ(port.createdObjects().size(), 1u);
     const auto created = port.createdObjects()[0];
     EXPECT_EQ(created.command.title, "Airbus A320 Lufthansa D-AIXA");
     EXPECT_EQ(created.command.tailNumber, "D-AIXA");
+    EXPECT_EQ(created.command.hexId, 0x3C6444u);
     EXPECT_EQ(live(0x3C6444)->phase, FlightPhase::flying);
     const int toActive = passesUntilActive(0x3C6444, 300);
     EXPECT_GE(toActive, 200);
@@ -119,7 +173,8 @@ TEST_F(Spawn, OneAircraftIsShownWhenDueAndLeavesWhenBlocked)
 
     settings([](SettingsSnapshot& s) { s.blocked.BLOCK_CALLSIGN = "DLH4AB"; });
     gf_removeBlockedAc();
-    passes(3);
+    // The removal goes out at the next removal step (every 10 passes).
+    EXPECT_LE(enginePassesUntil([&] { return port.object(id)->removed && live(0x3C6444) == nullptr; }, 100), 12);
     EXPECT_TRUE(port.object(id)->removed);
     EXPECT_EQ(live(0x3C6444), nullptr) << "ObjectRemoved erased the record";
     EXPECT_TRUE(gf_followUpList().empty());
@@ -131,37 +186,34 @@ TEST_F(Spawn, OneAircraftIsShownWhenDueAndLeavesWhenBlocked)
 
 TEST_F(Spawn, LiveAircraftTakesOverItsParkedObjectOrTheParkedOneMakesWay)
 {
-    parkedAtA12();
-    ASSERT_EQ(this->parked(5)->objectId, 103u);
+    const StaticAc& dlh9 = parkedAtA12();
+    ASSERT_EQ(dlh9.objectId, 103u);
+    const std::uint32_t parkedHex = dlh9.hexId;
     ASSERT_TRUE(client->isParkedObject(103));
 
     standing(0x3C6444, "DLH4AB", "D-AIXA");
-    pass();
+    enginePass();
     LiveAc* ac = live(0x3C6444);
     ASSERT_NE(ac, nullptr);
     EXPECT_EQ(ac->objectId, 103u);
     EXPECT_EQ(ac->simState, SimState::active);
     EXPECT_EQ(ac->promoted, 1);
-    EXPECT_EQ(this->parked(5), nullptr);
+    EXPECT_EQ(this->parked(parkedHex), nullptr);
     EXPECT_EQ(gf_promotionCount(), 1u);
     EXPECT_FALSE(client->isParkedObject(103)) << "the link reports it like a live object";
-    passes(2);
+    enginePasses(40);
     EXPECT_EQ(port.createdObjects().size(), 1u);
     EXPECT_TRUE(port.removeCalls().empty());
     EXPECT_NE(log().find("A12           : DLH9     D-AIXA promoted to live DLH4AB D-AIXA"), std::string::npos);
 
     // A parked object id below 3 is no object to take over.
     titles.push_back("Airbus A320 Lufthansa D-AIXB");
-    StaticAc other = test::makeAircraft("DLH7", "D-AIXB");
-    other.hexId = 6;
-    other.simState = SimState::active;
-    other.objectId = 2;
-    other.placeAtStand(gf_stands()[1]);
-    gf_staticAircraft().push_back(other);
-    standing(0x3C6445, "DLH5", "D-AIXB", 50.0004, 8.5).proximityRadius = 0.0;
-    live(0x3C6444)->proximityRadius = 0.0;
-    pass();
-    EXPECT_EQ(this->parked(6)->simState, SimState::removingfromsim);
+    const StaticAc& dlh7 = parkedAt(2, "DLH7", "D-AIXB", 2);
+    ASSERT_EQ(dlh7.objectId, 2u);
+    const std::uint32_t otherHex = dlh7.hexId;
+    standing(0x3C6445, "DLH5", "D-AIXB", 50.0004, 8.5);
+    enginePass();
+    EXPECT_EQ(this->parked(otherHex)->simState, SimState::removingfromsim);
     EXPECT_EQ(live(0x3C6445)->simState, SimState::adding2sim);
     EXPECT_NE(log().find("A13           : DLH7     D-AIXB makes way for the same live version DLH5 D-AIXB"),
               std::string::npos);
@@ -171,24 +223,24 @@ TEST_F(Spawn, PromotedAircraftPushesBackWithItsObject)
 {
     parkedAtA12();
     standing(0x3C6444, "DLH4AB", "D-AIXA");
-    pass();
+    enginePass();
     ASSERT_EQ(live(0x3C6444)->objectId, 103u);
-    live(0x3C6444)->onGround = 1; // the ground-traffic step the stand-in records instead of running
-    passes(510); // both its samples at the stand are due
+    enginePasses(1610); // both its reports at the stand are due
     ASSERT_EQ(live(0x3C6444)->phase, FlightPhase::parked);
     const LatLon behind = gf_destinationPoint({50.0, 8.5}, kFullCircle / 2.0, 250.0 / 0.3048);
-    const TrafficRecordHead head = live(0x3C6444)->head;
-    EXPECT_TRUE(report(0x3C6444, head, sample(behind.latitude, behind.longitude, 0, 5, gf_engineTick() + 100), 1.0));
+    report(0x3C6444, "DLH4AB", "D-AIXA", sample(behind.latitude, behind.longitude, 0, 5, 0), 20.0);
+    enginePass();
     LiveAc* ac = live(0x3C6444);
     EXPECT_EQ(ac->groundOps.departureStarted, 1);
     EXPECT_EQ(ac->groundOps.departureMode, 0) << "pushback";
     EXPECT_DOUBLE_EQ(ac->stream.back().latitude, behind.latitude);
     // The motion re-times the leg to a plausible speed before it starts the pushback.
-    for (int n = 0; n < 4000 && live(0x3C6444)->pose.latitude > 50.0 - 1e-5; ++n)
-        pass();
+    for (int n = 0; n < 7000 && live(0x3C6444)->pose.latitude > 50.0 - 1e-5; ++n)
+        enginePass();
     ac = live(0x3C6444);
     EXPECT_EQ(ac->objectId, 103u);
-    EXPECT_EQ(lastPassPoses, 1u);
+    EXPECT_TRUE(posedLastPass(103));
+    EXPECT_EQ(port.liveObjects().size(), 1u) << "the one object the pass poses";
     EXPECT_EQ(ac->phase, FlightPhase::pushing_back);
     EXPECT_LT(gf_poseTable().samples(103).back().pose.latitude, 50.0 - 1e-5) << "moved back from the stand";
     EXPECT_EQ(port.createdObjects().size(), 1u) << "the same object";
@@ -197,29 +249,43 @@ TEST_F(Spawn, PromotedAircraftPushesBackWithItsObject)
 TEST_F(Spawn, GhostsGiveWayToTheRealCallsign)
 {
     settings([](SettingsSnapshot& s) { s.COLLISION_USER_AIR = false; });
-    const std::int32_t t = gf_engineTick();
-    auto airborne = [&](std::uint32_t hex, std::string cs) {
-        LiveAc& ac = addLive(hex, std::move(cs), "HB-JLT", {sample(47, 8, 9000, 250, t), sample(47.1, 8, 9000, 250, t + 500)});
-        return ac.hexId;
+    // Two reports 5 s apart of each aircraft; the passes up to the one in
+    // which the first falls due.
+    auto airborne = [&](std::uint32_t hex, const std::string& cs, double lat) {
+        report(hex, cs, "HB-JLT", sample(lat, 8, 9000, 250, 0), 10.0);
+        enginePasses(500);
+        report(hex, cs, "HB-JLT", sample(lat + 0.006, 8, 9000, 250, 0), 5.0);
+        enginePass();
+        const LiveAc* ac = live(hex);
+        ASSERT_NE(ac, nullptr) << cs;
+        ASSERT_EQ(ac->stream.size(), 2u) << cs;
+        enginePasses(ac->stream.front().dueTick - gf_engineTick());
     };
-    LiveAc& real = live(airborne(0x100001, "ABC12"))[0];
-    real.simState = SimState::active;
-    real.objectId = 40;
-    airborne(0x100002, "ABC12_");
-    pass();
+    airborne(0x100001, "ABC12", 47.0);
+    enginePass();
+    ASSERT_LE(passesUntilActive(0x100001, 400), 400);
+    ASSERT_EQ(live(0x100001)->simState, SimState::active);
+    airborne(0x100002, "ABC12_", 47.1);
+    enginePass();
     EXPECT_EQ(live(0x100002), nullptr) << "the ghost of a live aircraft is not shown";
 
-    gf_liveAircraft().clear();
-    LiveAc& ghost = live(airborne(0x100003, "ABC12_"))[0];
-    ghost.simState = SimState::active;
-    ghost.objectId = 41;
-    airborne(0x100004, "ABC12");
-    pass();
+    // Its reports end: it is removed.
+    ASSERT_LE(enginePassesUntil([&] { return live(0x100001) == nullptr; }, 10000), 10000);
+
+    // The ghost shown first: the real callsign takes over.
+    airborne(0x100003, "ABC12_", 48.0);
+    enginePass();
+    ASSERT_LE(passesUntilActive(0x100003, 400), 400);
+    ASSERT_EQ(live(0x100003)->simState, SimState::active);
+    airborne(0x100004, "ABC12", 48.1);
+    enginePass();
     EXPECT_EQ(live(0x100003)->simState, SimState::removingfromsim);
     EXPECT_EQ(gf_spawnTexts(), std::vector<std::string>{"ABC12_"});
     EXPECT_NE(log().find("          ABC12_   is a ghost and will be removed, continue with ABC12"), std::string::npos);
-    airborne(0x100005, "ABC12_");
-    pass();
+    // Reports of the ghost's callsign under a new hex id once the ghost is gone.
+    ASSERT_LE(enginePassesUntil([&] { return live(0x100003) == nullptr; }, 200), 200);
+    airborne(0x100005, "ABC12_", 48.2);
+    enginePass();
     EXPECT_EQ(live(0x100005), nullptr) << "a ghost callsign once removed stays out";
 }
 
@@ -308,7 +374,7 @@ TEST_F(Spawn, StandChoice)
             h.currentParkAirportStand = [userStand]() -> std::optional<std::string> { return userStand; };
         });
         if (*c.holder != '\0' || c.adjacentHolder) {
-            LiveAc& holder = standing(0x300001, *c.holder != '\0' ? c.holder : "KLM1", "PH-BXA");
+            LiveAc& holder = standingNow(0x300001, *c.holder != '\0' ? c.holder : "KLM1", "PH-BXA");
             holder.phase = FlightPhase::parked;
             holder.simState = SimState::active;
             holder.objectId = 60;
@@ -346,7 +412,7 @@ TEST_F(Spawn, ParkAirportAcrossTheDateLineIsNear)
 {
     parkAirport(-17.0, 179.9999);
     gf_stands()[0].longitude = -179.9999;
-    LiveAc& ac = standing(0x3C6446, "FJI1", "DQ-FJA", -17.0, -179.9999);
+    LiveAc& ac = standingNow(0x3C6446, "FJI1", "DQ-FJA", -17.0, -179.9999);
     const auto stand = lf_chooseSpawnStand(ac);
     ASSERT_TRUE(stand);
     EXPECT_EQ(stand->name, "A12");

@@ -41,25 +41,42 @@ protected:
                 s.longitude + lateralM / 1852.0 / 60.0 / std::cos(s.latitude * kDegToRad)};
     }
 
-    // Spawned on the ground through the passes; returns its hex id once active.
+    // An aircraft reported on the ground at a spot: its reports go to the
+    // engine's mailbox with the others' in the feed's batches (untilActive).
     std::uint32_t spawnOnGround(std::uint32_t hexId, std::string callsign, std::string reg, LatLon at,
                                 double speedKt = 3.0)
     {
-        const std::int32_t t = gf_engineTick();
-        addLive(hexId, std::move(callsign), std::move(reg),
-                {sample(at.latitude, at.longitude, 0.0, speedKt, t), sample(at.latitude, at.longitude, 0.0, speedKt, t + 500)});
+        reported.push_back({hexId, std::move(callsign), std::move(reg), at, speedKt});
         return hexId;
     }
 
+    // Two batches 24 s apart with a report of each aircraft, the first at its
+    // spot, the second as far north as its speed took it (an aircraft that
+    // moved less than 35 m stands, for the spawn, where it was reported last),
+    // then the passes until the program shows them all.
     void untilActive(std::initializer_list<std::uint32_t> hexIds)
     {
-        for (int n = 0; n < 400; ++n) {
+        for (const double seconds : {0.0, 24.0}) {
+            std::vector<TrafficRecord> batch;
+            for (const Reported& r : reported) {
+                const double northM = r.speedKt * 1852.0 / 3600.0 * seconds;
+                const LatLon at{r.at.latitude + northM / 1852.0 / 60.0, r.at.longitude};
+                batch.push_back(received(r.hexId, r.callsign, r.registration, "A320",
+                                         sample(at.latitude, at.longitude, 0.0, r.speedKt, 0),
+                                         kFirstReportTime + seconds));
+            }
+            deliver(std::move(batch));
+            if (seconds == 0.0)
+                enginePasses(2400);
+        }
+        reported.clear();
+        for (int n = 0; n < 3000; ++n) {
             bool all = true;
             for (const std::uint32_t h : hexIds)
                 all = all && live(h) != nullptr && live(h)->simState == SimState::active;
             if (all)
                 return;
-            pass();
+            enginePass();
         }
         FAIL() << "not active";
     }
@@ -67,7 +84,7 @@ protected:
     void untilGone(std::uint32_t hexId)
     {
         for (int n = 0; n < 20 && live(hexId) != nullptr; ++n)
-            pass();
+            enginePass();
         ASSERT_EQ(live(hexId), nullptr);
     }
 
@@ -109,16 +126,27 @@ protected:
     }
 
     bool logged(const std::string& text) { return log().find(text) != std::string::npos; }
+
+    struct Reported {
+        std::uint32_t hexId;
+        std::string callsign;
+        std::string registration;
+        LatLon at;
+        double speedKt;
+    };
+    std::vector<Reported> reported;
 };
 
 TEST_F(StandClaims, TwoAircraftOneStand)
 {
-    spawnOnGround(0x100001, "DLH1", "D-AIXA", nearStand(7, -45.0));
-    spawnOnGround(0x100002, "SWR2", "HB-JLT", nearStand(7, -55.0));
+    // Both on the stand's centre line, SWR2 within its reach of G7 (the
+    // stand's 30 m and its own 18 m).
+    spawnOnGround(0x100001, "DLH1", "D-AIXA", nearStand(7, -30.0));
+    spawnOnGround(0x100002, "SWR2", "HB-JLT", nearStand(7, -46.0));
     untilActive({0x100001, 0x100002});
     gf_checkLiveWithParkedCollisions();
     EXPECT_EQ(notes(*live(0x100001), 7, "unknown route; stand approach not confirmed"), 1u);
-    moveTo(*live(0x100001), nearStand(7, -40.0)); // approaching: the route is confirmed
+    moveTo(*live(0x100001), nearStand(7, -25.0)); // approaching: the route is confirmed
     gf_checkLiveWithParkedCollisions();
     EXPECT_EQ(live(0x100001)->phase, FlightPhase::parking);
     EXPECT_EQ(live(0x100001)->standId, 7);
@@ -138,6 +166,11 @@ TEST_F(StandClaims, TwoAircraftOneStand)
 
 TEST_F(StandClaims, OverlappingNeighbourMakesRoomAndSpeedLimit)
 {
+    // G6 34 m beside G5: two A320s of 36 m span parked there overlap.
+    ParkPos& g6 = gf_stands()[5];
+    const LatLon besideG5 = nearStand(5, 0.0, 34.0);
+    g6.latitude = besideG5.latitude;
+    g6.longitude = besideG5.longitude;
     spawnOnGround(0x100003, "DLH3", "D-AIXB", nearStand(6, 0.0), 0.0); // parks on G6 at spawn
     spawnOnGround(0x100004, "DLH4", "D-AIXC", nearStand(5, -40.0));
     spawnOnGround(0x100005, "DLH5", "D-AIXA", nearStand(8, -40.0), 6.5);
@@ -225,10 +258,10 @@ TEST_F(StandClaims, UserAircraftPasses)
     activeLive(0x100012, nearStand(12, -10.0), FlightPhase::taxi).proximityRadius = 0.01;
     int n = 0;
     while (live(0x100012)->simState == SimState::active && n++ < 100)
-        pass();
+        enginePass();
     EXPECT_EQ(live(0x100012)->simState, SimState::removingfromsim);
     EXPECT_EQ(parked(9)->simState, SimState::active);
-    passes(20);
+    enginePasses(20);
     EXPECT_EQ(parked(9)->simState, SimState::removingfromsim);
 }
 

@@ -1,16 +1,20 @@
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "../simlink/TrafficSimTestSupport.h"
 #include "app/LiveMotionWiring.h"
+#include "app/TrafficWiring.h"
 #include "core/Clock.h"
 #include "core/Random.h"
-#include "ground/StandFinder.h"
-#include "ground/TrafficGroundServices.h"
+#include "ground/ParkingHooks.h"
 #include "gui/WaitClock.h"
+#include "simlink/PoseTable.h"
 #include "simlink/UserAircraftState.h"
 #include "traffic/IdentityChange.h"
 #include "traffic/LiveMotionHooks.h"
@@ -27,11 +31,13 @@
 
 namespace zelk::test {
 
-// The engine pass reduced to spawn, erasure, the user-aircraft step and the
-// link, on the test thread: the traffic core's own result steps, the ground
-// functions behind their hooks, a livery matcher with fixed titles, a user
-// aircraft far away (or, with userInSim, the stand-in's), and a link on the
-// stand-in. Tick, wall clock, steady clock and random engine are fixed.
+// The program's engine pass on the test thread with a link on the stand-in:
+// the traffic core's own result steps, the ground functions behind their
+// hooks, a livery matcher with fixed titles, a user aircraft far away (or,
+// with userInSim, the stand-in's). Reports reach the engine through its
+// mailbox as a feed reader hands them over; the program makes and removes the
+// aircraft. Tick, wall clock, steady clock and random engine are fixed; the
+// steady clock moves 10 ms a pass.
 class TrafficPassTest : public TrafficSimTest {
 protected:
     void SetUp() override
@@ -42,28 +48,19 @@ protected:
         gf_setWaitClock(steady);
         gf_setFixedClock(1'700'000'000);
         gf_threadRandomEngine().seed(7);
-        TrafficGroundHooks ground;
-        ground.findNearestStand = [](const LatLon& p, const StaticAc& ac) {
-            double d = 0.0;
-            return gf_findNearestStand(gf_stands(), p, ac, d, false);
-        };
-        gf_fillTrafficGroundServices(ground);
-        gf_setTrafficGroundHooks(std::move(ground));
+        // The engine as the program's set-up wires it, liveries from the titles.
+        lf_installTrafficEngine();
         lf_installLiveMotion();
-        gf_setLiveLiveryMatcher([this](LiveAc& ac, double) {
-            for (const std::string& title : titles)
-                if (title.find(ac.head.registration) != std::string::npos) {
-                    ac.liveryTitle = title;
-                    return true;
-                }
-            return false;
-        });
+        gf_setLiveLiveryMatcher([this](LiveAc& ac, double) { return matchTitle(ac); });
+        ParkingHooks parking = *gf_parkingHooks();
+        parking.matchLiveryStatic = [this](StaticAc& ac, const ParkPos&) { return matchTitle(ac); };
+        gf_setParkingHooks(std::move(parking));
         user.latitude = 10.0;
         user.longitude = 10.0;
         user.altitudeAboveGround = 30000.0;
         gf_updateTrafficStateHooks([this](TrafficStateHooks& h) {
-            h.userAircraftPosition = [this] { return user; };
-            h.userOnGround = [this] { return userOnGround; };
+            h.userAircraftPosition = [this] { return userInSim ? gf_getUserAcPosition() : user; };
+            h.userOnGround = [this] { return userInSim ? gf_isUserOnGround() : userOnGround; };
         });
         client = std::make_unique<SimClient>(port, noWaitTiming());
         ASSERT_TRUE(client->connect());
@@ -83,49 +80,20 @@ protected:
         // Remembered titles are views into this test's title list.
         gf_liveryBookkeeping().clearRemembered();
         gf_setTrafficGroundHooks({});
+        gf_setParkingHooks({});
         gf_setLiveMotionHooks({});
         gf_setWaitClock(nullptr);
         gf_resetClock();
         TrafficSimTest::TearDown();
     }
 
-    void pass()
-    {
-        gf_processSimObjectResults();
-        auto& live = gf_liveAircraft();
-        bool erase = false;
-        for (std::size_t i = 0; i < live.size(); ++i)
-            erase = updateLiveAc(live[i]) || erase;
-        if (erase)
-            gf_eraseFlaggedLive();
-        if (gf_trafficFlags().staticErasePending) {
-            gf_trafficFlags().staticErasePending = false;
-            std::erase_if(gf_staticAircraft(), [](const StaticAc& s) { return s.erase != 0; });
-        }
-        userStep();
-        queueNewestCreate();
-        handOver(gf_liveCreateQueue().empty() ? gf_staticCreateQueue() : gf_liveCreateQueue());
-        if (!gf_removalQueue().empty()) {
-            gf_queueAiRemove(gf_removalQueue().front());
-            gf_removalQueue().pop_front();
-        }
-        lastPassPoses = gf_poseTable().passPoseCount();
-        gf_poseTable().flushPass(steady->now());
-        gf_advanceEngineTick(1);
-        frames(*client, 1);
-    }
-
-    void passes(int n)
-    {
-        for (int i = 0; i < n; ++i)
-            pass();
-    }
-
     // One pass of the program's engine as the main loop runs it, then one
-    // simulator frame on the link.
+    // simulator frame on the link; passes follow each other 10 ms apart.
     void enginePass()
     {
+        lastPassTime_ = steady->now();
         lf_handleAddingStack();
+        steady->advance(std::chrono::milliseconds(10));
         frames(*client, 1);
     }
 
@@ -133,6 +101,15 @@ protected:
     {
         for (int i = 0; i < n; ++i)
             enginePass();
+    }
+
+    // Engine passes until done() holds, at most limit; returns how many ran.
+    int enginePassesUntil(const std::function<bool()>& done, int limit)
+    {
+        int n = 0;
+        for (; n < limit && !done(); ++n)
+            enginePass();
+        return n;
     }
 
     // Hands records to the engine's mailbox as a feed reader does with a live
@@ -158,19 +135,6 @@ protected:
         return r;
     }
 
-    // A report of a known aircraft, taken as the record decoding does; false
-    // when the record went no further than the identity change.
-    bool report(std::uint32_t hexId, const TrafficRecordHead& head, PosSample s, double time)
-    {
-        LiveAc* ac = live(hexId);
-        TrafficRecord record{head, s, time, hexId};
-        if (ac == nullptr || !lf_handleIdentityChange(*ac, record))
-            return false;
-        ac->recordTime = time;
-        decodeExisting(*ac, s);
-        return true;
-    }
-
     static PosSample sample(double lat, double lon, double altitudeFt, double speedKt, std::int32_t due)
     {
         PosSample s;
@@ -183,79 +147,89 @@ protected:
         return s;
     }
 
-    // A new live aircraft in buffer with the given samples.
-    LiveAc& addLive(std::uint32_t hexId, std::string callsign, std::string registration,
-                    std::vector<PosSample> samples, AcCategory category = AcCategory::Large)
+    // A live aircraft as the program makes it from its first report: the
+    // record goes through the engine's mailbox and the record decoding, which
+    // creates it in buffer (its sample due 30 s on). Throws when the program
+    // refuses to create it.
+    LiveAc& created(std::uint32_t hexId, const std::string& callsign, const std::string& registration,
+                    const char* model, const PosSample& first, double time = kFirstReportTime)
     {
-        LiveAc ac;
-        ac.hexId = hexId;
-        ac.head.callsign = std::move(callsign);
-        ac.head.registration = std::move(registration);
-        ac.head.key.model = gf_modelCode2Index("A320");
-        ac.category = category;
-        ac.proximityRadius = 0.02;
-        ac.simState = SimState::buffer;
-        ac.stream.assign(samples.begin(), samples.end());
-        gf_liveAircraft().push_back(std::move(ac));
-        return gf_liveAircraft().back();
+        deliver({received(hexId, callsign, registration, model, first, time)});
+        while (lf_drainTrafficMailbox() > 0) {
+        }
+        LiveAc* ac = live(hexId);
+        if (ac == nullptr)
+            throw std::runtime_error("the program made no aircraft of the report of " + callsign);
+        return *ac;
     }
+
+    // A program-made live aircraft, in buffer, whose stream the test then sets
+    // to the given samples: the state a rule case starts from. Its collision
+    // circle is 37 m wide, which the cases' geometry counts on (the test
+    // database gives the A320 no span).
+    LiveAc& addLive(std::uint32_t hexId, const std::string& callsign, const std::string& registration,
+                    std::vector<PosSample> samples, const char* model = "A320")
+    {
+        const PosSample first = samples.empty() ? sample(50.0, 8.0, 5000.0, 250.0, 0) : samples.front();
+        LiveAc& ac = created(hexId, callsign, registration, model, first);
+        ac.stream.assign(samples.begin(), samples.end());
+        ac.proximityRadius = 0.02;
+        return ac;
+    }
+
+    // The same with a model of the category from the test database.
+    LiveAc& addLive(std::uint32_t hexId, const std::string& callsign, const std::string& registration,
+                    std::vector<PosSample> samples, AcCategory category)
+    {
+        LiveAc& ac = addLive(hexId, callsign, registration, std::move(samples), modelOf(category));
+        if (ac.category != category)
+            throw std::runtime_error("the test database gives another category");
+        return ac;
+    }
+
+    static const char* modelOf(AcCategory category)
+    {
+        switch (category) {
+        case AcCategory::Light: return "C172";
+        case AcCategory::TwoProps: return "PA34";
+        case AcCategory::Bizjet: return "C25C";
+        case AcCategory::Heavy: return "B777";
+        case AcCategory::HighPerf: return "EUFI";
+        case AcCategory::Rotorcraft: return "EC35";
+        case AcCategory::Large: break;
+        }
+        return "A320";
+    }
+
+    // True when the last engine pass handed the object's pose to the link.
+    bool posedLastPass(std::uint32_t objectId) const
+    {
+        const std::vector<AiPoseSample> poses = gf_poseTable().samples(objectId);
+        return !poses.empty() && poses.back().time == lastPassTime_;
+    }
+
+    static constexpr double kFirstReportTime = 1'699'999'000.0;
 
     std::vector<std::string> titles{"Airbus A320 Lufthansa D-AIXA", "Airbus A320 Swiss HB-JLT"};
     UserAcPosition user;
     bool userOnGround = false;
-    std::size_t lastPassPoses = 0; // poses the last pass handed to the link
     bool userInSim = false; // take the user aircraft from the stand-in's answers
     std::shared_ptr<ManualWaitClock> steady = std::make_shared<ManualWaitClock>();
     std::unique_ptr<SimClient> client;
 
 private:
-    // Every 20th pass: the objects near the ground and the user's position are
-    // asked for; a user on the ground gets the ground collision pass.
-    void userStep()
+    // The first title that holds the aircraft's registration.
+    bool matchTitle(StaticAc& ac) const
     {
-        if (++userPasses_ < 20)
-            return;
-        userPasses_ = 0;
-        gf_queueSimRequest({static_cast<std::uint8_t>(SimRequestKind::AiInRange), 0});
-        gf_queueSimRequest({static_cast<std::uint8_t>(SimRequestKind::UserPosition), 0});
-        if (userInSim) {
-            user = gf_getUserAcPosition();
-            userOnGround = gf_isUserOnGround();
-        }
-        if (userOnGround && !(user.altitudeAboveGround > 500.0) && gf_settings()->COLLISION_USER_GND)
-            gf_checkUserAcGndCollisions();
+        for (const std::string& title : titles)
+            if (title.find(ac.head.registration) != std::string::npos) {
+                ac.liveryTitle = title;
+                return true;
+            }
+        return false;
     }
 
-    int userPasses_ = 0;
-
-    static void handOver(std::deque<AiCreateCommand>& queue)
-    {
-        if (queue.empty())
-            return;
-        gf_queueAiCreate(queue.front());
-        queue.pop_front();
-    }
-
-    void queueNewestCreate()
-    {
-        auto& stack = gf_addingStack();
-        if (stack.empty())
-            return;
-        const std::uint32_t hexId = stack.back();
-        stack.pop_back();
-        const LiveAc* ac = live(hexId);
-        if (ac == nullptr || ac->head.callsign.empty())
-            return;
-        AiCreateCommand c;
-        c.position = SimInitPosition{ac->pose.latitude,          ac->pose.longitude,
-                                     ac->pose.altitude,          ac->pose.pitch * kRadToDeg,
-                                     ac->pose.bank * kRadToDeg, ac->pose.heading * kRadToDeg,
-                                     0,                          0};
-        c.tailNumber = ac->head.registration;
-        c.title = std::string(ac->liveryTitle);
-        c.hexId = hexId;
-        gf_liveCreateQueue().push_back(std::move(c));
-    }
+    WaitClock::TimePoint lastPassTime_{};
 };
 
 } // namespace zelk::test

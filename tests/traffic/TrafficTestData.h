@@ -25,7 +25,7 @@ inline void loadTrafficTestDbase()
 <ICAO_airlines><ICAO codes="KLM,DLH,FDX,BAW"/></ICAO_airlines>
 <cargo_operators><ICAO codes="FDX"/></cargo_operators>
 <fixes><fx wro="B73H" cor="B738"/></fixes>
-<wingspans><wingspan type="B738" meters="35.79"/><wingspan type="B77W" meters="64.8"/></wingspans>
+<wingspans><wingspan type="B738" meters="35.79"/><wingspan type="A320" meters="35.8"/><wingspan type="B77W" meters="64.8"/></wingspans>
 <dbase><d r="PH-BXA" a="KLM" m="B738"/><d r="N123FX" a="FDX" m="B77F" c="true"/></dbase>
 </root>
 )";

@@ -78,10 +78,19 @@ TEST_F(VerticalPlacement, HeldOverTheThresholdThenTouchesDown)
 {
     gf_updateSettings([](SettingsSnapshot& s) { s.COLLISION_USER_AIR = false; });
     const LatLon start = test::testAirportPoint(0.0, 1141.0);
-    const std::int32_t t = gf_engineTick();
-    addLive(0x3C6444, "DLH4AB", "D-AIXA",
-            {sample(start.latitude, start.longitude, 3000, 140, t), sample(start.latitude, start.longitude - 0.01, 3000, 140, t + 500)});
-    for (int n = 0; n < 300 && live(0x3C6444)->simState != SimState::active; ++n) pass();
+    // Two reports 10 s apart, westbound, each in the feed's batch of its
+    // second (closer reports of a steady flight add nothing).
+    for (int i = 0; i < 2; ++i) {
+        PosSample s = sample(start.latitude, start.longitude - 0.01 * i, 3000, 140, 0);
+        s.heading = 270.0;
+        deliver({received(0x3C6444, "DLH4AB", "D-AIXA", "A320", s, kFirstReportTime + 10.0 * i)});
+        enginePasses(i == 0 ? 1000 : 0);
+    }
+    enginePass();
+    ASSERT_NE(live(0x3C6444), nullptr);
+    ASSERT_EQ(live(0x3C6444)->stream.size(), 2u);
+    enginePassesUntil([&] { return live(0x3C6444) == nullptr || live(0x3C6444)->simState == SimState::active; }, 3000);
+    ASSERT_NE(live(0x3C6444), nullptr) << log();
     ASSERT_EQ(live(0x3C6444)->simState, SimState::active);
     LiveAc* ac = &landing(*live(0x3C6444), 0.0, 1141.0); // threshold 27 lies at 1200 m east
     const std::uint32_t id = ac->objectId;
@@ -182,8 +191,8 @@ TEST_F(VerticalPlacement, TouchDownLines)
     };
     const Case cases[] = {
         {AcCategory::Rotorcraft, 20, 0.0, nullptr, true},
-        {AcCategory::Rotorcraft, 30, 0.0, "22:13 DLH4AB D-AIXA DLH A320 touch down at ZTS from FRA ...", true},
-        {AcCategory::Light, 30, 6.0 * 1852.0, "22:13 DLH4AB D-AIXA DLH A320 touch down at ? ...", false},
+        {AcCategory::Rotorcraft, 30, 0.0, "22:13 DLH4AB D-AIXA DLH EC35 touch down at ZTS from FRA ...", true},
+        {AcCategory::Light, 30, 6.0 * 1852.0, "22:13 DLH4AB D-AIXA DLH C172 touch down at ? ...", false},
     };
     gf_setEngineTick(100000);
     for (const Case& c : cases) {
@@ -211,17 +220,40 @@ TEST_F(VerticalPlacement, FlightPlansOnlyInMsfs2020)
 {
     gf_updateSettings([](SettingsSnapshot& s) { s.COLLISION_USER_AIR = false; });
     titles = {"A320 D-AIXA", "A320 D-AIXB", "A320 D-AIXC"};
-    auto airborne = [&](std::uint32_t hex, const char* reg, const char* destination) {
-        const std::int32_t t = gf_engineTick();
-        LiveAc& ac = addLive(hex, "DLH" + std::to_string(hex & 0xF), reg,
-                             {sample(48, 9, 9000, 250, t), sample(48.01, 9, 9000, 250, t + 500)});
-        ac.head.origin = IataCode("FRA");
-        if (*destination != 0) ac.head.destination = IataCode(destination);
+    // Two batches 5 s apart with a report of each aircraft from FRA to its
+    // destination, if any; the passes until the first reports are due.
+    struct Flight {
+        std::uint32_t hex;
+        const char* reg;
+        const char* destination;
+    };
+    auto airborne = [&](std::initializer_list<Flight> flights) {
+        const std::int32_t due = gf_engineTick() + 3000;
+        for (int i = 0; i < 2; ++i) {
+            std::vector<TrafficRecord> batch;
+            for (const Flight& f : flights) {
+                TrafficRecord r = received(f.hex, "DLH" + std::to_string(f.hex & 0xF), f.reg, "A320",
+                                           sample(48 + 0.006 * i, 9, 9000, 250, 0), kFirstReportTime + 5.0 * i);
+                r.head.origin = IataCode("FRA");
+                if (*f.destination != 0) r.head.destination = IataCode(f.destination);
+                batch.push_back(r);
+            }
+            deliver(std::move(batch));
+            enginePasses(i == 0 ? 500 : due - gf_engineTick());
+        }
+    };
+    auto shown = [&](std::initializer_list<std::uint32_t> hexIds) {
+        return enginePassesUntil(
+            [&] {
+                for (const std::uint32_t h : hexIds)
+                    if (live(h) == nullptr || live(h)->simState != SimState::active) return false;
+                return true;
+            },
+            1000);
     };
     gf_storeProgramMode(ProgramMode{kSimulatorMsfs2020, kTrafficSourceRtDirect});
-    airborne(0x100001, "D-AIXA", "ZRH");
-    airborne(0x100002, "D-AIXB", "");
-    passes(10);
+    airborne({{0x100001, "D-AIXA", "ZRH"}, {0x100002, "D-AIXB", ""}});
+    ASSERT_LT(shown({0x100001, 0x100002}), 1000);
     const auto plans = port.flightPlans();
     ASSERT_EQ(plans.size(), 1u);
     const std::uint32_t id = live(0x100001)->objectId;
@@ -231,8 +263,8 @@ TEST_F(VerticalPlacement, FlightPlansOnlyInMsfs2020)
     EXPECT_EQ(live(0x100002)->flightPlanQueued, 0);
 
     gf_storeProgramMode(ProgramMode{kSimulatorMsfs2024, kTrafficSourceRtDirect});
-    airborne(0x100003, "D-AIXC", "ZRH");
-    passes(10);
+    airborne({{0x100003, "D-AIXC", "ZRH"}});
+    ASSERT_LT(shown({0x100003}), 1000);
     EXPECT_NE(live(0x100003)->objectId, 0u);
     EXPECT_EQ(port.flightPlans().size(), 1u);
     EXPECT_EQ(live(0x100003)->flightPlanQueued, 0);
