@@ -1,14 +1,18 @@
 #include "airports/FacilityStands.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <memory>
 #include <numbers>
+#include <utility>
+#include <vector>
 
 #include <fmt/format.h>
 
 #include "airports/BglFormat.h"
 #include "airports/BglReader.h"
+#include "airports/ScanLog.h"
 #include "core/Log.h"
 #include "core/Strings.h"
 #include "simlink/FacilityReader.h"
@@ -25,6 +29,7 @@ constexpr double kMetresPerNm = 1852.0;
 // far outside is a damaged record, not an altitude.
 constexpr double kLowestAirportFt = -2000.0;
 constexpr double kHighestAirportFt = 20000.0;
+constexpr double kSamePadDeg = 1e-8;
 
 struct ParkingDataReader {
     std::unique_ptr<SimPort> port;
@@ -109,9 +114,22 @@ bool gf_readFacilityStands(ApfParameters& record, std::uint32_t& helipadCount)
     BglStandNames names;
     for (const auto& s : data->stands)
         lf_addStand(s, record, names);
+    // Pads are numbered as the BGL reader numbers them, a pad given twice at
+    // one spot counted once, so that a pad keeps its name and what was learned
+    // there whichever source the airport file came from.
+    std::vector<std::pair<double, double>> padPositions;
     for (const auto& h : data->helipads) {
         if (!gf_isValidStandPosition(h.latitude, h.longitude))
             continue;
+        const bool twice = std::any_of(padPositions.begin(), padPositions.end(), [&](const auto& p) {
+            return std::fabs(p.first - h.latitude) < kSamePadDeg && std::fabs(p.second - h.longitude) < kSamePadDeg;
+        });
+        if (twice) {
+            lf_addScanLogLine(fmt::format("double helipad {} (skipped) {:.6f},{:.6f}", record.airportName, h.latitude,
+                                          h.longitude));
+            continue;
+        }
+        padPositions.emplace_back(h.latitude, h.longitude);
         ParkPos pad = lf_makeBglStand(fmt::format("helipad{}", ++helipadCount), h.latitude, h.longitude, 0);
         pad.radius = std::max(h.lengthM, h.widthM) * 0.5 / kMetresPerNm;
         pad.helipad = 1;

@@ -295,24 +295,35 @@ TEST_F(AirportScan, OneStandHasOneNameFromABglAndFromFacilityData)
             gf_facilityStandName(static_cast<std::int32_t>(stands[i].nameCode), stands[i].number, 0), lat, lon, 90.0,
             20.0, stands[i].type});
     }
+    // Helipads are numbered in the order both sources give them; a pad given
+    // twice at one spot is one pad, or every later pad would change its name.
+    std::string helipads;
+    for (const auto& [lat, lon] : {std::pair{50.04, 8.56}, std::pair{50.04, 8.56}, std::pair{50.041, 8.561}}) {
+        helipads += bglHelipad(lat, lon, 20.0f);
+        eddf.helipads.push_back(FacilityHelipad{lat, lon, 0.0, 20.0, 20.0});
+    }
     install.file("Community/alpha-frankfurt/scenery/airport.bgl",
-                 oneAirportFile(bglAirportRecord("EDDF", 110000, bglParkingList(list))).bytes);
+                 oneAirportFile(bglAirportRecord("EDDF", 110000, helipads + bglParkingList(list))).bytes);
     const fs::path generated = "airports/my_thirdparty/EDDF.xml";
 
     gf_scanAirports();
     ASSERT_TRUE(scanLogHas("Facilities reader did not succeed, trying the BGL file reader"));
     const auto fromBgl = standIds(generated);
-    EXPECT_EQ(fromBgl, (std::vector<std::string>{"9", "GATE 7", "GATE A12", "GATE A12a", "GATE Z3", "PARKING 5"}));
+    EXPECT_EQ(fromBgl, (std::vector<std::string>{"9", "GATE 7", "GATE A12", "GATE A12a", "GATE Z3", "PARKING 5",
+                                                 "helipad1", "helipad2"}));
 
     facilities["EDDF"] = eddf;
     gf_scanAirports();
     ASSERT_FALSE(scanLogHas("Facilities reader did not succeed")) << scanLog();
     EXPECT_EQ(standIds(generated), fromBgl);
+    EXPECT_TRUE(scanLogHas("double helipad  (skipped) 50.040000,8.560000")) << scanLog();
 
     // An option learned at a stand of one source lands at the same stand of the other.
     writeAll("L.xml", R"(<root><meta><info name="copyright" value="c"/><info name="sim" value="2"/></meta>)"
                       R"(<parkpositions><parkpos id="GATE A12a">)"
-                      R"(<opt reg="D-AIBA" airl="DLH" type="A320" day="2" hh="12"/></parkpos></parkpositions></root>)");
+                      R"(<opt reg="D-AIBA" airl="DLH" type="A320" day="2" hh="12"/></parkpos>)"
+                      R"(<parkpos id="helipad2"><opt reg="D-AIBB" airl="DLH" type="A320" day="3" hh="9"/></parkpos>)"
+                      R"(</parkpositions></root>)");
     for (const auto& ids : {fromBgl, standIds(generated)}) {
         std::vector<ParkPos> parked;
         for (const auto& id : ids) {
@@ -323,7 +334,7 @@ TEST_F(AirportScan, OneStandHasOneNameFromABglAndFromFacilityData)
         const auto merged = gf_readLearnedAirportFile("L.xml", "", parked);
         ASSERT_TRUE(merged) << merged.error();
         for (const ParkPos& p : merged.value().stands)
-            EXPECT_EQ(p.options.size(), p.name == "GATE A12a" ? 1u : 0u) << p.name;
+            EXPECT_EQ(p.options.size(), p.name == "GATE A12a" || p.name == "helipad2" ? 1u : 0u) << p.name;
     }
 }
 
