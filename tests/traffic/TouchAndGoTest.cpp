@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -273,11 +274,27 @@ TEST_F(TouchAndGo, ARollWithoutReportsRollsOnAlongTheCentreLine)
     double lateral = 0.0;
     double headingDeg = 0.0;
     bool rolling = false;
+    double worstExcessM = -1.0; // a pass's move beyond speed x 0.01 s + 5 cm
+    double worstTurnExcess = -1.0;
+    std::optional<AcPose> before;
     const LatLon threshold = test::testAirportPoint(0.0, -1500.0);
     fly(0x3F3001, departure, [&](const LiveAc& ac) {
-        if (ac.phase != FlightPhase::takeoff_roll)
+        if (ac.phase != FlightPhase::takeoff_roll) {
+            before.reset();
             return;
+        }
         rolling = true;
+        // The pull onto the centre line stays within the motion's continuity bounds.
+        if (before) {
+            const double moved =
+                gf_relativePosition({before->latitude, before->longitude}, 0.0, {ac.pose.latitude, ac.pose.longitude})
+                    .distanceM;
+            worstExcessM = std::max(worstExcessM, moved - (ac.groundOps.motionSpeedKt * 0.5144444 * 0.01 + 0.05));
+            const double rate = ac.groundOps.currentTurnRate > 0.0 ? ac.groundOps.currentTurnRate : ac.turnRate;
+            worstTurnExcess =
+                std::max(worstTurnExcess, std::fabs(gf_normalizeAngle(ac.pose.heading - before->heading)) - rate - 1e-9);
+        }
+        before = ac.pose;
         const RelativePosition seen =
             gf_relativePosition(threshold, 90.0 * kDegToRad, {ac.pose.latitude, ac.pose.longitude});
         furthestEast = std::max(furthestEast, -1500.0 + seen.alongM);
@@ -288,6 +305,8 @@ TEST_F(TouchAndGo, ARollWithoutReportsRollsOnAlongTheCentreLine)
     EXPECT_GT(furthestEast, -1040.0 + 200.0) << "it rolled on past its last report";
     EXPECT_LT(std::fabs(lateral), 0.5) << "on the centre line";
     EXPECT_NEAR(headingDeg, 90.0, 0.5);
+    EXPECT_LE(worstExcessM, 0.0);
+    EXPECT_LE(worstTurnExcess, 0.0);
     EXPECT_NE(log().find("NO_FUTURE:KLM"), std::string::npos);
 }
 
