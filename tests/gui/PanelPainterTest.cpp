@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -8,6 +11,7 @@
 #include "core/Settings.h"
 #include "gui/Gui.h"
 #include "gui/PanelPainter.h"
+#include "support/TempDir.h"
 
 namespace zelk {
 namespace {
@@ -236,6 +240,65 @@ TEST_F(PanelPainter, LabelColoursFollowTheSettings)
     list = paint();
     EXPECT_EQ(lf_text(list, "hour")->colour, colour::kGrey);
     EXPECT_EQ(lf_text(list, "TIME SHIFT")->bold, false);
+}
+
+// Whole display lists of the cases the users meet most, each kept as a file
+// under tests/data/gui/ (ZELK_UPDATE_GOLDEN=1 rewrites them): every band,
+// line, label, position and colour stands as the panel is laid out, not only
+// the few texts the cases above look at.
+TEST_F(PanelPainter, GoldenDisplayListsOfTheCommonCases)
+{
+    // Each case changes a copy of the running run's panel, settings and facts.
+    struct Case {
+        const char* name;
+        std::function<void(PanelState&, SettingsSnapshot&, PanelFacts&)> change;
+    };
+    const std::vector<Case> cases = {
+        {"qnh-zero", [](PanelState& p, SettingsSnapshot&, PanelFacts&) { p.qnh = 0; }},
+        {"no-liveries", [](PanelState& p, SettingsSnapshot&, PanelFacts&) { p.liveryCount = 0; }},
+        {"error",
+         [](PanelState& p, SettingsSnapshot&, PanelFacts&) {
+             p.message = "status";
+             p.error = "41: bad folder";
+         }},
+        {"limits-zero",
+         [](PanelState&, SettingsSnapshot& s, PanelFacts&) {
+             s.MAX_LIVE_SEL = 0;
+             s.MAX_PARK_SEL = 0;
+         }},
+        {"compact-no-airport",
+         [](PanelState& p, SettingsSnapshot&, PanelFacts&) {
+             p.compact = true;
+             p.message = "hello";
+         }},
+        {"after-reset",
+         [](PanelState& p, SettingsSnapshot&, PanelFacts& f) {
+             Gui gui;
+             gui.applyUpdate(gui_update::SetCompact{false});
+             gui.applyUpdate(gui_update::SetQnh{1013});
+             gui.applyUpdate(gui_update::SetParkAirport{IcaoCode("LSZH")});
+             gui.applyUpdate(gui_update::SetAirportFile{true, "Zurich"});
+             gui.applyUpdate(gui_update::FeedStarted{});
+             gui.applyUpdate(gui_update::ResetPanel{});
+             p = gui.panel();
+             f.feedConnected = false;
+             f.simRunState = 0;
+         }},
+    };
+    const char* data = std::getenv("ZELK_TEST_DATA");
+    ASSERT_NE(data, nullptr) << "ZELK_TEST_DATA leads to tests/data";
+    const std::filesystem::path folder = std::filesystem::path(data) / "gui";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PanelState panel = panel_;
+        SettingsSnapshot settings = settings_;
+        PanelFacts facts = facts_;
+        c.change(panel, settings, facts);
+        const std::string text = gf_displayListText(gf_paintPanel(panel, settings, facts));
+        const std::filesystem::path golden = folder / (std::string("panel-") + c.name + ".txt");
+        if (std::getenv("ZELK_UPDATE_GOLDEN") != nullptr) test::writeAll(golden, text);
+        EXPECT_EQ(text, test::readAll(golden));
+    }
 }
 
 TEST(PanelDisplayList, TheTextFormNamesEveryOp)
