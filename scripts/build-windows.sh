@@ -124,7 +124,7 @@ fi
 # --- Tests under wine ------------------------------------------------------------
 # A stage that finds no test must not pass: ctest refuses an empty run, and the
 # count of tests run is checked against the least the Windows build has.
-min_tests="${ZELK_WINDOWS_MIN_TESTS:-675}"
+min_tests="${ZELK_WINDOWS_MIN_TESTS:-825}"
 (cd "$build" && ctest --no-tests=error --output-on-failure -j "$jobs" --timeout 300) \
   | tee "$build/ctest-windows.txt"
 bash "$root/scripts/check-test-count.sh" "$build/ctest-windows.txt" "$min_tests" windows
