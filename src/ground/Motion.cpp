@@ -13,6 +13,7 @@
 #include "ground/GroundPhases.h"
 #include "ground/MotionGeometry.h"
 #include "ground/Runways.h"
+#include "ground/TaxiHold.h"
 #include "traffic/AircraftRecords.h"
 #include "traffic/CategoryTables.h"
 #include "traffic/EnginePass.h"
@@ -210,6 +211,11 @@ void lf_groundLeg(LiveAc& ac)
     // A sample drawn level with or passed is reached: the aircraft stops there
     // rather than running on to come back to it.
     const double remainingM = leg.turnBack ? view.distanceM : std::max(0.0, view.alongM);
+    if (gf_isCatchingUp(ac)) {
+        if (remainingM < kPassedSampleM && (&next == &ac.stream.back() || next.groundSpeed <= 0.0))
+            g.taxiHold.catchUpKt = 0.0; // caught up with its reports at rest
+        ceiling = std::max(ceiling, g.taxiHold.catchUpKt);
+    }
     double target = std::min(gf_speedToArrive(remainingM, passesLeft), ceiling);
     double up = kRunwayAccelKtPerS;
     double down = kRunwayDecelKtPerS;
@@ -225,6 +231,7 @@ void lf_groundLeg(LiveAc& ac)
         target = std::min(target, gf_brakingSpeed(remainingM, down));
     if (leg.turnBack && pullOut < 0.0)
         target = kTurnRoundKt;
+    target = std::min(target, gf_taxiHoldLimitKt(ac, target, down));
     const double v = std::min(gf_rampSpeed(g.motionSpeedKt, target, up, down), ceiling);
     const double step = std::min(v * kMetersPerKnotSecond * kPassSeconds, remainingM);
     g.currentTurnRate = ac.turnRate;
@@ -561,9 +568,9 @@ void gf_groundMotionPass(LiveAc& ac)
         ac.pose.verticalSpeed = ac.groundOps.motionVerticalSpeed;
         ac.pose.speed = !ac.stream.empty() && ac.stream.front().skip != 0 ? 0.0 : ac.groundOps.motionAirspeed;
     }
-    if (ac.simState != SimState::active)
+    if (ac.simState != SimState::active || !gf_keepTaxiHold(ac))
         return;
-    if (!ac.stream.empty() && ac.stream.front().skip == 0) {
+    if (!ac.stream.empty() && (ac.stream.front().skip == 0 || gf_isCatchingUp(ac))) {
         ac.followCurve();
     } else if (ac.groundOps.pendingTargetHeadingSet != 0 && ac.onGround != 0 &&
                (ac.phase == FlightPhase::takeoff_roll ||

@@ -91,6 +91,19 @@ struct GroundPlan {
     std::uint8_t reverse = 0;
 };
 
+// A taxiing aircraft stopped for what stands in its way (the user's aircraft
+// or another live aircraft), its reason said once.
+struct TaxiHold {
+    std::uint8_t held = 0;
+    std::uint8_t byUser = 0;
+    std::uint32_t holderHex = 0; // the live aircraft holding it, when not the user's
+    std::int32_t sinceTick = 0;
+    double wantedKt = 0.0;       // the speed its stream asked for when it stopped
+    // Let go, it drives on at up to this speed until it reaches a report at
+    // rest: reports that came while it stood may have it stand far ahead.
+    double catchUpKt = 0.0;
+};
+
 // Ground-operation state of a live aircraft that the traffic core reads or
 // resets; the motion code of ground operations owns its meaning.
 struct GroundOpState {
@@ -187,6 +200,7 @@ struct GroundOpState {
     // The runway a landing rolls out on, found on its first roll-out pass (the
     // stored landing runway is gone by then).
     std::optional<RunwayHit> rollOutRunway;
+    TaxiHold taxiHold;
 };
 
 } // namespace zelk
