@@ -153,6 +153,13 @@ void HeadlessWindow::setTopmost(bool onTop) { topmost_.store(onTop); }
 void HeadlessWindow::messageLineShown(std::string_view text, bool isError)
 {
     if (!options_.printMessages) return;
+    // While tblo.zip waits to be sent, the message line falls back to the hint
+    // whenever it is cleared: the window keeps showing it, but a line printed
+    // each time would repeat it through the whole run.
+    if (!isError && text == gf_tbloHintText()) {
+        if (tbloHintPrinted_) return;
+        tbloHintPrinted_ = true;
+    }
     if (isError) fmt::print("Error {}\n", text);
     else fmt::print("{}\n", text);
     std::fflush(stdout);
@@ -198,6 +205,7 @@ void HeadlessWindow::quit(int code)
 
 void HeadlessWindow::onStart()
 {
+    tbloHintPrinted_ = false;
     if (const std::optional<int> code = runs_.onStart()) quit(*code);
 }
 

@@ -66,6 +66,7 @@ public:
     void invalidate(const RepaintPlan& plan) override;
     void showChildControls(bool shown) override;
     void setTopmost(bool onTop) override;
+    // Prints the line; the tblo hint once a run (see the source).
     void messageLineShown(std::string_view text, bool isError) override;
 
     // What the window has been asked to do; for tests.
@@ -98,6 +99,7 @@ private:
     std::atomic<bool> childrenShown_{true};
     std::string lastProgressState_;
     std::chrono::steady_clock::time_point nextProgress_{};
+    bool tbloHintPrinted_ = false; // this run; user-interface thread only
 };
 
 // One in-memory control per window-bound parameter or button, with the combo

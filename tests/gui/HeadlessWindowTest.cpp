@@ -71,6 +71,45 @@ TEST_F(HeadlessWindowTest, StartRunsTheWorkerAndExitEndsTheLoopWithTheExitCode)
     EXPECT_FALSE(window->postMessage(MSG_START)); // the loop has ended
 }
 
+// The tblo hint comes back on the message line whenever it is cleared; the
+// printed lines say it once a run, while other messages print each time.
+TEST_F(HeadlessWindowTest, PrintsTheTbloHintOnceARun)
+{
+    HeadlessWindow::Options options;
+    options.printMessages = true;
+    options.handleCloseSignals = false;
+    options.runWorker = [] {
+        gf_setTbloPending(true);
+        gf_showTbloHint();
+        for (int i = 0; i < 3; ++i) {
+            gf_guiShowMessage("Waiting for the RealTraffic App to run ...", false);
+            gf_guiClearMessage(); // the hint again
+        }
+        gf_guiShowError("an error line");
+        gf_guiClearError();
+        gf_showTbloHint();
+        gf_gui().postToWindow(MSG_EXIT);
+    };
+    options.exitCode = [] { return 0; };
+    auto window = std::make_shared<HeadlessWindow>(options);
+    ASSERT_TRUE(window->create());
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(gf_gui().postToWindow(MSG_START));
+    const int code = window->runMessageLoop();
+    const std::string out = testing::internal::GetCapturedStdout();
+    gf_setTbloPending(false);
+    EXPECT_EQ(code, 0);
+    auto count = [&out](const std::string& what) {
+        std::size_t n = 0;
+        for (std::size_t at = out.find(what); at != std::string::npos; at = out.find(what, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(count(std::string(gf_tbloHintText())), 1u) << out;
+    EXPECT_EQ(count("Waiting for the RealTraffic App to run ..."), 3u) << out;
+    EXPECT_EQ(count("Error an error line"), 1u) << out;
+    EXPECT_EQ(gf_gui().panel().message, gf_tbloHintText()) << "the window itself still shows it";
+}
+
 TEST_F(HeadlessWindowTest, CreateMakesOneControlPerWindowBoundObjectWithFilledLists)
 {
     auto window = makeWindow();

@@ -12,9 +12,9 @@ status=0
 ZELK_RUN_SKIP_BUILD=1 ZELK_BUILD_DIR="$build" ZELK_DEMO_SECONDS=60 bash "$root/scripts/run.sh" "$@" \
   >"$build/demo-run-test.txt" 2>&1 || status=$?
 tail -n 5 "$build/demo-run-test.txt"
-python3 - "$build/run/Log.txt" "$build/run/simstandin-record.jsonl" "$status" <<'PY'
+python3 - "$build/run/Log.txt" "$build/run/simstandin-record.jsonl" "$status" "$build/demo-run-test.txt" <<'PY'
 import json, re, sys
-log, record, status = sys.argv[1], sys.argv[2], int(sys.argv[3])
+log, record, status, output = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4]
 lines = [l for l in open(log, encoding="utf-8", errors="replace") if l.startswith("Demo summary:")]
 if not lines:
     sys.exit("no demo summary in Log.txt")
@@ -42,6 +42,9 @@ if len(removed_ids) != removed:
     faults.append(f"{removed} removed by the summary, {len(removed_ids)} in the record")
 if sum(1 for p in poses.values() if len(p) >= 2) != moved:
     faults.append(f"{moved} moved by the summary, {sum(1 for p in poses.values() if len(p) >= 2)} in the record")
+hints = sum(1 for l in open(output, encoding="utf-8", errors="replace") if l.startswith("Please push the Tblo button"))
+if hints > 1:
+    faults.append(f"the tblo hint printed {hints} times, not once")
 if created_ids - removed_ids:
     faults.append(f"objects left in the simulator by the record: {sorted(created_ids - removed_ids)}")
 if (status == 0) != (not faults):
