@@ -51,6 +51,22 @@ void lf_splitLineViews(std::string_view text, Lines& lines)
     }
 }
 
+// lf_bracketLines over a UTF-8 text whose lines are views into it, in order:
+// one search of the whole text, not one per line.
+LineNumbers lf_bracketLinesOfText(std::string_view text, const Lines& lines)
+{
+    LineNumbers found;
+    std::size_t line = 0;
+    for (std::size_t at = text.find('['); at != std::string_view::npos && line < lines.size();
+         at = text.find('[', at + 1)) {
+        const char* bracket = text.data() + at;
+        while (line < lines.size() && lines[line].data() + lines[line].size() <= bracket) ++line;
+        if (line < lines.size() && lines[line].data() <= bracket && (found.empty() || found.back() != line))
+            found.push_back(line);
+    }
+    return found;
+}
+
 bool lf_opensOtherSection(std::string_view line)
 {
     const auto first = line.find_first_not_of(" \t");
@@ -180,12 +196,12 @@ void lf_readPlainFile(AircraftCfgRead& read)
         if (!fs::exists(fs::status(read.file, ec))) return;
         CfgText text;
         if (!lf_readAircraftCfgLines(read.found, read.file, text, false)) return;
-        if (!lf_checkFltSimNumbers(read.found, text.lines, read.file)) return;
+        if (!lf_checkFltSimNumbers(read.found, text.lines, text.bracketLines, read.file)) return;
         read.model = lf_fixModel(read.found, read.file, text.lines);
         if (read.model.empty()) return;
         read.modelNumber = gf_knownModelIndex(read.model);
         read.folder = path_to_utf8(read.file.parent_path());
-        lf_readFltSimSections(read, text.lines);
+        lf_readFltSimSections(read, text.lines, text.bracketLines);
     } catch (const std::exception& e) {
         read.found.log(
             fmt::format("! Exception in lf_searchLiveriesinFile {}: {}", path_to_utf8(read.file), e.what()));
@@ -298,6 +314,7 @@ bool lf_readAircraftCfgLines(LiveryScanLists& scan, const fs::path& file, CfgTex
         // finds a model by the exact bytes of its title.
         text.utf8 = std::move(*bytes);
         lf_splitLineViews(text.utf8, text.lines);
+        text.bracketLines = lf_bracketLinesOfText(text.utf8, text.lines);
         return true;
     }
     try {
@@ -307,6 +324,7 @@ bool lf_readAircraftCfgLines(LiveryScanLists& scan, const fs::path& file, CfgTex
         return false;
     }
     text.lines.assign(text.decoded.begin(), text.decoded.end());
+    text.bracketLines = lf_bracketLines(text.lines);
     return true;
 }
 
@@ -374,11 +392,26 @@ std::vector<LiveryRecord> lf_searchLiveriesinFile(LiveryScanLists& scan, std::ui
     return records;
 }
 
+LineNumbers lf_bracketLines(const Lines& lines)
+{
+    LineNumbers found;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].find('[') != std::string_view::npos) found.push_back(i);
+    return found;
+}
+
 bool lf_checkFltSimNumbers(LiveryScanLists& scan, const Lines& lines, const fs::path& file)
+{
+    return lf_checkFltSimNumbers(scan, lines, lf_bracketLines(lines), file);
+}
+
+bool lf_checkFltSimNumbers(LiveryScanLists& scan, const Lines& lines, const LineNumbers& bracketLines,
+                           const fs::path& file)
 {
     bool any = false;
     bool tooLarge = false;
-    for (std::string_view line : lines) {
+    for (const std::size_t at : bracketLines) {
+        const std::string_view line = lines[at];
         if (!lf_isFltSimHeader(line)) continue;
         const std::string number = lf_fltSimSectionNumber(line);
         const std::optional<std::int32_t> value = lf_sectionNumberValue(number);
@@ -438,12 +471,19 @@ std::string lf_modelFromBaseContainer(LiveryScanLists& scan, const fs::path& fil
 
 void lf_forEachFltSimSection(const Lines& lines, bool anyBracketCloses, const std::function<void(SectionLines)>& parse)
 {
+    lf_forEachFltSimSection(lines, lf_bracketLines(lines), anyBracketCloses, parse);
+}
+
+void lf_forEachFltSimSection(const Lines& lines, const LineNumbers& bracketLines, bool anyBracketCloses,
+                             const std::function<void(SectionLines)>& parse)
+{
     std::size_t begin = 0;
     bool inside = false;
     const auto flush = [&](std::size_t end) {
         if (inside && end > begin) parse(SectionLines(lines).subspan(begin, end - begin));
     };
-    for (std::size_t i = 0; i < lines.size(); ++i) {
+    // A line without '[' neither opens nor closes a section.
+    for (const std::size_t i : bracketLines) {
         const std::string_view line = lines[i];
         if (lf_isFltSimHeader(line)) {
             flush(i);
@@ -457,9 +497,11 @@ void lf_forEachFltSimSection(const Lines& lines, bool anyBracketCloses, const st
     flush(lines.size());
 }
 
-void lf_readFltSimSections(AircraftCfgRead& read, const Lines& lines)
+void lf_readFltSimSections(AircraftCfgRead& read, const Lines& lines, const LineNumbers& bracketLines)
 {
-    lf_forEachFltSimSection(lines, false, [&](SectionLines section) { lf_readSection(read, section); });
+    // One pending livery at most per header: room for all of them at once.
+    read.pending.reserve(bracketLines.size());
+    lf_forEachFltSimSection(lines, bracketLines, false, [&](SectionLines section) { lf_readSection(read, section); });
 }
 
 std::vector<LiveryRecord> lf_splitFltSimSections(LiveryScanLists& scan, std::uint32_t priority, const Lines& lines,
@@ -467,7 +509,7 @@ std::vector<LiveryRecord> lf_splitFltSimSections(LiveryScanLists& scan, std::uin
                                                  const fs::path& folder)
 {
     AircraftCfgRead read = lf_sectionsRead(priority, model, file, path_to_utf8(folder));
-    return lf_readAndJoinSections(scan, read, [&] { lf_readFltSimSections(read, lines); });
+    return lf_readAndJoinSections(scan, read, [&] { lf_readFltSimSections(read, lines, lf_bracketLines(lines)); });
 }
 
 std::vector<LiveryRecord> lf_procesFltSimSection(LiveryScanLists& scan, std::uint32_t priority, SectionLines section,

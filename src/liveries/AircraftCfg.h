@@ -18,6 +18,8 @@ namespace zelk {
 
 // The lines of an aircraft.cfg as views into its UTF-8 text.
 using Lines = std::vector<std::string_view>;
+// Numbers of some of those lines, ascending.
+using LineNumbers = std::vector<std::size_t>;
 // A [fltsim.N] section: consecutive lines of a file, its header first.
 using SectionLines = std::span<const std::string_view>;
 
@@ -26,6 +28,7 @@ struct CfgText {
     std::string utf8;                // the text itself when the file is UTF-8
     std::vector<std::string> decoded; // the lines of any other encoding
     Lines lines;
+    LineNumbers bracketLines; // the lines that hold a '[' (lf_bracketLines)
 };
 
 // A livery of one file waiting for the scan's thread, where its codes are
@@ -93,6 +96,12 @@ bool lf_readAircraftCfgLines(const std::filesystem::path& file, CfgText& text, b
 
 // False when the file must be skipped for a bad section number (reported).
 bool lf_checkFltSimNumbers(LiveryScanLists& scan, const Lines& lines, const std::filesystem::path& file);
+// The same with the lines that hold a '[' known: no other line can be a header.
+bool lf_checkFltSimNumbers(LiveryScanLists& scan, const Lines& lines, const LineNumbers& bracketLines,
+                           const std::filesystem::path& file);
+
+// The lines that hold a '[' (the only ones that can open a section).
+LineNumbers lf_bracketLines(const Lines& lines);
 
 // The file's model code (a database model, or a fixed one), from
 // icao_type_designator or else base_container; empty when it yields none.
@@ -109,10 +118,12 @@ std::vector<LiveryRecord> lf_splitFltSimSections(LiveryScanLists& scan, std::uin
 // header, or up to a line that opens another section (its first non-blank is
 // '[', or for IVAO MTL files it holds '[' anywhere).
 void lf_forEachFltSimSection(const Lines& lines, bool anyBracketCloses, const std::function<void(SectionLines)>& parse);
+void lf_forEachFltSimSection(const Lines& lines, const LineNumbers& bracketLines, bool anyBracketCloses,
+                             const std::function<void(SectionLines)>& parse);
 
 // The [fltsim.N] sections of the lines as pending liveries of `read`, whose
 // model and folder are set (an AI-traffic package's file, not IVAO MTL).
-void lf_readFltSimSections(AircraftCfgRead& read, const Lines& lines);
+void lf_readFltSimSections(AircraftCfgRead& read, const Lines& lines, const LineNumbers& bracketLines);
 
 // At most one record.
 std::vector<LiveryRecord> lf_procesFltSimSection(LiveryScanLists& scan, std::uint32_t priority, SectionLines section,

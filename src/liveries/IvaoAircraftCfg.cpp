@@ -184,8 +184,8 @@ void lf_readIvaoFile(AircraftCfgRead& read)
         read.folder = path_to_utf8(read.file.parent_path());
         CfgText text;
         if (!lf_readAircraftCfgLines(read.found, read.file, text, true)) return;
-        if (!lf_checkFltSimNumbers(read.found, text.lines, read.file)) return;
-        lf_readIvaoFltSimSections(read, text.lines);
+        if (!lf_checkFltSimNumbers(read.found, text.lines, text.bracketLines, read.file)) return;
+        lf_readIvaoFltSimSections(read, text.lines, text.bracketLines);
     } catch (const std::exception& e) {
         read.found.log(
             fmt::format("! Exception in lf_searchLiveriesinIVAOFile {}: {}", path_to_utf8(read.file), e.what()));
@@ -208,9 +208,9 @@ std::vector<LiveryRecord> lf_searchLiveriesinIVAOFile(LiveryScanLists& scan, std
     return records;
 }
 
-void lf_readIvaoFltSimSections(AircraftCfgRead& read, const Lines& lines)
+void lf_readIvaoFltSimSections(AircraftCfgRead& read, const Lines& lines, const LineNumbers& bracketLines)
 {
-    lf_forEachFltSimSection(lines, true, [&](SectionLines section) { lf_readIvaoSection(read, section); });
+    lf_forEachFltSimSection(lines, bracketLines, true, [&](SectionLines section) { lf_readIvaoSection(read, section); });
 }
 
 std::vector<LiveryRecord> lf_splitIvaoFltSimSections(LiveryScanLists& scan, std::uint32_t priority, const Lines& lines,
@@ -218,7 +218,8 @@ std::vector<LiveryRecord> lf_splitIvaoFltSimSections(LiveryScanLists& scan, std:
 {
     AircraftCfgRead read = lf_sectionsRead(priority, model, file, path_to_utf8(file.parent_path()));
     read.ivao = true;
-    return lf_readAndJoinSections(scan, read, [&] { lf_readIvaoFltSimSections(read, lines); });
+    return lf_readAndJoinSections(scan, read,
+                                  [&] { lf_readIvaoFltSimSections(read, lines, lf_bracketLines(lines)); });
 }
 
 LiveryRecord lf_processIvaoFltSimSection(LiveryScanLists& scan, std::uint32_t priority, SectionLines section,

@@ -20,7 +20,7 @@ std::vector<LiveryRecord> lf_searchLiveriesinIVAOFile(LiveryScanLists& scan, std
 // without the join); throws what the reading throws, after logging it.
 void lf_readIvaoFile(AircraftCfgRead& read);
 // The IVAO MTL sections of the lines as pending liveries of `read` (model and folder set).
-void lf_readIvaoFltSimSections(AircraftCfgRead& read, const Lines& lines);
+void lf_readIvaoFltSimSections(AircraftCfgRead& read, const Lines& lines, const LineNumbers& bracketLines);
 
 // The model of the file from ".../IVAO_MTL/SimObjects/Airplanes/IVAO_<model>/aircraft.cfg"
 // (or ivao_x-csl in place of IVAO_MTL), letter case ignored; empty (reported) when

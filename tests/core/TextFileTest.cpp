@@ -70,6 +70,20 @@ TEST_F(TextFile, DetectsUtf8AndAnsiByValidity)
     EXPECT_EQ(detect("x\xC3"), TextEncoding::ANSI);          // cut at the true end of the file
 }
 
+// ASCII is passed over in words of eight bytes: a byte of another kind is
+// judged wherever it falls in a word, and so is the end of the text.
+TEST_F(TextFile, EveryPlaceInAWordIsJudged)
+{
+    for (std::size_t at = 0; at < 20; ++at) {
+        SCOPED_TRACE(at);
+        const std::string before(at, 'a');
+        EXPECT_EQ(detect(before + "\xE9" + std::string(17, 'b')), TextEncoding::ANSI);
+        EXPECT_EQ(detect(before + "\xC3\xA9" + std::string(at, 'b')), TextEncoding::UTF8_without_BOM);
+        EXPECT_EQ(detect(before + "\xC3"), TextEncoding::ANSI);
+        EXPECT_EQ(detect(before), TextEncoding::UTF8_without_BOM);
+    }
+}
+
 TEST_F(TextFile, SequenceCutBySampleEndCountsWhenFileGoesOn)
 {
     // The euro sign starts at byte 4094 of 4096: the sample holds only two of
