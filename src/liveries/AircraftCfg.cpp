@@ -78,7 +78,7 @@ bool lf_opensOtherSection(std::string_view line)
 // holds only models numbered when the database was read.
 AcCategory lf_modelCategoryOf(const AircraftCfgRead& read)
 {
-    return read.modelNumber ? gf_modelCategory(*read.modelNumber) : AcCategory::Light;
+    return read.modelNumber ? read.dbase->modelCategory(*read.modelNumber) : AcCategory::Light;
 }
 
 // What a section without an airline becomes (step "no airline" of a section):
@@ -96,8 +96,8 @@ bool lf_settleMissingAirline(FltSimSectionWalk& s, const AircraftCfgRead& read, 
             return false;
         }
         s.airline = "PVT";
-        s.registration = gf_findRegcodePrefixIn(s.title).value_or(std::string{});
-        if (!s.registration.empty()) regKey = gf_lookupRegcode(s.registration);
+        s.registration = read.dbase->findRegcodePrefixIn(s.title).value_or(std::string{});
+        if (!s.registration.empty()) regKey = read.dbase->lookupRegcode(s.registration);
         return true;
     }
     if (regKey && regKey->airline != 0) return true;
@@ -116,15 +116,26 @@ bool lf_isCargo(const std::string& parkingTypes)
            parkingTypes.find("GATE") == std::string::npos;
 }
 
-// The key of a livery from its codes: numbers that exist are taken now, the
-// others are left to the join (in the walk's order).
-void lf_setCodeKey(PendingLivery& pending, const AircraftCfgRead& read, std::string airline, std::uint8_t cargo)
+} // namespace
+
+void lf_setCodeKey(PendingLivery& pending, AircraftCfgRead& read, std::string airline, std::uint8_t cargo)
 {
     pending.key = LiveryKey{0, 0, read.modelNumber.value_or(0), cargo, 0};
     pending.numberModel = !read.modelNumber;
-    if (const std::optional<std::uint16_t> number = gf_airlineCodeTable().find(airline)) pending.key.airline = *number;
-    else pending.airline = std::move(airline);
+    // A file names few airlines: each is looked up in the code table once.
+    const auto known = std::find_if(read.airlineNumbers.begin(), read.airlineNumbers.end(),
+                                    [&airline](const auto& code) { return code.first == airline; });
+    if (known != read.airlineNumbers.end()) {
+        pending.key.airline = known->second;
+    } else if (const std::optional<std::uint16_t> number = gf_airlineCodeTable().find(airline)) {
+        pending.key.airline = *number;
+        read.airlineNumbers.emplace_back(std::move(airline), *number);
+    } else {
+        pending.airline = std::move(airline);
+    }
 }
+
+namespace {
 
 // A section's livery up to the title check, or nothing (with its finding).
 void lf_pendSection(FltSimSectionWalk& s, AircraftCfgRead& read)
@@ -143,7 +154,7 @@ void lf_pendSection(FltSimSectionWalk& s, AircraftCfgRead& read)
     if (s.airline == "ZZZ") s.registration.clear();
     PendingLivery pending;
     std::optional<LiveryKey> regKey;
-    if (!s.registration.empty()) regKey = gf_lookupRegcode(s.registration);
+    if (!s.registration.empty()) regKey = read.dbase->lookupRegcode(s.registration);
     if (s.airline.empty() && !lf_settleMissingAirline(s, read, pending, regKey)) {
         if (!read.modelNumber) {
             pending.wanted = false;
@@ -171,7 +182,7 @@ void lf_readSection(AircraftCfgRead& read, SectionLines section)
     try {
         section = lf_dropTrailingComments(section);
         if (section.empty()) return;
-        FltSimSectionWalk walk(read.found, read.file, read.folder, section.front(), false);
+        FltSimSectionWalk walk(read.found, *read.dbase, read.file, read.folder, section.front(), false);
         walk.walk(section);
         lf_pendSection(walk, read);
     } catch (const std::exception& e) {
@@ -187,6 +198,8 @@ void lf_prepareRead(AircraftCfgRead& read, const std::set<std::string>& dontUseT
 {
     read.found.heldLog = &read.log;
     read.found.scanDontUseTitles = &dontUseTitles;
+    // Asked once here, the database answers the file's questions without its lock.
+    read.dbase = gf_dbaseData();
 }
 
 void lf_readPlainFile(AircraftCfgRead& read)
@@ -253,7 +266,7 @@ public:
         if (!p.wanted) return std::nullopt;
         if (!p.airline.empty()) p.key.airline = gf_airlineCode2Index(p.airline);
         if (p.numberModel) p.key.model = modelNumber();
-        const bool added = scan_.scannedTitles.insert(p.title).second;
+        const bool added = scan_.addScannedTitle(p.title);
         const LiveryKey key = added ? p.key : LiveryKey{};
         if (read_.ivao) {
             if (key.airline != 0 && key.model != 0) return record(p);
@@ -523,7 +536,7 @@ std::vector<LiveryRecord> lf_procesFltSimSection(LiveryScanLists& scan, std::uin
 LiveryRecord lf_makeLiveryRecord(LiveryScanLists& scan, std::uint16_t priority, LiveryKey key, const std::string& title,
                                  const std::string& registration)
 {
-    if (!scan.scannedTitles.insert(title).second) return {};
+    if (!scan.addScannedTitle(title)) return {};
     return LiveryRecord{title, registration, key, static_cast<std::int16_t>(priority)};
 }
 

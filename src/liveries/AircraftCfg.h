@@ -4,9 +4,11 @@
 #include <exception>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <set>
 #include <span>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,6 +58,8 @@ struct AircraftCfgRead {
     std::string folder; // the file's folder as UTF-8
     std::string model;  // the file's model code
     std::optional<std::uint16_t> modelNumber; // its number, when it already has one
+    std::shared_ptr<const DbaseData> dbase;   // the database as the reading found it
+    std::vector<std::pair<std::string, std::uint16_t>> airlineNumbers; // numbers of the file's airline codes
     LiveryScanLists found; // the file's findings
     std::vector<HeldLogLine> log;
     std::vector<PendingLivery> pending;
@@ -120,6 +124,10 @@ std::vector<LiveryRecord> lf_splitFltSimSections(LiveryScanLists& scan, std::uin
 void lf_forEachFltSimSection(const Lines& lines, bool anyBracketCloses, const std::function<void(SectionLines)>& parse);
 void lf_forEachFltSimSection(const Lines& lines, const LineNumbers& bracketLines, bool anyBracketCloses,
                              const std::function<void(SectionLines)>& parse);
+
+// The pending livery's key from its codes: the numbers the codes already have
+// are taken now, the others are left to the join (in the walk's order).
+void lf_setCodeKey(PendingLivery& pending, AircraftCfgRead& read, std::string airline, std::uint8_t cargo);
 
 // The [fltsim.N] sections of the lines as pending liveries of `read`, whose
 // model and folder are set (an AI-traffic package's file, not IVAO MTL).

@@ -278,17 +278,58 @@ std::optional<std::uint16_t> AircraftDatabase::knownModelIndex(std::string_view 
     return std::nullopt;
 }
 
+AcCategory DbaseData::modelCategory(std::uint16_t model) const
+{
+    if (largeIndexes.contains(model)) return AcCategory::Large;
+    if (heavyIndexes.contains(model)) return AcCategory::Heavy;
+    if (bizjetIndexes.contains(model)) return AcCategory::Bizjet;
+    if (twoPropsIndexes.contains(model)) return AcCategory::TwoProps;
+    if (rotorcraftIndexes.contains(model)) return AcCategory::Rotorcraft;
+    if (highPerfIndexes.contains(model)) return AcCategory::HighPerf;
+    return AcCategory::Light;
+}
+
+bool DbaseData::isAirlineCode(std::string_view text) const
+{
+    return !text.empty() && airlineCodes.contains(text);
+}
+
+std::optional<LiveryKey> DbaseData::findRecord(std::string_view registration) const
+{
+    const auto it = std::lower_bound(
+        records.begin(), records.end(), registration,
+        [](const DbaseRecord& r, std::string_view reg) { return std::string_view(r.registration) < reg; });
+    if (it != records.end() && it->registration == registration) return it->key;
+    return std::nullopt;
+}
+
+std::optional<LiveryKey> DbaseData::lookupRegcode(std::string_view text) const
+{
+    if (text.empty()) return std::nullopt;
+    if (text.size() >= 5 && text.front() != 'N' && text.find('-') == std::string_view::npos) {
+        // Feeds often drop the hyphen: ABCDE may be AB-CDE or A-BCDE.
+        const std::string afterTwo = fmt::format("{}-{}", text.substr(0, 2), text.substr(2));
+        if (const auto key = findRecord(afterTwo)) return key;
+        const std::string afterOne = fmt::format("{}-{}", text.substr(0, 1), text.substr(1));
+        if (const auto key = findRecord(afterOne)) return key;
+    }
+    return findRecord(text);
+}
+
+std::optional<std::string> DbaseData::findRegcodePrefixIn(std::string_view text) const
+{
+    for (const auto& record : records) {
+        // An empty registration occurs in every text and would answer every question.
+        if (record.registration.empty() || record.registration.size() >= 6) continue;
+        if (text.find(record.registration) != std::string_view::npos) return record.registration;
+    }
+    return std::nullopt;
+}
+
 AcCategory AircraftDatabase::modelCategory(std::uint16_t model) const
 {
     std::shared_lock lock(mutex_);
-    const DbaseData& d = *data_;
-    if (d.largeIndexes.contains(model)) return AcCategory::Large;
-    if (d.heavyIndexes.contains(model)) return AcCategory::Heavy;
-    if (d.bizjetIndexes.contains(model)) return AcCategory::Bizjet;
-    if (d.twoPropsIndexes.contains(model)) return AcCategory::TwoProps;
-    if (d.rotorcraftIndexes.contains(model)) return AcCategory::Rotorcraft;
-    if (d.highPerfIndexes.contains(model)) return AcCategory::HighPerf;
-    return AcCategory::Light;
+    return data_->modelCategory(model);
 }
 
 bool AircraftDatabase::isModelCode(std::string_view text) const
@@ -300,9 +341,8 @@ bool AircraftDatabase::isModelCode(std::string_view text) const
 
 bool AircraftDatabase::isAirlineCode(std::string_view text) const
 {
-    if (text.empty()) return false;
     std::shared_lock lock(mutex_);
-    return data_->airlineCodes.contains(text);
+    return data_->isAirlineCode(text);
 }
 
 bool AircraftDatabase::isCargoKey(const LiveryKey& key) const
@@ -327,36 +367,19 @@ double AircraftDatabase::largestHalfWingspanNm() const
 std::optional<LiveryKey> AircraftDatabase::findRecord(std::string_view registration) const
 {
     std::shared_lock lock(mutex_);
-    const auto& records = data_->records;
-    const auto it = std::lower_bound(
-        records.begin(), records.end(), registration,
-        [](const DbaseRecord& r, std::string_view reg) { return std::string_view(r.registration) < reg; });
-    if (it != records.end() && it->registration == registration) return it->key;
-    return std::nullopt;
+    return data_->findRecord(registration);
 }
 
 std::optional<LiveryKey> AircraftDatabase::lookupRegcode(std::string_view text) const
 {
-    if (text.empty()) return std::nullopt;
-    if (text.size() >= 5 && text.front() != 'N' && text.find('-') == std::string_view::npos) {
-        // Feeds often drop the hyphen: ABCDE may be AB-CDE or A-BCDE.
-        const std::string afterTwo = fmt::format("{}-{}", text.substr(0, 2), text.substr(2));
-        if (const auto key = findRecord(afterTwo)) return key;
-        const std::string afterOne = fmt::format("{}-{}", text.substr(0, 1), text.substr(1));
-        if (const auto key = findRecord(afterOne)) return key;
-    }
-    return findRecord(text);
+    std::shared_lock lock(mutex_);
+    return data_->lookupRegcode(text);
 }
 
 std::optional<std::string> AircraftDatabase::findRegcodePrefixIn(std::string_view text) const
 {
     std::shared_lock lock(mutex_);
-    for (const auto& record : data_->records) {
-        // An empty registration occurs in every text and would answer every question.
-        if (record.registration.empty() || record.registration.size() >= 6) continue;
-        if (text.find(record.registration) != std::string_view::npos) return record.registration;
-    }
-    return std::nullopt;
+    return data_->findRegcodePrefixIn(text);
 }
 
 std::optional<std::string> AircraftDatabase::modelFix(std::string_view code) const

@@ -89,6 +89,14 @@ struct DbaseData {
 
     // Sorted by registration, one record per registration.
     std::vector<DbaseRecord> records;
+
+    // The answers of AircraftDatabase from this data alone, for a reader that
+    // holds it (gf_dbaseData) and asks many questions without taking the lock.
+    AcCategory modelCategory(std::uint16_t model) const;
+    bool isAirlineCode(std::string_view text) const;
+    std::optional<LiveryKey> findRecord(std::string_view registration) const;
+    std::optional<LiveryKey> lookupRegcode(std::string_view text) const;
+    std::optional<std::string> findRegcodePrefixIn(std::string_view text) const;
 };
 
 using ModelFixes = std::map<std::string, std::string, std::less<>>;

@@ -55,7 +55,7 @@ bool FltSimSectionWalk::takeAirline(std::string_view line, char lead, RepeatedKe
     if (lead != 'i' || !lf_parseIcaoAirline(line, value)) return false;
     gf_normalizeCommaList(value);
     if (value.size() == 4 && (value.back() == 'X' || value.back() == 'C')) value.pop_back();
-    if (!value.empty() && gf_isDbaseAirlineCode(value)) airline = value;
+    if (!value.empty() && dbase.isAirlineCode(value)) airline = value;
     else if (value == "RFO") abandoned = true;
     else lf_reportInvalidAirline(scan, value, file, header);
     return true;

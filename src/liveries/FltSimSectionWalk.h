@@ -13,13 +13,14 @@ namespace zelk {
 // files, texture. A repeated key (other than texture) abandons the section with
 // a finding.
 struct FltSimSectionWalk {
-    FltSimSectionWalk(LiveryScanLists& scan, const std::filesystem::path& file, const std::string& folder,
-                      std::string_view header, bool ivao)
-        : scan(scan), file(file), folder(folder), header(header), ivao(ivao)
+    FltSimSectionWalk(LiveryScanLists& scan, const DbaseData& dbase, const std::filesystem::path& file,
+                      const std::string& folder, std::string_view header, bool ivao)
+        : scan(scan), dbase(dbase), file(file), folder(folder), header(header), ivao(ivao)
     {
     }
 
     LiveryScanLists& scan;
+    const DbaseData& dbase;
     const std::filesystem::path& file;
     const std::string& folder; // the file's folder as UTF-8
     std::string_view header; // the section's first line

@@ -89,19 +89,15 @@ void lf_pendIvaoSection(FltSimSectionWalk& s, AircraftCfgRead& read, bool wFolde
     PendingLivery pending;
     const std::string airline = lf_ivaoAirlineOfTitle(s.title, read.model, wFolder);
     if (!airline.empty()) {
-        if (!gf_isDbaseAirlineCode(airline)) {
+        if (!read.dbase->isAirlineCode(airline)) {
             lf_reportInvalidAirline(s.scan, airline, s.file, s.header);
             return;
         }
         if (airline == "ZZZ") s.registration.clear();
-        pending.key = LiveryKey{0, 0, read.modelNumber.value_or(0), 0, 0};
-        pending.numberModel = !read.modelNumber;
-        if (const std::optional<std::uint16_t> number = gf_airlineCodeTable().find(airline))
-            pending.key.airline = *number;
-        else pending.airline = airline;
+        lf_setCodeKey(pending, read, airline, 0);
     } else {
         const std::optional<LiveryKey> regKey =
-            s.registration.empty() ? std::nullopt : gf_lookupRegcode(s.registration);
+            s.registration.empty() ? std::nullopt : read.dbase->lookupRegcode(s.registration);
         if (!regKey) {
             s.scan.incompleteSections.push_back(
                 s.registration.empty()
@@ -127,7 +123,7 @@ void lf_readIvaoSection(AircraftCfgRead& read, SectionLines section)
     section = lf_dropTrailingComments(section);
     if (section.empty()) return;
     const std::string_view header = section.front();
-    FltSimSectionWalk s(read.found, read.file, read.folder, header, true);
+    FltSimSectionWalk s(read.found, *read.dbase, read.file, read.folder, header, true);
     s.walk(section);
     if (s.abandoned) return;
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <initializer_list>
 #include <fstream>
 #include <limits>
 #include <optional>
@@ -100,13 +102,19 @@ bool lf_appendEscapedLivery(std::string& text, const LiveryRecord& r)
     return true;
 }
 
-void lf_appendAttribute(std::string& text, std::string_view name, std::string_view value)
+// One record's line laid out as the document writer lays it out: its pieces
+// are measured first and copied into place once.
+void lf_appendLine(std::string& text, std::initializer_list<std::string_view> pieces)
 {
-    text += ' ';
-    text += name;
-    text += "=\"";
-    text += value;
-    text += '"';
+    std::size_t size = 0;
+    for (const std::string_view piece : pieces) size += piece.size();
+    const std::size_t at = text.size();
+    text.resize(at + size);
+    char* out = text.data() + at;
+    for (const std::string_view piece : pieces) {
+        std::memcpy(out, piece.data(), piece.size());
+        out += piece.size();
+    }
 }
 
 // The file's bytes: the meta block from the document writer, then one line per
@@ -142,14 +150,11 @@ std::optional<std::string> lf_fileText(const std::vector<LiveryRecord>& records)
             if (!lf_appendEscapedLivery(text, r)) return std::nullopt;
             continue;
         }
-        text += "    <l";
-        lf_appendAttribute(text, "a", airline.text());
-        if (r.key.op != 0) lf_appendAttribute(text, "o", op.text());
-        lf_appendAttribute(text, "m", model.text());
-        if (r.key.cargo != 0) lf_appendAttribute(text, "c", "true");
-        lf_appendAttribute(text, "t", r.title);
-        if (!r.registration.empty()) lf_appendAttribute(text, "r", r.registration);
-        text += " />\n";
+        const bool hasOp = r.key.op != 0;
+        const bool hasRegistration = !r.registration.empty();
+        lf_appendLine(text, {"    <l a=\"", airline.text(), hasOp ? "\" o=\"" : "", hasOp ? op.text() : "",
+                             "\" m=\"", model.text(), r.key.cargo != 0 ? "\" c=\"true" : "", "\" t=\"", r.title,
+                             hasRegistration ? "\" r=\"" : "", r.registration, "\" />\n"});
     }
     text += "  </liveries>\n";
     text += kEnd;
@@ -236,7 +241,18 @@ bool lf_validateLiveriesScanned(const fs::path& temporaryFile, std::size_t recor
     if (!liveries) return false;
     std::size_t count = 0;
     for (pugi::xml_node l : liveries.children("l")) {
-        if (!l.attribute("a") || !l.attribute("m") || !l.attribute("t")) return false;
+        // One pass over the attributes finds the three that must be there.
+        bool a = false;
+        bool m = false;
+        bool t = false;
+        for (const pugi::xml_attribute attribute : l.attributes()) {
+            const char* name = attribute.name();
+            if (name[0] == '\0' || name[1] != '\0') continue;
+            a = a || name[0] == 'a';
+            m = m || name[0] == 'm';
+            t = t || name[0] == 't';
+        }
+        if (!a || !m || !t) return false;
         ++count;
     }
     return count == recordCount;

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <memory_resource>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -20,7 +22,14 @@ struct HeldLogLine {
 // Used by one thread at a time: a file read off the scan's thread has lists of
 // its own, which join the scan's in the walk's order.
 struct LiveryScanLists {
-    std::unordered_set<std::string> scannedTitles;
+    // Tens of thousands of short texts: the scan keeps them in a memory pool of
+    // its own (the default allocator otherwise).
+    using TitleSet = std::pmr::unordered_set<std::pmr::string>;
+
+    LiveryScanLists() = default;
+    explicit LiveryScanLists(std::pmr::memory_resource* titleMemory) : scannedTitles(titleMemory) {}
+
+    TitleSet scannedTitles;
     std::set<std::string> dontUseTitles; // ordered: the report lists them in this order
 
     std::vector<std::string> invalidAirlines;    // InvalidAirlineCodes.txt
@@ -41,6 +50,8 @@ struct LiveryScanLists {
     {
         return (scanDontUseTitles != nullptr ? *scanDontUseTitles : dontUseTitles).contains(title);
     }
+    // Enters a title into the scanned titles; false when it was there.
+    bool addScannedTitle(std::string_view title) { return scannedTitles.emplace(title).second; }
 
     void clear()
     {
