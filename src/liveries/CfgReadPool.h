@@ -4,7 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -38,10 +40,15 @@ public:
     CfgReadPool(const CfgReadPool&) = delete;
     CfgReadPool& operator=(const CfgReadPool&) = delete;
 
+    // Runs the walk, which adds the entries: on a thread of its own when the
+    // pool has readers, so that the scan's thread joins files meanwhile, else
+    // on the calling thread. What the walk throws is thrown by next() after
+    // the entries it added.
+    void walk(const std::function<void()>& body);
     void addFile(std::filesystem::path file, std::uint32_t priority, bool ivao);
     void addLogLine(std::string text);
-    // The walk has ended: next() may be called.
-    void endOfWalk();
+    // True once the pool is being taken down: the walk should end.
+    bool stopping();
 
     // The next entry in the walk's order with its file read (by the scan's
     // thread itself when no reader has taken it yet); nullptr after the last.
@@ -59,6 +66,7 @@ private:
 
     void readLoop();
     void read(Slot& slot);
+    void endOfWalk(std::exception_ptr failure);
 
     const std::set<std::string>& dontUseTitles_;
     std::mutex lock_;
@@ -67,12 +75,14 @@ private:
     std::deque<Slot*> queued_;  // files no one reads yet, in the walk's order
     std::size_t joined_ = 0;    // slots handed out by next()
     bool walkEnded_ = false;
+    std::exception_ptr walkFailure_;
     bool stopping_ = false;
     std::vector<std::thread> threads_;
+    std::thread walker_;
 };
 
-// Reader threads for a scan that may use `threads` in all (0: as many as the
-// system runs at once), besides the scan's own thread.
+// Reader threads for a scan that may use `threads` in all (0: a share of the
+// machine), besides the scan's own thread (and the walk's, when there are readers).
 std::size_t gf_liveryReaderCount(std::size_t threads);
 
 } // namespace zelk

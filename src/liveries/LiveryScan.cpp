@@ -106,6 +106,7 @@ bool lf_isIvaoFile(const fs::path& file)
 // to the readers, the log lines take their places among them.
 void lf_walk(std::uint32_t priority, const fs::path& folder, CfgReadPool& readers)
 {
+    if (readers.stopping()) return;
     const auto report = [&readers](const std::string& line) { readers.addLogLine(line); };
     std::vector<fs::directory_entry> entries = lf_listFolderEntries(folder, report);
     // The entries of one folder share its path: their paths' order is that of
@@ -558,8 +559,7 @@ bool lf_searchLiveriesInFolder(std::uint32_t priority, const fs::path& folder)
     }
     ScanState& scan = lv_scan();
     CfgReadPool readers(lf_readerCount(), scan.lists.dontUseTitles);
-    lf_walk(priority, folder, readers);
-    readers.endOfWalk();
+    readers.walk([&readers, priority, &folder] { lf_walk(priority, folder, readers); });
     while (CfgReadPool::Entry* entry = readers.next()) {
         if (!entry->read) {
             gf_writeLogLine(entry->logLine);

@@ -41,8 +41,8 @@ int gf_scanLiveries();
 void gf_setLiveryScanStopCheck(std::function<bool()> isRunning);
 
 // The threads a scan reads its aircraft.cfg files on, its own included: 1
-// reads them one by one on the scan's thread; 0 (the default) as many as the
-// system runs at once. The results are the same whatever the number.
+// walks and reads them one by one on the scan's thread; 0 (the default) a
+// share of the machine. The results are the same whatever the number.
 void gf_setLiveryScanThreads(std::size_t threads);
 
 // The livery table of the last scan, sorted and without duplicates.
