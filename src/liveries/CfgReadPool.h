@@ -11,6 +11,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -80,6 +81,27 @@ private:
     std::vector<std::thread> threads_;
     std::thread walker_;
 };
+
+// Runs work(0) to work(count - 1) at once, one on the calling thread and the
+// others on threads of their own (or on the calling thread when the system
+// refuses a thread), and returns when all have ended. The work must not throw.
+template <typename Work>
+void gf_runAtOnce(std::size_t count, Work work)
+{
+    std::vector<std::thread> threads;
+    threads.reserve(count);
+    std::size_t started = 1;
+    for (; started < count; ++started) {
+        try {
+            threads.emplace_back(work, started);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    for (std::size_t i = started; i < count; ++i) work(i);
+    if (count > 0) work(0);
+    for (std::thread& thread : threads) thread.join();
+}
 
 // Reader threads for a scan that may use `threads` in all (0: a share of the
 // machine), besides the scan's own thread (and the walk's, when there are readers).

@@ -5,8 +5,10 @@
 #include <cstring>
 #include <initializer_list>
 #include <fstream>
+#include <future>
 #include <limits>
 #include <optional>
+#include <span>
 #include <sstream>
 #include <system_error>
 
@@ -23,6 +25,7 @@
 #include "core/Strings.h"
 #include "core/TextFile.h"
 #include "core/UserRelatedException.h"
+#include "liveries/CfgReadPool.h"
 #include "liveries/CodeTables.h"
 #include "platform/FileReplace.h"
 
@@ -117,8 +120,64 @@ void lf_appendLine(std::string& text, std::initializer_list<std::string_view> pi
     }
 }
 
-// The file's bytes: the meta block from the document writer, then one line per
-// record laid out as that writer lays it out, without building a node for each.
+// The lines of some records, laid out as the document writer lays them out,
+// without building a node for each; false (logged) when the writer fails one.
+bool lf_appendLiveryLines(std::string& text, std::span<const LiveryRecord> records)
+{
+    CodeText airline(gf_airlineCodeText);
+    CodeText op(gf_airlineCodeText);
+    CodeText model(gf_modelCodeText);
+    for (const LiveryRecord& r : records) {
+        airline.set(r.key.airline);
+        op.set(r.key.op);
+        model.set(r.key.model);
+        if (airline.needsEscape() || op.needsEscape() || model.needsEscape() || lf_needsEscape(r.title) ||
+            lf_needsEscape(r.registration)) {
+            if (!lf_appendEscapedLivery(text, r)) return false;
+            continue;
+        }
+        const bool hasOp = r.key.op != 0;
+        const bool hasRegistration = !r.registration.empty();
+        lf_appendLine(text, {"    <l a=\"", airline.text(), hasOp ? "\" o=\"" : "", hasOp ? op.text() : "",
+                             "\" m=\"", model.text(), r.key.cargo != 0 ? "\" c=\"true" : "", "\" t=\"", r.title,
+                             hasRegistration ? "\" r=\"" : "", r.registration, "\" />\n"});
+    }
+    return true;
+}
+
+// The record lines in parts laid out at once, joined in order.
+std::optional<std::string> lf_liveryLines(const std::vector<LiveryRecord>& records)
+{
+    constexpr std::size_t kSmallestPart = 4096;
+    const std::size_t parts =
+        std::clamp<std::size_t>(records.size() / kSmallestPart, 1, gf_liveryReaderCount(0) + 1);
+    std::vector<std::string> texts(parts);
+    std::vector<std::exception_ptr> failures(parts);
+    std::vector<char> written(parts, 0);
+    gf_runAtOnce(parts, [&](std::size_t i) {
+        const std::size_t first = records.size() * i / parts;
+        const std::size_t last = records.size() * (i + 1) / parts;
+        try {
+            texts[i].reserve((last - first) * 96);
+            written[i] = lf_appendLiveryLines(texts[i], std::span(records).subspan(first, last - first)) ? 1 : 0;
+        } catch (...) {
+            failures[i] = std::current_exception();
+        }
+    });
+    for (const std::exception_ptr& failure : failures)
+        if (failure) std::rethrow_exception(failure);
+    if (std::find(written.begin(), written.end(), 0) != written.end()) return std::nullopt;
+    if (parts == 1) return std::move(texts.front());
+    std::size_t size = 0;
+    for (const std::string& part : texts) size += part.size();
+    std::string lines;
+    lines.reserve(size);
+    for (const std::string& part : texts) lines += part;
+    return lines;
+}
+
+// The file's bytes: the meta block from the document writer, then one line
+// per record.
 std::optional<std::string> lf_fileText(const std::vector<LiveryRecord>& records)
 {
     pugi::xml_document doc;
@@ -135,30 +194,68 @@ std::optional<std::string> lf_fileText(const std::vector<LiveryRecord>& records)
         gf_writeLogLine("Cannot write liveries scanned: XML root missing");
         return std::nullopt;
     }
+    const std::optional<std::string> lines = lf_liveryLines(records);
+    if (!lines) return std::nullopt;
     text.resize(text.size() - kEnd.size());
-    text.reserve(text.size() + records.size() * 96 + 64);
+    text.reserve(text.size() + lines->size() + 64);
     text += "  <liveries>\n";
-    CodeText airline(gf_airlineCodeText);
-    CodeText op(gf_airlineCodeText);
-    CodeText model(gf_modelCodeText);
-    for (const LiveryRecord& r : records) {
-        airline.set(r.key.airline);
-        op.set(r.key.op);
-        model.set(r.key.model);
-        if (airline.needsEscape() || op.needsEscape() || model.needsEscape() || lf_needsEscape(r.title) ||
-            lf_needsEscape(r.registration)) {
-            if (!lf_appendEscapedLivery(text, r)) return std::nullopt;
-            continue;
-        }
-        const bool hasOp = r.key.op != 0;
-        const bool hasRegistration = !r.registration.empty();
-        lf_appendLine(text, {"    <l a=\"", airline.text(), hasOp ? "\" o=\"" : "", hasOp ? op.text() : "",
-                             "\" m=\"", model.text(), r.key.cargo != 0 ? "\" c=\"true" : "", "\" t=\"", r.title,
-                             hasRegistration ? "\" r=\"" : "", r.registration, "\" />\n"});
-    }
+    text += *lines;
     text += "  </liveries>\n";
     text += kEnd;
     return text;
+}
+
+// The whole file as it is on disk; empty when it cannot be read.
+std::optional<std::string> lf_readBack(const fs::path& file)
+{
+    try {
+        return gf_readFileBytes(file, std::numeric_limits<std::uint64_t>::max());
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+// The document of a scanned-liveries file parses and holds exactly
+// recordCount complete <l> elements.
+bool lf_holdsLiveries(pugi::xml_document& doc, const pugi::xml_parse_result& parsed, std::size_t recordCount)
+{
+    if (!parsed) return false;
+    const pugi::xml_node liveries = doc.child("root").child("liveries");
+    if (!liveries) return false;
+    std::size_t count = 0;
+    for (pugi::xml_node l : liveries.children("l")) {
+        // One pass over the attributes finds the three that must be there.
+        bool a = false;
+        bool m = false;
+        bool t = false;
+        for (const pugi::xml_attribute attribute : l.attributes()) {
+            const char* name = attribute.name();
+            if (name[0] == '\0' || name[1] != '\0') continue;
+            a = a || name[0] == 'a';
+            m = m || name[0] == 'm';
+            t = t || name[0] == 't';
+        }
+        if (!a || !m || !t) return false;
+        ++count;
+    }
+    return count == recordCount;
+}
+
+// What the validation of the temporary file answers, asked of the bytes meant
+// for it: they are parsed while they are written, flushed and read back, and
+// the file passes when it holds exactly those bytes.
+std::future<bool> lf_checkMeanwhile(const std::string& text, std::size_t recordCount)
+{
+    const auto check = [&text, recordCount] {
+        pugi::xml_document doc;
+        const pugi::xml_parse_result parsed = doc.load_buffer(text.data(), text.size());
+        return lf_holdsLiveries(doc, parsed, recordCount);
+    };
+    try {
+        return std::async(std::launch::async, check);
+    } catch (const std::system_error&) {
+        return std::async(std::launch::deferred, check);
+    }
 }
 
 std::string lf_attribute(pugi::xml_node node, const char* name, bool required)
@@ -212,11 +309,15 @@ bool lf_writeLiveriesScannedTo(const std::vector<LiveryRecord>& records, const f
         return false;
     }
     const ScopedFileRemover remover(temporary);
+    std::future<bool> checked = lf_checkMeanwhile(*text, records.size());
     if (!gf_writeTextFile(*text, temporary, false)) {
         gf_writeLogNotice(fmt::format("Cannot write temporary livery scan file {}", path_to_utf8(temporary)));
         return false;
     }
-    if (!lf_validateLiveriesScanned(temporary, records.size())) {
+    // Flushed now, while the check runs: the commit's own flush then finds nothing left to do.
+    platform::flushFileToDisk(temporary, ec);
+    const std::optional<std::string> readBack = lf_readBack(temporary);
+    if (!checked.get() || readBack != *text) {
         gf_writeLogNotice(fmt::format("Temporary livery scan file {} failed validation", path_to_utf8(temporary)));
         return false;
     }
@@ -228,34 +329,11 @@ bool lf_writeLiveriesScannedTo(const std::vector<LiveryRecord>& records, const f
 bool lf_validateLiveriesScanned(const fs::path& temporaryFile, std::size_t recordCount)
 {
     // Read back whole and parsed in place: the document is only looked at.
-    std::optional<std::string> text;
-    try {
-        text = gf_readFileBytes(temporaryFile, std::numeric_limits<std::uint64_t>::max());
-    } catch (const std::exception&) {
-        return false;
-    }
+    std::optional<std::string> text = lf_readBack(temporaryFile);
     if (!text) return false;
     pugi::xml_document doc;
-    if (!doc.load_buffer_inplace(text->data(), text->size())) return false;
-    const pugi::xml_node liveries = doc.child("root").child("liveries");
-    if (!liveries) return false;
-    std::size_t count = 0;
-    for (pugi::xml_node l : liveries.children("l")) {
-        // One pass over the attributes finds the three that must be there.
-        bool a = false;
-        bool m = false;
-        bool t = false;
-        for (const pugi::xml_attribute attribute : l.attributes()) {
-            const char* name = attribute.name();
-            if (name[0] == '\0' || name[1] != '\0') continue;
-            a = a || name[0] == 'a';
-            m = m || name[0] == 'm';
-            t = t || name[0] == 't';
-        }
-        if (!a || !m || !t) return false;
-        ++count;
-    }
-    return count == recordCount;
+    const pugi::xml_parse_result parsed = doc.load_buffer_inplace(text->data(), text->size());
+    return lf_holdsLiveries(doc, parsed, recordCount);
 }
 
 bool lf_commitLiveriesScanned(const fs::path& temporaryFile, const fs::path& target)

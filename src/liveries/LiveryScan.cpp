@@ -262,27 +262,6 @@ bool lf_searchListedFolder(const fs::path& folder, std::uint32_t& priority)
     return true;
 }
 
-// Runs work(0) to work(count - 1) at once, one on the calling thread and the
-// others on threads of their own (or on the calling thread when the system
-// refuses a thread), and returns when all have ended.
-template <typename Work>
-void lf_runAtOnce(std::size_t count, Work work)
-{
-    std::vector<std::thread> threads;
-    threads.reserve(count);
-    std::size_t started = 1;
-    for (; started < count; ++started) {
-        try {
-            threads.emplace_back(work, started);
-        } catch (const std::system_error&) {
-            break;
-        }
-    }
-    for (std::size_t i = started; i < count; ++i) work(i);
-    work(0);
-    for (std::thread& thread : threads) thread.join();
-}
-
 // std::sort in `parts` parts at once, merged pairwise (each round's merges at
 // once): the same order, since the order of the livery table is total.
 template <typename T, typename Less>
@@ -293,10 +272,10 @@ void lf_sortInParts(std::vector<T>& items, Less less, std::size_t parts)
     std::vector<std::size_t> bounds(parts + 1);
     for (std::size_t i = 0; i <= parts; ++i) bounds[i] = items.size() * i / parts;
     const auto at = [&items, &bounds](std::size_t bound) { return items.begin() + static_cast<std::ptrdiff_t>(bounds[bound]); };
-    lf_runAtOnce(parts, [&](std::size_t i) { std::sort(at(i), at(i + 1), less); });
+    gf_runAtOnce(parts, [&](std::size_t i) { std::sort(at(i), at(i + 1), less); });
     for (std::size_t width = 1; width < parts; width *= 2) {
         const std::size_t merges = (parts - width + 2 * width - 1) / (2 * width);
-        lf_runAtOnce(merges, [&](std::size_t m) {
+        gf_runAtOnce(merges, [&](std::size_t m) {
             const std::size_t first = 2 * width * m;
             std::inplace_merge(at(first), at(first + width), at(std::min(first + 2 * width, parts)), less);
         });
