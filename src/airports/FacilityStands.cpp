@@ -15,6 +15,7 @@
 #include "airports/ScanLog.h"
 #include "core/Log.h"
 #include "core/Strings.h"
+#include "gui/WaitClock.h"
 #include "simlink/FacilityReader.h"
 #include "simlink/SimClient.h"
 
@@ -46,6 +47,7 @@ bool lf_ensureReader()
         return false;
     FacilityReaderTiming timing;
     timing.timeout = kFacilityTimeout;
+    timing.sleep = [](std::chrono::milliseconds d) { gf_sleepFor(d); };
     lv_connection.reader = std::make_unique<FacilityReader>(*lv_connection.port, timing, kConnectionName);
     return true;
 }

@@ -1,7 +1,6 @@
 #include "feed/RTAppHandshake.h"
 
 #include <chrono>
-#include <thread>
 
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
@@ -15,6 +14,7 @@
 #include "feed/RTAppReaderState.h"
 #include "feed/RTAppServer.h"
 #include "gui/GuiUpdate.h"
+#include "gui/WaitClock.h"
 
 namespace zelk {
 
@@ -29,9 +29,10 @@ constexpr std::chrono::seconds kSettleTime{2};
 // Waits in short steps while running, then drops what else the app sent.
 void lf_settleAndDrain(RTAppServer& server)
 {
-    const auto deadline = std::chrono::steady_clock::now() + kSettleTime;
-    while (gf_isRunning() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const WaitPurposeScope settle(WaitPurpose::Settle);
+    const auto deadline = gf_steadyNow() + kSettleTime;
+    while (gf_isRunning() && gf_steadyNow() < deadline)
+        gf_sleepFor(std::chrono::milliseconds(100));
     server.drainReceiveBuffer();
 }
 

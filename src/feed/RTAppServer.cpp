@@ -1,6 +1,5 @@
 #include "feed/RTAppServer.h"
 
-#include <thread>
 
 #include <fmt/format.h>
 
@@ -13,6 +12,7 @@
 #include "feed/RTAppProtocol.h"
 #include "feed/RTAppReaderState.h"
 #include "gui/GuiUpdate.h"
+#include "gui/WaitClock.h"
 #include "simlink/UserAircraftState.h"
 #include "traffic/TrafficIntake.h"
 
@@ -59,7 +59,7 @@ bool RTAppServer::acceptClient()
             }
         }
         if (!running_() || std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(kStep);
+        gf_sleepFor(kStep);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "ground/Runways.h"
 
+#include <chrono>
 #include <cmath>
 #include <functional>
 
@@ -7,6 +8,7 @@
 
 #include "core/Log.h"
 #include "ground/GroundGeometry.h"
+#include "gui/WaitClock.h"
 #include "simlink/FacilityReader.h"
 #include "simlink/SimClient.h"
 
@@ -121,7 +123,9 @@ std::size_t gf_loadRunways(IcaoCode airport)
     lv_runways.clear();
     std::optional<sim_event::Facilities> data;
     if (std::unique_ptr<SimPort> port = gf_makeSimPort()) {
-        FacilityReader reader(*port);
+        FacilityReaderTiming timing;
+        timing.sleep = [](std::chrono::milliseconds d) { gf_sleepFor(d); };
+        FacilityReader reader(*port, timing);
         data = reader.read(airport);
     }
     if (!data || !data->found || data->runways.empty()) {

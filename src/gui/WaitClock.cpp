@@ -14,6 +14,8 @@ public:
     void sleepUntil(TimePoint t) override { std::this_thread::sleep_until(t); }
 };
 
+thread_local WaitPurpose lv_waitPurpose = WaitPurpose::Poll;
+
 Published<WaitClock>& lf_clockSlot()
 {
     static Published<WaitClock> slot{std::make_shared<RealWaitClock>()};
@@ -31,6 +33,12 @@ void gf_setWaitClock(std::shared_ptr<WaitClock> clock)
 }
 
 WaitClock::TimePoint gf_steadyNow() { return gf_waitClock()->now(); }
+
+WaitPurpose gf_waitPurpose() noexcept { return lv_waitPurpose; }
+
+WaitPurposeScope::WaitPurposeScope(WaitPurpose purpose) noexcept : previous_(lv_waitPurpose) { lv_waitPurpose = purpose; }
+
+WaitPurposeScope::~WaitPurposeScope() { lv_waitPurpose = previous_; }
 
 void gf_sleepFor(std::chrono::milliseconds duration)
 {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 
 namespace zelk {
@@ -26,6 +27,24 @@ void gf_setWaitClock(std::shared_ptr<WaitClock> clock);
 
 WaitClock::TimePoint gf_steadyNow();
 void gf_sleepFor(std::chrono::milliseconds duration);
+
+// What the calling thread's timed waits are for, for a clock that counts them
+// (the start-up benchmark tells ZELK's own work from its waits): a poll for
+// what another thread or the simulator or feed delivers, or a pause the
+// protocol fixes.
+enum class WaitPurpose : std::uint8_t { Poll, Settle };
+WaitPurpose gf_waitPurpose() noexcept;
+// Marks the calling thread's waits within its lifetime.
+class WaitPurposeScope {
+public:
+    explicit WaitPurposeScope(WaitPurpose purpose) noexcept;
+    ~WaitPurposeScope();
+    WaitPurposeScope(const WaitPurposeScope&) = delete;
+    WaitPurposeScope& operator=(const WaitPurposeScope&) = delete;
+
+private:
+    WaitPurpose previous_;
+};
 
 // A clock that moves only when told: sleeping jumps to the wake-up time at
 // once. Safe to read from several threads.

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -20,6 +21,7 @@
 #include "feed/RTAppServer.h"
 #include "feed/RTAppTestSupport.h"
 #include "gui/Gui.h"
+#include "gui/WaitClock.h"
 #include "platform/NetworkLayer.h"
 #include "simlink/UserAircraftState.h"
 #include "support/ChildProcess.h"
@@ -263,6 +265,38 @@ TEST_F(RTAppMode, AnAppThatComesLaterIsTakenByTheNextRun)
     EXPECT_TRUE(feedConnected.load());
     EXPECT_TRUE(logged("RealTraffic connected"));
     EXPECT_EQ(mailbox.delaysOf(BatchKind::History), kBuffer);
+}
+
+// The pause after the app's version reply is a wait of its own kind: the
+// start-up benchmark counts it apart from the polls. 2 s on the run's clock.
+TEST_F(RTAppMode, TheSettleAfterTheVersionReplyIsAWaitOfItsOwnKind)
+{
+    // Ten times faster than real time, noting what this thread's sleeps asked for.
+    class RecordingClock final : public WaitClock {
+    public:
+        TimePoint now() const override { return scaled_.now(); }
+        void sleepUntil(TimePoint t) override
+        {
+            if (std::this_thread::get_id() == thread_)
+                (gf_waitPurpose() == WaitPurpose::Settle ? settle : polls) += std::max(t - now(), TimePoint::duration{});
+            scaled_.sleepUntil(t);
+        }
+        TimePoint::duration settle{};
+        TimePoint::duration polls{};
+
+    private:
+        ScaledWaitClock scaled_{10};
+        std::thread::id thread_ = std::this_thread::get_id();
+    };
+    auto clock = std::make_shared<RecordingClock>();
+    gf_setWaitClock(clock);
+    gf_storeUserOnGround(false);
+    startApp("");
+    EXPECT_TRUE(lf_runRTAppMode());
+    EXPECT_TRUE(logged("RealTraffic connected"));
+    gf_setWaitClock(std::make_shared<ScaledWaitClock>(10));
+    EXPECT_NEAR(std::chrono::duration<double>(clock->settle).count(), 2.0, 0.15);
+    EXPECT_EQ(gf_waitPurpose(), WaitPurpose::Poll) << "the settle's mark ends with it";
 }
 
 // Without our server (the app talks to PSX itself) there is no handshake:
