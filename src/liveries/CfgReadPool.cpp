@@ -48,7 +48,7 @@ CfgReadPool::~CfgReadPool()
         std::scoped_lock guard(lock_);
         stopping_ = true;
     }
-    changed_.notify_all();
+    workQueued_.notify_all();
     if (walker_.joinable()) walker_.join();
     for (std::thread& thread : threads_) thread.join();
 }
@@ -83,6 +83,7 @@ bool CfgReadPool::stopping()
 
 void CfgReadPool::addFile(std::filesystem::path file, std::uint32_t priority, bool ivao)
 {
+    bool wakeJoiner = false;
     {
         std::scoped_lock guard(lock_);
         Slot& slot = slots_.emplace_back();
@@ -93,14 +94,21 @@ void CfgReadPool::addFile(std::filesystem::path file, std::uint32_t priority, bo
         read.ivao = ivao;
         slot.state = State::Queued;
         queued_.push_back(&slot);
+        wakeJoiner = std::exchange(awaitsEntries_, false);
     }
-    changed_.notify_one();
+    workQueued_.notify_one();
+    if (wakeJoiner) entryReady_.notify_one();
 }
 
 void CfgReadPool::addLogLine(std::string text)
 {
-    std::scoped_lock guard(lock_);
-    slots_.emplace_back().entry.logLine = std::move(text);
+    bool wakeJoiner = false;
+    {
+        std::scoped_lock guard(lock_);
+        slots_.emplace_back().entry.logLine = std::move(text);
+        wakeJoiner = std::exchange(awaitsEntries_, false);
+    }
+    if (wakeJoiner) entryReady_.notify_one();
 }
 
 void CfgReadPool::endOfWalk(std::exception_ptr failure)
@@ -110,13 +118,18 @@ void CfgReadPool::endOfWalk(std::exception_ptr failure)
         walkEnded_ = true;
         walkFailure_ = std::move(failure);
     }
-    changed_.notify_all();
+    workQueued_.notify_all();
+    entryReady_.notify_one();
 }
 
 CfgReadPool::Entry* CfgReadPool::next()
 {
     std::unique_lock guard(lock_);
-    changed_.wait(guard, [this] { return joined_ < slots_.size() || walkEnded_; });
+    while (joined_ == slots_.size() && !walkEnded_) {
+        awaitsEntries_ = true;
+        entryReady_.wait(guard);
+    }
+    awaitsEntries_ = false;
     if (joined_ == slots_.size()) {
         if (walkFailure_) std::rethrow_exception(std::exchange(walkFailure_, nullptr));
         return nullptr;
@@ -131,7 +144,9 @@ CfgReadPool::Entry* CfgReadPool::next()
         guard.lock();
         slot.state = State::Read;
     }
-    changed_.wait(guard, [&slot] { return slot.state == State::Read; });
+    awaited_ = &slot;
+    entryReady_.wait(guard, [&slot] { return slot.state == State::Read; });
+    awaited_ = nullptr;
     return &slot.entry;
 }
 
@@ -141,18 +156,20 @@ void CfgReadPool::readLoop()
         Slot* slot = nullptr;
         {
             std::unique_lock guard(lock_);
-            changed_.wait(guard, [this] { return stopping_ || walkEnded_ || !queued_.empty(); });
+            workQueued_.wait(guard, [this] { return stopping_ || walkEnded_ || !queued_.empty(); });
             if (stopping_ || queued_.empty()) return;
             slot = queued_.front();
             queued_.pop_front();
             slot->state = State::Reading;
         }
         read(*slot);
+        bool wakeJoiner = false;
         {
             std::scoped_lock guard(lock_);
             slot->state = State::Read;
+            wakeJoiner = awaited_ == slot;
         }
-        changed_.notify_all();
+        if (wakeJoiner) entryReady_.notify_one();
     }
 }
 

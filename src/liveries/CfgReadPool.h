@@ -71,7 +71,13 @@ private:
 
     const std::set<std::string>& dontUseTitles_;
     std::mutex lock_;
-    std::condition_variable changed_;
+    // Each side is woken only for what it waits for: a reader for a queued file
+    // or the end, the scan's thread for the entry it waits for. A wake-up of
+    // every thread after every file cost more than reading the files.
+    std::condition_variable workQueued_;
+    std::condition_variable entryReady_;
+    const Slot* awaited_ = nullptr; // the slot the scan's thread waits to be read
+    bool awaitsEntries_ = false;    // the scan's thread waits for the walk to add one
     std::deque<Slot> slots_;    // only appended to while the pool lives: a slot stays where it is
     std::deque<Slot*> queued_;  // files no one reads yet, in the walk's order
     std::size_t joined_ = 0;    // slots handed out by next()

@@ -248,7 +248,10 @@ std::future<bool> lf_checkMeanwhile(const std::string& text, std::size_t recordC
 {
     const auto check = [&text, recordCount] {
         pugi::xml_document doc;
-        const pugi::xml_parse_result parsed = doc.load_buffer(text.data(), text.size());
+        // The bytes are this program's own UTF-8: only their structure is in
+        // question, so values are neither unescaped nor normalised.
+        const pugi::xml_parse_result parsed =
+            doc.load_buffer(text.data(), text.size(), pugi::parse_minimal, pugi::encoding_utf8);
         return lf_holdsLiveries(doc, parsed, recordCount);
     };
     try {

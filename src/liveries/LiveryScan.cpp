@@ -57,9 +57,7 @@ struct ScanState {
     std::mutex hookLock;
     std::function<bool()> isRunning;
     std::size_t threads = 0; // 0: as many as the system runs at once
-    // The scanned titles' memory, given back whole at the end of a scan.
-    std::pmr::monotonic_buffer_resource titleMemory;
-    LiveryScanLists lists{&titleMemory};
+    LiveryScanLists lists;
     std::vector<LiveryRecord> table;
 };
 
@@ -282,6 +280,18 @@ void lf_sortInParts(std::vector<T>& items, Less less, std::size_t parts)
     }
 }
 
+// The first eight bytes of a text as a number whose order is theirs: the first
+// byte most significant, a shorter text padded with zeros. Texts whose numbers
+// differ are ordered as their numbers; texts with equal numbers may still differ.
+std::uint64_t lf_titleHead(std::string_view text)
+{
+    std::uint64_t head = 0;
+    const std::size_t length = std::min<std::size_t>(text.size(), 8);
+    for (std::size_t i = 0; i < 8; ++i)
+        head = head << 8 | (i < length ? static_cast<unsigned char>(text[i]) : 0u);
+    return head;
+}
+
 // Sorts small entries that hold each record's key and views of its texts, not
 // the records: a record holds two strings, and moving tens of thousands of them
 // around costs more than the comparisons. The order is compareLiveryRecords';
@@ -290,6 +300,9 @@ void lf_sortAndDeduplicate(std::vector<LiveryRecord>& table, std::size_t threads
 {
     struct Entry {
         std::uint64_t key; // airline, operator, model, cargo, most significant first
+        // The title's first eight bytes, the first most significant, zeros after
+        // its end: most titles are told apart here, without a visit to their text.
+        std::uint64_t titleHead;
         std::string_view title;
         std::string_view registration;
         std::uint32_t index;
@@ -300,10 +313,11 @@ void lf_sortAndDeduplicate(std::vector<LiveryRecord>& table, std::size_t threads
         const LiveryKey& k = table[i].key;
         entries.push_back({static_cast<std::uint64_t>(k.airline) << 40 | static_cast<std::uint64_t>(k.op) << 24 |
                                static_cast<std::uint64_t>(k.model) << 8 | k.cargo,
-                           table[i].title, table[i].registration, i});
+                           lf_titleHead(table[i].title), table[i].title, table[i].registration, i});
     }
     const auto less = [](const Entry& a, const Entry& b) {
         if (a.key != b.key) return a.key < b.key;
+        if (a.titleHead != b.titleHead) return a.titleHead < b.titleHead;
         if (const int c = a.title.compare(b.title); c != 0) return c < 0;
         if (const int c = a.registration.compare(b.registration); c != 0) return c < 0;
         // Equal records keep their scan order, so the first of them stays.
@@ -612,12 +626,6 @@ void lf_endLiveryScan() noexcept
     try {
         ScanState& scan = lv_scan();
         scan.lists.clear();
-        {
-            // The set lets go of its memory before the pool gives it back.
-            LiveryScanLists::TitleSet emptied(&scan.titleMemory);
-            scan.lists.scannedTitles.swap(emptied);
-        }
-        scan.titleMemory.release();
         gf_guiClearMessage();
         gf_postGuiUpdate(gui_update::Redraw{1});
         gf_writeLogLineFlushed("\n++++++++++++++++++++++++ liveries scan ends ++++++++++++++++++++++++++++++++\n");
