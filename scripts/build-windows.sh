@@ -30,8 +30,12 @@ if [[ "${CI:-}" == "true" ]]; then werror=ON; fi
 log() { echo "[build-windows] $*" >&2; }
 
 # --- Packages ----------------------------------------------------------------
+# wine64-preloader reserves the addresses wine needs before anything else is
+# mapped; without it a randomly placed library or stack now and then takes
+# them, and a program ends at once with status 1 and no output ("failed to map
+# the shared user data"), which made random tests fail when many ran at once.
 bash "$root/scripts/setup.sh" \
-  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 \
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 wine64-preloader \
   cmake ninja-build pkg-config dpkg-dev autoconf automake libtool python3 ca-certificates \
   xvfb xdotool imagemagick
 # The end-to-end runs take their traffic from the native RealTraffic app
