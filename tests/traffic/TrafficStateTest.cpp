@@ -220,6 +220,10 @@ TEST_F(TrafficStateContainers, StandNamesReadWhileRepublished)
     std::atomic<bool> stop{false};
     std::atomic<int> wrong{0};
     std::atomic<int> answered{0};
+    // A whole list is out before any reader starts: a reader that runs through
+    // its reads while the worker waits for the processor still has one to answer from.
+    installStands({makeStand(1, "A", 52.0, 4.0), makeStand(2, "C", 52.001, 4.0)});
+    gf_publishStandNames();
     std::vector<std::thread> readers;
     for (int t = 0; t < 4; ++t) {
         readers.emplace_back([&, t] {
