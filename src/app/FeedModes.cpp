@@ -55,16 +55,19 @@ void lf_call(Member FeedModeCalls::*member, Args... args)
 // The in-process cooldown deadline on the wait clock; 0 when none is set.
 std::atomic<WaitClock::TimePoint::rep> lv_cooldownDeadline{0};
 
-// Polls done() every step for at most steps x step while the run goes on.
+// Polls done() every step for at most steps x step while the run goes on. A
+// stop ends the wait as one in which nothing came: what a reader thread marks
+// after the stop must not decide, by who gets there first, what is logged.
 template <typename Done>
 bool lf_waitFor(Done done, std::chrono::milliseconds step, int steps)
 {
     const auto clock = gf_waitClock();
-    for (int i = 0; i < steps && gf_isRunning(); ++i) {
+    for (int i = 0; i < steps; ++i) {
+        if (!gf_isRunning()) return false;
         if (done()) return true;
         clock->sleepUntil(clock->now() + step);
     }
-    return done();
+    return gf_isRunning() && done();
 }
 
 void lf_post(GuiUpdate update) { gf_postGuiUpdate(std::move(update)); }
