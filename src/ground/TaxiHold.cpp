@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -31,6 +32,7 @@ constexpr double kStopShortM = 10.0;  // stopped this far before the circles wou
 constexpr double kStoppedM = 1.0;     // a gap this small means the blocker has brought it to a stop
 constexpr double kReleaseGapM = 15.0; // a held aircraft goes on once this much of the way is free
 constexpr double kMovingKt = 1.0;     // its stream wanted it to move
+constexpr double kMetersPerDegree = 60.0 * kMetersPerNm;
 // Catching up after a hold: at least walking pace, at most the taxi ceiling.
 constexpr double kCatchUpMinKt = 5.0;
 constexpr double kCatchUpMaxKt = 30.0;
@@ -53,6 +55,58 @@ std::string lf_holderText(const TaxiHold& hold)
     return fmt::format("{:06X}", hold.holderHex);
 }
 
+// What can stand in a taxiing aircraft's way, gathered once a pass for all
+// taxiing aircraft (engine thread): the user's aircraft on the ground and the
+// live aircraft on the ground away from the stands, sorted by latitude.
+struct TaxiSpot {
+    double latitude = 0.0;
+    double longitude = 0.0;
+    double radiusM = 0.0;
+    std::size_t index = 0; // in the live vector
+};
+struct TaxiScene {
+    std::int32_t tick = 0;
+    const LiveAc* liveData = nullptr;
+    std::size_t liveCount = 0;
+    bool built = false;
+    std::optional<TaxiSpot> user;
+    std::vector<TaxiSpot> spots;
+    double largestRadiusM = 0.0;
+};
+
+const TaxiScene& lf_taxiScene()
+{
+    thread_local TaxiScene scene;
+    const auto& live = gf_liveAircraft();
+    const std::int32_t tick = gf_engineTick();
+    if (scene.built && scene.tick == tick && scene.liveData == live.data() && scene.liveCount == live.size())
+        return scene;
+    scene.built = true;
+    scene.tick = tick;
+    scene.liveData = live.data();
+    scene.liveCount = live.size();
+    scene.user.reset();
+    if (gf_trafficUserOnGround()) {
+        const UserAcPosition user = gf_trafficUserPosition();
+        if (gf_isValidLalo(user.latitude, user.longitude) && (user.latitude != 0.0 || user.longitude != 0.0))
+            scene.user = TaxiSpot{user.latitude, user.longitude, lf_userGroundCollisionTermNm() * kMetersPerNm, 0};
+    }
+    scene.spots.clear();
+    scene.largestRadiusM = 0.0;
+    for (std::size_t i = 0; i < live.size(); ++i) {
+        const LiveAc& other = live[i];
+        if (other.simState != SimState::active || other.onGround == 0 || lf_atStand(other.phase) ||
+            !gf_isValidLalo(other.pose.latitude, other.pose.longitude))
+            continue;
+        const double radiusM = other.proximityRadius * kMetersPerNm;
+        scene.spots.push_back({other.pose.latitude, other.pose.longitude, radiusM, i});
+        scene.largestRadiusM = std::max(scene.largestRadiusM, radiusM);
+    }
+    std::sort(scene.spots.begin(), scene.spots.end(),
+              [](const TaxiSpot& a, const TaxiSpot& b) { return a.latitude < b.latitude; });
+    return scene;
+}
+
 } // namespace
 
 std::optional<TaxiBlocker> gf_findTaxiBlocker(const LiveAc& ac)
@@ -60,35 +114,42 @@ std::optional<TaxiBlocker> gf_findTaxiBlocker(const LiveAc& ac)
     const LatLon here{ac.pose.latitude, ac.pose.longitude};
     if (!gf_isValidLalo(here.latitude, here.longitude) || !std::isfinite(ac.pose.heading))
         return std::nullopt;
+    const TaxiScene& scene = lf_taxiScene();
     const double ownM = ac.proximityRadius * kMetersPerNm;
+    // Flat geometry at this latitude (within a few hundred metres it is exact
+    // enough): north and east in metres, the heading clockwise from north.
+    const double eastScale = std::cos(here.latitude * kDegToRad) * kMetersPerDegree;
+    const double sinH = std::sin(ac.pose.heading);
+    const double cosH = std::cos(ac.pose.heading);
     std::optional<TaxiBlocker> nearest;
-    auto consider = [&](const LatLon& at, double radiusM, const LiveAc* other) {
-        const double radiiM = ownM + radiusM;
-        if (!(radiiM > 0.0))
+    auto consider = [&](const TaxiSpot& spot, const LiveAc* other) {
+        const double radiiM = ownM + spot.radiusM;
+        const double reachM = kHorizonM + kStopShortM + radiiM;
+        const double northM = (spot.latitude - here.latitude) * kMetersPerDegree;
+        const double eastM = std::remainder(spot.longitude - here.longitude, 360.0) * eastScale;
+        const double distanceSq = northM * northM + eastM * eastM;
+        if (!(radiiM > 0.0) || distanceSq > reachM * reachM)
             return;
-        const RelativePosition rel = gf_relativePosition(here, ac.pose.heading, at);
-        if (!(rel.alongM > 0.0) || !(std::fabs(rel.lateralM) < radiiM))
+        const double alongM = northM * cosH + eastM * sinH;
+        const double lateralM = eastM * cosH - northM * sinH;
+        if (!(alongM > 0.0) || !(std::fabs(lateralM) < radiiM))
             return;
         // Going straight on, the circles touch this far on.
-        const double touchM = rel.alongM - std::sqrt(radiiM * radiiM - rel.lateralM * rel.lateralM);
-        const double gapM = touchM - kStopShortM;
+        const double gapM = alongM - std::sqrt(radiiM * radiiM - lateralM * lateralM) - kStopShortM;
         if (gapM > kHorizonM || (nearest && nearest->gapM <= gapM))
             return;
-        nearest = TaxiBlocker{other == nullptr, other, rel.distanceM, gapM};
+        nearest = TaxiBlocker{other == nullptr, other, std::sqrt(distanceSq), gapM};
     };
-    // Cheap reject before the geometry: the blocker must lie within reach north or south.
-    const double reachDeg = (kHorizonM + kStopShortM + 2.0 * ownM + 200.0) / (60.0 * kMetersPerNm);
-    if (gf_trafficUserOnGround()) {
-        const UserAcPosition user = gf_trafficUserPosition();
-        if (gf_isValidLalo(user.latitude, user.longitude) && (user.latitude != 0.0 || user.longitude != 0.0) &&
-            std::fabs(user.latitude - here.latitude) < reachDeg)
-            consider({user.latitude, user.longitude}, lf_userGroundCollisionTermNm() * kMetersPerNm, nullptr);
-    }
-    for (const LiveAc& other : gf_liveAircraft()) {
-        if (&other == &ac || other.simState != SimState::active || other.onGround == 0 || lf_atStand(other.phase) ||
-            !(std::fabs(other.pose.latitude - here.latitude) < reachDeg))
-            continue;
-        consider({other.pose.latitude, other.pose.longitude}, other.proximityRadius * kMetersPerNm, &other);
+    if (scene.user)
+        consider(*scene.user, nullptr);
+    const double bandDeg = (kHorizonM + kStopShortM + ownM + scene.largestRadiusM) / kMetersPerDegree;
+    auto it = std::lower_bound(scene.spots.begin(), scene.spots.end(), here.latitude - bandDeg,
+                               [](const TaxiSpot& spot, double latitude) { return spot.latitude < latitude; });
+    const auto& live = gf_liveAircraft();
+    for (; it != scene.spots.end() && it->latitude <= here.latitude + bandDeg; ++it) {
+        const LiveAc* other = &live[it->index];
+        if (other != &ac)
+            consider(*it, other);
     }
     return nearest;
 }
