@@ -23,7 +23,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::size_t kLinesReserve = 4096;
 constexpr std::uint32_t kMaxSectionNumber = 10000;
 
 // A [fltsim.N] number as a signed 32-bit value: an optional '-', then digits
@@ -41,6 +40,9 @@ std::optional<std::int32_t> lf_sectionNumberValue(std::string_view text)
 void lf_splitLineViews(std::string_view text, Lines& lines)
 {
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    // Sized to the file: a table sized for the largest file, taken and given
+    // back for each file, cost the allocator more than the lines themselves.
+    lines.reserve(lines.size() + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
     while (!text.empty()) {
         const std::size_t lf = text.find('\n');
         std::string_view line = text.substr(0, lf);
@@ -320,7 +322,6 @@ bool lf_readAircraftCfgLines(LiveryScanLists& scan, const fs::path& file, CfgTex
         scan.log(fmt::format("! No text encoding detected for {}", path_to_utf8(file)), notice);
         return false;
     }
-    text.lines.reserve(kLinesReserve);
     if (encoding == TextEncoding::UTF8_with_BOM || encoding == TextEncoding::UTF8_without_BOM) {
         // Most packages ship UTF-8: the lines stay views into the bytes read.
         // Stray bytes of another code page keep their values: the simulator

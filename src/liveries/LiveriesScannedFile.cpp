@@ -5,7 +5,6 @@
 #include <cstring>
 #include <initializer_list>
 #include <fstream>
-#include <future>
 #include <limits>
 #include <optional>
 #include <span>
@@ -145,8 +144,55 @@ bool lf_appendLiveryLines(std::string& text, std::span<const LiveryRecord> recor
     return true;
 }
 
-// The record lines in parts laid out at once, joined in order.
-std::optional<std::string> lf_liveryLines(const std::vector<LiveryRecord>& records)
+// The <l> children of a node, counted into `count`; false when one of them
+// lacks a required attribute.
+bool lf_completeLiveries(pugi::xml_node parent, std::size_t& count)
+{
+    for (pugi::xml_node l : parent.children("l")) {
+        // One pass over the attributes finds the three that must be there.
+        bool a = false;
+        bool m = false;
+        bool t = false;
+        for (const pugi::xml_attribute attribute : l.attributes()) {
+            const char* name = attribute.name();
+            if (name[0] == '\0' || name[1] != '\0') continue;
+            a = a || name[0] == 'a';
+            m = m || name[0] == 'm';
+            t = t || name[0] == 't';
+        }
+        if (!a || !m || !t) return false;
+        ++count;
+    }
+    return true;
+}
+
+// The document of a scanned-liveries file parses and holds exactly
+// recordCount complete <l> elements.
+bool lf_holdsLiveries(pugi::xml_document& doc, const pugi::xml_parse_result& parsed, std::size_t recordCount)
+{
+    if (!parsed) return false;
+    const pugi::xml_node liveries = doc.child("root").child("liveries");
+    std::size_t count = 0;
+    return liveries && lf_completeLiveries(liveries, count) && count == recordCount;
+}
+
+// Some records' lines, as the validation of the temporary file takes them:
+// they parse as elements in a row and hold `recordCount` complete <l>
+// elements. The bytes are this program's own UTF-8: only their structure is in
+// question, so values are neither unescaped nor normalised.
+bool lf_linesHoldLiveries(const std::string& lines, std::size_t recordCount)
+{
+    pugi::xml_document doc;
+    if (!doc.load_buffer(lines.data(), lines.size(), pugi::parse_minimal | pugi::parse_fragment, pugi::encoding_utf8))
+        return false;
+    std::size_t count = 0;
+    return lf_completeLiveries(doc, count) && count == recordCount;
+}
+
+// The record lines in parts laid out at once, joined in order. Each part is
+// checked as the validation of the temporary file would check its lines, on
+// the thread that laid it out: `hold` tells whether all of them passed.
+std::optional<std::string> lf_liveryLines(const std::vector<LiveryRecord>& records, bool& hold)
 {
     constexpr std::size_t kSmallestPart = 4096;
     const std::size_t parts =
@@ -154,12 +200,14 @@ std::optional<std::string> lf_liveryLines(const std::vector<LiveryRecord>& recor
     std::vector<std::string> texts(parts);
     std::vector<std::exception_ptr> failures(parts);
     std::vector<char> written(parts, 0);
+    std::vector<char> held(parts, 0);
     gf_runAtOnce(parts, [&](std::size_t i) {
         const std::size_t first = records.size() * i / parts;
         const std::size_t last = records.size() * (i + 1) / parts;
         try {
             texts[i].reserve((last - first) * 96);
             written[i] = lf_appendLiveryLines(texts[i], std::span(records).subspan(first, last - first)) ? 1 : 0;
+            held[i] = written[i] != 0 && lf_linesHoldLiveries(texts[i], last - first) ? 1 : 0;
         } catch (...) {
             failures[i] = std::current_exception();
         }
@@ -167,6 +215,7 @@ std::optional<std::string> lf_liveryLines(const std::vector<LiveryRecord>& recor
     for (const std::exception_ptr& failure : failures)
         if (failure) std::rethrow_exception(failure);
     if (std::find(written.begin(), written.end(), 0) != written.end()) return std::nullopt;
+    hold = std::find(held.begin(), held.end(), 0) == held.end();
     if (parts == 1) return std::move(texts.front());
     std::size_t size = 0;
     for (const std::string& part : texts) size += part.size();
@@ -177,8 +226,9 @@ std::optional<std::string> lf_liveryLines(const std::vector<LiveryRecord>& recor
 }
 
 // The file's bytes: the meta block from the document writer, then one line
-// per record.
-std::optional<std::string> lf_fileText(const std::vector<LiveryRecord>& records)
+// per record. `hold` tells whether the bytes pass the validation of the
+// temporary file: the frame around the lines and the lines are each checked.
+std::optional<std::string> lf_fileText(const std::vector<LiveryRecord>& records, bool& hold)
 {
     pugi::xml_document doc;
     MetaInfo meta;
@@ -194,9 +244,17 @@ std::optional<std::string> lf_fileText(const std::vector<LiveryRecord>& records)
         gf_writeLogLine("Cannot write liveries scanned: XML root missing");
         return std::nullopt;
     }
-    const std::optional<std::string> lines = lf_liveryLines(records);
+    bool linesHold = false;
+    const std::optional<std::string> lines = lf_liveryLines(records, linesHold);
     if (!lines) return std::nullopt;
     text.resize(text.size() - kEnd.size());
+    {
+        pugi::xml_document frame;
+        const std::string empty = fmt::format("{}  <liveries>\n  </liveries>\n{}", text, kEnd);
+        const pugi::xml_parse_result parsed =
+            frame.load_buffer(empty.data(), empty.size(), pugi::parse_minimal, pugi::encoding_utf8);
+        hold = linesHold && lf_holdsLiveries(frame, parsed, 0);
+    }
     text.reserve(text.size() + lines->size() + 64);
     text += "  <liveries>\n";
     text += *lines;
@@ -212,52 +270,6 @@ std::optional<std::string> lf_readBack(const fs::path& file)
         return gf_readFileBytes(file, std::numeric_limits<std::uint64_t>::max());
     } catch (const std::exception&) {
         return std::nullopt;
-    }
-}
-
-// The document of a scanned-liveries file parses and holds exactly
-// recordCount complete <l> elements.
-bool lf_holdsLiveries(pugi::xml_document& doc, const pugi::xml_parse_result& parsed, std::size_t recordCount)
-{
-    if (!parsed) return false;
-    const pugi::xml_node liveries = doc.child("root").child("liveries");
-    if (!liveries) return false;
-    std::size_t count = 0;
-    for (pugi::xml_node l : liveries.children("l")) {
-        // One pass over the attributes finds the three that must be there.
-        bool a = false;
-        bool m = false;
-        bool t = false;
-        for (const pugi::xml_attribute attribute : l.attributes()) {
-            const char* name = attribute.name();
-            if (name[0] == '\0' || name[1] != '\0') continue;
-            a = a || name[0] == 'a';
-            m = m || name[0] == 'm';
-            t = t || name[0] == 't';
-        }
-        if (!a || !m || !t) return false;
-        ++count;
-    }
-    return count == recordCount;
-}
-
-// What the validation of the temporary file answers, asked of the bytes meant
-// for it: they are parsed while they are written, flushed and read back, and
-// the file passes when it holds exactly those bytes.
-std::future<bool> lf_checkMeanwhile(const std::string& text, std::size_t recordCount)
-{
-    const auto check = [&text, recordCount] {
-        pugi::xml_document doc;
-        // The bytes are this program's own UTF-8: only their structure is in
-        // question, so values are neither unescaped nor normalised.
-        const pugi::xml_parse_result parsed =
-            doc.load_buffer(text.data(), text.size(), pugi::parse_minimal, pugi::encoding_utf8);
-        return lf_holdsLiveries(doc, parsed, recordCount);
-    };
-    try {
-        return std::async(std::launch::async, check);
-    } catch (const std::system_error&) {
-        return std::async(std::launch::deferred, check);
     }
 }
 
@@ -298,7 +310,8 @@ bool gf_writeLiveriesScanned(const std::vector<LiveryRecord>& records)
 bool lf_writeLiveriesScannedTo(const std::vector<LiveryRecord>& records, const fs::path& target)
 {
     if (records.empty()) return false;
-    const std::optional<std::string> text = lf_fileText(records);
+    bool holds = false;
+    const std::optional<std::string> text = lf_fileText(records, holds);
     if (!text) return false;
 
     fs::path temporary = target;
@@ -312,15 +325,16 @@ bool lf_writeLiveriesScannedTo(const std::vector<LiveryRecord>& records, const f
         return false;
     }
     const ScopedFileRemover remover(temporary);
-    std::future<bool> checked = lf_checkMeanwhile(*text, records.size());
     if (!gf_writeTextFile(*text, temporary, false)) {
         gf_writeLogNotice(fmt::format("Cannot write temporary livery scan file {}", path_to_utf8(temporary)));
         return false;
     }
-    // Flushed now, while the check runs: the commit's own flush then finds nothing left to do.
+    // Flushed here: the commit's own flush then finds nothing left to do.
     platform::flushFileToDisk(temporary, ec);
+    // The bytes were checked as they were laid out: the file passes when it
+    // holds exactly those bytes.
     const std::optional<std::string> readBack = lf_readBack(temporary);
-    if (!checked.get() || readBack != *text) {
+    if (!holds || readBack != *text) {
         gf_writeLogNotice(fmt::format("Temporary livery scan file {} failed validation", path_to_utf8(temporary)));
         return false;
     }
