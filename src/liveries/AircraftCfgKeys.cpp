@@ -40,6 +40,33 @@ std::string lf_upper(std::string text)
     return text;
 }
 
+// gf_unquote's rule as a view: the text between the first two quotes, empty
+// when the second is missing, the text itself when it holds none.
+std::string_view lf_unquote(std::string_view value) noexcept
+{
+    const std::size_t first = value.find('"');
+    if (first == std::string_view::npos) return value;
+    const std::size_t second = value.find('"', first + 1);
+    if (second == std::string_view::npos) return {};
+    return value.substr(first + 1, second - first - 1);
+}
+
+// The raw value of a key line whose key ends at `i`: blanks, '=', blanks, a
+// value that ends in a non-blank and holds no line end.
+std::optional<std::string_view> lf_valueAfterKey(std::string_view line, std::size_t i) noexcept
+{
+    i = lf_skipBlanks(line, i);
+    if (i >= line.size() || line[i] != '=') return std::nullopt;
+    const std::size_t begin = lf_skipBlanks(line, i + 1);
+    std::size_t end = line.size();
+    while (end > begin && lf_isBlank(line[end - 1])) --end;
+    if (end == begin) return std::nullopt;
+    const std::string_view value = line.substr(begin, end - begin);
+    // '.' of the key-line form takes no line end, so the value cannot hold one.
+    if (value.find_first_of("\r\n") != std::string_view::npos) return std::nullopt;
+    return value;
+}
+
 // A value parser's common part: the unquoted value of a key line, as a view
 // into the line (gf_unquote's rule without a copy).
 std::optional<std::string_view> lf_unquotedValue(std::string_view line, std::string_view key)
@@ -49,11 +76,7 @@ std::optional<std::string_view> lf_unquotedValue(std::string_view line, std::str
     if (line.size() < key.size()) return std::nullopt;
     const auto value = lf_matchKeyLine(line, key);
     if (!value) return std::nullopt;
-    const std::size_t first = value->find('"');
-    if (first == std::string_view::npos) return value;
-    const std::size_t second = value->find('"', first + 1);
-    if (second == std::string_view::npos) return std::string_view{};
-    return value->substr(first + 1, second - first - 1);
+    return lf_unquote(*value);
 }
 
 bool lf_parseNonEmpty(std::string_view line, std::string_view key, std::string& out)
@@ -116,18 +139,33 @@ bool lf_isCommentLine(std::string_view line) noexcept
 
 std::optional<std::string_view> lf_matchKeyLine(std::string_view line, std::string_view key) noexcept
 {
-    std::size_t i = lf_skipBlanks(line, 0);
+    const std::size_t i = lf_skipBlanks(line, 0);
     if (line.size() - i < key.size() || !lf_equalsNoCase(line.substr(i, key.size()), key)) return std::nullopt;
-    i = lf_skipBlanks(line, i + key.size());
-    if (i >= line.size() || line[i] != '=') return std::nullopt;
-    const std::size_t begin = lf_skipBlanks(line, i + 1);
-    std::size_t end = line.size();
-    while (end > begin && lf_isBlank(line[end - 1])) --end;
-    if (end == begin) return std::nullopt;
-    const std::string_view value = line.substr(begin, end - begin);
-    // '.' of the key-line form takes no line end, so the value cannot hold one.
-    if (std::any_of(value.begin(), value.end(), [](char c) { return c == '\r' || c == '\n'; })) return std::nullopt;
-    return value;
+    return lf_valueAfterKey(line, i + key.size());
+}
+
+SectionKeyLine lf_sectionKeyLine(std::string_view line) noexcept
+{
+    const std::size_t begin = lf_skipBlanks(line, 0);
+    std::size_t end = begin;
+    while (end < line.size() && line[end] != '=' && !lf_isBlank(line[end])) ++end;
+    const std::string_view name = line.substr(begin, end - begin);
+    // The names differ in length: the length picks the one name to compare.
+    constexpr std::pair<SectionKey, std::string_view> kNames[] = {
+        {SectionKey::title, "title"},
+        {SectionKey::texture, "texture"},
+        {SectionKey::icaoAirline, "icao_airline"},
+        {SectionKey::atcParkingTypes, "atc_parking_types"},
+        {SectionKey::atcId, "atc_id"},
+    };
+    for (const auto& [key, text] : kNames) {
+        if (name.size() != text.size()) continue;
+        if (!lf_equalsNoCase(name, text)) return {};
+        const auto value = lf_valueAfterKey(line, end);
+        if (!value) return {};
+        return {key, lf_unquote(*value)};
+    }
+    return {};
 }
 
 bool lf_parseTitle(std::string_view line, std::string& out) { return lf_parseNonEmpty(line, "title", out); }
@@ -144,7 +182,7 @@ bool lf_parseAtcParkingTypes(std::string_view line, std::string& out)
 bool lf_parseAtcId(std::string_view line, std::string& out)
 {
     const auto value = lf_unquotedValue(line, "atc_id");
-    if (!value || value->size() < 5) return false;
+    if (!value || value->size() < kMinAtcIdLength) return false;
     out.assign(*value);
     return true;
 }
@@ -153,8 +191,13 @@ bool lf_parseIcaoAirline(std::string_view line, std::string& out)
 {
     const auto value = lf_unquotedValue(line, "icao_airline");
     if (!value) return false;
-    out = value->empty() || *value == "ZZZZ" ? std::string("ZZZ") : lf_upper(std::string(*value));
+    out = lf_icaoAirlineOf(*value);
     return true;
+}
+
+std::string lf_icaoAirlineOf(std::string_view value)
+{
+    return value.empty() || value == "ZZZZ" ? std::string("ZZZ") : lf_upper(std::string(value));
 }
 
 std::string lf_parseIcaoTypeDesignator(std::string_view line)

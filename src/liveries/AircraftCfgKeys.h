@@ -16,6 +16,22 @@ namespace zelk {
 // line has another form.
 std::optional<std::string_view> lf_matchKeyLine(std::string_view line, std::string_view key) noexcept;
 
+// The key line of a [fltsim.N] section's walk, found in one pass over the
+// line: its key is told by the name's length and one comparison, and its value
+// (unquoted as the parsers below unquote it, possibly empty) is a view into
+// the line. `none` when the line is no key line of these keys.
+enum class SectionKey : unsigned char { none, title, texture, icaoAirline, atcParkingTypes, atcId };
+struct SectionKeyLine {
+    SectionKey key = SectionKey::none;
+    std::string_view value;
+};
+SectionKeyLine lf_sectionKeyLine(std::string_view line) noexcept;
+
+// An icao_airline value as lf_parseIcaoAirline gives it.
+std::string lf_icaoAirlineOf(std::string_view value);
+// The shortest atc_id value lf_parseAtcId takes.
+inline constexpr std::size_t kMinAtcIdLength = 5;
+
 // The value between quotes, non-empty: true and out set.
 bool lf_parseTitle(std::string_view line, std::string& out);
 // lf_parseTitle's value as a view into the line; empty when it refuses the line.

@@ -12,11 +12,10 @@ namespace zelk {
 void FltSimSectionWalk::walk(SectionLines section)
 {
     for (std::string_view line : section) {
-        const char lead = lf_leadingChar(line);
+        const SectionKeyLine kv = lf_sectionKeyLine(line);
         RepeatedKeys keys{line};
-        if (!takeTitle(line, lead) && !takeAirline(line, lead, keys) && !takeParkingTypes(line, lead, keys) &&
-            !takeAtcId(line, lead, keys))
-            takeTexture(line, lead);
+        if (!takeTitle(kv) && !takeAirline(line, kv, keys) && !takeParkingTypes(kv, keys) && !takeAtcId(kv, keys))
+            takeTexture(kv);
         if (abandoned) return;
     }
 }
@@ -28,11 +27,10 @@ unsigned FltSimSectionWalk::RepeatedKeys::get()
     return keys;
 }
 
-bool FltSimSectionWalk::takeTitle(std::string_view line, char lead)
+bool FltSimSectionWalk::takeTitle(const SectionKeyLine& kv)
 {
-    if (lead != 't') return false;
-    const std::string_view value = lf_titleValue(line);
-    if (value.empty()) return false;
+    if (kv.key != SectionKey::title || kv.value.empty()) return false;
+    const std::string_view value = kv.value;
     if (!title.empty()) return abandon(fmt::format("{} {} has more than one title key", folder, header));
     title = gf_trimView(value);
     if (ivao) {
@@ -44,15 +42,15 @@ bool FltSimSectionWalk::takeTitle(std::string_view line, char lead)
     return true;
 }
 
-bool FltSimSectionWalk::takeAirline(std::string_view line, char lead, RepeatedKeys& keys)
+bool FltSimSectionWalk::takeAirline(std::string_view line, const SectionKeyLine& kv, RepeatedKeys& keys)
 {
     if (ivao) return false;
     if (!airline.empty()) {
         if ((keys.get() & kIcaoAirlineKey) == 0) return false;
         return abandon(fmt::format("{} {} has more than one icao_airline key: {}", folder, header, gf_trim(line)));
     }
-    std::string value;
-    if (lead != 'i' || !lf_parseIcaoAirline(line, value)) return false;
+    if (kv.key != SectionKey::icaoAirline) return false;
+    std::string value = lf_icaoAirlineOf(kv.value);
     gf_normalizeCommaList(value);
     if (value.size() == 4 && (value.back() == 'X' || value.back() == 'C')) value.pop_back();
     if (!value.empty() && dbase.isAirlineCode(value)) airline = value;
@@ -61,29 +59,28 @@ bool FltSimSectionWalk::takeAirline(std::string_view line, char lead, RepeatedKe
     return true;
 }
 
-bool FltSimSectionWalk::takeParkingTypes(std::string_view line, char lead, RepeatedKeys& keys)
+bool FltSimSectionWalk::takeParkingTypes(const SectionKeyLine& kv, RepeatedKeys& keys)
 {
     if (!parkingTypes.empty()) {
         if ((keys.get() & kAtcParkingTypesKey) == 0) return false;
         return abandon(fmt::format("{} {} has more than one atc_parking_types key", folder, header));
     }
-    std::string value;
-    if (lead != 'a' || !lf_parseAtcParkingTypes(line, value)) return false;
+    if (kv.key != SectionKey::atcParkingTypes || kv.value.empty()) return false;
+    std::string value(kv.value);
     gf_normalizeCommaList(value);
     std::transform(value.begin(), value.end(), value.begin(), gf_toUpperChar);
     parkingTypes = std::move(value);
     return true;
 }
 
-bool FltSimSectionWalk::takeAtcId(std::string_view line, char lead, RepeatedKeys& keys)
+bool FltSimSectionWalk::takeAtcId(const SectionKeyLine& kv, RepeatedKeys& keys)
 {
     if (!registration.empty()) {
         if ((keys.get() & kAtcIdKey) == 0) return false;
         return abandon(fmt::format("{}, {}, has more than one atc_id key", folder, header));
     }
-    std::string value;
-    if (lead != 'a' || !lf_parseAtcId(line, value)) return false;
-    AtcIdValue id = lf_splitAtcId(value);
+    if (kv.key != SectionKey::atcId || kv.value.size() < kMinAtcIdLength) return false;
+    AtcIdValue id = lf_splitAtcId(kv.value);
     if (!id.valid)
         scan.incompleteSections.push_back(
             fmt::format(fmt::runtime(ivao ? "invalid atc_id={} in {}" : "invalid atc_id={} in: {}"), id.cut, title));
@@ -91,10 +88,11 @@ bool FltSimSectionWalk::takeAtcId(std::string_view line, char lead, RepeatedKeys
     return true;
 }
 
-bool FltSimSectionWalk::takeTexture(std::string_view line, char lead)
+bool FltSimSectionWalk::takeTexture(const SectionKeyLine& kv)
 {
-    if (!ivao || lead != 't' || !texture.empty()) return false;
-    return lf_parseTexture(line, texture);
+    if (!ivao || kv.key != SectionKey::texture || !texture.empty() || kv.value.empty()) return false;
+    texture = kv.value;
+    return true;
 }
 
 bool FltSimSectionWalk::abandon(std::string finding)

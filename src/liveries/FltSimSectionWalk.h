@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "liveries/AircraftCfg.h"
+#include "liveries/AircraftCfgKeys.h"
 
 namespace zelk {
 
@@ -45,13 +46,13 @@ private:
         unsigned get();
     };
 
-    // Each returns whether it took the line. A key line begins with its key,
-    // so `lead` (the line's first non-blank character) rules most out.
-    bool takeTitle(std::string_view line, char lead);
-    bool takeAirline(std::string_view line, char lead, RepeatedKeys& keys);
-    bool takeParkingTypes(std::string_view line, char lead, RepeatedKeys& keys);
-    bool takeAtcId(std::string_view line, char lead, RepeatedKeys& keys);
-    bool takeTexture(std::string_view line, char lead);
+    // Each returns whether it took the line, whose key and value `kv` holds:
+    // the line is looked at once whatever key the walk is after.
+    bool takeTitle(const SectionKeyLine& kv);
+    bool takeAirline(std::string_view line, const SectionKeyLine& kv, RepeatedKeys& keys);
+    bool takeParkingTypes(const SectionKeyLine& kv, RepeatedKeys& keys);
+    bool takeAtcId(const SectionKeyLine& kv, RepeatedKeys& keys);
+    bool takeTexture(const SectionKeyLine& kv);
     bool abandon(std::string finding);
 };
 

@@ -128,3 +128,58 @@ TEST(AircraftCfgKeys, MegabyteLinesAreMatchedWithoutCrashing)
 
 } // namespace
 } // namespace zelk
+
+namespace zelk {
+namespace {
+
+// The walk's one-pass reading of a line must take exactly the lines, and give
+// exactly the values, that each key's own parser does.
+TEST(AircraftCfgKeys, SectionKeyLineAgreesWithEachKeysParser)
+{
+    struct Key {
+        SectionKey key;
+        bool (*parse)(std::string_view, std::string&);
+    };
+    const Key keys[] = {
+        {SectionKey::title, lf_parseTitle},
+        {SectionKey::texture, lf_parseTexture},
+        {SectionKey::icaoAirline, lf_parseIcaoAirline},
+        {SectionKey::atcParkingTypes, lf_parseAtcParkingTypes},
+        {SectionKey::atcId, lf_parseAtcId},
+    };
+    const std::string lines[] = {
+        "title=Airbus A320 Lufthansa", "  TITLE =  \"  AIG A320 DLH \"  \r", "\tTitle\t=\tX", "ui_title=X",
+        "title=", "title=   ", "title=\"\"", "title", "tit", ";title=Commented", "title=a\rb", "title=a\nb",
+        "title=quoted \"part\" only", "title=\"open", "titles=X", "title_x=Y", "title x=Y", "title==X",
+        "=title", "", "   ", "\v\ftitle\v=\vV\f", "texture=DLH", "TEXTURE = \"t\"", "texture=\"\"",
+        "icao_airline=dlh", "icao_airline=\"\"", "icao_airline=ZZZZ", "icao_airline=", "// icao_airline=DLH",
+        "ICAO_Airline = \"klm\" ; x", "icao_airlines=DLH", "atc_parking_types=gate, cargo", "atc_parking_types=",
+        "Atc_Parking_Types=\"GATE\"", "atc_parking_type=GATE", "atc_id=D-ABC", "atc_id=N123", "atc_id=\"D-AIBA\" ; c",
+        "atc_id=D-AIBA;old", "atc_id =\"D-AB\"", "atc_idx=D-ABCD", "atc_id\t=\tPH-BXA\t", "[fltsim.0]",
+        "atc_airline=Lufthansa", "icao_type_designator=A320",
+    };
+    for (const std::string& line : lines) {
+        const SectionKeyLine found = lf_sectionKeyLine(line);
+        for (const Key& key : keys) {
+            std::string expected;
+            const bool parsed = key.parse(line, expected);
+            const bool taken = found.key == key.key &&
+                               (key.key == SectionKey::icaoAirline ||
+                                (key.key == SectionKey::atcId ? found.value.size() >= kMinAtcIdLength
+                                                              : !found.value.empty()));
+            ASSERT_EQ(taken, parsed) << "line: '" << line << "'";
+            if (!parsed) continue;
+            const std::string value = key.key == SectionKey::icaoAirline ? lf_icaoAirlineOf(found.value)
+                                                                          : std::string(found.value);
+            EXPECT_EQ(value, expected) << "line: '" << line << "'";
+        }
+    }
+    // Each key is found as such, so a line the parsers all refuse is told apart
+    // from one whose value they refuse.
+    EXPECT_EQ(lf_sectionKeyLine("ATC_ID = \"\"").key, SectionKey::atcId);
+    EXPECT_EQ(lf_sectionKeyLine("ATC_ID = \"\"").value, "");
+    EXPECT_EQ(lf_sectionKeyLine("atc_id_x = 1").key, SectionKey::none);
+}
+
+} // namespace
+} // namespace zelk
