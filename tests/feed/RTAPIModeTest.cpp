@@ -402,7 +402,10 @@ TEST_F(RTAPIMode, ALoginThatExpiresMidRunAsksForARestart)
     EXPECT_TRUE(logged("re-authentication to RT API is needed, restart Traffic RTAPIreader"));
 }
 
-TEST_F(RTAPIMode, AStopCutsAStalledReplyWithinASecond)
+// The stalled reply would hold the reader for its whole 20-s transfer limit;
+// the stop cuts it at once. The bound leaves room for a loaded machine (or
+// wine) to schedule the joins, and still lies far below that limit.
+TEST_F(RTAPIMode, AStopCutsAStalledReplyAtOnce)
 {
     const std::string traffic = readAll(feedTestData("schiphol-webapi.scenario"));
     const auto at = traffic.find("/traffic 200 ");
@@ -418,7 +421,7 @@ TEST_F(RTAPIMode, AStopCutsAStalledReplyWithinASecond)
     gf_rtApiWeatherReader().requestStop();
     gf_rtApiTrafficReader().join();
     gf_rtApiWeatherReader().join();
-    EXPECT_LT(Clock::now() - stopAt, 1s);
+    EXPECT_LT(Clock::now() - stopAt, 3s);
 }
 
 } // namespace
