@@ -26,6 +26,14 @@ std::string readText(const std::filesystem::path& relative);
 // Stops the target with a message: a round trip that lost or changed records.
 [[noreturn]] void fail(std::string_view what);
 
+// A small, well-formed airport file with two stands, where a target needs one.
+inline constexpr const char* kSmallAirport =
+    R"(<root><meta><info name="author" value="ZELK"/><info name="copyright" value="c"/><info name="sim" value="2"/>)"
+    R"(</meta><parameters><parameter name="icao" value="EDDF"/><parameter name="publisher" value="Acme"/>)"
+    R"(<parameter name="altitude" value="364"/></parameters><parkpositions>)"
+    R"(<parkpos id="A1" typestr="GATE_HEAVY" latitude="50.0" longitude="8.0" radius="30"/>)"
+    R"(<parkpos id="A2" typestr="GATE_SMALL" latitude="50.001" longitude="8.0" radius="20"/></parkpositions></root>)";
+
 } // namespace zelk::fuzz
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);

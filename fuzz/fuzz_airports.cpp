@@ -67,13 +67,6 @@ void lf_listRoundTrip(const std::uint8_t* data, std::size_t size)
             fuzz::fail("park airport list changed on the way");
 }
 
-constexpr const char* kSmallAirport =
-    R"(<root><meta><info name="author" value="ZELK"/><info name="copyright" value="c"/><info name="sim" value="2"/>)"
-    R"(</meta><parameters><parameter name="icao" value="EDDF"/><parameter name="publisher" value="Acme"/>)"
-    R"(<parameter name="altitude" value="364"/></parameters><parkpositions>)"
-    R"(<parkpos id="A1" typestr="GATE_HEAVY" latitude="50.0" longitude="8.0" radius="30"/>)"
-    R"(<parkpos id="A2" typestr="GATE_SMALL" latitude="50.001" longitude="8.0" radius="20"/></parkpositions></root>)";
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -90,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         lf_loadAirportFile(fuzz::writeInput(kMyThirdpartyFolder / "EDDF.xml", rest, restSize));
         break;
     case 1:
-        fuzz::writeText(kMyThirdpartyFolder / "EDDF.xml", kSmallAirport);
+        fuzz::writeText(kMyThirdpartyFolder / "EDDF.xml", fuzz::kSmallAirport);
         fuzz::writeInput(kLearnedThirdpartyFolder / "Acme" / "EDDF.xml", rest, restSize);
         lf_loadAirportFile(kMyThirdpartyFolder / "EDDF.xml");
         break;

@@ -128,13 +128,6 @@ void lf_airportTrip(const std::uint8_t* data, std::size_t size)
         fuzz::fail("an airport file written, read and written again changed");
 }
 
-constexpr const char* kSmallAirport =
-    R"(<root><meta><info name="author" value="ZELK"/><info name="copyright" value="c"/><info name="sim" value="2"/>)"
-    R"(</meta><parameters><parameter name="icao" value="EDDF"/><parameter name="publisher" value="Acme"/>)"
-    R"(<parameter name="altitude" value="364"/></parameters><parkpositions>)"
-    R"(<parkpos id="A1" typestr="GATE_HEAVY" latitude="50.0" longitude="8.0" radius="30"/>)"
-    R"(<parkpos id="A2" typestr="GATE_SMALL" latitude="50.001" longitude="8.0" radius="20"/></parkpositions></root>)";
-
 // Leaving the park airport saves what was learned there.
 bool lf_saveLearned(const Apf& apf)
 {
@@ -162,7 +155,7 @@ std::size_t lf_learnedOptions(const Apf& apf)
 void lf_learnedTrip(const std::uint8_t* data, std::size_t size)
 {
     const fs::path airport = kMyThirdpartyFolder / "EDDF.xml";
-    fuzz::writeText(airport, kSmallAirport);
+    fuzz::writeText(airport, fuzz::kSmallAirport);
     fuzz::writeInput(kLearnedThirdpartyFolder / "Acme" / "EDDF.xml", data, size);
     const auto first = lf_load(airport);
     if (!first || !first->learned || !lf_saveLearned(*first)) return;

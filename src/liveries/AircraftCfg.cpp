@@ -137,6 +137,16 @@ void lf_setCodeKey(PendingLivery& pending, AircraftCfgRead& read, std::string ai
     }
 }
 
+void lf_fileSectionLivery(FltSimSectionWalk& s, AircraftCfgRead& read, PendingLivery pending)
+{
+    pending.title = std::move(s.title);
+    pending.registration = std::move(s.registration);
+    pending.header = std::string(s.header);
+    pending.findingsBefore = s.scan.incompleteSections.size();
+    pending.logBefore = read.log.size();
+    read.pending.push_back(std::move(pending));
+}
+
 namespace {
 
 // A section's livery up to the title check, or nothing (with its finding).
@@ -170,12 +180,7 @@ void lf_pendSection(FltSimSectionWalk& s, AircraftCfgRead& read)
     if (read.modelNumber) pending.modelLookedUp = false;
     if (regKey && regKey->airline != 0) pending.key = *regKey;
     else lf_setCodeKey(pending, read, std::move(s.airline), lf_isCargo(s.parkingTypes) ? 1 : 0);
-    pending.title = std::move(s.title);
-    pending.registration = std::move(s.registration);
-    pending.header = std::string(s.header);
-    pending.findingsBefore = s.scan.incompleteSections.size();
-    pending.logBefore = read.log.size();
-    read.pending.push_back(std::move(pending));
+    lf_fileSectionLivery(s, read, std::move(pending));
 }
 
 // One section of the file, as the split reads it.

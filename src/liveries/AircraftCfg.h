@@ -129,6 +129,11 @@ void lf_forEachFltSimSection(const Lines& lines, const LineNumbers& bracketLines
 // are taken now, the others are left to the join (in the walk's order).
 void lf_setCodeKey(PendingLivery& pending, AircraftCfgRead& read, std::string airline, std::uint8_t cargo);
 
+struct FltSimSectionWalk;
+// Files the section's pending livery, whose key is set, with the section's
+// title, registration and header, and where its findings and log lines begin.
+void lf_fileSectionLivery(FltSimSectionWalk& s, AircraftCfgRead& read, PendingLivery pending);
+
 // The [fltsim.N] sections of the lines as pending liveries of `read`, whose
 // model and folder are set (an AI-traffic package's file, not IVAO MTL).
 void lf_readFltSimSections(AircraftCfgRead& read, const Lines& lines, const LineNumbers& bracketLines);

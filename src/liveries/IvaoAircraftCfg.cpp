@@ -108,12 +108,7 @@ void lf_pendIvaoSection(FltSimSectionWalk& s, AircraftCfgRead& read, bool wFolde
         }
         pending.key = *regKey;
     }
-    pending.title = std::move(s.title);
-    pending.registration = std::move(s.registration);
-    pending.header = std::string(s.header);
-    pending.findingsBefore = s.scan.incompleteSections.size();
-    pending.logBefore = read.log.size();
-    read.pending.push_back(std::move(pending));
+    lf_fileSectionLivery(s, read, std::move(pending));
 }
 
 void lf_readIvaoSection(AircraftCfgRead& read, SectionLines section)
