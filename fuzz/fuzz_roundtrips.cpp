@@ -144,11 +144,13 @@ bool lf_saveLearned(const Apf& apf)
     return true;
 }
 
+// Learned options the file can hold: one without a registration is read but
+// left out of every save by design, so it does not count as lost.
 std::size_t lf_learnedOptions(const Apf& apf)
 {
     std::size_t n = 0;
     for (const ParkPos& s : apf.stands)
-        for (const FlightOption& o : s.options) n += o.archived == 0 ? 1 : 0;
+        for (const FlightOption& o : s.options) n += o.archived == 0 && !o.registration.empty() ? 1 : 0;
     return n;
 }
 
