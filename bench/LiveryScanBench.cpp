@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -54,6 +55,9 @@ struct BenchTree {
         gf_storeProgramMode(mode);
         MSFS_2024_INSTALL_PATH.setValue(root);
         AI_PACKAGE_SELECTOR.setValue("AIG");
+        // ZELK_BENCH_SCAN_THREADS=n measures the scans with n threads instead of the machine's share.
+        if (const char* threads = std::getenv("ZELK_BENCH_SCAN_THREADS"))
+            gf_setLiveryScanThreads(std::strtoul(threads, nullptr, 10));
         gf_updateSettings([](SettingsSnapshot& s) {
             s.LIG_AUTOMATIC = true;
             s.LIG_PRIORITIZE = true;

@@ -30,6 +30,8 @@ std::vector<std::filesystem::directory_entry> lf_listFolderEntries(const std::fi
 {
     namespace fs = std::filesystem;
     std::vector<fs::directory_entry> entries;
+    // Names taken by the listings before, made only once a listing failed: the
+    // first listing, which nearly always runs to its end, takes every entry.
     std::unordered_set<fs::path::string_type> taken;
     for (int listing = 0; listing < kMaxFolderListings; ++listing) {
         std::error_code ec;
@@ -39,8 +41,10 @@ std::vector<std::filesystem::directory_entry> lf_listFolderEntries(const std::fi
             return entries;
         }
         for (const Iterator end; !ec && it != end; it.increment(ec))
-            if (taken.insert(it->path().filename().native()).second) entries.push_back(*it);
+            if (listing == 0 || taken.insert(it->path().filename().native()).second) entries.push_back(*it);
         if (!ec) return entries;
+        if (listing == 0)
+            for (const fs::directory_entry& entry : entries) taken.insert(entry.path().filename().native());
         report(fmt::format("Listing {} failed after {} entries: {}", path_to_utf8(folder), entries.size(),
                            ec.message()));
     }

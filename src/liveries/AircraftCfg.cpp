@@ -236,6 +236,12 @@ void lf_appendMoved(std::vector<T>& to, std::vector<T>& from, std::size_t begin,
               std::make_move_iterator(from.begin() + static_cast<std::ptrdiff_t>(end)));
 }
 
+// Worked out by the reader, so that the join on the scan's thread only looks the titles up.
+void lf_hashPendingTitles(AircraftCfgRead& read)
+{
+    for (PendingLivery& pending : read.pending) pending.titleHash = ScannedTitles::hashOf(pending.title);
+}
+
 // The join of one file, step by step: the log lines and incomplete-section
 // findings of the file are passed on up to each pending livery, so that they
 // keep their places among the lines the join itself adds.
@@ -273,7 +279,7 @@ public:
         if (!p.wanted) return std::nullopt;
         if (!p.airline.empty()) p.key.airline = gf_airlineCode2Index(p.airline);
         if (p.numberModel) p.key.model = modelNumber();
-        const bool added = scan_.addScannedTitle(p.title);
+        const bool added = scan_.scannedTitles.add(p.title, p.titleHash);
         const LiveryKey key = added ? p.key : LiveryKey{};
         if (read_.ivao) {
             if (key.airline != 0 && key.model != 0) return record(p);
@@ -373,6 +379,7 @@ std::vector<LiveryRecord> lf_readAndJoinSections(LiveryScanLists& scan, Aircraft
     } catch (...) {
         read.failure = std::current_exception();
     }
+    lf_hashPendingTitles(read);
     std::vector<LiveryRecord> records;
     lf_joinAircraftCfg(scan, read, records);
     return records;
@@ -386,10 +393,15 @@ void lf_readAircraftCfg(AircraftCfgRead& read, const std::set<std::string>& dont
     } catch (...) {
         read.failure = std::current_exception();
     }
+    lf_hashPendingTitles(read);
 }
 
 void lf_joinAircraftCfg(LiveryScanLists& scan, AircraftCfgRead& read, std::vector<LiveryRecord>& records)
 {
+    // The titles' places in the set are asked for at once: their lookups then
+    // wait for memory together instead of one after the other.
+    for (const PendingLivery& pending : read.pending)
+        if (pending.wanted) scan.scannedTitles.prefetch(pending.titleHash);
     FileJoin join(scan, read);
     std::vector<LiveryRecord> dropped;
     // A failed reading adds no record, but its titles and numbers count.

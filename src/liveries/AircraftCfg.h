@@ -47,6 +47,7 @@ struct PendingLivery {
     bool wanted = true;         // false: nothing but that model lookup is left of the section
     std::size_t findingsBefore = 0; // the file's incomplete-section findings made before it
     std::size_t logBefore = 0;      // the file's log lines written before it
+    std::size_t titleHash = 0;      // ScannedTitles::hashOf(title), once the reading is done
 };
 
 // One aircraft.cfg as far as it can be read without the scan's own state:

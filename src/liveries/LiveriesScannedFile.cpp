@@ -10,6 +10,7 @@
 #include <span>
 #include <sstream>
 #include <system_error>
+#include <thread>
 
 #include <fmt/format.h>
 #include <pugixml.hpp>
@@ -180,7 +181,7 @@ bool lf_holdsLiveries(pugi::xml_document& doc, const pugi::xml_parse_result& par
 // they parse as elements in a row and hold `recordCount` complete <l>
 // elements. The bytes are this program's own UTF-8: only their structure is in
 // question, so values are neither unescaped nor normalised.
-bool lf_linesHoldLiveries(const std::string& lines, std::size_t recordCount)
+bool lf_linesHoldLiveries(std::string_view lines, std::size_t recordCount)
 {
     pugi::xml_document doc;
     if (!doc.load_buffer(lines.data(), lines.size(), pugi::parse_minimal | pugi::parse_fragment, pugi::encoding_utf8))
@@ -189,10 +190,21 @@ bool lf_linesHoldLiveries(const std::string& lines, std::size_t recordCount)
     return lf_completeLiveries(doc, count) && count == recordCount;
 }
 
-// The record lines in parts laid out at once, joined in order. Each part is
-// checked as the validation of the temporary file would check its lines, on
-// the thread that laid it out: `hold` tells whether all of them passed.
-std::optional<std::string> lf_liveryLines(const std::vector<LiveryRecord>& records, bool& hold)
+// The file's bytes, and where in them the lines of each part laid out at once
+// lie, with the number of records each holds.
+struct FileText {
+    std::string bytes;
+    struct Part {
+        std::size_t offset = 0;
+        std::size_t size = 0;
+        std::size_t records = 0;
+    };
+    std::vector<Part> parts;
+    bool frameHolds = false; // the meta block and the frame around the lines pass the validation
+};
+
+// The record lines in parts laid out at once, appended in order to `text`.
+bool lf_appendLiveryLinesInParts(const std::vector<LiveryRecord>& records, FileText& text)
 {
     constexpr std::size_t kSmallestPart = 4096;
     const std::size_t parts =
@@ -200,35 +212,32 @@ std::optional<std::string> lf_liveryLines(const std::vector<LiveryRecord>& recor
     std::vector<std::string> texts(parts);
     std::vector<std::exception_ptr> failures(parts);
     std::vector<char> written(parts, 0);
-    std::vector<char> held(parts, 0);
     gf_runAtOnce(parts, [&](std::size_t i) {
         const std::size_t first = records.size() * i / parts;
         const std::size_t last = records.size() * (i + 1) / parts;
         try {
             texts[i].reserve((last - first) * 96);
             written[i] = lf_appendLiveryLines(texts[i], std::span(records).subspan(first, last - first)) ? 1 : 0;
-            held[i] = written[i] != 0 && lf_linesHoldLiveries(texts[i], last - first) ? 1 : 0;
         } catch (...) {
             failures[i] = std::current_exception();
         }
     });
     for (const std::exception_ptr& failure : failures)
         if (failure) std::rethrow_exception(failure);
-    if (std::find(written.begin(), written.end(), 0) != written.end()) return std::nullopt;
-    hold = std::find(held.begin(), held.end(), 0) == held.end();
-    if (parts == 1) return std::move(texts.front());
+    if (std::find(written.begin(), written.end(), 0) != written.end()) return false;
     std::size_t size = 0;
     for (const std::string& part : texts) size += part.size();
-    std::string lines;
-    lines.reserve(size);
-    for (const std::string& part : texts) lines += part;
-    return lines;
+    text.bytes.reserve(text.bytes.size() + size + 64);
+    for (std::size_t i = 0; i < parts; ++i) {
+        text.parts.push_back({text.bytes.size(), texts[i].size(), records.size() * (i + 1) / parts - records.size() * i / parts});
+        text.bytes += texts[i];
+    }
+    return true;
 }
 
 // The file's bytes: the meta block from the document writer, then one line
-// per record. `hold` tells whether the bytes pass the validation of the
-// temporary file: the frame around the lines and the lines are each checked.
-std::optional<std::string> lf_fileText(const std::vector<LiveryRecord>& records, bool& hold)
+// per record.
+std::optional<FileText> lf_fileText(const std::vector<LiveryRecord>& records)
 {
     pugi::xml_document doc;
     MetaInfo meta;
@@ -238,30 +247,76 @@ std::optional<std::string> lf_fileText(const std::vector<LiveryRecord>& records,
         gf_writeLogLine("Cannot write liveries scanned: failed to add metadata");
         return std::nullopt;
     }
-    std::string text = gf_xmlFileText(doc);
+    FileText text;
+    text.bytes = gf_xmlFileText(doc);
     constexpr std::string_view kEnd = "</root>\n";
-    if (!text.ends_with(kEnd)) {
+    if (!text.bytes.ends_with(kEnd)) {
         gf_writeLogLine("Cannot write liveries scanned: XML root missing");
         return std::nullopt;
     }
-    bool linesHold = false;
-    const std::optional<std::string> lines = lf_liveryLines(records, linesHold);
-    if (!lines) return std::nullopt;
-    text.resize(text.size() - kEnd.size());
+    text.bytes.resize(text.bytes.size() - kEnd.size());
     {
         pugi::xml_document frame;
-        const std::string empty = fmt::format("{}  <liveries>\n  </liveries>\n{}", text, kEnd);
+        const std::string empty = fmt::format("{}  <liveries>\n  </liveries>\n{}", text.bytes, kEnd);
         const pugi::xml_parse_result parsed =
             frame.load_buffer(empty.data(), empty.size(), pugi::parse_minimal, pugi::encoding_utf8);
-        hold = linesHold && lf_holdsLiveries(frame, parsed, 0);
+        text.frameHolds = lf_holdsLiveries(frame, parsed, 0);
     }
-    text.reserve(text.size() + lines->size() + 64);
-    text += "  <liveries>\n";
-    text += *lines;
-    text += "  </liveries>\n";
-    text += kEnd;
+    text.bytes += "  <liveries>\n";
+    if (!lf_appendLiveryLinesInParts(records, text)) return std::nullopt;
+    text.bytes += "  </liveries>\n";
+    text.bytes += kEnd;
     return text;
 }
+
+// Checks the lines of every part of a file's bytes as the validation of the
+// temporary file would, on threads of its own while the caller goes on: the
+// file is written and flushed meanwhile.
+class LinesCheck {
+public:
+    explicit LinesCheck(const FileText& text) : text_(text), held_(text.parts.size(), 0)
+    {
+        try {
+            thread_ = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
+            run();
+        }
+    }
+    ~LinesCheck()
+    {
+        if (thread_.joinable()) thread_.join();
+    }
+    LinesCheck(const LinesCheck&) = delete;
+    LinesCheck& operator=(const LinesCheck&) = delete;
+
+    // Waits for the check; true when every part passed.
+    bool held()
+    {
+        if (thread_.joinable()) thread_.join();
+        return std::find(held_.begin(), held_.end(), 0) == held_.end();
+    }
+
+private:
+    void run() noexcept
+    {
+        gf_runAtOnce(text_.parts.size(), [this](std::size_t i) {
+            const FileText::Part& part = text_.parts[i];
+            try {
+                held_[i] = lf_linesHoldLiveries(std::string_view(text_.bytes).substr(part.offset, part.size),
+                                                part.records)
+                               ? 1
+                               : 0;
+            } catch (...) {
+                // A check that could not be made is no pass.
+                held_[i] = 0;
+            }
+        });
+    }
+
+    const FileText& text_;
+    std::vector<char> held_;
+    std::thread thread_;
+};
 
 // The whole file as it is on disk; empty when it cannot be read.
 std::optional<std::string> lf_readBack(const fs::path& file)
@@ -310,9 +365,12 @@ bool gf_writeLiveriesScanned(const std::vector<LiveryRecord>& records)
 bool lf_writeLiveriesScannedTo(const std::vector<LiveryRecord>& records, const fs::path& target)
 {
     if (records.empty()) return false;
-    bool holds = false;
-    const std::optional<std::string> text = lf_fileText(records, holds);
+    const std::optional<FileText> text = lf_fileText(records);
     if (!text) return false;
+    // The parts' lines are checked while the file goes to disk: the same
+    // check as parsing the file read back, since the file must then hold
+    // exactly these bytes.
+    LinesCheck linesCheck(*text);
 
     fs::path temporary = target;
     temporary += ".scan_tmp";
@@ -325,16 +383,15 @@ bool lf_writeLiveriesScannedTo(const std::vector<LiveryRecord>& records, const f
         return false;
     }
     const ScopedFileRemover remover(temporary);
-    if (!gf_writeTextFile(*text, temporary, false)) {
+    if (!gf_writeTextFile(text->bytes, temporary, false)) {
         gf_writeLogNotice(fmt::format("Cannot write temporary livery scan file {}", path_to_utf8(temporary)));
         return false;
     }
     // Flushed here: the commit's own flush then finds nothing left to do.
     platform::flushFileToDisk(temporary, ec);
-    // The bytes were checked as they were laid out: the file passes when it
-    // holds exactly those bytes.
     const std::optional<std::string> readBack = lf_readBack(temporary);
-    if (!holds || readBack != *text) {
+    const bool linesHold = linesCheck.held();
+    if (!text->frameHolds || !linesHold || readBack != text->bytes) {
         gf_writeLogNotice(fmt::format("Temporary livery scan file {} failed validation", path_to_utf8(temporary)));
         return false;
     }

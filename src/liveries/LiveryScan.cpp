@@ -112,17 +112,24 @@ void lf_walk(std::uint32_t priority, const fs::path& folder, CfgReadPool& reader
     std::sort(entries.begin(), entries.end(), [](const fs::directory_entry& a, const fs::directory_entry& b) {
         return a.path().native() < b.path().native();
     });
-    for (const fs::directory_entry& entry : entries) {
+    for (fs::directory_entry& entry : entries) {
+        // A link is neither walked nor read. Where the listing gave each
+        // entry's type, asking the entry costs no call to the file system;
+        // a Windows listing does not, so the entry learns its type once.
         std::error_code entryEc;
-        const fs::file_status status = entry.symlink_status(entryEc);
+#if defined(_WIN32)
+        entry.refresh(entryEc);
+#endif
+        const bool link = entry.is_symlink(entryEc);
+        const bool directory = !entryEc && !link && entry.is_directory(entryEc);
+        const bool file = !entryEc && !link && !directory && entry.is_regular_file(entryEc);
         if (entryEc) {
             report(fmt::format("Could not read {}: {}", path_to_utf8(entry.path()), entryEc.message()));
             continue;
         }
-        if (fs::is_directory(status)) {
+        if (directory) {
             if (!lf_isSkippedFolder(entry.path())) lf_walk(priority, entry.path(), readers);
-        } else if (fs::is_regular_file(status) &&
-                   lf_equalsNoCase(path_to_utf8(entry.path().filename()), "aircraft.cfg")) {
+        } else if (file && lf_equalsNoCase(path_to_utf8(entry.path().filename()), "aircraft.cfg")) {
             readers.addFile(entry.path(), priority, lf_isIvaoFile(entry.path()));
         }
     }
@@ -307,14 +314,22 @@ void lf_sortAndDeduplicate(std::vector<LiveryRecord>& table, std::size_t threads
         std::string_view registration;
         std::uint32_t index;
     };
-    std::vector<Entry> entries;
-    entries.reserve(table.size());
-    for (std::uint32_t i = 0; i < table.size(); ++i) {
-        const LiveryKey& k = table[i].key;
-        entries.push_back({static_cast<std::uint64_t>(k.airline) << 40 | static_cast<std::uint64_t>(k.op) << 24 |
-                               static_cast<std::uint64_t>(k.model) << 8 | k.cargo,
-                           lf_titleHead(table[i].title), table[i].title, table[i].registration, i});
-    }
+    // Each piece of work below is split over the threads: every part writes
+    // only its own elements.
+    const auto inParts = [threads](std::size_t count, auto work) {
+        const std::size_t parts = std::clamp<std::size_t>(count / 4096, 1, std::max<std::size_t>(threads, 1));
+        gf_runAtOnce(parts, [&](std::size_t part) { work(count * part / parts, count * (part + 1) / parts); });
+    };
+    std::vector<Entry> entries(table.size());
+    inParts(table.size(), [&](std::size_t first, std::size_t last) {
+        for (std::size_t i = first; i < last; ++i) {
+            const LiveryKey& k = table[i].key;
+            entries[i] = {static_cast<std::uint64_t>(k.airline) << 40 | static_cast<std::uint64_t>(k.op) << 24 |
+                              static_cast<std::uint64_t>(k.model) << 8 | k.cargo,
+                          lf_titleHead(table[i].title), table[i].title, table[i].registration,
+                          static_cast<std::uint32_t>(i)};
+        }
+    });
     const auto less = [](const Entry& a, const Entry& b) {
         if (a.key != b.key) return a.key < b.key;
         if (a.titleHead != b.titleHead) return a.titleHead < b.titleHead;
@@ -331,7 +346,10 @@ void lf_sortAndDeduplicate(std::vector<LiveryRecord>& table, std::size_t threads
     const std::size_t duplicates = table.size() - entries.size();
     std::vector<LiveryRecord> sorted;
     sorted.reserve(std::max(entries.size(), kTableReserve));
-    for (const Entry& e : entries) sorted.push_back(std::move(table[e.index]));
+    sorted.resize(entries.size());
+    inParts(entries.size(), [&](std::size_t first, std::size_t last) {
+        for (std::size_t i = first; i < last; ++i) sorted[i] = std::move(table[entries[i].index]);
+    });
     table = std::move(sorted);
     if (duplicates != 0) gf_writeLogNotice(fmt::format("{} duplicates removed ?", duplicates));
 }

@@ -7,7 +7,6 @@
 #include <set>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 namespace zelk {
@@ -20,56 +19,47 @@ struct HeldLogLine {
 };
 
 // The titles a scan has met, each entered once. Tens of thousands of short
-// texts: their bytes live in a memory pool given back whole by clear(), and each
-// title keeps its hash, so that neither a lookup nor a growing table hashes a
-// stored title again.
+// texts entered one by one on the scan's thread: an open-addressed table of
+// hashes and pointers (one cache line to look at per title, where a node set
+// chased a bucket and a node), the bytes in a memory pool given back whole by
+// clear(). A title's hash can be worked out beforehand on another thread.
 class ScannedTitles {
 public:
+    ScannedTitles() = default;
+    ScannedTitles(ScannedTitles&& other) noexcept;
+    ScannedTitles& operator=(ScannedTitles&& other) noexcept;
+    ScannedTitles(const ScannedTitles&) = delete;
+    ScannedTitles& operator=(const ScannedTitles&) = delete;
+    ~ScannedTitles() = default;
+
+    static std::size_t hashOf(std::string_view title) noexcept { return std::hash<std::string_view>{}(title); }
+
     // False when the title was there already.
-    bool add(std::string_view title)
-    {
-        if (!memory_) memory_ = std::make_unique<std::pmr::monotonic_buffer_resource>();
-        const auto [it, added] = titles_.insert(Title{title, std::hash<std::string_view>{}(title)});
-        if (added && !title.empty()) {
-            // The set holds a view of the caller's text until now: it keeps a copy of its own.
-            char* bytes = nullptr;
-            try {
-                bytes = static_cast<char*>(memory_->allocate(title.size(), 1));
-            } catch (...) {
-                titles_.erase(it);
-                throw;
-            }
-            title.copy(bytes, title.size());
-            it->text = std::string_view(bytes, title.size());
-        }
-        return added;
-    }
-    bool contains(std::string_view title) const
-    {
-        return titles_.contains(Title{title, std::hash<std::string_view>{}(title)});
-    }
-    std::size_t size() const noexcept { return titles_.size(); }
-    void reserve(std::size_t count) { titles_.reserve(count); }
+    bool add(std::string_view title) { return add(title, hashOf(title)); }
+    // The same with the title's hashOf.
+    bool add(std::string_view title, std::size_t hash);
+    bool contains(std::string_view title) const;
+    // Asks the processor for the place a title of this hash is looked up at,
+    // so that the lookups of several titles wait for memory together.
+    void prefetch(std::size_t hash) const noexcept;
+    std::size_t size() const noexcept { return size_ + (hasEmpty_ ? 1 : 0); }
+    // Room for `count` titles without growing.
+    void reserve(std::size_t count);
     // Forgets every title and gives their memory back.
-    void clear()
-    {
-        decltype(titles_)().swap(titles_);
-        memory_.reset();
-    }
+    void clear() noexcept;
 
 private:
-    struct Title {
-        // Replaced by the same text in the pool once entered: neither its hash nor its equality changes.
-        mutable std::string_view text;
-        std::size_t hash;
-        bool operator==(const Title& other) const { return hash == other.hash && text == other.text; }
+    struct Slot {
+        std::size_t hash = 0;
+        const char* text = nullptr; // a length (u32) and the bytes in the pool; nullptr: free
     };
-    struct TitleHash {
-        std::size_t operator()(const Title& title) const noexcept { return title.hash; }
-    };
+    const Slot* find(std::string_view title, std::size_t hash) const noexcept;
+    void grow(std::size_t slots);
 
     std::unique_ptr<std::pmr::monotonic_buffer_resource> memory_;
-    std::unordered_set<Title, TitleHash> titles_;
+    std::vector<Slot> slots_; // a power of two of them, at most half in use
+    std::size_t size_ = 0;    // titles in slots_
+    bool hasEmpty_ = false;   // the empty title is kept apart from the table
 };
 
 // What one livery scan collects besides its records: the titles met so far,

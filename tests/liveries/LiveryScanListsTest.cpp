@@ -45,6 +45,29 @@ TEST(ScannedTitles, GrowingKeepsEveryTitleOnce)
     EXPECT_EQ(titles.size(), static_cast<std::size_t>(kCount) + 1);
 }
 
+// Titles whose hashes collide (here: all given one hash) each keep a place
+// of their own, past several growths of the table; a title is told apart
+// from one that only shares its start.
+TEST(ScannedTitles, TitlesOfOneHashAreToldApart)
+{
+    ScannedTitles titles;
+    constexpr int kCount = 3'000;
+    for (int i = 0; i < kCount; ++i) {
+        const std::string title = fmt::format("AIG A320 livery {}", i);
+        EXPECT_TRUE(titles.add(title, 7)) << title;
+        titles.prefetch(7);
+    }
+    for (int i = 0; i < kCount; ++i) ASSERT_FALSE(titles.add(fmt::format("AIG A320 livery {}", i), 7)) << i;
+    EXPECT_TRUE(titles.add("AIG A320 livery", 7));
+    EXPECT_TRUE(titles.add("AIG A320 livery 1 ", 7));
+    EXPECT_EQ(titles.size(), static_cast<std::size_t>(kCount) + 2);
+    // A title entered with its own hash is found by both ways of asking.
+    const std::string own = "AIG B738 KLM livery 4";
+    EXPECT_TRUE(titles.add(own, ScannedTitles::hashOf(own)));
+    EXPECT_TRUE(titles.contains(own));
+    EXPECT_FALSE(titles.add(own));
+}
+
 TEST(ScannedTitles, ClearForgetsAndAMovedSetKeepsItsTitles)
 {
     ScannedTitles titles;

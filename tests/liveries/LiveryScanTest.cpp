@@ -178,6 +178,36 @@ TEST_F(LiveryScan, ManualFoldersAndWithoutPrioritizing)
     EXPECT_EQ(lufthansa, 2) << "both packages keep their liveries of the same identity";
 }
 
+// The walk takes each entry's type from the folder listing: a link to a
+// folder or to an aircraft.cfg is still neither walked nor read.
+TEST_F(LiveryScan, LinksInAPackageAreNeitherWalkedNorRead)
+{
+    const fs::path package = dir() / "linked-package";
+    const fs::path elsewhere = dir() / "elsewhere";
+    const auto section = [](const std::string& title) {
+        return fmt::format("[fltsim.0]\ntitle={}\natc_id=D-AIZA\nicao_airline=DLH\n\n"
+                           "[GENERAL]\nicao_type_designator=A320\n",
+                           title);
+    };
+    test::writeAircraftCfg(package / "real" / "aircraft.cfg", section("AIG A320 Real"), test::CfgForm::Utf8, false);
+    test::writeAircraftCfg(elsewhere / "folder" / "aircraft.cfg", section("AIG A320 Folder Link"), test::CfgForm::Utf8,
+                           false);
+    test::writeAircraftCfg(elsewhere / "file" / "aircraft.cfg", section("AIG A320 File Link"), test::CfgForm::Utf8,
+                           false);
+    std::error_code ec;
+    fs::create_directory_symlink(elsewhere / "folder", package / "folder-link", ec);
+    if (!ec) fs::create_directories(package / "holder", ec);
+    if (!ec) fs::create_symlink(elsewhere / "file" / "aircraft.cfg", package / "holder" / "aircraft.cfg", ec);
+    if (ec) GTEST_SKIP() << "no links here: " << ec.message();
+
+    configure(false, false);
+    lfolder0.setValue(path_to_utf8(package));
+    ASSERT_EQ(gf_scanLiveries(), kScanDone);
+    std::vector<std::string> titles;
+    for (const LiveryRecord& r : gf_liveryTable()) titles.push_back(r.title);
+    EXPECT_EQ(titles, std::vector<std::string>{"AIG A320 Real"});
+}
+
 TEST_F(LiveryScan, FailuresThrowTheirCodes)
 {
     struct Case {
