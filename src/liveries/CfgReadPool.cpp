@@ -18,6 +18,14 @@ constexpr std::size_t kMaxReaderThreads = 7;
 // cache's locks).
 constexpr std::size_t kMaxDefaultThreads = 6;
 
+// A reader's failure ends the walk: thrown once, then the walk has no entries left.
+template <typename Path>
+[[noreturn]] void lf_throwPoolFailure(std::exception_ptr& failure, Path& joinPath)
+{
+    joinPath.clear();
+    std::rethrow_exception(std::exchange(failure, nullptr));
+}
+
 } // namespace
 
 std::size_t gf_liveryReaderCount(std::size_t threads)
@@ -36,9 +44,9 @@ CfgReadPool::CfgReadPool(std::size_t readers, const std::set<std::string>& dontU
     threads_.reserve(readers);
     for (std::size_t i = 0; i < readers; ++i) {
         try {
-            threads_.emplace_back([this] { readLoop(); });
+            threads_.emplace_back([this] { workLoop(); });
         } catch (const std::system_error&) {
-            // The scan's own thread reads whatever the readers it has leave.
+            // The scan's own thread does whatever the readers it has leave.
             break;
         }
     }
@@ -51,138 +59,169 @@ CfgReadPool::~CfgReadPool()
         stopping_ = true;
     }
     workQueued_.notify_all();
-    if (walker_.joinable()) walker_.join();
     for (std::thread& thread : threads_) thread.join();
 }
 
-void CfgReadPool::walk(const std::function<void()>& body)
+void CfgReadPool::Listing::addFile(std::filesystem::path file, std::uint32_t priority, bool ivao)
 {
-    const auto run = [this, body] {
-        std::exception_ptr failure;
-        try {
-            body();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        endOfWalk(failure);
-    };
-    if (!threads_.empty()) {
-        try {
-            walker_ = std::thread(run);
-            return;
-        } catch (const std::system_error&) {
-            // Walked on the calling thread, before any file is joined.
-        }
-    }
-    run();
+    auto node = std::make_unique<Node>();
+    node->kind = Kind::File;
+    node->state = State::Queued;
+    AircraftCfgRead& read = node->entry.read.emplace();
+    read.file = std::move(file);
+    read.priority = priority;
+    read.ivao = ivao;
+    nodes_.push_back(std::move(node));
 }
 
-bool CfgReadPool::stopping()
+void CfgReadPool::Listing::addFolder(std::filesystem::path folder)
 {
-    std::scoped_lock guard(lock_);
-    return stopping_;
+    auto node = std::make_unique<Node>();
+    node->kind = Kind::Folder;
+    node->state = State::Queued;
+    node->folder = std::move(folder);
+    nodes_.push_back(std::move(node));
 }
 
-void CfgReadPool::addFile(std::filesystem::path file, std::uint32_t priority, bool ivao)
+void CfgReadPool::Listing::addLogLine(std::string text)
 {
-    bool wakeJoiner = false;
-    {
-        std::scoped_lock guard(lock_);
-        Slot& slot = slots_.emplace_back();
-        slot.entry.read.emplace();
-        AircraftCfgRead& read = *slot.entry.read;
-        read.file = std::move(file);
-        read.priority = priority;
-        read.ivao = ivao;
-        slot.state = State::Queued;
-        queued_.push_back(&slot);
-        wakeJoiner = std::exchange(awaitsEntries_, false);
-    }
+    auto node = std::make_unique<Node>();
+    node->entry.logLine = std::move(text);
+    nodes_.push_back(std::move(node));
+}
+
+void CfgReadPool::walk(std::filesystem::path root, ListFolder list)
+{
+    std::unique_lock guard(lock_);
+    list_ = std::move(list);
+    root_ = std::make_unique<Node>();
+    root_->kind = Kind::Folder;
+    root_->state = State::Queued;
+    root_->folder = std::move(root);
+    joinPath_.push_back({root_.get(), 0});
+    foldersToList_ = 1;
+    walking_ = true;
+    if (threads_.empty()) return;
+    queued_.insert(root_.get());
+    guard.unlock();
     workQueued_.notify_one();
-    if (wakeJoiner) entryReady_.notify_one();
 }
 
-void CfgReadPool::addLogLine(std::string text)
+void CfgReadPool::work(Node& node, std::unique_lock<std::mutex>& guard)
 {
-    bool wakeJoiner = false;
-    {
-        std::scoped_lock guard(lock_);
-        slots_.emplace_back().entry.logLine = std::move(text);
-        wakeJoiner = std::exchange(awaitsEntries_, false);
+    guard.unlock();
+    Listing listing;
+    if (node.kind == Kind::File) {
+        AircraftCfgRead& read = *node.entry.read;
+        try {
+            lf_readAircraftCfg(read, dontUseTitles_);
+        } catch (...) {
+            // Whatever escapes the reading (memory running out) is thrown on at the join.
+            read.failure = std::current_exception();
+        }
+    } else {
+        try {
+            list_(node.folder, listing);
+        } catch (...) {
+            node.failure = std::current_exception();
+        }
     }
-    if (wakeJoiner) entryReady_.notify_one();
+    guard.lock();
+    node.state = State::Done;
+    if (node.kind == Kind::Folder) {
+        std::size_t queuedNow = 0;
+        node.children = std::move(listing.nodes_);
+        for (std::uint32_t i = 0; i < node.children.size(); ++i) {
+            Node& child = *node.children[i];
+            child.place.reserve(node.place.size() + 1);
+            child.place = node.place;
+            child.place.push_back(i);
+            if (child.state != State::Queued) continue;
+            if (child.kind == Kind::Folder) ++foldersToList_;
+            if (!threads_.empty()) {
+                queued_.insert(&child);
+                ++queuedNow;
+            }
+        }
+        --foldersToList_;
+        if (queuedNow > 1 || foldersToList_ == 0) workQueued_.notify_all();
+        else if (queuedNow == 1) workQueued_.notify_one();
+    }
+    if (awaited_ == &node) nodeDone_.notify_one();
 }
 
-void CfgReadPool::endOfWalk(std::exception_ptr failure)
+void CfgReadPool::await(Node& node, std::unique_lock<std::mutex>& guard)
 {
-    {
-        std::scoped_lock guard(lock_);
-        walkEnded_ = true;
-        walkFailure_ = std::move(failure);
+    if (node.state == State::Queued) {
+        queued_.erase(&node);
+        node.state = State::Working;
+        work(node, guard);
+        return;
     }
-    workQueued_.notify_all();
-    entryReady_.notify_one();
+    // A reader has it in hand: rather than sleep until it is done, the scan's
+    // thread does the next piece of work meanwhile. Each is short, and a
+    // thread that sleeps and is woken for every file costs more than the file.
+    while (node.state != State::Done && !poolFailure_ && !queued_.empty()) {
+        Node& other = **queued_.begin();
+        queued_.erase(queued_.begin());
+        other.state = State::Working;
+        work(other, guard);
+    }
+    awaited_ = &node;
+    nodeDone_.wait(guard, [this, &node] { return node.state == State::Done || poolFailure_; });
+    awaited_ = nullptr;
+    if (node.state != State::Done) lf_throwPoolFailure(poolFailure_, joinPath_);
 }
 
 CfgReadPool::Entry* CfgReadPool::next()
 {
     std::unique_lock guard(lock_);
-    while (joined_ == slots_.size() && !walkEnded_) {
-        awaitsEntries_ = true;
-        entryReady_.wait(guard);
+    if (poolFailure_) lf_throwPoolFailure(poolFailure_, joinPath_);
+    while (!joinPath_.empty()) {
+        Frame& frame = joinPath_.back();
+        Node& folder = *frame.folder;
+        if (folder.state != State::Done) await(folder, guard);
+        if (frame.next < folder.children.size()) {
+            Node& child = *folder.children[frame.next++];
+            if (child.kind == Kind::Folder) {
+                joinPath_.push_back({&child, 0});
+                continue;
+            }
+            if (child.state != State::Done) await(child, guard);
+            return &child.entry;
+        }
+        if (folder.failure) {
+            // The walk ends where its listing failed, as a walk on one thread would.
+            joinPath_.clear();
+            std::rethrow_exception(std::exchange(folder.failure, nullptr));
+        }
+        joinPath_.pop_back();
     }
-    awaitsEntries_ = false;
-    if (joined_ == slots_.size()) {
-        if (walkFailure_) std::rethrow_exception(std::exchange(walkFailure_, nullptr));
-        return nullptr;
-    }
-    Slot& slot = slots_[joined_++];
-    if (slot.state == State::Queued) {
-        // Every file before it has been taken, so it is the first in the queue.
-        queued_.pop_front();
-        slot.state = State::Reading;
-        guard.unlock();
-        read(slot);
-        guard.lock();
-        slot.state = State::Read;
-    }
-    awaited_ = &slot;
-    entryReady_.wait(guard, [&slot] { return slot.state == State::Read; });
-    awaited_ = nullptr;
-    return &slot.entry;
+    return nullptr;
 }
 
-void CfgReadPool::readLoop()
+void CfgReadPool::workLoop()
 {
-    for (;;) {
-        Slot* slot = nullptr;
-        {
-            std::unique_lock guard(lock_);
-            workQueued_.wait(guard, [this] { return stopping_ || walkEnded_ || !queued_.empty(); });
-            if (stopping_ || queued_.empty()) return;
-            slot = queued_.front();
-            queued_.pop_front();
-            slot->state = State::Reading;
-        }
-        read(*slot);
-        bool wakeJoiner = false;
-        {
-            std::scoped_lock guard(lock_);
-            slot->state = State::Read;
-            wakeJoiner = awaited_ == slot;
-        }
-        if (wakeJoiner) entryReady_.notify_one();
-    }
-}
-
-void CfgReadPool::read(Slot& slot)
-{
-    AircraftCfgRead& read = *slot.entry.read;
+    std::unique_lock guard(lock_);
     try {
-        lf_readAircraftCfg(read, dontUseTitles_);
+        for (;;) {
+            workQueued_.wait(guard,
+                             [this] { return stopping_ || !queued_.empty() || (walking_ && foldersToList_ == 0); });
+            if (stopping_ || queued_.empty()) return;
+            Node& node = **queued_.begin();
+            queued_.erase(queued_.begin());
+            node.state = State::Working;
+            work(node, guard);
+        }
     } catch (...) {
-        // Whatever escapes the reading (memory running out) is thrown on at the join.
-        read.failure = std::current_exception();
+        // Only memory running out while the lock is held gets here: the node
+        // in hand would never be done, so the walk ends with the failure.
+        if (!guard.owns_lock()) guard.lock();
+        if (!poolFailure_) poolFailure_ = std::current_exception();
+        stopping_ = true;
+        guard.unlock();
+        workQueued_.notify_all();
+        nodeDone_.notify_one();
     }
 }
 

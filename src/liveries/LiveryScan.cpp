@@ -98,14 +98,13 @@ bool lf_isIvaoFile(const fs::path& file)
     return text.find("ivao_x-csl") != std::string::npos || text.find("IVAO_MTL") != std::string::npos;
 }
 
-// Depth first, the entries of each folder in name order so that every system
-// meets the same titles first. An entry or a folder that cannot be read is
-// logged and passed over; the walk goes on with the next entry. The files go
-// to the readers, the log lines take their places among them.
-void lf_walk(std::uint32_t priority, const fs::path& folder, CfgReadPool& readers)
+// One folder of the walk, its entries in name order so that every system
+// meets the same titles first (the pool walks depth first): subfolders to
+// walk, aircraft.cfg files to read. An entry or a folder that cannot be read
+// is logged and passed over; the walk goes on with the next entry.
+void lf_listWalkFolder(std::uint32_t priority, const fs::path& folder, CfgReadPool::Listing& listing)
 {
-    if (readers.stopping()) return;
-    const auto report = [&readers](const std::string& line) { readers.addLogLine(line); };
+    const auto report = [&listing](const std::string& line) { listing.addLogLine(line); };
     std::vector<fs::directory_entry> entries = lf_listFolderEntries(folder, report);
     // The entries of one folder share its path: their paths' order is that of
     // their names, and comparing the texts spares splitting every path.
@@ -128,9 +127,9 @@ void lf_walk(std::uint32_t priority, const fs::path& folder, CfgReadPool& reader
             continue;
         }
         if (directory) {
-            if (!lf_isSkippedFolder(entry.path())) lf_walk(priority, entry.path(), readers);
+            if (!lf_isSkippedFolder(entry.path())) listing.addFolder(entry.path());
         } else if (file && lf_equalsNoCase(path_to_utf8(entry.path().filename()), "aircraft.cfg")) {
-            readers.addFile(entry.path(), priority, lf_isIvaoFile(entry.path()));
+            listing.addFile(entry.path(), priority, lf_isIvaoFile(entry.path()));
         }
     }
 }
@@ -570,7 +569,9 @@ bool lf_searchLiveriesInFolder(std::uint32_t priority, const fs::path& folder)
     }
     ScanState& scan = lv_scan();
     CfgReadPool readers(lf_readerCount(), scan.lists.dontUseTitles);
-    readers.walk([&readers, priority, &folder] { lf_walk(priority, folder, readers); });
+    readers.walk(folder, [priority](const fs::path& listed, CfgReadPool::Listing& listing) {
+        lf_listWalkFolder(priority, listed, listing);
+    });
     while (CfgReadPool::Entry* entry = readers.next()) {
         if (!entry->read) {
             gf_writeLogLine(entry->logLine);
