@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <mutex>
+#include <condition_variable>
 #include <initializer_list>
 #include <fstream>
 #include <limits>
@@ -190,54 +192,15 @@ bool lf_linesHoldLiveries(std::string_view lines, std::size_t recordCount)
     return lf_completeLiveries(doc, count) && count == recordCount;
 }
 
-// The file's bytes, and where in them the lines of each part laid out at once
-// lie, with the number of records each holds.
-struct FileText {
-    std::string bytes;
-    struct Part {
-        std::size_t offset = 0;
-        std::size_t size = 0;
-        std::size_t records = 0;
-    };
-    std::vector<Part> parts;
-    bool frameHolds = false; // the meta block and the frame around the lines pass the validation
+// The frame of the file: the meta block from the document writer and the
+// <liveries> element around the record lines.
+struct FileFrame {
+    std::string head;
+    std::string tail;
+    bool holds = false; // the frame with no lines passes the validation
 };
 
-// The record lines in parts laid out at once, appended in order to `text`.
-bool lf_appendLiveryLinesInParts(const std::vector<LiveryRecord>& records, FileText& text)
-{
-    constexpr std::size_t kSmallestPart = 4096;
-    const std::size_t parts =
-        std::clamp<std::size_t>(records.size() / kSmallestPart, 1, gf_liveryReaderCount(0) + 1);
-    std::vector<std::string> texts(parts);
-    std::vector<std::exception_ptr> failures(parts);
-    std::vector<char> written(parts, 0);
-    gf_runAtOnce(parts, [&](std::size_t i) {
-        const std::size_t first = records.size() * i / parts;
-        const std::size_t last = records.size() * (i + 1) / parts;
-        try {
-            texts[i].reserve((last - first) * 96);
-            written[i] = lf_appendLiveryLines(texts[i], std::span(records).subspan(first, last - first)) ? 1 : 0;
-        } catch (...) {
-            failures[i] = std::current_exception();
-        }
-    });
-    for (const std::exception_ptr& failure : failures)
-        if (failure) std::rethrow_exception(failure);
-    if (std::find(written.begin(), written.end(), 0) != written.end()) return false;
-    std::size_t size = 0;
-    for (const std::string& part : texts) size += part.size();
-    text.bytes.reserve(text.bytes.size() + size + 64);
-    for (std::size_t i = 0; i < parts; ++i) {
-        text.parts.push_back({text.bytes.size(), texts[i].size(), records.size() * (i + 1) / parts - records.size() * i / parts});
-        text.bytes += texts[i];
-    }
-    return true;
-}
-
-// The file's bytes: the meta block from the document writer, then one line
-// per record.
-std::optional<FileText> lf_fileText(const std::vector<LiveryRecord>& records)
+std::optional<FileFrame> lf_fileFrame()
 {
     pugi::xml_document doc;
     MetaInfo meta;
@@ -247,76 +210,150 @@ std::optional<FileText> lf_fileText(const std::vector<LiveryRecord>& records)
         gf_writeLogLine("Cannot write liveries scanned: failed to add metadata");
         return std::nullopt;
     }
-    FileText text;
-    text.bytes = gf_xmlFileText(doc);
+    FileFrame frame;
+    frame.head = gf_xmlFileText(doc);
     constexpr std::string_view kEnd = "</root>\n";
-    if (!text.bytes.ends_with(kEnd)) {
+    if (!frame.head.ends_with(kEnd)) {
         gf_writeLogLine("Cannot write liveries scanned: XML root missing");
         return std::nullopt;
     }
-    text.bytes.resize(text.bytes.size() - kEnd.size());
-    {
-        pugi::xml_document frame;
-        const std::string empty = fmt::format("{}  <liveries>\n  </liveries>\n{}", text.bytes, kEnd);
-        const pugi::xml_parse_result parsed =
-            frame.load_buffer(empty.data(), empty.size(), pugi::parse_minimal, pugi::encoding_utf8);
-        text.frameHolds = lf_holdsLiveries(frame, parsed, 0);
-    }
-    text.bytes += "  <liveries>\n";
-    if (!lf_appendLiveryLinesInParts(records, text)) return std::nullopt;
-    text.bytes += "  </liveries>\n";
-    text.bytes += kEnd;
-    return text;
+    frame.head.resize(frame.head.size() - kEnd.size());
+    frame.head += "  <liveries>\n";
+    frame.tail = fmt::format("  </liveries>\n{}", kEnd);
+    const std::string empty = frame.head + frame.tail;
+    pugi::xml_document check;
+    const pugi::xml_parse_result parsed =
+        check.load_buffer(empty.data(), empty.size(), pugi::parse_minimal, pugi::encoding_utf8);
+    frame.holds = lf_holdsLiveries(check, parsed, 0);
+    return frame;
 }
 
-// Checks the lines of every part of a file's bytes as the validation of the
-// temporary file would, on threads of its own while the caller goes on: the
-// file is written and flushed meanwhile.
-class LinesCheck {
-public:
-    explicit LinesCheck(const FileText& text) : text_(text), held_(text.parts.size(), 0)
+template <typename Change>
+void lf_setUnderLock(std::mutex& lock, std::condition_variable& changed, Change change)
+{
     {
-        try {
-            thread_ = std::thread([this] { run(); });
-        } catch (const std::system_error&) {
-            run();
+        std::scoped_lock guard(lock);
+        change();
+    }
+    changed.notify_all();
+}
+
+// The record lines in parts, each laid out on a thread of its own and then
+// checked there as the validation of the temporary file would check its
+// lines; the caller writes each part as soon as it is laid out, while the
+// later parts are still being laid out and checked.
+class LiveryLineParts {
+public:
+    explicit LiveryLineParts(const std::vector<LiveryRecord>& records)
+        : records_(records),
+          parts_(std::clamp<std::size_t>(records.size() / kSmallestPart, 1, gf_liveryReaderCount(0) + 1))
+    {
+        threads_.reserve(parts_.size());
+        for (std::size_t i = 0; i < parts_.size(); ++i) {
+            try {
+                threads_.emplace_back([this, i] { layOut(i); });
+                parts_[i].started = true;
+            } catch (const std::system_error&) {
+                // Laid out by the caller when it needs the part.
+                break;
+            }
         }
     }
-    ~LinesCheck()
+    ~LiveryLineParts()
     {
-        if (thread_.joinable()) thread_.join();
+        for (std::thread& thread : threads_) thread.join();
     }
-    LinesCheck(const LinesCheck&) = delete;
-    LinesCheck& operator=(const LinesCheck&) = delete;
+    LiveryLineParts(const LiveryLineParts&) = delete;
+    LiveryLineParts& operator=(const LiveryLineParts&) = delete;
 
-    // Waits for the check; true when every part passed.
+    std::size_t count() const noexcept { return parts_.size(); }
+
+    // Part i's lines once laid out; nullptr when the writer failed one of its
+    // records (logged). What the laying out threw is thrown here.
+    const std::string* lines(std::size_t i)
+    {
+        Part& part = wait(i, &Part::laidOut);
+        if (part.failure) std::rethrow_exception(part.failure);
+        return part.written ? &part.text : nullptr;
+    }
+
+    // Waits for every part's check; true when each part holds its records.
     bool held()
     {
-        if (thread_.joinable()) thread_.join();
-        return std::find(held_.begin(), held_.end(), 0) == held_.end();
+        bool all = true;
+        for (std::size_t i = 0; i < parts_.size(); ++i) all = wait(i, &Part::checked).held && all;
+        return all;
     }
 
 private:
-    void run() noexcept
+    static constexpr std::size_t kSmallestPart = 4096;
+
+    struct Part {
+        std::string text;
+        std::exception_ptr failure;
+        bool started = false; // only the caller's thread looks at it
+        bool written = false;
+        bool held = false;
+        bool laidOut = false;
+        bool checked = false;
+    };
+
+    Part& wait(std::size_t i, bool Part::*state)
     {
-        gf_runAtOnce(text_.parts.size(), [this](std::size_t i) {
-            const FileText::Part& part = text_.parts[i];
-            try {
-                held_[i] = lf_linesHoldLiveries(std::string_view(text_.bytes).substr(part.offset, part.size),
-                                                part.records)
-                               ? 1
-                               : 0;
-            } catch (...) {
-                // A check that could not be made is no pass.
-                held_[i] = 0;
-            }
+        Part& part = parts_[i];
+        if (!part.started) {
+            part.started = true;
+            layOut(i);
+        }
+        std::unique_lock guard(lock_);
+        done_.wait(guard, [&part, state] { return part.*state; });
+        return part;
+    }
+
+    void layOut(std::size_t i) noexcept
+    {
+        Part& part = parts_[i];
+        const std::size_t first = records_.size() * i / parts_.size();
+        const std::size_t last = records_.size() * (i + 1) / parts_.size();
+        bool written = false;
+        try {
+            part.text.reserve((last - first) * 96);
+            written = lf_appendLiveryLines(part.text, std::span(records_).subspan(first, last - first));
+        } catch (...) {
+            part.failure = std::current_exception();
+        }
+        lf_setUnderLock(lock_, done_, [&] {
+            part.written = written;
+            part.laidOut = true;
+        });
+        bool held = false;
+        try {
+            held = written && lf_linesHoldLiveries(part.text, last - first);
+        } catch (...) {
+            // A check that could not be made is no pass.
+        }
+        lf_setUnderLock(lock_, done_, [&] {
+            part.held = held;
+            part.checked = true;
         });
     }
 
-    const FileText& text_;
-    std::vector<char> held_;
-    std::thread thread_;
+    const std::vector<LiveryRecord>& records_;
+    std::vector<Part> parts_;
+    std::mutex lock_;
+    std::condition_variable done_;
+    std::vector<std::thread> threads_;
 };
+
+// The bytes are the pieces one after the other.
+bool lf_equalsPieces(std::string_view bytes, const std::vector<std::string_view>& pieces)
+{
+    for (const std::string_view piece : pieces) {
+        if (!bytes.starts_with(piece)) return false;
+        bytes.remove_prefix(piece.size());
+    }
+    return bytes.empty();
+}
 
 // The whole file as it is on disk; empty when it cannot be read.
 std::optional<std::string> lf_readBack(const fs::path& file)
@@ -365,12 +402,12 @@ bool gf_writeLiveriesScanned(const std::vector<LiveryRecord>& records)
 bool lf_writeLiveriesScannedTo(const std::vector<LiveryRecord>& records, const fs::path& target)
 {
     if (records.empty()) return false;
-    const std::optional<FileText> text = lf_fileText(records);
-    if (!text) return false;
-    // The parts' lines are checked while the file goes to disk: the same
-    // check as parsing the file read back, since the file must then hold
-    // exactly these bytes.
-    LinesCheck linesCheck(*text);
+    const std::optional<FileFrame> frame = lf_fileFrame();
+    if (!frame) return false;
+    // The lines are laid out and checked in parts while the file is written:
+    // checking each part as the validation would parse the file read back is
+    // the same check, since the file must then hold exactly these bytes.
+    LiveryLineParts parts(records);
 
     fs::path temporary = target;
     temporary += ".scan_tmp";
@@ -383,15 +420,31 @@ bool lf_writeLiveriesScannedTo(const std::vector<LiveryRecord>& records, const f
         return false;
     }
     const ScopedFileRemover remover(temporary);
-    if (!gf_writeTextFile(text->bytes, temporary, false)) {
-        gf_writeLogNotice(fmt::format("Cannot write temporary livery scan file {}", path_to_utf8(temporary)));
-        return false;
+    std::vector<std::string_view> pieces;
+    {
+        std::ofstream out(temporary, std::ios::out | std::ios::trunc | std::ios::binary);
+        const auto put = [&out, &pieces](std::string_view piece) {
+            out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+            pieces.push_back(piece);
+        };
+        put(frame->head);
+        for (std::size_t i = 0; i < parts.count(); ++i) {
+            const std::string* lines = parts.lines(i);
+            if (lines == nullptr) return false;
+            put(*lines);
+        }
+        put(frame->tail);
+        out.close();
+        if (out.fail()) {
+            gf_writeLogNotice(fmt::format("Cannot write temporary livery scan file {}", path_to_utf8(temporary)));
+            return false;
+        }
     }
     // Flushed here: the commit's own flush then finds nothing left to do.
     platform::flushFileToDisk(temporary, ec);
     const std::optional<std::string> readBack = lf_readBack(temporary);
-    const bool linesHold = linesCheck.held();
-    if (!text->frameHolds || !linesHold || readBack != text->bytes) {
+    const bool linesHold = parts.held();
+    if (!frame->holds || !linesHold || !readBack || !lf_equalsPieces(*readBack, pieces)) {
         gf_writeLogNotice(fmt::format("Temporary livery scan file {} failed validation", path_to_utf8(temporary)));
         return false;
     }
