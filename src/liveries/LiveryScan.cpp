@@ -8,6 +8,7 @@
 #include <system_error>
 #include <thread>
 #include <unordered_map>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -59,6 +60,9 @@ struct ScanState {
     std::size_t threads = 0; // 0: as many as the system runs at once
     LiveryScanLists lists;
     std::vector<LiveryRecord> table;
+    // The table of the scan before, let go once the readers of this scan are
+    // busy: tens of thousands of texts to free, which would hold up its start.
+    std::vector<LiveryRecord> previousTable;
 };
 
 ScanState& lv_scan()
@@ -532,7 +536,7 @@ int lf_scanLiveryFolders(const std::vector<fs::path>& folders, bool prioritize)
 int lf_collectLiveries(const std::vector<fs::path>& folders, bool prioritize)
 {
     std::vector<LiveryRecord>& table = lv_scan().table;
-    table.clear();
+    lv_scan().previousTable = std::exchange(table, {});
     table.reserve(kTableReserve);
     // Only the scan's own reports go: the folders hold other components' files.
     lf_removeOldReports();
@@ -541,6 +545,7 @@ int lf_collectLiveries(const std::vector<fs::path>& folders, bool prioritize)
     std::uint32_t priority = 0;
     for (const fs::path& folder : folders)
         if (!lf_searchListedFolder(folder, priority)) return kScanCancelled;
+    lv_scan().previousTable = {};
     if (!lf_isRunning()) return kScanCancelled;
     if (table.empty()) return kScanNoLiveries;
     if (folders.size() > 1) {
@@ -572,6 +577,7 @@ bool lf_searchLiveriesInFolder(std::uint32_t priority, const fs::path& folder)
     readers.walk(folder, [priority](const fs::path& listed, CfgReadPool::Listing& listing) {
         lf_listWalkFolder(priority, listed, listing);
     });
+    scan.previousTable = {};
     while (CfgReadPool::Entry* entry = readers.next()) {
         if (!entry->read) {
             gf_writeLogLine(entry->logLine);
