@@ -1,7 +1,9 @@
 #include "support/ScopedEnv.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <random>
+#include <system_error>
 
 namespace zelk::test {
 
@@ -50,6 +52,14 @@ const std::filesystem::path& processConfigHome()
         std::random_device rd;
         auto dir = std::filesystem::temp_directory_path() / ("zelk-config-" + std::to_string(rd()));
         std::filesystem::create_directories(dir);
+        // Gone with the test program: every program of every test run made one
+        // of its own, and tens of thousands piled up in the temporary folder.
+        // The path outlives the static above, whose destructor runs first.
+        static const auto* const made = new std::filesystem::path(dir);
+        std::atexit([] {
+            std::error_code ec;
+            std::filesystem::remove_all(*made, ec);
+        });
         setEnvironment("XDG_CONFIG_HOME", dir.string());
 #ifdef _WIN32
         setEnvironment("ZELK_ROAMING_APPDATA", dir.string());
