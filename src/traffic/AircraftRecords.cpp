@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "core/Geometry.h"
+#include "traffic/CategoryTables.h"
 #include "traffic/EngineTick.h"
 
 namespace zelk {
@@ -44,6 +45,11 @@ LiveAc::LiveAc(const PosSample& first, const AcIdentity& identity, double record
 {
     copyIdentity(identity);
     parkedPitch = kDefaultParkedPitchRad;
+    // The motion keeps the category's turn rate and speed-ramp factors of its
+    // own; a parked record never moves and needs none.
+    turnRateCopy = turnRate;
+    categoryFactor2 = gf_categoryFactor2(category);
+    categoryFactor3 = gf_categoryFactor3(category);
     weekSlot = weekSlot_;
     stream.push_back(first);
     recordTime = recordTime_;

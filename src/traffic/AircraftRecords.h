@@ -31,7 +31,7 @@ struct AcPose {
     double heading = 0.0;       // radians
     double altitude = 0.0;      // ft
     double verticalSpeed = 0.0; // ft per minute
-    double speed = 0.0;         // kt: ground speed of the current pose, true airspeed of a simulator pose
+    double speed = 0.0;         // kt: true airspeed (the first report's, then the motion's)
 };
 
 // The identity part every aircraft record begins with: the received head plus

@@ -572,7 +572,7 @@ void lf_initialPose(LiveAc& aircraft)
     aircraft.pose.longitude = front.longitude;
     aircraft.pose.altitude = front.altitude;
     aircraft.pose.verticalSpeed = front.verticalSpeed;
-    aircraft.pose.speed = front.groundSpeed;
+    aircraft.pose.speed = front.trueAirspeed;
     lf_initialHeading(aircraft);
     aircraft.userConflictAtSpawn = 0;
 }

@@ -27,6 +27,19 @@ double lf_trueAirspeedForAltitude(double altitudeFt)
     return 430.0;
 }
 
+// Within 5 NM (flat) of a known user airport: the only place where ground
+// traffic is taken in.
+bool lf_withinGroundRadius(const PosSample& sample, const IntakeContext& context)
+{
+    if (!context.userAirport || context.userAirport->code == 0) return false;
+    const UserAirportSpot& airport = *context.userAirport;
+    if (!gf_isValidLalo(airport.latitude, airport.longitude)) return false;
+    const double dLat = (sample.latitude - airport.latitude) * 60.0;
+    const double dLon =
+        gf_wrapLongitudeDelta(sample.longitude, airport.longitude) * std::cos(airport.latitude * kDegToRad) * 60.0;
+    return dLat * dLat + dLon * dLon <= 25.0;
+}
+
 } // namespace
 
 std::string gf_formatLatLon(double latitude, double longitude)
@@ -180,7 +193,10 @@ TrafficIntakeResult gf_buildTrafficRecord(const TrafficFields& fields, const Int
     // 11. altitude and ground speed
     record.sample.altitude = fields.altitude;
     record.sample.groundSpeed = fields.groundSpeed;
-    gf_correctAltitude(record.sample, context.userAirportAltitudeFt, context.qnh,
+    // Only near the user's airport can a low report be an aircraft on the ground:
+    // farther out, at a high airport, it is one flying below the airport's level.
+    const bool nearUserAirport = lf_withinGroundRadius(record.sample, context);
+    gf_correctAltitude(record.sample, nearUserAirport ? context.userAirportAltitudeFt : std::nullopt, context.qnh,
                        gf_altitudeReference(context.fromWebApi != 0));
     // 12. airborne
     record.sample.airborne = record.sample.altitude > 0.0 ? 1 : 0;
@@ -196,15 +212,7 @@ TrafficIntakeResult gf_buildTrafficRecord(const TrafficFields& fields, const Int
     // 16. seen id of the web API
     if (context.fromWebApi && context.idCollection) result.seenId = SeenId{head.callsign, record.hexId};
     // 17. ground traffic only near the user's airport
-    if (!record.sample.airborne) {
-        if (!context.userAirport || context.userAirport->code == 0) return result;
-        const UserAirportSpot& airport = *context.userAirport;
-        if (!gf_isValidLalo(airport.latitude, airport.longitude)) return result;
-        const double dLat = (record.sample.latitude - airport.latitude) * 60.0;
-        const double dLon = gf_wrapLongitudeDelta(record.sample.longitude, airport.longitude) *
-                            std::cos(airport.latitude * kDegToRad) * 60.0;
-        if (dLat * dLat + dLon * dLon > 25.0) return result;
-    }
+    if (!record.sample.airborne && !nearUserAirport) return result;
     // 18. blocked aircraft
     if (!settings.blocked.BLOCK_AIRCRAFT.empty() && !gf_checkBlockedAircraft(record, settings.blocked)) return result;
     // 19. heading

@@ -88,6 +88,25 @@ TEST(LiveAc, FreshRecordTakesItsSampleAndWeekSlot)
     gf_storeCurrentWeekSlot({});
 }
 
+// The motion's own copies of the turn rate and its speed-ramp factors, by category.
+TEST(LiveAc, FreshRecordKeepsItsCategorysMotionValues)
+{
+    struct Case {
+        AcCategory category;
+        double factor2, factor3;
+    } cases[] = {{AcCategory::Light, 0.5, 4.0},    {AcCategory::TwoProps, 0.6, 3.5}, {AcCategory::Bizjet, 0.75, 3.5},
+                 {AcCategory::Large, 0.6, 3.0},    {AcCategory::Heavy, 0.5, 2.0},    {AcCategory::HighPerf, 1.0, 4.5},
+                 {AcCategory::Rotorcraft, 0.75, 5.0}};
+    for (const Case& c : cases) {
+        AcIdentity id = identity(c.category);
+        id.turnRate = 0.0017 * (static_cast<double>(c.category) + 1.0);
+        const LiveAc ac(sampleWith(0.0), id, 1.0, WeekSlot{1, 0});
+        EXPECT_EQ(ac.turnRateCopy, id.turnRate) << static_cast<int>(c.category);
+        EXPECT_EQ(ac.categoryFactor2, c.factor2) << static_cast<int>(c.category);
+        EXPECT_EQ(ac.categoryFactor3, c.factor3) << static_cast<int>(c.category);
+    }
+}
+
 TEST(LiveAc, PhaseChangesShiftTheHistoryAndStampTheTick)
 {
     LiveAc ac(sampleWith(0.0), identity(AcCategory::Large), 1.0);

@@ -1,5 +1,9 @@
+#include <cmath>
+#include <stdexcept>
+
 #include <gtest/gtest.h>
 
+#include "traffic/TrafficIntake.h"
 #include "traffic/TrafficPassDriver.h"
 
 namespace zelk {
@@ -21,6 +25,53 @@ protected:
             deliver({received(hexId, "DLH4AB", "D-AIXA", "A320", s, kStart + t)});
             enginePasses(kPassesPerSecond);
         }
+    }
+
+    // The same track as the app reports it: each line's fields through the
+    // intake with the reader's context, the records into the engine's mailbox.
+    void reportNorthboundThroughIntake(TrafficFields fields, const IntakeContext& context, int seconds)
+    {
+        const double degreesPerSecond = fields.groundSpeed / 3600.0 / 60.0;
+        const double startLatitude = fields.latitude;
+        for (int t = 0; t < seconds; ++t) {
+            fields.latitude = startLatitude + degreesPerSecond * t;
+            fields.time = kStart + t;
+            TrafficIntakeResult result = gf_buildTrafficRecord(fields, context);
+            if (!result.record)
+                throw std::runtime_error("the intake dropped the report");
+            deliver({std::move(*result.record)});
+            enginePasses(kPassesPerSecond);
+        }
+    }
+
+    // An A320 reported by the local app 8 NM north of a user airport at
+    // 47 N 8 E, climbing through 4500 ft at 250 kt.
+    static TrafficFields appReport()
+    {
+        TrafficFields f;
+        f.hexId = 0x4B1A2C;
+        f.latitude = 47.0 + 8.0 / 60.0;
+        f.longitude = 8.0;
+        f.altitude = 4500.0;
+        f.groundSpeed = 250.0;
+        f.callsign = "DLH4AB";
+        f.registration = "D-AIXA";
+        f.type = "A320";
+        f.source = "adsb";
+        return f;
+    }
+    static IntakeContext appContext(double airportAltitudeFt)
+    {
+        IntakeContext c;
+        c.centreLatitude = 47.0;
+        c.centreLongitude = 8.0;
+        c.lonScale = std::cos(47.0 * kDegToRad);
+        c.userAirportAltitudeFt = airportAltitudeFt;
+        c.qnh = 1013;
+        c.settings = gf_settings();
+        c.fromLocalApp = 1;
+        c.userAirport = UserAirportSpot{IcaoCode("LSGS").key(), 47.0, 8.0};
+        return c;
     }
 
     static constexpr double kStart = 1'700'000'000.0;
@@ -55,6 +106,36 @@ TEST_F(EnginePath, ReportedAircraftIsCreatedMovedAndRemovedWhenItsReportsEnd)
     EXPECT_TRUE(port.object(created.objectId)->removed) << "removed when its reports ran out";
     EXPECT_TRUE(port.liveObjects().empty());
     EXPECT_EQ(live(0x3C6444), nullptr);
+}
+
+// Below the level of a high user airport but 8 NM from it: an aircraft in the
+// air, shown flying, not one on the ground to be dropped for being far out.
+TEST_F(EnginePath, LowReportAwayFromAHighAirportIsShownAirborne)
+{
+    gf_updateSettings([](SettingsSnapshot& s) { s.COLLISION_USER_AIR = false; });
+    reportNorthboundThroughIntake(appReport(), appContext(5400.0), 20);
+    enginePasses(15 * kPassesPerSecond);
+    ASSERT_EQ(port.createdObjects().size(), 1u);
+    const auto created = port.createdObjects()[0];
+    EXPECT_EQ(created.command.hexId, 0x4B1A2Cu);
+    EXPECT_EQ(created.command.position.onGround, 0u);
+    EXPECT_NEAR(created.command.position.altitude, 4500.0, 1.0);
+    ASSERT_NE(live(0x4B1A2C), nullptr);
+    EXPECT_EQ(live(0x4B1A2C)->phase, FlightPhase::flying);
+}
+
+// The aircraft is placed at the true airspeed of its first report, not at its
+// speed over the ground (the motion takes over once it is shown).
+TEST_F(EnginePath, PlacedAtTheReportedTrueAirspeed)
+{
+    gf_updateSettings([](SettingsSnapshot& s) { s.COLLISION_USER_AIR = false; });
+    TrafficFields f = appReport();
+    f.trueAirspeed = 281.0;
+    reportNorthboundThroughIntake(f, appContext(1500.0), 20);
+    const auto placed = [this] { return live(0x4B1A2C) != nullptr && live(0x4B1A2C)->simState != SimState::buffer; };
+    ASSERT_LT(enginePassesUntil(placed, 20 * kPassesPerSecond), 20 * kPassesPerSecond);
+    EXPECT_EQ(live(0x4B1A2C)->simState, SimState::adding2sim);
+    EXPECT_EQ(live(0x4B1A2C)->pose.speed, 281.0);
 }
 
 } // namespace

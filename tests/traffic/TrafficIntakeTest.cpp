@@ -134,6 +134,14 @@ TEST_F(TrafficIntake, KeptOrDropped)
         {"emitter B3", [](auto& f, auto&) { f.emitterCategory = "B3"; }, true},
         {"ground 4.9 NM from the airport", [](auto& f, auto& c) { onGroundNorthOfAirport(f, c, 4.9); }, true},
         {"ground 5.1 NM from the airport", [](auto& f, auto& c) { onGroundNorthOfAirport(f, c, 5.1); }, false},
+        {"below a 5400-ft airport's level 8 NM from it, flying",
+         [](auto& f, auto& c) {
+             c.userAirportAltitudeFt = 5400.0;
+             f.altitude = 4500.0;
+             f.latitude = c.userAirport->latitude + 8.0 / 60.0;
+             f.longitude = c.userAirport->longitude;
+         },
+         true},
         {"ground without user airport",
          [](auto& f, auto& c) { onGroundNorthOfAirport(f, c, 1.0), c.userAirport.reset(); }, false},
         {"ground near airport code 0",
