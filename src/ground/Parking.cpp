@@ -342,6 +342,42 @@ std::pair<std::size_t, std::size_t> lf_adjustFromFeed()
     return {removed, gf_syncParkedList(kMaxParkedHexId)};
 }
 
+// The feed's parked aircraft already stands, is on its way, is still being
+// removed or is shown as a live aircraft: once the placed tables are forgotten
+// it must not come a second time.
+bool lf_feedAircraftPresent(const ParkedTrafficRecord& r)
+{
+    const auto& statics = gf_staticAircraft();
+    const bool standing = std::any_of(statics.begin(), statics.end(), [&r](const StaticAc& s) {
+        return s.erase == 0 && s.createCancelled == 0 && s.spareWord2 == kOriginFeed &&
+               (s.spareWord == r.hexId || s.head.callsign == r.head.callsign);
+    });
+    const auto& work = gf_staticWorkList();
+    const bool queued = std::any_of(work.begin(), work.end(), [&r](const StaticWorkItem& w) {
+        return w.origin == kOriginFeed && (w.sourceHexId == r.hexId || w.callsign == r.head.callsign);
+    });
+    const auto& live = gf_liveAircraft();
+    return standing || queued || std::any_of(live.begin(), live.end(), [&r](const LiveAc& a) {
+               return a.erase == 0 && a.head.callsign == r.head.callsign;
+           });
+}
+
+// A stand stays marked used after its parked aircraft went; for the feed's
+// parked traffic it is free again once nothing stands there or is queued for it.
+bool lf_standTakenForFeed(const ParkPos& stand, const std::vector<StaticWorkItem>& chosen)
+{
+    if (stand.used == 0) return false;
+    const auto id = static_cast<std::int32_t>(stand.id);
+    const auto queued = [id](const StaticWorkItem& w) { return w.standId == id; };
+    const auto& statics = gf_staticAircraft();
+    const auto& work = gf_staticWorkList();
+    const auto& live = gf_liveAircraft();
+    return std::any_of(statics.begin(), statics.end(),
+                       [id](const StaticAc& s) { return s.standId == id && s.erase == 0 && s.createCancelled == 0; }) ||
+           std::any_of(work.begin(), work.end(), queued) || std::any_of(chosen.begin(), chosen.end(), queued) ||
+           std::any_of(live.begin(), live.end(), [id](const LiveAc& a) { return lf_liveHolds(a, id); });
+}
+
 } // namespace
 
 void gf_limitParkedAircraft(std::int32_t extra)
@@ -411,17 +447,19 @@ std::size_t gf_addRTParkedTraffic(std::vector<ParkedTrafficRecord>& list, std::u
     std::vector<StaticWorkItem> items;
     for (const ParkedTrafficRecord& r : list) {
         if (items.size() >= count || (wanted >= 0 && have + static_cast<std::int64_t>(items.size()) >= wanted)) break;
-        if (r.head.callsign.empty() || callsigns.contains(r.head.callsign) || hexIds.contains(r.hexId)) continue;
+        if (r.head.callsign.empty() || callsigns.contains(r.head.callsign) || hexIds.contains(r.hexId) ||
+            lf_feedAircraftPresent(r))
+            continue;
         TrafficRecordHead head = r.head;
         if (head.key.airline == 0) head.key.airline = privateAirline;
         StaticAc probe;
         gf_classifyAircraft(probe, head);
         ParkPos* stand = gf_standByName(r.stand);
-        if (stand == nullptr || stand->used != 0 || !gf_standSuitsAircraft(*stand, probe)) {
+        if (stand == nullptr || lf_standTakenForFeed(*stand, items) || !gf_standSuitsAircraft(*stand, probe)) {
             double distance = 0.0;
             stand = gf_findNearestStand(gf_stands(), {r.latitude, r.longitude}, probe, distance, true);
         }
-        if (stand == nullptr || stand->used != 0) continue;
+        if (stand == nullptr || lf_standTakenForFeed(*stand, items)) continue;
         gf_markStandUsed(static_cast<std::int32_t>(stand->id), 0);
         callsigns.insert(r.head.callsign);
         hexIds.insert(r.hexId);
@@ -439,6 +477,11 @@ void gf_adjustParking(bool rtParkedSwitchedOn)
     if (rtParkedSwitchedOn)
         for (const StaticAc& s : gf_staticAircraft())
             if (s.simState == SimState::active) lf_queueRemoval(s);
+    // Which of the feed's parked aircraft were placed is asked of the aircraft
+    // themselves from here on: one removed since (the switch above, the user's
+    // removal, a live aircraft taking its stand) is placed again. The received
+    // list stays, the adjustment below works from it.
+    gf_clearParkedTrafficTables(ParkedTables::PlacedOnly);
     const WeekSlot now = gf_currentWeekSlot();
     const std::int32_t wanted = gf_wantedStaticCount();
     if (wanted < 0) {

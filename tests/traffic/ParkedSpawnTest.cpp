@@ -1,7 +1,12 @@
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "ground/Parking.h"
+#include "traffic/FeedHooks.h"
+#include "traffic/ParkedTraffic.h"
 #include "traffic/TestAirportPass.h"
 
 namespace zelk {
@@ -69,6 +74,78 @@ TEST_F(ParkedSpawn, LeftoversOfAFormerLifeAreCleared)
         second();
         EXPECT_LT(gf_relativePosition(on, 0.0, {ac->pose.latitude, ac->pose.longitude}).distanceM, 0.5) << c.what;
     }
+}
+
+// The feed's parked aircraft as the program places them: the received list
+// through the reader's hook, the parking summary and adjustments, the engine
+// passes that create and remove the objects on the stand-in. Switching
+// service-only parking on again removes every parked aircraft; the next
+// adjustment places the feed's aircraft again, and no adjustment places one
+// that still stands a second time.
+TEST_F(ParkedSpawn, FeedParkedTrafficIsPlacedAgainAfterTheSwitchButNeverTwice)
+{
+    titles.push_back("Boeing 737-800 KLM PH-BXB");
+    gf_updateSettings([](SettingsSnapshot& s) {
+        s.RT_PARKTRAFFIC_ONLY = true;
+        s.MAX_PARK_SEL = 10;
+    });
+    const auto atStand = [](const char* callsign, const char* registration, std::uint32_t hexId, std::size_t index) {
+        const ParkPos& stand = gf_stands()[index];
+        ParkedTrafficRecord r;
+        r.head.callsign = callsign;
+        r.head.registration = registration;
+        r.head.key = {gf_airlineCode2Index("KLM"), 0, gf_modelCode2Index("B738"), 0, 0};
+        r.hexId = hexId;
+        r.latitude = stand.latitude;
+        r.longitude = stand.longitude;
+        r.stand = stand.name;
+        r.ageComputed = 1; // reported this half-hour
+        return r;
+    };
+    std::vector<ParkedTrafficRecord> feed{atStand("KLM11", "PH-BXA", 0x4B1900, 1),
+                                          atStand("KLM12", "PH-BXB", 0x4B1901, 6)};
+    gf_updateFeedHooks([&feed](FeedHooks& h) {
+        h.app.withParkedList = [&feed](const ParkedListBody& body) {
+            body(feed);
+            return true;
+        };
+        h.webApi.withParkedList = h.app.withParkedList;
+        h.placeParkedTraffic = gf_addRTParkedTraffic;
+    });
+    const auto creates = [this] {
+        std::size_t n = 0;
+        for (const auto& o : port.createdObjects())
+            n += gf_isParkedHexId(o.command.hexId) ? 1 : 0;
+        return n;
+    };
+    const auto activeParked = [] {
+        const auto& statics = gf_staticAircraft();
+        return std::count_if(statics.begin(), statics.end(),
+                             [](const StaticAc& s) { return s.simState == SimState::active; });
+    };
+
+    gf_parkingSummary();
+    enginePassesUntil([&] { return activeParked() == 2; }, 30 * kPassesPerSecond);
+    ASSERT_EQ(activeParked(), 2);
+    gf_adjustParking(false);
+    enginePasses(10 * kPassesPerSecond);
+    EXPECT_EQ(creates(), 2u) << "standing aircraft of the feed are not placed twice";
+
+    gf_adjustParking(true);
+    enginePassesUntil([] { return gf_staticAircraft().empty(); }, 30 * kPassesPerSecond);
+    ASSERT_TRUE(gf_staticAircraft().empty()) << "the switch removes every parked aircraft";
+    gf_adjustParking(false);
+    enginePassesUntil([&] { return activeParked() == 2; }, 30 * kPassesPerSecond);
+    EXPECT_EQ(activeParked(), 2) << "the feed's aircraft are placed again";
+    EXPECT_EQ(creates(), 4u);
+    std::vector<std::int32_t> stands;
+    for (const StaticAc& s : gf_staticAircraft())
+        stands.push_back(s.standId);
+    std::sort(stands.begin(), stands.end());
+    EXPECT_EQ(stands, (std::vector<std::int32_t>{2, 7})) << "on their own stands";
+
+    gf_updateFeedHooks([](FeedHooks& h) { h = FeedHooks{}; });
+    gf_leaveParkingAirport();
 }
 
 } // namespace
