@@ -8,6 +8,7 @@
 #include "traffic/AircraftRecords.h"
 #include "traffic/CollisionRules.h"
 #include "traffic/FlatDistance.h"
+#include "traffic/SimObjectResults.h"
 #include "traffic/SimRemoval.h"
 #include "traffic/StandClaims.h"
 #include "traffic/TrafficExceptions.h"
@@ -24,25 +25,19 @@ constexpr double kLowUserFt = 500.0;
 
 struct LiveParkedPassState {
     std::int64_t calls = 0;
-    std::size_t activeParked = 0;
+    std::uint64_t parkedPlaced = 0; // the placed-parked counter at the last call
 };
 
 LiveParkedPassState lv_liveParked;
 
-std::size_t lf_activeParkedCount()
-{
-    std::size_t n = 0;
-    for (const StaticAc& st : gf_staticAircraft())
-        if (st.simState == SimState::active)
-            ++n;
-    return n;
-}
-
+// A parked aircraft made active since the last call may stand in the way of a
+// live one that has not moved since its own last check: everyone is checked.
+// The count of active parked aircraft would miss one placed while another went.
 bool lf_fullCheckDue()
 {
-    const std::size_t active = lf_activeParkedCount();
-    bool full = active != lv_liveParked.activeParked;
-    lv_liveParked.activeParked = active;
+    const std::uint64_t placed = gf_parkedObjectsPlaced();
+    bool full = placed != lv_liveParked.parkedPlaced;
+    lv_liveParked.parkedPlaced = placed;
     if (++lv_liveParked.calls >= kFullCheckCalls) {
         lv_liveParked.calls = 0;
         full = true;

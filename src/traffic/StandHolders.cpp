@@ -41,7 +41,9 @@ std::string lf_makeWayLine(const LiveAc& holder, const LiveAc& claimant, const s
         return {};
     if ((!h.empty() && lf_withoutLast(h) == c) || (h.ends_with('_') && !c.ends_with('_')))
         return fmt::format("{:14}: {:8} ghost, replace by {}", standName, h, c);
-    if (c.ends_with('_') || holder.streamExtendedAtStand != 0)
+    // A ghost gives way to the real callsign, not to another ghost; the holder
+    // still reported at its stand keeps it.
+    if ((c.ends_with('_') && !h.ends_with('_')) || holder.streamExtendedAtStand != 0)
         return {};
     return fmt::format("{:14}: {:8} removed because another live {} wants the stand ...", standName, h, c);
 }

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "airports/ParkAirports.h"
+#include "ground/GroundGeometry.h"
 #include "ground/Motion.h"
 #include "support/TestAirport.h"
 #include "traffic/CollisionRules.h"
+#include "traffic/SimRemoval.h"
 #include "traffic/TrafficPassDriver.h"
 #include "traffic/TrafficStateTestSupport.h"
 #include "traffic/VerticalPlacement.h"
@@ -56,6 +58,20 @@ protected:
     // then the passes until the program shows them all.
     void untilActive(std::initializer_list<std::uint32_t> hexIds)
     {
+        reportTwice();
+        for (int n = 0; n < 3000; ++n) {
+            bool all = true;
+            for (const std::uint32_t h : hexIds)
+                all = all && live(h) != nullptr && live(h)->simState == SimState::active;
+            if (all)
+                return;
+            enginePass();
+        }
+        FAIL() << "not active";
+    }
+
+    void reportTwice()
+    {
         for (const double seconds : {0.0, 24.0}) {
             std::vector<TrafficRecord> batch;
             for (const Reported& r : reported) {
@@ -70,15 +86,6 @@ protected:
                 enginePasses(2400);
         }
         reported.clear();
-        for (int n = 0; n < 3000; ++n) {
-            bool all = true;
-            for (const std::uint32_t h : hexIds)
-                all = all && live(h) != nullptr && live(h)->simState == SimState::active;
-            if (all)
-                return;
-            enginePass();
-        }
-        FAIL() << "not active";
     }
 
     void untilGone(std::uint32_t hexId)
@@ -223,6 +230,76 @@ TEST_F(StandClaims, TaxiingAircraftAgainstParkedOnes)
         gf_liveAircraft().clear();
     }
     EXPECT_TRUE(logged("G9            : ST       removed for 'live vs parked' collision avoidance with L7, delta hdg:8"));
+}
+
+// A parked aircraft placed while another went, between two calls: the count of
+// parked aircraft is the same, but a taxiing aircraft that has not moved since
+// its last check is checked against the new one at once.
+TEST_F(StandClaims, ParkedAircraftPlacedSinceTheLastCallIsCheckedAtOnce)
+{
+    activeStatic(9);
+    LiveAc& ac = activeLive(0x100008, nearStand(10, 0.0), FlightPhase::taxi);
+    ac.stream.front().skip = 1; // standing where it was reported
+    gf_checkLiveWithParkedCollisions();
+    ASSERT_NE(ac.lastCheckedLatitude, 0.0);
+
+    removeAircraftFromSim(*parked(9));
+    gf_staticWorkList().push_back({10, {gf_airlineCode2Index("DLH"), 0, gf_modelCode2Index("A320"), 0, 0}, "DLH10",
+                                   "D-AIXC", "", 0, 1});
+    const auto placed = [] {
+        for (const StaticAc& st : gf_staticAircraft())
+            if (st.standId == 10 && st.simState == SimState::active)
+                return true;
+        return false;
+    };
+    enginePassesUntil(placed, 1500);
+    ASSERT_TRUE(placed());
+    const LiveAc* taxiing = live(0x100008);
+    ASSERT_NE(taxiing, nullptr);
+    ASSERT_LT(gf_relativePosition({taxiing->lastCheckedLatitude, taxiing->lastCheckedLongitude}, 0.0,
+                                  {taxiing->pose.latitude, taxiing->pose.longitude})
+                  .distanceM,
+              5.0)
+        << "not moved since its last check";
+    gf_checkLiveWithParkedCollisions();
+    EXPECT_TRUE(logged("G10           : DLH10    removed for 'live vs parked' collision avoidance with L8"));
+}
+
+// A live aircraft reported at rest on a stand that another live aircraft
+// holds: whether the holder makes way follows their callsigns and whether the
+// holder is still reported there.
+TEST_F(StandClaims, HolderMakesWayAtSpawnByCallsignsAndReports)
+{
+    struct Case {
+        std::int32_t stand;
+        const char* holder;
+        const char* claimant;
+        std::uint8_t holderReportedThere;
+        bool holderGoes;
+    } cases[] = {
+        {7, "DLH1_", "SWR2_", 0, true},  // two ghosts: the one no longer reported there goes
+        {8, "DLH3_", "SWR4_", 1, false}, // the one still reported there stays
+        {9, "DLH5", "SWR6_", 0, false},  // a ghost never takes a real callsign's stand
+        {12, "DLH7", "SWR8", 0, true},
+    };
+    std::uint32_t hexId = 0x100040;
+    for (const Case& c : cases) {
+        const std::uint32_t holder = ++hexId;
+        const std::uint32_t claimant = ++hexId;
+        spawnOnGround(holder, c.holder, "D-AIXA", nearStand(c.stand, 0.0), 0.0);
+        untilActive({holder});
+        ASSERT_EQ(live(holder)->standId, c.stand) << c.holder;
+        live(holder)->streamExtendedAtStand = c.holderReportedThere;
+        spawnOnGround(claimant, c.claimant, "D-AIXB", nearStand(c.stand, 0.0), 0.0);
+        reportTwice();
+        enginePassesUntil([&] { return live(holder) == nullptr || live(holder)->simState != SimState::active; },
+                          3000);
+        const bool gone = live(holder) == nullptr || live(holder)->simState == SimState::removingfromsim;
+        EXPECT_EQ(gone, c.holderGoes) << c.holder << " and " << c.claimant;
+        if (!c.holderGoes) {
+            EXPECT_TRUE(live(claimant) == nullptr || live(claimant)->simState != SimState::active) << c.claimant;
+        }
+    }
 }
 
 TEST_F(StandClaims, UserAircraftPasses)
