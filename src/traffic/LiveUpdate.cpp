@@ -380,8 +380,9 @@ bool lf_checkCandidate(LiveAc& ac, PosSample& s, double dNm, bool forward)
             return false;
         }
     }
+    // The outward run starts again from here.
     w.candidate = 0;
-    w.candidateCount = 0;
+    w.count = 0;
     w.baseNm = w.lastNm = dNm;
     return false;
 }

@@ -219,6 +219,29 @@ TEST_F(LiveUpdate, LeavingTheStand)
     }
 }
 
+// A pushback candidate that the next sample does not bear out (it jumped 45 m
+// in a second) is dropped, and the outward run counts again from that sample:
+// a single step later is no new candidate.
+TEST_F(LiveUpdate, DroppedPushbackCandidateRestartsTheOutwardRun)
+{
+    LiveAc& ac = shown(FlightPhase::parked, {away(0, 0, now())});
+    std::int32_t due = now();
+    const auto next = [&](double meters) {
+        due += 100;
+        PosSample s = away(180, meters, due);
+        return checkExtendingSituations(ac, s);
+    };
+    for (const double m : {1.0, 5.0, 9.0, 13.0})
+        EXPECT_FALSE(next(m)) << m;
+    ASSERT_EQ(ac.standDepartureWatch.candidate, 1) << "an outward run of half a span behind the stand";
+    EXPECT_FALSE(next(58.0));
+    EXPECT_EQ(ac.standDepartureWatch.candidate, 0);
+    EXPECT_EQ(ac.standDepartureWatch.count, 0);
+    EXPECT_FALSE(next(68.0));
+    EXPECT_EQ(ac.standDepartureWatch.candidate, 0) << "one step is no run";
+    EXPECT_EQ(ac.groundOps.departureStarted, 0);
+}
+
 TEST_F(LiveUpdate, HoldsAndGoArounds)
 {
     const std::int32_t t = now() + 100;
