@@ -20,8 +20,17 @@ bool flushFileToDisk(const std::filesystem::path& file, std::error_code& ec) noe
 bool flushFolderToDisk(const std::filesystem::path& folder, std::error_code& ec) noexcept;
 
 // Writes bytes to a side file next to target, flushes it and moves it over the
-// target durably. The side file is removed when anything fails.
-bool writeFileDurably(const std::filesystem::path& target, std::string_view bytes,
-                      std::error_code& ec) noexcept;
+// target durably. The side file is removed when anything fails; failedStep
+// tells whether the side file could not even be opened (a missing or
+// read-only folder) or a later step failed.
+enum class DurableWriteStep { none, openSideFile, writeAndMove };
+bool writeFileDurably(const std::filesystem::path& target, std::string_view bytes, std::error_code& ec,
+                      DurableWriteStep& failedStep) noexcept;
+inline bool writeFileDurably(const std::filesystem::path& target, std::string_view bytes,
+                             std::error_code& ec) noexcept
+{
+    DurableWriteStep failedStep = DurableWriteStep::none;
+    return writeFileDurably(target, bytes, ec, failedStep);
+}
 
 } // namespace zelk::platform

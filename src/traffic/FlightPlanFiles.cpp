@@ -80,8 +80,12 @@ bool gf_writeFlightPlan(const fs::path& file, const StaticAc& aircraft)
 {
     // Through a side file, so that the simulator never loads half a plan.
     std::error_code ec;
-    if (platform::writeFileDurably(file, gf_flightPlanText(aircraft), ec)) return true;
-    gf_writeLogLine(fmt::format("Writing flight plan '{}' failed: {}", path_to_utf8(file), ec.message()));
+    platform::DurableWriteStep failed = platform::DurableWriteStep::none;
+    if (platform::writeFileDurably(file, gf_flightPlanText(aircraft), ec, failed)) return true;
+    if (failed == platform::DurableWriteStep::openSideFile)
+        gf_writeLogLine(fmt::format("Could not open flight plan '{}' for writing", path_to_utf8(file)));
+    else
+        gf_writeLogLine(fmt::format("Writing flight plan '{}' failed: {}", path_to_utf8(file), ec.message()));
     return false;
 }
 

@@ -54,10 +54,21 @@ TEST_F(FlightPlanFiles, IfrAndVfrPlansByteForByte)
 
 TEST_F(FlightPlanFiles, FailedOpenIsLogged)
 {
+    // A plan that cannot be opened, and one opened whose move into place fails
+    // (a folder stands where the plan goes).
     const fs::path unopenable = dir() / "missing-folder" / "2.pln";
-    EXPECT_FALSE(gf_writeFlightPlan(unopenable, aircraft(AcCategory::Large, "AMS", "LHR")));
-    EXPECT_FALSE(fs::exists(unopenable));
-    EXPECT_NE(log().find("Writing flight plan '" + path_to_utf8(unopenable) + "' failed: "), std::string::npos);
+    const fs::path occupied = dir() / "3.pln";
+    fs::create_directories(occupied / "inside");
+    const std::pair<fs::path, std::string> cases[] = {
+        {unopenable, "Could not open flight plan '" + path_to_utf8(unopenable) + "' for writing"},
+        {occupied, "Writing flight plan '" + path_to_utf8(occupied) + "' failed: "},
+    };
+    for (const auto& [file, line] : cases) {
+        EXPECT_FALSE(gf_writeFlightPlan(file, aircraft(AcCategory::Large, "AMS", "LHR"))) << line;
+        EXPECT_FALSE(fs::is_regular_file(file)) << line;
+        EXPECT_FALSE(fs::exists(fs::path(file) += ".tmp")) << "no side file left: " << line;
+        EXPECT_NE(log().find(line), std::string::npos) << line;
+    }
 }
 
 TEST_F(FlightPlanFiles, FolderIsCreatedWithItsParentsAndMustBeADirectory)

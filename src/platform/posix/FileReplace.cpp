@@ -52,9 +52,11 @@ bool replaceFileDurably(const std::filesystem::path& source, const std::filesyst
     return true;
 }
 
-bool writeFileDurably(const std::filesystem::path& target, std::string_view bytes, std::error_code& ec) noexcept
+bool writeFileDurably(const std::filesystem::path& target, std::string_view bytes, std::error_code& ec,
+                      DurableWriteStep& failedStep) noexcept
 {
     ec.clear();
+    failedStep = DurableWriteStep::openSideFile;
     std::filesystem::path side = target;
     side += ".tmp";
     const int fd = ::open(side.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -62,6 +64,7 @@ bool writeFileDurably(const std::filesystem::path& target, std::string_view byte
         ec.assign(errno, std::generic_category());
         return false;
     }
+    failedStep = DurableWriteStep::writeAndMove;
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -83,6 +86,7 @@ bool writeFileDurably(const std::filesystem::path& target, std::string_view byte
         ::unlink(side.c_str());
         return false;
     }
+    failedStep = DurableWriteStep::none;
     return true;
 }
 

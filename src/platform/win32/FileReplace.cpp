@@ -92,9 +92,11 @@ bool replaceFileDurably(const std::filesystem::path& source, const std::filesyst
     return moveOver(source, target, ec);
 }
 
-bool writeFileDurably(const std::filesystem::path& target, std::string_view bytes, std::error_code& ec) noexcept
+bool writeFileDurably(const std::filesystem::path& target, std::string_view bytes, std::error_code& ec,
+                      DurableWriteStep& failedStep) noexcept
 {
     ec.clear();
+    failedStep = DurableWriteStep::openSideFile;
     std::filesystem::path side;
     try {
         side = target;
@@ -111,6 +113,7 @@ bool writeFileDurably(const std::filesystem::path& target, std::string_view byte
             setLastError(ec);
             return false;
         }
+        failedStep = DurableWriteStep::writeAndMove;
         std::size_t done = 0;
         while (done < bytes.size()) {
             const std::size_t chunk = std::min<std::size_t>(bytes.size() - done, 1u << 30);
@@ -135,6 +138,7 @@ bool writeFileDurably(const std::filesystem::path& target, std::string_view byte
         ::DeleteFileW(side.c_str());
         return false;
     }
+    failedStep = DurableWriteStep::none;
     return true;
 }
 
