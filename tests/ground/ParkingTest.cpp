@@ -238,15 +238,7 @@ TEST_F(Parking, FeedParkedTrafficInListOrder)
     std::vector<ParkedTrafficRecord> feed{record("KLM1", 0xA1, 400, -300, ""),   record("KLM1", 0xA2, 400, -120, ""),
                                           record("KLM3", 0xA3, 402, -300, ""),   record("KLM4", 0xA4, 0, 0, "G9"),
                                           record("KLM5", 0xA5, 400, -165, "X1")};
-    gf_updateFeedHooks([&feed](FeedHooks& h) {
-        // Whichever source is selected.
-        h.app.withParkedList = [&feed](const ParkedListBody& body) {
-            body(feed);
-            return true;
-        };
-        h.webApi.withParkedList = h.app.withParkedList;
-        h.placeParkedTraffic = gf_addRTParkedTraffic;
-    });
+    test::installFeedParkedList(feed);
     gf_parkingSummary();
     // G5 taken by KLM1, its twin and KLM3 passed over; KLM4 by its stand text; KLM5 near G8.
     EXPECT_EQ(workList(), (std::vector<std::string>{"G5 KLM1", "G9 KLM4", "G8 KLM5"}));

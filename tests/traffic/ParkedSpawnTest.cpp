@@ -104,14 +104,7 @@ TEST_F(ParkedSpawn, FeedParkedTrafficIsPlacedAgainAfterTheSwitchButNeverTwice)
     };
     std::vector<ParkedTrafficRecord> feed{atStand("KLM11", "PH-BXA", 0x4B1900, 1),
                                           atStand("KLM12", "PH-BXB", 0x4B1901, 6)};
-    gf_updateFeedHooks([&feed](FeedHooks& h) {
-        h.app.withParkedList = [&feed](const ParkedListBody& body) {
-            body(feed);
-            return true;
-        };
-        h.webApi.withParkedList = h.app.withParkedList;
-        h.placeParkedTraffic = gf_addRTParkedTraffic;
-    });
+    test::installFeedParkedList(feed);
     const auto creates = [this] {
         std::size_t n = 0;
         for (const auto& o : port.createdObjects())

@@ -7,8 +7,10 @@
 
 #include "airports/ParkPos.h"
 #include "core/Log.h"
+#include "ground/Parking.h"
 #include "support/LoggedTempDir.h"
 #include "traffic/AircraftRecords.h"
+#include "traffic/FeedHooks.h"
 #include "traffic/TrafficHooks.h"
 #include "traffic/TrafficState.h"
 
@@ -77,6 +79,20 @@ inline StaticAc makeAircraft(std::string callsign, std::string registration, Liv
     ac.head.key = key;
     ac.category = category;
     return ac;
+}
+
+// The feed's received parked list as either reader hands it over, placed by
+// the parking's own placement. The list must outlive the hooks.
+inline void installFeedParkedList(std::vector<ParkedTrafficRecord>& feed)
+{
+    gf_updateFeedHooks([&feed](FeedHooks& h) {
+        h.app.withParkedList = [&feed](const ParkedListBody& body) {
+            body(feed);
+            return true;
+        };
+        h.webApi.withParkedList = h.app.withParkedList;
+        h.placeParkedTraffic = gf_addRTParkedTraffic;
+    });
 }
 
 } // namespace zelk::test
