@@ -120,6 +120,8 @@ TEST_F(ParkedSpawn, FeedParkedTrafficIsPlacedAgainAfterTheSwitchButNeverTwice)
     gf_parkingSummary();
     enginePassesUntil([&] { return activeParked() == 2; }, 30 * kPassesPerSecond);
     ASSERT_EQ(activeParked(), 2);
+    // The service now names another stand for KLM12, which still stands at G7.
+    feed[1] = atStand("KLM12", "PH-BXB", 0x4B1901, 7);
     gf_adjustParking(false);
     enginePasses(10 * kPassesPerSecond);
     EXPECT_EQ(creates(), 2u) << "standing aircraft of the feed are not placed twice";
@@ -135,7 +137,7 @@ TEST_F(ParkedSpawn, FeedParkedTrafficIsPlacedAgainAfterTheSwitchButNeverTwice)
     for (const StaticAc& s : gf_staticAircraft())
         stands.push_back(s.standId);
     std::sort(stands.begin(), stands.end());
-    EXPECT_EQ(stands, (std::vector<std::int32_t>{2, 7})) << "on their own stands";
+    EXPECT_EQ(stands, (std::vector<std::int32_t>{2, 8})) << "on the stands the service names";
 
     gf_updateFeedHooks([](FeedHooks& h) { h = FeedHooks{}; });
     gf_leaveParkingAirport();
