@@ -294,6 +294,9 @@ ValueOrError<Apf> gf_readAirportFile(const fs::path& path)
     if (!result) return result;
     Apf& apf = result.value();
     lf_linkNeighbours(apf.stands);
+    for (const ParkPos& stand : apf.stands)
+        if (const std::string line = gf_formatStandExclusions(stand.adjacent, stand.id, apf.stands); !line.empty())
+            gf_writeLogLine(line);
     if (apf.stands.empty()) gf_writeLogLine("no stands found in the airport file");
     flushButton.enable(!apf.stands.empty());
     return result;
@@ -385,7 +388,7 @@ ValueOrError<DestStand> gf_readDestApfForClosestStand(const IcaoCode& code, doub
     for (const pugi::xml_node node : section.children("parkpos")) {
         const double lat = gf_xmlAttributeDoubleOrZero(node, "latitude");
         const double lon = gf_xmlAttributeDoubleOrZero(node, "longitude");
-        const std::string id = node.attribute("id").value();
+        const std::string id = gf_xmlAttributeStringOr(node, "id", "");
         if (!gf_isValidStandPosition(lat, lon) || id.empty()) continue;
         const double dy = (latitude - lat) * 60.0;
         const double dx = (longitude - lon) * k * 60.0;
@@ -410,8 +413,9 @@ ValueOrError<std::vector<std::string>> gf_readApfForStands(const IcaoCode& code)
     std::vector<std::string> names;
     std::unordered_set<std::string> seen;
     for (const pugi::xml_node node : section.children("parkpos")) {
-        if (!node.attribute("id")) continue;
-        std::string id = gf_trim(node.attribute("id").value());
+        const auto text = gf_xmlAttributeString(node, "id");
+        if (!text) continue;
+        std::string id = gf_trim(*text);
         if (id.empty()) continue;
         std::transform(id.begin(), id.end(), id.begin(), gf_toUpperChar);
         if (seen.insert(id).second) names.push_back(std::move(id));

@@ -258,6 +258,9 @@ void lf_summarizeBglReads()
     if (counts.unreadRecordFiles > 0)
         lf_scanLine(fmt::format("{:5} BGL file{} with airport records of a kind that is not read",
                                 counts.unreadRecordFiles, gf_pluralSuffix(counts.unreadRecordFiles)));
+    if (counts.droppedAirports > 0)
+        lf_scanLine(fmt::format("{:5} BGL airport record{} that could not be read", counts.droppedAirports,
+                                gf_pluralSuffix(counts.droppedAirports)));
     if (counts.airportsWithoutStands > 0)
         lf_scanLine(fmt::format("{:5} BGL airport{} without stands", counts.airportsWithoutStands,
                                 gf_pluralSuffix(counts.airportsWithoutStands)));
@@ -476,6 +479,18 @@ void lf_scanPackageFolders(const fs::path& root)
     lf_writeScanLog();
 }
 
+namespace {
+// A simulator that answered that it has no such airport is connected: only
+// a read that got no answer asks whether it is. (The folder walk and the
+// streamed packages spell the word differently.)
+std::string lf_facilityReadText(FacilityRead read, IcaoCode code, std::string_view facilities)
+{
+    if (read == FacilityRead::NotKnown)
+        return fmt::format("Facility data for {}: the simulator does not know this airport", code);
+    return fmt::format("Reading {} data for {} via SimConnect failed, is MSFS connected?", facilities, code);
+}
+} // namespace
+
 bool lf_readAirportViaFacilities(const fs::path& bglFile)
 {
     lf_addScanLogLine(fmt::format("\nFac: {}", path_to_utf8(bglFile)));
@@ -493,8 +508,8 @@ bool lf_readAirportViaFacilities(const fs::path& bglFile)
         return false;
     try {
         std::uint32_t helipads = 0;
-        if (!gf_readFacilityStands(record, helipads)) {
-            lf_scanLine(fmt::format("Reading Facilites data for {} via SimConnect failed, is MSFS connected?", *code));
+        if (const FacilityRead read = gf_readFacilityStands(record, helipads); read != FacilityRead::Read) {
+            lf_scanLine(lf_facilityReadText(read, *code, "Facilites"));
             lf_writeScanLog();
             return false;
         }
@@ -514,9 +529,8 @@ void lf_readStreamedAirport(ApfParameters& record)
         return;
     try {
         std::uint32_t helipads = 0;
-        if (!gf_readFacilityStands(record, helipads)) {
-            lf_scanLine(
-                fmt::format("Reading Facilities data for {} via SimConnect failed, is MSFS connected?", record.icao));
+        if (const FacilityRead read = gf_readFacilityStands(record, helipads); read != FacilityRead::Read) {
+            lf_scanLine(lf_facilityReadText(read, record.icao, "Facilities"));
             lf_writeScanLog();
             return;
         }

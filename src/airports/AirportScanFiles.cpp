@@ -137,7 +137,7 @@ bool lf_isScanMade(const fs::path& file)
     bool generated = false;
     bool handmade = false;
     for (pugi::xml_node p : gf_apfSection(doc, "parameters").children("parameter")) {
-        const std::string_view name = p.attribute("name").as_string();
+        const std::string name = gf_xmlAttributeStringOr(p, "name", "");
         generated |= name == "num_parkpos";
         handmade |= name == "handmade" && p.attribute("value").as_bool();
     }

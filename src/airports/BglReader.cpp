@@ -25,6 +25,7 @@ constexpr std::uint64_t kParkingEntrySize = 56;
 constexpr std::uint64_t kSectionTableChunk = 4096; // entries per read of the quick test
 // Offset of the packed identifier in an airport record, and the bytes it needs.
 constexpr std::uint64_t kIcaoEnd = 44;
+constexpr std::uint64_t kBglRecordHeaderSize = 6; // u16 id, u32 size
 
 BglReadCounts lv_counts;
 
@@ -69,7 +70,9 @@ void lf_readParkingEntry(const BglStream& entry, BglAirport& airport, BglStandNa
     }
     const float heading = entry.f32(8);
     const float radius = entry.f32(4);
-    if (!std::isfinite(heading) || !std::isfinite(radius)) {
+    // A stand of no size cannot be written to an airport file; kept, it
+    // would cost the whole airport its file.
+    if (!std::isfinite(heading) || !std::isfinite(radius) || !(radius > 0.0f)) {
         lf_addScanLogLine(fmt::format("{} has no valid heading or radius (skipped)", *name));
         return;
     }
@@ -79,14 +82,21 @@ void lf_readParkingEntry(const BglStream& entry, BglAirport& airport, BglStandNa
     airport.stands.push_back(std::move(stand));
 }
 
-// The sub-record at pos, which must lie whole inside the record.
-BglStream lf_subrecordAt(const BglStream& record, std::uint64_t pos)
+// A sub-record header that does not fit, or a size that is no sub-record or
+// passes the end of the record, ends the walk; the stands read before stay.
+std::optional<BglStream> lf_subrecordAt(const BglStream& record, std::uint64_t pos)
 {
-    const std::uint64_t size = record.u32(pos + 2);
-    if (size < 6 || !lf_bglRangeFits(record.size(), pos, size))
-        throw BglBoundsError(fmt::format("sub-record at byte {} of {} bytes passes the end of its airport record",
-                                         record.fileOffset(pos), size));
-    return record.sub(pos, size);
+    if (lf_bglRangeFits(record.size(), pos, kBglRecordHeaderSize)) {
+        const std::uint64_t size = record.u32(pos + 2);
+        if (size >= kBglRecordHeaderSize && lf_bglRangeFits(record.size(), pos, size))
+            return record.sub(pos, size);
+    }
+    const std::string line = fmt::format("   Warning: invalid record boundary at o3 = {}", record.fileOffset(pos) / 4);
+    if (lf_bglRangeFits(record.size(), pos, 2) && record.u16(pos) == kBglHelipadId)
+        gf_writeLogNotice(line);
+    else
+        gf_writeLogLine(line);
+    return std::nullopt;
 }
 
 void lf_readRecordRef(const BglRecordRef& ref, const std::filesystem::path& bglFile, const BglAirportSink& sink,
@@ -218,9 +228,11 @@ void lf_processBGLfile(const std::filesystem::path& bglFile, const BglAirportSin
     } catch (const std::exception& e) {
         gf_writeLogNotice(fmt::format("Exception in lf_processBGLfile (std::ex): {} \u2014 {}", path_to_utf8(bglFile),
                                       e.what()));
+        ++lv_counts.droppedAirports;
         throw;
     } catch (...) {
         gf_writeLogNotice(fmt::format("Exception in lf_processBGLfile: {}", path_to_utf8(bglFile)));
+        ++lv_counts.droppedAirports;
         throw;
     }
 }
@@ -246,6 +258,7 @@ void lf_readBglAirportRecord(const BglStream& record, IcaoCode icao, const std::
     } catch (const BglBoundsError& e) {
         gf_writeLogNotice(fmt::format("Airport record of {} at byte {} in '{}' skipped: {}", icao,
                                       record.fileOffset(), path_to_utf8(bglFile), e.what()));
+        ++lv_counts.droppedAirports;
         return;
     }
     if (airport.stands.empty()) {
@@ -274,7 +287,10 @@ void lf_readBglSubrecords(const BglStream& record, BglAirport& airport)
             gf_writeLogNotice("Error: Maximum loop iterations reached (1) \u2014 possible corrupt SIA or malformed input");
             break;
         }
-        const BglStream sub = lf_subrecordAt(record, pos);
+        const auto found = lf_subrecordAt(record, pos);
+        if (!found)
+            break;
+        const BglStream& sub = *found;
         const std::uint16_t id = sub.u16(0);
         if (id == kBglParkingListId) {
             lf_readBglParkingList(sub, airport, names);
@@ -313,9 +329,13 @@ void lf_readBglHelipad(const BglStream& pad, BglAirport& airport, BglHelipads& h
             lf_addScanLogLine(fmt::format("double helipad  (skipped) {}", lf_positionText(latitude, longitude)));
             return;
         }
+    if (!std::isfinite(size) || !(size > 0.0f)) {
+        lf_addScanLogLine(fmt::format("helipad of no valid size (skipped): {}", lf_positionText(latitude, longitude)));
+        return;
+    }
     helipads.positions.emplace_back(latitude, longitude);
     ParkPos stand = lf_makeBglStand(fmt::format("helipad{}", helipads.counter++), latitude, longitude, 0);
-    stand.radius = std::isfinite(size) ? size * 0.5 / kMetresPerNm : 0.0;
+    stand.radius = size * 0.5 / kMetresPerNm;
     stand.helipad = 1;
     airport.stands.push_back(std::move(stand));
 }

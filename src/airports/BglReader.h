@@ -68,6 +68,8 @@ void lf_processBglBytes(std::span<const unsigned char> bytes, const std::filesys
 struct BglReadCounts {
     std::uint64_t unreadRecordFiles = 0;
     std::uint64_t airportsWithoutStands = 0;
+    // Airport records (or whole files) given up because a part passed the end.
+    std::uint64_t droppedAirports = 0;
 };
 const BglReadCounts& lf_bglReadCounts();
 void lf_resetBglReadCounts();
@@ -78,8 +80,9 @@ std::optional<std::vector<unsigned char>> lf_readWholeFile(const std::filesystem
 // One airport record (the stream covers exactly the record).
 void lf_readBglAirportRecord(const BglStream& record, IcaoCode icao, const std::filesystem::path& bglFile,
                              const BglAirportSink& sink);
-// The stands of the record's sub-records; throws BglBoundsError for a part
-// that does not lie inside its parent.
+// The stands of the record's sub-records; a sub-record that does not lie
+// inside the record ends the walk with a log line, an entry that does not lie
+// inside its sub-record throws BglBoundsError.
 void lf_readBglSubrecords(const BglStream& record, BglAirport& airport);
 
 using BglStandNames = std::unordered_set<std::string>;

@@ -91,8 +91,14 @@ void lf_takeAirportRecord(const sim_event::Facilities& data, ApfParameters& reco
 void lf_addStand(const FacilityStand& s, ApfParameters& record, BglStandNames& names)
 {
     if (s.type == static_cast<std::uint32_t>(StandType::NONE) || s.type == static_cast<std::uint32_t>(StandType::VEHICLE) ||
-        s.type >= kStandTypeCount || !gf_isValidStandPosition(s.latitude, s.longitude) || !std::isfinite(s.heading))
+        s.type >= kStandTypeCount || !gf_isValidStandPosition(s.latitude, s.longitude))
         return;
+    // A stand of no size cannot be written to an airport file; kept, it
+    // would cost the whole airport its file.
+    if (!std::isfinite(s.heading) || !std::isfinite(s.radiusM) || !(s.radiusM > 0.0)) {
+        lf_addScanLogLine(fmt::format("{} has no valid heading or radius (skipped)", s.name));
+        return;
+    }
     auto name = lf_uniqueStandId(s.name, names);
     if (!name)
         return;
@@ -104,14 +110,16 @@ void lf_addStand(const FacilityStand& s, ApfParameters& record, BglStandNames& n
 
 } // namespace
 
-bool gf_readFacilityStands(ApfParameters& record, std::uint32_t& helipadCount)
+FacilityRead gf_readFacilityStands(ApfParameters& record, std::uint32_t& helipadCount)
 {
     helipadCount = 0;
     if (!lf_ensureReader())
-        return false;
+        return FacilityRead::Failed;
     auto data = lv_connection.reader->read(record.icao);
-    if (!data || !data->found)
-        return false;
+    if (!data)
+        return FacilityRead::Failed;
+    if (!data->found)
+        return FacilityRead::NotKnown;
     lf_takeAirportRecord(*data, record);
     BglStandNames names;
     for (const auto& s : data->stands)
@@ -131,13 +139,18 @@ bool gf_readFacilityStands(ApfParameters& record, std::uint32_t& helipadCount)
                                           h.longitude));
             continue;
         }
+        const double size = std::max(h.lengthM, h.widthM);
+        if (!std::isfinite(h.lengthM) || !std::isfinite(h.widthM) || !(size > 0.0)) {
+            lf_addScanLogLine(fmt::format("helipad of no valid size (skipped): {:.6f},{:.6f}", h.latitude, h.longitude));
+            continue;
+        }
         padPositions.emplace_back(h.latitude, h.longitude);
         ParkPos pad = lf_makeBglStand(fmt::format("helipad{}", ++helipadCount), h.latitude, h.longitude, 0);
-        pad.radius = std::max(h.lengthM, h.widthM) * 0.5 / kMetresPerNm;
+        pad.radius = size * 0.5 / kMetresPerNm;
         pad.helipad = 1;
         record.stands.push_back(std::move(pad));
     }
-    return true;
+    return FacilityRead::Read;
 }
 
 void gf_closeParkingDataReader()

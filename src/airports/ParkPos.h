@@ -101,4 +101,12 @@ struct ParkPos {
     std::uint8_t typeDerived = 0;
 };
 
+// Stand name by 1-based id: "sid==0?" for 0, "sid==?" for an id that names no
+// stand of the list (negative, past the end, list out of order).
+std::string gf_standName(std::int32_t standId, const std::vector<ParkPos>& stands);
+
+// "          {:8}: excludes {}" of the stand and its excluded stands; empty for no exclusions.
+std::string gf_formatStandExclusions(const std::vector<std::int32_t>& excluded, std::uint32_t standId,
+                                     const std::vector<ParkPos>& stands);
+
 } // namespace zelk

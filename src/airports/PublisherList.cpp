@@ -38,7 +38,7 @@ void lf_readPublisherNames(pugi::xml_node root)
 {
     std::vector<std::string> texts;
     for (pugi::xml_node pub : root.child("publishers").children("pub"))
-        texts.emplace_back(pub.attribute("pn").as_string());
+        texts.emplace_back(gf_xmlAttributeStringOr(pub, "pn", ""));
     std::sort(texts.begin(), texts.end());
     texts.erase(std::unique(texts.begin(), texts.end()), texts.end());
     for (const auto& text : texts)
@@ -55,7 +55,7 @@ void lf_readRejectedPublishers(pugi::xml_node root)
         return;
     }
     for (pugi::xml_node rp : section.children("rp"))
-        for (const auto& piece : gf_split(rp.attribute("n").as_string(), ','))
+        for (const auto& piece : gf_split(gf_xmlAttributeStringOr(rp, "n", ""), ','))
             if (std::string key = lf_lower(gf_trim(piece)); !key.empty())
                 rejected.emplace(std::move(key), piece);
 }
@@ -67,7 +67,7 @@ void lf_readSimaddonSection(pugi::xml_node root, bool msfs2020)
     if (!section)
         throw UserRelatedException(kMissingSectionCode, fmt::format("Missing section: {}", sectionName));
     for (pugi::xml_node s : section.children(msfs2020 ? "s20" : "s24"))
-        for (auto& code : gf_split(s.attribute("aps").as_string(), ','))
+        for (auto& code : gf_split(gf_xmlAttributeStringOr(s, "aps", ""), ','))
             lv_publishers.simaddons.insert(std::move(code));
 }
 
@@ -75,12 +75,12 @@ void lf_readThirdpartySection(pugi::xml_node root, bool msfs2020)
 {
     const pugi::xml_node section = root.child(msfs2020 ? "thirdparties20" : "thirdparties24");
     for (pugi::xml_node t : section.children(msfs2020 ? "t20" : "t24")) {
-        ThirdpartyArchive entry{t.attribute("pub").as_string(), {}};
-        for (auto& file : gf_split(t.attribute("aps").as_string(), ','))
+        ThirdpartyArchive entry{gf_xmlAttributeStringOr(t, "pub", ""), {}};
+        for (auto& file : gf_split(gf_xmlAttributeStringOr(t, "aps", ""), ','))
             entry.files.emplace_back(std::move(file), std::string());
         for (pugi::xml_node ap : t.children("ap")) {
-            const std::string f = ap.attribute("f").as_string();
-            const std::string v = ap.attribute("v").as_string();
+            const std::string f = gf_xmlAttributeStringOr(ap, "f", "");
+            const std::string v = gf_xmlAttributeStringOr(ap, "v", "");
             if (f.empty() || v.empty())
                 continue;
             const auto it = std::find_if(entry.files.begin(), entry.files.end(),
@@ -186,7 +186,7 @@ ThirdpartyArchiveMatch gf_findThirdpartyArchive(const std::string& publisher, Ic
     std::optional<ReleaseVersion> best;
     ThirdpartyArchiveMatch match;
     for (const auto& [file, version] : entry->files) {
-        if (file == exactKey && !exact)
+        if (file == exactKey)
             exact = file;
         if (!icao.isSet() || file.size() < 4 || file.compare(0, 4, code) != 0 || version.empty() || !installed.ok)
             continue;

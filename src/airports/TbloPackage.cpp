@@ -7,6 +7,7 @@
 
 #include <fmt/format.h>
 
+#include "airports/BglReader.h"
 #include "airports/WeeklyAirports.h"
 #include "core/FileUtils.h"
 #include "core/Log.h"
@@ -140,7 +141,11 @@ void lf_zipTbloFolder()
 {
     if (gf_countFilesInDirectory(kTbloFolder, "") == 0) {
         gf_setTbloPending(false);
-        gf_writeLogLine("All your simaddon and third party airports are recognised, no off line learning needed.");
+        // Airports whose records could not be read are not recognised: the
+        // scan's summary names them, and this line must not say otherwise.
+        const BglReadCounts& unread = lf_bglReadCounts();
+        if (unread.unreadRecordFiles == 0 && unread.droppedAirports == 0)
+            gf_writeLogLine("All your simaddon and third party airports are recognised, no off line learning needed.");
         return;
     }
     if (!lf_zipFolder(kTbloZipFile)) {

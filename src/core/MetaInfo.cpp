@@ -1,10 +1,13 @@
 #include "core/MetaInfo.h"
 
+#include <string>
+
 #include <fmt/format.h>
 
 #include "core/Clock.h"
 #include "core/Log.h"
 #include "core/ParameterXml.h"
+#include "core/Strings.h"
 #include "core/TimeUtils.h"
 
 namespace zelk {
@@ -55,9 +58,9 @@ std::optional<MetaInfo> gf_readMetaInfo(pugi::xml_node node, bool relaxed)
     bool hasAuthor = false, hasVersion = false, hasDate = false, hasP3d = false, hasMsfs = false, hasSim = false;
     bool hasCopyright = false;
     for (const pugi::xml_node info : block.children("info")) {
-        const std::string_view name = info.attribute("name").value();
+        const std::string name = gf_xmlAttributeStringOr(info, "name", "");
         if (name.empty()) continue;
-        const char* value = info.attribute("value").value();
+        const std::string value = gf_xmlAttributeStringOr(info, "value", "");
         const auto takeText = [&](bool& present, std::string& field) {
             if (present) return;
             field = value;
@@ -75,7 +78,7 @@ std::optional<MetaInfo> gf_readMetaInfo(pugi::xml_node node, bool relaxed)
             takeText(hasMsfs, meta.msfs);
         } else if (name == "copyright") {
             if (hasCopyright) continue;
-            if (*value == '\0') {
+            if (value.empty()) {
                 notice("no copyright info in the file?");
                 return std::nullopt;
             }

@@ -210,7 +210,7 @@ pugi::xml_node gf_findParametersSection(pugi::xml_node doc)
 pugi::xml_node gf_findParameterElement(pugi::xml_node section, std::string_view key)
 {
     for (pugi::xml_node element : section.children("parameter"))
-        if (std::string_view(element.attribute("name").value()) == key) return element;
+        if (gf_xmlAttributeStringOr(element, "name", "") == key) return element;
     return {};
 }
 
@@ -232,9 +232,7 @@ std::optional<std::string> gf_readXmlStringParameter(pugi::xml_node node, std::s
 {
     const pugi::xml_node element = gf_findParameterElement(gf_findParametersSection(node), key);
     if (!element) return std::nullopt;
-    const pugi::xml_attribute value = element.attribute("value");
-    if (!value) return std::nullopt;
-    return std::string(value.value());
+    return gf_xmlAttributeString(element, "value");
 }
 
 std::optional<std::filesystem::path> gf_xmlAttributePath(pugi::xml_node node, std::string_view name)

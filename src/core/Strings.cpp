@@ -279,6 +279,19 @@ bool gf_appendXmlStringAttribute(pugi::xml_node node, const char* name, const st
     return attr.set_value(value.c_str());
 }
 
+std::optional<std::string> gf_xmlAttributeString(pugi::xml_node node, const char* name)
+{
+    const auto attr = node.attribute(name);
+    if (!attr) return std::nullopt;
+    return std::string(attr.value());
+}
+
+std::string gf_xmlAttributeStringOr(pugi::xml_node node, const char* name, std::string_view fallback)
+{
+    if (auto text = gf_xmlAttributeString(node, name)) return std::move(*text);
+    return std::string(fallback);
+}
+
 std::optional<double> gf_xmlAttributeDouble(pugi::xml_node node, const char* name)
 {
     const auto attr = node.attribute(name);

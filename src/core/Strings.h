@@ -89,6 +89,12 @@ std::string gf_bannerLine(std::int64_t a, std::int64_t b, bool leadingNewline, b
 bool gf_appendXmlBoolAttribute(pugi::xml_node node, const char* name, bool value);
 bool gf_appendXmlStringAttribute(pugi::xml_node node, const char* name, const std::string& value);
 
+// The attribute's text; empty only when the node has no such attribute (an
+// attribute written empty gives an empty text).
+std::optional<std::string> gf_xmlAttributeString(pugi::xml_node node, const char* name);
+// The attribute's text, or the fallback when the node has no such attribute.
+std::string gf_xmlAttributeStringOr(pugi::xml_node node, const char* name, std::string_view fallback);
+
 // A finite number, optionally signed with one '+', between optional blanks;
 // anything else (missing, blank, trailing characters, inf, nan) is empty.
 std::optional<double> gf_xmlAttributeDouble(pugi::xml_node node, const char* name);

@@ -59,7 +59,7 @@ constexpr double kMetresPerNm = 1852.0;
 
 std::string lf_attributeText(const pugi::xml_node& node, const char* name)
 {
-    return node.attribute(name).as_string();
+    return gf_xmlAttributeStringOr(node, name, "");
 }
 
 // Collects every code of every `element` of root/section from its comma list.

@@ -151,7 +151,7 @@ void lf_parseAigRegcodes(RegcodeReadResult& result, const pugi::xml_document& do
     std::size_t count = 0;
     for (const pugi::xml_node l : aig.children("l")) {
         ++count;
-        const std::string title = l.attribute("t").value();
+        const std::string title = gf_xmlAttributeStringOr(l, "t", "");
         if (title.empty()) {
             result.errors.push_back(fmt::format("AIG XML record {} has no title", count));
             continue;
@@ -160,7 +160,7 @@ void lf_parseAigRegcodes(RegcodeReadResult& result, const pugi::xml_document& do
             result.errors.push_back(fmt::format("duplicate AIG title '{}'", title));
             continue;
         }
-        const std::string_view list = l.attribute("r").value();
+        const std::string list = gf_xmlAttributeStringOr(l, "r", "");
         std::vector<std::string> codes;
         if (!list.empty()) {
             codes = lf_validCodes(list, [&](const std::string& code) {

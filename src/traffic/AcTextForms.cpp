@@ -52,29 +52,6 @@ bool gf_airlineFromCallsign(TrafficRecordHead& head)
     return true;
 }
 
-std::string gf_standName(std::int32_t standId, const std::vector<ParkPos>& stands)
-{
-    if (standId == 0) return "sid==0?";
-    if (standId > 0 && static_cast<std::size_t>(standId) <= stands.size()) {
-        const ParkPos& stand = stands[static_cast<std::size_t>(standId) - 1];
-        if (stand.id == static_cast<std::uint32_t>(standId)) return stand.name;
-    }
-    return "sid==?";
-}
-
-std::string gf_formatStandExclusions(const std::vector<std::int32_t>& excluded, std::uint32_t standId,
-                                     const std::vector<ParkPos>& stands)
-{
-    if (excluded.empty()) return {};
-    std::string names;
-    for (std::size_t i = 0; i < excluded.size(); ++i) {
-        if (i > 0) names += ',';
-        names += gf_standName(excluded[i], stands);
-    }
-    return fmt::format("          {:8}: excludes {}", gf_standName(static_cast<std::int32_t>(standId), stands),
-                       names);
-}
-
 std::vector<std::string> gf_activeAircraftLines(const std::vector<LiveAc>& live, std::uint8_t trafficSelection,
                                                 bool msfs2020)
 {

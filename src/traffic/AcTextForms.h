@@ -37,14 +37,6 @@ std::string gf_formatAcRowWithRegcode(const TrafficRecordHead& head);
 // those letters (upper-cased) becomes the key's airline; false otherwise.
 bool gf_airlineFromCallsign(TrafficRecordHead& head);
 
-// Stand name by 1-based id: "sid==0?" for 0, "sid==?" for an id that names no
-// stand of the list (negative, past the end, list out of order).
-std::string gf_standName(std::int32_t standId, const std::vector<ParkPos>& stands);
-
-// "          {:8}: excludes {}" of the stand and its excluded stands; empty for no exclusions.
-std::string gf_formatStandExclusions(const std::vector<std::int32_t>& excluded, std::uint32_t standId,
-                                     const std::vector<ParkPos>& stands);
-
 // The aircraft selector's lines: every active live aircraft that passes the
 // traffic selection (0 all, 1 airborne only, 2 ground only), sorted.
 std::vector<std::string> gf_activeAircraftLines(const std::vector<LiveAc>& live, std::uint8_t trafficSelection,

@@ -120,6 +120,8 @@ TEST_F(AirportFileLoad, LearnedFileMergesAndADamagedOneIsSetAside)
     EXPECT_EQ(apf.value().stands[1].options.size(), 1u);
     EXPECT_EQ(apf.value().stands[0].adjacent, std::vector<std::int32_t>{2});
     EXPECT_EQ(apf.value().stands[1].adjacent, std::vector<std::int32_t>{1});
+    EXPECT_TRUE(logHas("          A1      : excludes A2\n"));
+    EXPECT_TRUE(logHas("          A2      : excludes A1\n"));
 
     test::writeAll(learned, "<root><parameters");
     apf = gf_readAirportFile(kMyThirdpartyFolder / "EDDF.xml");
@@ -130,6 +132,61 @@ TEST_F(AirportFileLoad, LearnedFileMergesAndADamagedOneIsSetAside)
     EXPECT_EQ(apf.value().qfSoft, 7);
     EXPECT_EQ(test::readAll(kLearnedThirdpartyFolder / "Acme" / "EDDF0.xml"), "<root><parameters");
     EXPECT_TRUE(logHas("found, not loaded:"));
+}
+
+// The destination's stands come from the airport's own file, as the park
+// airport's do: the closest stand to a position, and the stand names.
+TEST_F(AirportFileLoad, DestinationReadersTakeTheStandsOfTheAirportsFile)
+{
+    const auto file = [](const std::string& stands, bool withMeta = true) {
+        return "<root>" + (withMeta ? meta() : std::string()) + "<parameters>" + stockParams() + "</parameters>" +
+               stands + "</root>";
+    };
+    const std::string stands = "<parkpositions>"
+                               R"(<parkpos id=" b7 " latitude="50.000000" longitude="8.000000"/>)"
+                               R"(<parkpos id="A1" latitude="50.010000" longitude="8.000000"/>)"
+                               R"(<parkpos latitude="50.020000" longitude="8.000000"/>)"
+                               R"(<parkpos id="B7" latitude="50.030000" longitude="8.000000"/>)"
+                               R"(<parkpos id="far" latitude="0" longitude="0"/>)"
+                               "</parkpositions>";
+    test::writeAll(kMyThirdpartyFolder / "EDDF.xml", file(stands));
+    const auto names = gf_readApfForStands(IcaoCode("EDDF"));
+    ASSERT_TRUE(names) << names.error();
+    EXPECT_EQ(names.value(), (std::vector<std::string>{"B7", "A1", "FAR"}));
+
+    struct Case {
+        const char* what;
+        const char* code;
+        std::string text; // the airport's file; empty: none
+        double latitude;
+        std::string stand; // the closest stand, or the error text
+        double distanceNm;
+    };
+    const Case cases[] = {
+        {"nearest of two", "EDDF", "", 50.011, "A1", 0.06},
+        {"the id as written", "EDDF", "", 50.001, " b7 ", 0.06},
+        {"the last", "EDDF", "", 50.029, "B7", 0.06},
+        {"a position off the globe", "EDDF", "", 91.0, "invalid reference position", 0.0},
+        {"no airport file", "EDDM", "", 50.0, "airport source path not found", 0.0},
+        {"no meta block", "EDDM", file(stands, false), 50.0, "airport file has invalid metadata", 0.0},
+        {"no stand section", "EDDM", file(""), 50.0, "has no 'parkpositions' section", 0.0},
+        {"no stand with a position", "EDDM", file(R"(<parkpositions><parkpos id="X" latitude="0" longitude="0"/>)"
+                                                  "</parkpositions>"),
+         50.0, "airport file has no valid stands", 0.0},
+    };
+    for (const Case& c : cases) {
+        fs::remove(kMyThirdpartyFolder / "EDDM.xml");
+        if (!c.text.empty()) test::writeAll(kMyThirdpartyFolder / "EDDM.xml", c.text);
+        const auto closest = gf_readDestApfForClosestStand(IcaoCode(c.code), c.latitude, 8.0);
+        if (c.distanceNm == 0.0) {
+            ASSERT_FALSE(closest) << c.what;
+            EXPECT_NE(closest.error().find(c.stand), std::string::npos) << c.what << ": " << closest.error();
+            continue;
+        }
+        ASSERT_TRUE(closest) << c.what << ": " << closest.error();
+        EXPECT_EQ(closest.value().stand, c.stand) << c.what;
+        EXPECT_NEAR(closest.value().distanceNm, c.distanceNm, 1e-6) << c.what;
+    }
 }
 
 TEST(AirportFileQualityFactors, Table)

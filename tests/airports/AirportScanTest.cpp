@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
+#include <limits>
 #include <map>
 #include <random>
 #include <thread>
@@ -190,7 +191,7 @@ TEST_F(AirportScan, Msfs2020LinksGeneratesAndPackagesTheAddOnAirports)
           "Warning: Sky Works LOWW version 1.0.0 is not in the archive; higher version 2.0.0 is present. The airport "
           "is sent to TBLO",
           "thirdparty Sky Works LOWW version 1.0.0 does not exist", "Generated LOWW.xml: 3 positions of which 1 helipad\n",
-          "Reading Facilites data for EDDF via SimConnect failed, is MSFS connected?",
+          "Facility data for EDDF: the simulator does not know this airport",
           "Facilities reader did not succeed, trying the BGL file reader ...",
           "Generated EDDF.xml: 34 positions of which 2 helipads\n", "===> Warning: more than 10 duplicate IDs GATE 70",
           "simaddon airport EDDM linked to archive/simaddon/EDDM.enc\n", "\nAirports scan finished!\n"})
@@ -335,6 +336,72 @@ TEST_F(AirportScan, OneStandHasOneNameFromABglAndFromFacilityData)
         ASSERT_TRUE(merged) << merged.error();
         for (const ParkPos& p : merged.value().stands)
             EXPECT_EQ(p.options.size(), p.name == "GATE A12a" || p.name == "helipad2" ? 1u : 0u) << p.name;
+    }
+}
+
+// Airports the reader could not read are not recognised: with nothing to send
+// for off-line learning the scan says all are only when it read every record.
+TEST_F(AirportScan, AllAirportsAreCalledRecognisedOnlyWhenEveryRecordWasRead)
+{
+    std::string lyingCount = bglParkingList({{10, 9, 1}});
+    bglPutU16(lyingCount, 6, 2); // a second entry would pass the end of the list
+    struct Case {
+        const char* what;
+        std::string bgl;
+        const char* summary; // the scan's summary line, "" for none
+        bool recognised;
+    };
+    const Case cases[] = {
+        {"an airport of the program's archive", airportBgl("EDDM", twoGates()), "", true},
+        {"a record of another simulator's kind", oneAirportFile(bglRecord(0x0113, std::string(60, '\x01'))).bytes,
+         "    1 BGL file with airport records of a kind that is not read", false},
+        {"a damaged airport record", airportBgl("EDDF", lyingCount),
+         "    1 BGL airport record that could not be read", false},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(install.base());
+        install.roots(2020);
+        install.package("Official/OneStore", "microsoft-airport", "");
+        install.file("Official/OneStore/microsoft-airport/scenery/airport.bgl", c.bgl);
+        const auto before = logged().size();
+        gf_scanAirports();
+        const std::string lines = logged().substr(before);
+        EXPECT_FALSE(gf_isTbloPending()) << c.what;
+        EXPECT_EQ(lines.find("All your simaddon and third party airports are recognised") != std::string::npos,
+                  c.recognised)
+            << c.what << "\n" << lines;
+        if (*c.summary != '\0') {
+            EXPECT_TRUE(scanLogHas(c.summary)) << c.what << "\n" << scanLog();
+        }
+    }
+}
+
+// A stand of no size cannot be written; the airport keeps its other stands,
+// whichever source gave them, and the scan log names the one left out.
+TEST_F(AirportScan, AStandOfNoSizeIsLeftOutAndItsAirportStillGenerated)
+{
+    install.roots(2020);
+    install.package("Community", "alpha-frankfurt", SceneryInstall::manifest("EDDF", "2.0", "Alpha Sims"));
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const std::vector<BglParking> list{{10, 9, 1, 50.03, 8.55}, {10, 9, 2, 50.031, 8.551, 90.0f, 0.0f},
+                                       {10, 9, 3, 50.032, 8.552}};
+    install.file("Community/alpha-frankfurt/scenery/airport.bgl",
+                 oneAirportFile(bglAirportRecord("EDDF", 110000, bglHelipad(50.04, 8.56, nan) +
+                                                                     bglHelipad(50.041, 8.561, 20.0f) +
+                                                                     bglParkingList(list)))
+                     .bytes);
+    sim_event::Facilities eddf;
+    eddf.stands = {FacilityStand{"GATE 1", 50.03, 8.55, 90.0, 20.0, 9}, FacilityStand{"GATE 2", 50.031, 8.551, 90.0, 0.0, 9},
+                   FacilityStand{"GATE 3", 50.032, 8.552, 90.0, 20.0, 9}};
+    eddf.helipads = {FacilityHelipad{50.04, 8.56, 0.0, nan, nan}, FacilityHelipad{50.041, 8.561, 0.0, 20.0, 20.0}};
+    for (const bool fromFacilities : {false, true}) {
+        if (fromFacilities) facilities["EDDF"] = eddf;
+        gf_scanAirports();
+        EXPECT_EQ(scanLogHas("Facilities reader did not succeed"), !fromFacilities) << scanLog();
+        EXPECT_EQ(standIds("airports/my_thirdparty/EDDF.xml"), (std::vector<std::string>{"GATE 1", "GATE 3", "helipad1"}))
+            << fromFacilities;
+        EXPECT_TRUE(scanLogHas("GATE 2 has no valid heading or radius (skipped)")) << fromFacilities;
+        EXPECT_TRUE(scanLogHas("helipad of no valid size (skipped): 50.040000,8.560000")) << fromFacilities;
     }
 }
 

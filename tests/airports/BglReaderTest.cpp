@@ -204,9 +204,8 @@ TEST_F(BglReader, APartOutsideItsParentDropsTheWholeRecordButNotItsNeighbour)
     const std::string egll = bglAirportRecord("EGLL", 25000, gates({{10, 9, 1}, {10, 9, 2}}));
     std::string lyingCount = bglParkingList({{10, 9, 1}});
     bglPutU16(lyingCount, 6, 2); // a second entry would be read from EGLL
-    std::string lyingSize = bglHelipad(50.0, 8.5, 10.0f) + gates({{10, 9, 1}});
-    bglPutU32(lyingSize, 2, 400);
-    for (const std::string& eddf : {bglAirportRecord("EDDF", 0, lyingCount), bglAirportRecord("EDDF", 0, lyingSize)}) {
+    {
+        const std::string eddf = bglAirportRecord("EDDF", 0, lyingCount);
         const BglLayout l = bglBuild({BglSection{3, false, {{{eddf, egll}}}}});
         const std::string before = log();
         const auto taken = read(l.bytes);
@@ -233,6 +232,49 @@ TEST_F(BglReader, APartOutsideItsParentDropsTheWholeRecordButNotItsNeighbour)
     std::string shortRecord = bglRecord(0x56, std::string(42, '\0'));
     bglPutU32(shortRecord, 40, lf_encodeBglIdentifier("EDDF"));
     EXPECT_TRUE(read(bglBuild({BglSection{3, false, {{{shortRecord}}}}}).bytes).empty());
+}
+
+// A sub-record whose size is no size or passes the end of its airport record
+// ends the walk with a boundary line; the stands read before it stay.
+TEST_F(BglReader, ADamagedSubrecordEndsTheWalkAndKeepsTheStandsReadBefore)
+{
+    const std::string pad = bglHelipad(50.0, 8.5, 10.0f);
+    struct Case {
+        const char* what;
+        std::string subrecords;
+        std::uint64_t damagedAt; // offset of the damaged sub-record in the list
+        bool helipad;            // the damaged one is a helipad (a notice)
+        std::vector<std::string> kept;
+    };
+    std::vector<Case> cases{
+        {"a sub-record passing the record's end", pad + bglOtherSubrecord(0xCE, 52) + gates({{10, 9, 1}}), pad.size(),
+         false, {"helipad1"}},
+        {"a helipad of size 2", pad + bglHelipad(50.1, 8.6, 10.0f) + gates({{10, 9, 1}}), pad.size(), true,
+         {"helipad1"}},
+        {"the first sub-record passing the end", pad + gates({{10, 9, 1}}), 0, true, {}},
+    };
+    bglPutU32(cases[0].subrecords, pad.size() + 2, 4000);
+    bglPutU32(cases[1].subrecords, pad.size() + 2, 2);
+    bglPutU32(cases[2].subrecords, 2, 400);
+    for (const Case& c : cases) {
+        lf_clearScanLog();
+        const BglLayout l = oneAirportFile(bglAirportRecord("EDDF", 0, c.subrecords));
+        const std::string before = log();
+        const auto taken = read(l.bytes);
+        const std::string lines = log().substr(before.size());
+        const std::uint64_t o3 = (l.dataOffsets[1][0] + 8 + 68 + c.damagedAt) / 4;
+        const std::string boundary = fmt::format("   Warning: invalid record boundary at o3 = {}\n", o3);
+        EXPECT_NE(lines.find(boundary), std::string::npos) << c.what << "\n" << lines;
+        EXPECT_EQ(lines.find("==> " + boundary) != std::string::npos, c.helipad) << c.what << "\n" << lines;
+        EXPECT_EQ(lines.find("skipped"), std::string::npos) << c.what << "\n" << lines;
+        if (c.kept.empty()) {
+            EXPECT_TRUE(taken.empty()) << c.what;
+            EXPECT_TRUE(scanLogHas("EDDF in 'test.bgl' has no stands")) << c.what;
+            continue;
+        }
+        ASSERT_EQ(taken.size(), 1u) << c.what;
+        EXPECT_EQ(namesOf(taken[0]), c.kept) << c.what;
+    }
 }
 
 TEST_F(BglReader, ACutOrDamagedFileGivesTheWholeAirportOrNoneAndNeverCrashes)

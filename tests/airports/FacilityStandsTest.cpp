@@ -52,7 +52,7 @@ protected:
         gf_closeParkingDataReader();
         record.icao = IcaoCode("LSZH");
         std::uint32_t helipads = 0;
-        return gf_readFacilityStands(record, helipads);
+        return gf_readFacilityStands(record, helipads) == FacilityRead::Read;
     }
     std::size_t logLines()
     {
@@ -185,7 +185,7 @@ TEST_F(FacilityStandsTest, AStopEndsAStalledReadWithinASecond)
     ApfParameters record;
     record.icao = IcaoCode("LSZH");
     std::uint32_t helipads = 0;
-    EXPECT_FALSE(gf_readFacilityStands(record, helipads)); // would wait 30 s
+    EXPECT_EQ(gf_readFacilityStands(record, helipads), FacilityRead::Failed); // would wait 30 s
     const auto took = std::chrono::steady_clock::now() - start;
     stopper.join();
     EXPECT_LT(took, std::chrono::milliseconds(1200));
@@ -199,7 +199,7 @@ TEST_F(FacilityStandsTest, AnAirportTheSimulatorDoesNotKnowFillsNothing)
     record.icao = IcaoCode("XXXX");
     record.altitude = 12;
     std::uint32_t helipads = 0;
-    EXPECT_FALSE(gf_readFacilityStands(record, helipads));
+    EXPECT_EQ(gf_readFacilityStands(record, helipads), FacilityRead::NotKnown);
     EXPECT_EQ(record.altitude, 12);
     EXPECT_TRUE(record.airportName.empty());
     EXPECT_TRUE(record.stands.empty());

@@ -24,6 +24,7 @@ const std::string kSections = R"(<simaddons20><s20 aps="EDDF, LOWW"/></simaddons
     <ap f="EGLL123" v="1.2.3"/><ap f="EGLL124" v="1.2.0"/><ap f="EGLL124" v="1.2.4"/><ap f="XXXX" v="9.9.9"/>
   </t20>
   <t20 pub="Other"/>
+  <t20 pub="Late Key" aps="LOWWA,LOWW200"><ap f="LOWWA" v="2.0.0"/></t20>
 </thirdparties20>)";
 
 class Publishers : public test::LoggedTempDirTest {
@@ -95,6 +96,9 @@ TEST_F(Publishers, ThirdpartyLookupComparesVersions)
              {"Sky Works", "EDDM", "2.0", 0, "", ""},
              {"Sky%20Works", "EGLL", "", 0, "", ""},
              {"Other", "EGLL", "", 0, "", ""},
+             // The file named by code and version is the match even after an
+             // earlier file of the same version.
+             {"Late Key", "LOWW", "2.0.0", 1, "LOWW200", ""},
          }) {
         const auto m = gf_findThirdpartyArchive(c.publisher, IcaoCode(c.icao), c.installed);
         EXPECT_EQ(m.kind, c.kind) << c.publisher << " " << c.installed;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "airports/BglReader.h"
 #include "airports/SceneryTestSupport.h"
 #include "airports/TbloPackage.h"
 #include "core/Paths.h"
@@ -173,6 +174,7 @@ TEST_F(ScanTransaction, TbloPackageHoldsTheUnknownAirportsWithTraffic)
     EXPECT_EQ(readAll("tblo/EDDF.xml"), "eddf");
 
     // Nothing to send: the line, and the folder goes at the end.
+    lf_resetBglReadCounts();
     fs::remove_all(kTbloFolder);
     plant({});
     lf_prepareTbloFolder();

@@ -4,6 +4,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -167,6 +168,22 @@ TEST_F(StringsXmlAttributes, BoolReader)
     };
     for (const auto& [name, expected] : cases)
         EXPECT_EQ(gf_xmlAttributeBool(node, name), expected) << name;
+}
+
+// An attribute written empty is there; only a missing one takes the fallback.
+TEST_F(StringsXmlAttributes, StringReader)
+{
+    ASSERT_TRUE(doc.child("a").append_attribute("empty"));
+    const std::tuple<const char*, std::optional<std::string>, std::string> cases[] = {
+        {"plus", " +1.5 ", " +1.5 "},
+        {"empty", "", ""},
+        {"missing", std::nullopt, "fallback"},
+    };
+    for (const auto& [name, text, orFallback] : cases) {
+        EXPECT_EQ(gf_xmlAttributeString(node, name), text) << name;
+        EXPECT_EQ(gf_xmlAttributeStringOr(node, name, "fallback"), orFallback) << name;
+    }
+    EXPECT_FALSE(gf_xmlAttributeString(doc.child("nothing"), "plus").has_value());
 }
 
 TEST_F(StringsXmlAttributes, WritersRoundTripThroughReaders)
