@@ -177,7 +177,9 @@ bool Win32MainWindow::create()
     }
     if (!::SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2)) {
         const DWORD error = ::GetLastError();
-        if (error != ERROR_ACCESS_DENIED) gf_writeLogLine(fmt::format("SetProcessDpiAwarenessContext failed: {}", error));
+        // Log.txt opens with the first run, after the window exists.
+        if (error != ERROR_ACCESS_DENIED)
+            gf_writeLogLineOnceOpen(fmt::format("SetProcessDpiAwarenessContext failed: {}", error));
     }
     const UINT systemDpi = ::GetDpiForSystem();
     gf_gui().setDpi(systemDpi);
