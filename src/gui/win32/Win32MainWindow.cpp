@@ -204,11 +204,11 @@ bool Win32MainWindow::create()
         return false;
     }
 
-    const UINT dpi = ::GetDpiForWindow(hwnd_);
-    if (dpi != 0 && dpi != systemDpi) {
-        applyDpiFont(dpi);
-        rescaleChildren(systemDpi, dpi);
-    }
+    // The controls were made at their 96-dpi places, whatever the dpi.
+    const UINT windowDpi = ::GetDpiForWindow(hwnd_);
+    const UINT dpi = windowDpi != 0 ? windowDpi : systemDpi;
+    if (dpi != systemDpi) applyDpiFont(dpi);
+    rescaleChildren(96, dpi);
     gf_gui().setDpi(dpi);
     gf_gui().invalidateRegions(kBandResize);
     gf_clampWindowPosition(*this, 400, 20);
