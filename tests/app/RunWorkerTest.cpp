@@ -269,7 +269,7 @@ TEST(CloseDown, ExitCodeTellsFailuresFromOrdinaryEnds)
         {StopReason::InstallPathMissing, false, false, 1}, {StopReason::TrafficMailboxStalled, false, false, 1},
         {StopReason::NotYetSet, false, true, 1},           {StopReason::NotYetSet, true, true, 0},
         {StopReason::UserClosedSim, true, false, 0},       {StopReason::SimWasClosed, false, false, 0},
-        {StopReason::NewVersion, false, false, 0},
+        {StopReason::NewVersion, false, false, 0},         {StopReason::DemoEnded, true, false, 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(gf_exitCodeForEnd(static_cast<int>(c.reason), c.closedByUser, c.stepFailed), c.code)

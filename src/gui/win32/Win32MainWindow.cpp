@@ -251,6 +251,11 @@ void Win32MainWindow::close()
     if (hwnd_ != nullptr) ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }
 
+void Win32MainWindow::endDemo()
+{
+    if (hwnd_ != nullptr) ::PostMessageW(hwnd_, MSG_DEMO_END, 0, 0);
+}
+
 bool Win32MainWindow::postMessage(std::uint32_t message)
 {
     return hwnd_ != nullptr && ::PostMessageW(hwnd_, message, 0, 0) != FALSE;
@@ -497,6 +502,7 @@ LRESULT Win32MainWindow::handle(UINT message, WPARAM w, LPARAM l)
         return 0;
     case WM_PAINT: paint(); return 0;
     case WM_CLOSE: runs_.onClose(gf_closeButtonText(), true); return 0;
+    case MSG_DEMO_END: runs_.onClose(gf_demoEndText(), true, StopReason::DemoEnded); return 0;
     case WM_ERASEBKGND: return 1;
     case WM_COMMAND:
         if (lf_HandleWMCOMMAND(static_cast<std::uint32_t>(w))) return 0;

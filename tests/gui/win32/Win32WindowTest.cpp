@@ -302,16 +302,30 @@ TEST_F(Win32Window, ThePanelIsPaintedInItsBandColours)
     ::ReleaseDC(hwnd(), dc);
 }
 
+// The close button, and the demo's timed end (from the demo's own thread).
 TEST_F(Win32Window, ClosingWithoutARunEndsTheLoop)
 {
-    MainWindowOptions options;
-    options.exitCode = [] { return 5; };
-    open(std::move(options));
-    gf_openLogFile();
-    window_->close();
-    EXPECT_EQ(window_->runMessageLoop(), 5);
-    EXPECT_NE(logText().find("close window button clicked, closing ZELK ..."), std::string::npos);
-    EXPECT_TRUE(gf_isClosingByUser());
+    struct Case {
+        void (MainWindow::*end)();
+        StopReason reason;
+        const char* logged;
+    };
+    for (const Case& c : {Case{&MainWindow::close, StopReason::UserClosedSim, "close window button clicked, closing ZELK ..."},
+                          Case{&MainWindow::endDemo, StopReason::DemoEnded, "demo run over, closing ZELK ..."}}) {
+        SCOPED_TRACE(c.logged);
+        TearDown();
+        SetUp();
+        MainWindowOptions options;
+        options.exitCode = [] { return 5; };
+        open(std::move(options));
+        gf_openLogFile();
+        std::thread([&] { ((*window_).*c.end)(); }).join();
+        EXPECT_EQ(window_->runMessageLoop(), 5);
+        EXPECT_NE(logText().find(c.logged), std::string::npos) << logText();
+        EXPECT_TRUE(gf_isClosingByUser());
+        ASSERT_NE(gf_currentStopRequest(), nullptr);
+        EXPECT_EQ(gf_currentStopRequest()->stopReason(), c.reason);
+    }
 }
 
 // The worker changes controls (each call carried to the window's thread)
