@@ -38,11 +38,9 @@ bash "$root/scripts/setup.sh" \
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 wine64-preloader \
   cmake ninja-build pkg-config dpkg-dev autoconf automake libtool python3 ca-certificates \
   xvfb xdotool imagemagick
-# The end-to-end runs take their traffic from the native RealTraffic app
-# stand-in, whose build needs the native tool chain and libraries.
-if [[ "${ZELK_WINDOWS_SMOKE:-1}" != "0" && "${ZELK_WINDOWS_E2E:-1}" != "0" ]]; then
-  bash "$root/scripts/setup.sh"
-fi
+# The web-API tests and the end-to-end runs take their peers from the native
+# stand-ins, whose build needs the native tool chain and libraries.
+bash "$root/scripts/setup.sh"
 
 # --- Libraries for the target --------------------------------------------------
 prefix="$(bash "$root/scripts/build-mingw-deps.sh" | tail -n1)"
@@ -59,22 +57,33 @@ WINEPREFIX="$(mktemp -d /tmp/zelk-wine.XXXXXX)"
 export WINEPREFIX
 api_emu_pid=""
 api_dir=""
+scale_prefix=""
+scale_xvfb_pid=""
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
+  if [[ -n "$scale_prefix" ]]; then
+    WINEPREFIX="$scale_prefix" wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$scale_prefix"
+  fi
+  if [[ -n "$scale_xvfb_pid" ]]; then kill "$scale_xvfb_pid" 2>/dev/null || true; fi
   if [[ -n "$xvfb_pid" ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
   if [[ -n "$api_emu_pid" ]]; then kill "$api_emu_pid" 2>/dev/null || true; fi
   if [[ -n "$api_dir" ]]; then rm -rf "$api_dir"; fi
   rm -rf "$WINEPREFIX"
 }
 trap cleanup EXIT
-display_file="$WINEPREFIX.display"
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [[ -s "$display_file" ]] && break; sleep 0.1; done
-[[ -s "$display_file" ]] || { log "Xvfb did not start"; exit 1; }
-DISPLAY=":$(tr -d '[:space:]' <"$display_file")"
+# start_display PID_VARIABLE DISPLAY_VARIABLE SCREEN: an Xvfb display of its own.
+start_display() {
+  local file="$WINEPREFIX.display$1"
+  Xvfb -displayfd 3 -screen 0 "$3" -nolisten tcp 3>"$file" >/dev/null 2>&1 &
+  printf -v "$1" '%s' "$!"
+  for _ in $(seq 100); do [[ -s "$file" ]] && break; sleep 0.1; done
+  [[ -s "$file" ]] || { log "Xvfb did not start"; exit 1; }
+  printf -v "$2" ':%s' "$(tr -d '[:space:]' <"$file")"
+  rm -f "$file"
+}
+start_display xvfb_pid DISPLAY 1920x1080x24
 export DISPLAY
-rm -f "$display_file"
 log "display $DISPLAY"
 export WINEDEBUG=-all
 export WINEARCH=win64
@@ -105,8 +114,13 @@ cmake --build "$build" -j "$jobs"
 # a native one. So the native build's stand-in runs for the whole test run; the
 # web-API tests under wine reach it over TLS through Schannel at localhost, with
 # its test CA given as the program takes a CA, each test under a prefix of its
-# own. Without a native build (ZELK_NATIVE_BUILD_DIR, default build/) they skip.
-native_api_emu="${ZELK_NATIVE_BUILD_DIR:-$root/build}/tools/zelk_rtapi_emu"
+# own. It is built here in the native build (ZELK_NATIVE_BUILD_DIR, default
+# build/), so that a run of this script alone skips none of them.
+native_build="${ZELK_NATIVE_BUILD_DIR:-$root/build}"
+native_api_emu="$native_build/tools/zelk_rtapi_emu"
+log "native zelk_rtapi_emu for the web-API tests"
+cmake -S "$root" -B "$native_build" -G Ninja >/dev/null
+cmake --build "$native_build" --target zelk_rtapi_emu -j "$jobs" >/dev/null
 if [[ -x "$native_api_emu" ]]; then
   api_dir="$(mktemp -d /tmp/zelk-rtapi.XXXXXX)"
   : >"$api_dir/empty.scenario"
@@ -122,7 +136,8 @@ if [[ -x "$native_api_emu" ]]; then
   export ZELK_TEST_RTAPI_CA ZELK_TEST_RTAPI_RECORD
   log "web API stand-in for the tests: $ZELK_TEST_RTAPI_SERVICE"
 else
-  log "no native $native_api_emu: the web-API tests under wine are skipped"
+  log "no native $native_api_emu after its build"
+  exit 1
 fi
 
 # --- Tests under wine ------------------------------------------------------------
@@ -133,13 +148,55 @@ min_tests="${ZELK_WINDOWS_MIN_TESTS:-825}"
   | tee "$build/ctest-windows.txt"
 bash "$root/scripts/check-test-count.sh" "$build/ctest-windows.txt" "$min_tests" windows
 
+# --- Display scaling and ANSI code pages -------------------------------------------
+# A throw-away wine prefix of its own, on a display that holds the window at
+# 144 dpi (a client area of 1350 x 1152): the window's tests at 120 and 144 dpi
+# (wine's LogPixels; each new program reads it), none skipped; then the ANSI
+# text cases with the Cyrillic and the Central European code page. Wine takes
+# the ANSI code page from the locale and writes it over the registry's ACP at
+# every start, so the locale names it (the locale need not be installed).
+scale_prefix="$(mktemp -d /tmp/zelk-wine-scale.XXXXXX)"
+start_display scale_xvfb_pid scale_display 2560x1600x24
+# in_scale_prefix COMMAND...: runs it with the scaled prefix and display.
+in_scale_prefix() { WINEPREFIX="$scale_prefix" DISPLAY="$scale_display" "$@"; }
+in_scale_prefix wineserver -p
+in_scale_prefix wine wineboot --init </dev/null >/dev/null 2>&1 || true
+in_scale_prefix wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+  </dev/null >/dev/null 2>&1 || true
+# scaled_ctest NAME [ENV=VALUE...] -- CTEST ARGS...: one run whose tests must all pass, none skipped.
+scaled_ctest() {
+  local name="$1" out="$build/ctest-windows-$1.txt"
+  shift
+  local vars=()
+  while [[ "$1" != "--" ]]; do vars+=("$1"); shift; done
+  shift
+  (cd "$build" && env "${vars[@]}" WINEPREFIX="$scale_prefix" DISPLAY="$scale_display" \
+    ctest --no-tests=error --output-on-failure -j "$jobs" --timeout 300 "$@") | tee "$out"
+  ! grep -q '\*\*\*Skipped\|(Skipped)' "$out" || { log "$name: a test was skipped"; exit 1; }
+}
+for dpi in 120 144; do
+  log "the window's tests at $dpi dpi"
+  in_scale_prefix wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
+    </dev/null >/dev/null 2>&1
+  scaled_ctest "${dpi}dpi" -- -L window
+done
+for locale in ru_RU.UTF-8:1251 pl_PL.UTF-8:1250; do
+  log "ANSI text in code page ${locale#*:}"
+  LC_ALL="${locale%%:*}" in_scale_prefix wine reg query 'HKLM\System\CurrentControlSet\Control\Nls\CodePage' \
+    /v ACP </dev/null 2>/dev/null | grep -q "ACP.*REG_SZ.*${locale#*:}" \
+    || { log "wine does not take code page ${locale#*:} from ${locale%%:*}"; exit 1; }
+  scaled_ctest "cp${locale#*:}" LC_ALL="${locale%%:*}" -- -R '^core\.TextFile\.ReadsAnsi'
+done
+
 
 # --- The program itself ----------------------------------------------------------
 # The demo set-up of scripts/run.sh, the Windows way: the per-user folder is
 # the wine prefix's own roaming AppData (found as the program finds it), the
 # simulator folder is named by its Windows path, the update check asks an
 # unused loopback port. Then:
-#   - `zelk.exe --production` ends with 0 and writes Log.txt;
+#   - `zelk.exe --production` ends with 0 and writes Log.txt; its parameters
+#     name no simulator folder, so it takes the one the simulator's UserCfg.opt
+#     (made in the prefix's local AppData) names, logs and stores it;
 #   - while one zelk.exe runs (held in its update check by a loopback peer that
 #     never answers), a second one ends at once with -1 (255 under wine).
 # ZELK_WINDOWS_SMOKE=0 leaves these checks out.
@@ -183,12 +240,16 @@ if [[ "${ZELK_WINDOWS_SMOKE:-1}" != "0" ]]; then
   [[ -n "$appdata_win" && -d "$appdata" ]] || fail_program "no roaming AppData folder in the wine prefix"
   mkdir -p "$appdata/ZELK"
   template="$(<"$demo/parameters.xml")"
-  printf '%s\n' "${template//@DEMO_SIM_FOLDER@/$(xml_escape "$(winepath -w "$demo/MSFS2024")")}" \
-    >"$appdata/ZELK/parameters.xml"
+  printf '%s\n' "${template//@DEMO_SIM_FOLDER@\/Community/}" >"$appdata/ZELK/parameters.xml"
+  localappdata="$(winepath -u "$(bash "$root/scripts/wine-run.sh" cmd /c 'echo %LOCALAPPDATA%' | tr -d '\r')")"
+  usercfg="$localappdata/Packages/Microsoft.Limitless_8wekyb3d8bbwe/LocalCache/UserCfg.opt"
+  mkdir -p "$(dirname "$usercfg")"
+  sim_folder_win="$(winepath -w "$demo/MSFS2024")"
+  printf 'Graphics {\r\n}\r\nInstalledPackagesPath "%s"\r\n' "$sim_folder_win" >"$usercfg"
   cp "$demo/RealTraffic.lic" "$run/RealTraffic.lic"
   closed_port="http://127.0.0.1:9/"
 
-  log "zelk.exe --production with the demo set-up"
+  log "zelk.exe --production with the demo set-up, the simulator folder from UserCfg.opt"
   rm -f "$run/Log.txt"
   rc=0
   run_zelk production 120 "$closed_port" --production || rc=$?
@@ -196,6 +257,15 @@ if [[ "${ZELK_WINDOWS_SMOKE:-1}" != "0" ]]; then
   [[ -s "$run/Log.txt" ]] || fail_program "zelk.exe --production wrote no Log.txt"
   grep -q '^Command line job:' "$run/Log.txt" && grep -q '^production' "$run/Log.txt" \
     || fail_program "Log.txt of zelk.exe --production does not show the production job"
+  grep -qxF "MSFS install path found: $sim_folder_win" "$run/Log.txt" \
+    && grep -qF "name=\"MSFS_2024_INSTALL_PATH\" value=\"$(xml_escape "$sim_folder_win")\"" "$appdata/ZELK/parameters.xml" \
+    || fail_program "zelk.exe --production did not take the simulator folder of UserCfg.opt"
+  # What the window's creation reports before any log is open reaches Log.txt
+  # too (wine 8 refuses the per-monitor dpi awareness, so the line is there).
+  if grep -q "SetProcessDpiAwarenessContext failed" "$exe_out/production.txt"; then
+    grep -q "^SetProcessDpiAwarenessContext failed: " "$run/Log.txt" \
+      || fail_program "the dpi-awareness failure of zelk.exe did not reach Log.txt"
+  fi
 
   log "a second zelk.exe while one runs"
   python3 "$root/scripts/stall-server.py" "$exe_out/port" "$exe_out/accepted" 90 &
@@ -254,6 +324,34 @@ check_shot() {
   done
 }
 
+# open_window NAME: zelk.exe in build-win/run/ (a fresh Log.txt) until its
+# window "ZELK" is there (window, window_pid) and the run's first steps have
+# filled the panel; it then waits for the simulator.
+open_window() {
+  rm -f "$run/Log.txt"
+  run_zelk "$1" 180 "$closed_port" &
+  window_pid=$!
+  window=""
+  for _ in $(seq 600); do
+    window="$(xdotool search --name '^ZELK$' 2>/dev/null | head -n1 || true)"
+    [[ -n "$window" ]] && break
+    sleep 0.1
+  done
+  [[ -n "$window" ]] || fail_program "no window \"ZELK\" within 60 s ($1)"
+  sleep 4
+}
+# close_window: `wine taskkill /im zelk.exe`; the program must end within 30 s.
+close_window() {
+  bash "$root/scripts/wine-run.sh" taskkill /im zelk.exe >/dev/null 2>&1 || true
+  local closed=""
+  for _ in $(seq 300); do
+    kill -0 "$window_pid" 2>/dev/null || { closed=yes; break; }
+    sleep 0.1
+  done
+  [[ -n "$closed" ]] || fail_program "zelk.exe did not close within 30 s of taskkill"
+  wait "$window_pid" || true
+}
+
 if [[ "${ZELK_WINDOWS_SMOKE:-1}" != "0" ]]; then
   log "zelk.exe on the display: the full and the compact window"
   artefacts="$build/artefacts"
@@ -263,19 +361,8 @@ if [[ "${ZELK_WINDOWS_SMOKE:-1}" != "0" ]]; then
   template="${template//@DEMO_SIM_FOLDER@/$(xml_escape "$(winepath -w "$demo/MSFS2024")")}"
   printf '%s\n' "${template//<\/parameters>/<parameter name=\"COLLAPSED\" value=\"false\" /></parameters>}" \
     >"$appdata/ZELK/parameters.xml"
-  rm -f "$run/Log.txt"
-  run_zelk window 180 "$closed_port" &
-  window_pid=$!
-  window=""
-  for _ in $(seq 600); do
-    window="$(xdotool search --name '^ZELK$' 2>/dev/null | head -n1 || true)"
-    [[ -n "$window" ]] && break
-    sleep 0.1
-  done
-  [[ -n "$window" ]] || fail_program "no window \"ZELK\" within 60 s"
+  open_window window
   [[ "$(xdotool getwindowname "$window")" == "ZELK" ]] || fail_program "the window's title is not ZELK"
-  # The run's first steps fill the panel; then it waits for the simulator.
-  sleep 4
   import -window "$window" "$artefacts/window-full.png"
   check_shot "$artefacts/window-full.png" 900 768 \
     200 16 000000  300 50 000000  600 325 99CCFF  890 725 000000  890 760 '199619|FF0000'
@@ -287,20 +374,27 @@ if [[ "${ZELK_WINDOWS_SMOKE:-1}" != "0" ]]; then
   import -window "$window" "$artefacts/window-compact.png"
   check_shot "$artefacts/window-compact.png" 900 128 \
     200 16 000000  300 50 000000  890 120 '199619|FF0000'
-  bash "$root/scripts/wine-run.sh" taskkill /im zelk.exe >/dev/null 2>&1 || true
-  closed=""
-  for _ in $(seq 300); do
-    kill -0 "$window_pid" 2>/dev/null || { closed=yes; break; }
-    sleep 0.1
-  done
-  [[ -n "$closed" ]] || fail_program "zelk.exe did not close within 30 s of taskkill"
-  wait "$window_pid" || true
+  close_window
   grep -q "close window button clicked, closing ZELK" "$run/Log.txt" \
     || fail_program "Log.txt of the closed window lacks its closing line"
   grep -q 'name="MAIN_WINDOW_X"' "$appdata/ZELK/parameters.xml" \
     && grep -q 'name="COLLAPSED" value="true"' "$appdata/ZELK/parameters.xml" \
     || fail_program "the closed window did not save its position and view"
   log "zelk.exe's window: $artefacts/window-full.png and window-compact.png; closed by taskkill"
+
+  # The same window at 144 dpi (the scaled prefix is left at it): 1350 x 1152
+  # pixels, the band colours at their rows scaled (build-win/artefacts/window-144dpi.png).
+  log "zelk.exe on the display at 144 dpi"
+  scale_appdata="$(in_scale_prefix winepath -u "$(in_scale_prefix bash "$root/scripts/wine-run.sh" cmd /c 'echo %APPDATA%' | tr -d '\r')")"
+  mkdir -p "$scale_appdata/ZELK"
+  printf '%s\n' "${template//<\/parameters>/<parameter name=\"COLLAPSED\" value=\"false\" /></parameters>}" \
+    >"$scale_appdata/ZELK/parameters.xml"
+  in_scale_prefix open_window window144
+  in_scale_prefix import -window "$window" "$artefacts/window-144dpi.png"
+  check_shot "$artefacts/window-144dpi.png" 1350 1152 \
+    300 24 000000  450 75 000000  900 487 99CCFF  1335 1087 000000  1335 1140 '199619|FF0000'
+  in_scale_prefix close_window
+  log "zelk.exe's window at 144 dpi: $artefacts/window-144dpi.png"
 fi
 # --- The simulator connection end to end -------------------------------------------
 # zelk.exe --demo-seconds 90 in a temporary copy of build-win/run/ with the
@@ -363,6 +457,8 @@ print(*[x.getsockname()[1] for x in s])')
     --event ALL_LIGHTS_TOGGLE --no-plans || fail_program "the MSFS 2024 record falls short"
   grep -q "Connected to MSFS 2024" "$e2e_dir/Log.txt" && grep -q "RealTraffic connected" "$e2e_dir/Log.txt" \
     || fail_program "Log.txt of the MSFS 2024 demo lacks the connections"
+  grep -q "Exiting: DEMO ENDED" "$e2e_dir/Log.txt" && ! grep -q "USER CLOSED SIM" "$e2e_dir/Log.txt" \
+    || fail_program "Log.txt of the MSFS 2024 demo does not log its end as the demo's"
 
   log "zelk.exe --demo-seconds 90 with the MSFS 2020 script"
   e2e msfs2020 simstandin-lszh-2020.json "MSFS 2020" 90 1

@@ -22,8 +22,8 @@ inline constexpr std::uint32_t kMaxDemoSeconds = 3600;
 // missing or out of range sets error.
 std::optional<std::uint32_t> gf_demoSecondsFrom(const std::vector<std::string>& arguments, std::string& error);
 
-// Ends a demo run: after the given time it closes the window as the user's
-// close button does. Destroying it before then cancels it.
+// Ends a demo run: after the given time it logs so and calls close (the
+// window's demo end). Destroying it before then cancels it.
 class DemoTimer {
 public:
     DemoTimer(std::chrono::seconds after, std::function<void()> close);

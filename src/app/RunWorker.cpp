@@ -274,6 +274,7 @@ bool lf_readDataFiles()
     const ValueOrError<std::uint64_t> airports = readers.ensureAirports();
     if (!airports) throw std::runtime_error(airports.error());
 
+    if (lf_selectedInstallPath().value().empty()) lf_takeDiscoveredInstallPath();
     if (lf_selectedInstallPath().value().empty()) {
         // A production run must end on its own: it never waits for a dialog.
         const bool found = !gf_isProductionRun() && lf_ensureMsfsInstallPath();
@@ -320,6 +321,15 @@ void lf_createDataFolders()
         if (fs::is_directory(status)) continue;
         fs::create_directories(folder); // throws filesystem_error, also when a file is in the way
     }
+}
+
+bool lf_takeDiscoveredInstallPath()
+{
+    const fs::path found = gf_findDefaultInstallPath();
+    if (found.empty()) return false;
+    lf_selectedInstallPath().setAndSave(found);
+    gf_writeLogLine(fmt::format("MSFS install path found: {}", path_to_utf8(found)));
+    return true;
 }
 
 bool lf_ensureMsfsInstallPath()

@@ -70,6 +70,11 @@ bool lf_normalizeInstallPath(PathParameter& installPath);
 // The install path parameter of the selected simulator.
 PathParameter& lf_selectedInstallPath();
 
+// The simulator's package folder as its own settings name it (the roaming
+// Packages folder, or InstalledPackagesPath of UserCfg.opt), stored as the
+// install path and logged; false when neither names one.
+bool lf_takeDiscoveredInstallPath();
+
 // Asks the user for the simulator's Community folder; false when none usable was given.
 bool lf_ensureMsfsInstallPath();
 

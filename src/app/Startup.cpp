@@ -201,7 +201,7 @@ int lf_startup(const std::vector<std::string>& arguments)
     std::optional<DemoTimer> demo;
     if (demoSeconds) {
         gf_resetSimLinkTally();
-        demo.emplace(std::chrono::seconds(*demoSeconds), [window] { window->close(); });
+        demo.emplace(std::chrono::seconds(*demoSeconds), [window] { window->endDemo(); });
     }
     const int code = window->runMessageLoop();
     demo.reset();

@@ -7,8 +7,10 @@
 #include "core/Version.h"
 
 #include <cstdio>
+#include <mutex>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -36,6 +38,9 @@ struct LogCloserAtExit {
     ~LogCloserAtExit() { gf_logFile().close(); }
 };
 const LogCloserAtExit logCloserAtExit;
+
+std::mutex lv_heldLinesLock;
+std::vector<std::string> lv_heldLines;
 
 } // namespace
 
@@ -134,15 +139,27 @@ void gf_writeLogLineNoThrow(std::string_view text) noexcept
     }
 }
 
+void gf_writeLogLineOnceOpen(std::string_view text)
+{
+    std::lock_guard guard(lv_heldLinesLock);
+    if (!gf_logFile().isOpen()) lv_heldLines.emplace_back(text);
+    // Open: the file; closed: standard error, where the line is seen at once.
+    gf_writeLogLine(text);
+}
+
 void gf_openLogFile()
 {
     const std::filesystem::path file{kLogFileName};
+    // A held line is written once: either here or, by its writer, to the open file.
+    std::lock_guard guard(lv_heldLinesLock);
     gf_logFile().close();
     gf_save1GenerationOf(file); // a failed backup is logged there and must not stop the run
     if (!gf_logFile().open(file))
         throw std::runtime_error("Failed to write file " + path_to_utf8(file));
     gf_writeLogLine(
         fmt::format("{} {} version {} for {}", gf_utcDateTimeText(), kProgramName, programVersion, kSimulatorsText));
+    for (const std::string& line : lv_heldLines) gf_writeLogLine(line);
+    lv_heldLines.clear();
     gf_flushLog();
 }
 

@@ -62,6 +62,10 @@ void gf_writeLogLineFlushed(std::string_view text);
 void gf_flushLog();
 // As gf_writeLogLine, but swallows every failure, the lock's included.
 void gf_writeLogLineNoThrow(std::string_view text) noexcept;
+// A line of the start-up, before any run has opened Log.txt: written at once
+// when the log is open, else kept (and shown on standard error) and written
+// after the header of the next log opened, once.
+void gf_writeLogLineOnceOpen(std::string_view text);
 
 // Starts a fresh "Log.txt" for a run, keeping the previous one as "Log0.txt",
 // and writes the header line. Throws std::runtime_error when the file cannot be opened.

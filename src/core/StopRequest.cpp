@@ -16,7 +16,7 @@ namespace {
 constexpr std::array<std::string_view, kStopReasonCount> kReasonTexts = {
     "NOT YET SET",      "SIM WAS CLOSED", "NEW FLIGHT",   "NEW SETTINGS", "USER CLOSED SIM",
     "INSTALL PATH MISSING", "SIMCONNECT ERROR", "READER ERROR", "SYSTEM ERROR", "NEW VERSION",
-    "TRAFFIC MAILBOX STALLED",
+    "TRAFFIC MAILBOX STALLED", "DEMO ENDED",
 };
 
 Published<const StopRequest>& lf_slot()
@@ -70,7 +70,8 @@ bool gf_offerStopRequest(std::shared_ptr<const StopRequest> request)
 bool gf_requestStop(std::int32_t reason, std::uint32_t delay)
 {
     const bool kept = gf_offerStopRequest(std::make_shared<const StopRequest>(StopRequest{reason, delay}));
-    if (reason == static_cast<std::int32_t>(StopReason::UserClosedSim)) {
+    if (reason == static_cast<std::int32_t>(StopReason::UserClosedSim) ||
+        reason == static_cast<std::int32_t>(StopReason::DemoEnded)) {
         lv_closingByUser.store(true);
         if (!gf_isRTDirect()) {
             const auto hooks = lf_hooks().load();

@@ -22,9 +22,10 @@ enum class StopReason : std::int32_t {
     SystemError = 8,          // "SYSTEM ERROR"
     NewVersion = 9,           // "NEW VERSION"
     TrafficMailboxStalled = 10, // "TRAFFIC MAILBOX STALLED"
+    DemoEnded = 11,           // "DEMO ENDED": a demo run's time is up
 };
 
-inline constexpr std::int32_t kStopReasonCount = 11;
+inline constexpr std::int32_t kStopReasonCount = 12;
 
 // One wish to end the run: a reason and the wait in seconds before a restart.
 struct StopRequest {
@@ -47,8 +48,9 @@ bool gf_isRestartReason(std::int32_t reason);
 
 // Offers a request to the stop slot: only the first request of a run is kept,
 // later ones are dropped. Returns whether this request was kept. USER CLOSED SIM
-// also sets the closing-by-user flag (kept or not) and, unless the traffic source
-// is RT Direct, runs the app-server close hook so a blocked handshake returns.
+// and DEMO ENDED (the window closed by the user or by the demo's timer) also set
+// the closing-by-user flag (kept or not) and, unless the traffic source is RT
+// Direct, run the app-server close hook so a blocked handshake returns.
 bool gf_requestStop(std::int32_t reason, std::uint32_t delay);
 inline bool gf_requestStop(StopReason reason, std::uint32_t delay)
 {

@@ -13,7 +13,7 @@
 
 #include "core/Log.h"
 #include "core/Strings.h"
-#include "platform/Ansi.h"
+#include "platform/SystemCodePage.h"
 
 namespace fs = std::filesystem;
 
@@ -214,7 +214,7 @@ std::optional<std::string> gf_readFileBytes(const fs::path& file, std::uint64_t 
 std::string gf_ansiToUtf8(const std::string& ansi)
 {
     if (ansi.empty()) return {};
-    return platform::ansiToUtf8(ansi);
+    return platform::systemAnsiToUtf8(ansi);
 }
 
 void gf_readUtf16Lines(std::istream& in, std::uint64_t maxBytes, std::vector<std::string>& lines,

@@ -56,7 +56,7 @@ bool gf_readTextLinesAsUtf8(TextEncoding encoding, const std::filesystem::path& 
 // Throws std::runtime_error for invalid UTF-16 or an encoding of none_found.
 void gf_appendUtf8Lines(TextEncoding encoding, std::string_view bytes, std::vector<std::string>& lines);
 
-// ANSI code-page text (Windows-1252 off Windows) to UTF-8.
+// Text in the system's ANSI code page (Windows-1252 off Windows) to UTF-8.
 std::string gf_ansiToUtf8(const std::string& ansi);
 
 // Appends the lines of a UTF-16 stream as UTF-8. A byte-order mark decides the

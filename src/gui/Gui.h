@@ -23,6 +23,8 @@ inline constexpr std::uint32_t MSG_EXIT = 0x8002;
 inline constexpr std::uint32_t MSG_GUI_UPDATE = 0x8003;
 // Work another thread hands to the user-interface thread (gf_runOnWindowThread).
 inline constexpr std::uint32_t MSG_WINDOW_TASK = 0x8004;
+// A demo run's time is up: the window closes as the demo's end.
+inline constexpr std::uint32_t MSG_DEMO_END = 0x8005;
 inline constexpr std::uint32_t MSG_SWITCH_SIM = 0x8064;
 
 // How long a status message stays on the message line.

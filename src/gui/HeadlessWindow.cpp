@@ -117,6 +117,8 @@ int HeadlessWindow::runMessageLoop()
 
 void HeadlessWindow::close() { runs_.onClose(gf_closeButtonText(), true); }
 
+void HeadlessWindow::endDemo() { runs_.onClose(gf_demoEndText(), true, StopReason::DemoEnded); }
+
 bool HeadlessWindow::postMessage(std::uint32_t message)
 {
     {

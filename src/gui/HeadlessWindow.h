@@ -61,6 +61,7 @@ public:
 
     // The window's close button.
     void close() override;
+    void endDemo() override;
 
     bool postMessage(std::uint32_t message) override;
     void invalidate(const RepaintPlan& plan) override;

@@ -19,6 +19,9 @@ public:
     virtual int runMessageLoop() = 0;
     // The window's close button (any thread).
     virtual void close() = 0;
+    // A demo run's time is up (any thread): the window closes as by its close
+    // button, said and logged as the demo's end (DEMO ENDED).
+    virtual void endDemo() = 0;
 };
 
 // What the simulator link has done since the run began, for the progress line.

@@ -360,6 +360,11 @@ std::string gf_closeButtonText()
     return fmt::format("{} close window button clicked, closing {} ...", gf_utcTimeText(), kProgramName);
 }
 
+std::string gf_demoEndText()
+{
+    return fmt::format("{} demo run over, closing {} ...", gf_utcTimeText(), kProgramName);
+}
+
 void gf_onSwitchSim()
 {
     const std::string choice = gf_isMsfs2020() ? "MSFS 2024" : "MSFS 2020";

@@ -23,6 +23,8 @@ bool lf_onComboOrEdit(std::uint32_t commandWord);
 
 // What the close button says: "{time} close window button clicked, closing ZELK ...".
 std::string gf_closeButtonText();
+// What the end of a demo run's time says: "{time} demo run over, closing ZELK ...".
+std::string gf_demoEndText();
 
 // MSG_SWITCH_SIM: the other simulator is selected, saved, and the run restarts.
 void gf_onSwitchSim();

@@ -84,10 +84,10 @@ int WorkerRuns::onExit(const std::function<void()>& savePosition, const std::fun
     return options_.exitCode ? options_.exitCode() : 0;
 }
 
-void WorkerRuns::onClose(std::string text, bool alsoLog)
+void WorkerRuns::onClose(std::string text, bool alsoLog, StopReason reason)
 {
     gf_guiShowMessage(std::move(text), alsoLog);
-    gf_requestStop(StopReason::UserClosedSim, 0);
+    gf_requestStop(reason, 0);
     if (!worker_.joinable()) gf_gui().postToWindow(MSG_EXIT);
 }
 

@@ -7,6 +7,8 @@
 #include <optional>
 #include <thread>
 
+#include "core/StopRequest.h"
+
 namespace zelk {
 
 // The worker thread of the runs as the main window owns it, the same for the
@@ -37,10 +39,11 @@ public:
     // log, the update queue closed; returns the quit code.
     int onExit(const std::function<void()>& savePosition, const std::function<void()>& pump = {});
 
-    // The close button, or a close signal with its own text: the text shown
-    // (and logged when asked) and the run asked to stop; without a worker
-    // nobody would take that request, so MSG_EXIT is posted as well.
-    void onClose(std::string text, bool alsoLog);
+    // The close button, or a close signal or the demo's end with its own text
+    // and reason: the text shown (and logged when asked) and the run asked to
+    // stop; without a worker nobody would take that request, so MSG_EXIT is
+    // posted as well.
+    void onClose(std::string text, bool alsoLog, StopReason reason = StopReason::UserClosedSim);
 
     // Waits for the worker; pump runs while waiting (each call waits a short
     // step itself), so that calls the worker makes on the window's controls are still served.

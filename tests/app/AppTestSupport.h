@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -87,6 +88,12 @@ protected:
         };
         gf_setDataFileReaders(readers);
 
+        // The simulator's own settings (UserCfg.opt) are looked for here, not in the user's folders.
+#ifdef _WIN32
+        localAppData_.emplace("ZELK_LOCAL_APPDATA", file("local").string());
+#else
+        localAppData_.emplace("XDG_DATA_HOME", file("local").string());
+#endif
         std::filesystem::create_directories(file("docs"));
         std::filesystem::create_directories(file("sim/Community"));
         writeAll(file("RealTraffic.lic"), "{\"License\": \"TEST-1234-5678\"}\n");
@@ -105,6 +112,7 @@ protected:
         gf_setProductionRun(false);
         gf_setRestartFlag(false);
         gf_setFolderPickerAnswer(std::nullopt);
+        localAppData_.reset();
         TempDirTest::TearDown();
     }
 
@@ -139,6 +147,7 @@ protected:
     std::shared_ptr<ManualWaitClock> clock_;
     std::shared_ptr<ReaderCalls> calls_;
     std::shared_ptr<HeadlessWindow> window_;
+    std::optional<ScopedEnv> localAppData_;
 };
 
 } // namespace zelk::test

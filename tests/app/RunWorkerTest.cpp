@@ -257,6 +257,31 @@ TEST_F(AppRunTest, MissingInstallPathAsksForTheCommunityFolder)
     EXPECT_TRUE(contains(log(), "The livery scan is not built into this program yet"));
 }
 
+// With no install path set, the folder the simulator's UserCfg.opt names is
+// taken without a question, when it holds Community and Official2024;
+// otherwise the picker asks.
+TEST_F(AppRunTest, AnEmptyInstallPathIsTakenFromUserCfgBeforeThePicker)
+{
+    for (const bool complete : {true, false}) {
+        SCOPED_TRACE(complete);
+        TearDown();
+        SetUp();
+        writeParameters("RT Direct", "");
+        const std::filesystem::path packages = file("MSFS Packages");
+        std::filesystem::create_directories(packages / "Community");
+        if (complete) std::filesystem::create_directories(packages / "Official2024");
+        test::writeAll(file("local/Packages/Microsoft.Limitless_8wekyb3d8bbwe/LocalCache/UserCfg.opt"),
+                 "Graphics {\r\n}\r\nInstalledPackagesPath \"" + packages.string() + "\"\r\n");
+        gf_setFolderPickerAnswer(file("sim/Community"));
+        const std::uint64_t dialogs = gf_dialogsOpened();
+        EXPECT_EQ(runProgram(false), 1); // then the missing livery scan ends it
+        EXPECT_EQ(MSFS_2024_INSTALL_PATH.value(), complete ? packages : file("sim"));
+        EXPECT_EQ(contains(log(), "MSFS install path found: " + packages.string() + "\n"), complete) << log();
+        EXPECT_EQ(gf_dialogsOpened() == dialogs, complete) << "the picker only when nothing was found";
+        EXPECT_EQ(contains(test::readAll(gf_parametersFile()), "value=\"" + packages.string() + "\""), complete);
+    }
+}
+
 TEST(CloseDown, ExitCodeTellsFailuresFromOrdinaryEnds)
 {
     struct Case {
@@ -269,7 +294,7 @@ TEST(CloseDown, ExitCodeTellsFailuresFromOrdinaryEnds)
         {StopReason::InstallPathMissing, false, false, 1}, {StopReason::TrafficMailboxStalled, false, false, 1},
         {StopReason::NotYetSet, false, true, 1},           {StopReason::NotYetSet, true, true, 0},
         {StopReason::UserClosedSim, true, false, 0},       {StopReason::SimWasClosed, false, false, 0},
-        {StopReason::NewVersion, false, false, 0},
+        {StopReason::NewVersion, false, false, 0},         {StopReason::DemoEnded, true, false, 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(gf_exitCodeForEnd(static_cast<int>(c.reason), c.closedByUser, c.stepFailed), c.code)

@@ -90,6 +90,22 @@ TEST_F(Log, LinesBeforeOpenGoToStandardError)
     EXPECT_FALSE(std::filesystem::exists("Log.txt"));
 }
 
+// A start-up line from before the first run reaches that run's log, once.
+TEST_F(Log, AStartUpLineIsKeptForTheFirstLogOpened)
+{
+    testing::internal::CaptureStderr();
+    gf_writeLogLineOnceOpen("held before the run");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "held before the run\n");
+    gf_openLogFile();
+    gf_writeLogLineOnceOpen("while open");
+    gf_flushLog();
+    const std::string first = readAll("Log.txt");
+    EXPECT_EQ(first.find("held before the run\n"), first.find('\n') + 1) << "right after the header";
+    EXPECT_EQ(first.substr(first.find("while open")), "while open\n");
+    gf_openLogFile();
+    EXPECT_EQ(readAll("Log.txt").find("held"), std::string::npos) << "the next run's log does not repeat it";
+}
+
 TEST_F(Log, OrdinaryLinesStayBufferedUntil4096Bytes)
 {
     const std::size_t header = openWithHeader();

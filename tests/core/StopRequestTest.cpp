@@ -65,6 +65,11 @@ TEST_F(StopRequest, WindowCloseAfterRestartableRequestStillExits)
     EXPECT_TRUE(gf_isClosingByUser());
     EXPECT_EQ(serverCloses, 1);
     EXPECT_EQ(gf_stopRequestForCloseDown().stopReason(), StopReason::NewSettings);
+    // The demo's timed end closes the window too.
+    stop_detail::resetClosingByUserForTests();
+    EXPECT_FALSE(gf_requestStop(StopReason::DemoEnded, 0));
+    EXPECT_TRUE(gf_isClosingByUser());
+    EXPECT_EQ(serverCloses, 2);
     // The flag alone stops the run, even with an emptied slot.
     gf_resetStopRequest();
     EXPECT_FALSE(gf_isRunning());

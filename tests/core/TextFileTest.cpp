@@ -1,5 +1,6 @@
 #include "core/TextFile.h"
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "core/Log.h"
+#include "platform/SystemCodePage.h"
 #include "support/LoggedTempDir.h"
 
 namespace zelk {
@@ -145,10 +147,29 @@ TEST_F(TextFile, BrokenUtf16FailsWithLogLine)
     EXPECT_NE(log().find("wide_to_utf8: invalid UTF-16"), std::string::npos) << log();
 }
 
-TEST_F(TextFile, ReadsAnsiAsWindows1252)
+// ANSI files are read in the system's code page (Windows-1252 off Windows):
+// the same bytes are other letters on a Cyrillic or a Central European system.
+// The Windows build runs this under each of these code pages.
+TEST_F(TextFile, ReadsAnsiInTheSystemCodePage)
 {
-    EXPECT_EQ(readAs(TextEncoding::ANSI, "caf\xE9\r\n\x80 5\x9F"),
-              (Lines{"caf\xC3\xA9", "\xE2\x82\xAC 5\xC5\xB8"}));
+    struct Case {
+        unsigned codePage;
+        Lines utf8;
+    };
+    const std::string ansi = "title=caf\xE9 \xC0\xFD\xF0\xEE\xF4\xEB\xEE\xF2\r\n\x80 5\x9F \x8A\xE8\xB9\xB3";
+    const std::vector<Case> cases{
+        {1252, {"title=caf\xC3\xA9 \xC3\x80\xC3\xBD\xC3\xB0\xC3\xAE\xC3\xB4\xC3\xAB\xC3\xAE\xC3\xB2", // title=café Àýðîôëîò
+              "\xE2\x82\xAC 5\xC5\xB8 \xC5\xA0\xC3\xA8\xC2\xB9\xC2\xB3"}}, // € 5Ÿ Šè¹³
+        {1251, {"title=caf\xD0\xB9 \xD0\x90\xD1\x8D\xD1\x80\xD0\xBE\xD1\x84\xD0\xBB\xD0\xBE\xD1\x82", // title=cafй Аэрофлот
+              "\xD0\x82 5\xD1\x9F \xD0\x89\xD0\xB8\xE2\x84\x96\xD1\x96"}}, // Ђ 5џ Љи№і
+        {1250, {"title=caf\xC3\xA9 \xC5\x94\xC3\xBD\xC4\x91\xC3\xAE\xC3\xB4\xC3\xAB\xC3\xAE\xC5\x88", // title=café Ŕýđîôëîň
+              "\xE2\x82\xAC 5\xC5\xBA \xC5\xA0\xC4\x8D\xC4\x85\xC5\x82"}}, // € 5ź Ščął
+    };
+    const unsigned codePage = platform::systemAnsiCodePage();
+    const auto c = std::find_if(cases.begin(), cases.end(), [&](const Case& k) { return k.codePage == codePage; });
+    ASSERT_NE(c, cases.end()) << "no case for code page " << codePage;
+    EXPECT_EQ(readAs(TextEncoding::ANSI, ansi), c->utf8);
+    EXPECT_EQ(gf_ansiToUtf8("\x80 5\x9F \x8A\xE8\xB9\xB3"), c->utf8[1]);
     EXPECT_EQ(gf_ansiToUtf8(""), "");
 }
 

@@ -155,14 +155,29 @@ TEST_F(HeadlessWindowTest, CloseSignalAsksTheRunToStopAndIsLogged)
     EXPECT_EQ(gf_takeCloseSignal(), 0) << "taken once";
 }
 
+// The close button and the demo's timed end both end the program, each
+// said as what it is.
 TEST_F(HeadlessWindowTest, CloseButtonAsksTheRunToStop)
 {
-    auto window = makeWindow();
-    window->close();
-    EXPECT_FALSE(gf_isRunning());
-    EXPECT_TRUE(gf_isClosingByUser());
-    EXPECT_NE(gf_gui().panel().message.find("close window button clicked, closing ZELK ..."), std::string::npos);
-    gf_gui().detachWindow();
+    struct Case {
+        void (MainWindow::*end)();
+        StopReason reason;
+        const char* said;
+    };
+    for (const Case& c : {Case{&MainWindow::close, StopReason::UserClosedSim, "close window button clicked, closing ZELK ..."},
+                          Case{&MainWindow::endDemo, StopReason::DemoEnded, "demo run over, closing ZELK ..."}}) {
+        SCOPED_TRACE(c.said);
+        gf_resetStopRequest();
+        stop_detail::resetClosingByUserForTests();
+        auto window = makeWindow();
+        ((*window).*c.end)();
+        EXPECT_FALSE(gf_isRunning());
+        EXPECT_TRUE(gf_isClosingByUser());
+        ASSERT_NE(gf_currentStopRequest(), nullptr);
+        EXPECT_EQ(gf_currentStopRequest()->stopReason(), c.reason);
+        EXPECT_NE(gf_gui().panel().message.find(c.said), std::string::npos) << gf_gui().panel().message;
+        gf_gui().detachWindow();
+    }
 }
 
 // The progress line says what the Win32 status band shows: the simulator's

@@ -45,6 +45,11 @@ if sum(1 for p in poses.values() if len(p) >= 2) != moved:
 hints = sum(1 for l in open(output, encoding="utf-8", errors="replace") if l.startswith("Please push the Tblo button"))
 if hints > 1:
     faults.append(f"the tblo hint printed {hints} times, not once")
+text = open(log, encoding="utf-8", errors="replace").read()
+if "Exiting: DEMO ENDED" not in text or "demo run over, closing ZELK" not in text:
+    faults.append("the demo's end is not logged as such")
+if "USER CLOSED SIM" in text or "close window button clicked" in text:
+    faults.append("the demo's end is logged as the user's close")
 if created_ids - removed_ids:
     faults.append(f"objects left in the simulator by the record: {sorted(created_ids - removed_ids)}")
 if (status == 0) != (not faults):

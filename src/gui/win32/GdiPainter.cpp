@@ -31,6 +31,28 @@ HPEN GdiPainter::pen(Colour c)
     return it->second;
 }
 
+namespace {
+
+void lf_mapCanvas(HDC dc, int width, int height, std::int32_t canvasHeight)
+{
+    ::SetMapMode(dc, MM_ANISOTROPIC);
+    ::SetWindowExtEx(dc, 900, canvasHeight, nullptr);
+    ::SetViewportExtEx(dc, width, height, nullptr);
+}
+
+} // namespace
+
+POINT GdiPainter::devicePoint(const RECT& client, std::int32_t canvasHeight, Point at)
+{
+    POINT p{at.x, at.y};
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    if (dc == nullptr) return p;
+    lf_mapCanvas(dc, client.right - client.left, client.bottom - client.top, canvasHeight);
+    ::LPtoDP(dc, &p, 1);
+    ::DeleteDC(dc);
+    return p;
+}
+
 void GdiPainter::paint(HDC target, const RECT& client, const DisplayList& list)
 {
     const int width = client.right - client.left;
@@ -44,9 +66,7 @@ void GdiPainter::paint(HDC target, const RECT& client, const DisplayList& list)
         return;
     }
     HGDIOBJ oldBitmap = ::SelectObject(memory, bitmap);
-    ::SetMapMode(memory, MM_ANISOTROPIC);
-    ::SetWindowExtEx(memory, 900, list.canvasHeight, nullptr);
-    ::SetViewportExtEx(memory, width, height, nullptr);
+    lf_mapCanvas(memory, width, height, list.canvasHeight);
     for (const DrawOp& op : list.ops) draw(memory, op);
     ::SetMapMode(memory, MM_TEXT);
     ::BitBlt(target, 0, 0, width, height, memory, 0, 0, SRCCOPY);

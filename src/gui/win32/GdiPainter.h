@@ -26,6 +26,8 @@ public:
     }
     // Paints the list over the whole client area of the window's device context.
     void paint(HDC target, const RECT& client, const DisplayList& list);
+    // Where a point of a list (96-dpi units) of that canvas height lands in the client area.
+    static POINT devicePoint(const RECT& client, std::int32_t canvasHeight, Point at);
 
 private:
     void draw(HDC dc, const DrawOp& op);

@@ -177,7 +177,9 @@ bool Win32MainWindow::create()
     }
     if (!::SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2)) {
         const DWORD error = ::GetLastError();
-        if (error != ERROR_ACCESS_DENIED) gf_writeLogLine(fmt::format("SetProcessDpiAwarenessContext failed: {}", error));
+        // Log.txt opens with the first run, after the window exists.
+        if (error != ERROR_ACCESS_DENIED)
+            gf_writeLogLineOnceOpen(fmt::format("SetProcessDpiAwarenessContext failed: {}", error));
     }
     const UINT systemDpi = ::GetDpiForSystem();
     gf_gui().setDpi(systemDpi);
@@ -202,11 +204,11 @@ bool Win32MainWindow::create()
         return false;
     }
 
-    const UINT dpi = ::GetDpiForWindow(hwnd_);
-    if (dpi != 0 && dpi != systemDpi) {
-        applyDpiFont(dpi);
-        rescaleChildren(systemDpi, dpi);
-    }
+    // The controls were made at their 96-dpi places, whatever the dpi.
+    const UINT windowDpi = ::GetDpiForWindow(hwnd_);
+    const UINT dpi = windowDpi != 0 ? windowDpi : systemDpi;
+    if (dpi != systemDpi) applyDpiFont(dpi);
+    rescaleChildren(96, dpi);
     gf_gui().setDpi(dpi);
     gf_gui().invalidateRegions(kBandResize);
     gf_clampWindowPosition(*this, 400, 20);
@@ -247,6 +249,11 @@ int Win32MainWindow::runMessageLoop()
 void Win32MainWindow::close()
 {
     if (hwnd_ != nullptr) ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+}
+
+void Win32MainWindow::endDemo()
+{
+    if (hwnd_ != nullptr) ::PostMessageW(hwnd_, MSG_DEMO_END, 0, 0);
 }
 
 bool Win32MainWindow::postMessage(std::uint32_t message)
@@ -495,6 +502,7 @@ LRESULT Win32MainWindow::handle(UINT message, WPARAM w, LPARAM l)
         return 0;
     case WM_PAINT: paint(); return 0;
     case WM_CLOSE: runs_.onClose(gf_closeButtonText(), true); return 0;
+    case MSG_DEMO_END: runs_.onClose(gf_demoEndText(), true, StopReason::DemoEnded); return 0;
     case WM_ERASEBKGND: return 1;
     case WM_COMMAND:
         if (lf_HandleWMCOMMAND(static_cast<std::uint32_t>(w))) return 0;

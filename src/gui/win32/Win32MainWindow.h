@@ -38,6 +38,7 @@ public:
     bool create() override;
     int runMessageLoop() override;
     void close() override;
+    void endDemo() override;
 
     // GuiWindow
     bool postMessage(std::uint32_t message) override;

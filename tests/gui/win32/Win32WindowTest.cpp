@@ -2,17 +2,20 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
 #include <optional>
+#include <variant>
 #include <vector>
 
 #include "core/Log.h"
 #include "core/ParameterTestSupport.h"
 #include "core/ParametersFile.h"
+#include "core/Settings.h"
 #include "core/StopRequest.h"
 #include "gui/ControlTable.h"
 #include "gui/Dialogs.h"
@@ -20,6 +23,7 @@
 #include "gui/Gui.h"
 #include "gui/WindowHooks.h"
 #include "gui/PanelPainter.h"
+#include "gui/win32/GdiPainter.h"
 #include "gui/win32/Win32MainWindow.h"
 
 namespace zelk {
@@ -92,46 +96,63 @@ protected:
     std::shared_ptr<Win32MainWindow> window_;
 };
 
+// At the window's dpi (96, 120 or 144 as the display is set) every control
+// sits at its table place scaled from 96 dpi, and where the panel paints its
+// label: the two would part by a fifth or a third of the place otherwise.
 TEST_F(Win32Window, FiftyFourChildrenWithTheTablesIdsAndPositions)
 {
     open();
-    if (::GetDpiForWindow(hwnd()) != 96) GTEST_SKIP() << "the display is not at 96 dpi";
+    const int dpi = static_cast<int>(::GetDpiForWindow(hwnd()));
+    ASSERT_EQ(static_cast<int>(gf_gui().dpi()), dpi);
+    const auto scaled = [dpi](int v) { return MulDiv(v, dpi, 96); };
     int count = 0;
     ::EnumChildWindows(hwnd(), lf_countChild, reinterpret_cast<LPARAM>(&count));
-    const int keptBack = 200 - lf_droppedHeight(child(RANGE));
+    const int keptBack = scaled(200) - lf_droppedHeight(child(RANGE));
     EXPECT_GE(keptBack, 0);
-    EXPECT_LT(keptBack, 40);
+    EXPECT_LT(keptBack, scaled(40));
     EXPECT_EQ(count, 54);
+    RECT client;
+    ::GetClientRect(hwnd(), &client);
+    EXPECT_EQ(client.right, scaled(900));
+    EXPECT_EQ(client.bottom, scaled(768));
+    const DisplayList painted = gf_paintPanel(gf_gui().panel(), *gf_settings(), gf_panelFacts());
     for (const ControlSpec& spec : gf_controlTable()) {
         SCOPED_TRACE(spec.control->commandId);
-        const HWND c = child(*spec.control);
+        const GuiControl& control = *spec.control;
+        const HWND c = child(control);
         ASSERT_NE(c, nullptr);
-        EXPECT_EQ(reinterpret_cast<ControlHandle>(c), spec.control->hwnd());
+        EXPECT_EQ(reinterpret_cast<ControlHandle>(c), control.hwnd());
         const Rect want = gf_controlRect(spec);
         const Rect got = lf_clientRectOf(c);
-        EXPECT_EQ(got.left, want.left);
-        EXPECT_EQ(got.top, want.top);
-        EXPECT_EQ(got.width(), want.width());
+        EXPECT_NEAR(got.left, scaled(want.left), 1);
+        EXPECT_NEAR(got.top, scaled(want.top), 1);
+        EXPECT_NEAR(got.width(), scaled(want.width()), 1);
+        if (!spec.label.empty()) {
+            const auto label = std::find_if(painted.ops.begin(), painted.ops.end(), [&](const DrawOp& op) {
+                const auto* text = std::get_if<draw::Text>(&op);
+                return text != nullptr && text->text == spec.label && text->at == Point{control.labelX, control.y};
+            });
+            ASSERT_NE(label, painted.ops.end()) << "the label is painted at its table place";
+            const POINT at = win32::GdiPainter::devicePoint(client, painted.canvasHeight, std::get<draw::Text>(*label).at);
+            EXPECT_NEAR(got.left, at.x + scaled(control.x - control.labelX), 1) << spec.label;
+            EXPECT_NEAR(got.top, at.y + scaled(control.dy), 1) << spec.label;
+        }
         wchar_t cls[32] = {};
         ::GetClassNameW(c, cls, 32);
         const LONG_PTR style = ::GetWindowLongPtrW(c, GWL_STYLE);
         switch (spec.kind) {
         case ControlKind::List:
-            EXPECT_EQ(lf_droppedHeight(c), want.height() - keptBack);
+            EXPECT_EQ(lf_droppedHeight(c), scaled(want.height()) - keptBack);
             EXPECT_EQ(_wcsicmp(cls, L"ComboBox"), 0);
             break;
         case ControlKind::Check:
-            EXPECT_EQ(got.height(), want.height());
+            EXPECT_NEAR(got.height(), scaled(want.height()), 1);
             EXPECT_EQ(style & BS_TYPEMASK, BS_CHECKBOX) << "the box never checks itself";
             break;
-        default: EXPECT_EQ(got.height(), want.height()); break;
+        default: EXPECT_NEAR(got.height(), scaled(want.height()), 1); break;
         }
     }
     EXPECT_FALSE(::IsWindowEnabled(child(DESTINATION))) << "the destination box waits for the run";
-    RECT client;
-    ::GetClientRect(hwnd(), &client);
-    EXPECT_EQ(client.right, 900);
-    EXPECT_EQ(client.bottom, 768);
 }
 
 TEST_F(Win32Window, ACheckBoxClickChangesOnlyThroughTheHandlerAndIsSaved)
@@ -151,37 +172,43 @@ TEST_F(Win32Window, ACheckBoxClickChangesOnlyThroughTheHandlerAndIsSaved)
                                                : "");
 }
 
+// A move to a monitor of another dpi and back: the places follow the table,
+// the drop-downs their design heights.
 TEST_F(Win32Window, ADpiChangeRescalesChildrenAndListsFromTheirDesignHeight)
 {
     open();
-    const UINT start = ::GetDpiForWindow(hwnd());
-    if (start != 96) GTEST_SKIP() << "the display is not at 96 dpi";
-    const int range96 = lf_droppedHeight(child(RANGE));
+    const int start = static_cast<int>(::GetDpiForWindow(hwnd()));
+    const int next = start == 144 ? 96 : 144;
+    const auto at = [](int v, int dpi) { return MulDiv(v, dpi, 96); };
+    const int rangeAtStart = lf_droppedHeight(child(RANGE));
     RECT suggested{100, 50, 1500, 1300};
-    ::SendMessageW(hwnd(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
-    EXPECT_EQ(gf_gui().dpi(), 144u);
+    ::SendMessageW(hwnd(), WM_DPICHANGED, MAKEWPARAM(next, next), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(static_cast<int>(gf_gui().dpi()), next);
     const Rect box = lf_clientRectOf(child(RANDOM));
-    EXPECT_EQ(box.left, MulDiv(657, 144, 96));
-    EXPECT_EQ(box.top, MulDiv(240, 144, 96));
-    EXPECT_EQ(box.width(), 21);
+    EXPECT_NEAR(box.left, at(657, next), 1);
+    EXPECT_NEAR(box.top, at(240, next), 1);
+    EXPECT_NEAR(box.width(), at(14, next), 1);
     const HWND range = child(RANGE);
     const HWND height = child(AIRP_HEIGHT);
-    EXPECT_EQ(lf_clientRectOf(range).width(), 105);
-    EXPECT_EQ(lf_droppedHeight(range) - lf_droppedHeight(child(MAX_LIVE_SEL)), 300 - 216)
+    EXPECT_NEAR(lf_clientRectOf(range).width(), at(70, next), 1);
+    EXPECT_EQ(lf_droppedHeight(range) - lf_droppedHeight(child(MAX_LIVE_SEL)), at(200, next) - at(144, next))
         << "drop-downs of 200 and 144 design units";
-    EXPECT_EQ(lf_droppedHeight(height) - lf_droppedHeight(range), 345 - 300);
+    EXPECT_EQ(lf_droppedHeight(height) - lf_droppedHeight(range), at(230, next) - at(200, next));
     RECT client;
     ::GetClientRect(hwnd(), &client);
-    EXPECT_EQ(client.right, 1350) << "the height is bounded by the screen";
+    EXPECT_EQ(client.right, at(900, next));
     RECT outer;
     ::GetWindowRect(hwnd(), &outer);
     EXPECT_EQ(outer.left, 100);
-    ::SendMessageW(hwnd(), WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
+    ::SendMessageW(hwnd(), WM_DPICHANGED, MAKEWPARAM(start, start), reinterpret_cast<LPARAM>(&suggested));
     // Taken from the closed boxes, which are all of one height, the drop-downs would all be alike.
-    EXPECT_EQ(lf_droppedHeight(range) - lf_droppedHeight(child(MAX_LIVE_SEL)), 200 - 144);
-    EXPECT_EQ(lf_droppedHeight(height) - lf_droppedHeight(range), 230 - 200);
-    EXPECT_NEAR(lf_droppedHeight(range), range96, 4);
-    EXPECT_EQ(lf_clientRectOf(child(RANDOM)), (Rect{657, 240, 671, 254}));
+    EXPECT_EQ(lf_droppedHeight(range) - lf_droppedHeight(child(MAX_LIVE_SEL)), at(200, start) - at(144, start));
+    EXPECT_EQ(lf_droppedHeight(height) - lf_droppedHeight(range), at(230, start) - at(200, start));
+    EXPECT_NEAR(lf_droppedHeight(range), rangeAtStart, 4);
+    const Rect back = lf_clientRectOf(child(RANDOM));
+    EXPECT_NEAR(back.left, at(657, start), 1);
+    EXPECT_NEAR(back.top, at(240, start), 1);
+    EXPECT_NEAR(back.width(), at(14, start), 1);
 }
 
 TEST_F(Win32Window, EnterInTheDestinationBoxRefusesANonCode)
@@ -275,16 +302,30 @@ TEST_F(Win32Window, ThePanelIsPaintedInItsBandColours)
     ::ReleaseDC(hwnd(), dc);
 }
 
+// The close button, and the demo's timed end (from the demo's own thread).
 TEST_F(Win32Window, ClosingWithoutARunEndsTheLoop)
 {
-    MainWindowOptions options;
-    options.exitCode = [] { return 5; };
-    open(std::move(options));
-    gf_openLogFile();
-    window_->close();
-    EXPECT_EQ(window_->runMessageLoop(), 5);
-    EXPECT_NE(logText().find("close window button clicked, closing ZELK ..."), std::string::npos);
-    EXPECT_TRUE(gf_isClosingByUser());
+    struct Case {
+        void (MainWindow::*end)();
+        StopReason reason;
+        const char* logged;
+    };
+    for (const Case& c : {Case{&MainWindow::close, StopReason::UserClosedSim, "close window button clicked, closing ZELK ..."},
+                          Case{&MainWindow::endDemo, StopReason::DemoEnded, "demo run over, closing ZELK ..."}}) {
+        SCOPED_TRACE(c.logged);
+        TearDown();
+        SetUp();
+        MainWindowOptions options;
+        options.exitCode = [] { return 5; };
+        open(std::move(options));
+        gf_openLogFile();
+        std::thread([&] { ((*window_).*c.end)(); }).join();
+        EXPECT_EQ(window_->runMessageLoop(), 5);
+        EXPECT_NE(logText().find(c.logged), std::string::npos) << logText();
+        EXPECT_TRUE(gf_isClosingByUser());
+        ASSERT_NE(gf_currentStopRequest(), nullptr);
+        EXPECT_EQ(gf_currentStopRequest()->stopReason(), c.reason);
+    }
 }
 
 // The worker changes controls (each call carried to the window's thread)
