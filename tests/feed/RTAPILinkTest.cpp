@@ -300,15 +300,16 @@ TEST_F(RTAPILink, AReplyOverTheLimitKeepsTheAircraftNearestTheUser)
         return fmt::format(R"("{}":{})", hex, array);
     };
     std::string data;
-    for (std::uint32_t i = 0; i < 2 * kMaxRTAPIBatchRecords - 1; ++i)
+    for (std::uint32_t i = 0; i < kMaxRTAPIBatchRecords + 100; ++i)
         data += arrayOf(0x400000 + i, 52.3 + i * 2e-5) + ",";
     data += arrayOf(0xfffff0, 52.01);
     emulator->script("/traffic", {{200, R"({"status":200,"rrl":2000,"data":{)" + data + "}}"}});
     giveQueryBox();
     RTAPITrafficReader reader;
     start(reader);
-    ASSERT_TRUE(eventually([] { return gf_rtApiReaderState().firstTraffic.load(); }, 10s));
+    const bool taken = eventually([] { return gf_rtApiReaderState().firstTraffic.load(); }, 60s);
     reader.stop();
+    ASSERT_TRUE(taken);
     std::scoped_lock guard(mutex);
     ASSERT_FALSE(delivered.empty());
     const auto& batch = delivered[0];
