@@ -1,13 +1,16 @@
 // What the RealTraffic web API replies: the first byte picks the login reply,
 // a traffic reply, a parked-traffic reply or a nearest-METAR reply, each read
 // with its status as the readers read it and handed to the reader that takes
-// it; or a METAR text for its QNH. Besides not crashing, what comes through
+// it; or a METAR text for its QNH; or a short input grown into a long reply
+// for one of those readers: nested up to a million levels deep, or repeated
+// as members beside the data up to the transport's 32 MB. Besides not crashing, what comes through
 // must be bounded: batches within the record limit, texts without control
 // characters, a QNH within 850 to 1100 hPa.
 #include <cstdint>
 #include <exception>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include <fmt/format.h>
@@ -18,6 +21,7 @@
 #include "feed/RTAPIReaderState.h"
 #include "feed/RTAPIReaders.h"
 #include "feed/RTAPIRecords.h"
+#include "feed/RTAPITransport.h"
 #include "traffic/ParkedTraffic.h"
 
 using namespace zelk;
@@ -77,28 +81,18 @@ void lf_pace(const nlohmann::json& reply, std::string_view key, std::chrono::mil
     }
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+// The reply as a reader takes it, handed to the reader of kind (0 login,
+// 1 traffic, 2 parked, 3 weather).
+void lf_take(int kind, std::string_view body)
 {
-    if (size == 0) return 0;
-    fuzz::beginInput();
-    gf_resetRTAPIReaderState();
-    lf_installDelivery();
-    const std::string_view body = fuzz::text(data + 1, size - 1);
-    const int kind = data[0] % 5;
-    if (kind == 4) {
-        lf_checkQnh(gf_qnhFromMetar(body), "a METAR text");
-        return 0;
-    }
     nlohmann::json reply;
-    if (lf_status(body, reply) != kRTAPIOk) return 0;
+    if (lf_status(body, reply) != kRTAPIOk) return;
     switch (kind) {
     case 0:
         // The session's login: a reply it cannot read ends the login with its text.
         try {
             const RTAPILogin login = gf_parseRTAPILogin(reply);
-            if (login.guid.empty()) fuzz::fail("a login without a GUID");
+            if (!gf_isUsableRTAPIGuid(login.guid)) fuzz::fail("a login with an unusable GUID");
         } catch (const std::exception&) {
         }
         break;
@@ -121,5 +115,45 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
     }
     }
+}
+
+// A short input grown into the long reply a hostile server sends: the body
+// nested in arrays (up to a million levels) where the data goes, or repeated
+// as members beside it up to the transport's limit.
+std::string lf_grown(bool nestedShape, std::size_t count, std::string_view body)
+{
+    if (nestedShape) {
+        const std::size_t levels = count * 16;
+        return R"({"status":200,"data":)" + std::string(levels, '[') + std::string(body) + std::string(levels, ']') +
+               "}";
+    }
+    std::string reply = R"({"status":200,"junk":[)";
+    const std::string member = std::string(body.empty() ? "[]" : body) + ",";
+    for (std::size_t i = 0; i < count * 64 && reply.size() + member.size() < kMaxRTAPIReplyBytes - 64; ++i)
+        reply += member;
+    return reply + R"(0],"data":{}})";
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size == 0) return 0;
+    fuzz::beginInput();
+    gf_resetRTAPIReaderState();
+    lf_installDelivery();
+    const std::string_view body = fuzz::text(data + 1, size - 1);
+    const int kind = data[0] % 7;
+    if (kind == 4) {
+        lf_checkQnh(gf_qnhFromMetar(body), "a METAR text");
+        return 0;
+    }
+    if (kind < 4) {
+        lf_take(kind, body);
+        return 0;
+    }
+    if (size < 4) return 0;
+    const std::size_t count = static_cast<std::size_t>(data[1]) << 8 | data[2];
+    lf_take(data[3] % 4, lf_grown(kind == 5, count, fuzz::text(data + 4, size - 4)));
     return 0;
 }

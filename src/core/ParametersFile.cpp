@@ -114,10 +114,10 @@ void lf_setDamagedFileAside()
 
 enum class ReadResult { Missing, Loaded, Damaged };
 
-// Reads parameters.xml; logs a parse failure with the given suffix.
-ReadResult lf_readFile(pugi::xml_document& doc, std::string_view parseFailureSuffix)
+// Reads a parameters file; logs a parse failure with the given suffix.
+ReadResult lf_readFile(pugi::xml_document& doc, const std::filesystem::path& file,
+                       std::string_view parseFailureSuffix)
 {
-    const std::filesystem::path& file = gf_parametersFile();
     std::ifstream in(file, std::ios::binary);
     if (!in.is_open()) return ReadResult::Missing;
     std::error_code ec;
@@ -136,6 +136,38 @@ ReadResult lf_readFile(pugi::xml_document& doc, std::string_view parseFailureSuf
     return ReadResult::Loaded;
 }
 
+std::filesystem::path lf_backupFile()
+{
+    std::filesystem::path bak = gf_parametersFile();
+    bak += ".bak";
+    return bak;
+}
+
+// The backup of a damaged file, when it loads: the settings of the last good
+// save, which a new file of defaults would throw away.
+bool lf_readBackup(pugi::xml_document& doc)
+{
+    const std::filesystem::path bak = lf_backupFile();
+    if (lf_readFile(doc, bak, "") == ReadResult::Loaded && gf_findParametersSection(doc)) {
+        gf_writeLogLine(fmt::format("{} is damaged, taking its backup: from '{}'", lf_pathText(gf_parametersFile()),
+                                    lf_pathText(bak)));
+        return true;
+    }
+    doc.reset();
+    return false;
+}
+
+// A file the load would take as it stands (parses, below the size limit,
+// with a parameters section).
+bool lf_loadsAsParameters(const std::filesystem::path& file)
+{
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(file, ec);
+    if (ec || size > kMaxParametersFileBytes) return false;
+    pugi::xml_document doc;
+    return doc.load_file(file.c_str()) && gf_findParametersSection(doc);
+}
+
 // The single-key save shared by every kind; valueText is the new stored text.
 void lf_saveSingleKey(std::string_view key, std::string_view valueText, const std::function<void()>& logLine)
 {
@@ -143,7 +175,7 @@ void lf_saveSingleKey(std::string_view key, std::string_view valueText, const st
     {
         std::scoped_lock guard(gf_parametersFileLock());
         pugi::xml_document doc;
-        ReadResult read = lf_readFile(doc, "");
+        ReadResult read = lf_readFile(doc, gf_parametersFile(), "");
         // A readable file without its parameters section is as damaged as an unparsable one.
         if (read == ReadResult::Loaded && !gf_findParametersSection(doc)) read = ReadResult::Damaged;
 
@@ -238,7 +270,9 @@ std::optional<std::string> gf_readXmlStringParameter(pugi::xml_node node, std::s
 std::optional<std::filesystem::path> gf_xmlAttributePath(pugi::xml_node node, std::string_view name)
 {
     const pugi::xml_attribute attribute = node.attribute(std::string(name).c_str());
-    if (!attribute) return std::nullopt;
+    // Checked here, not by the conversion: a system whose paths are UTF-16
+    // would throw, one whose paths are bytes would take any text.
+    if (!attribute || !gf_isValidUtf8(attribute.value())) return std::nullopt;
     return gf_utf8ToPath(attribute.value());
 }
 
@@ -310,6 +344,8 @@ bool PathParameter::loadFrom(const pugi::xml_node& doc)
     const pugi::xml_node element = gf_findParameterElement(gf_findParametersSection(doc), name);
     std::optional<std::filesystem::path> stored;
     if (element) stored = gf_xmlAttributePath(element, "value");
+    if (element && !stored && element.attribute("value"))
+        gf_writeLogLine(fmt::format("{}: the stored path is not UTF-8 text, the default is taken", name));
     setValue(stored ? *stored : defaultValue());
     logValue();
     return stored.has_value();
@@ -334,23 +370,25 @@ bool gf_loadParameters()
     {
         std::scoped_lock guard(gf_parametersFileLock());
         pugi::xml_document doc;
-        const ReadResult read = lf_readFile(doc, ", creating new with default values:");
+        const ReadResult read = lf_readFile(doc, file, ", creating new with default values:");
         pugi::xml_node section;
+        bool damaged = read == ReadResult::Damaged;
         if (read == ReadResult::Missing) {
             gf_writeLogLine(fmt::format("{} could not be opened, creating new with default values:", fileText));
             createdNew = true;
-        } else if (read == ReadResult::Damaged) {
-            lf_setDamagedFileAside();
-            createdNew = true;
-        } else {
+        } else if (read == ReadResult::Loaded) {
             gf_writeLogLine(fmt::format("from '{}'", fileText));
             section = gf_findParametersSection(doc);
             if (!section) {
                 gf_writeLogLine(fmt::format("Section '{}' not found in '{}', creating new with default values:",
                                             "parameters", fileText));
-                lf_setDamagedFileAside();
-                createdNew = true;
+                damaged = true;
             }
+        }
+        if (damaged) {
+            lf_setDamagedFileAside();
+            if (lf_readBackup(doc)) section = gf_findParametersSection(doc);
+            else createdNew = true;
         }
         if (createdNew) {
             lf_writeNewFileLocked(shows);
@@ -400,7 +438,7 @@ bool gf_removeParameterFromFile(const Parameter& parameter)
     std::scoped_lock guard(gf_parametersFileLock());
     const std::filesystem::path& file = gf_parametersFile();
     pugi::xml_document doc;
-    if (lf_readFile(doc, "") != ReadResult::Loaded) return false;
+    if (lf_readFile(doc, gf_parametersFile(), "") != ReadResult::Loaded) return false;
     const pugi::xml_node root = doc.child("root");
     if (!root) {
         gf_writeLogLine(fmt::format("{} missing in {}", "root", lf_pathText(file)));
@@ -420,7 +458,8 @@ bool gf_removeParameterFromFile(const Parameter& parameter)
 
 // ---- safe save ----
 
-bool gf_saveXmlFileSafely(pugi::xml_document& doc, const std::filesystem::path& target)
+bool gf_saveXmlFileSafely(pugi::xml_document& doc, const std::filesystem::path& target,
+                          const std::function<bool(const std::filesystem::path&)>& loads)
 {
     std::filesystem::path tmp = target;
     tmp += ".tmp";
@@ -442,7 +481,9 @@ bool gf_saveXmlFileSafely(pugi::xml_document& doc, const std::filesystem::path& 
 
     const auto status = std::filesystem::status(target, ec);
     if (ec && status.type() != std::filesystem::file_type::not_found) return dropTmp();
-    if (std::filesystem::exists(status)) {
+    // A damaged target never replaces a backup that loads: that may be the
+    // only good copy left.
+    if (std::filesystem::exists(status) && (!loads || loads(target) || !loads(bak))) {
         if (!platform::copyFileOverwriting(target, bak, ec))
             return dropTmp();
     }
@@ -450,6 +491,9 @@ bool gf_saveXmlFileSafely(pugi::xml_document& doc, const std::filesystem::path& 
     return true;
 }
 
-bool gf_saveParametersSafely(pugi::xml_document& doc) { return gf_saveXmlFileSafely(doc, gf_parametersFile()); }
+bool gf_saveParametersSafely(pugi::xml_document& doc)
+{
+    return gf_saveXmlFileSafely(doc, gf_parametersFile(), lf_loadsAsParameters);
+}
 
 } // namespace zelk

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -23,10 +24,12 @@ std::mutex& gf_parametersFileLock();
 // A parameters.xml larger than this is not ours: it is treated as damaged.
 inline constexpr std::uint64_t kMaxParametersFileBytes = 1'048'576;
 
-// Loads every listed parameter at the start of a run. A missing file, or one
-// that is too large, cannot be parsed or has no parameters section, is replaced by a new file
-// holding the in-memory values (a damaged one is first kept as parameters0.xml);
-// returns true then. Otherwise missing keys take their defaults and are added,
+// Loads every listed parameter at the start of a run. A damaged file (too
+// large, cannot be parsed or has no parameters section) is first kept as
+// parameters0.xml; its backup (parameters.xml.bak) is then loaded in its place
+// when that one loads. A missing file, or a damaged one without such a backup,
+// is replaced by a new file holding the in-memory values; returns true then.
+// Otherwise missing keys take their defaults and are added,
 // an unreadable stored value is replaced by the default in place, integers are
 // clamped to their ranges, and the file is saved again; returns false.
 bool gf_loadParameters();
@@ -52,16 +55,22 @@ std::optional<std::int32_t> gf_readXmlIntParameter(pugi::xml_node node, std::str
 std::optional<bool> gf_readXmlBoolParameter(pugi::xml_node node, std::string_view key);
 std::optional<std::string> gf_readXmlStringParameter(pugi::xml_node node, std::string_view key);
 
-// The attribute's UTF-8 text as a path; empty when the attribute is missing.
+// The attribute's UTF-8 text as a path; empty when the attribute is missing
+// or its text is not well-formed UTF-8 (an editor that saved the system's
+// code page), on every system alike.
 std::optional<std::filesystem::path> gf_xmlAttributePath(pugi::xml_node node, std::string_view name);
 
 // Saves the document to parameters.xml through a side file (".tmp" added to
 // the name) that is read back before it replaces the target in one durable
-// move; the previous file is kept as ".bak". False leaves the target untouched
-// and no ".tmp" behind. The caller holds the parameters-file lock.
+// move; the previous file is kept as ".bak", unless it is damaged and the
+// ".bak" loads. False leaves the target untouched and no
+// ".tmp" behind. The caller holds the parameters-file lock.
 bool gf_saveParametersSafely(pugi::xml_document& doc);
 
-// The same safe save to any target file.
-bool gf_saveXmlFileSafely(pugi::xml_document& doc, const std::filesystem::path& target);
+// The same safe save to any target file; loads tells whether a file is fit
+// to be taken (none: every one is), and a damaged target never replaces a
+// ".bak" that is.
+bool gf_saveXmlFileSafely(pugi::xml_document& doc, const std::filesystem::path& target,
+                          const std::function<bool(const std::filesystem::path&)>& loads = {});
 
 } // namespace zelk

@@ -135,6 +135,58 @@ std::u16string utf8_to_wide(std::string_view text)
 
 namespace {
 
+// The bytes of the well-formed sequence at text[at]; 0 when none starts
+// there, with the bytes of its ill-formed start (at least one) in bad.
+std::size_t lf_utf8SequenceAt(std::string_view text, std::size_t at, std::size_t& bad) noexcept
+{
+    const auto b = static_cast<unsigned char>(text[at]);
+    bad = 1;
+    if (b < 0x80) return 1;
+    const Utf8Lead lead = gf_utf8Lead(b);
+    if (lead.length == 0) return 0;
+    for (std::size_t k = 1; k < lead.length; ++k) {
+        if (at + k >= text.size()) return 0;
+        const auto c = static_cast<unsigned char>(text[at + k]);
+        if (c < (k == 1 ? lead.low : 0x80) || c > (k == 1 ? lead.high : 0xBF)) return 0;
+        bad = k + 1;
+    }
+    return lead.length;
+}
+
+} // namespace
+
+bool gf_isValidUtf8(std::string_view text) noexcept
+{
+    std::size_t bad = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = lf_utf8SequenceAt(text, i, bad);
+        if (length == 0) return false;
+        i += length;
+    }
+    return true;
+}
+
+std::string gf_replaceInvalidUtf8(std::string_view text)
+{
+    if (gf_isValidUtf8(text)) return std::string(text);
+    std::string out;
+    out.reserve(text.size() + 8);
+    std::size_t bad = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = lf_utf8SequenceAt(text, i, bad);
+        if (length == 0) {
+            out += "\xEF\xBF\xBD";
+            i += bad;
+        } else {
+            out.append(text.substr(i, length));
+            i += length;
+        }
+    }
+    return out;
+}
+
+namespace {
+
 // A template so that only the branch of this system's path type is compiled.
 template <typename Native>
 std::string lf_nativeToUtf8(const std::basic_string<Native>& native)

@@ -36,6 +36,12 @@ struct Utf8Lead {
 };
 Utf8Lead gf_utf8Lead(unsigned char b);
 
+// Whether text is well-formed UTF-8 (the rules of utf8_to_wide).
+bool gf_isValidUtf8(std::string_view text) noexcept;
+// The text with each ill-formed part (a byte that starts no sequence, or the
+// start of a sequence cut short) replaced by U+FFFD; valid text as it is.
+std::string gf_replaceInvalidUtf8(std::string_view text);
+
 // The path as UTF-8, for messages and files. On systems whose paths are
 // UTF-16 an unpaired surrogate throws as wide_to_utf8 does; on systems whose
 // paths are byte strings the bytes are returned as they are.

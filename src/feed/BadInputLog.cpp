@@ -27,15 +27,24 @@ BadInputLog::BadInputLog(Clock clock, Sink sink, std::string source)
 
 void BadInputLog::report(BadInputKind kind, std::string_view text)
 {
+    if (admit(kind)) write(text);
+}
+
+bool BadInputLog::admit(BadInputKind kind)
+{
     const auto index = static_cast<std::size_t>(kind);
     std::scoped_lock guard(mutex_);
-    lastReport_ = text;
-    if (++refused_[index] <= kLinesPerKind) {
-        sink_(text);
-        return;
-    }
+    if (++refused_[index] <= kLinesPerKind) return true;
     ++suppressed_[index];
     flushLocked(clock_());
+    return false;
+}
+
+void BadInputLog::write(std::string_view text)
+{
+    std::scoped_lock guard(mutex_);
+    lastReport_ = text;
+    sink_(text);
 }
 
 void BadInputLog::flushSuppressed()
@@ -89,6 +98,12 @@ std::string gf_quoteInput(std::string_view text)
     }
     if (text.size() > BadInputLog::kQuoteLimit) quoted += "...";
     return quoted;
+}
+
+std::string gf_errorText(const std::exception& error)
+{
+    if (dynamic_cast<const QuotedInputError*>(&error)) return error.what();
+    return gf_quoteInput(error.what());
 }
 
 BadInputLog& gf_feedBadInputLog()

@@ -4,9 +4,12 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <exception>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace zelk {
 
@@ -41,6 +44,14 @@ public:
     BadInputLog(Clock clock, Sink sink, std::string source = "RT App");
 
     void report(BadInputKind kind, std::string_view text);
+    // The same with the text made only when it is written: a flood of refused
+    // input costs its count, not the quoting and formatting of every piece.
+    template <typename MakeText>
+        requires std::is_invocable_r_v<std::string, MakeText&>
+    void report(BadInputKind kind, MakeText&& makeText)
+    {
+        if (admit(kind)) write(makeText());
+    }
     // Writes the summary of suppressed lines once a minute has passed; the
     // readers call it on every wake-up so a count is not held back for long.
     void flushSuppressed();
@@ -48,10 +59,14 @@ public:
     void reset();
 
     std::uint64_t refusedCount(BadInputKind kind) const;
-    // The text of the latest report, logged or only counted.
+    // The text of the latest report written.
     std::string lastReport() const;
 
 private:
+    // Counts a report; true when its line is to be written.
+    bool admit(BadInputKind kind);
+    void write(std::string_view text);
+
     void flushLocked(std::chrono::steady_clock::time_point now);
 
     Clock clock_;
@@ -69,6 +84,15 @@ private:
 // and a backslash doubled, so a peer's escape sequences and line breaks never
 // act in a terminal or a viewer and the bytes can still be read back.
 std::string gf_quoteInput(std::string_view text);
+
+// An error whose text shows the peer's input quoted already (gf_quoteInput):
+// a log line takes it as it stands.
+class QuotedInputError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+// The text of an error for a log line, the peer's input in it quoted once.
+std::string gf_errorText(const std::exception& error);
 
 // The RT App feed's one instance, writing to the program log.
 BadInputLog& gf_feedBadInputLog();

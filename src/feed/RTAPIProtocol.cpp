@@ -14,6 +14,7 @@
 
 #include "core/Log.h"
 #include "feed/BadInputLog.h"
+#include "feed/BoundedJson.h"
 #include "feed/RTAppProtocol.h"
 
 namespace zelk {
@@ -106,13 +107,15 @@ std::string gf_rtApiForm(const std::vector<RTAPIFormField>& fields)
     return form;
 }
 
-int gf_rtApiReplyStatus(long httpStatus, std::string_view body, nlohmann::json& parsed)
+int gf_rtApiReplyStatus(long httpStatus, std::string_view body, nlohmann::json& parsed, std::size_t* leftOut)
 {
-    parsed = nlohmann::json::parse(body, nullptr, false);
+    BoundedJson bounded = gf_parseBoundedJson(body);
+    parsed = std::move(bounded.value);
+    if (leftOut) *leftOut = bounded.leftOut;
     if (parsed.is_discarded() || !parsed.is_object()) {
         parsed = nlohmann::json::object();
         if (httpStatus != kRTAPIOk) return static_cast<int>(httpStatus);
-        throw std::runtime_error(fmt::format("unreadable reply: {}", gf_quoteInput(body)));
+        throw QuotedInputError(fmt::format("unreadable reply: {}", gf_quoteInput(body)));
     }
     const auto status = gf_rtApiNumber(parsed, "status");
     if (!status) return static_cast<int>(httpStatus);
@@ -140,18 +143,30 @@ std::string_view gf_rtApiText(const nlohmann::json& value, std::string_view name
     return text == "null" ? std::string_view{} : std::string_view(text);
 }
 
+bool gf_isUsableRTAPIGuid(std::string_view guid)
+{
+    return !guid.empty() && guid.size() <= kMaxRTAPIGuidBytes &&
+           std::all_of(guid.begin(), guid.end(), [](char c) { return c > ' ' && c < '\x7f'; });
+}
+
 RTAPILogin gf_parseRTAPILogin(const nlohmann::json& reply)
 {
     RTAPILogin login;
     const auto guid = reply.find("GUID");
     if (guid == reply.end() || !guid->is_string() || guid->get_ref<const std::string&>().empty())
         throw std::runtime_error("login reply without a GUID");
-    login.guid = guid->get<std::string>();
+    const auto& guidText = guid->get_ref<const std::string&>();
+    if (!gf_isUsableRTAPIGuid(guidText))
+        throw QuotedInputError(fmt::format("login reply with an unusable GUID: {}", gf_quoteInput(guidText)));
+    login.guid = guidText;
     login.type = gf_rtApiNumber(reply, "type").value_or(1.0) == 2.0 ? 2 : 1;
     if (const auto server = reply.find("server"); server != reply.end() && server->is_string())
         login.server = server->get<std::string>();
-    if (const auto expiry = reply.find("expiry"); expiry != reply.end() && !expiry->is_null())
-        login.expiry = expiry->is_string() ? expiry->get<std::string>() : expiry->dump();
+    // A date text or Unix seconds; a value of any other type is not taken.
+    if (const auto expiry = reply.find("expiry"); expiry != reply.end()) {
+        if (expiry->is_string()) login.expiry = expiry->get<std::string>();
+        else if (expiry->is_number()) login.expiry = expiry->dump();
+    }
     login.rrlMs = gf_rtApiNumber(reply, "rrl");
     login.wrrlMs = gf_rtApiNumber(reply, "wrrl");
     return login;
@@ -221,8 +236,13 @@ std::vector<RTAPIMetar> gf_parseRTAPIMetars(const nlohmann::json& reply, std::ve
         try {
             if (!entry.is_object()) throw std::runtime_error(fmt::format("{} instead of an object", entry.type_name()));
             RTAPIMetar metar;
-            metar.station = gf_rtApiText(entry.value("ICAO", nlohmann::json()), "ICAO");
-            metar.metar = gf_rtApiText(entry.value("METAR", nlohmann::json()), "METAR");
+            // Looked at where they stand: a member of a wrong type is never copied.
+            const auto text = [&entry](const char* key) {
+                const auto it = entry.find(key);
+                return it == entry.end() ? std::string_view{} : gf_rtApiText(*it, key);
+            };
+            metar.station = text("ICAO");
+            metar.metar = text("METAR");
             const auto qnh = gf_rtApiNumber(entry, "QNH");
             metar.qnh = qnh ? gf_rtApiQnh(*qnh) : std::nullopt;
             if (!metar.qnh) metar.qnh = gf_qnhFromMetar(metar.metar);

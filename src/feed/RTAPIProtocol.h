@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -56,8 +57,12 @@ std::string gf_rtApiForm(const std::vector<RTAPIFormField>& fields);
 // The status of a reply, its body parsed into parsed. The JSON "status" wins
 // over the HTTP status. Throws std::runtime_error when a body of HTTP status
 // 200 is no JSON object or its status is no integer; a body of another HTTP
-// status that is no JSON object gives that status and an empty object.
-int gf_rtApiReplyStatus(long httpStatus, std::string_view body, nlohmann::json& parsed);
+// status that is no JSON object gives that status and an empty object. The
+// body is built within kFeedJsonLimits (feed/BoundedJson.h): one nested deeper
+// throws JsonShapeError, members over the limits are left out and counted
+// in leftOut.
+int gf_rtApiReplyStatus(long httpStatus, std::string_view body, nlohmann::json& parsed,
+                        std::size_t* leftOut = nullptr);
 
 // Numbers of a reply: a JSON number or a quoted number; nullopt when missing
 // or null; throws std::runtime_error "{key}: ..." for any other type.
@@ -75,7 +80,12 @@ struct RTAPILogin {
     std::optional<double> wrrlMs; // first pace of weather requests
     bool professional() const { return type == 2; }
 };
-// The login of a reply with status 200; throws std::runtime_error without a GUID.
+// The service's GUIDs are 36 characters; a longer one, or one with a blank or
+// a byte outside printable ASCII, is no GUID of the service.
+inline constexpr std::size_t kMaxRTAPIGuidBytes = 128;
+bool gf_isUsableRTAPIGuid(std::string_view guid);
+// The login of a reply with status 200; throws std::runtime_error without a
+// usable GUID. The expiry is taken when it is a text or a number.
 RTAPILogin gf_parseRTAPILogin(const nlohmann::json& reply);
 
 // --- Pacing ---

@@ -20,6 +20,7 @@
 #include "gui/GuiUpdate.h"
 #include "gui/WaitClock.h"
 #include "simlink/UserAircraftState.h"
+#include "traffic/NearestRecords.h"
 #include "traffic/TrafficHooks.h"
 #include "traffic/TrafficIntake.h"
 
@@ -33,7 +34,12 @@ constexpr std::chrono::milliseconds kParkedPoll{100};
 // A wait of a reader looks at its stop token at least this often.
 constexpr std::chrono::milliseconds kStopCheckStep{100};
 
-void lf_report(BadInputKind kind, std::string text) { gf_rtApiBadInputLog().report(kind, text); }
+// The text is made only when the log will write it.
+template <typename MakeText>
+void lf_report(BadInputKind kind, MakeText&& makeText)
+{
+    gf_rtApiBadInputLog().report(kind, std::forward<MakeText>(makeText));
+}
 
 std::string lf_coordinate(double degrees) { return fmt::format("{:.6f}", degrees); }
 
@@ -136,15 +142,25 @@ std::optional<int> RTAPIReader::request(std::string_view path, std::vector<RTAPI
     state_ = State::Idle;
     if (!transfer.ok) {
         if (!stopping())
-            lf_report(BadInputKind::ServiceError, fmt::format("{} RT API error: {}", name(), transfer.error));
+            lf_report(BadInputKind::ServiceError, [&] {
+                return fmt::format("{} RT API error: {}", name(), transfer.error);
+            });
         return std::nullopt;
     }
+    std::optional<int> status;
+    std::size_t leftOut = 0;
     try {
-        return gf_rtApiReplyStatus(transfer.httpStatus, transport_.response(), reply);
+        status = gf_rtApiReplyStatus(transfer.httpStatus, transport_.response(), reply, &leftOut);
     } catch (const std::exception& e) {
-        lf_report(BadInputKind::BadReply, fmt::format("{} RT API error: {}", name(), gf_quoteInput(e.what())));
-        return std::nullopt;
+        lf_report(BadInputKind::BadReply, [&] { return fmt::format("{} RT API error: {}", name(), gf_errorText(e)); });
     }
+    // The text is read: a reply of many megabytes is not kept until the next one.
+    transport_.releaseReply();
+    if (leftOut > 0)
+        lf_report(BadInputKind::LargeBatch, [&] {
+            return fmt::format("{}: {} members of a reply over its limits left out", name(), leftOut);
+        });
+    return status;
 }
 
 bool RTAPIReader::takeStatus(int status)
@@ -159,18 +175,23 @@ bool RTAPIReader::takeStatus(int status)
         gf_readerStoppedWithError(name(), false, kRTAPILicenceExpired);
         return false;
     case kRTAPIParameterFault:
-        lf_report(BadInputKind::ServiceError, fmt::format("{} RT API: parameter fault", name()));
+        lf_report(BadInputKind::ServiceError, [&] { return fmt::format("{} RT API: parameter fault", name()); });
         return true;
     case kRTAPINoDataForLicence:
-        lf_report(BadInputKind::ServiceError, fmt::format("{} RT API: No data for this license type", name()));
+        lf_report(BadInputKind::ServiceError, [&] {
+            return fmt::format("{} RT API: No data for this license type", name());
+        });
         return true;
     case kRTAPIRateViolated:
         paceMs_ = gf_rtApiBackOff(pace(), floor_).count();
-        lf_report(BadInputKind::ServiceError,
-                  fmt::format("{} RT API error: request rate violated, waiting {} ms", name(), paceMs_.load()));
+        lf_report(BadInputKind::ServiceError, [&] {
+            return fmt::format("{} RT API error: request rate violated, waiting {} ms", name(), paceMs_.load());
+        });
         return true;
     default:
-        lf_report(BadInputKind::ServiceError, fmt::format("{} RT API error: status {}", name(), status));
+        lf_report(BadInputKind::ServiceError, [&] {
+            return fmt::format("{} RT API error: status {}", name(), status);
+        });
         return true;
     }
 }
@@ -181,7 +202,7 @@ void RTAPIReader::setPace(const nlohmann::json& reply, std::string_view paceKey)
     try {
         replyMs = gf_rtApiNumber(reply, paceKey);
     } catch (const std::exception& e) {
-        lf_report(BadInputKind::BadReply, fmt::format("{} RT API: {}", name(), gf_quoteInput(e.what())));
+        lf_report(BadInputKind::BadReply, [&] { return fmt::format("{} RT API: {}", name(), gf_errorText(e)); });
     }
     paceMs_ = gf_rtApiPace(replyMs, floor_).count();
 }
@@ -250,23 +271,26 @@ void RTAPITrafficReader::takeTraffic(const nlohmann::json& reply)
     try {
         const nlohmann::json& data = lf_data(reply, false);
         const IntakeContext context = lf_intakeContext();
+        // Every array is read (the parse kept at most kFeedJsonLimits.maxEntries):
+        // over the limit the aircraft nearest to the user are kept.
         for (const auto& [hexId, item] : data.items()) {
-            if (batch.records.size() >= kMaxRTAPIBatchRecords) {
-                lf_report(BadInputKind::LargeBatch, fmt::format("{}: reply over {} records, the rest is dropped",
-                                                                name(), kMaxRTAPIBatchRecords));
-                break;
-            }
             try {
                 parseTrafficRecord(item, context, batch);
             } catch (const std::exception& e) {
-                lf_report(BadInputKind::BadValue, fmt::format("exception in parseTrafficRecord {}: {}",
-                                                              gf_quoteInput(hexId), gf_quoteInput(e.what())));
+                lf_report(BadInputKind::BadValue, [&] {
+                    return fmt::format("exception in parseTrafficRecord {}: {}", gf_quoteInput(hexId), gf_errorText(e));
+                });
             }
         }
+        if (gf_keepNearestRecords(batch.records, kMaxRTAPIBatchRecords, context) > 0)
+            lf_report(BadInputKind::LargeBatch, [&] {
+                return fmt::format("{}: reply over {} records, the farthest are dropped",
+                                   name(), kMaxRTAPIBatchRecords);
+            });
         if (const auto epoch = gf_rtApiNumber(reply, "dataepoch"); epoch && *epoch >= 1.0 && *epoch < 1e12)
             batch.batchTime = std::llround(*epoch);
     } catch (const std::exception& e) {
-        lf_report(BadInputKind::BadReply, fmt::format("{} RT API error: {}", name(), gf_quoteInput(e.what())));
+        lf_report(BadInputKind::BadReply, [&] { return fmt::format("{} RT API error: {}", name(), gf_errorText(e)); });
     }
     state.liveRecords.fetch_add(batch.records.size());
     state.firstTraffic = true;
@@ -308,20 +332,21 @@ std::vector<ParkedTrafficRecord> RTAPITrafficReader::takeParked(const nlohmann::
     try {
         const IntakeContext context = lf_intakeContext();
         for (const auto& [hexId, item] : lf_data(reply, false).items()) {
-            if (list.size() >= kMaxRTAPIBatchRecords) {
-                lf_report(BadInputKind::LargeBatch, fmt::format("{}: parked reply over {} records, the rest is dropped",
-                                                                name(), kMaxRTAPIBatchRecords));
-                break;
-            }
             try {
                 if (auto record = parseParkedRecord(hexId, item, context)) list.push_back(std::move(*record));
             } catch (const std::exception& e) {
-                lf_report(BadInputKind::BadValue, fmt::format("exception in parseParkedRecord {}: {}",
-                                                              gf_quoteInput(hexId), gf_quoteInput(e.what())));
+                lf_report(BadInputKind::BadValue, [&] {
+                    return fmt::format("exception in parseParkedRecord {}: {}", gf_quoteInput(hexId), gf_errorText(e));
+                });
             }
         }
+        if (gf_keepNearestRecords(list, kMaxRTAPIBatchRecords, context) > 0)
+            lf_report(BadInputKind::LargeBatch, [&] {
+                return fmt::format("{}: parked reply over {} records, the farthest are dropped",
+                                   name(), kMaxRTAPIBatchRecords);
+            });
     } catch (const std::exception& e) {
-        lf_report(BadInputKind::BadReply, fmt::format("{} RT API error: {}", name(), gf_quoteInput(e.what())));
+        lf_report(BadInputKind::BadReply, [&] { return fmt::format("{} RT API error: {}", name(), gf_errorText(e)); });
     }
     gf_writeLogLine(fmt::format("{} RT parked traffic received", list.size()));
     return list;
@@ -366,11 +391,13 @@ void RTAPIWeatherReader::takeWeather(const nlohmann::json& reply)
     try {
         metars = gf_parseRTAPIMetars(reply, &bad);
     } catch (const std::exception& e) {
-        lf_report(BadInputKind::BadReply, fmt::format("{} RT API error: {}", name(), gf_quoteInput(e.what())));
+        lf_report(BadInputKind::BadReply, [&] { return fmt::format("{} RT API error: {}", name(), gf_errorText(e)); });
         return;
     }
     for (const std::string& why : bad)
-        lf_report(BadInputKind::BadWeather, fmt::format("{}: METAR entry dropped: {}", name(), gf_quoteInput(why)));
+        lf_report(BadInputKind::BadWeather, [&] {
+            return fmt::format("{}: METAR entry dropped: {}", name(), gf_quoteInput(why));
+        });
     auto& state = gf_rtApiReaderState();
     state.lastWeather = lf_steadyTicks();
     const auto usable = std::find_if(metars.begin(), metars.end(), [](const RTAPIMetar& m) { return m.qnh; });
@@ -406,9 +433,9 @@ void lf_forwardRTAPIBatch(TrafficBatch& batch)
         }
     }
     if (full)
-        gf_rtApiBadInputLog().report(BadInputKind::FullTable,
-                                     fmt::format("RT API seen ids at their limit of {}, later ids are not collected",
-                                                 kMaxSeenIds));
+        gf_rtApiBadInputLog().report(BadInputKind::FullTable, [&] {
+            return fmt::format("RT API seen ids at their limit of {}, later ids are not collected", kMaxSeenIds);
+        });
     if (batch.batchTime != 0) rtApiTrafficTime = batch.batchTime;
     const auto deliver = lf_installedDelivery().load();
     if (deliver && *deliver) (*deliver)(batch);

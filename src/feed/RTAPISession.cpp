@@ -70,7 +70,7 @@ bool lf_takeLoginReply(const RTAPITransfer& transfer, const std::string& body)
         status = gf_rtApiReplyStatus(transfer.httpStatus, body, reply);
         if (status == kRTAPIOk) login = gf_parseRTAPILogin(reply);
     } catch (const std::exception& e) {
-        lf_loginFailed(gf_quoteInput(e.what()));
+        lf_loginFailed(gf_errorText(e));
         return false;
     }
     if (status == kRTAPIOk) {
@@ -150,7 +150,9 @@ void gf_RTAPIAuthenticater()
         lf_loginFailed(transfer.error);
         return;
     }
-    if (lf_takeLoginReply(transfer, transport.response())) gf_guiClearMessage();
+    const bool loggedIn = lf_takeLoginReply(transfer, transport.response());
+    transport.releaseReply();
+    if (loggedIn) gf_guiClearMessage();
 }
 
 void gf_deauthenticateRTAPI()
@@ -160,7 +162,7 @@ void gf_deauthenticateRTAPI()
         gf_writeLogLine("Deauthentication skipped: empty GUID");
         return;
     }
-    gf_writeLogLine(fmt::format("GUID={}", guid));
+    gf_writeLogLine(fmt::format("GUID={}", gf_quoteInput(guid)));
     auto& transport = gf_rtApiWorkerTransport();
     const RTAPITransfer transfer =
         transport.post(gf_rtApiEndpoint(), "/deauth", gf_rtApiForm({{"GUID", guid}}), kRTAPILogoutLimits);
@@ -176,8 +178,9 @@ void gf_deauthenticateRTAPI()
                                         gf_quoteInput(transport.response())));
     } catch (const std::exception& e) {
         gf_writeLogLine(
-            fmt::format("Deauthentication failed, status {}: {}", transfer.httpStatus, gf_quoteInput(e.what())));
+            fmt::format("Deauthentication failed, status {}: {}", transfer.httpStatus, gf_errorText(e)));
     }
+    transport.releaseReply();
 }
 
 } // namespace zelk

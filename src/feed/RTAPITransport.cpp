@@ -85,7 +85,7 @@ void RTAPITransport::reinit()
     CURL* easy = curl_easy_init();
     if (easy == nullptr) throw std::runtime_error("RTAPITransport curl_easy_init() failed");
     handle_ = std::make_unique<Handle>(easy);
-    response_.clear();
+    releaseReply();
     cutOff_ = false;
     aborted_ = false;
 }
@@ -101,7 +101,7 @@ RTAPITransfer RTAPITransport::post(const RTAPIEndpoint& endpoint, std::string_vi
                                    const RTAPILimits& limits, const Cancelled& cancelled)
 {
     RTAPITransfer transfer;
-    response_.clear();
+    releaseReply();
     cutOff_ = false;
     if (aborted_) {
         transfer.aborted = true;
@@ -155,7 +155,7 @@ RTAPITransfer RTAPITransport::post(const RTAPIEndpoint& endpoint, std::string_vi
                          : transfer.aborted ? std::string("stopped")
                          : errorText[0] != '\0' ? fmt::format("{} ({})", curl_easy_strerror(code), errorText)
                                                 : std::string(curl_easy_strerror(code));
-        response_.clear();
+        releaseReply();
         return transfer;
     }
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &transfer.httpStatus);

@@ -54,6 +54,8 @@ public:
     RTAPITransfer post(const RTAPIEndpoint& endpoint, std::string_view path, const std::string& form,
                        const RTAPILimits& limits = {}, const Cancelled& cancelled = {});
     const std::string& response() const noexcept { return response_; }
+    // Lets the reply's text and its room go once it has been read.
+    void releaseReply() noexcept { std::string().swap(response_); }
 
     // Ends a running transfer at once (its connections shut down) and every
     // later one until reinit(). Any thread.

@@ -82,7 +82,7 @@ void lf_processRTVersion(const std::string& reply)
     std::optional<RTAppVersion> version;
     try {
         version = gf_parseRTAppVersion(reply);
-    } catch (const nlohmann::json::exception& e) {
+    } catch (const std::exception& e) {
         gf_writeLogLine(fmt::format("{}: JSON parse failed: {}", "lf_processRTVersion", gf_quoteInput(e.what())));
     }
     isProfessionalFeed = version && version->professional;

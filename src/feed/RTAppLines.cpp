@@ -19,6 +19,7 @@
 #include "feed/RecordBounds.h"
 #include "feed/ReaderStateTools.h"
 #include "simlink/UserAircraftState.h"
+#include "traffic/NearestRecords.h"
 #include "traffic/ParkedTraffic.h"
 #include "traffic/TrafficHooks.h"
 #include "traffic/TrafficIntake.h"
@@ -58,9 +59,9 @@ void lf_rememberSeenId(const SeenId& seen)
         full = gf_rememberSeenIdLocked(state, seen.callsign, seen.hexId);
     }
     if (full)
-        gf_feedBadInputLog().report(BadInputKind::FullTable,
-                                    fmt::format("RT App seen ids at their limit of {}, later ids are not collected",
-                                                kMaxSeenIds));
+        gf_feedBadInputLog().report(BadInputKind::FullTable, [&] {
+            return fmt::format("RT App seen ids at their limit of {}, later ids are not collected", kMaxSeenIds);
+        });
 }
 
 TrafficFields lf_trafficFields(std::span<const std::string_view> f)
@@ -92,8 +93,20 @@ TrafficFields lf_trafficFields(std::span<const std::string_view> f)
     return fields;
 }
 
+// A batch over its limit keeps the aircraft nearest to the user; the one
+// line per batch says so.
+void lf_trimBatch(RTAppLineIntake& intake, const IntakeContext& context)
+{
+    if (gf_keepNearestRecords(intake.batch.records, kMaxRTAppBatchRecords, context) == 0) return;
+    if (!std::exchange(intake.batchOverflowReported, true))
+        gf_feedBadInputLog().report(BadInputKind::LargeBatch, [&] {
+            return fmt::format("RT App batch over {} records, the farthest are dropped", kMaxRTAppBatchRecords);
+        });
+}
+
 void lf_finishLiveBatch(RTAppLineIntake& intake)
 {
+    lf_trimBatch(intake, lf_intakeContext());
     auto& state = gf_rtAppReaderState();
     if (!intake.batch.records.empty()) {
         const auto newest = std::max_element(intake.batch.records.begin(), intake.batch.records.end(),
@@ -109,6 +122,7 @@ void lf_finishLiveBatch(RTAppLineIntake& intake)
 
 void lf_finishHistoryBatch(RTAppLineIntake& intake)
 {
+    lf_trimBatch(intake, lf_intakeContext());
     ++intake.historyBatches;
     intake.deliver(intake.batch, BatchKind::History, kHistoryStepSeconds * intake.historyBatches);
     intake.batch.records.clear();
@@ -152,9 +166,10 @@ void lf_finishParked()
 bool lf_hasFields(std::span<const std::string_view> fields, std::size_t required, std::string_view line)
 {
     if (fields.size() >= required) return true;
-    gf_feedBadInputLog().report(BadInputKind::ShortLine,
-                                fmt::format("Ignoring incomplete RT App message: {} fields received, {} required: {}",
-                                            fields.size(), required, gf_quoteInput(line)));
+    gf_feedBadInputLog().report(BadInputKind::ShortLine, [&] {
+        return fmt::format("Ignoring incomplete RT App message: {} fields received, {} required: {}",
+                           fields.size(), required, gf_quoteInput(line));
+    });
     return false;
 }
 
@@ -187,20 +202,18 @@ RTAppLineIntake::RTAppLineIntake()
 void processLine(std::span<const std::string_view> fields, RTAppLineIntake& intake)
 {
     try {
-        if (intake.batch.records.size() >= kMaxRTAppBatchRecords) {
-            if (!std::exchange(intake.batchOverflowReported, true))
-                gf_feedBadInputLog().report(BadInputKind::LargeBatch,
-                                            fmt::format("RT App batch over {} records, the rest is dropped",
-                                                        kMaxRTAppBatchRecords));
-            return;
-        }
         const TrafficFields parsed = lf_trafficFields(fields);
-        TrafficIntakeResult result = gf_buildTrafficRecord(parsed, lf_intakeContext());
+        const IntakeContext context = lf_intakeContext();
+        TrafficIntakeResult result = gf_buildTrafficRecord(parsed, context);
         if (result.seenId) lf_rememberSeenId(*result.seenId);
-        if (result.record) intake.batch.records.push_back(std::move(*result.record));
+        if (!result.record) return;
+        intake.batch.records.push_back(std::move(*result.record));
+        // Trimmed in steps: a batch holds at most twice its limit until its end.
+        if (intake.batch.records.size() >= 2 * kMaxRTAppBatchRecords) lf_trimBatch(intake, context);
     } catch (const std::exception& e) {
-        gf_feedBadInputLog().report(BadInputKind::BadValue,
-                                    fmt::format("exception in processLine: {}", gf_quoteInput(e.what())));
+        gf_feedBadInputLog().report(BadInputKind::BadValue, [&] {
+            return fmt::format("exception in processLine: {}", gf_quoteInput(e.what()));
+        });
     }
 }
 
@@ -232,23 +245,27 @@ void lf_processParkLine(std::span<const std::string_view> fields)
         if (state.parked.size() >= kMaxRTAppBatchRecords || !state.parkedIds.insert(record->hexId).second) return;
         state.parked.push_back(std::move(*record));
     } catch (const std::exception& e) {
-        gf_feedBadInputLog().report(BadInputKind::BadValue,
-                                    fmt::format("exception in lf_processParkLine: {}", gf_quoteInput(e.what())));
+        gf_feedBadInputLog().report(BadInputKind::BadValue, [&] {
+            return fmt::format("exception in lf_processParkLine: {}", gf_quoteInput(e.what()));
+        });
     }
 }
 
 void processRTAppLine(std::string_view line, RTAppLineIntake& intake)
 {
     if (line.size() > kMaxRTAppLineBytes) {
-        gf_feedBadInputLog().report(BadInputKind::LongLine, fmt::format("Ignoring RT App line of {} bytes: {}",
-                                                                        line.size(), gf_quoteInput(line)));
+        gf_feedBadInputLog().report(BadInputKind::LongLine, [&] {
+            return fmt::format("Ignoring RT App line of {} bytes: {}", line.size(), gf_quoteInput(line));
+        });
         return;
     }
-    const auto fields = gf_splitRTAppFields(line);
-    const std::string_view tag = fields.front();
+    // Only a line of a known kind is cut into its fields: junk costs its count.
+    const std::string_view tag = line.substr(0, line.find(','));
     if (tag == "RTTFC" || tag == "RTBUF") {
+        const auto fields = gf_splitRTAppFields(line);
         if (lf_hasFields(fields, kRTTrafficFieldCount, line)) processLine(fields, intake);
     } else if (tag == "RTPARK") {
+        const auto fields = gf_splitRTAppFields(line);
         if (lf_hasFields(fields, kRTParkFieldCount, line)) lf_processParkLine(fields);
     } else if (tag == "RTTFC_EOT") {
         lf_finishLiveBatch(intake);
@@ -259,8 +276,9 @@ void processRTAppLine(std::string_view line, RTAppLineIntake& intake)
     } else if (tag == "RTPARK_EOT") {
         lf_finishParked();
     } else {
-        gf_feedBadInputLog().report(BadInputKind::UnknownTag,
-                                    fmt::format("Ignoring unknown RT App message: {}", gf_quoteInput(line)));
+        gf_feedBadInputLog().report(BadInputKind::UnknownTag, [&] {
+            return fmt::format("Ignoring unknown RT App message: {}", gf_quoteInput(line));
+        });
     }
 }
 
@@ -275,8 +293,9 @@ void gf_processRTAppWeather(std::string_view datagram)
     try {
         weather = gf_parseRTAppWeather(datagram);
     } catch (const std::exception& e) {
-        gf_feedBadInputLog().report(BadInputKind::BadWeather, fmt::format("Ignoring RT App weather ({}): {}",
-                                                                          e.what(), gf_quoteInput(datagram)));
+        gf_feedBadInputLog().report(BadInputKind::BadWeather, [&] {
+            return fmt::format("Ignoring RT App weather ({}): {}", gf_errorText(e), gf_quoteInput(datagram));
+        });
         return;
     }
     auto& state = gf_rtAppReaderState();

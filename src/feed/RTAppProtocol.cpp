@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/Geometry.h"
+#include "feed/BoundedJson.h"
 
 namespace zelk {
 namespace {
@@ -182,7 +183,7 @@ std::optional<std::int32_t> gf_rtAppQnhToHpa(double value)
 
 RTAppWeather gf_parseRTAppWeather(std::string_view datagram)
 {
-    const auto json = nlohmann::json::parse(datagram, nullptr, false);
+    const auto json = gf_parseBoundedJson(datagram).value;
     if (json.is_discarded()) throw std::runtime_error("no JSON");
     if (!json.is_object()) throw std::runtime_error(fmt::format("JSON {} instead of an object", json.type_name()));
     RTAppWeather weather;
@@ -195,13 +196,15 @@ RTAppWeather gf_parseRTAppWeather(std::string_view datagram)
 
 std::optional<RTAppVersion> gf_parseRTAppVersion(std::string_view reply)
 {
-    const auto json = nlohmann::json::parse(reply);
+    const auto json = gf_parseBoundedJson(reply).value;
+    if (json.is_discarded()) throw std::runtime_error("no JSON");
     if (!json.is_object()) return std::nullopt;
     RTAppVersion version;
     const auto level = json.find("level");
     version.professional = level != json.end() && level->is_number() && level->get<double>() == 2.0;
-    if (const auto text = json.find("version"); text != json.end())
-        version.version = text->is_string() ? text->get<std::string>() : text->dump();
+    // Only a text is taken: a value of another type may nest as deep as the reply is long.
+    if (const auto text = json.find("version"); text != json.end() && text->is_string())
+        version.version = text->get<std::string>();
     return version;
 }
 

@@ -93,8 +93,9 @@ struct RTAppVersion {
     bool professional = false; // "level" 2
     std::string version;
 };
-// Empty for a reply that is not a JSON object; throws nlohmann's parse error
-// for text that is no JSON at all.
+// Empty for a reply that is not a JSON object; throws std::runtime_error for
+// text that is no JSON at all or nests deeper than kFeedJsonLimits. A version
+// that is no text is left empty.
 std::optional<RTAppVersion> gf_parseRTAppVersion(std::string_view reply);
 
 } // namespace zelk

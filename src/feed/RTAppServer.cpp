@@ -120,9 +120,10 @@ std::string RTAppServer::receiveLine(std::chrono::milliseconds limit)
             return line;
         }
         if (pending_.size() > kMaxRTAppReplyBytes) {
-            gf_feedBadInputLog().report(BadInputKind::LongReply,
-                                        fmt::format("RT App reply over {} bytes ignored: {}", kMaxRTAppReplyBytes,
-                                                    gf_quoteInput(pending_)));
+            gf_feedBadInputLog().report(BadInputKind::LongReply, [&] {
+                return fmt::format("RT App reply over {} bytes ignored: {}",
+                                   kMaxRTAppReplyBytes, gf_quoteInput(pending_));
+            });
             pending_.clear();
             return {};
         }

@@ -9,6 +9,7 @@
 
 #include "core/Geometry.h"
 #include "core/Settings.h"
+#include "core/Strings.h"
 #include "liveries/AircraftDatabase.h"
 #include "traffic/AcTextForms.h"
 #include "traffic/AltitudeCorrection.h"
@@ -77,7 +78,8 @@ std::string gf_cleanFeedText(std::string_view text)
     if (first == std::string::npos) return {};
     clean.erase(clean.find_last_not_of(' ') + 1);
     clean.erase(0, first);
-    return clean;
+    // The simulator's look-ups, the window and the log take UTF-8 only.
+    return gf_replaceInvalidUtf8(clean);
 }
 
 std::string gf_normaliseCallsign(const std::string& callsign)

@@ -29,7 +29,8 @@ TrafficIntakeResult gf_buildTrafficRecord(const TrafficFields& fields, const Int
 RecordTimeAndRange gf_checkRecordTimeAndRange(const TrafficFields& fields, const IntakeContext& context);
 
 // A text of the feed as the intake takes it: control characters (bytes below
-// 0x20 and 0x7f) dropped, surrounding blanks trimmed. Real app lines carry a
+// 0x20 and 0x7f) dropped, surrounding blanks trimmed, each ill-formed UTF-8
+// part replaced by U+FFFD. Real app lines carry a
 // blank before the registration (" N835AN"), and any peer on the network may
 // send escape sequences that must not reach the simulator, the window or the log.
 std::string gf_cleanFeedText(std::string_view text);

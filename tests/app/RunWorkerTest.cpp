@@ -9,6 +9,7 @@
 #include "core/ControlHost.h"
 #include "core/Parameters.h"
 #include "core/Settings.h"
+#include "core/Strings.h"
 
 namespace zelk {
 namespace {
@@ -280,6 +281,44 @@ TEST_F(AppRunTest, AnEmptyInstallPathIsTakenFromUserCfgBeforeThePicker)
         EXPECT_EQ(gf_dialogsOpened() == dialogs, complete) << "the picker only when nothing was found";
         EXPECT_EQ(contains(test::readAll(gf_parametersFile()), "value=\"" + packages.string() + "\""), complete);
     }
+}
+
+// A damaged parameters.xml gives way to a backup that loads: the user's
+// settings survive the start, and the backup stays as it was.
+TEST_F(AppRunTest, ADamagedParametersFileTakesItsBackupAndKeepsIt)
+{
+    const std::string good = test::parametersXml("RT Direct", file("sim"));
+    const std::string damaged[] = {"", good.substr(0, good.size() / 2), "<root><other/></root>"};
+    std::filesystem::path bak = gf_parametersFile();
+    bak += ".bak";
+    for (const std::string& text : damaged) {
+        test::writeAll(gf_parametersFile(), text);
+        test::writeAll(bak, good);
+        MSFS_2024_INSTALL_PATH.setValue("");
+        EXPECT_EQ(runProgram(true), 0) << text;
+        EXPECT_EQ(MSFS_2024_INSTALL_PATH.value(), file("sim")) << text;
+        EXPECT_TRUE(contains(test::readAll(bak), file("sim").string())) << "the backup still holds the settings";
+        EXPECT_TRUE(contains(test::readAll(gf_parametersFile()), file("sim").string())) << text;
+        EXPECT_EQ(test::readAll(gf_parametersFile().parent_path() / "parameters0.xml"), text);
+        EXPECT_TRUE(contains(log(), "is damaged, taking its backup: from '")) << log();
+    }
+}
+
+// A path typed into the file by an editor that saved the system's code page
+// is no UTF-8: the value is unreadable like any other, the file is repaired.
+TEST_F(AppRunTest, APathValueThatIsNotUtf8TakesTheDefaultAndIsRewritten)
+{
+    std::string text = test::parametersXml("RT Direct", file("sim"));
+    const std::string latin1Path = "C:\\Spi\xe9le";
+    text.replace(text.find(file("sim").string()), file("sim").string().size(), latin1Path);
+    test::writeAll(gf_parametersFile(), text);
+    gf_setFolderPickerAnswer(file("sim/Community"));
+    runProgram(false);
+    EXPECT_TRUE(contains(log(), "MSFS_2024_INSTALL_PATH: the stored path is not UTF-8 text, the default is taken"))
+        << log();
+    const std::string rewritten = test::readAll(gf_parametersFile());
+    EXPECT_FALSE(contains(rewritten, latin1Path));
+    EXPECT_TRUE(gf_isValidUtf8(rewritten));
 }
 
 TEST(CloseDown, ExitCodeTellsFailuresFromOrdinaryEnds)

@@ -133,6 +133,26 @@ TEST_F(ParametersFile, UnparsableFileIsKeptAsideAndEverySettingWrittenAnew)
     }
 }
 
+// A damaged file gives way to a backup that loads, and the backup stays as
+// it was: the load's own save must not put the damaged file in its place.
+TEST_F(ParametersFile, DamagedFileTakesABackupThatLoadsAndLeavesIt)
+{
+    const std::string backup = fileWith(element("RANGE", "33"));
+    for (const std::string& damaged : {std::string(), backup.substr(0, backup.size() / 2),
+                                      std::string("<root><settings/></root>")}) {
+        SCOPED_TRACE(damaged);
+        writeAll(paramsFile(), damaged);
+        writeAll(sideFile(".bak"), backup);
+        RANGE.setValue(55);
+        EXPECT_FALSE(gf_loadParameters());
+        EXPECT_EQ(RANGE.value(), 33);
+        EXPECT_EQ(valuesOf(paramsFile(), "RANGE"), std::vector<std::string>{"33"});
+        EXPECT_EQ(readAll(sideFile(".bak")), backup);
+        EXPECT_EQ(readAll(damagedCopy()), damaged);
+        EXPECT_NE(logText().find("is damaged, taking its backup: from '"), std::string::npos);
+    }
+}
+
 TEST_F(ParametersFile, DocumentWithoutRootIsRead)
 {
     writeAll(paramsFile(), "<parameters><parameter name=\"RANGE\" value=\"33\"/></parameters>");

@@ -16,6 +16,7 @@
 #include "feed/RTAppTestSupport.h"
 #include "feed/ReaderStateTools.h"
 #include "feed/RecordBounds.h"
+#include "liveries/CodeTables.h"
 #include "support/LoggedTempDir.h"
 
 namespace zelk::test {
@@ -120,6 +121,32 @@ TEST_F(HostileInput, RecordsClaimingTheImpossibleAreBadInput)
     state.simulatorTimeSent = kFeedTestNow - 10 * 86400;
     feed(with(14, at(-10 * 86400 + 60)));
     EXPECT_EQ(intake.batch.records.size(), 2u) << gf_feedBadInputLog().lastReport();
+}
+
+// Callsign, registration and airline reach the simulator's look-ups, the
+// window and the log: bytes that are no UTF-8 are replaced, UTF-8 stays.
+TEST_F(HostileInput, TextsThatAreNoUtf8AreReplacedFieldByField)
+{
+    const std::string bad = "\xef\xbf\xbd";
+    struct Case {
+        std::size_t field;
+        std::string value, expected;
+    };
+    const std::vector<Case> cases{
+        {9, "KL\xff" "12", "KL" + bad + "12"},       {9, "KL\xc3\xa9" "12", "KL\xc3\xa9" "12"},
+        {11, "PH-\xc3", "PH-" + bad},                {11, "PH-\xe2\x82X", "PH-" + bad + "X"},
+        {43, "D\x80H", "D" + bad + "H"},             {43, "\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80"},
+    };
+    for (const Case& c : cases) {
+        intake.batch.records.clear();
+        feed(with(c.field, c.value));
+        ASSERT_EQ(intake.batch.records.size(), 1u) << c.value << ": " << gf_feedBadInputLog().lastReport();
+        const TrafficRecordHead& head = intake.batch.records[0].head;
+        const std::string taken = c.field == 9    ? head.callsign
+                                  : c.field == 11 ? head.registration
+                                                  : std::string(gf_airlineCodeTable().text(head.key.airline));
+        EXPECT_EQ(taken, c.expected) << c.field << ": " << c.value;
+    }
 }
 
 TEST_F(HostileInput, WebApiRecordsHaveTheSameBounds)

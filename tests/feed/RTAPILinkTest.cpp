@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "core/FeedState.h"
@@ -14,6 +15,7 @@
 #include "core/UserRelatedException.h"
 #include "feed/Credential.h"
 #include "feed/RTAPIReaders.h"
+#include "feed/RTAPIRecords.h"
 #include "feed/RTAPISession.h"
 #include "feed/RTAppTestSupport.h"
 #include "gui/WaitClock.h"
@@ -282,6 +284,39 @@ TEST_F(RTAPILink, ParkedRequestFilledTimedOutAndLate)
     std::scoped_lock guard(state.parkedMutex);
     ASSERT_EQ(state.parked.size(), 1u);
     EXPECT_EQ(state.parked[0].stand, "D7");
+}
+
+// A reply over the record limit keeps the aircraft nearest to the user (at
+// 52N 4E), although its hex id comes last of all.
+TEST_F(RTAPILink, AReplyOverTheLimitKeepsTheAircraftNearestTheUser)
+{
+    gf_RTAPIAuthenticater();
+    const std::string record = kTraffic.substr(kTraffic.find("[\"484506\""));
+    const auto arrayOf = [&](std::uint32_t hexId, double latitude) {
+        std::string array = record.substr(0, record.find(']') + 1);
+        const std::string hex = fmt::format("{:06x}", hexId);
+        array.replace(2, 6, hex);
+        array.replace(array.find("52.2"), 4, fmt::format("{:.5f}", latitude));
+        return fmt::format(R"("{}":{})", hex, array);
+    };
+    std::string data;
+    for (std::uint32_t i = 0; i < kMaxRTAPIBatchRecords + 100; ++i)
+        data += arrayOf(0x400000 + i, 52.3 + i * 2e-5) + ",";
+    data += arrayOf(0xfffff0, 52.01);
+    emulator->script("/traffic", {{200, R"({"status":200,"rrl":2000,"data":{)" + data + "}}"}});
+    giveQueryBox();
+    RTAPITrafficReader reader;
+    start(reader);
+    const bool taken = eventually([] { return gf_rtApiReaderState().firstTraffic.load(); }, 60s);
+    reader.stop();
+    ASSERT_TRUE(taken);
+    std::scoped_lock guard(mutex);
+    ASSERT_FALSE(delivered.empty());
+    const auto& batch = delivered[0];
+    ASSERT_EQ(batch.size(), kMaxRTAPIBatchRecords);
+    EXPECT_EQ(batch.back().hexId, 0xfffff0u) << "the nearest kept, in the reply's order";
+    EXPECT_EQ(batch[kMaxRTAPIBatchRecords - 2].hexId, 0x400000u + kMaxRTAPIBatchRecords - 2) << "then the next nearest";
+    EXPECT_TRUE(logHas("Traffic RTAPIreader: reply over 5000 records, the farthest are dropped"));
 }
 
 // The stand-in closes a kept connection after 1 s idle, as servers do; the

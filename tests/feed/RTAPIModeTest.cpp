@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -384,6 +386,115 @@ TEST_P(RTAPIParkedRequests, FillTheListOrSayWhyNot)
 }
 
 INSTANTIATE_TEST_SUITE_P(, RTAPIParkedRequests, ::testing::ValuesIn(kParkedCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- Hostile replies ---
+
+// The peak resident memory of this process in MB since the last call;
+// nothing where /proc does not tell it (under wine).
+std::optional<double> peakResidentMb()
+{
+    const std::string status = readAll("/proc/self/status");
+    const auto at = status.find("VmHWM:");
+    if (at == std::string::npos) return std::nullopt;
+    const double kb = std::stod(status.substr(at + 6));
+    std::ofstream("/proc/self/clear_refs") << "5";
+    return kb / 1024.0;
+}
+
+std::string nested(std::size_t levels) { return std::string(levels, '[') + std::string(levels, ']'); }
+
+// A reply of 31 MB: the aircraft of the scenario's reply beside junk members.
+std::string besideJunk(const std::string& good, std::string_view junk)
+{
+    std::string reply = good.substr(0, good.find('{') + 1) + R"("junk":[)";
+    while (reply.size() < (31u << 20)) reply += junk;
+    reply += "0],";
+    return reply + good.substr(good.find('{') + 1);
+}
+
+struct HostileReplyCase {
+    const char* name;
+    std::string path;
+    std::function<std::string(const std::string& good)> answer; // given the scenario's answer of the path
+    const char* logged;
+};
+
+void PrintTo(const HostileReplyCase& c, std::ostream* os) { *os << c.name; }
+
+class RTAPIHostileReplies : public RTAPIMode, public ::testing::WithParamInterface<HostileReplyCase> {};
+
+const HostileReplyCase kHostileCases[] = {
+    {"NestedMetarStation", "/nearestmetar",
+     [](const std::string&) { return R"(200 {"status":200,"data":[{"ICAO":)" + nested(1'000'000) + "}]}"; },
+     "Weather RTAPIreader RT API error: JSON nested deeper than 6 levels"},
+    {"NestedTrafficItem", "/traffic",
+     [](const std::string&) { return R"(200 {"status":200,"data":{"484506":["484506",)" + nested(1'000'000) + "]}}"; },
+     "Traffic RTAPIreader RT API error: JSON nested deeper than 6 levels"},
+    {"EmptyArraysBesideTheData", "/traffic", [](const std::string& good) { return besideJunk(good, "[],"); },
+     "Traffic RTAPIreader RT API error: JSON of more than 4096 bytes without a number or a text"},
+    {"ObjectsBesideTheData", "/traffic", [](const std::string& good) { return besideJunk(good, R"({"a":0},)"); },
+     "members of a reply over its limits left out"},
+    {"NestedLoginExpiry", "/auth",
+     [](const std::string&) { return R"(200 {"status":200,"GUID":"g-1","expiry":)" + nested(1'000'000) + "}"; },
+     "RT API login failed: JSON nested deeper than 6 levels"},
+    {"GuidThatForgesALogLine", "/auth",
+     [](const std::string&) { return R"(200 {"status":200,"GUID":"g\u001b[2J\u0007\r\n12:00:00 forged"})"; },
+     "RT API login failed: login reply with an unusable GUID: g\\x1b[2J\\x07\\x0d\\x0a12:00:00 forged"},
+    {"GuidOfEightMegabytes", "/auth",
+     [](const std::string&) { return R"(200 {"status":200,"GUID":")" + std::string(8u << 20, 'g') + "\"}"; },
+     "RT API login failed: login reply with an unusable GUID: gggg"},
+};
+
+// Each reply is refused with one quoted line, or its junk left out: the run
+// does not crash, stays within its memory, writes no control byte to the log,
+// and takes the next good reply (the first, when the junk stood beside it).
+TEST_P(RTAPIHostileReplies, AreRefusedOrTrimmedAndTheRunGoesOn)
+{
+    const HostileReplyCase& c = GetParam();
+    const std::string base = readAll(feedTestData("schiphol-webapi.scenario"));
+    const auto at = base.find(c.path + " 200 ");
+    const std::string good = base.substr(at + c.path.size() + 1, base.find('\n', at) - at - c.path.size() - 1);
+    startService({{c.path, {c.answer(good), good}}});
+    gf_rtApiWeatherReader().setClock(std::make_shared<ScaledWaitClock>(20));
+    peakResidentMb();
+    const std::size_t logBefore = log().size();
+    const bool login = c.path == "/auth";
+    lf_runRTAPIMode();
+    if (login) {
+        ASSERT_TRUE(gf_currentStopRequest());
+        EXPECT_EQ(gf_currentStopRequest()->stopReason(), StopReason::SystemError);
+    } else if (c.path == "/traffic") {
+        EXPECT_TRUE(eventually([&] {
+            const auto entries = mailbox.entries();
+            return std::any_of(entries.begin(), entries.end(),
+                               [](const MailboxEntry& e) { return e.kind == BatchKind::Live && e.records == 3; });
+        }, 10s));
+    } else {
+        EXPECT_TRUE(eventually([] {
+            std::scoped_lock guard(gf_rtApiReaderState().mutex);
+            return gf_rtApiReaderState().qnh == 1021;
+        }, 10s));
+    }
+    gf_rtApiTrafficReader().stop();
+    gf_rtApiWeatherReader().stop();
+    gf_rtApiWeatherReader().setClock(nullptr);
+    const std::string text = log();
+    EXPECT_NE(text.find(c.logged), std::string::npos) << text.substr(0, 4000);
+    EXPECT_LT(text.size() - logBefore, 16u << 10) << "log growth";
+    EXPECT_TRUE(std::none_of(text.begin() + static_cast<std::ptrdiff_t>(logBefore), text.end(), [](char ch) {
+        const auto byte = static_cast<unsigned char>(ch);
+        return (byte < 0x20 && ch != '\n' && ch != '\r') || byte == 0x7f;
+    }));
+    EXPECT_EQ(text.find("\r\n12:00:00 forged"), std::string::npos);
+#if !defined(__SANITIZE_ADDRESS__)
+    if (const auto peak = peakResidentMb()) {
+        EXPECT_LT(*peak, 150.0) << "MB";
+    }
+#endif
+}
+
+INSTANTIATE_TEST_SUITE_P(, RTAPIHostileReplies, ::testing::ValuesIn(kHostileCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // --- Mid-run ---

@@ -170,13 +170,21 @@ TEST_F(RTAppLines, ReceptionMarksOfThe30SecondCheck)
 
 TEST_F(RTAppLines, ABatchStopsGrowingAtItsLimit)
 {
+    // The user is at 52N 4E; the aircraft nearest to him comes last.
     const std::string line = joinFields(rtTrafficFields());
-    for (std::size_t i = 0; i < kMaxRTAppBatchRecords + 3; ++i) feed(line);
-    EXPECT_EQ(intake.batch.records.size(), kMaxRTAppBatchRecords);
-    EXPECT_EQ(refused(BadInputKind::LargeBatch), 1u) << "one line per batch";
+    auto nearFields = rtTrafficFields();
+    nearFields[1] = "16777000";
+    nearFields[2] = "52.01";
+    nearFields[3] = "4.01";
+    for (std::size_t i = 0; i < 2 * kMaxRTAppBatchRecords + 3; ++i) feed(line);
+    EXPECT_LE(intake.batch.records.size(), 2 * kMaxRTAppBatchRecords) << "trimmed while it grows";
+    feed(joinFields(nearFields));
     feed("RTTFC_EOT");
+    EXPECT_EQ(refused(BadInputKind::LargeBatch), 1u) << "one line per batch";
     feed(line);
-    EXPECT_EQ(deliveries.at(0).records.size(), kMaxRTAppBatchRecords);
+    const auto& delivered = deliveries.at(0).records;
+    ASSERT_EQ(delivered.size(), kMaxRTAppBatchRecords);
+    EXPECT_EQ(delivered.back().hexId, 16777000u) << "the nearest kept, in the order received";
     EXPECT_EQ(intake.batch.records.size(), 1u);
 }
 
@@ -224,6 +232,24 @@ TEST(RTAppWeather, QnhAsNumberQuotedOrInchesGivesTheSameHectopascals)
         EXPECT_EQ(state.qnh, 1013) << datagram;
     }
     EXPECT_EQ(gf_feedBadInputLog().refusedCount(BadInputKind::BadWeather), 5u);
+}
+
+// The version reply of the app: only a text is taken; a value of another
+// type is never printed, however deep it nests.
+TEST(RTAppProtocol, VersionRepliesTakeOnlyAText)
+{
+    const std::string deep = std::string(1'000'000, '[') + std::string(1'000'000, ']');
+    EXPECT_EQ(gf_parseRTAppVersion(R"({"level":2,"version":"9.0.1"})")->version, "9.0.1");
+    EXPECT_TRUE(gf_parseRTAppVersion(R"({"level":2,"version":"9.0.1"})")->professional);
+    for (const std::string& reply : {std::string(R"({"level":1,"version":[[1]]})"), std::string(R"({"version":{}})"),
+                                     std::string(R"({"version":9})")}) {
+        const auto version = gf_parseRTAppVersion(reply);
+        ASSERT_TRUE(version) << reply;
+        EXPECT_EQ(version->version, "") << reply;
+    }
+    EXPECT_THROW(gf_parseRTAppVersion(R"({"version":)" + deep + "}"), std::runtime_error);
+    EXPECT_THROW(gf_parseRTAppVersion("{\"version\""), std::runtime_error);
+    EXPECT_FALSE(gf_parseRTAppVersion("[1]"));
 }
 
 TEST(RTAppProtocol, MessagesWeSend)
