@@ -149,6 +149,15 @@ void lf_finishParked()
                                     kMaxRTAppBatchRecords));
 }
 
+// An app that speaks an older line format has all its traffic refused; the
+// first-traffic check tells the user so instead of "no traffic".
+void lf_countShortTrafficLine(std::size_t fieldCount)
+{
+    auto& state = gf_rtAppReaderState();
+    state.shortTrafficFields.store(static_cast<std::uint32_t>(fieldCount));
+    state.shortTrafficLines.fetch_add(1);
+}
+
 bool lf_hasFields(std::span<const std::string_view> fields, std::size_t required, std::string_view line)
 {
     if (fields.size() >= required) return true;
@@ -197,7 +206,10 @@ void processLine(std::span<const std::string_view> fields, RTAppLineIntake& inta
         const TrafficFields parsed = lf_trafficFields(fields);
         TrafficIntakeResult result = gf_buildTrafficRecord(parsed, lf_intakeContext());
         if (result.seenId) lf_rememberSeenId(*result.seenId);
-        if (result.record) intake.batch.records.push_back(std::move(*result.record));
+        if (result.record) {
+            intake.batch.records.push_back(std::move(*result.record));
+            gf_rtAppReaderState().trafficRecordsTaken.fetch_add(1);
+        }
     } catch (const std::exception& e) {
         gf_feedBadInputLog().report(BadInputKind::BadValue,
                                     fmt::format("exception in processLine: {}", gf_quoteInput(e.what())));
@@ -248,6 +260,7 @@ void processRTAppLine(std::string_view line, RTAppLineIntake& intake)
     const std::string_view tag = fields.front();
     if (tag == "RTTFC" || tag == "RTBUF") {
         if (lf_hasFields(fields, kRTTrafficFieldCount, line)) processLine(fields, intake);
+        else lf_countShortTrafficLine(fields.size());
     } else if (tag == "RTPARK") {
         if (lf_hasFields(fields, kRTParkFieldCount, line)) lf_processParkLine(fields);
     } else if (tag == "RTTFC_EOT") {

@@ -156,5 +156,23 @@ TEST_F(ParkAirportLoad, RunwaysAndTheReceivedParkedListServeTheAirportBeingLoade
     EXPECT_TRUE(gf_runways().empty());
 }
 
+// The parking band shows the loaded file (its airport's name, publisher and
+// stands) from the load on, and stops showing it when the airport is left.
+TEST_F(ParkAirportLoad, TheParkingBandShowsTheLoadedFileUntilTheAirportIsLeft)
+{
+    const PanelState& panel = gf_gui().panel();
+    gf_followParkAirport(); // chosen
+    EXPECT_FALSE(panel.airportFilePresent);
+    gf_followParkAirport(); // loaded
+    EXPECT_TRUE(panel.airportFilePresent);
+    EXPECT_EQ(panel.airportDescription, "Test");
+    EXPECT_EQ(panel.parkAirport, IcaoCode(test::TestAirport::kCode));
+    EXPECT_EQ(panel.standCount, test::testAirportStands().size());
+
+    gf_resetParkingAirport();
+    EXPECT_FALSE(panel.airportFilePresent);
+    EXPECT_EQ(panel.airportDescription, "");
+}
+
 } // namespace
 } // namespace zelk

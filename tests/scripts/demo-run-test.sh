@@ -42,7 +42,7 @@ if len(removed_ids) != removed:
     faults.append(f"{removed} removed by the summary, {len(removed_ids)} in the record")
 if sum(1 for p in poses.values() if len(p) >= 2) != moved:
     faults.append(f"{moved} moved by the summary, {sum(1 for p in poses.values() if len(p) >= 2)} in the record")
-hints = sum(1 for l in open(output, encoding="utf-8", errors="replace") if l.startswith("Please push the Tblo button"))
+hints = sum(1 for l in open(output, encoding="utf-8", errors="replace") if l.startswith("Push the tblo button"))
 if hints > 1:
     faults.append(f"the tblo hint printed {hints} times, not once")
 if created_ids - removed_ids:
