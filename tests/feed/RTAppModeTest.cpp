@@ -299,6 +299,8 @@ TEST_F(RTAppMode, AnAppThatComesLaterIsTakenByTheNextRun)
 // engine makes next sends nothing and reports no app gone.
 TEST_F(RTAppMode, ClosingTheWindowReportsNoAppGone)
 {
+    const ProgramMode mode = *gf_programMode();
+    gf_storeProgramMode(ProgramMode{mode.simulator, kTrafficSourceRtApp});
     gf_setStopHooks({{}, [] { gf_rtAppServer().close(); }});
     gf_storeUserOnGround(true);
     startApp("");
@@ -309,6 +311,8 @@ TEST_F(RTAppMode, ClosingTheWindowReportsNoAppGone)
     EXPECT_FALSE(logged("RealTraffic App gone")) << log();
     EXPECT_EQ(gf_currentStopRequest()->stopReason(), StopReason::UserClosedSim);
     EXPECT_TRUE(feedConnected.load()) << "nothing failed";
+    EXPECT_FALSE(gf_rtAppServer().isConnected()) << "the stop closed the server";
+    gf_storeProgramMode(mode);
 }
 
 // An app of the older 42-field format: every traffic line is refused for its
