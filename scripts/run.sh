@@ -134,8 +134,10 @@ tail -n 40 Log.txt
 echo "-----"
 grep -h '^Demo summary:' Log.txt | tail -n 1 || echo "no demo summary in Log.txt"
 echo "----- the window's top and parking bands at the end ($ZELK_DISPLAY_LIST) -----"
-# Text ops of the top band (y 32..95) and the full view's parking band (y 640..735).
-awk '$1 == "text" { split($2, at, ","); if ((at[2] >= 32 && at[2] < 96) || (at[2] >= 640 && at[2] < 736)) print }' \
+# Text ops of the top band (y 32..95) and the parking band (y 640..735 in the
+# full view, 96..191 in the compact one, whose canvas is not 768 high).
+awk 'NR == 1 { split($2, size, "x"); top = size[2] == 768 ? 640 : 96 }
+     $1 == "text" { split($2, at, ","); if ((at[2] >= 32 && at[2] < 96) || (at[2] >= top && at[2] < top + 96)) print }' \
     "$ZELK_DISPLAY_LIST" 2>/dev/null || echo "no display list written"
 echo "simulator stand-in record: $record"
 exit "$status"

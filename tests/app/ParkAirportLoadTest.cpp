@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -168,6 +169,12 @@ TEST_F(ParkAirportLoad, TheParkingBandShowsTheLoadedFileUntilTheAirportIsLeft)
     EXPECT_EQ(panel.airportDescription, "Test");
     EXPECT_EQ(panel.parkAirport, IcaoCode(test::TestAirport::kCode));
     EXPECT_EQ(panel.standCount, test::testAirportStands().size());
+    // Parking only the feed's aircraft, the wanted count is the parked limit:
+    // without it the band would leave out the static counts.
+    ASSERT_TRUE(gf_settings()->RT_PARKTRAFFIC_ONLY);
+    EXPECT_EQ(panel.wantedStatic, static_cast<std::uint32_t>(std::min<std::int64_t>(
+                                      gf_settings()->MAX_PARK_SEL, static_cast<std::int64_t>(panel.standCount))));
+    EXPECT_GT(panel.wantedStatic, 0u);
 
     gf_resetParkingAirport();
     EXPECT_FALSE(panel.airportFilePresent);
