@@ -7,6 +7,7 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -90,38 +91,22 @@ protected:
     }
 
     // The app's stand-in on this test's ports, playing the Schiphol scenario
-    // with the given version reply; with trafficFields, its traffic lines cut
-    // to that many fields, as an app of an older line format sends them.
-    void startApp(const std::string& fault, const std::string& version = kProfessional, std::size_t trafficFields = 0)
+    // with the given version reply; with olderFormat, its 44-field traffic
+    // lines lose their last two fields, as an app of the 42-field format sends them.
+    void startApp(const std::string& fault, const std::string& version = kProfessional, bool olderFormat = false)
     {
         std::string scenario = readAll(feedTestData("schiphol.scenario"));
         ASSERT_FALSE(scenario.empty()) << feedTestData("schiphol.scenario");
         const auto at = scenario.find("version ");
         scenario.replace(at, scenario.find('\n', at) - at, "version " + version);
-        if (trafficFields != 0) scenario = cutTrafficLines(scenario, trafficFields);
+        if (olderFormat)
+            scenario = std::regex_replace(scenario, std::regex("(RT(TFC|BUF),[^\n]*),[^,\n]*,[^,\n]*\n"), "$1\n");
         writeAll(file("app.scenario"), scenario);
         std::vector<std::string> args{"--scenario", file("app.scenario").string(), "--port", std::to_string(tcpPort),
                                       "--udp", std::to_string(udpTraffic) + "," + std::to_string(udpWeather),
                                       "--record", file("app-record.txt").string(), "--duration", "120"};
         if (!fault.empty()) args.insert(args.end(), {"--fault", fault});
         app = ChildProcess(ZELK_RTAPP_EMU_PATH, args, file("app-out.txt"));
-    }
-    static std::string cutTrafficLines(const std::string& scenario, std::size_t fields)
-    {
-        std::string out;
-        for (std::size_t at = 0; at < scenario.size();) {
-            const std::size_t end = std::min(scenario.find('\n', at), scenario.size());
-            std::string line = scenario.substr(at, end - at);
-            const std::size_t tag = std::min(line.find("RTTFC,"), line.find("RTBUF,"));
-            if (tag != std::string::npos) {
-                std::size_t cut = tag;
-                for (std::size_t n = 0; n < fields && cut != std::string::npos; ++n) cut = line.find(',', cut + 1);
-                if (cut != std::string::npos) line.erase(cut);
-            }
-            out += line + "\n";
-            at = end + 1;
-        }
-        return out;
     }
     // What the close-down does for the feed: readers stopped, server closed,
     // reader state reset.
@@ -341,7 +326,7 @@ TEST_F(RTAppMode, TrafficLinesOfAnOlderFormatAreNamedAsTheReasonForNoTraffic)
         }
     } wiring;
     gf_storeUserOnGround(true);
-    startApp("", kProfessional, 42);
+    startApp("", kProfessional, true);
     ASSERT_TRUE(lf_runRTAppMode());
     const std::string reason = "No traffic taken: the RealTraffic app's lines have 42 fields, 44 are required; update "
                                "the RealTraffic app";
