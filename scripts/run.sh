@@ -7,7 +7,9 @@
 # summary and the end of Log.txt, and exits with zelk's exit code (0: live and
 # parked aircraft were created, moved, parked at stands and removed, and none
 # is left in the simulator). Every run starts from a fresh copy of the demo
-# set-up, so runs repeat.
+# set-up, so runs repeat. The window's painted panel goes to
+# build/run/display-list.txt as text; its top and parking bands are printed at
+# the end. Only the working folder and the feed's stand-in are built.
 #
 #   ./scripts/run.sh --demo-webapi  the same demo through the RealTraffic web
 #                                   API ("RT Direct"): the web API's stand-in
@@ -24,19 +26,26 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 # ZELK_BUILD_DIR and ZELK_RUN_SKIP_BUILD=1 let a test run the job on a tree it built.
 build="${ZELK_BUILD_DIR:-$root/build}"
-if [[ "${ZELK_RUN_SKIP_BUILD:-0}" != "1" ]]; then
-    "$root/scripts/setup.sh"
-    cmake -S "$root" -B "$build" -G Ninja
-    cmake --build "$build"
-fi
-
-run="$build/run"
-demo="$root/data/demo"
 production=0
 webapi=0
 if [[ "${1:-}" == "--production" ]]; then production=1; shift
 elif [[ "${1:-}" == "--demo-webapi" ]]; then webapi=1; shift
 elif [[ "${1:-}" == "--demo" ]]; then shift; fi
+
+if [[ "${ZELK_RUN_SKIP_BUILD:-0}" != "1" ]]; then
+    "$root/scripts/setup.sh"
+    cmake -S "$root" -B "$build" -G Ninja
+    # Only what this job runs: the working folder (the program, its docs and
+    # data sets) and the stand-in of the chosen feed. The tests, benchmarks
+    # and fuzz targets are scripts/test.sh's to build.
+    targets=(zelk_run_folder zelk_data_sets)
+    if ((webapi == 1)); then targets+=(zelk_rtapi_emu)
+    elif ((production == 0)); then targets+=(zelk_rtapp_emu); fi
+    cmake --build "$build" --target "${targets[@]}"
+fi
+
+run="$build/run"
+demo="$root/data/demo"
 
 # Free loopback ports: the app's TCP port and the two UDP ports.
 read -r tcp_port udp_traffic udp_weather < <(python3 - <<'EOF'
@@ -90,6 +99,9 @@ fi
 
 seconds="${ZELK_DEMO_SECONDS:-240}"
 record="$run/simstandin-record.jsonl"
+# The window the demo has no screen for: its painted panel as text.
+export ZELK_DISPLAY_LIST="$run/display-list.txt"
+rm -f "$ZELK_DISPLAY_LIST"
 rm -f "$record" "$run/rtapp-emu-record.txt"
 export ZELK_SIMSTANDIN_SCRIPT="$demo/simstandin-lszh.json"
 export ZELK_SIMSTANDIN_RECORD="$record"
@@ -121,5 +133,11 @@ echo "----- the end of $run/Log.txt -----"
 tail -n 40 Log.txt
 echo "-----"
 grep -h '^Demo summary:' Log.txt | tail -n 1 || echo "no demo summary in Log.txt"
+echo "----- the window's top and parking bands at the end ($ZELK_DISPLAY_LIST) -----"
+# Text ops of the top band (y 32..95) and the parking band (y 640..735 in the
+# full view, 96..191 in the compact one, whose canvas is not 768 high).
+awk 'NR == 1 { split($2, size, "x"); top = size[2] == 768 ? 640 : 96 }
+     $1 == "text" { split($2, at, ","); if ((at[2] >= 32 && at[2] < 96) || (at[2] >= top && at[2] < top + 96)) print }' \
+    "$ZELK_DISPLAY_LIST" 2>/dev/null || echo "no display list written"
 echo "simulator stand-in record: $record"
 exit "$status"

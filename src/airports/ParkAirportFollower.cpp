@@ -78,6 +78,8 @@ std::optional<std::string> lf_readParkedFile()
     if (!loaded) return loaded.error();
     Apf& apf = loaded.value();
     gf_airportFileSummary(apf);
+    // The parking band draws the file's lines only while one is present.
+    gf_guiSetAirport(true, apf.airportName);
     const auto hooks = gf_parkAirportHooks();
     if (hooks->airportLoaded) hooks->airportLoaded(airport.icao, apf);
     lf_placeUserStand(airport, apf.stands);
@@ -123,6 +125,8 @@ void gf_resetParkingAirport()
     }
     flushButton.enable(false);
     parkButton.enable(false);
+    // Only a loaded file was shown; a failed load keeps its message on the line.
+    if (loaded.loaded) gf_guiSetAirport(false, {});
     gf_clearParkAirport();
     gf_postGuiUpdate(gui_update::SetParkAirport{IcaoCode{}});
     gf_guiSetUserStand({});

@@ -19,6 +19,7 @@
 #include "core/TimeUtils.h"
 #include "gui/Gui.h"
 #include "gui/RestartCountdown.h"
+#include "gui/TimeShift.h"
 #include "gui/WaitClock.h"
 #include "platform/NetworkLayer.h"
 #include "traffic/UserPosition.h"
@@ -250,6 +251,7 @@ void lf_resetMainState()
     gf_resetStopRequest();
     gf_setUserAircraftPosition(UserAcPosition{});
     isProfessionalFeed.store(false);
+    gf_resetSimTimeFollowing();
     gf_setRunStepFailed(false);
     const auto hooks = lf_hooks();
     lf_call(hooks->resetTrafficMailbox);

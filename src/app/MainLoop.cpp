@@ -145,11 +145,7 @@ void lf_parkedLimitChanged()
     const std::int32_t before = gf_wantedStaticCount();
     const auto settings = gf_settings();
     if (settings->RT_PARKTRAFFIC_ONLY) {
-        const auto stands = static_cast<std::int32_t>(gf_stands().size());
-        const std::int32_t wanted = settings->MAX_PARK_SEL <= 0 ? 0 : std::min(settings->MAX_PARK_SEL, stands);
-        gf_setWantedStaticCount(wanted);
-        const auto percent = static_cast<std::uint32_t>(std::lround(wanted * 100.0 / stands));
-        gf_postTrafficScreenUpdate(gui_update::SetWantedStatic{static_cast<std::uint32_t>(wanted), percent});
+        gf_updateWantedStaticLimit(settings->MAX_PARK_SEL);
     } else {
         gf_updateWantedStaticCount({settings->parking_percentage, settings->MAX_PARK_SEL});
     }

@@ -355,7 +355,8 @@ void lf_syncControlsWithParameters()
          {&RANGE, &MAX_LIVE_SEL, &HOLDING_THRESHOLD_METERS, &MAX_HOLDING_MINUTES, &MATCHING_DEPTH, &TCAS_FL,
           &AIRP_RANGE, &AIRP_HEIGHT, &MAX_PARK_SEL, &PARKING_INTERVAL_MINUTES, &parking_percentage})
         list->selectCurrentInCombo();
-    MAX_FIT_FL.selectCurrentInCombo();
+    // The hours list is never stored: it shows the stored slot count.
+    gf_syncMaxFitHours();
     gf_gui().enqueueUpdate(gui_update::SetQnhInHg{QNH_UNIT.value() == "QNH inHg"});
 
     RT_CHOISE.enable(false);

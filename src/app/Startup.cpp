@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
@@ -33,6 +34,7 @@
 #include "gui/MainWindow.h"
 #include "liveries/AircraftDatabase.h"
 #include "liveries/LiveryScanStep.h"
+#include "liveries/UserWingspan.h"
 #include "platform/SingleInstance.h"
 #include "simlink/SimClient.h"
 #include "simlink/SimConnectLibrary.h"
@@ -99,13 +101,17 @@ void lf_installSimLinkHooks()
         gf_gui().enqueueUpdate(gui_update::SetSimulatorRunning{state == kSimRunning});
     };
     hooks.showMessage = [](const std::string& text) { gf_guiShowMessage(text, true); };
+    hooks.simulatorConnected = [](const std::string& text) {
+        gf_gui().enqueueUpdate(gui_update::SetSimulatorText{text});
+    };
+    hooks.userWingspanKnown = [](bool known) { gf_gui().enqueueUpdate(gui_update::SetUserWingspanKnown{known}); };
     hooks.switchSimulator = [] {
         if (!gf_gui().postToWindow(MSG_SWITCH_SIM))
             gf_writeLogNotice("Could not ask the main window to switch the simulator");
     };
     gf_setSimLinkHooks(std::move(hooks));
     gf_setSimPortFactory(gf_systemSimPortFactory());
-    gf_setWingspanLookup(gf_modelHalfWingspanNm);
+    gf_setWingspanLookup(gf_userWingspanOfModel);
     gf_installSimLinkTrafficHooks();
 }
 
@@ -187,6 +193,9 @@ int lf_startup(const std::vector<std::string>& arguments)
         const SimLinkTally t = gf_simLinkTally();
         return ProgressTally{t.liveCreated, t.parkedCreated, t.liveRemoved, t.parkedRemoved};
     };
+    // The painted panel as text, for whoever runs the program without a screen.
+    if (const char* file = std::getenv("ZELK_DISPLAY_LIST"); file != nullptr && *file != '\0')
+        options.displayListFile = gf_utf8ToPath(file);
     const std::shared_ptr<MainWindow> window = gf_makeMainWindow(std::move(options));
     if (!window->create()) {
         lf_reportStartupFailure("initInstance failed", true);

@@ -91,6 +91,7 @@ void lf_installWindow()
             return gf_isRTDirect() ? gf_rtApiReaderState().firstTraffic.load()
                                    : gf_rtAppReaderState().firstTraffic.load();
         };
+        h.noTrafficReason = [] { return gf_isRTDirect() ? std::nullopt : gf_rtAppNoTrafficReason(); };
     });
     gf_updateFeedModeCalls([](FeedModeCalls& c) {
         c.waitForFirstTraffic = lf_waitForFirstTraffic;

@@ -163,6 +163,15 @@ void lf_finishParked()
                                     kMaxRTAppBatchRecords));
 }
 
+// An app that speaks an older line format has all its traffic refused; the
+// first-traffic check tells the user so instead of "no traffic".
+void lf_countShortTrafficLine(std::size_t fieldCount)
+{
+    auto& state = gf_rtAppReaderState();
+    state.shortTrafficFields.store(static_cast<std::uint32_t>(fieldCount));
+    state.shortTrafficLines.fetch_add(1);
+}
+
 bool lf_hasFields(std::span<const std::string_view> fields, std::size_t required, std::string_view line)
 {
     if (fields.size() >= required) return true;
@@ -208,6 +217,7 @@ void processLine(std::span<const std::string_view> fields, RTAppLineIntake& inta
         if (result.seenId) lf_rememberSeenId(*result.seenId);
         if (!result.record) return;
         intake.batch.records.push_back(std::move(*result.record));
+        gf_rtAppReaderState().trafficRecordsTaken.fetch_add(1);
         // Trimmed in steps: a batch holds at most twice its limit until its end.
         if (intake.batch.records.size() >= 2 * kMaxRTAppBatchRecords) lf_trimBatch(intake, context);
     } catch (const std::exception& e) {
@@ -264,6 +274,7 @@ void processRTAppLine(std::string_view line, RTAppLineIntake& intake)
     if (tag == "RTTFC" || tag == "RTBUF") {
         const auto fields = gf_splitRTAppFields(line);
         if (lf_hasFields(fields, kRTTrafficFieldCount, line)) processLine(fields, intake);
+        else lf_countShortTrafficLine(fields.size());
     } else if (tag == "RTPARK") {
         const auto fields = gf_splitRTAppFields(line);
         if (lf_hasFields(fields, kRTParkFieldCount, line)) lf_processParkLine(fields);

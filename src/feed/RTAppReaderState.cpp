@@ -3,8 +3,11 @@
 #include <cmath>
 #include <numbers>
 
+#include <fmt/format.h>
+
 #include "core/FeedState.h"
 #include "feed/BadInputLog.h"
+#include "feed/RTAppProtocol.h"
 #include "feed/ReaderStateTools.h"
 
 namespace zelk {
@@ -59,7 +62,12 @@ void gf_resetRTAppReaderState()
     state.receptionCounter = 0;
     state.lastQnhReport = 0;
     state.receptionSeen = 0;
+    state.shortTrafficLines = 0;
+    state.shortTrafficFields = 0;
+    state.trafficRecordsTaken = 0;
     state.simulatorTimeSent = 0;
+    // A shift of an RT Direct run would push every app record out of bounds.
+    state.timeShiftMinutes = 0;
     rtAppTrafficTime = 0;
     // Each run may log its own first lines of every kind of bad input.
     gf_feedBadInputLog().reset();
@@ -72,6 +80,15 @@ bool gf_takeRTAppTrafficStale()
     auto& state = gf_rtAppReaderState();
     const std::int32_t counter = state.receptionCounter.load();
     return state.receptionSeen.exchange(counter) == counter;
+}
+
+std::optional<std::string> gf_rtAppNoTrafficReason()
+{
+    const auto& state = gf_rtAppReaderState();
+    if (state.trafficRecordsTaken.load() != 0 || state.shortTrafficLines.load() == 0) return std::nullopt;
+    return fmt::format("No traffic taken: the RealTraffic app's lines have {} fields, {} are required; update the "
+                       "RealTraffic app",
+                       state.shortTrafficFields.load(), kRTTrafficFieldCount);
 }
 
 bool gf_rtAppWeatherStale(std::chrono::steady_clock::time_point now)

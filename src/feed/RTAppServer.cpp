@@ -24,6 +24,8 @@ constexpr std::chrono::seconds kAcceptWait{3};
 
 void lf_appGone(std::string text)
 {
+    // A stop closes the server itself: the app is not gone, the run is ending.
+    if (!gf_isRunning()) return;
     feedConnected.store(false);
     gf_guiShowMessage(std::move(text), true);
     gf_requestStop(StopReason::NewSettings, 0);
@@ -175,7 +177,8 @@ RTAppServer& gf_rtAppServer()
 void gf_sendUserPositionToRTApp()
 {
     // Under AEROWINX the app talks to PSX itself; no server of ours is open.
-    if (!PSX_SERVER_HERE.value() || AEROWINX.value()) return;
+    // A stopping run has closed it, or is about to: it sends nothing.
+    if (!PSX_SERVER_HERE.value() || AEROWINX.value() || !gf_isRunning()) return;
     const UserAcPosition user = gf_getUserAcPosition();
     if (user.latitude == 0.0 && user.longitude == 0.0 && user.altitude == 0.0) return;
     auto& server = gf_rtAppServer();

@@ -71,7 +71,8 @@ RTAppServer& gf_rtAppServer();
 // With PSX_SERVER_HERE on (and AEROWINX off): the user aircraft to the app as
 // "Qs121=…"; with no client, or when the send fails, the app is gone: feed not
 // connected, "{} RealTraffic App gone" shown and logged, and a restart asked
-// for (NEW SETTINGS, 0 s).
+// for (NEW SETTINGS, 0 s). A run that is stopping sends nothing and reports
+// no app gone: its own stop closes the server.
 void gf_sendUserPositionToRTApp();
 // The simulator time (seconds since 1970, at least 1) as "Qs123=" in ms.
 void lf_sendRTAppSimTime(std::int64_t simulatorSeconds);

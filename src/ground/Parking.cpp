@@ -512,9 +512,9 @@ void gf_adjustParking(bool rtParkedSwitchedOn)
 void gf_parkingSummary()
 {
     const auto settings = gf_settings();
-    const auto standCount = static_cast<std::int32_t>(gf_stands().size());
+    // Shown either way: the parking band's static counts need the wanted count.
     if (settings->RT_PARKTRAFFIC_ONLY)
-        gf_setWantedStaticCount(settings->MAX_PARK_SEL <= 0 ? 0 : std::min(settings->MAX_PARK_SEL, standCount));
+        gf_updateWantedStaticLimit(settings->MAX_PARK_SEL);
     else
         gf_updateWantedStaticCount({settings->parking_percentage, settings->MAX_PARK_SEL});
     // The summary follows the load of the park airport, for which the feed's

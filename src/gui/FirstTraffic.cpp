@@ -4,6 +4,7 @@
 
 #include "core/Log.h"
 #include "core/StopRequest.h"
+#include "gui/GuiUpdate.h"
 #include "gui/WaitClock.h"
 #include "gui/WindowHooks.h"
 
@@ -23,7 +24,12 @@ void lf_waitForFirstTraffic()
         if (arrived()) return;
         clock->sleepUntil(clock->now() + kStep);
     }
-    if (!arrived()) gf_writeLogLine("No traffic in this region");
+    if (arrived()) return;
+    // Traffic the app sent but in a form the run refuses is not a quiet region.
+    if (auto reason = hooks->noTrafficReason ? hooks->noTrafficReason() : std::nullopt)
+        gf_guiShowMessage(std::move(*reason), true);
+    else
+        gf_writeLogLine("No traffic in this region");
 }
 
 } // namespace zelk

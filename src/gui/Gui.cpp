@@ -348,7 +348,8 @@ std::uint8_t Gui::applyUpdate(const GuiUpdate& update)
                 return kBandTop;
             } else if constexpr (std::is_same_v<K, u::SetUserWingspanKnown>) {
                 p.userWingspanKnown = k.known;
-                return kBandTop;
+                // Its line is drawn in the parking band, not beside the simulator.
+                return kBandParking;
             } else if constexpr (std::is_same_v<K, u::SetLiveCount>) {
                 return lf_setIfChanged(p.liveCount, k.count, kBandTop);
             } else if constexpr (std::is_same_v<K, u::SetStandCount>) {
@@ -498,7 +499,7 @@ void gf_setTbloPending(bool pending) { g_tbloPending.store(pending); }
 std::string_view gf_tbloHintText()
 {
     static const std::string text =
-        fmt::format("Please push the Tblo button and send the file tblo.zip to {}", kTbloContactAddress);
+        fmt::format("Push the tblo button and mail 'tblo.zip' to {}, please", kTbloContactAddress);
     return text;
 }
 

@@ -8,10 +8,12 @@
 
 #include "core/BuildInfo.h"
 #include "core/ControlHost.h"
+#include "core/FileUtils.h"
 #include "core/Log.h"
 #include "core/Parameters.h"
 #include "core/Settings.h"
 #include "core/StopRequest.h"
+#include "core/Strings.h"
 #include "core/TimeUtils.h"
 #include "gui/CloseSignals.h"
 #include "gui/ControlTable.h"
@@ -28,8 +30,20 @@ constexpr auto kSignalPollInterval = std::chrono::milliseconds(50);
 
 std::string lf_simulatorState(const PanelState& panel)
 {
-    if (panel.simulatorRunning) return "running";
+    if (panel.simulatorRunning) return panel.simulatorText.empty() ? "running" : panel.simulatorText + " running";
     return panel.simulatorText.empty() ? "waiting" : panel.simulatorText;
+}
+
+// The parking band's first and third rows: the file of the park airport and
+// its parked aircraft.
+std::string lf_parkingState(const PanelState& panel)
+{
+    if (!panel.parkAirport.isSet()) return {};
+    if (!panel.airportFilePresent) return fmt::format("; airport {}: no airport file", panel.parkAirport.toString());
+    return fmt::format("; airport {}: '{}', publisher {}{}, {} stands, {} updates, static {} of max park {}",
+                       panel.parkAirport.toString(), panel.airportDescription, panel.publisher,
+                       panel.handMadeAirportFile ? " (h)" : "", panel.standCount, panel.learnedUpdates,
+                       panel.staticCount, panel.wantedStatic);
 }
 
 std::string lf_feedState(const PanelState& panel)
@@ -61,7 +75,8 @@ std::string gf_headlessProgressLine(const PanelState& panel, const ProgressTally
                        "active, {} removed",
                        gf_utcTimeText(), lf_progressState(panel), tally.liveCreated, panel.liveCount,
                        tally.liveRemoved, tally.parkedCreated, panel.parkLiveCount + panel.staticCount,
-                       tally.parkedRemoved);
+                       tally.parkedRemoved) +
+           lf_parkingState(panel);
 }
 
 void lf_createControls()
@@ -101,10 +116,12 @@ int HeadlessWindow::runMessageLoop()
         }
         if (options_.handleCloseSignals) {
             // A signal leaves no window to read the reason from, so its reason is logged.
-            if (const int signal = gf_takeCloseSignal(); signal != 0)
+            if (const int signal = gf_takeCloseSignal(); signal != 0) {
+                keepClosingDisplayList();
                 runs_.onClose(fmt::format("{} {} received, closing {} ...", gf_utcTimeText(),
                                           gf_closeSignalName(signal), kProgramName),
                               true);
+            }
         }
         if (message != 0) handle(message);
         reportProgress();
@@ -115,7 +132,18 @@ int HeadlessWindow::runMessageLoop()
     return quitCode_;
 }
 
-void HeadlessWindow::close() { runs_.onClose(gf_closeButtonText(), true); }
+void HeadlessWindow::close()
+{
+    keepClosingDisplayList();
+    runs_.onClose(gf_closeButtonText(), true);
+}
+
+void HeadlessWindow::keepClosingDisplayList()
+{
+    // The close-down that follows empties the panel; what the user saw is the
+    // window as it was closed.
+    if (!displayListClosed_.exchange(true)) writeDisplayList();
+}
 
 void HeadlessWindow::endDemo() { runs_.onClose(gf_demoEndText(), true, StopReason::DemoEnded); }
 
@@ -189,13 +217,23 @@ void HeadlessWindow::reportProgress()
 {
     if (!options_.progressTally) return;
     const PanelState& panel = gf_gui().panel();
-    const std::string state = lf_progressState(panel);
+    // A new airport file is worth a line of its own, as a new state is.
+    const std::string state = lf_progressState(panel) + (panel.airportFilePresent ? panel.airportDescription : "");
     const auto now = std::chrono::steady_clock::now();
     if (state == lastProgressState_ && now < nextProgress_) return;
     lastProgressState_ = state;
     nextProgress_ = now + options_.progressInterval;
     fmt::print("{}\n", gf_headlessProgressLine(panel, options_.progressTally()));
     std::fflush(stdout);
+    if (!displayListClosed_.load()) writeDisplayList();
+}
+
+void HeadlessWindow::writeDisplayList() const
+{
+    if (options_.displayListFile.empty()) return;
+    const std::string text = gf_displayListText(lastDisplayList());
+    if (!gf_writeTextFile(text, options_.displayListFile, false))
+        gf_writeLogNotice(fmt::format("Could not write the display list to '{}'", path_to_utf8(options_.displayListFile)));
 }
 
 void HeadlessWindow::quit(int code)

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -19,7 +20,9 @@
 namespace zelk {
 
 // The line the headless window prints for the Win32 window's status band:
-// simulator, feed, and the live and parked aircraft created, active and removed.
+// simulator (its name and version once connected), feed, the live and parked
+// aircraft created, active and removed, and, with a park airport, what the
+// parking band shows of its file and its parked aircraft.
 std::string gf_headlessProgressLine(const PanelState& panel, const ProgressTally& tally);
 
 // The main window of a build without a window system: a thread-safe message
@@ -44,6 +47,10 @@ public:
         // progressInterval and whenever the simulator's or the feed's state changes.
         std::function<ProgressTally()> progressTally;
         std::chrono::milliseconds progressInterval{10'000};
+        // With a file the painted panel is written there (gf_displayListText)
+        // with each progress line until the window is closed, and as it was
+        // when it was closed.
+        std::filesystem::path displayListFile;
         // Starts a run's thread (WorkerRuns::Options); the default makes one.
         std::function<std::jthread(std::function<void()>)> startThread;
     };
@@ -84,6 +91,10 @@ private:
     void onExit();
     // User-interface thread: prints the progress line when it is due.
     void reportProgress();
+    // The last painted panel to the display-list file, when one was asked for.
+    void writeDisplayList() const;
+    // Any thread: the panel as the window is closed, kept as the file's last.
+    void keepClosingDisplayList();
     void quit(int code);
 
     Options options_;
@@ -98,6 +109,7 @@ private:
     DisplayList painted_;
     std::atomic<bool> topmost_{false};
     std::atomic<bool> childrenShown_{true};
+    std::atomic<bool> displayListClosed_{false};
     std::string lastProgressState_;
     std::chrono::steady_clock::time_point nextProgress_{};
     bool tbloHintPrinted_ = false; // this run; user-interface thread only

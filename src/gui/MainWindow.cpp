@@ -13,6 +13,7 @@ std::shared_ptr<MainWindow> gf_makeMainWindow(MainWindowOptions options)
     headless.exitCode = std::move(options.exitCode);
     headless.logFailedExitCode = options.logFailedExitCode;
     headless.progressTally = std::move(options.progressTally);
+    headless.displayListFile = std::move(options.displayListFile);
     return std::make_shared<HeadlessWindow>(std::move(headless));
 }
 #endif

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -38,6 +39,10 @@ struct MainWindowOptions {
     int logFailedExitCode = 1;        // when a run's Log.txt cannot be opened
     // The headless window prints a progress line from it; the Win32 window shows its panel instead.
     std::function<ProgressTally()> progressTally;
+    // The headless window writes the panel it painted to this file as text ops,
+    // with each progress line and as it was when the window was closed; empty:
+    // not asked for.
+    std::filesystem::path displayListFile;
 };
 
 std::shared_ptr<MainWindow> gf_makeMainWindow(MainWindowOptions options);

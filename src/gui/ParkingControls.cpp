@@ -43,7 +43,8 @@ void gf_disableParkingControls()
 
 void gf_enableParkingControls()
 {
-    g_generationShown.store(false);
+    // The generation is over: the parked aircraft's age means something again.
+    if (g_generationShown.exchange(false)) gf_guiSetStaticFitHidden(false);
     lf_enableAll(true);
     gf_updateParkingControlsEnabled();
     gf_updateAutoParkControlsEnabled();
@@ -80,7 +81,13 @@ void gf_updateParkingControls()
 
 bool gf_isParkingGenerationShown() noexcept { return g_generationShown.load(); }
 
-void gf_setParkingGenerationShown(bool shown) noexcept { g_generationShown.store(shown); }
+void gf_setParkingGenerationShown(bool shown) noexcept
+{
+    g_generationShown.store(shown);
+    // While the stand search places aircraft one by one their average age
+    // says nothing yet; the counts post none meanwhile.
+    gf_guiSetStaticFitHidden(shown);
+}
 
 void gf_resetParkingCountdown()
 {

@@ -22,7 +22,8 @@ void gf_updateAutoParkControlsEnabled();
 void gf_updateParkingControls();
 
 // Set while a parking generation is shown on the panel; cleared by
-// gf_enableParkingControls.
+// gf_enableParkingControls. The static fit is hidden, and not reported, for
+// as long.
 bool gf_isParkingGenerationShown() noexcept;
 void gf_setParkingGenerationShown(bool shown) noexcept;
 

@@ -129,6 +129,9 @@ void gf_resetSimTimeFollowing()
 {
     lv_firstComparison = true;
     lv_lastSimTimeSeen = 0;
+    // A run that applies a shift marks it again; the app's records must not
+    // be judged by a shift of the run before.
+    timeShiftActive = false;
 }
 
 std::int64_t gf_lastSimTimeSeen() { return lv_lastSimTimeSeen.load(); }

@@ -32,8 +32,9 @@ void lf_followSimTime();
 void lf_applySimTimeShiftAPI(std::int32_t minutes);
 void lf_applySimTimeShiftApp(std::int32_t minutes);
 
-// The start of a run: the next comparison is the run's first (it shifts
-// without a restart), and no simulator time has been seen.
+// The start of a run and a restart: the next comparison is the run's first (it
+// shifts without a restart), no simulator time has been seen, and no shift is
+// in force until the run applies one.
 void gf_resetSimTimeFollowing();
 // The simulator time of the last look, seconds since 1970; 0 = none.
 std::int64_t gf_lastSimTimeSeen();

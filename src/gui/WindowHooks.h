@@ -50,6 +50,8 @@ struct WindowHooks {
     std::function<void()> closeAppServer;
     std::function<void(std::int32_t minutes)> setReadersTimeShift;
     std::function<bool()> firstTrafficArrived;
+    // Why no traffic came when the active source knows (nothing: no reason known).
+    std::function<std::optional<std::string>()> noTrafficReason;
 
     // The traffic radius: automatic by height, or RANGE (the RANGE list enabled only when manual).
     std::function<void()> applyRangeSetting;

@@ -485,17 +485,17 @@ double gf_largestHalfWingspanNm()
     return gf_aircraftDatabase().largestHalfWingspanNm();
 }
 
-double gf_modelHalfWingspanNm(const std::string& model)
+std::optional<double> gf_modelHalfWingspanNm(const std::string& model)
 {
     try {
         // The database answers for every model index; a fixed 35 for late
         // indexes would be a 70 NM circle, not a wing span.
         const double halfSpan = gf_halfWingspanNm(gf_getModelIndex(model));
-        return halfSpan > 0.0 ? halfSpan : gf_largestHalfWingspanNm();
+        if (halfSpan > 0.0) return halfSpan;
     } catch (const std::exception& e) {
         gf_writeLogLine(fmt::format("gf_storeUserModel exception: {}", e.what()));
-        return gf_largestHalfWingspanNm();
     }
+    return std::nullopt;
 }
 
 std::optional<LiveryKey> gf_lookupRegcode(std::string_view text)

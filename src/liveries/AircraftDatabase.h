@@ -177,9 +177,9 @@ double gf_halfWingspanNm(std::uint16_t model);
 // The largest half span the reader accepted (0.0 before reading); the fallback
 // radius for a model without a span.
 double gf_largestHalfWingspanNm();
-// The half span of a model text (a type designator); the largest span for a
-// model without one, so a missing span never makes the circle too small.
-double gf_modelHalfWingspanNm(const std::string& model);
+// The half span of a model text (a type designator); nothing for a model the
+// database gives no span for.
+std::optional<double> gf_modelHalfWingspanNm(const std::string& model);
 std::optional<LiveryKey> gf_lookupRegcode(std::string_view text);
 std::optional<std::string> gf_findRegcodePrefixIn(std::string_view text);
 std::optional<std::string> gf_dbaseModelFix(std::string_view code);

@@ -271,6 +271,18 @@ FakeSimPort::CreatedObject* FakeSimPort::findObject(std::uint32_t objectId)
     return nullptr;
 }
 
+void FakeSimPort::setSimulatorText(std::string text)
+{
+    std::lock_guard lock(mutex_);
+    simulatorText_ = std::move(text);
+}
+
+std::string FakeSimPort::simulatorText() const
+{
+    std::lock_guard lock(mutex_);
+    return simulatorText_;
+}
+
 SimProduct FakeSimPort::open(std::string_view clientName)
 {
     std::lock_guard lock(mutex_);

@@ -120,8 +120,12 @@ public:
     CallCounts counts() const;
     std::uint64_t framesSent() const;
 
+    // The name and version the simulator gives at the open.
+    void setSimulatorText(std::string text);
+
     // --- SimPort ---
     SimProduct open(std::string_view clientName) override;
+    std::string simulatorText() const override;
     PortResult close() override;
     PortResult setUp() override;
     PortResult dispatch(std::vector<SimEvent>& events) override;
@@ -168,6 +172,7 @@ private:
 
     mutable std::mutex mutex_;
     SimProduct product_ = SimProduct::None;
+    std::string simulatorText_;
     bool open_ = false;
     bool setUp_ = false;
     bool running_ = false;

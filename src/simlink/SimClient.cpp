@@ -215,6 +215,7 @@ bool SimClient::connect()
     g_connected.store(product);
     gf_clearSimSwitchFlag();
     gf_writeLogLine(fmt::format("Connected to {}", lf_simulatorText(selected)));
+    if (const auto hooks = lf_hooks(); hooks.simulatorConnected) hooks.simulatorConnected(port_.simulatorText());
     gf_setSimRunState(kSimConnected);
     // The once-a-second report drives the worker's slow jobs for the whole connection.
     sendRequest(SimRequest{static_cast<std::uint8_t>(SimRequestKind::UserOnGround), 0});
@@ -258,7 +259,10 @@ void SimClient::handle(SimEvent& event)
             },
             [this](sim_event::Quit&) { onQuit(); },
             [](sim_event::UserTitle& e) { gf_storeUserTitle(e.title); },
-            [](sim_event::UserModel& e) { gf_storeUserModel(e.model); },
+            [](sim_event::UserModel& e) {
+                const bool known = gf_storeUserModel(e.model);
+                if (const auto hooks = lf_hooks(); hooks.userWingspanKnown) hooks.userWingspanKnown(known);
+            },
             [](sim_event::UserPosition& e) {
                 if (gf_storeUserAcPosition(e.position)) {
                     gf_writeLogLine("Teleport");

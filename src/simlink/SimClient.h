@@ -29,6 +29,10 @@ struct SimLinkHooks {
     std::function<void(const std::string& text)> showMessage;
     // The connected simulator is not the selected one: the window switches (MSG_SWITCH_SIM).
     std::function<void()> switchSimulator;
+    // Connected: the simulator's name and version, "{} ({}.{}.{}.{})".
+    std::function<void(const std::string& text)> simulatorConnected;
+    // The user aircraft's model arrived: whether the aircraft data knows its wing span.
+    std::function<void(bool known)> userWingspanKnown;
 };
 void gf_setSimLinkHooks(SimLinkHooks hooks);
 

@@ -310,6 +310,8 @@ SimProduct SimConnectPort::open(std::string_view clientName)
     return product;
 }
 
+std::string SimConnectPort::simulatorText() const { return info_.application.empty() ? std::string() : gf_simulatorText(info_); }
+
 PortResult SimConnectPort::close()
 {
     PortResult closed = kPortOk;

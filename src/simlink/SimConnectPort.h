@@ -79,6 +79,7 @@ public:
     bool createsWithEx1() const noexcept { return useEx1_; }
 
     SimProduct open(std::string_view clientName) override;
+    std::string simulatorText() const override;
     PortResult close() override;
     PortResult setUp() override;
     PortResult dispatch(std::vector<SimEvent>& events) override;

@@ -117,6 +117,8 @@ public:
 
     // Opens the connection under the client name; None when no simulator answers.
     virtual SimProduct open(std::string_view clientName) = 0;
+    // The opened simulator's name and version, "{} ({}.{}.{}.{})"; empty before an open.
+    virtual std::string simulatorText() const = 0;
     // The library's answer to the close (kPortOk when nothing was open).
     virtual PortResult close() = 0;
     // Data definitions and subscriptions: frames, the simulation's start and

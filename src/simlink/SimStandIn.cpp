@@ -225,16 +225,21 @@ void RecordingSimPort::flushPoses()
     record(json{{"kind", "poses"}, {"frame", frames_}, {"objects", std::move(objects)}}.dump());
 }
 
+std::string RecordingSimPort::simulatorText() const
+{
+    const SimulatorInfo info{script_.application, script_.version[0], script_.version[1], script_.version[2],
+                             script_.version[3]};
+    return gf_simulatorText(info);
+}
+
 SimProduct RecordingSimPort::open(std::string_view clientName)
 {
     client_ = std::string(clientName);
     const SimProduct product = fake_.open(clientName);
     openedAt_ = std::chrono::steady_clock::now();
-    SimulatorInfo info{script_.application, script_.version[0], script_.version[1], script_.version[2],
-                       script_.version[3]};
     record(json{{"kind", "open"},
                 {"client", client_},
-                {"simulator", gf_simulatorText(info)},
+                {"simulator", simulatorText()},
                 {"answered", product != SimProduct::None}}
                .dump());
     return product;

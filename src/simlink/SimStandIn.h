@@ -82,6 +82,7 @@ public:
     FakeSimPort& stage() noexcept { return fake_; }
 
     SimProduct open(std::string_view clientName) override;
+    std::string simulatorText() const override;
     PortResult close() override;
     PortResult setUp() override;
     PortResult dispatch(std::vector<SimEvent>& events) override;

@@ -122,10 +122,11 @@ void gf_storeUserTitle(const std::string& title)
     g_replyMarks.fetch_or(1);
 }
 
-void gf_storeUserModel(const std::string& model)
+bool gf_storeUserModel(const std::string& model)
 {
     const WingspanLookup lookup = lf_wingspanLookup();
-    const double halfSpan = lookup ? lookup(model) : std::numeric_limits<double>::quiet_NaN();
+    const ModelWingspan span = lookup ? lookup(model) : ModelWingspan{std::numeric_limits<double>::quiet_NaN(), false};
+    const double halfSpan = span.halfSpanNm;
     {
         auto& u = lf_user();
         std::lock_guard lock(u.mutex);
@@ -133,6 +134,7 @@ void gf_storeUserModel(const std::string& model)
     }
     g_halfSpanNm.store(halfSpan);
     g_replyMarks.fetch_or(2);
+    return span.known;
 }
 
 void gf_setWingspanLookup(WingspanLookup lookup)

@@ -48,11 +48,17 @@ bool gf_peekOneSecondFlag() noexcept;
 void gf_clearUserDataReplyMarks() noexcept;
 std::uint8_t gf_userDataReplyMarks() noexcept;
 void gf_storeUserTitle(const std::string& title);
-// Stores the model and works out the user's half wing span with the installed lookup.
-void gf_storeUserModel(const std::string& model);
-// The half wing span in NM of a model; installed by whoever owns the aircraft
-// data. Without one the span stays unknown (NaN).
-using WingspanLookup = std::function<double(const std::string& model)>;
+// Stores the model and works out the user's half wing span with the installed
+// lookup; true when the aircraft data gave a span for the model.
+bool gf_storeUserModel(const std::string& model);
+// The half wing span in NM of a model (a fallback span when the data has none
+// for it, known false); installed by whoever owns the aircraft data. Without
+// one the span stays unknown (NaN).
+struct ModelWingspan {
+    double halfSpanNm = 0.0;
+    bool known = false;
+};
+using WingspanLookup = std::function<ModelWingspan(const std::string& model)>;
 void gf_setWingspanLookup(WingspanLookup lookup);
 std::string gf_userTitle();
 std::string gf_userModel();

@@ -103,6 +103,17 @@ std::int32_t gf_updateWantedStaticCount(WantedStaticInput input)
     return static_cast<std::int32_t>(count);
 }
 
+std::int32_t gf_updateWantedStaticLimit(std::int32_t maximum)
+{
+    const auto stands = static_cast<std::int32_t>(gf_stands().size());
+    const std::int32_t wanted = maximum <= 0 ? 0 : std::min(maximum, stands);
+    wantedStaticCount.store(wanted);
+    const long percent = stands < 1 ? 0 : std::lround(wanted * 100.0 / stands);
+    gf_postTrafficScreenUpdate(
+        gui_update::SetWantedStatic{static_cast<std::uint32_t>(wanted), static_cast<std::uint32_t>(percent)});
+    return wanted;
+}
+
 std::int32_t gf_wantedStaticCount() noexcept { return wantedStaticCount.load(); }
 void gf_setWantedStaticCount(std::int32_t count) noexcept { wantedStaticCount.store(count); }
 

@@ -21,6 +21,10 @@ ParkPos* gf_standByName(std::string_view name);
 bool gf_isUserStand(const ParkPos& stand, const StaticAc& aircraft, bool flag);
 // Computes, stores and shows the wanted number of parked aircraft.
 std::int32_t gf_updateWantedStaticCount(WantedStaticInput input);
+// With only the feed's parked traffic: the parked limit itself, at most one per
+// stand (0 for a limit of 0 or below); stored and shown as the percentage
+// updater does.
+std::int32_t gf_updateWantedStaticLimit(std::int32_t maximum);
 // The wanted parked count; -1 until first computed.
 std::int32_t gf_wantedStaticCount() noexcept;
 void gf_setWantedStaticCount(std::int32_t count) noexcept;

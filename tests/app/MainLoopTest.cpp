@@ -5,13 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include "airports/ParkAirportFollower.h"
 #include "app/MainLoop.h"
 #include "core/Settings.h"
 #include "core/StopRequest.h"
+#include "gui/GuiUpdate.h"
+#include "gui/ParkingControls.h"
 #include "gui/WaitClock.h"
 #include "simlink/UserAircraftState.h"
 #include "support/LoggedTempDir.h"
 #include "traffic/EngineTick.h"
+#include "traffic/TrafficCounts.h"
 #include "traffic/TrafficHooks.h"
 #include "traffic/TrafficState.h"
 
@@ -157,6 +161,37 @@ TEST_F(MainLoopTest, ParkingGenerationIsChargedToTheEngineTickInTwoSteps)
         std::scoped_lock guard(gf_parkingRequestMutex());
         EXPECT_EQ(gf_parkingRequests().done, gf_parkingRequests().requested);
     }
+    gf_clearParkAirport();
+}
+
+// While a generation's stand search places the parked aircraft the static fit
+// is hidden and the counts post no average parked age; the follower ends the
+// generation once the work list is empty, and the age is posted again.
+TEST_F(MainLoopTest, NoParkedAgeIsPostedWhileTheStandSearchRuns)
+{
+    const auto ages = [this] {
+        return std::count_if(updates.begin(), updates.end(),
+                             [](const GuiUpdate& u) { return u.as<gui_update::SetStaticFit>() != nullptr; });
+    };
+    gf_setParkAirport(ParkAirportRecord{AirportRecord{IcaoCode("ZTST"), {}, 47.5, 9.0, 1300}, ""});
+    gf_stands().resize(10);
+    gf_mainLoopState().seconds = 15;
+    {
+        std::scoped_lock guard(gf_parkingRequestMutex());
+        ++gf_parkingRequests().requested;
+    }
+    lf_every15Seconds();
+    lf_every15Seconds(); // the generation
+    EXPECT_TRUE(gf_isParkingGenerationShown());
+    EXPECT_TRUE(gf_staticFitReportingSuppressed());
+    gf_guiUpdateTrafficCounts();
+    EXPECT_EQ(ages(), 0);
+
+    gf_followParkAirport();
+    EXPECT_FALSE(gf_isParkingGenerationShown());
+    EXPECT_FALSE(gf_staticFitReportingSuppressed());
+    gf_guiUpdateTrafficCounts();
+    EXPECT_EQ(ages(), 1);
     gf_clearParkAirport();
 }
 

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -154,6 +155,30 @@ TEST_F(ParkAirportLoad, RunwaysAndTheReceivedParkedListServeTheAirportBeingLoade
     gf_resetParkingAirport();
     EXPECT_EQ(receivedParked(), 0u) << "another park airport needs its own list";
     EXPECT_TRUE(gf_runways().empty());
+}
+
+// The parking band shows the loaded file (its airport's name, publisher and
+// stands) from the load on, and stops showing it when the airport is left.
+TEST_F(ParkAirportLoad, TheParkingBandShowsTheLoadedFileUntilTheAirportIsLeft)
+{
+    const PanelState& panel = gf_gui().panel();
+    gf_followParkAirport(); // chosen
+    EXPECT_FALSE(panel.airportFilePresent);
+    gf_followParkAirport(); // loaded
+    EXPECT_TRUE(panel.airportFilePresent);
+    EXPECT_EQ(panel.airportDescription, "Test");
+    EXPECT_EQ(panel.parkAirport, IcaoCode(test::TestAirport::kCode));
+    EXPECT_EQ(panel.standCount, test::testAirportStands().size());
+    // Parking only the feed's aircraft, the wanted count is the parked limit:
+    // without it the band would leave out the static counts.
+    ASSERT_TRUE(gf_settings()->RT_PARKTRAFFIC_ONLY);
+    EXPECT_EQ(panel.wantedStatic, static_cast<std::uint32_t>(std::min<std::int64_t>(
+                                      gf_settings()->MAX_PARK_SEL, static_cast<std::int64_t>(panel.standCount))));
+    EXPECT_GT(panel.wantedStatic, 0u);
+
+    gf_resetParkingAirport();
+    EXPECT_FALSE(panel.airportFilePresent);
+    EXPECT_EQ(panel.airportDescription, "");
 }
 
 } // namespace

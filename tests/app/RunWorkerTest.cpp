@@ -2,14 +2,21 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/AppTestSupport.h"
+#include "app/FeedWiring.h"
+#include "app/WindowWiring.h"
 #include "core/ControlHost.h"
 #include "core/Parameters.h"
+#include "core/FeedState.h"
 #include "core/Settings.h"
 #include "core/Strings.h"
+#include "feed/RTAppReaderState.h"
+#include "gui/TimeShift.h"
+#include "gui/WindowHooks.h"
 
 namespace zelk {
 namespace {
@@ -101,6 +108,19 @@ TEST_F(AppRunTest, RtAppNeedsNoCredentialAndACommunityPathIsStoredAsItsParent)
     EXPECT_TRUE(contains(test::readAll(gf_parametersFile()), "value=\"" + file("sim").string() + "\""));
 }
 
+// The hours list is not stored: each run shows the stored slot count in it,
+// not the list's own default of 24 hours.
+TEST_F(AppRunTest, MaxFitHoursShowTheStoredSlotCount)
+{
+    std::string xml = test::parametersXml("RT App", file("sim"));
+    xml.replace(xml.find("  </parameters>"), 0, "    <parameter name=\"MAX_FIT\" value=\"5\" />\n");
+    test::writeAll(gf_parametersFile(), xml);
+    EXPECT_EQ(runProgram(true), 0);
+    EXPECT_EQ(MAX_FIT.value(), 5);
+    EXPECT_FLOAT_EQ(MAX_FIT_FL.value(), 3.0f);
+    EXPECT_EQ(gf_controlHost()->comboSelection(MAX_FIT_FL.hwnd()), std::optional<std::size_t>(5));
+}
+
 TEST_F(AppRunTest, StepsRunInOrderUntilOneStops)
 {
     std::vector<std::string> order;
@@ -188,6 +208,38 @@ TEST_F(AppRunTest, ClosingBeforeOrDuringTheRestartCountdownEndsTheProgramWithThe
         EXPECT_EQ(BLOCK_AIRCRAFT.value(), "");
         EXPECT_EQ(TIME_SHIFT_HOURS.value(), 0);
     }
+}
+
+// An RT Direct run shifted by more than a day, then the switch to RT App: the
+// restarted run judges the app's records by the present, not by the shift of
+// the run before ("timestamp out of bounds" for every one).
+TEST_F(AppRunTest, ARestartIntoRtAppLeavesTheTimeShiftOfTheRunBefore)
+{
+    lf_installFeed();
+    lf_installWindow();
+    std::atomic<int> runs{0};
+    std::atomic<std::int32_t> appShiftInSecondRun{-1};
+    std::atomic<bool> shiftActiveInSecondRun{true};
+    gf_installRunStep(RunStep::LiveryScan, [&] {
+        if (++runs == 1) {
+            gf_applyTimeShift(2 * 1440 + 30, true, false);
+            EXPECT_EQ(gf_rtAppReaderState().timeShiftMinutes.load(), 2 * 1440 + 30);
+            EXPECT_TRUE(timeShiftActive.load());
+            RT_CHOISE.setAndSave("RT App");
+            gf_requestStop(StopReason::NewSettings, 0);
+        } else {
+            appShiftInSecondRun = gf_rtAppReaderState().timeShiftMinutes.load();
+            shiftActiveInSecondRun = timeShiftActive.load();
+            gf_requestStop(StopReason::SimWasClosed, 0);
+        }
+        return false;
+    });
+    EXPECT_EQ(runProgram(false), 0);
+    EXPECT_EQ(runs.load(), 2);
+    EXPECT_EQ(appShiftInSecondRun.load(), 0);
+    EXPECT_FALSE(shiftActiveInSecondRun.load());
+    gf_updateWindowHooks([](WindowHooks& h) { h = WindowHooks{}; });
+    for (IntListParameter* shift : {&TIME_SHIFT_DAYS, &TIME_SHIFT_HOURS, &TIME_SHIFT_MINS}) shift->setValue(0);
 }
 
 TEST_F(AppRunTest, StalledDeliveryAndSuppressedStaticFitAreClearedWhenTheNextRunStarts)

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,14 +15,19 @@
 #include <gtest/gtest.h>
 
 #include "app/FeedModes.h"
+#include "app/RunWorker.h"
+#include "app/WindowWiring.h"
 #include "core/FeedState.h"
 #include "core/Parameters.h"
+#include "core/Settings.h"
 #include "core/StopRequest.h"
 #include "feed/FeedModeTestSupport.h"
 #include "feed/RTAppReaders.h"
 #include "feed/RTAppServer.h"
 #include "feed/RTAppTestSupport.h"
 #include "gui/Gui.h"
+#include "gui/WindowHooks.h"
+#include "traffic/TrafficHooks.h"
 #include "gui/WaitClock.h"
 #include "platform/NetworkLayer.h"
 #include "simlink/UserAircraftState.h"
@@ -78,18 +84,23 @@ protected:
         gf_resetTrafficMailbox();
         gf_resetTrafficState();
         gf_resetStopRequest();
+        gf_setStopHooks({});
+        stop_detail::resetClosingByUserForTests();
         platform::shutdownNetworkLayer();
         LoggedTempDirTest::TearDown();
     }
 
     // The app's stand-in on this test's ports, playing the Schiphol scenario
-    // with the given version reply.
-    void startApp(const std::string& fault, const std::string& version = kProfessional)
+    // with the given version reply; with olderFormat, its 44-field traffic
+    // lines lose their last two fields, as an app of the 42-field format sends them.
+    void startApp(const std::string& fault, const std::string& version = kProfessional, bool olderFormat = false)
     {
         std::string scenario = readAll(feedTestData("schiphol.scenario"));
         ASSERT_FALSE(scenario.empty()) << feedTestData("schiphol.scenario");
         const auto at = scenario.find("version ");
         scenario.replace(at, scenario.find('\n', at) - at, "version " + version);
+        if (olderFormat)
+            scenario = std::regex_replace(scenario, std::regex("(RT(TFC|BUF),[^\n]*),[^,\n]*,[^,\n]*\n"), "$1\n");
         writeAll(file("app.scenario"), scenario);
         std::vector<std::string> args{"--scenario", file("app.scenario").string(), "--port", std::to_string(tcpPort),
                                       "--udp", std::to_string(udpTraffic) + "," + std::to_string(udpWeather),
@@ -266,6 +277,64 @@ TEST_F(RTAppMode, AnAppThatComesLaterIsTakenByTheNextRun)
     EXPECT_TRUE(feedConnected.load());
     EXPECT_TRUE(logged("RealTraffic connected"));
     EXPECT_EQ(mailbox.delaysOf(BatchKind::History), kBuffer);
+}
+
+// The user closes the window while the app is connected: the stop closes the
+// app's server at once (the program's stop hook), and the position report the
+// engine makes next sends nothing and reports no app gone.
+TEST_F(RTAppMode, ClosingTheWindowReportsNoAppGone)
+{
+    const ProgramMode mode = *gf_programMode();
+    gf_storeProgramMode(ProgramMode{mode.simulator, kTrafficSourceRtApp});
+    gf_setStopHooks({{}, [] { gf_rtAppServer().close(); }});
+    gf_storeUserOnGround(true);
+    startApp("");
+    ASSERT_TRUE(lf_runRTAppMode());
+    ASSERT_TRUE(feedConnected.load());
+    gf_requestStop(StopReason::UserClosedSim, 0);
+    gf_sendUserPositionToRTApp();
+    EXPECT_FALSE(logged("RealTraffic App gone")) << log();
+    EXPECT_EQ(gf_currentStopRequest()->stopReason(), StopReason::UserClosedSim);
+    EXPECT_TRUE(feedConnected.load()) << "nothing failed";
+    EXPECT_FALSE(gf_rtAppServer().isConnected()) << "the stop closed the server";
+    gf_storeProgramMode(mode);
+}
+
+// An app of the older 42-field format: every traffic line is refused for its
+// field count (each named as before), no record is taken, and the run's
+// first-traffic check names the app's line format on the status line and in
+// the log instead of a quiet region.
+TEST_F(RTAppMode, TrafficLinesOfAnOlderFormatAreNamedAsTheReasonForNoTraffic)
+{
+    // The program's window wiring gives the run its first-traffic check.
+    struct WindowWiring {
+        const ProgramMode mode = *gf_programMode();
+        WindowWiring()
+        {
+            lf_installWindow();
+            ProgramMode app = mode;
+            app.trafficSource = kTrafficSourceRtApp;
+            gf_storeProgramMode(app);
+        }
+        ~WindowWiring()
+        {
+            gf_storeProgramMode(mode);
+            gf_updateWindowHooks([](WindowHooks& h) { h = WindowHooks{}; });
+            gf_updateFeedModeCalls([](FeedModeCalls& c) { c = FeedModeCalls{}; });
+            gf_updateTrafficStateHooks([](TrafficStateHooks& h) { h.followSimTime = nullptr; });
+            gf_removeRunStep(RunStep::Destination);
+        }
+    } wiring;
+    gf_storeUserOnGround(true);
+    startApp("", kProfessional, true);
+    ASSERT_TRUE(lf_runRTAppMode());
+    const std::string reason = "No traffic taken: the RealTraffic app's lines have 42 fields, 44 are required; update "
+                               "the RealTraffic app";
+    EXPECT_TRUE(logged(reason)) << log();
+    EXPECT_EQ(gf_gui().panel().message, reason);
+    EXPECT_TRUE(logged("Ignoring incomplete RT App message: 42 fields received, 44 required: "));
+    EXPECT_FALSE(logged("No traffic in this region"));
+    EXPECT_EQ(gf_liveAircraft().size(), 0u);
 }
 
 // The pause after the app's version reply is a wait of its own kind: the

@@ -102,6 +102,16 @@ TEST_F(GuiPanel, AirportFileClearsTheMessageOnlyWithoutAnError)
     EXPECT_EQ(gui_.panel().error, "failure");
 }
 
+// "wingspan user ac unknown?" is drawn in the parking band: that band is the
+// one repainted when the user's wing span becomes known or unknown.
+TEST_F(GuiPanel, UserWingspanRepaintsTheParkingBandThatHoldsItsLine)
+{
+    EXPECT_EQ(gui_.applyUpdate(u::SetUserWingspanKnown{false}), kBandParking);
+    EXPECT_FALSE(gui_.panel().userWingspanKnown);
+    EXPECT_EQ(gui_.applyUpdate(u::SetUserWingspanKnown{true}), kBandParking);
+    EXPECT_TRUE(gui_.panel().userWingspanKnown);
+}
+
 TEST_F(GuiPanel, ValueKindsAskForNothingWhenTheValueIsUnchanged)
 {
     EXPECT_EQ(gui_.applyUpdate(u::SetLiveCount{3}), kBandTop);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <functional>
 #include <memory>
@@ -71,6 +72,35 @@ TEST_F(HeadlessWindowTest, StartRunsTheWorkerAndExitEndsTheLoopWithTheExitCode)
     EXPECT_FALSE(window->postMessage(MSG_START)); // the loop has ended
 }
 
+// Asked for, the window writes the panel it painted last as text with each
+// progress line; a new airport file is worth a line of its own.
+TEST_F(HeadlessWindowTest, WritesThePaintedPanelToTheDisplayListFile)
+{
+    HeadlessWindow::Options options;
+    options.printMessages = false;
+    options.handleCloseSignals = false;
+    options.displayListFile = file("display-list.txt");
+    options.progressTally = [] { return ProgressTally{}; };
+    options.progressInterval = std::chrono::hours(1);
+    options.runWorker = [] {
+        gf_gui().enqueueUpdate(gui_update::SetParkAirport{IcaoCode("LSZH")});
+        gf_guiSetAirport(true, "Zurich");
+        gf_gui().postToWindow(MSG_EXIT);
+    };
+    options.exitCode = [] { return 0; };
+    auto window = std::make_shared<HeadlessWindow>(options);
+    ASSERT_TRUE(window->create());
+    ASSERT_TRUE(gf_gui().postToWindow(MSG_START));
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(window->runMessageLoop(), 0);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("; airport LSZH: 'Zurich', publisher"), std::string::npos);
+    const std::string text = test::readAll(file("display-list.txt"));
+    EXPECT_EQ(text, gf_displayListText(window->lastDisplayList()));
+    EXPECT_NE(text.find(" #32D232 n 'airport: LSZH'"), std::string::npos) << text;
+    EXPECT_NE(text.find("' Zurich   publisher: "), std::string::npos) << text;
+    gf_gui().resetPanelState();
+}
+
 // The tblo hint comes back on the message line whenever it is cleared; the
 // printed lines say it once a run, while other messages print each time.
 TEST_F(HeadlessWindowTest, PrintsTheTbloHintOnceARun)
@@ -104,6 +134,7 @@ TEST_F(HeadlessWindowTest, PrintsTheTbloHintOnceARun)
         for (std::size_t at = out.find(what); at != std::string::npos; at = out.find(what, at + 1)) ++n;
         return n;
     };
+    EXPECT_EQ(gf_tbloHintText(), "Push the tblo button and mail 'tblo.zip' to support@quelvarin.net, please");
     EXPECT_EQ(count(std::string(gf_tbloHintText())), 1u) << out;
     EXPECT_EQ(count("Waiting for the RealTraffic App to run ..."), 3u) << out;
     EXPECT_EQ(count("Error an error line"), 1u) << out;
@@ -198,6 +229,8 @@ TEST(HeadlessProgressLine, SaysWhatTheStatusBandShows)
         {"feed just started", true, "", false, kReaderNotRunning, "simulator running, feed started"},
         {"feed silent", true, "", false, kReaderTrouble, "simulator running, feed not receiving"},
         {"feed receiving", true, "", false, kReaderReceiving, "simulator running, feed receiving"},
+        {"simulator named", true, "KittyHawk (12.1.282.0)", false, kReaderReceiving,
+         "simulator KittyHawk (12.1.282.0) running, feed receiving"},
     };
     for (const Case& c : cases) {
         PanelState panel;
@@ -213,7 +246,30 @@ TEST(HeadlessProgressLine, SaysWhatTheStatusBandShows)
                             "; live aircraft: 4 created, 3 active, 1 removed; parked aircraft: 6 created, 6 active, 0 removed"),
                   std::string::npos)
             << c.name << ": " << line;
+        EXPECT_EQ(line.find("; airport"), std::string::npos) << "no park airport: " << line;
     }
+}
+
+// With a park airport the line goes on with what the parking band shows: its
+// file's description, publisher, stands and updates, and the parked counts.
+TEST(HeadlessProgressLine, SaysWhatTheParkingBandShowsOfTheAirport)
+{
+    PanelState panel;
+    panel.parkAirport = IcaoCode("LSZH");
+    const auto tail = [&panel] {
+        const std::string line = gf_headlessProgressLine(panel, ProgressTally{});
+        return line.substr(line.find("; airport"));
+    };
+    EXPECT_EQ(tail(), "; airport LSZH: no airport file");
+    panel.airportFilePresent = true;
+    panel.airportDescription = "Zurich";
+    panel.publisher = "ZELK (2)";
+    panel.handMadeAirportFile = true;
+    panel.standCount = 143;
+    panel.learnedUpdates = 12;
+    panel.staticCount = 40;
+    panel.wantedStatic = 57;
+    EXPECT_EQ(tail(), "; airport LSZH: 'Zurich', publisher ZELK (2) (h), 143 stands, 12 updates, static 40 of max park 57");
 }
 
 } // namespace

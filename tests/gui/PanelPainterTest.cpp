@@ -284,6 +284,27 @@ TEST_F(PanelPainter, GoldenDisplayListsOfTheCommonCases)
              f.feedConnected = false;
              f.simRunState = 0;
          }},
+        // The demo's window near its end (compact, as it starts): the Zurich
+        // file the demo's scan made from the simulator's facility data, with
+        // the updates the loader, the summary, the link and the counts post.
+        {"demo-lszh",
+         [](PanelState& p, SettingsSnapshot&, PanelFacts& f) {
+             namespace u = gui_update;
+             Gui gui;
+             gui.applyUpdate(u::SetCompact{true});
+             for (GuiUpdate update : std::vector<GuiUpdate>{
+                      u::FeedStarted{}, u::SetSimulatorText{"SunRise (12.1.0.0)"}, u::SetSimulatorRunning{true},
+                      u::SetFeedText{"RT App prof edition: 9.0.1"}, u::SetSimAddonCount{1}, u::SetLiveryCount{6},
+                      u::SetTrafficReaderState{kReaderReceiving}, u::SetWeatherReaderState{kReaderReceiving},
+                      u::SetQnh{1021}, u::SetLiveCount{2}, u::SetParkAirport{IcaoCode("LSZH")},
+                      u::SetStandCount{11}, u::SetPublisher{"simaddon", false}, u::SetQualityText{"  "},
+                      u::SetAirportFile{true, "Zurich"}, u::SetParkingCountdown{20}, u::SetLearnedUpdates{6},
+                      u::SetWantedStatic{11, 100}, u::SetParkedCounts{0, 6}, u::SetStaticFit{0.5f}})
+                 gui.applyUpdate(std::move(update));
+             p = gui.panel();
+             f.rtDirect = false;
+             f.parkingActive = true;
+         }},
     };
     const char* data = std::getenv("ZELK_TEST_DATA");
     ASSERT_NE(data, nullptr) << "ZELK_TEST_DATA leads to tests/data";

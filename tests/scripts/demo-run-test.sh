@@ -12,9 +12,11 @@ status=0
 ZELK_RUN_SKIP_BUILD=1 ZELK_BUILD_DIR="$build" ZELK_DEMO_SECONDS=60 bash "$root/scripts/run.sh" "$@" \
   >"$build/demo-run-test.txt" 2>&1 || status=$?
 tail -n 5 "$build/demo-run-test.txt"
-python3 - "$build/run/Log.txt" "$build/run/simstandin-record.jsonl" "$status" "$build/demo-run-test.txt" <<'PY'
+python3 - "$build/run/Log.txt" "$build/run/simstandin-record.jsonl" "$status" "$build/demo-run-test.txt" \
+  "$build/run/display-list.txt" "$root/tests/data/gui/panel-demo-lszh.txt" <<'PY'
 import json, re, sys
 log, record, status, output = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4]
+shown_list, golden_list = sys.argv[5], sys.argv[6]
 lines = [l for l in open(log, encoding="utf-8", errors="replace") if l.startswith("Demo summary:")]
 if not lines:
     sys.exit("no demo summary in Log.txt")
@@ -42,7 +44,7 @@ if len(removed_ids) != removed:
     faults.append(f"{removed} removed by the summary, {len(removed_ids)} in the record")
 if sum(1 for p in poses.values() if len(p) >= 2) != moved:
     faults.append(f"{moved} moved by the summary, {sum(1 for p in poses.values() if len(p) >= 2)} in the record")
-hints = sum(1 for l in open(output, encoding="utf-8", errors="replace") if l.startswith("Please push the Tblo button"))
+hints = sum(1 for l in open(output, encoding="utf-8", errors="replace") if l.startswith("Push the tblo button"))
 if hints > 1:
     faults.append(f"the tblo hint printed {hints} times, not once")
 text = open(log, encoding="utf-8", errors="replace").read()
@@ -50,6 +52,22 @@ if "Exiting: DEMO ENDED" not in text or "demo run over, closing ZELK" not in tex
     faults.append("the demo's end is not logged as such")
 if "USER CLOSED SIM" in text or "close window button clicked" in text:
     faults.append("the demo's end is logged as the user's close")
+# The window as it was closed: its parking band op by op against the golden
+# list, each op's kind, place and colour exact, its text with the run's
+# numbers (counts, minutes, fit hours) left open.
+def parking_band(path):
+    try:
+        ops = [l.rstrip("\n") for l in open(path, encoding="utf-8")]
+    except OSError:
+        return None
+    start = next((i for i, l in enumerate(ops) if l.endswith("'airport: LSZH'")), None)
+    if start is None:
+        return []
+    end = next((i for i in range(start, len(ops)) if not ops[i].startswith("text ")), len(ops))
+    return [re.sub(r"'.*'", lambda t: re.sub(r"\d+", "N", t.group(0)), l) for l in ops[start:end]]
+shown_band, golden_band = parking_band(shown_list), parking_band(golden_list)
+if shown_band != golden_band:
+    faults.append(f"the window's parking band {shown_band} is not the golden one {golden_band}")
 if created_ids - removed_ids:
     faults.append(f"objects left in the simulator by the record: {sorted(created_ids - removed_ids)}")
 if (status == 0) != (not faults):

@@ -57,7 +57,7 @@ TEST_F(SimClientTest, NoOrWrongSimulatorMeansNoConnection)
     }
     // The wrong simulator: the window is asked to switch, and the link stays away.
     int switches = 0;
-    gf_setSimLinkHooks(SimLinkHooks{{}, {}, [&] { ++switches; }});
+    gf_setSimLinkHooks(SimLinkHooks{{}, {}, [&] { ++switches; }, {}, {}});
     port.setProduct(SimProduct::Msfs2020);
     SimClient client(port, noWaitTiming());
     EXPECT_FALSE(client.connect());
@@ -70,7 +70,7 @@ TEST_F(SimClientTest, NoOrWrongSimulatorMeansNoConnection)
 TEST_F(SimClientTest, AfterTheUsersOwnSwitchTheFormerSimulatorIsWaitedOut)
 {
     int switches = 0;
-    gf_setSimLinkHooks(SimLinkHooks{{}, {}, [&] { ++switches; }});
+    gf_setSimLinkHooks(SimLinkHooks{{}, {}, [&] { ++switches; }, {}, {}});
     gf_setSimSwitchFlag();
     port.setProduct(SimProduct::Msfs2020);
     SimClient client(port, noWaitTiming());
@@ -91,7 +91,7 @@ TEST_F(SimClientTest, AfterTheUsersOwnSwitchTheFormerSimulatorIsWaitedOut)
 TEST_F(SimClientTest, RunStateFollowsTheSimulationAndEachChangeIsReported)
 {
     std::vector<std::uint32_t> states;
-    gf_setSimLinkHooks(SimLinkHooks{[&](std::uint32_t s) { states.push_back(s); }, {}, {}});
+    gf_setSimLinkHooks(SimLinkHooks{[&](std::uint32_t s) { states.push_back(s); }, {}, {}, {}, {}});
     port.setSimulationRunning(false);
     SimClient client(port, noWaitTiming());
 
@@ -131,6 +131,34 @@ TEST_F(SimClientTest, UserAircraftReportsAndReplies)
     EXPECT_FALSE(std::isnan(gf_userHalfWingspanNm()));
 }
 
+// What the window shows of the simulator comes from the link: its name and
+// version once connected, and for each user model whether the aircraft data
+// knows the model's wing span.
+TEST_F(SimClientTest, SimulatorNameAndUserWingspanAreReportedToTheWindow)
+{
+    std::vector<std::string> texts;
+    std::vector<bool> known;
+    SimLinkHooks hooks;
+    hooks.simulatorConnected = [&](const std::string& text) { texts.push_back(text); };
+    hooks.userWingspanKnown = [&](bool k) { known.push_back(k); };
+    gf_setSimLinkHooks(hooks);
+    gf_setWingspanLookup([](const std::string& model) {
+        return model == "B738" ? ModelWingspan{0.0097, true} : ModelWingspan{0.0432, false};
+    });
+    port.setSimulatorText("KittyHawk (12.1.282.0)");
+    SimClient client(port, noWaitTiming());
+    connect(client);
+    EXPECT_EQ(texts, std::vector<std::string>{"KittyHawk (12.1.282.0)"});
+    EXPECT_TRUE(known.empty()) << "no model reported yet";
+    for (const char* model : {"B738", "ZZ99"}) {
+        port.setUserAircraft(gf_getUserAcPosition(), true, "Stand-in User Aircraft", model);
+        gf_queueSimRequest(SimRequest{1, 0});
+        frames(client, 2);
+    }
+    EXPECT_EQ(known, (std::vector<bool>{true, false}));
+    EXPECT_DOUBLE_EQ(gf_userHalfWingspanNm(), 0.0432) << "the fallback span still guards the user";
+}
+
 TEST_F(SimClientTest, CreateAnsweredAfterFramesPostsLiveParkedAndFailedResults)
 {
     port.setCreateDelayFrames(3);
@@ -168,7 +196,7 @@ TEST_F(SimClientTest, CreateAnsweredAfterFramesPostsLiveParkedAndFailedResults)
 TEST_F(SimClientTest, CreateRefusedByTheCallStopsSendingAndAsksForARestart)
 {
     std::vector<std::string> messages;
-    gf_setSimLinkHooks(SimLinkHooks{{}, [&](const std::string& m) { messages.push_back(m); }, {}});
+    gf_setSimLinkHooks(SimLinkHooks{{}, [&](const std::string& m) { messages.push_back(m); }, {}, {}, {}});
     port.failTitleOnCall("Broken Title");
     SimClient client(port, noWaitTiming());
     connect(client);

@@ -7,7 +7,7 @@
 #include "core/Log.h"
 #include "core/Settings.h"
 #include "core/StopRequest.h"
-#include "liveries/AircraftDatabase.h"
+#include "liveries/UserWingspan.h"
 #include "simlink/FakeSimPort.h"
 #include "simlink/SimClient.h"
 #include "simlink/SimObjectResultQueue.h"
@@ -31,7 +31,7 @@ protected:
         gf_clearSimSwitchFlag();
         gf_prepareSimClientState();
         gf_installSimLinkTrafficHooks();
-        gf_setWingspanLookup(gf_modelHalfWingspanNm);
+        gf_setWingspanLookup(gf_userWingspanOfModel);
         gf_clearSimObjectResults(0);
         port.setProduct(SimProduct::Msfs2024);
         port.setSimulationRunning(true);
