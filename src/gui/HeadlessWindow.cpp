@@ -145,7 +145,11 @@ void HeadlessWindow::keepClosingDisplayList()
     if (!displayListClosed_.exchange(true)) writeDisplayList();
 }
 
-void HeadlessWindow::endDemo() { runs_.onClose(gf_demoEndText(), true, StopReason::DemoEnded); }
+void HeadlessWindow::endDemo()
+{
+    keepClosingDisplayList();
+    runs_.onClose(gf_demoEndText(), true, StopReason::DemoEnded);
+}
 
 bool HeadlessWindow::postMessage(std::uint32_t message)
 {
