@@ -18,12 +18,11 @@ seconds="${1:?usage: scripts/fuzz.sh SECONDS [TARGET...]}"
 shift
 build="$root/build-fuzz"
 jobs="${ZELK_FUZZ_JOBS:-2}"
-findings="${ZELK_FUZZ_FINDINGS:-$(mktemp -d "${TMPDIR:-/tmp}/zelk-fuzz-findings.XXXXXX")}"
-mkdir -p "$findings"
-findings="$(cd "$findings" && pwd)"
+findings="$(realpath -m "${ZELK_FUZZ_FINDINGS:-$(mktemp -d "${TMPDIR:-/tmp}/zelk-fuzz-findings.XXXXXX")}")"
 case "$findings/" in
-  "$root"/*) echo "fuzz: the findings folder $findings lies inside the tested tree $root" >&2; exit 2 ;;
+  "$(realpath "$root")"/*) echo "fuzz: the findings folder $findings lies inside the tested tree $root" >&2; exit 2 ;;
 esac
+mkdir -p "$findings"
 echo "fuzz: new findings go to $findings"
 
 cd "$root"
