@@ -15,26 +15,28 @@ slowest)
   cat >"$work/ctest.txt" <<'OUT'
 Test project /tmp/build
       Start  1: core.Quick.One
-  1/5 Test  #1: core.Quick.One ...........................   Passed    0.05 sec
-  2/5 Test  #4: traffic.Grid.Heavy .......................   Passed   91.20 sec
-  3/5 Test  #2: core.Broken.Case .........................***Failed    2.00 sec
-  4/5 Test  #3: app.Stuck.Case ...........................***Timeout  600.01 sec
-  5/5 Test  #5: feed.Crash.Case ..........................***Exception: SegFault  7.30 sec
+  1/6 Test  #1: core.Quick.One ...........................   Passed    0.05 sec
+  2/6 Test  #4: traffic.Grid.Heavy .......................   Passed   91.20 sec
+  3/6 Test  #2: core.Broken.Case .........................***Failed    2.00 sec
+  4/6 Test  #3: app.Stuck.Case ...........................***Timeout  600.01 sec
+  5/6 Test  #5: feed.Crash.Case ..........................***Exception: SegFault  7.30 sec
+  6/6 Test  #6: feed.Cases.Run/Slow  # GetParam() = Slow .......   Passed   50.00 sec
 
-60% tests passed, 2 tests failed out of 5
+50% tests passed, 3 tests failed out of 6
 Total Test time (real) = 700.00 sec
 OUT
-  bash "$root/scripts/slowest-tests.sh" "$work/ctest.txt" sample 3 >"$work/out"
-  expected='== sample: the 3 slowest tests
+  bash "$root/scripts/slowest-tests.sh" "$work/ctest.txt" sample 4 >"$work/out"
+  expected='== sample: the 4 slowest tests
     600.01 s  app.Stuck.Case  Timeout
      91.20 s  traffic.Grid.Heavy  Passed
+     50.00 s  feed.Cases.Run/Slow  Passed
       7.30 s  feed.Crash.Case  Exception: SegFault'
   [[ "$(<"$work/out")" == "$expected" ]] || {
     echo "slowest-tests.sh listed:" >&2
     cat "$work/out" >&2
     exit 1
   }
-  echo "the three slowest tests listed, slowest first"
+  echo "the four slowest tests listed, slowest first"
   ;;
 findings)
   inside="$root/tests/data/fuzz-regressions/planted-$$"
