@@ -71,7 +71,8 @@ bash "$root/scripts/check-test-count.sh" "$root/build-asan/ctest-asan.txt" "${ZE
 lf_stage asan
 
 # The threaded suites, the program's own processes and a whole demo run under
-# ThreadSanitizer; the preset builds only the programs these run.
+# ThreadSanitizer; the preset builds only the programs these run, each test
+# program from the files that hold its threaded suites (tests/CMakeLists.txt).
 (cd "$root" && cmake --preset tsan -DZELK_WERROR=$werror)
 (cd "$root" && cmake --build --preset tsan -j "$jobs")
 lf_ctest tsan "$root/build-tsan/ctest-tsan.txt" "$root" --preset tsan --no-tests=error -j "$jobs"
@@ -88,6 +89,10 @@ fuzz_findings="${ZELK_FUZZ_FINDINGS:-$(mktemp -d "${TMPDIR:-/tmp}/zelk-fuzz-find
 if ! ZELK_FUZZ_FINDINGS="$fuzz_findings" bash "$root/scripts/fuzz.sh" 20; then
   echo "== fuzz: a new finding above, kept in $fuzz_findings; add its input to" \
        "tests/data/fuzz-regressions/<target>/ with the mend of the reader"
+fi
+if [[ -n "$(find "$fuzz_findings" -type f 2>/dev/null)" ]]; then
+  echo "== fuzz: findings in $fuzz_findings (the tests that follow do not replay them):"
+  (cd "$fuzz_findings" && find . -type f | sort | sed 's|^\./|     |')
 fi
 lf_stage fuzz
 
