@@ -144,8 +144,11 @@ fi
 # A stage that finds no test must not pass: ctest refuses an empty run, and the
 # count of tests run is checked against the least the Windows build has.
 min_tests="${ZELK_WINDOWS_MIN_TESTS:-825}"
+ctest_rc=0
 (cd "$build" && ctest --no-tests=error --output-on-failure -j "$jobs" --timeout 300) \
-  | tee "$build/ctest-windows.txt"
+  | tee "$build/ctest-windows.txt" || ctest_rc=$?
+bash "$root/scripts/slowest-tests.sh" "$build/ctest-windows.txt" windows
+((ctest_rc == 0)) || exit "$ctest_rc"
 bash "$root/scripts/check-test-count.sh" "$build/ctest-windows.txt" "$min_tests" windows
 
 # --- Display scaling and ANSI code pages -------------------------------------------

@@ -1,18 +1,29 @@
 #!/usr/bin/env bash
 # Builds the parser fuzz targets (cmake --preset fuzz) and runs each for
 # SECONDS, two at a time, from the seed corpus (fuzz/seeds.txt and
-# fuzz/corpus/<target>/) with its dictionary. A run fails on a crash, a hang
-# over 5 s, more than 1 GiB or an uncaught exception; its input is then
-# minimised into tests/data/fuzz-regressions/<target>/, where the replay tests
-# of every build pick it up, and the script ends with 1.
+# fuzz/corpus/<target>/) and the kept findings (tests/data/fuzz-regressions/)
+# with its dictionary. A run fails on a crash, a hang over 5 s, more than
+# 1 GiB or an uncaught exception; its input is then minimised into
+# FINDINGS/<target>/, a folder outside the checkout, so that the builds tested
+# after this run replay only the inputs the repository holds; the input is
+# also printed (base64) for the run's log, and the script ends with 1. Adding
+# it to tests/data/fuzz-regressions/<target>/ with the mend makes every
+# build's fuzz.Replay.<target> test replay it.
 #
 #   scripts/fuzz.sh SECONDS [TARGET...]
+#   ZELK_FUZZ_FINDINGS: the findings folder (a new temporary folder if unset)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:?usage: scripts/fuzz.sh SECONDS [TARGET...]}"
 shift
 build="$root/build-fuzz"
 jobs="${ZELK_FUZZ_JOBS:-2}"
+findings="$(realpath -m "${ZELK_FUZZ_FINDINGS:-$(mktemp -d "${TMPDIR:-/tmp}/zelk-fuzz-findings.XXXXXX")}")"
+case "$findings/" in
+  "$(realpath "$root")"/*) echo "fuzz: the findings folder $findings lies inside the tested tree $root" >&2; exit 2 ;;
+esac
+mkdir -p "$findings"
+echo "fuzz: new findings go to $findings"
 
 cd "$root"
 cmake --preset fuzz >/dev/null
@@ -63,11 +74,13 @@ lf_run() {
   local finding
   finding="$(ls "$artifacts" | head -n1)"
   if [[ -n "$finding" ]]; then
-    local target_dir="$root/tests/data/fuzz-regressions/$name"
+    local target_dir="$findings/$name"
     mkdir -p "$target_dir"
     "$program" "$artifacts/$finding" -minimize_crash=1 -runs=20000 -timeout=5 -rss_limit_mb=1024 \
       -exact_artifact_path="$target_dir/$finding" >/dev/null 2>&1 || cp "$artifacts/$finding" "$target_dir/$finding"
-    echo "fuzz $name: minimised input in tests/data/fuzz-regressions/$name/$finding" >&2
+    # The run's findings folder may not outlive the machine: the log keeps the input.
+    echo "fuzz $name: minimised input in $target_dir/$finding ($(wc -c <"$target_dir/$finding") bytes), base64:" >&2
+    head -c 65536 "$target_dir/$finding" | base64 >&2
   fi
   return 1
 }

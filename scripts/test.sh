@@ -30,6 +30,18 @@ lf_stage() {
   stage_cpu=$cpu_seconds
 }
 
+# ctest in DIR with ARGS, its output kept in FILE; then the ten slowest tests
+# of the run, shown whether it passed or not.
+#   lf_ctest STAGE FILE DIR ARGS...
+lf_ctest() {
+  local stage="$1" file="$2" dir="$3"
+  shift 3
+  local rc=0
+  (cd "$dir" && ctest "$@") | tee "$file" || rc=$?
+  bash "$root/scripts/slowest-tests.sh" "$file" "$stage"
+  return "$rc"
+}
+
 "$root/scripts/setup.sh"
 bash "$root/scripts/check-layers.sh"
 bash "$root/scripts/line-ratio.sh"
@@ -42,8 +54,8 @@ if [[ "${CI:-}" == "true" ]]; then werror=ON; fi
 
 cmake -S "$root" -B "$root/build" -G Ninja -DZELK_WERROR=$werror
 cmake --build "$root/build" -j "$jobs"
-(cd "$root/build" && ctest --no-tests=error --output-on-failure -j "$jobs" --timeout 300) \
-  | tee "$root/build/ctest-native.txt"
+lf_ctest native "$root/build/ctest-native.txt" "$root/build" --no-tests=error --output-on-failure -j "$jobs" \
+  --timeout 300
 bash "$root/scripts/check-test-count.sh" "$root/build/ctest-native.txt" "${ZELK_NATIVE_MIN_TESTS:-880}" native
 bash "$root/scripts/test-unprivileged.sh" "$root/build/tests/test_core" 'FileUtils.*'
 lf_stage native
@@ -51,25 +63,36 @@ lf_stage native
 cmake -S "$root" -B "$root/build-asan" -G Ninja -DZELK_WERROR=OFF -DZELK_SANITIZE=ON \
       -DZELK_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
 cmake --build "$root/build-asan" -j "$jobs"
-(cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-   ctest --no-tests=error --output-on-failure -j "$jobs" --timeout 600) | tee "$root/build-asan/ctest-asan.txt"
+# The tests' own time-out in a sanitizer build is 600 s too (tests/CMakeLists.txt).
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  lf_ctest asan "$root/build-asan/ctest-asan.txt" "$root/build-asan" --no-tests=error --output-on-failure \
+  -j "$jobs" --timeout 600
 bash "$root/scripts/check-test-count.sh" "$root/build-asan/ctest-asan.txt" "${ZELK_NATIVE_MIN_TESTS:-880}" asan
 lf_stage asan
 
 # The threaded suites, the program's own processes and a whole demo run under
-# ThreadSanitizer; the preset builds only the programs these run.
+# ThreadSanitizer; the preset builds only the programs these run, each test
+# program from the files that hold its threaded suites (tests/CMakeLists.txt).
 (cd "$root" && cmake --preset tsan -DZELK_WERROR=$werror)
 (cd "$root" && cmake --build --preset tsan -j "$jobs")
-(cd "$root" && ctest --preset tsan --no-tests=error -j "$jobs") | tee "$root/build-tsan/ctest-tsan.txt"
+lf_ctest tsan "$root/build-tsan/ctest-tsan.txt" "$root" --preset tsan --no-tests=error -j "$jobs"
 bash "$root/scripts/check-test-count.sh" "$root/build-tsan/ctest-tsan.txt" 11 tsan
 lf_stage tsan
 
 # Every parser's fuzz target, 20 s each, two at a time. Random mutation finds
-# different inputs on each run, so a finding is reported (its minimised input
-# is kept under tests/data/fuzz-regressions/) without making the run red; the
-# replays of the kept inputs in every build's tests are what gate.
-if ! bash "$root/scripts/fuzz.sh" 20; then
-  echo "== fuzz: a new finding above; add its input to the repository and mend the reader"
+# different inputs on each run, so a finding is reported without making the
+# run red: its minimised input goes to a folder outside the tested tree
+# (ZELK_FUZZ_FINDINGS, or a new temporary one) and into the log, so that the
+# builds after this stage replay only the inputs the repository holds under
+# tests/data/fuzz-regressions/; those replays in every build's tests gate.
+fuzz_findings="${ZELK_FUZZ_FINDINGS:-$(mktemp -d "${TMPDIR:-/tmp}/zelk-fuzz-findings.XXXXXX")}"
+if ! ZELK_FUZZ_FINDINGS="$fuzz_findings" bash "$root/scripts/fuzz.sh" 20; then
+  echo "== fuzz: a new finding above, kept in $fuzz_findings; add its input to" \
+       "tests/data/fuzz-regressions/<target>/ with the mend of the reader"
+fi
+if [[ -n "$(find "$fuzz_findings" -type f 2>/dev/null)" ]]; then
+  echo "== fuzz: findings in $fuzz_findings (the tests that follow do not replay them):"
+  (cd "$fuzz_findings" && find . -type f | sort | sed 's|^\./|     |')
 fi
 lf_stage fuzz
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/BuildKind.h"
 #include "traffic/TestAirportPass.h"
 
 namespace zelk {
@@ -140,6 +141,8 @@ TEST_F(DriveToStand, FromBesideAndPastTheStandItArrives)
 
 // Starts all around the stand, headed every way: whatever the rules let claim
 // a stand ends parked or gives the stand up with its line within the hold.
+// Each start drives minutes of passes: a sanitizer build runs the starts of
+// the grid's centre row and column, every heading.
 TEST_F(DriveToStand, EveryClaimEndsWithinTheHold)
 {
     std::uint32_t hexId = 0x3D0000;
@@ -148,7 +151,10 @@ TEST_F(DriveToStand, EveryClaimEndsWithinTheHold)
     for (const double along : {-50.0, -25.0, 0.0, 25.0, 50.0})
         for (const double lateral : {-50.0, -25.0, 0.0, 25.0, 50.0})
             for (int heading = 0; heading < 360; heading += 45) {
-                const Outcome o = runCase(++hexId, along, lateral, heading);
+                ++hexId;
+                if (test::kSanitizedBuild && along != 0.0 && lateral != 0.0)
+                    continue;
+                const Outcome o = runCase(hexId, along, lateral, heading);
                 const std::string where =
                     std::to_string(along) + "/" + std::to_string(lateral) + "/" + std::to_string(heading);
                 EXPECT_FALSE(o.stillParking) << where;
@@ -159,8 +165,9 @@ TEST_F(DriveToStand, EveryClaimEndsWithinTheHold)
                 EXPECT_TRUE(o.parked || o.gaveUp) << where;
             }
     // The 10-degree take-over and the stand search claim from every heading-0
-    // start within the two aircraft's reach, and from no other heading.
-    EXPECT_GE(claims, 12);
+    // start within the two aircraft's reach (all nine of the centre row and
+    // column), and from no other heading.
+    EXPECT_GE(claims, test::kSanitizedBuild ? 9 : 12);
     EXPECT_EQ(parked, claims) << "a drive that can reach the stand does";
 }
 

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# The CI scripts' own checks:
+#   slowest: scripts/slowest-tests.sh lists a ctest run's slowest tests, slowest
+#     first, whatever their result;
+#   findings: scripts/fuzz.sh refuses a findings folder inside the tested tree,
+#     where the replays of the builds after it would pick a finding up.
+#   ci-scripts-test.sh <source root> slowest|findings
+set -euo pipefail
+root="$1"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+case "$2" in
+slowest)
+  cat >"$work/ctest.txt" <<'OUT'
+Test project /tmp/build
+      Start  1: core.Quick.One
+  1/6 Test  #1: core.Quick.One ...........................   Passed    0.05 sec
+  2/6 Test  #4: traffic.Grid.Heavy .......................   Passed   91.20 sec
+  3/6 Test  #2: core.Broken.Case .........................***Failed    2.00 sec
+  4/6 Test  #3: app.Stuck.Case ...........................***Timeout  600.01 sec
+  5/6 Test  #5: feed.Crash.Case ..........................***Exception: SegFault  7.30 sec
+  6/6 Test  #6: feed.Cases.Run/Slow  # GetParam() = Slow .......   Passed   50.00 sec
+
+50% tests passed, 3 tests failed out of 6
+Total Test time (real) = 700.00 sec
+OUT
+  bash "$root/scripts/slowest-tests.sh" "$work/ctest.txt" sample 4 >"$work/out"
+  expected='== sample: the 4 slowest tests
+    600.01 s  app.Stuck.Case  Timeout
+     91.20 s  traffic.Grid.Heavy  Passed
+     50.00 s  feed.Cases.Run/Slow  Passed
+      7.30 s  feed.Crash.Case  Exception: SegFault'
+  [[ "$(<"$work/out")" == "$expected" ]] || {
+    echo "slowest-tests.sh listed:" >&2
+    cat "$work/out" >&2
+    exit 1
+  }
+  echo "the four slowest tests listed, slowest first"
+  ;;
+findings)
+  inside="$root/tests/data/fuzz-regressions/planted-$$"
+  # Should the check let it through, the fuzz build it would start ends at once.
+  mkdir "$work/bin"
+  printf '#!/bin/sh\nexit 3\n' >"$work/bin/cmake"
+  chmod +x "$work/bin/cmake"
+  status=0
+  PATH="$work/bin:$PATH" ZELK_FUZZ_FINDINGS="$inside" bash "$root/scripts/fuzz.sh" 1 >"$work/out" 2>&1 || status=$?
+  if ((status != 2)) || [[ -e "$inside" ]]; then
+    echo "fuzz.sh with findings inside the tree ended with $status (not 2) or made $inside:" >&2
+    cat "$work/out" >&2
+    rm -rf "$inside"
+    exit 1
+  fi
+  grep -q "lies inside the tested tree" "$work/out" || { cat "$work/out" >&2; exit 1; }
+  echo "a findings folder inside the tree is refused before anything is built"
+  ;;
+*)
+  echo "usage: ci-scripts-test.sh <source root> slowest|findings" >&2
+  exit 2
+  ;;
+esac
