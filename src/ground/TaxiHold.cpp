@@ -71,7 +71,14 @@ struct TaxiScene {
     bool built = false;
     std::optional<TaxiSpot> user;
     std::vector<TaxiSpot> spots;
+    // The spots' coordinates again, side by side for the scan of a band.
+    std::vector<double> latitudes;
+    std::vector<double> longitudes;
     double largestRadiusM = 0.0;
+    // Metres per degree east at the spot furthest from the equator: no spot,
+    // nor any position nearer the equator, has fewer.
+    double fewestMetresEast = 0.0;
+    double furthestLatitude = 0.0; // from the equator, either way
 };
 
 const TaxiScene& lf_taxiScene()
@@ -104,6 +111,15 @@ const TaxiScene& lf_taxiScene()
     }
     std::sort(scene.spots.begin(), scene.spots.end(),
               [](const TaxiSpot& a, const TaxiSpot& b) { return a.latitude < b.latitude; });
+    scene.latitudes.clear();
+    scene.longitudes.clear();
+    for (const TaxiSpot& spot : scene.spots) {
+        scene.latitudes.push_back(spot.latitude);
+        scene.longitudes.push_back(spot.longitude);
+    }
+    scene.furthestLatitude =
+        scene.spots.empty() ? 0.0 : std::max(-scene.spots.front().latitude, scene.spots.back().latitude);
+    scene.fewestMetresEast = std::cos(scene.furthestLatitude * kDegToRad) * kMetersPerDegree;
     return scene;
 }
 
@@ -118,18 +134,35 @@ std::optional<TaxiBlocker> gf_findTaxiBlocker(const LiveAc& ac)
     const double ownM = ac.proximityRadius * kMetersPerNm;
     // Flat geometry at this latitude (within a few hundred metres it is exact
     // enough): north and east in metres, the heading clockwise from north.
-    const double eastScale = std::cos(here.latitude * kDegToRad) * kMetersPerDegree;
-    const double sinH = std::sin(ac.pose.heading);
-    const double cosH = std::cos(ac.pose.heading);
+    // This runs for every aircraft on a ground leg every pass, and most of
+    // what lies in the latitude band is out of reach east or west: the
+    // trigonometry waits until a spot needs it.
+    double eastScale = 0.0;
+    auto metresEast = [&]() {
+        if (eastScale == 0.0)
+            eastScale = std::cos(here.latitude * kDegToRad) * kMetersPerDegree;
+        return eastScale;
+    };
+    double sinH = 0.0;
+    double cosH = 0.0;
+    bool headingKnown = false;
     std::optional<TaxiBlocker> nearest;
     auto consider = [&](const TaxiSpot& spot, const LiveAc* other) {
         const double radiiM = ownM + spot.radiusM;
         const double reachM = kHorizonM + kStopShortM + radiiM;
+        const double reachSq = reachM * reachM;
         const double northM = (spot.latitude - here.latitude) * kMetersPerDegree;
-        const double eastM = std::remainder(spot.longitude - here.longitude, 360.0) * eastScale;
-        const double distanceSq = northM * northM + eastM * eastM;
-        if (!(radiiM > 0.0) || distanceSq > reachM * reachM)
+        if (!(radiiM > 0.0) || northM * northM > reachSq)
             return;
+        const double eastM = gf_wrapToPeriod(spot.longitude - here.longitude, 360.0) * metresEast();
+        const double distanceSq = northM * northM + eastM * eastM;
+        if (distanceSq > reachSq)
+            return;
+        if (!headingKnown) {
+            sinH = std::sin(ac.pose.heading);
+            cosH = std::cos(ac.pose.heading);
+            headingKnown = true;
+        }
         const double alongM = northM * cosH + eastM * sinH;
         const double lateralM = eastM * cosH - northM * sinH;
         if (!(alongM > 0.0) || !(std::fabs(lateralM) < radiiM))
@@ -142,14 +175,28 @@ std::optional<TaxiBlocker> gf_findTaxiBlocker(const LiveAc& ac)
     };
     if (scene.user)
         consider(*scene.user, nullptr);
-    const double bandDeg = (kHorizonM + kStopShortM + ownM + scene.largestRadiusM) / kMetersPerDegree;
-    auto it = std::lower_bound(scene.spots.begin(), scene.spots.end(), here.latitude - bandDeg,
-                               [](const TaxiSpot& spot, double latitude) { return spot.latitude < latitude; });
+    const double farthestM = kHorizonM + kStopShortM + ownM + scene.largestRadiusM;
+    const double bandDeg = farthestM / kMetersPerDegree;
+    const auto lo = std::lower_bound(scene.latitudes.begin(), scene.latitudes.end(), here.latitude - bandDeg);
+    const auto hi = std::upper_bound(lo, scene.latitudes.end(), here.latitude + bandDeg);
+    if (lo == hi)
+        return nearest;
+    // A spot further east or west than this is out of reach (a metre to spare
+    // for rounding); the bound needs no trigonometry of its own where the
+    // scene's fewest metres per degree hold.
+    const double floorScale =
+        std::fabs(here.latitude) <= scene.furthestLatitude ? scene.fewestMetresEast : metresEast();
+    const double bandEastDeg = (farthestM + 1.0) / floorScale;
+    const double aroundDeg = 360.0 - bandEastDeg;
     const auto& live = gf_liveAircraft();
-    for (; it != scene.spots.end() && it->latitude <= here.latitude + bandDeg; ++it) {
-        const LiveAc* other = &live[it->index];
+    for (auto p = static_cast<std::size_t>(lo - scene.latitudes.begin());
+         p < static_cast<std::size_t>(hi - scene.latitudes.begin()); ++p) {
+        const double apartDeg = std::fabs(scene.longitudes[p] - here.longitude);
+        if (apartDeg > bandEastDeg && apartDeg < aroundDeg)
+            continue;
+        const LiveAc* other = &live[scene.spots[p].index];
         if (other != &ac)
-            consider(*it, other);
+            consider(scene.spots[p], other);
     }
     return nearest;
 }
