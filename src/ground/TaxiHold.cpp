@@ -177,6 +177,9 @@ std::optional<TaxiBlocker> gf_findTaxiBlocker(const LiveAc& ac)
         consider(*scene.user, nullptr);
     const double farthestM = kHorizonM + kStopShortM + ownM + scene.largestRadiusM;
     const double bandDeg = farthestM / kMetersPerDegree;
+    // Without a circle on either side nothing can be touched.
+    if (!(ownM + scene.largestRadiusM > 0.0))
+        return nearest;
     const auto lo = std::lower_bound(scene.latitudes.begin(), scene.latitudes.end(), here.latitude - bandDeg);
     const auto hi = std::upper_bound(lo, scene.latitudes.end(), here.latitude + bandDeg);
     if (lo == hi)
@@ -187,12 +190,12 @@ std::optional<TaxiBlocker> gf_findTaxiBlocker(const LiveAc& ac)
     const double floorScale =
         std::fabs(here.latitude) <= scene.furthestLatitude ? scene.fewestMetresEast : metresEast();
     const double bandEastDeg = (farthestM + 1.0) / floorScale;
-    const double aroundDeg = 360.0 - bandEastDeg;
     const auto& live = gf_liveAircraft();
-    for (auto p = static_cast<std::size_t>(lo - scene.latitudes.begin());
-         p < static_cast<std::size_t>(hi - scene.latitudes.begin()); ++p) {
+    const auto end = static_cast<std::size_t>(hi - scene.latitudes.begin());
+    for (auto p = static_cast<std::size_t>(lo - scene.latitudes.begin()); p < end; ++p) {
+        // East or west the short way round, across the antimeridian if need be.
         const double apartDeg = std::fabs(scene.longitudes[p] - here.longitude);
-        if (apartDeg > bandEastDeg && apartDeg < aroundDeg)
+        if (std::min(apartDeg, 360.0 - apartDeg) > bandEastDeg)
             continue;
         const LiveAc* other = &live[scene.spots[p].index];
         if (other != &ac)
@@ -204,6 +207,11 @@ std::optional<TaxiBlocker> gf_findTaxiBlocker(const LiveAc& ac)
 double gf_taxiHoldLimitKt(LiveAc& ac, double wantedKt, double decelKtPerS)
 {
     constexpr double kFree = std::numeric_limits<double>::infinity();
+    // On the runway the aircraft rolls as its reports say: a hold there would
+    // be let go the next pass (the hold keeps only while taxiing) and taken
+    // again, its line said every other pass.
+    if (ac.phase != FlightPhase::taxi)
+        return kFree;
     TaxiHold& hold = ac.groundOps.taxiHold;
     if (hold.held != 0)
         return 0.0;
