@@ -134,7 +134,7 @@ std::optional<TaxiBlocker> gf_findTaxiBlocker(const LiveAc& ac)
     const double ownM = ac.proximityRadius * kMetersPerNm;
     // Flat geometry at this latitude (within a few hundred metres it is exact
     // enough): north and east in metres, the heading clockwise from north.
-    // This runs for every aircraft on a ground leg every pass, and most of
+    // This runs for every taxiing aircraft every pass, and most of
     // what lies in the latitude band is out of reach east or west: the
     // trigonometry waits until a spot needs it.
     double eastScale = 0.0;
