@@ -81,6 +81,26 @@ struct TaxiScene {
     double furthestLatitude = 0.0; // from the equator, either way
 };
 
+// The first of the sorted latitudes above the given one (After) or not below
+// it, as std::upper_bound and std::lower_bound find it, but choosing each
+// half without a branch: the band is looked up for every taxiing aircraft
+// every pass, and which half holds it is as good as random.
+template <bool After>
+std::size_t lf_firstPast(const std::vector<double>& sorted, double latitude)
+{
+    std::size_t n = sorted.size();
+    if (n == 0)
+        return 0;
+    const double* base = sorted.data();
+    while (n > 1) {
+        const std::size_t half = n / 2;
+        base = (After ? base[half] <= latitude : base[half] < latitude) ? base + half : base;
+        n -= half;
+    }
+    const bool past = After ? *base <= latitude : *base < latitude;
+    return static_cast<std::size_t>(base - sorted.data()) + (past ? 1 : 0);
+}
+
 const TaxiScene& lf_taxiScene()
 {
     thread_local TaxiScene scene;
@@ -180,9 +200,9 @@ std::optional<TaxiBlocker> gf_findTaxiBlocker(const LiveAc& ac)
     // Without a circle on either side nothing can be touched.
     if (!(ownM + scene.largestRadiusM > 0.0))
         return nearest;
-    const auto lo = std::lower_bound(scene.latitudes.begin(), scene.latitudes.end(), here.latitude - bandDeg);
-    const auto hi = std::upper_bound(lo, scene.latitudes.end(), here.latitude + bandDeg);
-    if (lo == hi)
+    const std::size_t first = lf_firstPast<false>(scene.latitudes, here.latitude - bandDeg);
+    const std::size_t end = lf_firstPast<true>(scene.latitudes, here.latitude + bandDeg);
+    if (first >= end)
         return nearest;
     // A spot further east or west than this is out of reach (a metre to spare
     // for rounding); the bound needs no trigonometry of its own where the
@@ -191,8 +211,7 @@ std::optional<TaxiBlocker> gf_findTaxiBlocker(const LiveAc& ac)
         std::fabs(here.latitude) <= scene.furthestLatitude ? scene.fewestMetresEast : metresEast();
     const double bandEastDeg = (farthestM + 1.0) / floorScale;
     const auto& live = gf_liveAircraft();
-    const auto end = static_cast<std::size_t>(hi - scene.latitudes.begin());
-    for (auto p = static_cast<std::size_t>(lo - scene.latitudes.begin()); p < end; ++p) {
+    for (std::size_t p = first; p < end; ++p) {
         // East or west the short way round, across the antimeridian if need be.
         const double apartDeg = std::fabs(scene.longitudes[p] - here.longitude);
         if (std::min(apartDeg, 360.0 - apartDeg) > bandEastDeg)
