@@ -29,7 +29,7 @@ bool lf_finite(const LatLon& p) noexcept { return std::isfinite(p.latitude) && s
 
 } // namespace
 
-double gf_normalizeAngle(double rad) noexcept { return std::remainder(rad, 2.0 * kPi); }
+double gf_normalizeAngle(double rad) noexcept { return gf_wrapToPeriod(rad, 2.0 * kPi); }
 
 FlatOffset gf_flatOffsetM(const LatLon& from, const LatLon& to) noexcept
 {

@@ -71,8 +71,35 @@ struct TaxiScene {
     bool built = false;
     std::optional<TaxiSpot> user;
     std::vector<TaxiSpot> spots;
+    // The spots' coordinates again, side by side for the scan of a band.
+    std::vector<double> latitudes;
+    std::vector<double> longitudes;
     double largestRadiusM = 0.0;
+    // Metres per degree east at the spot furthest from the equator: no spot,
+    // nor any position nearer the equator, has fewer.
+    double fewestMetresEast = 0.0;
+    double furthestLatitude = 0.0; // from the equator, either way
 };
+
+// The first of the sorted latitudes above the given one (After) or not below
+// it, as std::upper_bound and std::lower_bound find it, but choosing each
+// half without a branch: the band is looked up for every taxiing aircraft
+// every pass, and which half holds it is as good as random.
+template <bool After>
+std::size_t lf_firstPast(const std::vector<double>& sorted, double latitude)
+{
+    std::size_t n = sorted.size();
+    if (n == 0)
+        return 0;
+    const double* base = sorted.data();
+    while (n > 1) {
+        const std::size_t half = n / 2;
+        base = (After ? base[half] <= latitude : base[half] < latitude) ? base + half : base;
+        n -= half;
+    }
+    const bool past = After ? *base <= latitude : *base < latitude;
+    return static_cast<std::size_t>(base - sorted.data()) + (past ? 1 : 0);
+}
 
 const TaxiScene& lf_taxiScene()
 {
@@ -104,6 +131,15 @@ const TaxiScene& lf_taxiScene()
     }
     std::sort(scene.spots.begin(), scene.spots.end(),
               [](const TaxiSpot& a, const TaxiSpot& b) { return a.latitude < b.latitude; });
+    scene.latitudes.clear();
+    scene.longitudes.clear();
+    for (const TaxiSpot& spot : scene.spots) {
+        scene.latitudes.push_back(spot.latitude);
+        scene.longitudes.push_back(spot.longitude);
+    }
+    scene.furthestLatitude =
+        scene.spots.empty() ? 0.0 : std::max(-scene.spots.front().latitude, scene.spots.back().latitude);
+    scene.fewestMetresEast = std::cos(scene.furthestLatitude * kDegToRad) * kMetersPerDegree;
     return scene;
 }
 
@@ -118,18 +154,35 @@ std::optional<TaxiBlocker> gf_findTaxiBlocker(const LiveAc& ac)
     const double ownM = ac.proximityRadius * kMetersPerNm;
     // Flat geometry at this latitude (within a few hundred metres it is exact
     // enough): north and east in metres, the heading clockwise from north.
-    const double eastScale = std::cos(here.latitude * kDegToRad) * kMetersPerDegree;
-    const double sinH = std::sin(ac.pose.heading);
-    const double cosH = std::cos(ac.pose.heading);
+    // This runs for every taxiing aircraft every pass, and most of
+    // what lies in the latitude band is out of reach east or west: the
+    // trigonometry waits until a spot needs it.
+    double eastScale = 0.0;
+    auto metresEast = [&]() {
+        if (eastScale == 0.0)
+            eastScale = std::cos(here.latitude * kDegToRad) * kMetersPerDegree;
+        return eastScale;
+    };
+    double sinH = 0.0;
+    double cosH = 0.0;
+    bool headingKnown = false;
     std::optional<TaxiBlocker> nearest;
     auto consider = [&](const TaxiSpot& spot, const LiveAc* other) {
         const double radiiM = ownM + spot.radiusM;
         const double reachM = kHorizonM + kStopShortM + radiiM;
+        const double reachSq = reachM * reachM;
         const double northM = (spot.latitude - here.latitude) * kMetersPerDegree;
-        const double eastM = std::remainder(spot.longitude - here.longitude, 360.0) * eastScale;
-        const double distanceSq = northM * northM + eastM * eastM;
-        if (!(radiiM > 0.0) || distanceSq > reachM * reachM)
+        if (!(radiiM > 0.0) || northM * northM > reachSq)
             return;
+        const double eastM = gf_wrapToPeriod(spot.longitude - here.longitude, 360.0) * metresEast();
+        const double distanceSq = northM * northM + eastM * eastM;
+        if (distanceSq > reachSq)
+            return;
+        if (!headingKnown) {
+            sinH = std::sin(ac.pose.heading);
+            cosH = std::cos(ac.pose.heading);
+            headingKnown = true;
+        }
         const double alongM = northM * cosH + eastM * sinH;
         const double lateralM = eastM * cosH - northM * sinH;
         if (!(alongM > 0.0) || !(std::fabs(lateralM) < radiiM))
@@ -142,14 +195,30 @@ std::optional<TaxiBlocker> gf_findTaxiBlocker(const LiveAc& ac)
     };
     if (scene.user)
         consider(*scene.user, nullptr);
-    const double bandDeg = (kHorizonM + kStopShortM + ownM + scene.largestRadiusM) / kMetersPerDegree;
-    auto it = std::lower_bound(scene.spots.begin(), scene.spots.end(), here.latitude - bandDeg,
-                               [](const TaxiSpot& spot, double latitude) { return spot.latitude < latitude; });
+    const double farthestM = kHorizonM + kStopShortM + ownM + scene.largestRadiusM;
+    const double bandDeg = farthestM / kMetersPerDegree;
+    // Without a circle on either side nothing can be touched.
+    if (!(ownM + scene.largestRadiusM > 0.0))
+        return nearest;
+    const std::size_t first = lf_firstPast<false>(scene.latitudes, here.latitude - bandDeg);
+    const std::size_t end = lf_firstPast<true>(scene.latitudes, here.latitude + bandDeg);
+    if (first >= end)
+        return nearest;
+    // A spot further east or west than this is out of reach (a metre to spare
+    // for rounding); the bound needs no trigonometry of its own where the
+    // scene's fewest metres per degree hold.
+    const double floorScale =
+        std::fabs(here.latitude) <= scene.furthestLatitude ? scene.fewestMetresEast : metresEast();
+    const double bandEastDeg = (farthestM + 1.0) / floorScale;
     const auto& live = gf_liveAircraft();
-    for (; it != scene.spots.end() && it->latitude <= here.latitude + bandDeg; ++it) {
-        const LiveAc* other = &live[it->index];
+    for (std::size_t p = first; p < end; ++p) {
+        // East or west the short way round, across the antimeridian if need be.
+        const double apartDeg = std::fabs(scene.longitudes[p] - here.longitude);
+        if (std::min(apartDeg, 360.0 - apartDeg) > bandEastDeg)
+            continue;
+        const LiveAc* other = &live[scene.spots[p].index];
         if (other != &ac)
-            consider(*it, other);
+            consider(scene.spots[p], other);
     }
     return nearest;
 }
@@ -157,6 +226,11 @@ std::optional<TaxiBlocker> gf_findTaxiBlocker(const LiveAc& ac)
 double gf_taxiHoldLimitKt(LiveAc& ac, double wantedKt, double decelKtPerS)
 {
     constexpr double kFree = std::numeric_limits<double>::infinity();
+    // On the runway the aircraft rolls as its reports say: a hold there would
+    // be let go the next pass (the hold keeps only while taxiing) and taken
+    // again, its line said every other pass.
+    if (ac.phase != FlightPhase::taxi)
+        return kFree;
     TaxiHold& hold = ac.groundOps.taxiHold;
     if (hold.held != 0)
         return 0.0;

@@ -20,7 +20,8 @@ struct TaxiBlocker {
 // circle would touch going straight on, within 200 m; none beyond.
 std::optional<TaxiBlocker> gf_findTaxiBlocker(const LiveAc& aircraft);
 
-// The speed limit (kt) a taxiing aircraft keeps for what stands in its way,
+// The speed limit (kt) a taxiing aircraft keeps for what stands in its way
+// (in any other phase there is none),
 // one call a ground leg, given the speed its stream asks for and its braking
 // rate (kt/s): it brakes to stop short of the blocker, and once brought to a
 // stop where its stream wanted it to move it holds, saying why once (as the

@@ -170,6 +170,9 @@ struct GroundOpState {
     std::int32_t movedTick = -1;       // engine tick of the last pass that moved the pose
     std::int32_t lastDueTick = 0;      // due tick of the sample consumed last
     double lastSampleSpeedKt = 0.0;    // ground speed of that sample
+    // Looked at every pass of every aircraft: kept beside the motion values
+    // that every pass reads anyway.
+    TaxiHold taxiHold;
 
     // The manoeuvre the motion runs instead of following the stream.
     std::uint8_t manoeuvre = 0;        // a GroundManoeuvre value
@@ -200,7 +203,6 @@ struct GroundOpState {
     // The runway a landing rolls out on, found on its first roll-out pass (the
     // stored landing runway is gone by then).
     std::optional<RunwayHit> rollOutRunway;
-    TaxiHold taxiHold;
 };
 
 } // namespace zelk

@@ -256,6 +256,38 @@ TEST_F(TouchAndGo, TheRotationLastsItsPassesAndLiftsOffAtItsPitch)
     EXPECT_NEAR(pitchAtLiftOff, rotationPitch, 1e-9);
 }
 
+// The user's aircraft stands on the runway ahead of a take-off roll: the roll
+// goes as its reports say, neither braked nor held for it as a taxiing
+// aircraft would be (such a hold kept only while taxiing, and was taken and let
+// go again pass after pass, its line each time).
+TEST_F(TouchAndGo, ATakeOffRollIsNotHeldForWhatStandsAhead)
+{
+    gf_updateSettings([](SettingsSnapshot& s) { s.COLLISION_USER_GND = false; });
+    const LatLon userAt = test::testAirportPoint(0.0, -1000.0);
+    user.latitude = userAt.latitude;
+    user.longitude = userAt.longitude;
+    user.altitude = kGroundFt;
+    user.altitudeAboveGround = 0.0;
+    user.groundVelocity = 0.0;
+    userOnGround = true;
+    const std::vector<Report> departure{
+        {0.0, -1480.0, 0.0, 12.0, 0.0, false},     {5.0, -1450.0, 0.0, 12.0, 0.0, false},
+        {10.0, -1420.0, 0.0, 12.0, 0.0, false},    {15.0, -1390.0, 0.0, 12.0, 0.0, false},
+        {20.0, -1360.0, 0.0, 12.0, 0.0, false},    {25.0, -1330.0, 0.0, 12.0, 0.0, false},
+        {30.0, -1300.0, 0.0, 12.0, 0.0, false},    {35.0, -1270.0, 0.0, 12.0, 0.0, false},
+        {40.0, -1240.0, 0.0, 25.0, 0.0, false},    {43.0, -1190.0, 0.0, 55.0, 0.0, false},
+        {46.0, -1080.0, 0.0, 90.0, 0.0, false},    {49.0, -920.0, 0.0, 120.0, 0.0, false},
+        {52.0, -720.0, 0.0, 140.0, 0.0, false},    {55.0, -490.0, 60.0, 155.0, 1500.0, true},
+        {58.0, -240.0, 200.0, 165.0, 2500.0, true}, {65.0, 360.0, 600.0, 175.0, 2500.0, true}};
+    bool everHeld = false;
+    const std::vector<FlightPhase> phases =
+        fly(0x3F4001, departure, [&](const LiveAc& ac) { everHeld = everHeld || ac.groundOps.taxiHold.held != 0; });
+    ASSERT_TRUE(went(phases, FlightPhase::takeoff_roll)) << text(phases);
+    EXPECT_TRUE(went(phases, FlightPhase::takeoff)) << "rolled past the user's aircraft: " << text(phases);
+    EXPECT_FALSE(everHeld);
+    EXPECT_EQ(log().find("holds for the user's aircraft"), std::string::npos) << log();
+}
+
 // A take-off roll whose reports stop (the feed lost it), reported 5 m north
 // of the centre line: it rolls on along the runway at its speed, brought onto
 // the centre line with the runway's heading, instead of stopping at its last
