@@ -277,8 +277,8 @@ void RTAPITrafficReader::takeTraffic(const nlohmann::json& reply)
             try {
                 parseTrafficRecord(item, context, batch);
             } catch (const std::exception& e) {
-                lf_report(BadInputKind::BadValue, [&] {
-                    return fmt::format("exception in parseTrafficRecord {}: {}", gf_quoteInput(hexId), gf_errorText(e));
+                lf_report(BadInputKind::BadValue, [&, &id = hexId] {
+                    return fmt::format("exception in parseTrafficRecord {}: {}", gf_quoteInput(id), gf_errorText(e));
                 });
             }
         }
@@ -335,8 +335,8 @@ std::vector<ParkedTrafficRecord> RTAPITrafficReader::takeParked(const nlohmann::
             try {
                 if (auto record = parseParkedRecord(hexId, item, context)) list.push_back(std::move(*record));
             } catch (const std::exception& e) {
-                lf_report(BadInputKind::BadValue, [&] {
-                    return fmt::format("exception in parseParkedRecord {}: {}", gf_quoteInput(hexId), gf_errorText(e));
+                lf_report(BadInputKind::BadValue, [&, &id = hexId] {
+                    return fmt::format("exception in parseParkedRecord {}: {}", gf_quoteInput(id), gf_errorText(e));
                 });
             }
         }
