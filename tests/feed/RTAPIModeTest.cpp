@@ -168,9 +168,11 @@ protected:
         prefix = "/" + dir().filename().string();
         const std::string ca = environmentValue("ZELK_TEST_RTAPI_CA").value_or("");
         recordFile = environmentValue("ZELK_TEST_RTAPI_RECORD").value_or("");
-        ASSERT_EQ(lf_postScenario(service + prefix + "/control", ca, scenario), "200");
+        // Set first: should the scenario not arrive, the run that follows
+        // still asks the stand-in (and fails there), never the real service.
         endpoint.emplace(kRTAPIBaseVariable, service + prefix + "/v5");
         caFile.emplace(kRTAPICaVariable, ca);
+        ASSERT_EQ(lf_postScenario(service + prefix + "/control", ca, scenario), "200");
     }
     std::vector<Recorded> requests(const std::string& path) const
     {
