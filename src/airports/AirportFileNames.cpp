@@ -52,7 +52,7 @@ std::vector<std::string> lf_components(const fs::path& path)
     return parts;
 }
 
-bool lf_exists(const fs::path& path)
+bool lf_fileExists(const fs::path& path)
 {
     std::error_code ec;
     return fs::exists(path, ec);
@@ -113,7 +113,7 @@ bool gf_airportFileAvailable(const IcaoCode& code)
 {
     for (const fs::path& folder : {kMyThirdpartyFolder, kMySimaddonFolder})
         for (const std::string& name : {gf_apfNameXml(code), gf_apfNameTxt(code)})
-            if (lf_exists(folder / name)) return true;
+            if (lf_fileExists(folder / name)) return true;
     return gf_isKnownAirport(code);
 }
 
@@ -121,7 +121,7 @@ std::optional<fs::path> lf_findHandmadeApf(const IcaoCode& code, const fs::path&
 {
     if (auto target = lf_readApfLinkFile(folder / gf_apfNameTxt(code))) return target;
     const fs::path xml = folder / gf_apfNameXml(code);
-    if (lf_exists(xml)) return xml;
+    if (lf_fileExists(xml)) return xml;
     return std::nullopt;
 }
 

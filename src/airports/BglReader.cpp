@@ -12,6 +12,7 @@
 #include "airports/BglWalk.h"
 #include "airports/ScanLog.h"
 #include "airports/WeeklyAirports.h"
+#include "core/Geometry.h"
 #include "core/Log.h"
 #include "core/Strings.h"
 #include "simlink/ParkingNames.h"
@@ -20,7 +21,6 @@ namespace zelk {
 
 namespace {
 
-constexpr double kMetresPerNm = 1852.0;
 constexpr std::uint64_t kParkingEntrySize = 56;
 constexpr std::uint64_t kSectionTableChunk = 4096; // entries per read of the quick test
 // Offset of the packed identifier in an airport record, and the bytes it needs.

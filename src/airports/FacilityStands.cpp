@@ -13,6 +13,7 @@
 #include "airports/BglFormat.h"
 #include "airports/BglReader.h"
 #include "airports/ScanLog.h"
+#include "core/Geometry.h"
 #include "core/Log.h"
 #include "core/Strings.h"
 #include "gui/WaitClock.h"
@@ -25,7 +26,6 @@ namespace {
 
 constexpr std::chrono::milliseconds kFacilityTimeout{30'000};
 constexpr const char* kConnectionName = "PARKING_DATA_RDR";
-constexpr double kMetresPerNm = 1852.0;
 // Airports lie between the Dead Sea's -1,300 ft and about 14,500 ft; a value
 // far outside is a damaged record, not an altitude.
 constexpr double kLowestAirportFt = -2000.0;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -157,6 +158,14 @@ void lf_prepareRestart(const CloseDownHooks& hooks, std::uint32_t delay)
 void gf_updateCloseDownHooks(const std::function<void(CloseDownHooks&)>& change) { lf_hookSlot().update(change); }
 
 std::shared_ptr<const CloseDownHooks> gf_closeDownHooks() { return lf_hookSlot().load(); }
+
+void gf_chainHook(std::function<void()>& member, std::function<void()> next)
+{
+    member = [previous = std::move(member), next = std::move(next)] {
+        if (previous) previous();
+        next();
+    };
+}
 
 int gf_exitCodeForEnd(std::int32_t reason, bool closedByUser, bool stepFailed)
 {

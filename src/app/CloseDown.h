@@ -39,6 +39,9 @@ struct CloseDownHooks {
 // Copy, change, publish: each component sets only its own members. Any thread.
 void gf_updateCloseDownHooks(const std::function<void(CloseDownHooks&)>& change);
 std::shared_ptr<const CloseDownHooks> gf_closeDownHooks();
+// Fills a hook member so that next runs after what another component (another
+// feed, say) put there before.
+void gf_chainHook(std::function<void()>& member, std::function<void()> next);
 
 // The end of every run, on the worker; nothing escapes it. Its last act posts
 // MSG_START (restart) or MSG_EXIT (end of the program) to the main window.

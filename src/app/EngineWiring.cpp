@@ -25,15 +25,6 @@
 namespace zelk {
 namespace {
 
-// Runs next after what another component put into the member.
-void lf_chain(std::function<void()>& member, std::function<void()> next)
-{
-    member = [previous = std::move(member), next = std::move(next)] {
-        if (previous) previous();
-        next();
-    };
-}
-
 void lf_installRunSteps()
 {
     gf_installRunStep(RunStep::FlightPlanFolder, [] {
@@ -67,21 +58,21 @@ void lf_leaveParkAirport()
     gf_clearParkAirport();
 }
 
-void lf_installCloseDown()
+void lf_installEngineCloseDown()
 {
     gf_updateCloseDownHooks([](CloseDownHooks& h) {
         h.stopTrafficDelivery = gf_disableTrafficDelivery;
         h.resetTrafficMailbox = gf_resetTrafficMailbox;
         h.simulatorLink = gf_simClientThreadHooks();
-        lf_chain(h.clearParkAirport, lf_leaveParkAirport);
-        lf_chain(h.clearRunMemory, [] { gf_removeFlightPlanFolder(); });
+        gf_chainHook(h.clearParkAirport, lf_leaveParkAirport);
+        gf_chainHook(h.clearRunMemory, [] { gf_removeFlightPlanFolder(); });
         h.runReports.emplace_back([] {
             gf_spawnTexts().clear();
             gf_logUnmatchedLiveries();
         });
         h.resetSimulatorState = gf_resetSimClientState;
         h.clearTraffic = gf_clearAllTraffic;
-        lf_chain(h.resetMainStateExtras, lf_resetMainLoopState);
+        gf_chainHook(h.resetMainStateExtras, lf_resetMainLoopState);
     });
 }
 
@@ -104,7 +95,7 @@ void lf_installEngineHooks()
 void lf_installEngine()
 {
     lf_installRunSteps();
-    lf_installCloseDown();
+    lf_installEngineCloseDown();
     lf_installEngineHooks();
 }
 

@@ -182,21 +182,12 @@ void lf_installBatchDelivery()
         [](TrafficBatch& batch) { lf_deliver(batch, BatchKind::Live, kLiveBatchDelaySeconds, false); });
 }
 
-// Runs next after the member's previous filling (another feed's, if any).
-void lf_chain(std::function<void()>& member, std::function<void()> next)
-{
-    member = [previous = std::move(member), next = std::move(next)] {
-        if (previous) previous();
-        next();
-    };
-}
-
 // Adds a reader to the close-down's thread member, after the reader another
 // feed may have put there: either may be the one that runs.
 void lf_addThread(RunThreadHooks& thread, ReaderThread& reader)
 {
-    lf_chain(thread.requestStop, [&reader] { reader.requestStop(); });
-    lf_chain(thread.join, [&reader] { reader.join(); });
+    gf_chainHook(thread.requestStop, [&reader] { reader.requestStop(); });
+    gf_chainHook(thread.join, [&reader] { reader.join(); });
     thread.joinable = [previous = std::move(thread.joinable), &reader] {
         return (previous && previous()) || reader.joinable();
     };
@@ -225,7 +216,7 @@ void lf_resetRTAPIReaders()
     gf_resetRTAPIReaderState();
 }
 
-void lf_installCloseDown()
+void lf_installFeedCloseDown()
 {
     gf_updateCloseDownHooks([](CloseDownHooks& h) {
         lf_addThread(h.weatherReader, gf_rtAppWeatherReader());
@@ -234,8 +225,8 @@ void lf_installCloseDown()
         lf_addThread(h.trafficReader, gf_rtApiTrafficReader());
         h.closeRtAppServer = [] { gf_rtAppServer().close(); };
         h.releaseFeed = lf_releaseRTAPIFeed;
-        lf_chain(h.resetReaders, gf_resetRTAppReaderState);
-        lf_chain(h.resetReaders, lf_resetRTAPIReaders);
+        gf_chainHook(h.resetReaders, gf_resetRTAppReaderState);
+        gf_chainHook(h.resetReaders, lf_resetRTAPIReaders);
     });
 }
 
@@ -245,7 +236,7 @@ void lf_installFeed()
 {
     lf_installTrafficHooks();
     lf_installBatchDelivery();
-    lf_installCloseDown();
+    lf_installFeedCloseDown();
     lf_installFeedModes();
 }
 

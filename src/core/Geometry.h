@@ -20,6 +20,7 @@ inline constexpr double kHaversineDistanceFactor = 6875.493541569878;
 // One over the earth radius in feet (10800/pi NM of 1852 m).
 inline constexpr double kFeetToRad = 4.787404208238998e-8;
 inline constexpr double kFullCircle = 6.283185307179586;
+inline constexpr double kMetresPerNm = 1852.0;
 
 // std::remainder(x, period): x brought into [-period/2, period/2]. Nearly every
 // angle the motion wraps is in that range already, and the library call costs

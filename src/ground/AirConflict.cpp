@@ -8,7 +8,6 @@
 namespace zelk {
 namespace {
 
-constexpr double kDegree = kPi / 180.0;
 constexpr double kClearDistanceNm = 4.0;
 constexpr double kClearAltitudeFt = 1000.0;
 constexpr double kClosingDistanceNm = 0.6;

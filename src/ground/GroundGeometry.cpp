@@ -8,7 +8,6 @@
 namespace zelk {
 namespace {
 
-constexpr double kDegree = kPi / 180.0;
 constexpr double kMinBearingDistanceM = 0.1;
 constexpr double kGroundBankRad = 5.0 * kDegree;
 constexpr double kLowAirBankRad = 10.0 * kDegree;

@@ -19,6 +19,7 @@ inline constexpr double kMetersPerNm = 1852.0;
 inline constexpr double kFeetPerNm = 6076.11549;
 inline constexpr double kMetersPerSecondPerKnot = 0.5144444;
 inline constexpr double kPi = 3.141592653589793;
+inline constexpr double kDegree = kPi / 180.0;
 
 // An angle in radians folded into [-pi, pi].
 double gf_normalizeAngle(double rad) noexcept;

@@ -33,7 +33,6 @@
 namespace zelk {
 namespace {
 
-constexpr std::int32_t kSlotsPerDay = 48;
 constexpr std::uint32_t kOriginFeed = 0;
 constexpr std::uint32_t kOriginLearned = 1;
 
@@ -188,9 +187,9 @@ std::optional<std::int32_t> lf_slotsAgo(const FlightOption& o, WeekSlot now, con
         const std::int32_t days = o.weekday >= 1 && o.weekday <= 7
                                       ? (static_cast<std::int32_t>(now.weekday) - static_cast<std::int32_t>(o.weekday) + 7) % 7
                                       : 0;
-        for (std::int32_t s = 0; s < kSlotsPerDay; ++s)
+        for (std::int32_t s = 0; s < kDaySlots; ++s)
             if (o.hours.test(static_cast<std::size_t>(s))) {
-                const std::int32_t ago = (slot - s + kSlotsPerDay) % kSlotsPerDay + days * kSlotsPerDay;
+                const std::int32_t ago = (slot - s + kDaySlots) % kDaySlots + days * kDaySlots;
                 best = best ? std::min(*best, ago) : ago;
             }
         return best;
@@ -198,7 +197,7 @@ std::optional<std::int32_t> lf_slotsAgo(const FlightOption& o, WeekSlot now, con
     if (o.real != 1 && !(o.real == 0 && settings.PARK_SOFT)) return std::nullopt;
     if (settings.WEEK && o.weekday != now.weekday) return std::nullopt;
     const std::int32_t earliest = std::max(0, slot - settings.MAX_FIT);
-    for (std::int32_t s = slot; s >= earliest && s < kSlotsPerDay; --s)
+    for (std::int32_t s = slot; s >= earliest && s < kDaySlots; --s)
         if (o.hours.test(static_cast<std::size_t>(s))) return slot - s;
     return std::nullopt;
 }

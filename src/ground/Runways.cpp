@@ -15,7 +15,6 @@
 namespace zelk {
 namespace {
 
-constexpr double kDegree = kPi / 180.0;
 constexpr double kFeetPerMeter = 1.0 / 0.3048;
 constexpr double kMaxLateralM = 75.0;
 constexpr double kMaxHeadingDiffDeg = 20.0;

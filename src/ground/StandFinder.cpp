@@ -10,7 +10,6 @@
 namespace zelk {
 namespace {
 
-constexpr double kDegree = kPi / 180.0;
 constexpr double kMaxHeadingRad = 10.0 * kDegree;
 constexpr double kMaxApproachRad = 15.0 * kDegree;
 constexpr double kMinBeforeStandM = 5.0; // along must stay below -5 m

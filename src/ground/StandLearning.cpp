@@ -15,8 +15,7 @@
 namespace zelk {
 namespace {
 
-constexpr std::int32_t kSlotsPerDay = 48;
-constexpr std::int32_t kSlotsPerWeek = 7 * kSlotsPerDay;
+constexpr std::int32_t kSlotsPerWeek = 7 * kDaySlots;
 constexpr std::int32_t kScheduleWindow = 10;
 constexpr std::int32_t kHeavyScheduleWindow = 14;
 
@@ -47,14 +46,14 @@ std::optional<std::uint32_t> lf_addOption(ParkPos& stand, const StaticAc& ac, We
     return lf_equalOption(stand, ac, slot);
 }
 
-std::int32_t lf_weekIndex(WeekSlot s) { return (static_cast<std::int32_t>(s.weekday) - 1) * kSlotsPerDay + static_cast<std::int32_t>(s.slot); }
+std::int32_t lf_weekIndex(WeekSlot s) { return (static_cast<std::int32_t>(s.weekday) - 1) * kDaySlots + static_cast<std::int32_t>(s.slot); }
 
 void lf_markStay(ParkPos& stand, StaticAc& ac, WeekSlot now)
 {
     const WeekSlot since = ac.weekSlot;
     if (ac.learnedOptionId == 0 || since.weekday < 1 || since.weekday > 7) return;
     const std::int32_t stayed = ((lf_weekIndex(now) - lf_weekIndex(since)) % kSlotsPerWeek + kSlotsPerWeek) % kSlotsPerWeek;
-    if (since.weekday == now.weekday && stayed < kSlotsPerDay) {
+    if (since.weekday == now.weekday && stayed < kDaySlots) {
         SlotStack slots = gf_weekSlotsBack(now, stayed + 1);
         if (updateOptions(stand.options, slots, ac.learnedOptionId)) gf_raiseLearnedUpdates();
         return;
@@ -63,7 +62,7 @@ void lf_markStay(ParkPos& stand, StaticAc& ac, WeekSlot now)
     // into one of today. Longer stays keep only the last day.
     const auto today = lf_addOption(stand, ac, now);
     if (!today) return;
-    SlotStack slots = gf_weekSlotsBack(now, std::min(stayed + 1, kSlotsPerDay));
+    SlotStack slots = gf_weekSlotsBack(now, std::min(stayed + 1, kDaySlots));
     const std::uint64_t ids = static_cast<std::uint64_t>(*today) << 32 | ac.learnedOptionId;
     if (updateOptionsWrapped(stand.options, slots, ids)) gf_raiseLearnedUpdates();
 }
@@ -107,8 +106,8 @@ bool gf_matchScheduledFlight(const std::vector<ParkPos>& stands, WeekSlot now, S
     if (callsign.empty()) return false;
     const std::int32_t reach = aircraft.category == AcCategory::Heavy ? kHeavyScheduleWindow : kScheduleWindow;
     const std::int32_t slot = static_cast<std::int32_t>(now.slot);
-    const std::size_t first = static_cast<std::size_t>(std::clamp(slot - reach, 0, kSlotsPerDay - 1));
-    const std::size_t last = static_cast<std::size_t>(std::clamp(slot + reach, 0, kSlotsPerDay - 1));
+    const std::size_t first = static_cast<std::size_t>(std::clamp(slot - reach, 0, kDaySlots - 1));
+    const std::size_t last = static_cast<std::size_t>(std::clamp(slot + reach, 0, kDaySlots - 1));
     for (const ParkPos& stand : stands)
         for (const FlightOption& o : stand.options) {
             if (o.key.airline != aircraft.head.key.airline || o.weekday != now.weekday ||

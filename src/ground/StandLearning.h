@@ -9,6 +9,9 @@
 
 namespace zelk {
 
+// A day's half-hour slots as the signed counts the stand learning works in.
+inline constexpr auto kDaySlots = static_cast<std::int32_t>(kSlotsPerDay);
+
 // Why a stand use is learned.
 enum class StandOccasion : std::uint32_t {
     IdentityChange = 0, // a parked aircraft got another callsign: the option's second name

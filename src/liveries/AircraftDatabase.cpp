@@ -1,6 +1,7 @@
 #include "liveries/AircraftDatabase.h"
 
 #include "core/EncryptedFile.h"
+#include "core/Geometry.h"
 #include "core/Log.h"
 #include "core/Paths.h"
 #include "core/Strings.h"
@@ -55,7 +56,6 @@ using CodeSet = std::set<std::string, std::less<>>;
 
 constexpr std::size_t kReservedRecords = 81'920;
 constexpr std::size_t kReservedSimilarGroups = 128;
-constexpr double kMetresPerNm = 1852.0;
 
 std::string lf_attributeText(const pugi::xml_node& node, const char* name)
 {

@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
+#include "core/Geometry.h"
 #include "core/Log.h"
 #include "core/Strings.h"
 #include "simlink/ParkingNames.h"
@@ -16,7 +17,6 @@ namespace {
 
 using nlohmann::json;
 
-constexpr double kDegToRad = 0.017453292519943295;
 
 double lf_number(const json& j, const char* key, double fallback = 0.0)
 {

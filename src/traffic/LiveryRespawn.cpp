@@ -16,8 +16,6 @@
 namespace zelk {
 namespace {
 
-constexpr double kSamePositionDeg = 1e-8;
-
 bool lf_samePosition(const PosSample& s, const AcPose& p)
 {
     return std::abs(s.latitude - p.latitude) <= kSamePositionDeg &&

@@ -9,6 +9,7 @@
 
 #include <fmt/format.h>
 
+#include "core/Geometry.h"
 #include "core/Log.h"
 #include "core/Published.h"
 #include "core/Settings.h"
@@ -31,7 +32,6 @@ constexpr std::int32_t kActivationAge = 200; // passes a created object waits (2
 constexpr std::int32_t kParkedDataAge = 500; // passes a parked one waits for its pose and CG
 constexpr std::int32_t kFirstLightToggleAge = 49;
 constexpr std::int32_t kSecondLightToggleAge = 99;
-constexpr double kTwoPi = 6.283185307179586;
 constexpr double kLowFlightFt = 10000.0;
 constexpr double kCabinLightHeightFt = 2000.0;
 
@@ -51,7 +51,6 @@ Record* lf_findBy(std::vector<Record>& records, std::uint32_t StaticAc::*field, 
 
 LiveAc* lf_liveByHex(std::uint32_t hexId) { return lf_findBy(gf_liveAircraft(), &StaticAc::hexId, hexId); }
 LiveAc* lf_liveByObject(std::uint32_t objectId) { return lf_findBy(gf_liveAircraft(), &StaticAc::objectId, objectId); }
-StaticAc* lf_staticByHex(std::uint32_t hexId) { return lf_findBy(gf_staticAircraft(), &StaticAc::hexId, hexId); }
 StaticAc* lf_staticByObject(std::uint32_t objectId)
 {
     return lf_findBy(gf_staticAircraft(), &StaticAc::objectId, objectId);
@@ -143,10 +142,10 @@ void lf_applyInitialPose(const SimObjectResult& r)
     if (!gf_isValidLalo(v[0], v[1]) || !std::isfinite(v[2]) || !std::isfinite(v[3]) || !std::isfinite(v[4]) ||
         !std::isfinite(v[5]))
         return;
-    double heading = std::fmod(v[4], kTwoPi);
+    double heading = std::fmod(v[4], kFullCircle);
     if (heading < 0.0)
-        heading += kTwoPi;
-    if (heading >= kTwoPi)
+        heading += kFullCircle;
+    if (heading >= kFullCircle)
         heading = 0.0;
     const AcPose pose{v[0], v[1], v[2], v[3], heading, v[5], v[6], v[7]};
     if (LiveAc* live = lf_liveByObject(r.objectId); live != nullptr && live->simState == SimState::adding2sim) {
@@ -180,7 +179,7 @@ void lf_applyResult(const SimObjectResult& r, std::exception_ptr& firstError)
         return;
     }
     case SimResultKind::StaticCreated: {
-        if (StaticAc* st = lf_staticByHex(r.hexId)) {
+        if (StaticAc* st = gf_staticByHex(r.hexId)) {
             st->objectId = r.objectId;
             gf_requestAiInitialPose(r.objectId);
             gf_requestAiStaticCgAndPitch(r.objectId);
@@ -240,7 +239,7 @@ void lf_applyResult(const SimObjectResult& r, std::exception_ptr& firstError)
                 lf_registerFailure(*live, firstError);
                 lf_eraseLive(*live);
             }
-        } else if (StaticAc* st = lf_staticByHex(r.hexId)) {
+        } else if (StaticAc* st = gf_staticByHex(r.hexId)) {
             lf_registerFailure(*st, firstError);
             lf_eraseStatic(*st);
         }
@@ -405,7 +404,7 @@ bool lf_applyDelayedLiveCommand(SimObjectResult& result)
 
 bool lf_applyDelayedStaticCommand(SimObjectResult& result)
 {
-    StaticAc* st = lf_staticByHex(result.hexId);
+    StaticAc* st = gf_staticByHex(result.hexId);
     if (st == nullptr)
         return lf_expireDelayedCommand("static", result);
     const bool complete = st->simPosePresent != 0 && st->groundOffsetKnown != 0;

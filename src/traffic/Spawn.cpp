@@ -48,9 +48,7 @@ constexpr double kTaxiSpawnMaxKt = 30.0;
 constexpr double kStandSpawnMaxKt = 6.0;
 constexpr double kParkAirportRangeSqNm = 25.0;
 constexpr double kStandStillSqNm = 0.0003571528532577005; // (35 m)^2
-constexpr double kSamePositionDeg = 1e-8;
 constexpr double kGroundPitchRad = 0.010471975511965976;  // 0.6 degrees
-constexpr double kTwoPi = 6.283185307179586;
 constexpr std::int32_t kPromotionCommandAge = 200;
 
 // The livery index's live ladder; the aircraft keeps its own key (similar
@@ -75,8 +73,6 @@ Published<const LiveLiveryMatcher> lv_matcher{
     std::make_shared<const LiveLiveryMatcher>(lf_matchThroughIndex)};
 
 LatLon lf_at(const PosSample& s) { return LatLon{s.latitude, s.longitude}; }
-
-std::string lf_standName(std::int32_t standId) { return gf_standName(standId, gf_stands()); }
 
 void lf_dropFront(LiveAc& ac) { ac.stream.pop_front(); }
 
@@ -316,10 +312,10 @@ void lf_initialHeading(LiveAc& ac)
         ac.origDestHeading = 0.0;
         return;
     }
-    heading = std::fmod(heading, kTwoPi);
+    heading = std::fmod(heading, kFullCircle);
     if (heading < 0.0)
-        heading += kTwoPi;
-    ac.pose.heading = heading < kTwoPi ? heading : 0.0;
+        heading += kFullCircle;
+    ac.pose.heading = heading < kFullCircle ? heading : 0.0;
     ac.origDestHeading = front.airborne != 0 ? 0.0 : ac.pose.heading;
 }
 
@@ -332,14 +328,6 @@ double lf_bankLimit(const LiveAc& ac)
     }
     return hooks->limitBank(gf_categoryBankLimit(ac.category), ac.phase == FlightPhase::landing, ac.heightAboveGround,
                             false);
-}
-
-StaticAc* lf_staticByHex(std::uint32_t hexId)
-{
-    for (StaticAc& st : gf_staticAircraft())
-        if (st.hexId == hexId)
-            return &st;
-    return nullptr;
 }
 
 bool lf_promotable(const StaticAc* st, const LiveAc& live)
@@ -554,7 +542,7 @@ void lf_makeWayAtExcludedStand(LiveAc& aircraft, std::int32_t adjacentStandId, c
             radii * radii < distanceSq)
             continue;
         gf_writeLogLine(fmt::format("{:14}: {:8} makes way for {} parking at excluded stand {}",
-                                    lf_standName(adjacentStandId), st.head.callsign, aircraft.head.callsign,
+                                    gf_standName(adjacentStandId, gf_stands()), st.head.callsign, aircraft.head.callsign,
                                     stand.name));
         removeAircraftFromSim(st);
         return;
@@ -613,12 +601,12 @@ void LiveAc::resetForRespawn()
 
 bool lf_promoteStaticToLive(LiveAc& aircraft)
 {
-    StaticAc* st = lf_staticByHex(aircraft.promoteHexId);
+    StaticAc* st = gf_staticByHex(aircraft.promoteHexId);
     if (!lf_promotable(st, aircraft))
         return false;
     lf_takeParkedObjectData(aircraft, *st);
     const std::uint32_t objectId = st->objectId;
-    const std::string line = fmt::format("{:14}: {:8} {} promoted to live {} {}", lf_standName(st->standId),
+    const std::string line = fmt::format("{:14}: {:8} {} promoted to live {} {}", gf_standName(st->standId, gf_stands()),
                                          st->head.callsign, st->head.registration, aircraft.head.callsign,
                                          aircraft.head.registration);
     gf_eraseStaticAc(*st);

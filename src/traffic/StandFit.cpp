@@ -20,7 +20,6 @@ constexpr double kMaxExcessNm = 0.0029157667386609074;      // 5.4 m: nothing fi
 constexpr double kFuelExcessNm = 0.002699784017278618;      // 5.0 m
 constexpr double kExtraExcessNm = 0.0009719222462203025;    // 1.8 m
 
-constexpr std::uint32_t kSlotsPerDay = 48;
 
 std::atomic<std::uint32_t> learnedOptionsTotal{0};
 

@@ -19,7 +19,6 @@
 namespace zelk {
 namespace {
 
-constexpr std::int32_t kSlotsPerDay = 48;
 
 std::atomic<std::int32_t> wantedStaticCount{-1};
 

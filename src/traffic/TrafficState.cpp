@@ -97,6 +97,13 @@ void lf_release(std::deque<T>& queue)
 
 std::vector<LiveAc>& gf_liveAircraft() { return lf_state().live; }
 std::vector<StaticAc>& gf_staticAircraft() { return lf_state().statics; }
+StaticAc* gf_staticByHex(std::uint32_t hexId) noexcept
+{
+    for (StaticAc& st : lf_state().statics)
+        if (st.hexId == hexId)
+            return &st;
+    return nullptr;
+}
 std::vector<std::uint32_t>& gf_addingStack() { return lf_state().adding; }
 std::deque<AiCreateCommand>& gf_liveCreateQueue() { return lf_state().liveCreates; }
 std::deque<AiCreateCommand>& gf_staticCreateQueue() { return lf_state().staticCreates; }

@@ -51,6 +51,10 @@ struct SimResultLists {
 // accessors hand out the one instance of each.
 std::vector<LiveAc>& gf_liveAircraft();
 std::vector<StaticAc>& gf_staticAircraft();
+// The static record of hexId, or nullptr; the pointer lasts until the vector changes.
+StaticAc* gf_staticByHex(std::uint32_t hexId) noexcept;
+// Reports closer than this in both coordinates stand on the same spot.
+inline constexpr double kSamePositionDeg = 1e-8;
 // Hex ids of spawned live aircraft waiting for their create command, used from the back.
 std::vector<std::uint32_t>& gf_addingStack();
 // Creates and removals on their way to the simulator link, taken from the front.

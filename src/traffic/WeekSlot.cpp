@@ -7,8 +7,7 @@
 namespace zelk {
 namespace {
 std::atomic<std::uint64_t> currentWeekSlot{0};
-constexpr std::int64_t kSlotsPerDay = 48;
-constexpr std::int64_t kSlotsPerWeek = 7 * kSlotsPerDay;
+constexpr std::int64_t kSlotsPerWeek = 7 * std::int64_t{kSlotsPerDay};
 } // namespace
 
 WeekSlot gf_currentWeekSlot() noexcept

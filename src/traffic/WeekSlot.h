@@ -21,6 +21,8 @@ struct WeekSlot {
     friend constexpr bool operator==(const WeekSlot&, const WeekSlot&) = default;
 };
 
+inline constexpr std::uint32_t kSlotsPerDay = 48;
+
 // The week slot "now" as the run worker and the main loop last stored it.
 WeekSlot gf_currentWeekSlot() noexcept;
 void gf_storeCurrentWeekSlot(WeekSlot slot) noexcept;

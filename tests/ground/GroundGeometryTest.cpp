@@ -12,7 +12,6 @@ namespace zelk {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kDeg = kPi / 180.0;
 
 LatLon offsetFrom(const LatLon& origin, double northM, double eastM)
 {
@@ -27,7 +26,7 @@ TEST(GroundGeometry, RelativePositionAlongAndLateral)
         double northM, eastM, headingDeg, along, lateral;
     } cases[] = {{100, 0, 0, 100, 0}, {0, -100, 0, 0, -100}, {-100, 0, 90, 0, 100}, {100, 0, 180, -100, 0}};
     for (const Case& c : cases) {
-        const RelativePosition r = gf_relativePosition(from, c.headingDeg * kDeg, offsetFrom(from, c.northM, c.eastM));
+        const RelativePosition r = gf_relativePosition(from, c.headingDeg * kDegree, offsetFrom(from, c.northM, c.eastM));
         EXPECT_NEAR(r.distanceM, 100.0, 0.5);
         EXPECT_NEAR(r.alongM, c.along, 0.5) << c.northM << "," << c.eastM << "," << c.headingDeg;
         EXPECT_NEAR(r.lateralM, c.lateral, 0.5) << c.northM << "," << c.eastM << "," << c.headingDeg;
@@ -39,7 +38,7 @@ TEST(GroundGeometry, RelativePositionAlongAndLateral)
     EXPECT_EQ(close.alongM, 0.0);
     EXPECT_EQ(close.bearingRad, 0.0);
     // Across the date line the neighbour stays ahead.
-    const RelativePosition wrap = gf_relativePosition({0.0, 179.9995}, 90 * kDeg, {0.0, -179.9995});
+    const RelativePosition wrap = gf_relativePosition({0.0, 179.9995}, 90 * kDegree, {0.0, -179.9995});
     EXPECT_NEAR(wrap.alongM, 111.2, 0.5);
 }
 
@@ -81,7 +80,7 @@ TEST(GroundGeometry, BankLimit)
         {0, false, 0, false, 0},      {-5, true, 500, false, 0},
     };
     for (const Case& c : cases)
-        EXPECT_NEAR(gf_limitBank(c.maxDeg * kDeg, c.heightDependent, c.heightFt, c.onGround) / kDeg, c.expectDeg, 1e-9)
+        EXPECT_NEAR(gf_limitBank(c.maxDeg * kDegree, c.heightDependent, c.heightFt, c.onGround) / kDegree, c.expectDeg, 1e-9)
             << c.maxDeg << " " << c.heightFt;
     EXPECT_EQ(gf_limitBank(kNaN, false, 0, false), 0.0);
 }
@@ -168,7 +167,7 @@ TEST(GroundGeometry, AirConflictKindsAndClears)
         in.aircraftLatitude = user.latitude + c.aheadNm / 60.0;
         in.aircraftLongitude = user.longitude + c.lateralFt / kFeetPerNm / 60.0 / cosLat;
         in.cosLatitude = cosLat;
-        in.aircraftHeadingRad = c.headingDeg * kDeg;
+        in.aircraftHeadingRad = c.headingDeg * kDegree;
         in.userAltitudeFt = 5000.0;
         in.aircraftAltitudeFt = 5000.0 + c.altDiffFt;
         const AirConflictResult r = gf_assessAirConflict(in);
@@ -176,7 +175,7 @@ TEST(GroundGeometry, AirConflictKindsAndClears)
         EXPECT_EQ(r.code, c.code) << c.mode << " " << c.aheadNm << " " << c.lateralFt << " " << c.headingDeg;
     }
     // Across the date line: 1.2 NM ahead, head-on.
-    AirConflictInput wrap{2, 0.0, 179.99, 0.0, -179.99, 1.0, 90 * kDeg, 270 * kDeg, 5000, 5000};
+    AirConflictInput wrap{2, 0.0, 179.99, 0.0, -179.99, 1.0, 90 * kDegree, 270 * kDegree, 5000, 5000};
     EXPECT_EQ(gf_assessAirConflict(wrap).conflict, 2u);
     EXPECT_NEAR(gf_assessAirConflict(wrap).alongNm, 1.2, 1e-6);
     wrap.aircraftLongitude = kNaN;

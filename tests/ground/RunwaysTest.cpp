@@ -22,7 +22,6 @@ namespace {
 
 using test::testAirportPoint;
 
-constexpr double kDeg = kPi / 180.0;
 
 class Runways : public test::LoggedTempDirTest {
 protected:
@@ -73,8 +72,8 @@ TEST_F(Runways, FinderWindowsOnBothSides)
     };
     for (const Case& c : cases) {
         const LatLon p = testAirportPoint(c.north, c.east);
-        const auto hit = c.loose ? gf_findRunwayLoose(sampleAt(p), c.headingDeg * kDeg)
-                                 : gf_findRunwayForTakeoff(p, c.headingDeg * kDeg);
+        const auto hit = c.loose ? gf_findRunwayLoose(sampleAt(p), c.headingDeg * kDegree)
+                                 : gf_findRunwayForTakeoff(p, c.headingDeg * kDegree);
         const std::string where = std::to_string(c.north) + "," + std::to_string(c.east) + "," +
                                   std::to_string(c.headingDeg);
         ASSERT_EQ(hit.has_value(), c.designator != nullptr) << where;
@@ -82,7 +81,7 @@ TEST_F(Runways, FinderWindowsOnBothSides)
         EXPECT_EQ(hit->designator1, c.designator) << where;
         EXPECT_NEAR(*hit->alongFromThresholdM, c.fromThreshold, 0.5) << where;
     }
-    const auto landing27 = gf_findRunwayForTakeoff(testAirportPoint(0, 1000), 270 * kDeg);
+    const auto landing27 = gf_findRunwayForTakeoff(testAirportPoint(0, 1000), 270 * kDegree);
     ASSERT_TRUE(landing27);
     EXPECT_EQ(landing27->name, "09-27");
     EXPECT_EQ(landing27->designator2, "09");
@@ -103,20 +102,20 @@ TEST_F(Runways, RollsGiveGrowingDistancesFromTheThresholdInUse)
         double previous = -1e9;
         for (int i = 0; i < 20; ++i) {
             const LatLon p = testAirportPoint(i % 2 == 0 ? 2.0 : -2.0, roll.fromEast + roll.step * i);
-            const auto takeoff = gf_findRunwayForTakeoff(p, roll.headingDeg * kDeg);
-            const auto loose = gf_findRunwayLoose(sampleAt(p), roll.headingDeg * kDeg);
+            const auto takeoff = gf_findRunwayForTakeoff(p, roll.headingDeg * kDegree);
+            const auto loose = gf_findRunwayLoose(sampleAt(p), roll.headingDeg * kDegree);
             ASSERT_TRUE(takeoff && loose) << i;
             EXPECT_EQ(takeoff->designator1, roll.designator);
             EXPECT_TRUE(loose->sameRunwayAs(*takeoff));
             EXPECT_GT(*takeoff->alongFromThresholdM, previous);
             previous = *takeoff->alongFromThresholdM;
-            EXPECT_EQ(gf_runwayNameAt(p, roll.headingDeg * kDeg), roll.designator);
+            EXPECT_EQ(gf_runwayNameAt(p, roll.headingDeg * kDegree), roll.designator);
         }
     }
     gf_clearRunways();
     const LatLon onRunway = testAirportPoint(0, -1000);
-    EXPECT_FALSE(gf_findRunwayForTakeoff(onRunway, 90 * kDeg));
-    EXPECT_FALSE(gf_runwayNameAt(onRunway, 90 * kDeg));
+    EXPECT_FALSE(gf_findRunwayForTakeoff(onRunway, 90 * kDegree));
+    EXPECT_FALSE(gf_runwayNameAt(onRunway, 90 * kDegree));
     EXPECT_FALSE(gf_isNearRunway(sampleAt(onRunway)));
 }
 
@@ -144,10 +143,10 @@ TEST_F(Runways, NoDataLeavesTheListEmptyWithOneLine)
 TEST_F(Runways, AcrossTheDateLine)
 {
     gf_runways() = {RunwayRecord{"09", "27", {0.0, 180.0}, 90.0, 2000.0, 45.0, 0.0, 0.0, 0.0}};
-    const auto hit = gf_findRunwayForTakeoff({0.0, -179.995}, 90 * kDeg);
+    const auto hit = gf_findRunwayForTakeoff({0.0, -179.995}, 90 * kDegree);
     ASSERT_TRUE(hit);
     EXPECT_NEAR(*hit->alongFromThresholdM, 1000.0 + 0.005 * 60 * kMetersPerNm, 1.0);
-    EXPECT_FALSE(gf_findRunwayForTakeoff({0.0, -179.98}, 90 * kDeg)); // 2224 m past the centre
+    EXPECT_FALSE(gf_findRunwayForTakeoff({0.0, -179.98}, 90 * kDegree)); // 2224 m past the centre
 }
 
 // The take-off line after its time text: place, runway and destination only
@@ -164,10 +163,10 @@ TEST_F(Runways, TakeoffLineNamesPlaceRunwayAndDestination)
     const LatLon onRunway = testAirportPoint(0.0, -500.0);
     ac.pose.latitude = onRunway.latitude;
     ac.pose.longitude = onRunway.longitude;
-    ac.pose.heading = 90.0 * kDeg;
+    ac.pose.heading = 90.0 * kDegree;
     auto tail = [](const std::string& line) { return line.substr(line.find(' ')); };
     EXPECT_EQ(tail(gf_takeoffReportLine(ac)), " DLH4AB D-AIZZ   take off at ZTS runway 09 to FRA ...");
-    ac.pose.heading = 270.0 * kDeg;
+    ac.pose.heading = 270.0 * kDegree;
     EXPECT_EQ(tail(gf_takeoffReportLine(ac)), " DLH4AB D-AIZZ   take off at ZTS runway 27 to FRA ...");
     ac.head.destination = IataCode("ZTS");
     EXPECT_EQ(tail(gf_takeoffReportLine(ac)), " DLH4AB D-AIZZ   take off at ZTS runway 27 ...");
@@ -245,7 +244,7 @@ TEST_F(Runways, ApproachWindowsOnBothSides)
         {0.0, -1000.0, 90, false},             {0.0, -1500.0 - 5.0 * nm, 270, false}, // past it, away from it
     };
     for (const auto& c : cases)
-        EXPECT_EQ(gf_isApproachingRunway(testAirportPoint(c.northM, c.eastM), c.headingDeg * kDeg), c.final)
+        EXPECT_EQ(gf_isApproachingRunway(testAirportPoint(c.northM, c.eastM), c.headingDeg * kDegree), c.final)
             << c.northM << " " << c.eastM << " " << c.headingDeg;
 }
 
@@ -261,7 +260,7 @@ TEST_F(Runways, FinalBelowThreeThousandFeetStartsTheApproach)
         ac.simState = SimState::active;
         ac.category = AcCategory::Large;
         const LatLon p = testAirportPoint(0.0, -1500.0 - 6.0 * 1852.0);
-        ac.pose = {p.latitude, p.longitude, 0.0, 0.0, 90 * kDeg, altitudeFt, 0.0, 160.0};
+        ac.pose = {p.latitude, p.longitude, 0.0, 0.0, 90 * kDegree, altitudeFt, 0.0, 160.0};
         ac.groundOps.motionVerticalSpeed = verticalSpeed;
         ac.applyPhaseChange(FlightPhase::flying, 1000);
         lf_groundPhasePass(ac);
@@ -284,7 +283,7 @@ TEST_F(Runways, RollOutEndsClearOfTheRunway)
         ac.category = AcCategory::Large;
         ac.onGround = 1;
         const LatLon touchDown = testAirportPoint(0.0, -1000.0);
-        ac.pose = {touchDown.latitude, touchDown.longitude, 0.0, 0.0, 90 * kDeg, 0.0, 0.0, 0.0};
+        ac.pose = {touchDown.latitude, touchDown.longitude, 0.0, 0.0, 90 * kDegree, 0.0, 0.0, 0.0};
         ac.groundOps.motionSpeedKt = 120.0;
         ac.applyPhaseChange(FlightPhase::landing_roll, 1000);
         lf_groundPhasePass(ac);

@@ -15,8 +15,7 @@ namespace {
 
 using test::testAirportPoint;
 
-constexpr double kDeg = kPi / 180.0;
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
 
 // G5 of the test airport stands at north 400, east -300, facing north.
 constexpr double kStandNorth = 400.0;
@@ -27,7 +26,7 @@ StandEntryCheck entryFrom(double along, double lateral, double headingDeg)
     const LatLon stand = testAirportPoint(kStandNorth, kStandEast);
     const LatLon aircraft = testAirportPoint(kStandNorth + along, kStandEast + lateral);
     return gf_checkStandEntry({stand.latitude, stand.longitude, 0.0}, 30.0 / kMetersPerNm, aircraft,
-                              headingDeg * kDeg, 20.0 / kMetersPerNm);
+                              headingDeg * kDegree, 20.0 / kMetersPerNm);
 }
 
 TEST(StandEntry, EveryReasonOnBothSidesOfItsThreshold)
@@ -43,7 +42,7 @@ TEST(StandEntry, EveryReasonOnBothSidesOfItsThreshold)
         {-30, 3.1, 0, {}},                   {-45, 4.1, 0, kEntryOffCentreline}, {-45, 3.9, 0, {}},
         {-6, 1.7, 0, kEntryDirectFinal},     {-6, 1.5, 0, {}},
         {-10, 2, 5, kEntryApproachTurn},     {-10, 2, 3, {}},
-        {-30, 0, kNaN, kEntryInvalidGeometry},
+        {-30, 0, kNotANumber, kEntryInvalidGeometry},
     };
     for (const Case& c : cases) {
         const StandEntryCheck check = entryFrom(c.along, c.lateral, c.headingDeg);
@@ -56,8 +55,8 @@ TEST(StandEntry, EveryReasonOnBothSidesOfItsThreshold)
     EXPECT_EQ(gf_checkStandEntry({95.0, 9.0, 0.0}, 0.02, {47.5, 9.0}, 0.0, 0.01).reason, kEntryInvalidRelative);
     EXPECT_EQ(gf_checkStandEntry({47.5, 9.0, 0.0}, -0.02, {47.5, 9.0}, 0.0, 0.01).reason, kEntryInvalidGeometry);
     // Across the date line, facing east: 33 m before the stand, then 4.5 m past it.
-    EXPECT_TRUE(gf_checkStandEntry({0.0, -179.9999, 90 * kDeg}, 0.03, {0.0, 179.9998}, 90 * kDeg, 0.01).accepted);
-    EXPECT_EQ(gf_checkStandEntry({0.0, 179.99998, 90 * kDeg}, 0.03, {0.0, -179.99998}, 90 * kDeg, 0.01).reason,
+    EXPECT_TRUE(gf_checkStandEntry({0.0, -179.9999, 90 * kDegree}, 0.03, {0.0, 179.9998}, 90 * kDegree, 0.01).accepted);
+    EXPECT_EQ(gf_checkStandEntry({0.0, 179.99998, 90 * kDegree}, 0.03, {0.0, -179.99998}, 90 * kDegree, 0.01).reason,
               kEntryTooClose);
 }
 
@@ -132,7 +131,7 @@ TEST_F(NearestStand, FiltersAndRadii)
     stands[4].blocked = 1;
     EXPECT_EQ(nearest(testAirportPoint(400, -300), large), nullptr);
     double d = 0.0;
-    EXPECT_EQ(gf_findNearestStand(stands, {kNaN, 9.0}, large, d, true), nullptr);
+    EXPECT_EQ(gf_findNearestStand(stands, {kNotANumber, 9.0}, large, d, true), nullptr);
     EXPECT_EQ(d, kNoStandDistanceM);
 }
 

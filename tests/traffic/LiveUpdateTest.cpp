@@ -13,7 +13,7 @@ namespace zelk {
 namespace {
 
 constexpr LatLon kStand{50.0, 8.5};
-constexpr std::uint32_t kHex = 0x3C6444;
+constexpr std::uint32_t kHexId = 0x3C6444;
 
 class LiveUpdate : public test::TrafficPassTest {
 protected:
@@ -39,7 +39,7 @@ protected:
     LiveAc& shown(FlightPhase phase, std::vector<PosSample> stream, AcCategory category = AcCategory::Large)
     {
         gf_liveAircraft().clear();
-        LiveAc& ac = addLive(kHex, "DLH4", "D-AIXA", std::move(stream), category);
+        LiveAc& ac = addLive(kHexId, "DLH4", "D-AIXA", std::move(stream), category);
         ac.simState = SimState::active;
         ac.objectId = 200;
         ac.phase = phase;
@@ -57,23 +57,23 @@ TEST_F(LiveUpdate, AirborneAircraftFollowsItsStreamUntilItRunsOut)
     // Three reports 5 s apart, each in the feed's batch of its second.
     std::int32_t due = 0;
     for (int i = 0; i < 3; ++i) {
-        deliver({received(kHex, "DLH4AB", "D-AIXA", "A320", sample(50.0 + 0.007 * i, 8.0, 12000, 300, 0),
+        deliver({received(kHexId, "DLH4AB", "D-AIXA", "A320", sample(50.0 + 0.007 * i, 8.0, 12000, 300, 0),
                           kFirstReportTime + 5.0 * i)});
         if (i == 0)
             due = now() + 3000;
         enginePasses(500);
     }
-    ASSERT_EQ(live(kHex)->stream.size(), 3u);
-    for (int n = 0; n < 3000 && live(kHex)->simState != SimState::active; ++n)
+    ASSERT_EQ(live(kHexId)->stream.size(), 3u);
+    for (int n = 0; n < 3000 && live(kHexId)->simState != SimState::active; ++n)
         enginePass();
-    ASSERT_EQ(live(kHex)->simState, SimState::active);
+    ASSERT_EQ(live(kHexId)->simState, SimState::active);
     const std::uint32_t id = port.createdObjects().at(0).objectId;
     double latitude = 0.0;
     double atLastSample = 0.0;
     int n = 0;
-    for (; n < 5000 && live(kHex)->simState == SimState::active; ++n) {
+    for (; n < 5000 && live(kHexId)->simState == SimState::active; ++n) {
         enginePass();
-        if (live(kHex)->simState != SimState::active)
+        if (live(kHexId)->simState != SimState::active)
             break;
         ASSERT_TRUE(posedLastPass(id)) << "pass " << n;
         EXPECT_GE(gf_poseTable().samples(id).back().pose.latitude, latitude) << "pass " << n;
@@ -85,7 +85,7 @@ TEST_F(LiveUpdate, AirborneAircraftFollowsItsStreamUntilItRunsOut)
     EXPECT_GT(latitude, 50.014) << "flew on past its last sample";
     EXPECT_GT(n, 2700) << "the flying hold lasts 27 s";
     enginePasses(25);
-    EXPECT_EQ(live(kHex), nullptr);
+    EXPECT_EQ(live(kHexId), nullptr);
     EXPECT_TRUE(port.object(id)->removed);
     EXPECT_TRUE(port.liveObjects().empty());
 }
@@ -100,26 +100,26 @@ TEST_F(LiveUpdate, PoseHandedOnOnlyWhenFinite)
     };
     gf_setLiveMotionHooks(hooks);
     shown(FlightPhase::taxi, {sample(50, 8.5, 0, 5, now())});
-    EXPECT_FALSE(updateLiveAc(*live(kHex)));
+    EXPECT_FALSE(updateLiveAc(*live(kHexId)));
     gf_poseTable().flushPass(steady->now());
     EXPECT_DOUBLE_EQ(gf_poseTable().samples(200).back().pose.pitch, kFullCircle / 4.0);
     EXPECT_DOUBLE_EQ(gf_poseTable().samples(200).back().pose.heading, kFullCircle - 0.5);
     for (double bad : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
         pitch = bad;
-        updateLiveAc(*live(kHex));
+        updateLiveAc(*live(kHexId));
         EXPECT_EQ(gf_poseTable().passPoseCount(), 0u);
     }
-    live(kHex)->objectId = 0;
-    EXPECT_TRUE(updateLiveAc(*live(kHex))) << "active without an object";
+    live(kHexId)->objectId = 0;
+    EXPECT_TRUE(updateLiveAc(*live(kHexId))) << "active without an object";
     EXPECT_NE(log().find("updateLiveAc objectid=0? hexid: 3c6444,cs:DLH4, reg:D-AIXA"), std::string::npos);
     hooks.motionPass = [](LiveAc&) { throw std::runtime_error("no leg"); };
     gf_setLiveMotionHooks(hooks);
     shown(FlightPhase::taxi, {sample(50, 8.5, 0, 5, now())});
-    EXPECT_FALSE(updateLiveAc(*live(kHex))) << "the pass goes on";
+    EXPECT_FALSE(updateLiveAc(*live(kHexId))) << "the pass goes on";
     EXPECT_NE(log().find("updateLiveAc: no leg DLH4, sz:1, fs:taxi, st:active"), std::string::npos);
     shown(FlightPhase::taxi, {});
-    updateLiveAc(*live(kHex));
-    EXPECT_EQ(live(kHex)->simState, SimState::removingfromsim);
+    updateLiveAc(*live(kHexId));
+    EXPECT_EQ(live(kHexId)->simState, SimState::removingfromsim);
     EXPECT_NE(log().find("updateLiveAc stream empty ? DLH4     D-AIXA"), std::string::npos);
 }
 
