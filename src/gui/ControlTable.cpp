@@ -85,16 +85,16 @@ const std::array<ControlSpec, kControlCount>& gf_controlTable()
 
 const ControlSpec* gf_findControlSpec(std::uint16_t commandId)
 {
-    for (const ControlSpec& spec : gf_controlTable())
-        if (spec.control->commandId == commandId) return &spec;
+    for (const ControlSpec& entry : gf_controlTable())
+        if (entry.control->commandId == commandId) return &entry;
     return nullptr;
 }
 
-Rect gf_controlRect(const ControlSpec& spec)
+Rect gf_controlRect(const ControlSpec& entry)
 {
-    const GuiControl& c = *spec.control;
+    const GuiControl& c = *entry.control;
     const std::int32_t top = c.y + c.dy;
-    return {c.x, top, c.x + spec.width, top + spec.height};
+    return {c.x, top, c.x + entry.width, top + entry.height};
 }
 
 const std::array<PanelLabel, 5>& gf_rowLabels()

@@ -45,7 +45,7 @@ struct Rect {
 };
 
 // Where a control is created: (x, row y + dy) with its size, at 96 dpi.
-Rect gf_controlRect(const ControlSpec& spec);
+Rect gf_controlRect(const ControlSpec& entry);
 
 // The row labels painted left of the first control of a row.
 struct PanelLabel {

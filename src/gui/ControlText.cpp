@@ -58,8 +58,8 @@ void gf_fillControl(const GuiControl& control)
 void gf_showAllControls(bool shown)
 {
     const auto host = gf_controlHost();
-    for (const ControlSpec& spec : gf_controlTable())
-        if (spec.control->hasWindow()) host->show(spec.control->hwnd(), shown);
+    for (const ControlSpec& entry : gf_controlTable())
+        if (entry.control->hasWindow()) host->show(entry.control->hwnd(), shown);
 }
 
 std::string lf_getTextFromId(std::uint16_t commandId)

@@ -83,8 +83,8 @@ void lf_createControls()
 {
     auto host = std::make_shared<HeadlessControlHost>();
     gf_installControlHost(host);
-    for (const ControlSpec& spec : gf_controlTable()) spec.control->setHwnd(host->createControl());
-    for (const ControlSpec& spec : gf_controlTable()) gf_fillControl(*spec.control);
+    for (const ControlSpec& entry : gf_controlTable()) entry.control->setHwnd(host->createControl());
+    for (const ControlSpec& entry : gf_controlTable()) gf_fillControl(*entry.control);
     DESTINATION.enable(false);
 }
 

@@ -175,10 +175,10 @@ void Painter::paintLabels()
     if (p_.timeShiftLabelsEnabled) text(657, 343, "TIME SHIFT", kBlack, true);
     else text(657, 343, "TIME SHIFT", kGrey, false);
     for (const PanelLabel& label : gf_rowLabels()) text(label.x, label.y, std::string(label.text), kBlack);
-    for (const ControlSpec& spec : gf_controlTable()) {
-        if (spec.label.empty()) continue;
-        const GuiControl& c = *spec.control;
-        text(c.labelX, c.y, std::string(spec.label), labelColour(c.commandId), spec.boldLabel);
+    for (const ControlSpec& entry : gf_controlTable()) {
+        if (entry.label.empty()) continue;
+        const GuiControl& c = *entry.control;
+        text(c.labelX, c.y, std::string(entry.label), labelColour(c.commandId), entry.boldLabel);
     }
 }
 

@@ -157,9 +157,9 @@ TEST(ControlTable, FiftyFourControlsInCreationOrderEachOnce)
         32773, 32796, 32774, 32775, 32776, 32777, 32838, 32840, 32842, 32839, 32843, 32841};
     std::vector<std::uint16_t> ids;
     std::set<const GuiControl*> controls;
-    for (const ControlSpec& spec : gf_controlTable()) {
-        ids.push_back(spec.control->commandId);
-        controls.insert(spec.control);
+    for (const ControlSpec& entry : gf_controlTable()) {
+        ids.push_back(entry.control->commandId);
+        controls.insert(entry.control);
     }
     EXPECT_EQ(ids, order);
     const std::set<const GuiControl*> everyControl(gf_guiControls().begin(), gf_guiControls().end());

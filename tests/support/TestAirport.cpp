@@ -100,22 +100,22 @@ std::vector<ParkPos> testAirportStands()
     std::vector<ParkPos> stands;
     const std::vector<StandSpec> specs = lf_specs();
     for (std::size_t i = 0; i < specs.size(); ++i) {
-        const StandSpec& spec = specs[i];
+        const StandSpec& entry = specs[i];
         ParkPos s;
         s.id = static_cast<std::uint32_t>(i + 1);
         s.name = lf_name(i);
-        const LatLon p = testAirportPoint(spec.northM, spec.eastM);
+        const LatLon p = testAirportPoint(entry.northM, entry.eastM);
         s.latitude = p.latitude;
         s.longitude = p.longitude;
-        s.radius = spec.radiusM / kMetersPerNm;
-        s.type = spec.type;
-        s.parkingType = std::string(gf_standTypeName(static_cast<std::uint32_t>(spec.type)));
-        s.hasParkingType = spec.type != StandType::NONE ? 1 : 0;
-        s.gate = spec.type == StandType::GATE_HEAVY || spec.type == StandType::GATE_MEDIUM ? 1 : 0;
-        s.cargo = spec.type == StandType::RAMP_CARGO ? 1 : 0;
-        s.ramp = spec.type == StandType::RAMP_GA_SMALL ? 1 : 0;
+        s.radius = entry.radiusM / kMetersPerNm;
+        s.type = entry.type;
+        s.parkingType = std::string(gf_standTypeName(static_cast<std::uint32_t>(entry.type)));
+        s.hasParkingType = entry.type != StandType::NONE ? 1 : 0;
+        s.gate = entry.type == StandType::GATE_HEAVY || entry.type == StandType::GATE_MEDIUM ? 1 : 0;
+        s.cargo = entry.type == StandType::RAMP_CARGO ? 1 : 0;
+        s.ramp = entry.type == StandType::RAMP_GA_SMALL ? 1 : 0;
         s.helipad = s.name == "H1" ? 1 : 0;
-        s.adjacent = spec.adjacent;
+        s.adjacent = entry.adjacent;
         stands.push_back(std::move(s));
     }
     lf_addLearnedOptions(stands);

@@ -339,15 +339,15 @@ void Win32MainWindow::lf_createControls()
     children_.clear();
     designHeights_.clear();
     HFONT font = childFont_ != nullptr ? childFont_ : normal96_;
-    for (const ControlSpec& spec : gf_controlTable()) {
-        GuiControl& c = *spec.control;
-        const Rect r = gf_controlRect(spec);
+    for (const ControlSpec& entry : gf_controlTable()) {
+        GuiControl& c = *entry.control;
+        const Rect r = gf_controlRect(entry);
         const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.commandId));
         HWND child = nullptr;
-        switch (spec.kind) {
+        switch (entry.kind) {
         case ControlKind::Check:
             child = ::CreateWindowExW(0, L"button", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_CHECKBOX, r.left, r.top,
-                                      spec.width, spec.height, hwnd_, id, lf_instance(), nullptr);
+                                      entry.width, entry.height, hwnd_, id, lf_instance(), nullptr);
             if (child != nullptr) {
                 const auto previous = reinterpret_cast<WNDPROC>(
                     ::SetWindowLongPtrW(child, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(lf_checkBoxProc)));
@@ -357,16 +357,16 @@ void Win32MainWindow::lf_createControls()
         case ControlKind::List:
             child = ::CreateWindowExW(0, L"ComboBox", L"",
                                       WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST, r.left, r.top,
-                                      spec.width, spec.height, hwnd_, id, lf_instance(), nullptr);
-            if (child != nullptr && spec.height >= 1) designHeights_[child] = spec.height;
+                                      entry.width, entry.height, hwnd_, id, lf_instance(), nullptr);
+            if (child != nullptr && entry.height >= 1) designHeights_[child] = entry.height;
             break;
         case ControlKind::Button:
             child = ::CreateWindowExW(0, L"BUTTON", gf_toWide(lf_caption(c)).c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP,
-                                      r.left, r.top, spec.width, spec.height, hwnd_, id, lf_instance(), nullptr);
+                                      r.left, r.top, entry.width, entry.height, hwnd_, id, lf_instance(), nullptr);
             break;
         case ControlKind::Edit:
             child = ::CreateWindowExW(0, L"Edit", L"", WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP, r.left, r.top,
-                                      spec.width, spec.height, hwnd_, id, lf_instance(), nullptr);
+                                      entry.width, entry.height, hwnd_, id, lf_instance(), nullptr);
             if (child != nullptr)
                 c.setPreviousProc(static_cast<std::uintptr_t>(
                     ::SetWindowLongPtrW(child, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(lf_destinationEditProc))));
@@ -376,11 +376,11 @@ void Win32MainWindow::lf_createControls()
             c.setHwnd(kNoControl);
             continue;
         }
-        if (spec.kind != ControlKind::Check) ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        if (entry.kind != ControlKind::Check) ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         c.setHwnd(reinterpret_cast<ControlHandle>(child));
         children_.push_back(child);
     }
-    for (const ControlSpec& spec : gf_controlTable()) gf_fillControl(*spec.control);
+    for (const ControlSpec& entry : gf_controlTable()) gf_fillControl(*entry.control);
     DESTINATION.enable(false);
     gf_controlsCreated();
 }

@@ -116,31 +116,31 @@ TEST_F(Win32Window, FiftyFourChildrenWithTheTablesIdsAndPositions)
     EXPECT_EQ(client.right, scaled(900));
     EXPECT_EQ(client.bottom, scaled(768));
     const DisplayList painted = gf_paintPanel(gf_gui().panel(), *gf_settings(), gf_panelFacts());
-    for (const ControlSpec& spec : gf_controlTable()) {
-        SCOPED_TRACE(spec.control->commandId);
-        const GuiControl& control = *spec.control;
+    for (const ControlSpec& entry : gf_controlTable()) {
+        SCOPED_TRACE(entry.control->commandId);
+        const GuiControl& control = *entry.control;
         const HWND c = child(control);
         ASSERT_NE(c, nullptr);
         EXPECT_EQ(reinterpret_cast<ControlHandle>(c), control.hwnd());
-        const Rect want = gf_controlRect(spec);
+        const Rect want = gf_controlRect(entry);
         const Rect got = lf_clientRectOf(c);
         EXPECT_NEAR(got.left, scaled(want.left), 1);
         EXPECT_NEAR(got.top, scaled(want.top), 1);
         EXPECT_NEAR(got.width(), scaled(want.width()), 1);
-        if (!spec.label.empty()) {
+        if (!entry.label.empty()) {
             const auto label = std::find_if(painted.ops.begin(), painted.ops.end(), [&](const DrawOp& op) {
                 const auto* text = std::get_if<draw::Text>(&op);
-                return text != nullptr && text->text == spec.label && text->at == Point{control.labelX, control.y};
+                return text != nullptr && text->text == entry.label && text->at == Point{control.labelX, control.y};
             });
             ASSERT_NE(label, painted.ops.end()) << "the label is painted at its table place";
             const POINT at = win32::GdiPainter::devicePoint(client, painted.canvasHeight, std::get<draw::Text>(*label).at);
-            EXPECT_NEAR(got.left, at.x + scaled(control.x - control.labelX), 1) << spec.label;
-            EXPECT_NEAR(got.top, at.y + scaled(control.dy), 1) << spec.label;
+            EXPECT_NEAR(got.left, at.x + scaled(control.x - control.labelX), 1) << entry.label;
+            EXPECT_NEAR(got.top, at.y + scaled(control.dy), 1) << entry.label;
         }
         wchar_t cls[32] = {};
         ::GetClassNameW(c, cls, 32);
         const LONG_PTR style = ::GetWindowLongPtrW(c, GWL_STYLE);
-        switch (spec.kind) {
+        switch (entry.kind) {
         case ControlKind::List:
             EXPECT_EQ(lf_droppedHeight(c), scaled(want.height()) - keptBack);
             EXPECT_EQ(_wcsicmp(cls, L"ComboBox"), 0);
