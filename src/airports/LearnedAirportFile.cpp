@@ -36,7 +36,7 @@ std::mutex g_stateLock;
 LoadedApfInfo g_loaded;
 ParkingSettingsCopy g_userParking;
 
-std::string_view lf_boolText(bool v) { return v ? "true" : "false"; }
+std::string_view lf_boolWord(bool v) { return v ? "true" : "false"; }
 
 bool lf_isDuplicate(const FlightOption& a, const FlightOption& b)
 {
@@ -51,7 +51,7 @@ void lf_takeSetting(std::optional<T> value, std::string_view key, std::optional<
     if (!value) return;
     out = value;
     if constexpr (std::is_same_v<T, bool>)
-        gf_writeLogContinuation(fmt::format("{:24}: {}", key, lf_boolText(*value)));
+        gf_writeLogContinuation(fmt::format("{:24}: {}", key, lf_boolWord(*value)));
     else
         gf_writeLogContinuation(fmt::format("{:24}: {}", key, *value));
 }

@@ -25,7 +25,7 @@
 namespace zelk {
 namespace {
 
-void lf_installRunSteps()
+void lf_installEngineRunSteps()
 {
     gf_installRunStep(RunStep::FlightPlanFolder, [] {
         const auto folder = gf_flightPlanFolder();
@@ -94,7 +94,7 @@ void lf_installEngineHooks()
 
 void lf_installEngine()
 {
-    lf_installRunSteps();
+    lf_installEngineRunSteps();
     lf_installEngineCloseDown();
     lf_installEngineHooks();
 }

@@ -20,7 +20,6 @@
 namespace zelk {
 namespace {
 
-constexpr double kHpaPerInHg = 33.8639;
 
 std::string lf_env(const char* name)
 {

@@ -31,15 +31,19 @@ namespace {
 constexpr std::uint32_t kHistoryStepSeconds = 6;
 
 // Field positions of an RTTFC/RTBUF line (the tag is field 0).
-enum TrafficField : std::size_t {
-    kHexId = 1, kLat = 2, kLon = 3, kAltitude = 4, kVs = 5, kTrack = 7, kGs = 8, kCallsign = 9, kType = 10,
-    kRegistration = 11, kOrigin = 12, kDestination = 13, kTime = 14, kSource = 17, kTas = 20, kRoll = 23,
-    kTrueHeading = 25, kCategory = 28, kAirline = 43,
+struct TrafficField {
+    enum : std::size_t {
+        kHexId = 1, kLat = 2, kLon = 3, kAltitude = 4, kVs = 5, kTrack = 7, kGs = 8, kCallsign = 9, kType = 10,
+        kRegistration = 11, kOrigin = 12, kDestination = 13, kTime = 14, kSource = 17, kTas = 20, kRoll = 23,
+        kTrueHeading = 25, kCategory = 28, kAirline = 43,
+    };
 };
 // Field positions of an RTPARK line.
-enum ParkField : std::size_t {
-    kParkHexId = 1, kParkLat = 2, kParkLon = 3, kParkCallsign = 4, kParkType = 5, kParkRegistration = 6,
-    kParkStand = 7, kParkTime = 8,
+struct ParkField {
+    enum : std::size_t {
+        kParkHexId = 1, kParkLat = 2, kParkLon = 3, kParkCallsign = 4, kParkType = 5, kParkRegistration = 6,
+        kParkStand = 7, kParkTime = 8,
+    };
 };
 
 // An optional number: empty gives the fallback.
@@ -48,7 +52,7 @@ double lf_optional(std::string_view name, std::string_view text, double fallback
     return text.empty() ? fallback : gf_parseRTAppNumber(name, text);
 }
 
-IntakeContext lf_intakeContext() { return gf_readerIntakeContext(gf_rtAppReaderState(), false); }
+IntakeContext lf_appIntakeContext() { return gf_readerIntakeContext(gf_rtAppReaderState(), false); }
 
 void lf_rememberSeenId(const SeenId& seen)
 {
@@ -67,27 +71,27 @@ void lf_rememberSeenId(const SeenId& seen)
 TrafficFields lf_trafficFields(std::span<const std::string_view> f)
 {
     TrafficFields fields;
-    fields.time = gf_parseRTAppNumber("timestamp", f[kTime]);
-    fields.hexId = gf_parseRTAppDecimalId("hexid", f[kHexId]);
-    fields.latitude = gf_parseRTAppNumber("lat", f[kLat]);
-    fields.longitude = gf_parseRTAppNumber("lon", f[kLon]);
-    fields.altitude = gf_parseRTAppNumber("altitude", f[kAltitude]);
-    fields.verticalSpeed = lf_optional("vs", f[kVs], 0.0);
-    fields.track = lf_optional("track", f[kTrack], 0.0);
-    fields.groundSpeed = gf_parseRTAppNumber("gs", f[kGs]);
-    fields.source = f[kSource];
+    fields.time = gf_parseRTAppNumber("timestamp", f[TrafficField::kTime]);
+    fields.hexId = gf_parseRTAppDecimalId("hexid", f[TrafficField::kHexId]);
+    fields.latitude = gf_parseRTAppNumber("lat", f[TrafficField::kLat]);
+    fields.longitude = gf_parseRTAppNumber("lon", f[TrafficField::kLon]);
+    fields.altitude = gf_parseRTAppNumber("altitude", f[TrafficField::kAltitude]);
+    fields.verticalSpeed = lf_optional("vs", f[TrafficField::kVs], 0.0);
+    fields.track = lf_optional("track", f[TrafficField::kTrack], 0.0);
+    fields.groundSpeed = gf_parseRTAppNumber("gs", f[TrafficField::kGs]);
+    fields.source = f[TrafficField::kSource];
     // A negative true heading stands for none (0 would read as north).
-    if (fields.source == "adsb_icao") fields.trueHeading = lf_optional("trueheading", f[kTrueHeading], -1.0);
+    if (fields.source == "adsb_icao") fields.trueHeading = lf_optional("trueheading", f[TrafficField::kTrueHeading], -1.0);
     // -1 is the builder's "no roll reported".
-    fields.roll = lf_optional("roll", f[kRoll], -1.0);
-    fields.trueAirspeed = lf_optional("TAS", f[kTas], -1.0);
-    fields.callsign = f[kCallsign];
-    fields.type = f[kType];
-    fields.registration = f[kRegistration];
-    fields.origin = f[kOrigin];
-    fields.destination = f[kDestination];
-    fields.emitterCategory = f[kCategory];
-    fields.airlineCode = f[kAirline];
+    fields.roll = lf_optional("roll", f[TrafficField::kRoll], -1.0);
+    fields.trueAirspeed = lf_optional("TAS", f[TrafficField::kTas], -1.0);
+    fields.callsign = f[TrafficField::kCallsign];
+    fields.type = f[TrafficField::kType];
+    fields.registration = f[TrafficField::kRegistration];
+    fields.origin = f[TrafficField::kOrigin];
+    fields.destination = f[TrafficField::kDestination];
+    fields.emitterCategory = f[TrafficField::kCategory];
+    fields.airlineCode = f[TrafficField::kAirline];
     const auto& state = gf_rtAppReaderState();
     gf_checkRecordBounds(fields, gf_recordClock(state.timeShiftMinutes.load(), state.simulatorTimeSent.load()));
     return fields;
@@ -106,7 +110,7 @@ void lf_trimBatch(RTAppLineIntake& intake, const IntakeContext& context)
 
 void lf_finishLiveBatch(RTAppLineIntake& intake)
 {
-    lf_trimBatch(intake, lf_intakeContext());
+    lf_trimBatch(intake, lf_appIntakeContext());
     auto& state = gf_rtAppReaderState();
     if (!intake.batch.records.empty()) {
         const auto newest = std::max_element(intake.batch.records.begin(), intake.batch.records.end(),
@@ -122,7 +126,7 @@ void lf_finishLiveBatch(RTAppLineIntake& intake)
 
 void lf_finishHistoryBatch(RTAppLineIntake& intake)
 {
-    lf_trimBatch(intake, lf_intakeContext());
+    lf_trimBatch(intake, lf_appIntakeContext());
     ++intake.historyBatches;
     intake.deliver(intake.batch, BatchKind::History, kHistoryStepSeconds * intake.historyBatches);
     intake.batch.records.clear();
@@ -186,7 +190,7 @@ bool lf_hasFields(std::span<const std::string_view> fields, std::size_t required
 
 namespace {
 
-Published<const RTAppLineIntake::Deliver>& lf_installedDelivery()
+Published<const RTAppLineIntake::Deliver>& lf_appDelivery()
 {
     static Published<const RTAppLineIntake::Deliver> delivery;
     return delivery;
@@ -196,12 +200,12 @@ Published<const RTAppLineIntake::Deliver>& lf_installedDelivery()
 
 void gf_setRTAppBatchDelivery(RTAppLineIntake::Deliver deliver)
 {
-    lf_installedDelivery().store(std::make_shared<const RTAppLineIntake::Deliver>(std::move(deliver)));
+    lf_appDelivery().store(std::make_shared<const RTAppLineIntake::Deliver>(std::move(deliver)));
 }
 
 RTAppLineIntake::RTAppLineIntake()
     : deliver([](TrafficBatch& batch, BatchKind kind, std::uint32_t delay) {
-          const auto installed = lf_installedDelivery().load();
+          const auto installed = lf_appDelivery().load();
           if (installed && *installed) (*installed)(batch, kind, delay);
           batch.records.clear();
       })
@@ -212,7 +216,7 @@ void processLine(std::span<const std::string_view> fields, RTAppLineIntake& inta
 {
     try {
         const TrafficFields parsed = lf_trafficFields(fields);
-        const IntakeContext context = lf_intakeContext();
+        const IntakeContext context = lf_appIntakeContext();
         TrafficIntakeResult result = gf_buildTrafficRecord(parsed, context);
         if (result.seenId) lf_rememberSeenId(*result.seenId);
         if (!result.record) return;
@@ -231,14 +235,14 @@ void lf_processParkLine(std::span<const std::string_view> fields)
 {
     try {
         ParkedFields parsed;
-        parsed.hexId = gf_parseRTAppHexId("hexid", fields[kParkHexId]);
-        parsed.latitude = gf_parseRTAppNumber("lat", fields[kParkLat]);
-        parsed.longitude = gf_parseRTAppNumber("lon", fields[kParkLon]);
-        parsed.callsign = fields[kParkCallsign];
-        parsed.type = fields[kParkType];
-        parsed.registration = fields[kParkRegistration];
-        parsed.stand = fields[kParkStand];
-        parsed.time = std::llround(gf_parseRTAppNumber("timestamp", fields[kParkTime]));
+        parsed.hexId = gf_parseRTAppHexId("hexid", fields[ParkField::kParkHexId]);
+        parsed.latitude = gf_parseRTAppNumber("lat", fields[ParkField::kParkLat]);
+        parsed.longitude = gf_parseRTAppNumber("lon", fields[ParkField::kParkLon]);
+        parsed.callsign = fields[ParkField::kParkCallsign];
+        parsed.type = fields[ParkField::kParkType];
+        parsed.registration = fields[ParkField::kParkRegistration];
+        parsed.stand = fields[ParkField::kParkStand];
+        parsed.time = std::llround(gf_parseRTAppNumber("timestamp", fields[ParkField::kParkTime]));
         auto& state = gf_rtAppReaderState();
         {
             // One entry per aircraft, the first kept; a full list only counts.
@@ -249,7 +253,7 @@ void lf_processParkLine(std::span<const std::string_view> fields)
                 return;
             }
         }
-        auto record = gf_buildParkedRecord(parsed, lf_intakeContext());
+        auto record = gf_buildParkedRecord(parsed, lf_appIntakeContext());
         if (!record) return;
         std::scoped_lock guard(state.parkedMutex);
         if (state.parked.size() >= kMaxRTAppBatchRecords || !state.parkedIds.insert(record->hexId).second) return;

@@ -17,7 +17,6 @@ namespace {
 
 constexpr double kParkedBoxHalfHeightDeg = 0.04996402877697842;
 constexpr double kParkedBoxHalfWidthFt = 3.0 * 6076.11549;
-constexpr double kHpaPerInHg = 33.8639;
 
 [[noreturn]] void lf_badNumber(std::string_view name, std::string_view text)
 {

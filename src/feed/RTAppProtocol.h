@@ -16,6 +16,8 @@ namespace zelk {
 
 inline constexpr std::uint16_t kRTAppTrafficPort = 49005;
 inline constexpr std::uint16_t kRTAppWeatherPort = 49004;
+// Pressures given in inches of mercury (times 100 in METAR groups) become hPa.
+inline constexpr double kHpaPerInHg = 33.8639;
 // Longest line, records per batch and TCP reply the readers take.
 inline constexpr std::size_t kMaxRTAppLineBytes = 4096;
 inline constexpr std::size_t kMaxRTAppBatchRecords = 5000;

@@ -21,7 +21,6 @@ namespace {
 
 constexpr std::int64_t kFullCheckCalls = 60;
 constexpr double kMovedSqNm = 9e-6; // 0.003 NM
-constexpr double kLowUserFt = 500.0;
 
 struct LiveParkedPassState {
     std::int64_t calls = 0;

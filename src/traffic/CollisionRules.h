@@ -10,6 +10,9 @@ namespace zelk {
 
 struct LiveAc;
 
+// Below this height the user aircraft is taken as low (on or near the ground).
+inline constexpr double kLowUserFt = 500.0;
+
 double lf_userGroundCollisionTermNm() noexcept;
 bool checkUserAirCollision(LiveAc& aircraft, double cosUserLatitude) noexcept;
 bool checkUserAirGndCollision(LiveAc& aircraft) noexcept;

@@ -38,7 +38,6 @@ constexpr std::int32_t kCreateSteps = 2;     // one create per 2 removal steps
 constexpr std::int32_t kUserPasses = 20;
 constexpr std::int32_t kProximityPasses = 20;
 constexpr double kKnotsPerMetrePerSecond = 1.9438444924406046;
-constexpr double kMetresPerNm = 1852.0;
 // An altitude this close to the user airport's below 10000 ft is a ground
 // report with a barometric altitude, not an aircraft in the air.
 constexpr double kAirportBandFt = 120.0;

@@ -28,7 +28,6 @@
 namespace zelk {
 namespace {
 
-constexpr double kMetersPerNm = 1852.0;
 constexpr double kSameSpotDeg = 1e-8;
 constexpr double kNearSpotDeg = 0.00015;
 constexpr std::size_t kMaxStreamSamples = 200;
@@ -49,7 +48,7 @@ LatLon lf_at(const PosSample& s) { return {s.latitude, s.longitude}; }
 LatLon lf_at(const AcPose& p) { return {p.latitude, p.longitude}; }
 LatLon lf_standAt(const LiveAc& ac) { return {ac.standLatitude, ac.standLongitude}; }
 
-double lf_meters(const LatLon& a, const LatLon& b) { return gf_distanceNm(a, b) * kMetersPerNm; }
+double lf_meters(const LatLon& a, const LatLon& b) { return gf_distanceNm(a, b) * kMetresPerNm; }
 
 bool lf_sameSpot(const PosSample& a, const PosSample& b, double limitDeg)
 {
@@ -356,13 +355,13 @@ double lf_pullOutThresholdM(const LiveAc& ac)
 bool lf_checkCandidate(LiveAc& ac, PosSample& s, double dNm, bool forward)
 {
     auto& w = ac.standDepartureWatch;
-    const double dm = dNm * kMetersPerNm;
+    const double dm = dNm * kMetresPerNm;
     const double d2 = lf_meters({w.candidateLatitude, w.candidateLongitude}, lf_at(s));
     const double dt = (s.dueTick - w.candidateTick) / 100.0;
     if (std::isfinite(dm) && std::isfinite(d2) && std::isfinite(dt) && dt > 0.0 && dt <= 120.0 &&
         d2 <= std::max(12.86111111111111 * dt, 12.0) && dm <= 262.0) {
-        const double first = w.candidateFirstNm * kMetersPerNm;
-        const double second = w.candidateSecondNm * kMetersPerNm;
+        const double first = w.candidateFirstNm * kMetresPerNm;
+        const double second = w.candidateSecondNm * kMetresPerNm;
         if (dm >= first - 5.0 && dm >= second - 5.0) {
             const double gain = dm - first;
             if (gain >= 3.0 && (!forward || (first >= 30.0 && gain >= 10.0))) {
@@ -439,7 +438,7 @@ bool lf_atStand(LiveAc& ac, PosSample& s)
         return false;
     }
     if (forward && dNm <= kPullOutMaxNm) {
-        if (dNm * kMetersPerNm < lf_pullOutThresholdM(ac))
+        if (dNm * kMetresPerNm < lf_pullOutThresholdM(ac))
             return false;
         lf_markStandDeparture(ac, s, 1);
         return true;
@@ -750,7 +749,7 @@ bool lf_checkPushedBackSample(LiveAc& aircraft, PosSample& sample)
     } else if (lf_meters({w.latitude, w.longitude}, lf_at(sample)) >= 4.0) {
         w.latitude = sample.latitude;
         w.longitude = sample.longitude;
-        const double areaM = std::max(2.0 * aircraft.sizeRadius * kMetersPerNm, 25.0);
+        const double areaM = std::max(2.0 * aircraft.sizeRadius * kMetresPerNm, 25.0);
         if (lf_meters(lf_standAt(aircraft), lf_at(sample)) <= areaM) {
             w.firstAway = 0;
             w.count = 0;

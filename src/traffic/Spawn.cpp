@@ -72,7 +72,7 @@ bool lf_matchThroughIndex(LiveAc& ac, double altitudeFt)
 Published<const LiveLiveryMatcher> lv_matcher{
     std::make_shared<const LiveLiveryMatcher>(lf_matchThroughIndex)};
 
-LatLon lf_at(const PosSample& s) { return LatLon{s.latitude, s.longitude}; }
+LatLon lf_sampleAt(const PosSample& s) { return LatLon{s.latitude, s.longitude}; }
 
 void lf_dropFront(LiveAc& ac) { ac.stream.pop_front(); }
 
@@ -104,7 +104,7 @@ bool lf_withinLiveLimit(const LiveAc& ac, std::int32_t limit)
     if (limit == kNoLiveLimit || lf_shownLiveCount() < static_cast<std::size_t>(std::max(limit, 0)))
         return true;
     const UserAcPosition user = gf_trafficUserPosition();
-    const double distance = gf_distanceNm(LatLon{user.latitude, user.longitude}, lf_at(ac.stream.front()));
+    const double distance = gf_distanceNm(LatLon{user.latitude, user.longitude}, lf_sampleAt(ac.stream.front()));
     return !lf_isThisTheFurthestLive(distance);
 }
 
@@ -224,7 +224,7 @@ const PosSample* lf_standSearchPosition(const LiveAc& ac)
                                   [](const PosSample& s) { return s.groundSpeed <= kStandSpawnMaxKt; });
     const PosSample& last = ac.stream.back();
     const double cosLat = std::cos(front.latitude * kDegToRad);
-    if (!slow || gf_flatDistanceSqNm(lf_at(last), lf_at(front), cosLat) > kStandStillSqNm)
+    if (!slow || gf_flatDistanceSqNm(lf_sampleAt(last), lf_sampleAt(front), cosLat) > kStandStillSqNm)
         return nullptr;
     return &last;
 }
@@ -306,7 +306,7 @@ void lf_initialHeading(LiveAc& ac)
     else if (ac.stream.size() > 1 && ac.stream[1].skip != 0)
         heading = front.heading * kDegToRad;
     else if (ac.stream.size() > 1)
-        heading = gf_initialBearing(lf_at(front), lf_at(ac.stream[1]));
+        heading = gf_initialBearing(lf_sampleAt(front), lf_sampleAt(ac.stream[1]));
     if (!std::isfinite(heading)) {
         ac.pose.heading = 0.0;
         ac.origDestHeading = 0.0;
@@ -491,7 +491,7 @@ std::optional<ParkPos> lf_chooseSpawnStand(LiveAc& aircraft)
         return std::nullopt;
     const PosSample& front = aircraft.stream.front();
     const double cosRef = std::cos(park->position.latitude * kDegToRad);
-    if (gf_flatDistanceSqNm(lf_at(front), park->position, cosRef) > kParkAirportRangeSqNm)
+    if (gf_flatDistanceSqNm(lf_sampleAt(front), park->position, cosRef) > kParkAirportRangeSqNm)
         return std::nullopt;
     const PosSample* at = lf_standSearchPosition(aircraft);
     if (at == nullptr || lf_sameAsLastTry(aircraft, *at))
@@ -499,7 +499,7 @@ std::optional<ParkPos> lf_chooseSpawnStand(LiveAc& aircraft)
     const auto hooks = gf_trafficGroundHooks();
     if (!hooks->findNearestStand)
         gf_refuseUnsetGroundHook("findNearestStand");
-    const ParkPos* stand = hooks->findNearestStand ? hooks->findNearestStand(lf_at(*at), aircraft) : nullptr;
+    const ParkPos* stand = hooks->findNearestStand ? hooks->findNearestStand(lf_sampleAt(*at), aircraft) : nullptr;
     aircraft.spawnStandFound = stand != nullptr ? 1 : 0;
     if (stand == nullptr || gf_isUserStand(*stand, aircraft, false))
         return std::nullopt;

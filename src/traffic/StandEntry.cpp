@@ -9,6 +9,7 @@
 
 #include <fmt/format.h>
 
+#include "core/Geometry.h"
 #include "core/Log.h"
 #include "traffic/AcTextForms.h"
 #include "traffic/AircraftRecords.h"
@@ -24,9 +25,8 @@
 namespace zelk {
 namespace {
 
-constexpr double kMetersPerNm = 1852.0;
 constexpr double kNoteRangeM = 60.0;
-constexpr double kNoteRangeSqNm = (kNoteRangeM / kMetersPerNm) * (kNoteRangeM / kMetersPerNm);
+constexpr double kNoteRangeSqNm = (kNoteRangeM / kMetresPerNm) * (kNoteRangeM / kMetresPerNm);
 constexpr double kParkedHeadingDeg = 45.0;
 constexpr double kTakeAtOnceDeg = 10.0;
 constexpr double kTakeWithGeometryDeg = 20.0;
@@ -50,7 +50,7 @@ LatLon lf_pos(const ParkPos& stand) { return LatLon{stand.latitude, stand.longit
 
 double lf_flatDistanceM(const LatLon& a, const LatLon& b, double cosLatitude)
 {
-    return std::sqrt(gf_flatDistanceSqNm(a, b, cosLatitude)) * kMetersPerNm;
+    return std::sqrt(gf_flatDistanceSqNm(a, b, cosLatitude)) * kMetresPerNm;
 }
 
 double lf_cosLatitude(const LatLon& at) { return std::cos(at.latitude * kDegToRad); }
@@ -153,15 +153,15 @@ StandSearch lf_searchStands(LiveAc& ac, const LatLon& previous, bool unknownRout
     StandSearch found;
     const LatLon here = lf_pos(ac);
     const double cosLat = lf_cosLatitude(here);
-    const double bandNm = std::max(scan.largestStandNm + ac.proximityRadius, kNoteRangeM / kMetersPerNm);
+    const double bandNm = std::max(scan.largestStandNm + ac.proximityRadius, kNoteRangeM / kMetresPerNm);
     lf_forLatitudeBand(scan.stands, here.latitude, bandNm, [&](const ParkedSpot& spot) {
-        const double reachM = (spot.radiusNm + ac.proximityRadius) * kMetersPerNm;
-        const double lookNm = std::max(reachM, kNoteRangeM) / kMetersPerNm;
+        const double reachM = (spot.radiusNm + ac.proximityRadius) * kMetresPerNm;
+        const double lookNm = std::max(reachM, kNoteRangeM) / kMetresPerNm;
         const double distanceSqNm = gf_flatDistanceSqNm(here, lf_pos(spot), cosLat);
         if (!(distanceSqNm <= lookNm * lookNm))
             return;
         const ParkPos& stand = gf_stands()[spot.key];
-        const double distanceM = std::sqrt(distanceSqNm) * kMetersPerNm;
+        const double distanceM = std::sqrt(distanceSqNm) * kMetresPerNm;
         double entryM = 0.0;
         std::string_view reason = lf_standRefusal(stand, ac);
         if (reason.empty())
@@ -320,7 +320,7 @@ void lf_noteNearestStandReason(LiveAc& aircraft, std::string_view reason, const 
     const double cosLat = std::cos(here.latitude * kDegToRad);
     const ParkPos* nearest = nullptr;
     double best = kNoteRangeM;
-    lf_forLatitudeBand(scan.stands, here.latitude, kNoteRangeM / kMetersPerNm, [&](const ParkedSpot& spot) {
+    lf_forLatitudeBand(scan.stands, here.latitude, kNoteRangeM / kMetresPerNm, [&](const ParkedSpot& spot) {
         if (gf_flatDistanceSqNm(here, lf_pos(spot), cosLat) > kNoteRangeSqNm)
             return;
         const ParkPos& stand = gf_stands()[spot.key];
@@ -329,7 +329,7 @@ void lf_noteNearestStandReason(LiveAc& aircraft, std::string_view reason, const 
         const auto seen = lf_seenFromStand(*hooks, stand, here);
         if (!seen)
             return;
-        const double reachM = (stand.radius + aircraft.proximityRadius) * kMetersPerNm + 10.0;
+        const double reachM = (stand.radius + aircraft.proximityRadius) * kMetresPerNm + 10.0;
         const double turn = std::abs(lf_headingDelta(aircraft.pose.heading, stand.heading));
         const bool nearer = seen->distanceM < best || (seen->distanceM == best && nearest != nullptr && &stand < nearest);
         if (std::isfinite(seen->distanceM) && nearer && seen->distanceM <= reachM && seen->alongM <= -5.0 &&

@@ -12,16 +12,16 @@
 namespace zelk {
 namespace {
 
-Published<const TrafficGroundHooks> lv_hooks{std::make_shared<const TrafficGroundHooks>()};
+Published<const TrafficGroundHooks> lv_groundHooks{std::make_shared<const TrafficGroundHooks>()};
 
 } // namespace
 
 void gf_setTrafficGroundHooks(TrafficGroundHooks hooks)
 {
-    lv_hooks.store(std::make_shared<const TrafficGroundHooks>(std::move(hooks)));
+    lv_groundHooks.store(std::make_shared<const TrafficGroundHooks>(std::move(hooks)));
 }
 
-std::shared_ptr<const TrafficGroundHooks> gf_trafficGroundHooks() { return lv_hooks.load(); }
+std::shared_ptr<const TrafficGroundHooks> gf_trafficGroundHooks() { return lv_groundHooks.load(); }
 
 void gf_refuseUnsetGroundHook(const char* member) noexcept
 {

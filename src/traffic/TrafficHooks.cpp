@@ -6,7 +6,7 @@
 namespace zelk {
 namespace {
 
-HookSlot<TrafficStateHooks>& lf_hooks()
+HookSlot<TrafficStateHooks>& lf_stateHooks()
 {
     static HookSlot<TrafficStateHooks> slot;
     return slot;
@@ -14,9 +14,9 @@ HookSlot<TrafficStateHooks>& lf_hooks()
 
 } // namespace
 
-void gf_updateTrafficStateHooks(const std::function<void(TrafficStateHooks&)>& change) { lf_hooks().update(change); }
+void gf_updateTrafficStateHooks(const std::function<void(TrafficStateHooks&)>& change) { lf_stateHooks().update(change); }
 
-std::shared_ptr<const TrafficStateHooks> gf_trafficStateHooks() { return lf_hooks().load(); }
+std::shared_ptr<const TrafficStateHooks> gf_trafficStateHooks() { return lf_stateHooks().load(); }
 
 void gf_installSimLinkTrafficHooks()
 {

@@ -18,7 +18,6 @@
 namespace zelk {
 namespace {
 
-constexpr double kLowUserFt = 500.0;
 constexpr double kMetersToNm = 0.0005399568034557236;
 constexpr double kKnotsToMps = 0.5144444444444445;
 constexpr double kMaxSpeedTermM = 15.0;
@@ -59,7 +58,7 @@ bool lf_removeFor(LiveAc& aircraft, const char* operation) noexcept
     return true;
 }
 
-bool lf_dropFront(LiveAc& aircraft)
+bool lf_dropOldestReport(LiveAc& aircraft)
 {
     aircraft.stream.pop_front();
     return true;
@@ -82,15 +81,15 @@ bool lf_userOnGroundCheck(LiveAc& ai, const UserAcPosition& user)
     const LatLon frontPos{front.latitude, front.longitude};
     if (ai.userConflictAtSpawn != 0) {
         if (user.groundVelocity > kSpawnUserSpeedKt)
-            return lf_dropFront(ai);
+            return lf_dropOldestReport(ai);
         if (front.airborne == 0 && (front.groundSpeed > kSpawnUserSpeedKt ||
                                     gf_distanceNm(frontPos, userPos) * 1852.0 < kSpawnUserDistanceM))
-            return lf_dropFront(ai);
+            return lf_dropOldestReport(ai);
     }
     if (front.airborne != 0 || !gf_settings()->COLLISION_USER_GND)
         return false;
     if (lf_circlesOverlap(userPos, lf_userGroundCollisionTermNm(), frontPos, ai.proximityRadius))
-        return lf_dropFront(ai);
+        return lf_dropOldestReport(ai);
     return false;
 }
 
@@ -176,7 +175,7 @@ bool lf_spawnCollisionCheck(LiveAc& aircraft)
     if (!conflict)
         return false;
     aircraft.userConflictAtSpawn = 1;
-    return lf_dropFront(aircraft);
+    return lf_dropOldestReport(aircraft);
 }
 
 } // namespace zelk

@@ -57,7 +57,7 @@ PosSample lf_poseSample(const LiveAc& ac)
     return s;
 }
 
-LatLon lf_pos(const LiveAc& ac) { return LatLon{ac.pose.latitude, ac.pose.longitude}; }
+LatLon lf_posOf(const LiveAc& ac) { return LatLon{ac.pose.latitude, ac.pose.longitude}; }
 
 // The runway under the aircraft, or the one stored at the threshold hold with
 // its distance past the threshold moved on by the way made since.
@@ -78,7 +78,7 @@ std::optional<RunwayHit> lf_landingRunway(const LiveAc& ac, const TrafficGroundH
             return hit;
         }
         const LatLon stored{g.landingLatitude, g.landingLongitude};
-        *hit->alongFromThresholdM += hooks.relativePosition(stored, hit->headingDeg * kDegToRad, lf_pos(ac)).alongM;
+        *hit->alongFromThresholdM += hooks.relativePosition(stored, hit->headingDeg * kDegToRad, lf_posOf(ac)).alongM;
     }
     return hit;
 }
@@ -147,7 +147,7 @@ std::optional<std::size_t> lf_takeoffAcceleration(const LiveAc& ac, const std::v
         gf_refuseUnsetGroundHook(!hooks.findRunwayForTakeoff ? "findRunwayForTakeoff" : "detectTakeoffAcceleration");
         return std::nullopt;
     }
-    if (!hooks.findRunwayForTakeoff(lf_pos(ac), ac.pose.heading))
+    if (!hooks.findRunwayForTakeoff(lf_posOf(ac), ac.pose.heading))
         return std::nullopt;
     return hooks.detectTakeoffAcceleration(entries, gf_referenceSpeedKt(ac, 1));
 }
@@ -209,7 +209,7 @@ std::string lf_placeText(const LiveAc& ac, std::string& originText)
     if (!park || !park->iata.isSet())
         return " at ?";
     const double cosRef = std::cos(park->position.latitude * kDegToRad);
-    if (gf_flatDistanceSqNm(lf_pos(ac), park->position, cosRef) > kReportRangeSqNm)
+    if (gf_flatDistanceSqNm(lf_posOf(ac), park->position, cosRef) > kReportRangeSqNm)
         return " at ?";
     if (ac.head.origin.isSet() && !(ac.head.origin == park->iata))
         originText = fmt::format(" from {}", ac.head.origin.view());
@@ -225,7 +225,7 @@ std::string lf_runwayText(const LiveAc& ac, const TrafficGroundHooks& hooks)
         gf_refuseUnsetGroundHook("runwayNameAt");
         return {};
     }
-    const auto name = hooks.runwayNameAt(lf_pos(ac), ac.pose.heading);
+    const auto name = hooks.runwayNameAt(lf_posOf(ac), ac.pose.heading);
     return name ? fmt::format(" runway {}", *name) : std::string{};
 }
 

@@ -19,7 +19,7 @@ namespace {
 
 using test::readAll;
 
-std::time_t lf_utc(std::chrono::year_month_day day, int h, int m, int s)
+std::time_t lf_utcAt(std::chrono::year_month_day day, int h, int m, int s)
 {
     using namespace std::chrono;
     const sys_seconds t = sys_days{day} + hours{h} + minutes{m} + seconds{s};
@@ -53,7 +53,7 @@ protected:
 TEST_F(Log, HeaderLineNamesDateProgramVersionAndSimulators)
 {
     using namespace std::chrono;
-    ScopedFixedClock clock(lf_utc(2026y / December / 5, 20, 32, 7));
+    ScopedFixedClock clock(lf_utcAt(2026y / December / 5, 20, 32, 7));
     gf_openLogFile();
     EXPECT_EQ(readAll("Log.txt"),
               std::string("5 Dec 2026 20:32Z ZELK version ") + kProgramVersionText + " for MSFS 2020/2024\n");

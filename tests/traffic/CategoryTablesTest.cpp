@@ -1,3 +1,4 @@
+#include "core/Geometry.h"
 #include "liveries/AcCategory.h"
 #include "traffic/CategoryTables.h"
 
@@ -18,7 +19,6 @@
 namespace zelk {
 namespace {
 
-constexpr double kDeg = 0.017453292519943295;
 
 // Values outside the tables fail loudly instead of reading past them.
 TEST(CategoryTables, ValuesOutsideTheTablesThrow)
@@ -102,8 +102,8 @@ TEST_F(ClassifyAircraft, LargeRegionalTypeGetsItsTablesAndFlags)
     EXPECT_EQ(id.regional, 1);
     EXPECT_EQ(id.lightTwin + id.lightSingle, 0);
     EXPECT_EQ(id.flarePasses, gf_categoryFlarePasses(AcCategory::Large));
-    EXPECT_DOUBLE_EQ(id.rotationPitch, -6.0 * 1.025 * kDeg);
-    EXPECT_DOUBLE_EQ(id.climbPitch, -16.5 * 1.05 * kDeg);
+    EXPECT_DOUBLE_EQ(id.rotationPitch, -6.0 * 1.025 * kDegToRad);
+    EXPECT_DOUBLE_EQ(id.climbPitch, -16.5 * 1.05 * kDegToRad);
     EXPECT_DOUBLE_EQ(id.turnRate, gf_categoryTurnRate(AcCategory::Large));
 }
 
@@ -143,7 +143,7 @@ TEST_F(ClassifyAircraft, JitterOfTheThreadEngineGivesOneOfTwoValues)
     for (int i = 0; i < 20; ++i) {
         AcIdentity id;
         gf_classifyAircraft(id, headOf("B738"));
-        const double deg = id.rotationPitch / kDeg;
+        const double deg = id.rotationPitch / kDegToRad;
         EXPECT_TRUE(std::abs(deg - (-6.15)) < 1e-9 || std::abs(deg - (-5.85)) < 1e-9) << deg;
     }
 }

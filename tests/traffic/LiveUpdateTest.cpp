@@ -12,7 +12,7 @@
 namespace zelk {
 namespace {
 
-constexpr LatLon kStand{50.0, 8.5};
+constexpr LatLon kStandAt{50.0, 8.5};
 constexpr std::uint32_t kHexId = 0x3C6444;
 
 class LiveUpdate : public test::TrafficPassTest {
@@ -30,7 +30,7 @@ protected:
     static PosSample away(double bearingDeg, double meters, std::int32_t due, double altitudeFt = 0.0,
                           double speedKt = 0.0)
     {
-        const LatLon p = gf_destinationPoint(kStand, bearingDeg * kDegToRad, meters / 0.3048);
+        const LatLon p = gf_destinationPoint(kStandAt, bearingDeg * kDegToRad, meters / 0.3048);
         return sample(p.latitude, p.longitude, altitudeFt, speedKt, due);
     }
 
@@ -44,8 +44,8 @@ protected:
         ac.objectId = 200;
         ac.phase = phase;
         ac.onGround = ac.stream.empty() || ac.stream.front().airborne == 0 ? 1 : 0;
-        ac.pose.latitude = ac.standLatitude = kStand.latitude;
-        ac.pose.longitude = ac.standLongitude = kStand.longitude;
+        ac.pose.latitude = ac.standLatitude = kStandAt.latitude;
+        ac.pose.longitude = ac.standLongitude = kStandAt.longitude;
         return ac;
     }
 
@@ -275,12 +275,12 @@ TEST_F(LiveUpdate, NewHexIdIsConfirmed)
 {
     auto& entries = gf_newAircraftConfirmations();
     EXPECT_TRUE(gf_confirmNewAircraft(0x400000, away(0, 0, 0), 100.0)) << "no entry: at once";
-    entries[0x400000] = {kStand.latitude, kStand.longitude, 100.0, 1, 0}; // as a jump leaves it
+    entries[0x400000] = {kStandAt.latitude, kStandAt.longitude, 100.0, 1, 0}; // as a jump leaves it
     EXPECT_FALSE(gf_confirmNewAircraft(0x400000, away(0, 140, 0), 130.0));
     EXPECT_TRUE(gf_confirmNewAircraft(0x400000, away(0, 280, 0), 190.0)) << "three reports within 150 m and 60 s";
     EXPECT_FALSE(entries.contains(0x400000));
 
-    entries[0x400000] = {kStand.latitude, kStand.longitude, 100.0, 2, 0};
+    entries[0x400000] = {kStandAt.latitude, kStandAt.longitude, 100.0, 2, 0};
     // seconds, metres north; the count afterwards
     for (auto [time, meters, count] : {std::tuple{161.0, 0.0, 1}, std::tuple{170.0, 151.0, 1},
                                        std::tuple{170.0, 151.0, 1}, std::tuple{175.0, 151.0, 2}}) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/Geometry.h"
 #include "airports/AirportsRegistry.h"
 #include "airports/ParkAirports.h"
 #include "ground/Runways.h"
@@ -14,7 +15,6 @@
 namespace zelk {
 namespace {
 
-constexpr double kDeg = 0.017453292519943295;
 
 // The test airport with its runways from the stand-in's facility data and its
 // IATA code "ZTS" in the airports registry.
@@ -53,7 +53,7 @@ protected:
         ac.groundOps.flareStage = 1;
         ac.onGround = 0;
         const LatLon at = test::testAirportPoint(northM, eastM);
-        ac.pose = AcPose{at.latitude, at.longitude, 0.0, 0.0, 270.0 * kDeg, 1305.0, -600.0, 140.0};
+        ac.pose = AcPose{at.latitude, at.longitude, 0.0, 0.0, 270.0 * kDegToRad, 1305.0, -600.0, 140.0};
         return ac;
     }
     LiveAc& landing(AcCategory category, double northM, double eastM)
@@ -137,9 +137,9 @@ TEST_F(VerticalPlacement, HeightFromTheGroundReport)
     ac.onGround = 1;
     ac.touchDownOffset = 12.0;
     ac.groundOffset = 5.0;
-    ac.touchDownPitch = 6.0 * kDeg;
-    ac.parkedPitch = 0.7 * kDeg;
-    ac.pose.pitch = 3.35 * kDeg;
+    ac.touchDownPitch = 6.0 * kDegToRad;
+    ac.parkedPitch = 0.7 * kDegToRad;
+    ac.pose.pitch = 3.35 * kDegToRad;
     lf_placeFromSimPosition(ac, report(100.0, 3.0), source);
     EXPECT_NEAR(ac.pose.altitude, 108.5, 1e-9) << "settling from the touch-down height";
 
