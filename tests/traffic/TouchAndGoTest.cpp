@@ -213,15 +213,12 @@ TEST_F(TouchAndGo, TheGlideTakesTheTouchDownOntoTheCentreLine)
     EXPECT_LE(worstExcessM, 0.0);
 }
 
-// A take-off from runway 09: the rotation starts, the pitch comes up over the
-// category's rotation passes (the starting pass the first of them), and the
-// aircraft lifts off on the last one with the rotation pitch reached.
-TEST_F(TouchAndGo, TheRotationLastsItsPassesAndLiftsOffAtItsPitch)
+// Taxiing along runway 09 from its threshold, then the roll and the climb,
+// which come after the aircraft is shown (a ground aircraft with fast reports
+// ahead is not shown yet).
+const std::vector<Report>& lf_departure()
 {
-    // Taxiing along the runway from its threshold, then the roll and the
-    // climb, which come after the aircraft is shown (a ground aircraft with
-    // fast reports ahead is not shown yet).
-    const std::vector<Report> departure{
+    static const std::vector<Report> reports{
         {0.0, -1480.0, 0.0, 12.0, 0.0, false},     {5.0, -1450.0, 0.0, 12.0, 0.0, false},
         {10.0, -1420.0, 0.0, 12.0, 0.0, false},    {15.0, -1390.0, 0.0, 12.0, 0.0, false},
         {20.0, -1360.0, 0.0, 12.0, 0.0, false},    {25.0, -1330.0, 0.0, 12.0, 0.0, false},
@@ -230,13 +227,21 @@ TEST_F(TouchAndGo, TheRotationLastsItsPassesAndLiftsOffAtItsPitch)
         {46.0, -1080.0, 0.0, 90.0, 0.0, false},    {49.0, -920.0, 0.0, 120.0, 0.0, false},
         {52.0, -720.0, 0.0, 140.0, 0.0, false},    {55.0, -490.0, 60.0, 155.0, 1500.0, true},
         {58.0, -240.0, 200.0, 165.0, 2500.0, true}, {65.0, 360.0, 600.0, 175.0, 2500.0, true}};
+    return reports;
+}
+
+// A take-off from runway 09: the rotation starts, the pitch comes up over the
+// category's rotation passes (the starting pass the first of them), and the
+// aircraft lifts off on the last one with the rotation pitch reached.
+TEST_F(TouchAndGo, TheRotationLastsItsPassesAndLiftsOffAtItsPitch)
+{
     int pass = 0;
     int rotationStart = -1;
     int liftOff = -1;
     double pitchAtLiftOff = 0.0;
     double rotationPitch = 0.0;
     std::uint32_t rotationPasses = 0;
-    const std::vector<FlightPhase> phases = fly(0x3F2001, departure, [&](const LiveAc& ac) {
+    const std::vector<FlightPhase> phases = fly(0x3F2001, lf_departure(), [&](const LiveAc& ac) {
         ++pass;
         if (rotationStart < 0 && ac.phase == FlightPhase::takeoff) {
             rotationStart = pass;
@@ -270,18 +275,9 @@ TEST_F(TouchAndGo, ATakeOffRollIsNotHeldForWhatStandsAhead)
     user.altitudeAboveGround = 0.0;
     user.groundVelocity = 0.0;
     userOnGround = true;
-    const std::vector<Report> departure{
-        {0.0, -1480.0, 0.0, 12.0, 0.0, false},     {5.0, -1450.0, 0.0, 12.0, 0.0, false},
-        {10.0, -1420.0, 0.0, 12.0, 0.0, false},    {15.0, -1390.0, 0.0, 12.0, 0.0, false},
-        {20.0, -1360.0, 0.0, 12.0, 0.0, false},    {25.0, -1330.0, 0.0, 12.0, 0.0, false},
-        {30.0, -1300.0, 0.0, 12.0, 0.0, false},    {35.0, -1270.0, 0.0, 12.0, 0.0, false},
-        {40.0, -1240.0, 0.0, 25.0, 0.0, false},    {43.0, -1190.0, 0.0, 55.0, 0.0, false},
-        {46.0, -1080.0, 0.0, 90.0, 0.0, false},    {49.0, -920.0, 0.0, 120.0, 0.0, false},
-        {52.0, -720.0, 0.0, 140.0, 0.0, false},    {55.0, -490.0, 60.0, 155.0, 1500.0, true},
-        {58.0, -240.0, 200.0, 165.0, 2500.0, true}, {65.0, 360.0, 600.0, 175.0, 2500.0, true}};
     bool everHeld = false;
     const std::vector<FlightPhase> phases =
-        fly(0x3F4001, departure, [&](const LiveAc& ac) { everHeld = everHeld || ac.groundOps.taxiHold.held != 0; });
+        fly(0x3F4001, lf_departure(), [&](const LiveAc& ac) { everHeld = everHeld || ac.groundOps.taxiHold.held != 0; });
     ASSERT_TRUE(went(phases, FlightPhase::takeoff_roll)) << text(phases);
     EXPECT_TRUE(went(phases, FlightPhase::takeoff)) << "rolled past the user's aircraft: " << text(phases);
     EXPECT_FALSE(everHeld);
