@@ -146,11 +146,23 @@ void lf_finishBuffer(RTAppLineIntake& intake)
     gf_writeLogLine(fmt::format("{} Buffer traffic received", intake.historyBatches));
 }
 
+// Keeps the parked aircraft nearest the user up to the limit; the ids of the
+// dropped ones are forgotten with them (a later line of one counts again).
+void lf_trimParkedListLocked(RTAppReaderState& state, const IntakeContext& context)
+{
+    const std::size_t dropped = gf_keepNearestRecords(state.parked, kMaxRTAppBatchRecords, context);
+    if (dropped == 0) return;
+    state.parkedOverLimit += dropped;
+    state.parkedIds.clear();
+    for (const auto& record : state.parked) state.parkedIds.insert(record.hexId);
+}
+
 void lf_finishParked()
 {
     auto& state = gf_rtAppReaderState();
     std::size_t count = 0;
     std::uint64_t overLimit = 0;
+    const IntakeContext context = lf_appIntakeContext();
     {
         std::scoped_lock guard(state.parkedMutex);
         if (state.parkedComplete.exchange(true)) {
@@ -158,13 +170,14 @@ void lf_finishParked()
                                         "Ignoring RT App parked-list end: no parked list is awaited");
             return;
         }
+        lf_trimParkedListLocked(state, context);
         count = state.parked.size();
         overLimit = state.parkedOverLimit;
     }
     gf_writeLogLine(fmt::format("{} park traffic received", count));
     if (overLimit > 0)
-        gf_writeLogLine(fmt::format("{} more parked aircraft over the limit of {} dropped", overLimit,
-                                    kMaxRTAppBatchRecords));
+        gf_writeLogLine(fmt::format("{} more parked aircraft over the limit of {} dropped, the farthest from the user",
+                                    overLimit, kMaxRTAppBatchRecords));
 }
 
 // An app that speaks an older line format has all its traffic refused; the
@@ -245,19 +258,20 @@ void lf_processParkLine(std::span<const std::string_view> fields)
         parsed.time = std::llround(gf_parseRTAppNumber("timestamp", fields[ParkField::kParkTime]));
         auto& state = gf_rtAppReaderState();
         {
-            // One entry per aircraft, the first kept; a full list only counts.
+            // One entry per aircraft, the first kept.
             std::scoped_lock guard(state.parkedMutex);
             if (state.parkedIds.contains(parsed.hexId)) return;
-            if (state.parked.size() >= kMaxRTAppBatchRecords) {
-                ++state.parkedOverLimit;
-                return;
-            }
         }
-        auto record = gf_buildParkedRecord(parsed, lf_appIntakeContext());
+        const IntakeContext context = lf_appIntakeContext();
+        auto record = gf_buildParkedRecord(parsed, context);
         if (!record) return;
         std::scoped_lock guard(state.parkedMutex);
-        if (state.parked.size() >= kMaxRTAppBatchRecords || !state.parkedIds.insert(record->hexId).second) return;
+        if (!state.parkedIds.insert(record->hexId).second) return;
         state.parked.push_back(std::move(*record));
+        // Over twice the limit the list keeps the aircraft nearest the user, so
+        // that neither it nor its ids grow without bound; the end marker
+        // brings it down to the limit.
+        if (state.parked.size() >= 2 * kMaxRTAppBatchRecords) lf_trimParkedListLocked(state, context);
     } catch (const std::exception& e) {
         gf_feedBadInputLog().report(BadInputKind::BadValue, [&] {
             return fmt::format("exception in lf_processParkLine: {}", gf_quoteInput(e.what()));

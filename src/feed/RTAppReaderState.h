@@ -41,9 +41,9 @@ struct RTAppReaderState {
 
     // --- under parkedMutex ---
     std::mutex parkedMutex;
-    std::vector<ParkedTrafficRecord> parked; // one per hex id, at most kMaxRTAppBatchRecords
+    std::vector<ParkedTrafficRecord> parked; // one per hex id, at most kMaxRTAppBatchRecords once complete
     std::unordered_set<std::uint32_t> parkedIds; // the hex ids taken since the list was emptied
-    std::uint64_t parkedOverLimit = 0;           // lines dropped at the limit since then
+    std::uint64_t parkedOverLimit = 0;           // aircraft dropped over the limit since then
 
     // --- atomic ---
     std::atomic<bool> parkedComplete{false};  // RTPARK_EOT arrived

@@ -184,11 +184,19 @@ TEST_F(HostileInput, TheParkedListKeepsOneEntryPerAircraftUpToItsLimit)
     for (int i = 0; i < 3; ++i) feed(parkedLine(0x484506));
     ASSERT_EQ(state.parked.size(), 1u) << gf_feedBadInputLog().lastReport();
     for (std::uint32_t i = 0; i < kMaxRTAppBatchRecords + 7; ++i) feed(parkedLine(0x500000 + i));
-    EXPECT_EQ(state.parked.size(), kMaxRTAppBatchRecords);
+    // A flood of new aircraft: the list and its ids stay within twice the limit while it grows.
+    for (std::uint32_t i = 0; i < 2 * kMaxRTAppBatchRecords; ++i) feed(parkedLine(0x600000 + i));
+    {
+        std::scoped_lock guard(state.parkedMutex);
+        EXPECT_LE(state.parked.size(), 2 * kMaxRTAppBatchRecords);
+        EXPECT_LE(state.parkedIds.size(), 2 * kMaxRTAppBatchRecords);
+    }
     feed("RTPARK_EOT");
     EXPECT_TRUE(state.parkedComplete);
+    EXPECT_EQ(state.parked.size(), kMaxRTAppBatchRecords);
     EXPECT_EQ(count("5000 park traffic received"), 1u);
-    EXPECT_EQ(count("8 more parked aircraft over the limit of 5000 dropped"), 1u) << log();
+    EXPECT_EQ(count("10008 more parked aircraft over the limit of 5000 dropped, the farthest from the user"), 1u)
+        << log();
 
     // A new request empties the list and its ids: the same aircraft count again.
     {

@@ -1,12 +1,16 @@
 #include "feed/RTAppLines.h"
 
+#include <algorithm>
 #include <cmath>
+#include <mutex>
 #include <numbers>
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "core/FeedState.h"
 #include "feed/RTAppProtocol.h"
+#include "feed/RTAppReaderState.h"
 #include "feed/RTAppTestSupport.h"
 #include "liveries/AircraftDatabase.h"
 
@@ -186,6 +190,23 @@ TEST_F(RTAppLines, ABatchStopsGrowingAtItsLimit)
     ASSERT_EQ(delivered.size(), kMaxRTAppBatchRecords);
     EXPECT_EQ(delivered.back().hexId, 16777000u) << "the nearest kept, in the order received";
     EXPECT_EQ(intake.batch.records.size(), 1u);
+}
+
+TEST_F(RTAppLines, TheParkedListKeepsTheAircraftNearestTheUser)
+{
+    // The user is at 52N 4E; the parked aircraft nearest to him come last.
+    for (std::uint32_t i = 0; i < kMaxRTAppBatchRecords + 2; ++i)
+        feed(fmt::format("RTPARK,{:x},52.3,4.76,KLM77,B738,PH-ABC,D7,{}", 0x500000 + i, kFeedTestNow));
+    feed(fmt::format("RTPARK,{:x},52.01,4.01,KLM78,B738,PH-ABD,D8,{}", 0xA00001, kFeedTestNow));
+    feed(fmt::format("RTPARK,{:x},52.02,4.0,KLM79,B738,PH-ABE,D9,{}", 0xA00002, kFeedTestNow));
+    feed("RTPARK_EOT");
+    auto& state = gf_rtAppReaderState();
+    std::scoped_lock guard(state.parkedMutex);
+    ASSERT_EQ(state.parked.size(), kMaxRTAppBatchRecords);
+    for (const std::uint32_t near : {0xA00001u, 0xA00002u})
+        EXPECT_TRUE(std::any_of(state.parked.begin(), state.parked.end(),
+                                [near](const ParkedTrafficRecord& r) { return r.hexId == near; }))
+            << std::hex << near << " was dropped";
 }
 
 TEST(BadInputLog, TwentyLinesPerKindThenACountEachMinute)
