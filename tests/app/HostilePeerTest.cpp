@@ -238,7 +238,8 @@ TEST_F(HostilePeer, TheProgramSurvivesASecondSenderAndServesTheApp)
                          "--record", file("app-record.txt").string(), "--duration", "150"},
                         file("app-out.txt"));
     fs::current_path(file("work"));
-    zelk_ = ChildProcess(program_, {"--demo-seconds", "70"}, file("zelk-out.txt"));
+    // Time for the start, the buffer, some ten seconds of attack and the app served after it.
+    zelk_ = ChildProcess(program_, {"--demo-seconds", "50"}, file("zelk-out.txt"));
 
     // The memory the program holds, watched from outside while it runs.
     std::atomic<bool> watching{true};
