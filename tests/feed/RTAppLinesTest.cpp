@@ -203,10 +203,10 @@ TEST_F(RTAppLines, TheParkedListKeepsTheAircraftNearestTheUser)
     auto& state = gf_rtAppReaderState();
     std::scoped_lock guard(state.parkedMutex);
     ASSERT_EQ(state.parked.size(), kMaxRTAppBatchRecords);
-    for (const std::uint32_t near : {0xA00001u, 0xA00002u})
+    for (const std::uint32_t nearHex : {0xA00001u, 0xA00002u})
         EXPECT_TRUE(std::any_of(state.parked.begin(), state.parked.end(),
-                                [near](const ParkedTrafficRecord& r) { return r.hexId == near; }))
-            << std::hex << near << " was dropped";
+                                [nearHex](const ParkedTrafficRecord& r) { return r.hexId == nearHex; }))
+            << std::hex << nearHex << " was dropped";
 }
 
 TEST(BadInputLog, TwentyLinesPerKindThenACountEachMinute)
