@@ -20,7 +20,6 @@
 namespace zelk {
 namespace {
 
-
 std::string lf_env(const char* name)
 {
     const char* value = std::getenv(name);

@@ -15,7 +15,7 @@ namespace zelk {
 // functions are pure and never throw; a non-finite input gives the neutral
 // answer named with each function.
 
-inline constexpr double kMetersPerNm = 1852.0;
+inline constexpr double kMetersPerNm = kMetresPerNm;
 inline constexpr double kFeetPerNm = 6076.11549;
 inline constexpr double kMetersPerSecondPerKnot = 0.5144444;
 inline constexpr double kPi = 3.141592653589793;
