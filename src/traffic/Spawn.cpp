@@ -82,13 +82,19 @@ bool lf_anyAirborne(const LiveAc& ac)
 }
 
 // Too close above the park airport to be shown yet: the report is likely a ground report gone wrong.
+// Only within the ground radius, where the intake takes ground reports in; farther out a low report is
+// real traffic (an approach to a lower airport nearby, a valley below a high park airport).
 bool lf_lowOverParkAirport(const LiveAc& ac)
 {
     if (ac.category == AcCategory::Rotorcraft || !lf_anyAirborne(ac))
         return false;
+    const PosSample& front = ac.stream.front();
     const auto park = lf_parkReference();
+    if (park && gf_flatDistanceSqNm(lf_sampleAt(front), park->position,
+                                    std::cos(park->position.latitude * kDegToRad)) > kParkAirportRangeSqNm)
+        return false;
     const double elevation = park ? park->elevationFt : 0.0;
-    return ac.stream.front().altitude - elevation <= kParkElevationMarginFt;
+    return front.altitude - elevation <= kParkElevationMarginFt;
 }
 
 std::size_t lf_shownLiveCount()

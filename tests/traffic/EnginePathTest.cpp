@@ -1,8 +1,12 @@
 #include <cmath>
 #include <stdexcept>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "airports/AirportsRegistry.h"
+#include "airports/ParkAirports.h"
+#include "simlink/UserAircraftState.h"
 #include "traffic/TrafficIntake.h"
 #include "traffic/TrafficPassDriver.h"
 
@@ -31,15 +35,27 @@ protected:
     // intake with the reader's context, the records into the engine's mailbox.
     void reportNorthboundThroughIntake(TrafficFields fields, const IntakeContext& context, int seconds)
     {
-        const double degreesPerSecond = fields.groundSpeed / 3600.0 / 60.0;
-        const double startLatitude = fields.latitude;
+        reportNorthboundThroughIntake(std::vector<TrafficFields>{std::move(fields)}, context, seconds);
+    }
+
+    // Several aircraft, each on its own track, one batch a second for them all.
+    void reportNorthboundThroughIntake(std::vector<TrafficFields> aircraft, const IntakeContext& context, int seconds)
+    {
+        std::vector<double> startLatitudes;
+        for (const TrafficFields& f : aircraft)
+            startLatitudes.push_back(f.latitude);
         for (int t = 0; t < seconds; ++t) {
-            fields.latitude = startLatitude + degreesPerSecond * t;
-            fields.time = kStart + t;
-            TrafficIntakeResult result = gf_buildTrafficRecord(fields, context);
-            if (!result.record)
-                throw std::runtime_error("the intake dropped the report");
-            deliver({std::move(*result.record)});
+            std::vector<TrafficRecord> batch;
+            for (std::size_t i = 0; i < aircraft.size(); ++i) {
+                TrafficFields& fields = aircraft[i];
+                fields.latitude = startLatitudes[i] + fields.groundSpeed / 3600.0 / 60.0 * t;
+                fields.time = kStart + t;
+                TrafficIntakeResult result = gf_buildTrafficRecord(fields, context);
+                if (!result.record)
+                    throw std::runtime_error("the intake dropped the report");
+                batch.push_back(std::move(*result.record));
+            }
+            deliver(std::move(batch));
             enginePasses(kPassesPerSecond);
         }
     }
@@ -74,7 +90,32 @@ protected:
         return c;
     }
 
+    // The airport of appContext as the program knows its user airport once
+    // loaded: the park airport, with its elevation in the airports registry.
+    void parkAtUserAirport(std::int32_t elevationFt)
+    {
+        const AirportRecord airport{IcaoCode("LSGS"), IataCode("SIR"), 47.0, 8.0, elevationFt};
+        savedAirports = gf_airportsRegistry().airports;
+        gf_installAirports({airport});
+        gf_setCurrentParkAirport(airport.icao, airport.latitude, airport.longitude);
+        ParkAirportRecord park;
+        park.airport = airport;
+        gf_setParkAirport(park);
+    }
+
+    void TearDown() override
+    {
+        if (savedAirports.empty())
+            gf_resetAirportsRegistry();
+        else
+            gf_installAirports(savedAirports);
+        gf_clearParkAirport();
+        gf_setCurrentParkAirport(IcaoCode{}, 0.0, 0.0);
+        test::TrafficPassTest::TearDown();
+    }
+
     static constexpr double kStart = 1'700'000'000.0;
+    std::vector<AirportRecord> savedAirports;
 };
 
 // Every report of one aircraft reaches its stream: the aircraft is created
@@ -122,6 +163,32 @@ TEST_F(EnginePath, LowReportAwayFromAHighAirportIsShownAirborne)
     EXPECT_NEAR(created.command.position.altitude, 4500.0, 1.0);
     ASSERT_NE(live(0x4B1A2C), nullptr);
     EXPECT_EQ(live(0x4B1A2C)->phase, FlightPhase::flying);
+}
+
+// With that high airport as the park airport: the low aircraft 8 NM out is
+// shown flying, while one only 500 ft above the airport 2 NM from it, perhaps
+// a ground report gone wrong, is still held back.
+TEST_F(EnginePath, LowReportAwayFromAHighParkAirportIsShownOneCloseAboveItIsHeld)
+{
+    gf_updateSettings([](SettingsSnapshot& s) { s.COLLISION_USER_AIR = false; });
+    parkAtUserAirport(5400);
+    TrafficFields overAirport = appReport();
+    overAirport.hexId = 0x4B1A2D;
+    overAirport.callsign = "SWR8";
+    overAirport.registration = "HB-JLT";
+    overAirport.latitude = 47.0 + 2.0 / 60.0;
+    overAirport.altitude = 5900.0;
+    reportNorthboundThroughIntake({appReport(), overAirport}, appContext(5400.0), 20);
+    enginePasses(15 * kPassesPerSecond);
+    ASSERT_EQ(port.createdObjects().size(), 1u);
+    const auto created = port.createdObjects()[0];
+    EXPECT_EQ(created.command.hexId, 0x4B1A2Cu);
+    EXPECT_EQ(created.command.position.onGround, 0u);
+    EXPECT_NEAR(created.command.position.altitude, 4500.0, 1.0);
+    ASSERT_NE(live(0x4B1A2C), nullptr);
+    EXPECT_EQ(live(0x4B1A2C)->phase, FlightPhase::flying);
+    ASSERT_NE(live(0x4B1A2D), nullptr) << "its reports still arrive";
+    EXPECT_EQ(live(0x4B1A2D)->simState, SimState::buffer);
 }
 
 // The aircraft is placed at the true airspeed of its first report, not at its
