@@ -355,9 +355,10 @@ bool lf_feedAircraftPresent(const ParkedTrafficRecord& r)
     const bool queued = std::any_of(work.begin(), work.end(), [&r](const StaticWorkItem& w) {
         return w.origin == kOriginFeed && (w.sourceHexId == r.hexId || w.callsign == r.head.callsign);
     });
+    // A parked aircraft that departs flies under its flight's callsign: its hex id still tells it.
     const auto& live = gf_liveAircraft();
     return standing || queued || std::any_of(live.begin(), live.end(), [&r](const LiveAc& a) {
-               return a.erase == 0 && a.head.callsign == r.head.callsign;
+               return a.erase == 0 && (a.hexId == r.hexId || a.head.callsign == r.head.callsign);
            });
 }
 

@@ -13,7 +13,10 @@
 #include "ground/StandLearning.h"
 #include "gui/ParkingControls.h"
 #include "support/TestAirport.h"
+#include "simlink/SimObjectResultQueue.h"
 #include "traffic/FeedHooks.h"
+#include "traffic/RecordErasure.h"
+#include "traffic/SimObjectResults.h"
 #include "traffic/StandQueries.h"
 #include "traffic/TrafficStateTestSupport.h"
 #include "traffic/TrafficTestData.h"
@@ -257,6 +260,49 @@ TEST_F(Parking, FeedParkedTrafficInListOrder)
     EXPECT_NE(log().find("RT Parking changes: 1 to be removed, 0 to be added"), std::string::npos);
     EXPECT_EQ(gf_staticAircraft()[1].simState, SimState::removingfromsim);
     EXPECT_EQ(gf_staticAircraft()[0].simState, SimState::active);
+}
+
+// A feed aircraft parked at its stand departs and is reported live under its
+// flight's callsign with the same hex id: its parked copy goes, and the next
+// adjustment does not park it again while it flies.
+TEST_F(Parking, FeedParkedAircraftFlyingLiveIsNotPlacedAgain)
+{
+    gf_updateSettings([](SettingsSnapshot& s) { s.RT_PARKTRAFFIC_ONLY = true; });
+    ParkedTrafficRecord parkedKlm;
+    parkedKlm.head.callsign = "KLM1605";
+    parkedKlm.head.key = keyOf("KLM", "B738");
+    parkedKlm.hexId = 0x484C56;
+    parkedKlm.stand = "G9";
+    parkedKlm.ageComputed = 1;
+    std::vector<ParkedTrafficRecord> feed{parkedKlm};
+    test::installFeedParkedList(feed);
+    gf_parkingSummary();
+    ASSERT_EQ(workList(), std::vector<std::string>{"G9 KLM1605"});
+    gf_placeNextStaticAircraft();
+    ASSERT_EQ(gf_staticAircraft().size(), 1u);
+    // The simulator answers the create; the copy stands once its wait is over.
+    const std::uint32_t objectId = 600;
+    gf_postSimObjectResult({objectId, gf_staticAircraft()[0].hexId, 0, SimResultKind::StaticCreated, {}});
+    for (int pass = 0; pass < 1000 && gf_staticAircraft()[0].simState != SimState::active; ++pass)
+        gf_processSimObjectResults();
+    ASSERT_EQ(gf_staticAircraft()[0].simState, SimState::active);
+
+    LiveAc flying;
+    flying.head.callsign = "KL1001";
+    flying.hexId = parkedKlm.hexId;
+    flying.phase = FlightPhase::taxi;
+    flying.simState = SimState::active;
+    flying.objectId = 701;
+    gf_liveAircraft().push_back(std::move(flying));
+    lf_checkForStaticWithCallsignOrHexidAndRemove(gf_liveAircraft()[0]);
+    ASSERT_EQ(gf_staticAircraft()[0].simState, SimState::removingfromsim);
+    gf_postSimObjectResult({objectId, 0, 0, SimResultKind::ObjectRemoved, {}});
+    gf_processSimObjectResults();
+    ASSERT_TRUE(gf_staticAircraft().empty());
+
+    gf_adjustParking(false);
+    EXPECT_TRUE(gf_staticWorkList().empty());
+    EXPECT_NE(log().find("RT Parking changes: 0 to be removed, 0 to be added"), std::string::npos);
 }
 
 TEST_F(Parking, QueuedRemovalsAreWorkedBeforeTheWantedCountIsKnown)
