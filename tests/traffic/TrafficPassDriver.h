@@ -16,6 +16,7 @@
 #include "gui/WaitClock.h"
 #include "simlink/PoseTable.h"
 #include "simlink/UserAircraftState.h"
+#include "support/ScopedEnv.h"
 #include "traffic/IdentityChange.h"
 #include "traffic/LiveMotionHooks.h"
 #include "traffic/LiveUpdate.h"
@@ -42,6 +43,8 @@ class TrafficPassTest : public TrafficSimTest {
 protected:
     void SetUp() override
     {
+        // The flight plans of the aircraft shown go to this process's own per-user folder, never the user's.
+        processConfigHome();
         TrafficSimTest::SetUp();
         loadTrafficTestDbase();
         gf_installEngineSimResultSteps();

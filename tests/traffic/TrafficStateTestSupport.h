@@ -9,6 +9,7 @@
 #include "core/Log.h"
 #include "ground/Parking.h"
 #include "support/LoggedTempDir.h"
+#include "support/ScopedEnv.h"
 #include "traffic/AircraftRecords.h"
 #include "traffic/FeedHooks.h"
 #include "traffic/TrafficHooks.h"
@@ -22,6 +23,8 @@ class TrafficStateTest : public LoggedTempDirTest {
 protected:
     void SetUp() override
     {
+        // Flight plans and the like go to the per-user folder: this process's own, never the user's.
+        processConfigHome();
         LoggedTempDirTest::SetUp();
         gf_updateTrafficStateHooks([this](TrafficStateHooks& h) {
             h = TrafficStateHooks{};
