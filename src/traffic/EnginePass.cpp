@@ -196,15 +196,15 @@ bool lf_isJump(const LiveAc& ac, const PosSample& s, const TrafficRecord& record
     if (ac.phase != FlightPhase::taxi || s.airborne != 0 || r.airborne != 0) return false;
     if (!std::isfinite(dNm) || !std::isfinite(dt) || dt <= 0.0) return false;
     bool same = false;
-    bool near = false;
+    bool nearAnyRunway = false;
     if (dNm * kMetresPerNm > 1.0) {
         const double bearing = gf_initialBearing({s.latitude, s.longitude}, {r.latitude, r.longitude});
         same = lf_sameRunway(s, r, bearing);
-        near = lf_nearRunway(s, r);
+        nearAnyRunway = lf_nearRunway(s, r);
     }
     const double v = dNm * kMetresPerNm / dt * kKnotsPerMetrePerSecond;
     const double g = std::max(lf_reportedSpeed(s.groundSpeed), lf_reportedSpeed(r.groundSpeed));
-    return (g <= 5.0 && v > 30.0) || (v > 80.0 && near && !same) || v > std::max(3.0 * g, 60.0);
+    return (g <= 5.0 && v > 30.0) || (v > 80.0 && nearAnyRunway && !same) || v > std::max(3.0 * g, 60.0);
 }
 
 // A steady aircraft's next report adds nothing before it has moved far enough.

@@ -324,11 +324,11 @@ TEST_F(Spawn, SpawnRules)
             s.COLLISION_USER_AIR = false;
         });
         if (c.nearerActive) {
-            LiveAc& near = addLive(0x200001, "NEAR1", "D-AIXB", {sample(10.1, 10, 5000, 250, 0)});
-            near.simState = SimState::active;
-            near.objectId = 50;
-            near.pose.latitude = 10.1;
-            near.pose.longitude = 10.0;
+            LiveAc& nearer = addLive(0x200001, "NEAR1", "D-AIXB", {sample(10.1, 10, 5000, 250, 0)});
+            nearer.simState = SimState::active;
+            nearer.objectId = 50;
+            nearer.pose.latitude = 10.1;
+            nearer.pose.longitude = 10.0;
         }
         const std::int32_t t = gf_engineTick();
         addLive(0x200002, "SWR8", "HB-JLT",

@@ -61,10 +61,10 @@ TEST(BatchTicks, RecordsAreDueThirtySecondsLaterAroundTheMedian)
     EXPECT_EQ(noTimes.records[0].sample.dueTick, 1207);
 
     // Offsets saturate at the 32-bit range.
-    TrafficBatch far = batchOf({0.0, 1e12, 2e12});
-    gf_stampBatchTicks(far, 0, 30);
-    EXPECT_EQ(far.records[0].sample.dueTick, std::numeric_limits<std::int32_t>::min());
-    EXPECT_EQ(far.records[2].sample.dueTick, std::numeric_limits<std::int32_t>::max());
+    TrafficBatch distant = batchOf({0.0, 1e12, 2e12});
+    gf_stampBatchTicks(distant, 0, 30);
+    EXPECT_EQ(distant.records[0].sample.dueTick, std::numeric_limits<std::int32_t>::min());
+    EXPECT_EQ(distant.records[2].sample.dueTick, std::numeric_limits<std::int32_t>::max());
 
     TrafficBatch huge = batchOf({-1e300, 0.0, 1e300});
     gf_stampBatchTicks(huge, std::numeric_limits<std::int32_t>::max(), 30);
