@@ -137,6 +137,25 @@ TEST_F(RTAppLines, BadLinesAreLoggedAndDropped)
     EXPECT_TRUE(gf_rtAppReaderState().parked.empty());
 }
 
+// The app's line format is the reason for no traffic only while no traffic
+// line of the full count came: a cut line among lines that lie outside the
+// range says nothing of the app's version.
+TEST_F(RTAppLines, OnlyCutTrafficLinesNameTheAppsFormat)
+{
+    auto cut = rtTrafficFields();
+    cut.resize(42);
+    feed(joinFields(cut));
+    EXPECT_EQ(gf_rtAppNoTrafficReason().value_or(""),
+              "No traffic taken: the RealTraffic app's lines have 42 fields, 44 are required; update the RealTraffic "
+              "app");
+    auto outOfRange = rtTrafficFields();
+    outOfRange[2] = "54.0"; // 120 NM north of the user, twice the range
+    feed(joinFields(outOfRange));
+    feed(joinFields(cut));
+    ASSERT_TRUE(intake.batch.records.empty()) << gf_feedBadInputLog().lastReport();
+    EXPECT_EQ(gf_rtAppNoTrafficReason(), std::nullopt) << "a line of the full count came";
+}
+
 TEST_F(RTAppLines, HistoryBatchesAtSeparatorsAndLiveOnesAtTheEnd)
 {
     const std::string buf = joinFields(rtTrafficFields("RTBUF"));
