@@ -122,6 +122,7 @@ TEST_F(RTAppLines, BadLinesAreLoggedAndDropped)
         {with(20, "x"), BadInputKind::BadValue, "TAS:x"},
         {with(2, "91"), BadInputKind::BadValue, "invalid lalo"},
         {"RTPARK,48450G,52.3,4.76,KLM77,B738,PH-ABC,D7,1700000000", BadInputKind::BadValue, "hexid:48450G"},
+        {"RTPARK,1000000,52.3,4.76,KLM77,B738,PH-ABC,D7,1700000000", BadInputKind::BadValue, "hexid:1000000"},
         {"RTHELLO,1,2", BadInputKind::UnknownTag, "unknown RT App message: RTHELLO"},
         {with(9, std::string(10 * 1024, 'K')), BadInputKind::LongLine, "line of 10"},
     };
