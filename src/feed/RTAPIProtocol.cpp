@@ -107,7 +107,20 @@ std::string gf_rtApiForm(const std::vector<RTAPIFormField>& fields)
 
 int gf_rtApiReplyStatus(long httpStatus, std::string_view body, nlohmann::json& parsed, std::size_t* leftOut)
 {
-    BoundedJson bounded = gf_parseBoundedJson(body);
+    BoundedJson bounded;
+    if (httpStatus == kRTAPIOk) {
+        bounded = gf_parseBoundedJson(body);
+    } else {
+        // A server's error page is HTML of any size: a body whose shape is no
+        // feed JSON says nothing beyond the HTTP status, which is the answer.
+        try {
+            bounded = gf_parseBoundedJson(body);
+        } catch (const JsonShapeError&) {
+            parsed = nlohmann::json::object();
+            if (leftOut) *leftOut = 0;
+            return static_cast<int>(httpStatus);
+        }
+    }
     parsed = std::move(bounded.value);
     if (leftOut) *leftOut = bounded.leftOut;
     if (parsed.is_discarded() || !parsed.is_object()) {

@@ -58,9 +58,10 @@ std::string gf_rtApiForm(const std::vector<RTAPIFormField>& fields);
 // over the HTTP status. Throws std::runtime_error when a body of HTTP status
 // 200 is no JSON object or its status is no integer; a body of another HTTP
 // status that is no JSON object gives that status and an empty object. The
-// body is built within kFeedJsonLimits (feed/BoundedJson.h): one nested deeper
-// throws JsonShapeError, members over the limits are left out and counted
-// in leftOut.
+// body is built within kFeedJsonLimits (feed/BoundedJson.h): one of HTTP status
+// 200 nested deeper or with too long a run without a number or a text throws
+// JsonShapeError (of another HTTP status it gives that status and an empty
+// object), members over the limits are left out and counted in leftOut.
 int gf_rtApiReplyStatus(long httpStatus, std::string_view body, nlohmann::json& parsed,
                         std::size_t* leftOut = nullptr);
 

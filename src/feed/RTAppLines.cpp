@@ -291,8 +291,12 @@ void processRTAppLine(std::string_view line, RTAppLineIntake& intake)
     const std::string_view tag = line.substr(0, line.find(','));
     if (tag == "RTTFC" || tag == "RTBUF") {
         const auto fields = gf_splitRTAppFields(line);
-        if (lf_hasFields(fields, kRTTrafficFieldCount, line)) processLine(fields, intake);
-        else lf_countShortTrafficLine(fields.size());
+        if (lf_hasFields(fields, kRTTrafficFieldCount, line)) {
+            gf_rtAppReaderState().fullTrafficLines.fetch_add(1);
+            processLine(fields, intake);
+        } else {
+            lf_countShortTrafficLine(fields.size());
+        }
     } else if (tag == "RTPARK") {
         const auto fields = gf_splitRTAppFields(line);
         if (lf_hasFields(fields, kRTParkFieldCount, line)) lf_processParkLine(fields);

@@ -117,12 +117,16 @@ double gf_parseRTAppNumber(std::string_view name, std::string_view text)
 
 std::uint32_t gf_parseRTAppDecimalId(std::string_view name, std::string_view text)
 {
-    return lf_parseInteger<std::uint32_t>(name, text, 10);
+    const auto id = lf_parseInteger<std::uint32_t>(name, text, 10);
+    if (id > kMaxFeedHexId) lf_badNumber(name, text);
+    return id;
 }
 
 std::uint32_t gf_parseRTAppHexId(std::string_view name, std::string_view text)
 {
-    return lf_parseInteger<std::uint32_t>(name, text, 16);
+    const auto id = lf_parseInteger<std::uint32_t>(name, text, 16);
+    if (id > kMaxFeedHexId) lf_badNumber(name, text);
+    return id;
 }
 
 std::string gf_formatRTAppPosition(const UserAcPosition& user)

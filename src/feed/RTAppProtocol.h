@@ -41,8 +41,13 @@ std::vector<std::string_view> gf_splitDatagramLines(std::string_view datagram);
 // The comma fields of a line; "null" reads as an empty field.
 std::vector<std::string_view> gf_splitRTAppFields(std::string_view line);
 
+// An aircraft's hex id is its 24-bit ICAO address: a larger one is no
+// aircraft's and is bad input like any other impossible value.
+inline constexpr std::uint32_t kMaxFeedHexId = 0xFFFFFF;
+
 // Numbers of a line. A text that is not entirely a finite number throws
-// std::runtime_error "{name}:{text}".
+// std::runtime_error "{name}:{text}"; so does a hex id (given in decimal or
+// hexadecimal) above kMaxFeedHexId.
 double gf_parseRTAppNumber(std::string_view name, std::string_view text);
 std::uint32_t gf_parseRTAppDecimalId(std::string_view name, std::string_view text);
 std::uint32_t gf_parseRTAppHexId(std::string_view name, std::string_view text);

@@ -64,6 +64,7 @@ void gf_resetRTAppReaderState()
     state.receptionSeen = 0;
     state.shortTrafficLines = 0;
     state.shortTrafficFields = 0;
+    state.fullTrafficLines = 0;
     state.trafficRecordsTaken = 0;
     state.simulatorTimeSent = 0;
     // A shift of an RT Direct run would push every app record out of bounds.
@@ -85,7 +86,9 @@ bool gf_takeRTAppTrafficStale()
 std::optional<std::string> gf_rtAppNoTrafficReason()
 {
     const auto& state = gf_rtAppReaderState();
-    if (state.trafficRecordsTaken.load() != 0 || state.shortTrafficLines.load() == 0) return std::nullopt;
+    if (state.trafficRecordsTaken.load() != 0 || state.fullTrafficLines.load() != 0 ||
+        state.shortTrafficLines.load() == 0)
+        return std::nullopt;
     return fmt::format("No traffic taken: the RealTraffic app's lines have {} fields, {} are required; update the "
                        "RealTraffic app",
                        state.shortTrafficFields.load(), kRTTrafficFieldCount);

@@ -55,9 +55,11 @@ struct RTAppReaderState {
     std::atomic<std::int64_t> simulatorTimeSent{0}; // seconds of the last "Qs123="; 0 none
     std::atomic<std::int32_t> receptionSeen{0};    // the counter at the last 30-second check
     // Traffic lines refused for too few fields, the field count of the last
-    // of them, and the traffic records taken from any line.
+    // of them, the traffic lines of the full count (taken or not), and the
+    // traffic records taken from any line.
     std::atomic<std::uint64_t> shortTrafficLines{0};
     std::atomic<std::uint32_t> shortTrafficFields{0};
+    std::atomic<std::uint64_t> fullTrafficLines{0};
     std::atomic<std::uint64_t> trafficRecordsTaken{0};
 };
 
@@ -85,7 +87,9 @@ bool gf_rtAppWeatherStale(std::chrono::steady_clock::time_point now);
 
 // Why the app's traffic gave no record, when the reason is the app itself:
 // every traffic line it sent was refused for its field count. Nothing when a
-// record was taken or no line was refused so.
+// record was taken, a line of the full count came (a cut line among lines the
+// region or the filters dropped says nothing of the app) or no line was
+// refused so.
 std::optional<std::string> gf_rtAppNoTrafficReason();
 
 } // namespace zelk

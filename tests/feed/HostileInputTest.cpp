@@ -16,6 +16,7 @@
 #include "feed/RTAppTestSupport.h"
 #include "feed/ReaderStateTools.h"
 #include "feed/RecordBounds.h"
+#include "liveries/AircraftDatabase.h"
 #include "liveries/CodeTables.h"
 #include "support/LoggedTempDir.h"
 
@@ -48,6 +49,22 @@ protected:
     static std::string parkedLine(std::uint32_t hexId)
     {
         return fmt::format("RTPARK,{:x},52.3,4.76,KLM77,B738,PH-ABC,D7,{}", hexId, kFeedTestNow);
+    }
+    // A web-API traffic array of KLM123, a B738 registered PH-BXA, near the user.
+    static nlohmann::json webTrafficArray()
+    {
+        nlohmann::json a = nlohmann::json::array();
+        for (int i = 0; i < 49; ++i) a.push_back(nullptr);
+        a[0] = "484506";
+        a[1] = 52.2;
+        a[2] = 4.5;
+        a[4] = 5000;
+        a[5] = 250;
+        a[8] = "B738";
+        a[9] = "PH-BXA";
+        a[10] = kFeedTestNow;
+        a[13] = "KLM123";
+        return a;
     }
     std::size_t count(const std::string& text) const
     {
@@ -88,6 +105,8 @@ TEST_F(HostileInput, RecordsClaimingTheImpossibleAreBadInput)
         {14, at(86401), "timestamp out of bounds"},
         {14, at(-86401), "timestamp out of bounds"},
         {14, "253402300799", "timestamp out of bounds:253402300799"}, // 31 Dec 9999
+        {1, "16777215", nullptr},                                       // the largest 24-bit address
+        {1, "16777216", "hexid:16777216"},
     };
     for (const Case& c : cases) {
         const auto before = refused(BadInputKind::BadValue);
@@ -149,19 +168,57 @@ TEST_F(HostileInput, TextsThatAreNoUtf8AreReplacedFieldByField)
     }
 }
 
+// A registration reaches the simulator as the tail number, a callsign the
+// log: C1 controls (U+009B opens a terminal's escape) and the marks that
+// reorder what is shown are dropped from the texts of both feeds' lines,
+// live and parked.
+TEST_F(HostileInput, ControlAndReorderingCharactersAreDroppedInBothFeeds)
+{
+    const std::string csi = "\xc2\x9b", nel = "\xc2\x85", rlo = "\xe2\x80\xae", lri = "\xe2\x81\xa6",
+                      pdi = "\xe2\x81\xa9";
+    const auto expectIdentity = [](const TrafficRecordHead& head, const char* callsign, const char* registration) {
+        EXPECT_EQ(head.callsign, callsign);
+        EXPECT_EQ(head.registration, registration);
+        EXPECT_EQ(head.key.model, gf_modelCode2Index("B738"));
+    };
+
+    auto f = rtTrafficFields();
+    f[9] = csi + "KLM123" + pdi;
+    f[10] = "B7" + nel + "38";
+    f[11] = rlo + "PH-BXA";
+    f[43] = lri + "DLH" + pdi;
+    feed(joinFields(f));
+    ASSERT_EQ(intake.batch.records.size(), 1u) << gf_feedBadInputLog().lastReport();
+    expectIdentity(intake.batch.records[0].head, "KLM123", "PH-BXA");
+    EXPECT_EQ(intake.batch.records[0].head.key.airline, gf_airlineCode2Index("DLH"));
+
+    feed(fmt::format("RTPARK,484506,52.3,4.76,{}KLM77,B7{}38,PH-ABC{},D7{},{}", lri, rlo, csi, pdi, kFeedTestNow));
+    auto& state = gf_rtAppReaderState();
+    ASSERT_EQ(state.parked.size(), 1u) << gf_feedBadInputLog().lastReport();
+    expectIdentity(state.parked[0].head, "KLM77", "PH-ABC");
+    EXPECT_EQ(state.parked[0].stand, "D7");
+
+    nlohmann::json a = webTrafficArray();
+    a[8] = nel + "B738";
+    a[9] = "PH-" + rlo + "BXA";
+    a[13] = "KLM123" + csi;
+    gf_setRTAPIQueryCentre(52.0, 4.0);
+    const IntakeContext context = gf_readerIntakeContext(gf_rtApiReaderState(), true);
+    TrafficBatch batch;
+    parseTrafficRecord(a, context, batch, RecordClock{static_cast<double>(kFeedTestNow), 0, 0.0});
+    ASSERT_EQ(batch.records.size(), 1u);
+    expectIdentity(batch.records[0].head, "KLM123", "PH-BXA");
+
+    const nlohmann::json parked = {52.3, 4.76, "D7" + nel, "B738" + pdi, csi + "PH-ABC", kFeedTestNow, "KLM77" + lri};
+    const auto record = parseParkedRecord("484506", parked, context);
+    ASSERT_TRUE(record);
+    expectIdentity(record->head, "KLM77", "PH-ABC");
+    EXPECT_EQ(record->stand, "D7");
+}
+
 TEST_F(HostileInput, WebApiRecordsHaveTheSameBounds)
 {
-    nlohmann::json a = nlohmann::json::array();
-    for (int i = 0; i < 49; ++i) a.push_back(nullptr);
-    a[0] = "484506";
-    a[1] = 52.2;
-    a[2] = 4.5;
-    a[4] = 5000;
-    a[5] = 250;
-    a[8] = "B738";
-    a[9] = "PH-BXA";
-    a[10] = kFeedTestNow;
-    a[13] = "KLM123";
+    nlohmann::json a = webTrafficArray();
     gf_setRTAPIQueryCentre(52.0, 4.0);
     const IntakeContext context = gf_readerIntakeContext(gf_rtApiReaderState(), true);
     TrafficBatch batch;
@@ -176,6 +233,13 @@ TEST_F(HostileInput, WebApiRecordsHaveTheSameBounds)
                  std::runtime_error);
     parseTrafficRecord(a, context, batch, RecordClock{kFeedTestNow + 2.0 * 86400, 2 * 1440, 0.0});
     EXPECT_EQ(batch.records.size(), 2u);
+    // No aircraft's address has more than 24 bits, live or parked.
+    a[0] = "1000000";
+    EXPECT_THROW(parseTrafficRecord(a, context, batch, RecordClock{static_cast<double>(kFeedTestNow), 0, 0.0}),
+                 std::runtime_error);
+    const nlohmann::json parked = {52.3, 4.76, "D7", "B738", "PH-ABC", kFeedTestNow, "KLM77"};
+    EXPECT_TRUE(parseParkedRecord("ffffff", parked, context));
+    EXPECT_THROW(parseParkedRecord("1000000", parked, context), std::runtime_error);
 }
 
 TEST_F(HostileInput, TheParkedListKeepsOneEntryPerAircraftUpToItsLimit)

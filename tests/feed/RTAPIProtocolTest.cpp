@@ -2,10 +2,12 @@
 
 #include <cmath>
 #include <numbers>
+#include <string>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "feed/BoundedJson.h"
 #include "feed/RTAPIRecords.h"
 #include "feed/RTAppTestSupport.h"
 #include "liveries/AircraftDatabase.h"
@@ -203,6 +205,15 @@ TEST(RTAPIProtocol, StatusPacingAndForm)
     EXPECT_EQ(gf_rtApiReplyStatus(404, R"({"data":{}})", parsed), 404);
     EXPECT_THROW(gf_rtApiReplyStatus(200, "{cut", parsed), std::runtime_error);
     EXPECT_THROW(gf_rtApiReplyStatus(200, R"({"status":true})", parsed), std::runtime_error);
+    // A server's error page too long or too deep for a feed's JSON is its HTTP status, not a shape error.
+    const std::string errorPage = "<html><body>" + std::string(5000, 'x') + "</body></html>";
+    const std::string deepPage = std::string(40, '[') + "502";
+    std::size_t leftOut = 7;
+    EXPECT_EQ(gf_rtApiReplyStatus(502, errorPage, parsed, &leftOut), 502);
+    EXPECT_EQ(parsed, json::object());
+    EXPECT_EQ(leftOut, 0u);
+    EXPECT_EQ(gf_rtApiReplyStatus(500, deepPage, parsed), 500);
+    EXPECT_THROW(gf_rtApiReplyStatus(200, errorPage, parsed), JsonShapeError);
 
     using std::chrono::milliseconds;
     EXPECT_EQ(gf_rtApiPace(std::nullopt, kRTAPITrafficFloor), milliseconds(2000));

@@ -122,6 +122,7 @@ TEST_F(RTAppLines, BadLinesAreLoggedAndDropped)
         {with(20, "x"), BadInputKind::BadValue, "TAS:x"},
         {with(2, "91"), BadInputKind::BadValue, "invalid lalo"},
         {"RTPARK,48450G,52.3,4.76,KLM77,B738,PH-ABC,D7,1700000000", BadInputKind::BadValue, "hexid:48450G"},
+        {"RTPARK,1000000,52.3,4.76,KLM77,B738,PH-ABC,D7,1700000000", BadInputKind::BadValue, "hexid:1000000"},
         {"RTHELLO,1,2", BadInputKind::UnknownTag, "unknown RT App message: RTHELLO"},
         {with(9, std::string(10 * 1024, 'K')), BadInputKind::LongLine, "line of 10"},
     };
@@ -135,6 +136,25 @@ TEST_F(RTAppLines, BadLinesAreLoggedAndDropped)
     }
     EXPECT_TRUE(intake.batch.records.empty());
     EXPECT_TRUE(gf_rtAppReaderState().parked.empty());
+}
+
+// The app's line format is the reason for no traffic only while no traffic
+// line of the full count came: a cut line among lines that lie outside the
+// range says nothing of the app's version.
+TEST_F(RTAppLines, OnlyCutTrafficLinesNameTheAppsFormat)
+{
+    auto cut = rtTrafficFields();
+    cut.resize(42);
+    feed(joinFields(cut));
+    EXPECT_EQ(gf_rtAppNoTrafficReason().value_or(""),
+              "No traffic taken: the RealTraffic app's lines have 42 fields, 44 are required; update the RealTraffic "
+              "app");
+    auto outOfRange = rtTrafficFields();
+    outOfRange[2] = "54.0"; // 120 NM north of the user, twice the range
+    feed(joinFields(outOfRange));
+    feed(joinFields(cut));
+    ASSERT_TRUE(intake.batch.records.empty()) << gf_feedBadInputLog().lastReport();
+    EXPECT_EQ(gf_rtAppNoTrafficReason(), std::nullopt) << "a line of the full count came";
 }
 
 TEST_F(RTAppLines, HistoryBatchesAtSeparatorsAndLiveOnesAtTheEnd)

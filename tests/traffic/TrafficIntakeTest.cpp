@@ -284,6 +284,10 @@ TEST_F(TrafficIntake, IdentityTextsAreTrimmedAndLoseTheirControlCharacters)
         {"\x7f\x07", " \r\n ", "\x1b", "", "", ""},          // nothing left: no identity, dropped
         {"  .AB ", "  AB ", "", "", "", ""},                      // trimmed first, then too short
         {"KLM123", " null ", "AIRLINEXX", "KLM123", "", ""},      // over 8 characters: the callsign's airline
+        // C1 controls (U+009B is a terminal's escape) and bidirectional controls go like C0 ones.
+        {"\xc2\x9b" "KLM\xc2\x85" "123", "PH-\xc2\x80" "BXA\xc2\x9f", "\xe2\x81\xa6" "DLH\xe2\x81\xa9",
+         "KLM123", "PH-BXA", "DLH"},
+        {" \xe2\x80\xae" "AAL72\xe2\x80\xac ", "\xe2\x80\xaa" "N835AN\xe2\x81\xa8", "", "AAL72", "N835AN", ""},
     };
     for (const Case& c : cases) {
         fields.callsign = c.callsign;
@@ -302,6 +306,12 @@ TEST_F(TrafficIntake, IdentityTextsAreTrimmedAndLoseTheirControlCharacters)
         EXPECT_EQ(head.key.airline, gf_airlineCode2Index(airline)) << c.callsign;
     }
     EXPECT_EQ(gf_cleanFeedText("\x01 B738\x7f "), "B738");
+    // Only those: the characters next to their ranges stay, and a control
+    // between two bytes does not join them into one.
+    EXPECT_EQ(gf_cleanFeedText("\xc2\x9f\xc2\xa0" "A\xe2\x80\xae\xe2\x80\xaf"
+                               "B\xe2\x81\xa5\xe2\x81\xa6\xe2\x81\xa9\xe2\x81\xaa"),
+              "\xc2\xa0" "A\xe2\x80\xaf" "B\xe2\x81\xa5\xe2\x81\xaa");
+    EXPECT_EQ(gf_cleanFeedText("PH\xc2\x01\x9b" "BXA"), "PH\xef\xbf\xbd\xef\xbf\xbd" "BXA");
     fields.type = " B738\x1b";
     fields.callsign = "KLM123";
     EXPECT_EQ(record().head.key.model, gf_modelCode2Index("B738")) << "the type text is cleaned too";
