@@ -513,8 +513,9 @@ const HostileReplyCase kHostileCases[] = {
 };
 
 // Each reply is refused with one quoted line, or its junk left out: the run
-// does not crash, stays within its memory, writes no control byte to the log,
-// and takes the next good reply (the first, when the junk stood beside it).
+// does not crash, stays within its memory and gives it back, writes no control
+// byte to the log, and takes the next good reply (the first, when the junk
+// stood beside it).
 TEST_P(RTAPIHostileReplies, AreRefusedOrTrimmedAndTheRunGoesOn)
 {
     const HostileReplyCase& c = GetParam();
