@@ -52,14 +52,23 @@ public:
     }
 
 private:
-    // Counts a member of the innermost open container; false once it is full.
-    bool admit()
+    // Counts a member of the innermost open container; false once it is full
+    // or the values left of the budget are fewer than room.
+    bool admit(std::size_t room)
     {
-        if (open_.empty()) return true;
-        const std::size_t limit = open_.size() == 2 ? limits_.maxEntries : limits_.maxItems;
-        if (++counts_.back() <= limit) return true;
-        ++leftOut_;
-        return false;
+        if (!open_.empty()) {
+            const std::size_t limit = open_.size() == 2 ? limits_.maxEntries : limits_.maxItems;
+            if (++counts_.back() > limit) {
+                ++leftOut_;
+                return false;
+            }
+        }
+        if (limits_.maxValues - built_ < room) {
+            ++leftOut_;
+            return false;
+        }
+        ++built_;
+        return true;
     }
 
     Json* place(Json&& value)
@@ -80,7 +89,7 @@ private:
 
     bool put(Json&& value)
     {
-        if (skipped_ == 0 && admit()) place(std::move(value));
+        if (skipped_ == 0 && admit(1)) place(std::move(value));
         return true;
     }
 
@@ -90,7 +99,7 @@ private:
             tooDeep_ = true;
             return false;
         }
-        if (skipped_ > 0 || !admit()) {
+        if (skipped_ > 0 || !admit(1 + limits_.maxItems)) {
             ++skipped_;
             return true;
         }
@@ -117,6 +126,7 @@ private:
     std::size_t skipped_ = 0;          // containers open inside one passed over
     std::string key_;
     std::size_t leftOut_ = 0;
+    std::size_t built_ = 0;            // values placed, never above limits_.maxValues
     bool tooDeep_ = false;
     bool errored_ = false;
 };
@@ -130,8 +140,11 @@ void lf_checkShape(std::string_view text, const JsonLimits& limits)
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '"') {
+            const std::size_t start = i;
             for (++i; i < text.size() && text[i] != '"'; ++i)
                 if (text[i] == '\\') ++i;
+            if (i - start - 1 > limits.maxTextBytes)
+                throw JsonShapeError(fmt::format("JSON text of more than {} bytes", limits.maxTextBytes));
             run = 0;
             continue;
         }

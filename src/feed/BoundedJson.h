@@ -26,6 +26,16 @@ struct JsonLimits {
     // "[],[]," cost 31 MB (and twice that while its buffer grows), although
     // no value is kept. A reply of the feeds has at most some dozens.
     std::size_t maxBytesWithoutLiteral = 4096;
+    // Values built of one text, containers included. The counts above bound
+    // each container, not the whole: 8 members of 20,000 arrays of 64 empty
+    // texts fit them and cost some 700 MB once built. 5,000 aircraft of a
+    // traffic reply are 245,000 values (an array of 48 fields each), a parked
+    // list of as many fewer; past this the rest of the text is passed over.
+    std::size_t maxValues = 300000;
+    // Bytes of one text. nlohmann's lexer holds a text twice while it reads
+    // it, each copy growing by doubling: a text of 30 MB cost some 130 MB.
+    // The service's texts are some hundred bytes, its GUIDs 36.
+    std::size_t maxTextBytes = 16u << 20;
 };
 inline constexpr JsonLimits kFeedJsonLimits{};
 
@@ -42,10 +52,13 @@ struct BoundedJson {
 };
 
 // Parses text without recursion, building only what the limits admit; the
-// members over a limit are passed over, each counted once. Throws
+// members over a limit are passed over, each counted once. A container is
+// built only while the budget of values has room for it and maxItems members,
+// so that running out of it leaves no aircraft's array half built. Throws
 // JsonShapeError "JSON nested deeper than {} levels" when a container opens
 // over maxDepth, "JSON of more than {} bytes without a number or a text" for
-// such a run; both are found before any parse.
+// such a run, "JSON text of more than {} bytes" for a text over maxTextBytes;
+// all are found before any parse.
 BoundedJson gf_parseBoundedJson(std::string_view text, const JsonLimits& limits = kFeedJsonLimits);
 
 } // namespace zelk

@@ -62,6 +62,16 @@ bool lf_isStation(std::string_view group)
     return group.size() == 4 && group[0] >= 'A' && group[0] <= 'Z' && std::all_of(group.begin(), group.end(), alnum);
 }
 
+// The first kMaxRTAPIMetarBytes of a METAR, ending after a whole group: a
+// group cut at the limit could read as another ("Q10134" as "Q1013").
+std::string_view lf_metarHead(std::string_view metar)
+{
+    if (metar.size() <= kMaxRTAPIMetarBytes) return metar;
+    const std::string_view head = metar.substr(0, kMaxRTAPIMetarBytes + 1);
+    const std::size_t blank = head.find_last_of(" \t\r\n");
+    return blank == std::string_view::npos ? std::string_view{} : head.substr(0, blank);
+}
+
 } // namespace
 
 bool gf_isLoopbackHttpsBase(std::string_view base)
@@ -203,25 +213,28 @@ std::optional<std::int32_t> gf_rtApiQnh(double hPa)
 
 std::optional<std::int32_t> gf_qnhFromMetar(std::string_view metar)
 {
-    std::vector<std::string_view> groups;
-    for (std::size_t pos = 0; pos < metar.size();) {
-        const std::size_t start = metar.find_first_not_of(" \t\r\n", pos);
-        if (start == std::string_view::npos) break;
-        const std::size_t end = std::min(metar.find_first_of(" \t\r\n", start), metar.size());
-        groups.push_back(metar.substr(start, end - start));
-        pos = end;
-    }
+    metar = lf_metarHead(metar);
+    std::size_t pos = 0;
+    const auto nextGroup = [metar, &pos]() {
+        const std::size_t start = std::min(metar.find_first_not_of(" \t\r\n", pos), metar.size());
+        pos = std::min(metar.find_first_of(" \t\r\n", start), metar.size());
+        return metar.substr(start, pos - start);
+    };
     bool stationSeen = false;
     bool timeSeen = false;
-    for (std::size_t i = 0; i < groups.size(); ++i) {
-        std::string_view group = groups[i];
+    // Group by group, one looked ahead: a text of millions of groups is never
+    // split whole.
+    std::string_view following = nextGroup();
+    for (bool first = true; !following.empty(); first = false) {
+        std::string_view group = following;
+        following = nextGroup();
         if (group == "RMK") break;
         // Two reports run together: only the first one's pressure counts, so
         // reading stops where the second begins (its keyword, a second station
         // before a time group, or a second time group).
-        if (i > 0 && (group == "METAR" || group == "SPECI")) break;
+        if (!first && (group == "METAR" || group == "SPECI")) break;
         if (lf_isStation(group)) {
-            if (stationSeen && i + 1 < groups.size() && lf_isTimeGroup(groups[i + 1])) break;
+            if (stationSeen && lf_isTimeGroup(following)) break;
             stationSeen = true;
         }
         if (lf_isTimeGroup(group)) {
@@ -253,7 +266,7 @@ std::vector<RTAPIMetar> gf_parseRTAPIMetars(const nlohmann::json& reply, std::ve
                 return it == entry.end() ? std::string_view{} : gf_rtApiText(*it, key);
             };
             metar.station = text("ICAO");
-            metar.metar = text("METAR");
+            metar.metar = lf_metarHead(text("METAR"));
             const auto qnh = gf_rtApiNumber(entry, "QNH");
             metar.qnh = qnh ? gf_rtApiQnh(*qnh) : std::nullopt;
             if (!metar.qnh) metar.qnh = gf_qnhFromMetar(metar.metar);

@@ -100,6 +100,10 @@ std::chrono::milliseconds gf_rtApiPace(std::optional<double> replyMs, std::chron
 std::chrono::milliseconds gf_rtApiBackOff(std::chrono::milliseconds current, std::chrono::milliseconds floor);
 
 // --- Weather ---
+// A report is some hundred bytes, its pressure group among its first dozen
+// groups; of a longer text only the whole groups within this many bytes are
+// read and kept.
+inline constexpr std::size_t kMaxRTAPIMetarBytes = 2048;
 // The QNH (hPa) of a METAR's first Qdddd (hPa) or Adddd (inHg x 100) group
 // before "RMK"; none without such a group, for "////" or outside 850-1100 hPa.
 // Of a text holding two reports run together only the first report is read.
@@ -109,7 +113,7 @@ std::optional<std::int32_t> gf_rtApiQnh(double hPa);
 
 struct RTAPIMetar {
     std::string station; // "ICAO"
-    std::string metar;   // "METAR"
+    std::string metar;   // "METAR", its whole groups within kMaxRTAPIMetarBytes
     std::optional<std::int32_t> qnh; // "QNH" when usable, else from the METAR text
 };
 // The entries of a nearest-METAR reply, nearest first; an entry of wrong

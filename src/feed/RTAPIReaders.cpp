@@ -19,6 +19,7 @@
 #include "feed/ReaderStateTools.h"
 #include "gui/GuiUpdate.h"
 #include "gui/WaitClock.h"
+#include "platform/MemoryRelease.h"
 #include "simlink/UserAircraftState.h"
 #include "traffic/NearestRecords.h"
 #include "traffic/TrafficHooks.h"
@@ -33,6 +34,9 @@ constexpr std::chrono::seconds kParkedWait{10};
 constexpr std::chrono::milliseconds kParkedPoll{100};
 // A wait of a reader looks at its stop token at least this often.
 constexpr std::chrono::milliseconds kStopCheckStep{100};
+// After a reply larger than this (some 2,500 aircraft) the heap's free room
+// goes back to the system: the replies after it seldom need it.
+constexpr std::size_t kLargeRTAPIReplyBytes = 1u << 20;
 
 // The text is made only when the log will write it.
 template <typename MakeText>
@@ -113,6 +117,8 @@ void RTAPIReader::body(const std::stop_token& stop)
     stop_ = stop;
     stopping_ = false;
     gf_writeLogLine(fmt::format("{} connected", name()));
+    // A hostile reply's megabytes go back to the system once it is read.
+    platform::releaseFreeMemory();
     next_ = now();
     while (!stopping() && round()) gf_rtApiBadInputLog().flushSuppressed();
     state_ = State::Stopped;
@@ -155,6 +161,7 @@ std::optional<int> RTAPIReader::request(std::string_view path, std::vector<RTAPI
         lf_report(BadInputKind::BadReply, [&] { return fmt::format("{} RT API error: {}", name(), gf_errorText(e)); });
     }
     // The text is read: a reply of many megabytes is not kept until the next one.
+    largeReply_ = transport_.response().size() > kLargeRTAPIReplyBytes;
     transport_.releaseReply();
     if (leftOut > 0)
         lf_report(BadInputKind::LargeBatch, [&] {
@@ -219,8 +226,16 @@ bool RTAPIReader::exchange(std::string_view path, std::vector<RTAPIFormField> fi
     } else if (status) {
         goOn = takeStatus(*status);
     }
+    letReplyGo(reply);
     next_ = now() + pace();
     return goOn;
+}
+
+void RTAPIReader::letReplyGo(nlohmann::json& reply)
+{
+    reply = nlohmann::json();
+    if (largeReply_) platform::releaseFreeMemory();
+    largeReply_ = false;
 }
 
 // --- Traffic ---
@@ -307,6 +322,7 @@ bool RTAPITrafficReader::parkedRequest(std::uint64_t number, const RTAPIBox& box
         setPace(reply, "rrl");
         list = takeParked(reply);
     }
+    letReplyGo(reply);
     auto& state = gf_rtApiReaderState();
     {
         std::scoped_lock guard(state.mutex);

@@ -73,6 +73,10 @@ protected:
     // status handled by takeStatus; the next regular request one pace later.
     bool exchange(std::string_view path, std::vector<RTAPIFormField> fields, std::string_view paceKey,
                   const std::function<void(const nlohmann::json&)>& take);
+    // Frees a reply once taken; after a reply of over a megabyte the heap's
+    // free pages go back to the system too, so that its peak does not stay
+    // resident for the rest of the run.
+    void letReplyGo(nlohmann::json& reply);
 
     std::chrono::milliseconds floor_;
     TimePoint next_{}; // of the next regular request
@@ -84,6 +88,7 @@ private:
     std::stop_token stop_; // of the running body; reader thread only
     std::atomic<State> state_{State::Idle};
     std::atomic<std::int64_t> paceMs_;
+    bool largeReply_ = false; // the last reply's text was over a megabyte; reader thread only
 };
 
 // "Traffic RTAPIreader": the traffic of the query box at each pace, and the

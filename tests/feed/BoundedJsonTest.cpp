@@ -12,10 +12,11 @@ std::string nested(std::size_t levels) { return std::string(levels, '[') + std::
 
 // What is built of a text within small limits: the same value when it fits,
 // the members over a limit left out and counted, nothing of a text nested
-// too deep or of one that is no JSON.
+// too deep or of one that is no JSON; past the budget of values no more is
+// built, and no container without room for its members.
 TEST(BoundedJson, BuildsOnlyWhatTheLimitsAdmit)
 {
-    const JsonLimits limits{3, 4, 2, 24};
+    const JsonLimits limits{3, 4, 2, 24, 12, 8};
     struct Case {
         std::string text;
         const char* built; // dump of the value; nullptr: no JSON
@@ -32,6 +33,8 @@ TEST(BoundedJson, BuildsOnlyWhatTheLimitsAdmit)
         {"{} {}", nullptr, 0},
         {"\"text\"", "\"text\"", 0},
         {R"({"a":[true,false,1,true,false,2]})", R"({"a":[true,false,1,true]})", 2},
+        {R"({"d":[[1,2],[3,4],[5,6],7],"e":8})", R"({"d":[[1,2],[3,4],[5,6],7]})", 1},
+        {R"({"d":[[1,2],[3,4],[5,6],[7,8]],"e":9})", R"({"d":[[1,2],[3,4],[5,6]],"e":9})", 1},
     };
     for (const Case& c : cases) {
         const BoundedJson parsed = gf_parseBoundedJson(c.text, limits);
@@ -47,6 +50,9 @@ TEST(BoundedJson, BuildsOnlyWhatTheLimitsAdmit)
     // nlohmann's lexer keeps every byte since the last number or text.
     for (const std::string& run : {std::string("[true,false,null,true,false]"), std::string(25, ' ') + "1"})
         EXPECT_THROW(gf_parseBoundedJson(run, limits), JsonShapeError) << run;
+    // It holds a text twice while reading it: one over its limit is refused.
+    EXPECT_THROW(gf_parseBoundedJson(R"(["123456789"])", limits), JsonShapeError);
+    EXPECT_EQ(gf_parseBoundedJson(R"(["12345678"])", limits).value.dump(), R"(["12345678"])");
 }
 
 } // namespace

@@ -38,6 +38,7 @@
 #include "feed/RTAPISession.h"
 #include "feed/RTAppTestSupport.h"
 #include "gui/Gui.h"
+#include "platform/MemoryRelease.h"
 #include "simlink/UserAircraftState.h"
 #include "support/ChildProcess.h"
 #include "support/LoggedTempDir.h"
@@ -426,6 +427,15 @@ std::optional<double> peakResidentMb()
     return kb / 1024.0;
 }
 
+// The resident memory of this process in MB now.
+std::optional<double> residentMb()
+{
+    const std::string status = readAll("/proc/self/status");
+    const auto at = status.find("VmRSS:");
+    if (at == std::string::npos) return std::nullopt;
+    return std::stod(status.substr(at + 6)) / 1024.0;
+}
+
 std::string nested(std::size_t levels) { return std::string(levels, '[') + std::string(levels, ']'); }
 
 // A reply of 31 MB: the aircraft of the scenario's reply beside junk members.
@@ -437,9 +447,35 @@ std::string besideJunk(const std::string& good, std::string_view junk)
     return reply + good.substr(good.find('{') + 1);
 }
 
+// Members "junk0".."junk7" of 20,000 arrays of 64 empty texts each beside the
+// good reply's members: 31 MB within every count of members per container.
+std::string emptyTextsBeside(const std::string& good)
+{
+    std::string texts = "[";
+    for (int i = 0; i < 64; ++i) texts += i == 0 ? R"("")" : R"(,"")";
+    texts += "]";
+    std::string reply = good.substr(0, good.find('{') + 1);
+    for (int member = 0; member < 8; ++member) {
+        reply += fmt::format(R"("junk{}":[)", member);
+        for (int i = 0; i < 20000; ++i) reply += (i == 0 ? "" : ",") + texts;
+        reply += "],";
+    }
+    return reply + good.substr(good.find('{') + 1);
+}
+
+// The weather reply with its stations replaced (the last "data" wins) by one
+// whose METAR is 30 MB of "A " groups before its pressure.
+std::string metarOfManyGroups(const std::string& good)
+{
+    std::string groups;
+    while (groups.size() < (30u << 20)) groups += "A ";
+    return good.substr(0, good.rfind('}')) + R"(,"data":[{"ICAO":"EHAM","METAR":"EHAM 081120Z )" + groups +
+           R"(Q1003"}]})";
+}
+
 struct HostileReplyCase {
     const char* name;
-    std::string path;
+    std::vector<std::string> paths; // each answered so, then with the scenario's answer
     std::function<std::string(const std::string& good)> answer; // given the scenario's answer of the path
     const char* logged;
 };
@@ -449,60 +485,77 @@ void PrintTo(const HostileReplyCase& c, std::ostream* os) { *os << c.name; }
 class RTAPIHostileReplies : public RTAPIMode, public ::testing::WithParamInterface<HostileReplyCase> {};
 
 const HostileReplyCase kHostileCases[] = {
-    {"NestedMetarStation", "/nearestmetar",
+    {"NestedMetarStation", {"/nearestmetar"},
      [](const std::string&) { return R"(200 {"status":200,"data":[{"ICAO":)" + nested(1'000'000) + "}]}"; },
      "Weather RTAPIreader RT API error: JSON nested deeper than 6 levels"},
-    {"NestedTrafficItem", "/traffic",
+    {"NestedTrafficItem", {"/traffic"},
      [](const std::string&) { return R"(200 {"status":200,"data":{"484506":["484506",)" + nested(1'000'000) + "]}}"; },
      "Traffic RTAPIreader RT API error: JSON nested deeper than 6 levels"},
-    {"EmptyArraysBesideTheData", "/traffic", [](const std::string& good) { return besideJunk(good, "[],"); },
+    {"EmptyArraysBesideTheData", {"/traffic"}, [](const std::string& good) { return besideJunk(good, "[],"); },
      "Traffic RTAPIreader RT API error: JSON of more than 4096 bytes without a number or a text"},
-    {"ObjectsBesideTheData", "/traffic", [](const std::string& good) { return besideJunk(good, R"({"a":0},)"); },
+    {"ObjectsBesideTheData", {"/traffic"}, [](const std::string& good) { return besideJunk(good, R"({"a":0},)"); },
      "members of a reply over its limits left out"},
-    {"NestedLoginExpiry", "/auth",
+    {"EmptyTextsBesideTheData", {"/traffic"}, emptyTextsBeside,
+     "members of a reply over its limits left out"},
+    {"EmptyTextsBesideTheDataAndTheStations", {"/traffic", "/nearestmetar"}, emptyTextsBeside,
+     "members of a reply over its limits left out"},
+    {"MetarOfManyGroups", {"/nearestmetar"}, metarOfManyGroups,
+     "Weather RTAPIreader RT API error: JSON text of more than 16777216 bytes"},
+    {"NestedLoginExpiry", {"/auth"},
      [](const std::string&) { return R"(200 {"status":200,"GUID":"g-1","expiry":)" + nested(1'000'000) + "}"; },
      "RT API login failed: JSON nested deeper than 6 levels"},
-    {"GuidThatForgesALogLine", "/auth",
+    {"GuidThatForgesALogLine", {"/auth"},
      [](const std::string&) { return R"(200 {"status":200,"GUID":"g\u001b[2J\u0007\r\n12:00:00 forged"})"; },
      "RT API login failed: login reply with an unusable GUID: g\\x1b[2J\\x07\\x0d\\x0a12:00:00 forged"},
-    {"GuidOfEightMegabytes", "/auth",
+    {"GuidOfEightMegabytes", {"/auth"},
      [](const std::string&) { return R"(200 {"status":200,"GUID":")" + std::string(8u << 20, 'g') + "\"}"; },
      "RT API login failed: login reply with an unusable GUID: gggg"},
 };
 
 // Each reply is refused with one quoted line, or its junk left out: the run
-// does not crash, stays within its memory, writes no control byte to the log,
-// and takes the next good reply (the first, when the junk stood beside it).
+// does not crash, stays within its memory and gives it back, writes no control
+// byte to the log, and takes the next good reply (the first, when the junk
+// stood beside it).
 TEST_P(RTAPIHostileReplies, AreRefusedOrTrimmedAndTheRunGoesOn)
 {
     const HostileReplyCase& c = GetParam();
     const std::string base = readAll(feedTestData("schiphol-webapi.scenario"));
-    const auto at = base.find(c.path + " 200 ");
-    const std::string good = base.substr(at + c.path.size() + 1, base.find('\n', at) - at - c.path.size() - 1);
-    startService({{c.path, {c.answer(good), good}}});
+    std::map<std::string, std::vector<std::string>> answers;
+    for (const std::string& path : c.paths) {
+        const auto at = base.find(path + " 200 ");
+        const std::string good = base.substr(at + path.size() + 1, base.find('\n', at) - at - path.size() - 1);
+        answers[path] = {c.answer(good), good};
+    }
+    startService(answers);
+    answers.clear();
     gf_rtApiWeatherReader().setClock(std::make_shared<ScaledWaitClock>(20));
+    // The answers built here are the stand-in's, not the program's.
+    platform::releaseFreeMemory();
     peakResidentMb();
+    const auto residentBefore = residentMb();
     const std::size_t logBefore = log().size();
-    const bool login = c.path == "/auth";
     lf_runRTAPIMode();
-    if (login) {
-        ASSERT_TRUE(gf_currentStopRequest());
-        EXPECT_EQ(gf_currentStopRequest()->stopReason(), StopReason::SystemError);
-    } else if (c.path == "/traffic") {
-        EXPECT_TRUE(eventually([&] {
-            const auto entries = mailbox.entries();
-            return std::any_of(entries.begin(), entries.end(),
-                               [](const MailboxEntry& e) { return e.kind == BatchKind::Live && e.records == 3; });
-        }, 10s));
-    } else {
-        EXPECT_TRUE(eventually([] {
-            std::scoped_lock guard(gf_rtApiReaderState().mutex);
-            return gf_rtApiReaderState().qnh == 1021;
-        }, 10s));
+    for (const std::string& path : c.paths) {
+        if (path == "/auth") {
+            ASSERT_TRUE(gf_currentStopRequest());
+            EXPECT_EQ(gf_currentStopRequest()->stopReason(), StopReason::SystemError);
+        } else if (path == "/traffic") {
+            EXPECT_TRUE(eventually([&] {
+                const auto entries = mailbox.entries();
+                return std::any_of(entries.begin(), entries.end(),
+                                   [](const MailboxEntry& e) { return e.kind == BatchKind::Live && e.records == 3; });
+            }, 10s));
+        } else {
+            EXPECT_TRUE(eventually([] {
+                std::scoped_lock guard(gf_rtApiReaderState().mutex);
+                return gf_rtApiReaderState().qnh == 1021;
+            }, 10s));
+        }
     }
     gf_rtApiTrafficReader().stop();
     gf_rtApiWeatherReader().stop();
     gf_rtApiWeatherReader().setClock(nullptr);
+    const auto residentAfter = residentMb();
     const std::string text = log();
     EXPECT_NE(text.find(c.logged), std::string::npos) << text.substr(0, 4000);
     EXPECT_LT(text.size() - logBefore, 16u << 10) << "log growth";
@@ -514,6 +567,10 @@ TEST_P(RTAPIHostileReplies, AreRefusedOrTrimmedAndTheRunGoesOn)
 #if !defined(__SANITIZE_ADDRESS__)
     if (const auto peak = peakResidentMb()) {
         EXPECT_LT(*peak, 150.0) << "MB";
+    }
+    // What the replies took was given back, not kept for the rest of the run.
+    if (residentBefore && residentAfter) {
+        EXPECT_LT(*residentAfter - *residentBefore, 16.0) << "MB";
     }
 #endif
 }

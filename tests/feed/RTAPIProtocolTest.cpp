@@ -150,6 +150,11 @@ TEST_F(RTAPIRecords, ParkedArraysOfSevenOrEightItems)
 
 TEST(RTAPIProtocol, QnhFromMetar)
 {
+    const auto fillerGroups = [](std::size_t count) {
+        std::string groups;
+        for (std::size_t i = 0; i < count; ++i) groups += "A ";
+        return groups;
+    };
     const std::vector<std::pair<std::string, std::optional<std::int32_t>>> cases{
         {"EHAM 121125Z 24012KT 9999 FEW020 12/08 Q1013 NOSIG", 1013},
         {"KJFK 121151Z 31010KT 10SM FEW250 M02/M17 A2992 RMK AO2 SLP133", 1013},
@@ -174,8 +179,12 @@ TEST(RTAPIProtocol, QnhFromMetar)
         {"EDDF Q1O10 EDDM 121150Z Q1015", std::nullopt},
         {"EDDF 121150Z Q1O10 121250Z Q1015", std::nullopt},
         {"EDDF 121150Z 25010KT Q1013=", 1013},
+        // Only the whole groups within the first kMaxRTAPIMetarBytes are read:
+        // a group past them counts as none, nor does one cut at the limit.
+        {"EHAM 121125Z " + fillerGroups(1100) + "Q1013", std::nullopt},
+        {"EHAM 121125Z " + fillerGroups((kMaxRTAPIMetarBytes - 18) / 2) + "Q10134 Q1015", std::nullopt},
     };
-    for (const auto& [metar, qnh] : cases) EXPECT_EQ(gf_qnhFromMetar(metar), qnh) << metar;
+    for (const auto& [metar, qnh] : cases) EXPECT_EQ(gf_qnhFromMetar(metar), qnh) << metar.substr(0, 80);
 }
 
 TEST(RTAPIProtocol, MetarRepliesNearestFirst)
