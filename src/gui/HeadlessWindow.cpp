@@ -73,9 +73,8 @@ std::string gf_headlessProgressLine(const PanelState& panel, const ProgressTally
 {
     return fmt::format("{} {}; live aircraft: {} created, {} active, {} removed; parked aircraft: {} created, {} "
                        "active, {} removed",
-                       gf_utcTimeText(), lf_progressState(panel), tally.liveCreated, panel.liveCount,
-                       tally.liveRemoved, tally.parkedCreated, panel.parkLiveCount + panel.staticCount,
-                       tally.parkedRemoved) +
+                       gf_utcTimeText(), lf_progressState(panel), tally.liveCreated, tally.liveActive,
+                       tally.liveRemoved, tally.parkedCreated, tally.parkedActive, tally.parkedRemoved) +
            lf_parkingState(panel);
 }
 

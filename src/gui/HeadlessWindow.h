@@ -21,8 +21,9 @@ namespace zelk {
 
 // The line the headless window prints for the Win32 window's status band:
 // simulator (its name and version once connected), feed, the live and parked
-// aircraft created, active and removed, and, with a park airport, what the
-// parking band shows of its file and its parked aircraft.
+// aircraft created, active and removed (all three from the simulator link's
+// tally, so that they agree with the demo's summary), and, with a park
+// airport, what the parking band shows of its file and its parked aircraft.
 std::string gf_headlessProgressLine(const PanelState& panel, const ProgressTally& tally);
 
 // The main window of a build without a window system: a thread-safe message
