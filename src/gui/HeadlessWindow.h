@@ -67,7 +67,7 @@ public:
     // joined before it returns.
     int runMessageLoop() override;
 
-    // The window's close button.
+    // The window's close button; any thread, carried out on the loop's.
     void close() override;
     void endDemo() override;
 
@@ -94,8 +94,11 @@ private:
     void reportProgress();
     // The last painted panel to the display-list file, when one was asked for.
     void writeDisplayList() const;
-    // Any thread: the panel as the window is closed, kept as the file's last.
+    // User-interface thread: the panel as the window is closed, kept as the file's last.
     void keepClosingDisplayList();
+    // Any thread: keeps the closed panel and asks the run to stop, on the
+    // user-interface thread.
+    void closeOnWindowThread(std::string text, StopReason reason);
     void quit(int code);
 
     Options options_;
