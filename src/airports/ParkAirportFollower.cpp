@@ -111,7 +111,7 @@ void gf_loadParkAirport()
     if (ms >= 5 && hooks->addEngineTicks) hooks->addEngineTicks(static_cast<std::uint32_t>((ms + 5) / 10));
 }
 
-void gf_resetParkingAirport()
+void gf_resetParkingAirport(ParkAirportLeave leave)
 {
     // A load still pending for the airport being left would find none and
     // show that as a failure in the next run.
@@ -125,8 +125,9 @@ void gf_resetParkingAirport()
     }
     flushButton.enable(false);
     parkButton.enable(false);
-    // Only a loaded file was shown; a failed load keeps its message on the line.
-    if (loaded.loaded) gf_guiSetAirport(false, {});
+    // Only a loaded file was shown; a failed load keeps its message on the line,
+    // and so does a close-down ("closing ...", a restart's reason).
+    if (loaded.loaded) gf_guiSetAirport(false, {}, leave == ParkAirportLeave::CloseDown);
     gf_clearParkAirport();
     gf_postGuiUpdate(gui_update::SetParkAirport{IcaoCode{}});
     gf_guiSetUserStand({});

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -18,9 +19,12 @@ void gf_loadParkAirport();
 // The file of the user airport into the engine, its summary and the user's
 // stand; the failure text when there is nothing to use.
 std::optional<std::string> lf_readParkedFile();
+// Why the park airport is left: the run goes on (the user moved away, the load
+// failed), or the run's close-down, whose message stays on the line.
+enum class ParkAirportLeave : std::uint8_t { DuringRun, CloseDown };
 // Leaves the park airport: saves what was learned there, restores the parking
 // settings, clears the user airport and the engine's stand data.
-void gf_resetParkingAirport();
+void gf_resetParkingAirport(ParkAirportLeave leave = ParkAirportLeave::DuringRun);
 
 // The reload flag: set by the choice, taken by the next follower step, and
 // dropped when the airport is left before that step came.

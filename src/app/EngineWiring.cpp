@@ -54,7 +54,7 @@ void lf_leaveParkAirport()
     if (!gf_parkAirport().airport.icao.isSet()) return;
     gf_clearStaticWorkList();
     lf_removeAllStaticAndLiveAtAirport();
-    gf_resetParkingAirport();
+    gf_resetParkingAirport(ParkAirportLeave::CloseDown);
     gf_clearParkAirport();
 }
 

@@ -191,7 +191,8 @@ int lf_startup(const std::vector<std::string>& arguments)
     options.logFailedExitCode = kStartupFailedExitCode;
     options.progressTally = [] {
         const SimLinkTally t = gf_simLinkTally();
-        return ProgressTally{t.liveCreated, t.parkedCreated, t.liveRemoved, t.parkedRemoved};
+        return ProgressTally{t.liveCreated, t.parkedCreated, t.liveRemoved, t.parkedRemoved, t.liveActive,
+                             t.parkedActive};
     };
     // The painted panel as text, for whoever runs the program without a screen.
     if (const char* file = std::getenv("ZELK_DISPLAY_LIST"); file != nullptr && *file != '\0')

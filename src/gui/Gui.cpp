@@ -373,7 +373,7 @@ std::uint8_t Gui::applyUpdate(const GuiUpdate& update)
             } else if constexpr (std::is_same_v<K, u::SetAirportFile>) {
                 p.airportFilePresent = k.present;
                 p.airportDescription = k.description;
-                if (p.error.empty()) {
+                if (p.error.empty() && !k.keepMessage) {
                     p.message.clear();
                     p.messageShown = false;
                 }
@@ -463,9 +463,9 @@ void gf_guiClearError() { gf_gui().enqueueUpdate(gui_update::ClearError{}); }
 
 void gf_guiSetFeedText(std::string text) { gf_gui().enqueueUpdate(gui_update::SetFeedText{std::move(text)}); }
 
-void gf_guiSetAirport(bool present, std::string description)
+void gf_guiSetAirport(bool present, std::string description, bool keepMessage)
 {
-    gf_gui().enqueueUpdate(gui_update::SetAirportFile{present, std::move(description)});
+    gf_gui().enqueueUpdate(gui_update::SetAirportFile{present, std::move(description), keepMessage});
 }
 
 void gf_guiSetStaticFitHidden(bool hidden)

@@ -97,7 +97,14 @@ struct SetParkedCounts { ZELK_GUI_KIND(SetParkedCounts); std::uint64_t parkLive 
 struct SetWantedStatic { ZELK_GUI_KIND(SetWantedStatic); std::uint32_t wanted = 0; std::uint32_t percent = 0; };
 struct SetQualityText { ZELK_GUI_KIND(SetQualityText); std::string text; };
 struct SetParkAirport { ZELK_GUI_KIND(SetParkAirport); IcaoCode airport; };
-struct SetAirportFile { ZELK_GUI_KIND(SetAirportFile); bool present = false; std::string description; };
+// The airport file replaces a message about its loading; the close-down keeps
+// its own message (why the run ends) on the line.
+struct SetAirportFile {
+    ZELK_GUI_KIND(SetAirportFile);
+    bool present = false;
+    std::string description;
+    bool keepMessage = false;
+};
 struct SetParkingCountdown { ZELK_GUI_KIND(SetParkingCountdown); std::uint32_t minutes = 0; };
 struct SetStaticFitHidden { ZELK_GUI_KIND(SetStaticFitHidden); bool hidden = false; };
 struct SetQnh { ZELK_GUI_KIND(SetQnh); std::uint32_t hPa = 0; };
@@ -171,7 +178,7 @@ void gf_guiShowError(std::string text);
 void gf_guiClearMessage();
 void gf_guiClearError();
 void gf_guiSetFeedText(std::string text);
-void gf_guiSetAirport(bool present, std::string description);
+void gf_guiSetAirport(bool present, std::string description, bool keepMessage = false);
 void gf_guiSetStaticFitHidden(bool hidden);
 void gf_guiRedrawTop();
 void gf_guiRedrawSettings();

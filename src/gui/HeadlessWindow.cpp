@@ -73,9 +73,8 @@ std::string gf_headlessProgressLine(const PanelState& panel, const ProgressTally
 {
     return fmt::format("{} {}; live aircraft: {} created, {} active, {} removed; parked aircraft: {} created, {} "
                        "active, {} removed",
-                       gf_utcTimeText(), lf_progressState(panel), tally.liveCreated, panel.liveCount,
-                       tally.liveRemoved, tally.parkedCreated, panel.parkLiveCount + panel.staticCount,
-                       tally.parkedRemoved) +
+                       gf_utcTimeText(), lf_progressState(panel), tally.liveCreated, tally.liveActive,
+                       tally.liveRemoved, tally.parkedCreated, tally.parkedActive, tally.parkedRemoved) +
            lf_parkingState(panel);
 }
 
@@ -134,8 +133,8 @@ int HeadlessWindow::runMessageLoop()
 
 void HeadlessWindow::close()
 {
-    keepClosingDisplayList();
-    runs_.onClose(gf_closeButtonText(), true);
+    // The text carries the time of the click, not of the window thread's turn.
+    closeOnWindowThread(gf_closeButtonText(), StopReason::UserClosedSim);
 }
 
 void HeadlessWindow::keepClosingDisplayList()
@@ -145,10 +144,19 @@ void HeadlessWindow::keepClosingDisplayList()
     if (!displayListClosed_.exchange(true)) writeDisplayList();
 }
 
-void HeadlessWindow::endDemo()
+void HeadlessWindow::endDemo() { closeOnWindowThread(gf_demoEndText(), StopReason::DemoEnded); }
+
+void HeadlessWindow::closeOnWindowThread(std::string text, StopReason reason)
 {
-    keepClosingDisplayList();
-    runs_.onClose(gf_demoEndText(), true, StopReason::DemoEnded);
+    // The demo's timer closes from a thread of its own while the loop writes
+    // the display-list file with its progress lines: the window thread stays
+    // the file's only writer, and nothing it writes lands after the closed panel.
+    gf_runOnWindowThread([weak = weak_from_this(), text = std::move(text), reason]() mutable {
+        const std::shared_ptr<HeadlessWindow> self = weak.lock();
+        if (!self) return;
+        self->keepClosingDisplayList();
+        self->runs_.onClose(std::move(text), true, reason);
+    });
 }
 
 bool HeadlessWindow::postMessage(std::uint32_t message)

@@ -21,8 +21,9 @@ namespace zelk {
 
 // The line the headless window prints for the Win32 window's status band:
 // simulator (its name and version once connected), feed, the live and parked
-// aircraft created, active and removed, and, with a park airport, what the
-// parking band shows of its file and its parked aircraft.
+// aircraft created, active and removed (all three from the simulator link's
+// tally, so that they agree with the demo's summary), and, with a park
+// airport, what the parking band shows of its file and its parked aircraft.
 std::string gf_headlessProgressLine(const PanelState& panel, const ProgressTally& tally);
 
 // The main window of a build without a window system: a thread-safe message
@@ -66,7 +67,7 @@ public:
     // joined before it returns.
     int runMessageLoop() override;
 
-    // The window's close button.
+    // The window's close button; any thread, carried out on the loop's.
     void close() override;
     void endDemo() override;
 
@@ -93,8 +94,11 @@ private:
     void reportProgress();
     // The last painted panel to the display-list file, when one was asked for.
     void writeDisplayList() const;
-    // Any thread: the panel as the window is closed, kept as the file's last.
+    // User-interface thread: the panel as the window is closed, kept as the file's last.
     void keepClosingDisplayList();
+    // Any thread: keeps the closed panel and asks the run to stop, on the
+    // user-interface thread.
+    void closeOnWindowThread(std::string text, StopReason reason);
     void quit(int code);
 
     Options options_;

@@ -31,6 +31,10 @@ struct ProgressTally {
     std::uint64_t parkedCreated = 0;
     std::uint64_t liveRemoved = 0;
     std::uint64_t parkedRemoved = 0;
+    // In the simulator now, by the link's own records: the panel's counts are
+    // the engine's and lag behind the close-down.
+    std::uint64_t liveActive = 0;
+    std::uint64_t parkedActive = 0;
 };
 
 struct MainWindowOptions {

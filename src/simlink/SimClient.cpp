@@ -327,6 +327,8 @@ void SimClient::sendQueues()
     gf_takeSimQueues(work_);
     for (const std::uint32_t id : work_.parkedReleases)
         parked_.erase(id);
+    if (!work_.parkedReleases.empty())
+        tallyActive();
     for (const auto& request : work_.requests)
         if (!sendRequest(request))
             return;
@@ -445,6 +447,7 @@ void SimClient::onCreated(std::uint32_t requestId, std::uint32_t objectId)
         if (realObject) {
             owned_.insert(objectId);
             sendRemove(objectId);
+            tallyActive();
         }
         return;
     }
@@ -457,6 +460,7 @@ void SimClient::onCreated(std::uint32_t requestId, std::uint32_t objectId)
         lf_tally([parked = gf_isParkedHexId(create.hexId)](SimLinkTally& t) {
             ++(parked ? t.parkedCreated : t.liveCreated);
         });
+        tallyActive();
     }
     lf_post(objectId, create.hexId,
             gf_isParkedHexId(create.hexId) ? SimResultKind::StaticCreated : SimResultKind::LiveCreated);
@@ -488,6 +492,7 @@ void SimClient::onRemoved(std::uint32_t objectId)
         ++t.removed;
         ++(wasParked ? t.parkedRemoved : t.liveRemoved);
     });
+    tallyActive();
     if (cleanupRunning_) {
         ++cleanupConfirmed_;
         return;
@@ -505,12 +510,23 @@ void SimClient::forgetObjects()
     parked_.clear();
 }
 
+void SimClient::tallyActive() const
+{
+    // Every parked object is also owned or on its way out.
+    const std::size_t inSimulator = owned_.size() + removing_.size();
+    lf_tally([inSimulator, parked = parked_.size()](SimLinkTally& t) {
+        t.liveActive = inSimulator - parked;
+        t.parkedActive = parked;
+    });
+}
+
 void SimClient::onQuit()
 {
     gf_writeLogLine("SimConnect: the simulator quit");
     port_.close();
     connected_ = false;
     forgetObjects();
+    tallyActive(); // its objects went with it
     gf_setSimRunState(kSimClosed);
     if (gf_isRunning())
         gf_simDisconnected();

@@ -69,6 +69,11 @@ struct SimLinkTally {
     std::uint64_t liveRemoved = 0;   // of removed: objects created for live aircraft
     std::uint64_t parkedRemoved = 0; // of removed: objects created for parked aircraft
     std::uint64_t left = 0;
+    // Objects in the simulator now (created, not yet confirmed gone), by what
+    // they stand for now: a parked object released to move counts as live.
+    // The close-down keeps them as it found them at its end: their sum is left.
+    std::uint64_t liveActive = 0;
+    std::uint64_t parkedActive = 0;
 };
 SimLinkTally gf_simLinkTally();
 void gf_resetSimLinkTally();
@@ -137,6 +142,8 @@ private:
     void onDispatchFailed(PortResult code);
     void requestError();
     void forgetObjects();
+    // The tally's active counts from the objects the link holds now.
+    void tallyActive() const;
     void sleepFor(std::chrono::milliseconds duration, const std::stop_token& stop);
     PoseTable::Clock::time_point now() const;
 

@@ -18,7 +18,9 @@
 #include "core/Parameters.h"
 #include "core/Paths.h"
 #include "core/Settings.h"
+#include "core/StopRequest.h"
 #include "gui/Gui.h"
+#include "gui/WindowCommands.h"
 #include "feed/RTAppLines.h"
 #include "feed/RTAppReaderState.h"
 #include "ground/Parking.h"
@@ -27,6 +29,7 @@
 #include "simlink/UserAircraftState.h"
 #include "support/LoggedTempDir.h"
 #include "support/QuietWindow.h"
+#include "support/ScopedEnv.h"
 #include "support/TestAirport.h"
 #include "traffic/TrafficState.h"
 #include "traffic/TrafficTestData.h"
@@ -43,6 +46,9 @@ class ParkAirportLoad : public test::LoggedTempDirTest {
 protected:
     void SetUp() override
     {
+        // Leaving the airport restores and saves the parking settings, and the
+        // close-down saves more: the parameters file of this process, never the user's.
+        test::processConfigHome();
         LoggedTempDirTest::SetUp();
         gf_gui().attachWindow(std::make_shared<test::QuietWindow>());
         gf_setFixedClock(kNow);
@@ -179,6 +185,26 @@ TEST_F(ParkAirportLoad, TheParkingBandShowsTheLoadedFileUntilTheAirportIsLeft)
     gf_resetParkingAirport();
     EXPECT_FALSE(panel.airportFilePresent);
     EXPECT_EQ(panel.airportDescription, "");
+}
+
+// The close-down leaves the park airport: the parking band stops showing its
+// file, while the message line keeps saying why the run ends.
+TEST_F(ParkAirportLoad, TheCloseDownLeavesTheAirportAndKeepsItsMessage)
+{
+    const PanelState& panel = gf_gui().panel();
+    gf_followParkAirport(); // chosen
+    gf_followParkAirport(); // loaded
+    ASSERT_TRUE(panel.airportFilePresent);
+    const std::string closing = gf_closeButtonText();
+    gf_guiShowMessage(closing, true);
+    gf_requestStop(StopReason::UserClosedSim, 0);
+    lf_closingDown();
+    EXPECT_FALSE(panel.parkAirport.isSet());
+    EXPECT_FALSE(panel.airportFilePresent);
+    EXPECT_EQ(panel.message, closing);
+    EXPECT_TRUE(panel.messageShown);
+    gf_resetStopRequest();
+    stop_detail::resetClosingByUserForTests();
 }
 
 } // namespace

@@ -3,9 +3,11 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/ControlHost.h"
@@ -99,6 +101,33 @@ TEST_F(HeadlessWindowTest, WritesThePaintedPanelToTheDisplayListFile)
     EXPECT_NE(text.find(" #32D232 n 'airport: LSZH'"), std::string::npos) << text;
     EXPECT_NE(text.find("' Zurich   publisher: "), std::string::npos) << text;
     gf_gui().resetPanelState();
+}
+
+// The demo's timer ends the run from a thread of its own while the loop writes
+// the display-list file with its progress lines: the window thread is the
+// file's one writer, and the file keeps the panel as the demo closed it.
+TEST_F(HeadlessWindowTest, TheDemoEndLeavesTheDisplayListFileToTheWindowThread)
+{
+    HeadlessWindow::Options options;
+    options.printMessages = false;
+    options.handleCloseSignals = false;
+    options.displayListFile = file("display-list.txt");
+    options.progressTally = [] { return ProgressTally{}; };
+    options.progressInterval = std::chrono::hours(1);
+    options.exitCode = [] { return 0; };
+    auto window = std::make_shared<HeadlessWindow>(options);
+    ASSERT_TRUE(window->create());
+    gf_guiShowMessage("shown as the demo ends", false);
+    std::thread([&window] { window->endDemo(); }).join();
+    EXPECT_FALSE(std::filesystem::exists(file("display-list.txt"))) << "the timer's thread wrote the file";
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(window->runMessageLoop(), 0);
+    testing::internal::GetCapturedStdout();
+    ASSERT_NE(gf_currentStopRequest(), nullptr);
+    EXPECT_EQ(gf_currentStopRequest()->stopReason(), StopReason::DemoEnded);
+    const std::string text = test::readAll(file("display-list.txt"));
+    EXPECT_NE(text.find("'shown as the demo ends'"), std::string::npos) << text;
+    EXPECT_EQ(text.find("demo run over"), std::string::npos) << "the panel after the close: " << text;
 }
 
 // The tblo hint comes back on the message line whenever it is cleared; the
@@ -212,7 +241,8 @@ TEST_F(HeadlessWindowTest, CloseButtonAsksTheRunToStop)
 }
 
 // The progress line says what the Win32 status band shows: the simulator's
-// and the feed's state, and the live and parked aircraft created, active and removed.
+// and the feed's state, and the live and parked aircraft created, active and
+// removed as the simulator link counts them, as the demo's summary does.
 TEST(HeadlessProgressLine, SaysWhatTheStatusBandShows)
 {
     struct Case {
@@ -238,10 +268,11 @@ TEST(HeadlessProgressLine, SaysWhatTheStatusBandShows)
         panel.simulatorText = c.simulatorText;
         panel.feedNotStarted = c.feedNotStarted;
         panel.trafficReaderState = c.readerState;
-        panel.liveCount = 3;
+        // The panel's counts lag behind the link's: the active counts are the link's.
+        panel.liveCount = 9;
         panel.parkLiveCount = 1;
-        panel.staticCount = 5;
-        const std::string line = gf_headlessProgressLine(panel, ProgressTally{4, 6, 1, 0});
+        panel.staticCount = 7;
+        const std::string line = gf_headlessProgressLine(panel, ProgressTally{4, 6, 1, 0, 3, 6});
         EXPECT_NE(line.find(std::string(c.expected) +
                             "; live aircraft: 4 created, 3 active, 1 removed; parked aircraft: 6 created, 6 active, 0 removed"),
                   std::string::npos)

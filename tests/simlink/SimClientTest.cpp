@@ -2,6 +2,7 @@
 #include <memory>
 #include <stop_token>
 #include <thread>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -282,6 +283,34 @@ TEST_F(SimClientTest, TallyCountsCreatesMovesAndWhatTheCloseDownLeaves)
     EXPECT_EQ(t.parkedAtStands, 1u);
     EXPECT_EQ(t.removed, 2u);
     EXPECT_EQ(t.left, 0u);
+}
+
+// The active counts are the objects in the simulator now, by what they stand
+// for now; a close-down that cannot remove one ends with it counted, as left.
+TEST_F(SimClientTest, TallyCountsTheActiveObjectsUntilTheCloseDownLeavesThem)
+{
+    gf_resetSimLinkTally();
+    SimClient client(port, noWaitTiming());
+    connect(client);
+    const std::uint32_t live = createObject(client, 0x4B1234, "Live Title");
+    const std::uint32_t parked = createObject(client, 17, "Parked Title");
+    createObject(client, 18, "Parked Title");
+    const auto active = [] {
+        const SimLinkTally t = gf_simLinkTally();
+        return std::pair{t.liveActive, t.parkedActive};
+    };
+    EXPECT_EQ(active(), (std::pair<std::uint64_t, std::uint64_t>{1, 2}));
+    gf_queueParkedRelease(parked); // it moves from now on
+    frames(client, 1);
+    EXPECT_EQ(active(), (std::pair<std::uint64_t, std::uint64_t>{2, 1}));
+    gf_queueAiRemove(live);
+    frames(client, 2);
+    EXPECT_EQ(active(), (std::pair<std::uint64_t, std::uint64_t>{1, 1}));
+    port.failCalls("remove", true); // the simulator keeps the rest
+    client.shutdown();
+    const SimLinkTally t = gf_simLinkTally();
+    EXPECT_EQ(t.left, 2u);
+    EXPECT_EQ(active(), (std::pair<std::uint64_t, std::uint64_t>{1, 1}));
 }
 
 TEST_F(SimClientTest, ClientEventsAndLeversGoOutInOrderAndFlapsBetweenTwoReleases)
