@@ -49,7 +49,7 @@ struct DisplayList {
 };
 
 // One op per line ("fill 0,0,900,32 #000000", "text 3,7 #32D232 n 'ZELK'",
-// a clipped text ends in " clip 218"):
+// a clipped text ends in " clip 216"):
 // what a golden list is compared with.
 std::string gf_displayListText(const DisplayList& list);
 
