@@ -17,8 +17,11 @@
 #     skips these);
 #   - runs the demo end to end under wine: zelk.exe on the stand-in
 #     SimConnect.dll with traffic from the native RealTraffic app stand-in, for
-#     MSFS 2024 and MSFS 2020, and once without the library
-#     (ZELK_WINDOWS_E2E=0 skips this).
+#     MSFS 2024 (at 96 dpi) and MSFS 2020 (at 144 dpi), and once without the
+#     library (ZELK_WINDOWS_E2E=0 skips this); prints each run's "Demo summary"
+#     line and keeps its Log.txt and, for the two demos, a screenshot of the
+#     window filled by the run (the simulator's name, the parking band with the
+#     airport) in build-win/artefacts/.
 #
 # Any failure ends the script with a non-zero status.
 set -euo pipefail
@@ -409,6 +412,11 @@ fi
 # bound). The demo's own exit code already says that live and parked aircraft
 # were created, moved, parked at stands and removed; the record checks ask only
 # what the scenario gives however slowly a loaded machine runs the stand-in.
+# Each run's "Demo summary" line is printed and its Log.txt kept as
+# build-win/artefacts/demo-NAME-Log.txt; while the two demos run, the window is
+# taken as demo-NAME.png once the airport file is loaded (the compact view with
+# the parking band): MSFS 2024 at 96 dpi, MSFS 2020 in the scaled prefix at
+# 144 dpi.
 # ZELK_WINDOWS_E2E=0 leaves these runs out.
 if [[ "${ZELK_WINDOWS_SMOKE:-1}" != "0" && "${ZELK_WINDOWS_E2E:-1}" != "0" ]]; then
   log "native zelk_rtapp_emu for the end-to-end runs"
@@ -418,10 +426,45 @@ if [[ "${ZELK_WINDOWS_SMOKE:-1}" != "0" && "${ZELK_WINDOWS_E2E:-1}" != "0" ]]; t
   standin="$build/standin/SimConnect.dll"
   [[ -f "$standin" ]] || fail_program "no stand-in SimConnect.dll at $standin"
 
-  # e2e NAME SCRIPT SIM_CHOICE SECONDS WITH_DLL: runs one demo in its own copy of run/.
+  rm -f "$artefacts"/demo-*
+  # Logged as the loader posts the airport file to the window (Log.txt is
+  # flushed every 15 s of the run).
+  e2e_loaded_line="Airport file read from '"
+  # e2e_shot NAME DIR PID SCALE: once DIR's Log.txt says the airport file is
+  # loaded, the window "ZELK" of zelk.exe (PID) is taken as demo-NAME.png and
+  # checked: the compact view with the parking band, SCALE (1 or 1.5) times
+  # 900 x 224, the simulator's box green or yellow, the band black.
+  e2e_shot() {
+    local name="$1" dir="$2" pid="$3" scale="$4" shot="$artefacts/demo-$1.png" found=""
+    for _ in $(seq 1200); do
+      grep -q "$e2e_loaded_line" "$dir/Log.txt" 2>/dev/null && { found=yes; break; }
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    [[ -n "$found" ]] || fail_program "the $name demo never loaded its airport file"
+    # The parking band's lines follow the load within a pass or two.
+    sleep 3
+    local win
+    win="$(xdotool search --name '^ZELK$' 2>/dev/null | head -n1 || true)"
+    [[ -n "$win" ]] || fail_program "no window \"ZELK\" in the $name demo"
+    import -window "$win" "$shot"
+    # at_scale N: N of the 96-dpi canvas at this run's scale.
+    at_scale() { python3 -c "print(round($1 * $scale))"; }
+    check_shot "$shot" "$(at_scale 900)" "$(at_scale 224)" \
+      "$(at_scale 200)" "$(at_scale 16)" 000000  "$(at_scale 420)" "$(at_scale 60)" '199619|FFFF00' \
+      "$(at_scale 897)" "$(at_scale 157)" 000000  "$(at_scale 890)" "$(at_scale 216)" '199619|FF0000'
+  }
+
+  # e2e NAME SCRIPT SIM_CHOICE SECONDS WITH_DLL [SCALE]: runs one demo in its
+  # own copy of run/; with SCALE (1 in the first prefix, 1.5 in the scaled
+  # one) its window is taken while it runs.
   e2e() {
-    local name="$1" script="$2" sim="$3" seconds="$4" with_dll="$5"
+    local name="$1" script="$2" sim="$3" seconds="$4" with_dll="$5" scale="${6:-}"
     local dir="$exe_out/$name"
+    local prefix="$WINEPREFIX" display="$DISPLAY" params_file="$appdata/ZELK/parameters.xml"
+    if [[ "$scale" == "1.5" ]]; then
+      prefix="$scale_prefix" display="$scale_display" params_file="$scale_appdata/ZELK/parameters.xml"
+    fi
     cp -r "$run" "$dir"
     rm -rf "$dir/Log.txt" "$dir/SimConnect.dll" "$dir/airports" "$dir/output" "$dir/tblo"
     cp -r "$demo/airports" "$dir/airports"
@@ -437,25 +480,36 @@ print(*[x.getsockname()[1] for x in s])')
     params="${params//\"RT Direct\"/\"RT App\"}"
     params="${params//\"MSFS 2024\"/\"$sim\"}"
     params="${params//<\/parameters>/<parameter name=\"PORT_NUMBER\" value=\"$tcp\" /><parameter name=\"MSFS_INSTALL_PATH\" value=\"$(xml_escape "$(winepath -w "$demo/MSFS2024")")/Community\" /></parameters>}"
-    printf '%s\n' "$params" >"$appdata/ZELK/parameters.xml"
+    printf '%s\n' "$params" >"$params_file"
     "$emu_bin" --scenario "$demo/lszh.scenario" --port "$tcp" --udp "$udp_t,$udp_w" \
       --duration "$((seconds + 90))" >"$exe_out/$name-emu.txt" 2>&1 &
     local emu_pid=$!
     local rc=0
-    (cd "$dir" && ZELK_DOWNLOAD_BASE="$closed_port" ZELK_RTAPP_UDP_PORTS="$udp_t,$udp_w" \
+    (cd "$dir" && WINEPREFIX="$prefix" DISPLAY="$display" \
+      ZELK_DOWNLOAD_BASE="$closed_port" ZELK_RTAPP_UDP_PORTS="$udp_t,$udp_w" \
       ZELK_SIMSTANDIN_SCRIPT="$(winepath -w "$demo/$script")" \
       ZELK_SIMSTANDIN_RECORD="$(winepath -w "$dir/record.jsonl")" \
       timeout -k 10 "$((seconds + 90))" wine ./zelk.exe --demo-seconds "$seconds" \
-      >"$exe_out/$name.txt" 2>&1 </dev/null) || rc=$?
+      >"$exe_out/$name.txt" 2>&1 </dev/null) &
+    local zelk_pid=$!
+    if [[ -n "$scale" ]]; then
+      WINEPREFIX="$prefix" DISPLAY="$display" e2e_shot "$name" "$dir" "$zelk_pid" "$scale"
+    fi
+    wait "$zelk_pid" || rc=$?
     kill "$emu_pid" 2>/dev/null || true
     wait "$emu_pid" 2>/dev/null || true
     e2e_rc=$rc
     e2e_dir="$dir"
+    # What the run did, for the reader of this script's output and afterwards.
+    [[ -f "$dir/Log.txt" ]] && cp "$dir/Log.txt" "$artefacts/demo-$name-Log.txt"
+    local summary
+    summary="$(grep -h '^Demo summary:' "$dir/Log.txt" 2>/dev/null | tail -n 1 || true)"
+    log "$name: ${summary:-no demo summary in Log.txt}"
   }
 
   log "zelk.exe --demo-seconds 90 on the stand-in SimConnect.dll (MSFS 2024)"
-  e2e msfs2024 simstandin-lszh.json "MSFS 2024" 90 1
-  ((e2e_rc == 0)) || { cp "$e2e_dir/Log.txt" "$exe_out/msfs2024-Log.txt" 2>/dev/null; fail_program "the MSFS 2024 demo ended with $e2e_rc"; }
+  e2e msfs2024 simstandin-lszh.json "MSFS 2024" 90 1 1
+  ((e2e_rc == 0)) || fail_program "the MSFS 2024 demo ended with $e2e_rc (its Log.txt: $artefacts/demo-msfs2024-Log.txt)"
   python3 "$root/scripts/check-demo-record.py" "$e2e_dir/record.jsonl" --min-created 2 --min-moved 1 \
     --event ALL_LIGHTS_TOGGLE --no-plans || fail_program "the MSFS 2024 record falls short"
   grep -q "Connected to MSFS 2024" "$e2e_dir/Log.txt" && grep -q "RealTraffic connected" "$e2e_dir/Log.txt" \
@@ -463,9 +517,9 @@ print(*[x.getsockname()[1] for x in s])')
   grep -q "Exiting: DEMO ENDED" "$e2e_dir/Log.txt" && ! grep -q "USER CLOSED SIM" "$e2e_dir/Log.txt" \
     || fail_program "Log.txt of the MSFS 2024 demo does not log its end as the demo's"
 
-  log "zelk.exe --demo-seconds 90 with the MSFS 2020 script"
-  e2e msfs2020 simstandin-lszh-2020.json "MSFS 2020" 90 1
-  ((e2e_rc == 0)) || fail_program "the MSFS 2020 demo ended with $e2e_rc"
+  log "zelk.exe --demo-seconds 90 with the MSFS 2020 script, at 144 dpi"
+  e2e msfs2020 simstandin-lszh-2020.json "MSFS 2020" 90 1 1.5
+  ((e2e_rc == 0)) || fail_program "the MSFS 2020 demo ended with $e2e_rc (its Log.txt: $artefacts/demo-msfs2020-Log.txt)"
   python3 "$root/scripts/check-demo-record.py" "$e2e_dir/record.jsonl" --min-created 2 --min-moved 1 --plans \
     || fail_program "the MSFS 2020 record falls short"
   grep -q "created with SimConnect_AICreateNonATCAircraft$" "$e2e_dir/Log.txt" \
@@ -476,5 +530,6 @@ print(*[x.getsockname()[1] for x in s])')
   ((e2e_rc == 1)) || fail_program "the run without SimConnect.dll ended with $e2e_rc, not 1"
   grep -q "SimConnect.dll not found" "$e2e_dir/Log.txt" || fail_program "the run without SimConnect.dll did not say why"
   log "zelk.exe on the stand-in SimConnect.dll: MSFS 2024 and 2020 demos pass; without it the run says why"
+  log "the demos' Log.txt and windows: $artefacts/demo-*"
 fi
 log "Windows build and tests passed"

@@ -21,6 +21,8 @@ namespace {
 using namespace colour;
 
 constexpr double kHpaToInHg = 0.029528744564459433;
+// Room kept free before the next label or box, so a cut value never touches it.
+constexpr std::int32_t kPanelTextGap = 6;
 
 class Painter {
 public:
@@ -37,6 +39,11 @@ private:
     void text(std::int32_t x, std::int32_t y, std::string t, Colour c, bool bold = false)
     {
         list_.ops.emplace_back(draw::Text{{x, y}, std::move(t), c, bold});
+    }
+    // A value of any length (the simulator's name, a stand's) that must end before what follows it.
+    void clippedText(std::int32_t x, std::int32_t y, std::string t, Colour c, std::int32_t nextX)
+    {
+        list_.ops.emplace_back(draw::Text{{x, y}, std::move(t), c, false, nextX - kPanelTextGap});
     }
 
     bool full() const { return !p_.compact; }
@@ -106,8 +113,8 @@ void Painter::paintTrafficBand()
     fill({403, 34, 436, 96}, sim);
     const Colour simText = !connected ? kRed : (p_.simulatorRunning ? kGreen : kYellow);
     if (connected) {
-        text(5, 39, p_.simulatorText, simText);
-        text(222, 39, fmt::format("user stand: {}", p_.userStand), simText);
+        clippedText(5, 39, p_.simulatorText, simText, 222);
+        clippedText(222, 39, fmt::format("user stand: {}", p_.userStand), simText, 403);
     } else {
         text(5, 39, "MSFS", kGreen);
     }
@@ -192,11 +199,14 @@ void Painter::paintParkingBand()
     }
     text(5, r1, fmt::format("airport: {}", p_.parkAirport.toString()), p_.airportFilePresent ? kGreen : kYellow);
     if (!p_.airportFilePresent) return;
-    text(167, r1,
-         fmt::format(" {}   publisher: {}{},  week: {}", p_.airportDescription, p_.publisher,
-                     p_.handMadeAirportFile ? " (h)" : "", f_.trafficWeek),
-         kGreen);
-    if (!p_.userWingspanKnown) text(657, r1, "wingspan user ac unknown?", kYellow);
+    std::string description = fmt::format(" {}   publisher: {}{},  week: {}", p_.airportDescription, p_.publisher,
+                                          p_.handMadeAirportFile ? " (h)" : "", f_.trafficWeek);
+    if (p_.userWingspanKnown) {
+        text(167, r1, std::move(description), kGreen);
+    } else {
+        clippedText(167, r1, std::move(description), kGreen, 657);
+        text(657, r1, "wingspan user ac unknown?", kYellow);
+    }
     if (f_.generatingParking) {
         text(5, r2, "generating parking ...", kYellow);
     } else if (f_.parkingActive && p_.parkingCountdownMinutes >= 1 && p_.parkingCountdownMinutes <= 1440) {
@@ -275,8 +285,9 @@ std::string gf_displayListText(const DisplayList& list)
                     out += fmt::format("frame {},{},{},{} {}\n", o.rect.left, o.rect.top, o.rect.right, o.rect.bottom,
                                        lf_colourText(o.colour));
                 else
-                    out += fmt::format("text {},{} {} {} '{}'\n", o.at.x, o.at.y, lf_colourText(o.colour),
-                                       o.bold ? "b" : "n", o.text);
+                    out += fmt::format("text {},{} {} {} '{}'{}\n", o.at.x, o.at.y, lf_colourText(o.colour),
+                                       o.bold ? "b" : "n", o.text,
+                                       o.clipRight > 0 ? fmt::format(" clip {}", o.clipRight) : "");
             },
             op);
     }

@@ -35,8 +35,10 @@ struct Fill { Rect rect; Colour colour = 0; };
 struct Line { Point from; Point to; Colour colour = 0; };
 // The outline of a rectangle, nothing filled.
 struct Frame { Rect rect; Colour colour = 0; };
-// Text with its top at y - 3, transparent background, the normal or bold panel font.
-struct Text { Point at; std::string text; Colour colour = 0; bool bold = false; };
+// Text with its top at y - 3, transparent background, the normal or bold panel font;
+// nothing of it is drawn at or right of clipRight (0: up to the canvas edge), so
+// a value longer than its room never runs over the label after it.
+struct Text { Point at; std::string text; Colour colour = 0; bool bold = false; std::int32_t clipRight = 0; };
 } // namespace draw
 using DrawOp = std::variant<draw::Fill, draw::Line, draw::Frame, draw::Text>;
 
@@ -46,7 +48,8 @@ struct DisplayList {
     Rect compactBox; // the Expand/Compact box, for the click test
 };
 
-// One op per line ("fill 0,0,900,32 #000000", "text 3,7 #32D232 n 'ZELK'"):
+// One op per line ("fill 0,0,900,32 #000000", "text 3,7 #32D232 n 'ZELK'",
+// a clipped text ends in " clip 216"):
 // what a golden list is compared with.
 std::string gf_displayListText(const DisplayList& list);
 

@@ -405,6 +405,40 @@ TEST_F(AirportScan, AStandOfNoSizeIsLeftOutAndItsAirportStillGenerated)
     }
 }
 
+// A simulator that does not answer at all is not one that lacks the airport:
+// the line asks whether it is connected, on the folder walk and for the
+// streamed packages alike.
+TEST_F(AirportScan, AFacilityReadWithNoSimulatorAsksWhetherItIsConnected)
+{
+    gf_setSimPortFactory([] {
+        auto port = std::make_unique<FakeSimPort>();
+        port->setProduct(SimProduct::None); // nothing answers the open
+        return port;
+    });
+    struct Case {
+        int version;
+        const char* line;
+    };
+    const Case cases[] = {
+        {2020, "Reading Facilites data for EDDF via SimConnect failed, is MSFS connected?"},
+        {2024, "Reading Facilities data for LOWW via SimConnect failed, is MSFS connected?"},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(install.base());
+        install.roots(c.version);
+        if (c.version == 2020) {
+            install.package("Community", "alpha-frankfurt", SceneryInstall::manifest("EDDF", "2.0", "Alpha Sims"));
+            install.file("Community/alpha-frankfurt/scenery/airport.bgl", airportBgl("EDDF", twoGates()));
+        } else {
+            gf_storeProgramMode(ProgramMode{kSimulatorMsfs2024, kTrafficSourceRtDirect});
+            install.package("StreamedPackages", "fs24-alphasim-loww-airport", "");
+        }
+        gf_scanAirports();
+        EXPECT_TRUE(scanLogHas(c.line)) << c.version << "\n" << scanLog();
+        EXPECT_FALSE(scanLogHas("the simulator does not know this airport")) << c.version;
+    }
+}
+
 TEST_F(AirportScan, StopFailureOrNothingFoundKeepThePreviousFolders)
 {
     build2020();

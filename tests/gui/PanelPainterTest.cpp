@@ -218,6 +218,42 @@ TEST_F(PanelPainter, TheParkingBandFollowsTheAirportFileAndTheParking)
     EXPECT_FALSE(lf_text(generating, "static fit:"));
 }
 
+// Values of any length end before what is painted right of them: the
+// simulator's name before "user stand:", the stand before the simulator's
+// colour box, the airport's description before the wingspan warning.
+TEST_F(PanelPainter, AValueOfAnyLengthEndsBeforeTheNextLabel)
+{
+    panel_.simulatorText = "KittyHawk (11.0.282174.999)";
+    panel_.userStand = "GATE_HEAVY 123 A";
+    panel_.parkAirport = IcaoCode("LSZH");
+    panel_.airportFilePresent = true;
+    panel_.airportDescription = "Zurich Kloten International, the long description of a hand-made file";
+    panel_.userWingspanKnown = false;
+    const DisplayList list = paint();
+    const auto simBox = std::find_if(list.ops.begin(), list.ops.end(), [](const DrawOp& op) {
+        const auto* f = std::get_if<draw::Fill>(&op);
+        return f != nullptr && f->rect.top == 34 && f->rect.bottom == 96;
+    });
+    ASSERT_NE(simBox, list.ops.end());
+    struct Case {
+        const char* value;
+        std::int32_t nextX; // where what follows the value starts
+    };
+    const Case cases[] = {
+        {"KittyHawk", lf_text(list, "user stand:")->at.x},
+        {"user stand: GATE_HEAVY", std::get<draw::Fill>(*simBox).rect.left},
+        {" Zurich Kloten", lf_text(list, "wingspan user ac unknown?")->at.x},
+    };
+    for (const Case& c : cases) {
+        const auto value = lf_text(list, c.value);
+        ASSERT_TRUE(value) << c.value;
+        EXPECT_GT(value->clipRight, value->at.x) << c.value;
+        EXPECT_LT(value->clipRight, c.nextX) << c.value;
+    }
+    panel_.userWingspanKnown = true;
+    EXPECT_EQ(lf_text(paint(), " Zurich Kloten")->clipRight, 0) << "nothing follows: the whole row is its room";
+}
+
 TEST_F(PanelPainter, LabelColoursFollowTheSettings)
 {
     settings_.RANDOM = false;
@@ -327,12 +363,14 @@ TEST(PanelDisplayList, TheTextFormNamesEveryOp)
     DisplayList list;
     list.canvasHeight = 128;
     list.ops = {draw::Fill{{0, 0, 900, 32}, colour::kBlack}, draw::Line{{0, 32}, {900, 32}, colour::kWhite},
-                draw::Frame{{765, 4, 855, 30}, colour::kWhite}, draw::Text{{3, 7}, "ZELK", colour::kGreen, true}};
+                draw::Frame{{765, 4, 855, 30}, colour::kWhite}, draw::Text{{3, 7}, "ZELK", colour::kGreen, true},
+                draw::Text{{5, 39}, "KittyHawk", colour::kGreen, false, 216}};
     EXPECT_EQ(gf_displayListText(list), "canvas 900x128\n"
                                         "fill 0,0,900,32 #000000\n"
                                         "line 0,32-900,32 #FFFFFF\n"
                                         "frame 765,4,855,30 #FFFFFF\n"
-                                        "text 3,7 #32D232 b 'ZELK'\n");
+                                        "text 3,7 #32D232 b 'ZELK'\n"
+                                        "text 5,39 #32D232 n 'KittyHawk' clip 216\n");
     EXPECT_EQ(gf_floatText(5.0f), "5");
     EXPECT_EQ(gf_floatText(5.5f), "5.5");
 }

@@ -33,6 +33,9 @@ HPEN GdiPainter::pen(Colour c)
 
 namespace {
 
+// The height of a panel row in the list's units: a clipped text keeps all of it.
+constexpr int kGdiTextRowHeight = 32;
+
 void lf_mapCanvas(HDC dc, int width, int height, std::int32_t canvasHeight)
 {
     ::SetMapMode(dc, MM_ANISOTROPIC);
@@ -105,7 +108,13 @@ void GdiPainter::draw(HDC dc, const DrawOp& op)
                 HGDIOBJ oldFont = ::SelectObject(dc, o.bold ? bold_ : normal_);
                 const int oldMode = ::SetBkMode(dc, TRANSPARENT);
                 const COLORREF oldColour = ::SetTextColor(dc, o.colour);
-                ::TextOutW(dc, o.at.x, o.at.y - 3, wide.c_str(), static_cast<int>(wide.size()));
+                if (o.clipRight > 0) {
+                    const RECT room{o.at.x, o.at.y - 3, o.clipRight, o.at.y - 3 + kGdiTextRowHeight};
+                    ::ExtTextOutW(dc, o.at.x, o.at.y - 3, ETO_CLIPPED, &room, wide.c_str(),
+                                  static_cast<UINT>(wide.size()), nullptr);
+                } else {
+                    ::TextOutW(dc, o.at.x, o.at.y - 3, wide.c_str(), static_cast<int>(wide.size()));
+                }
                 ::SetTextColor(dc, oldColour);
                 ::SetBkMode(dc, oldMode);
                 ::SelectObject(dc, oldFont);

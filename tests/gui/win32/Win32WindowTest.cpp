@@ -25,6 +25,7 @@
 #include "gui/PanelPainter.h"
 #include "gui/win32/GdiPainter.h"
 #include "gui/win32/Win32MainWindow.h"
+#include "simlink/UserAircraftState.h"
 
 namespace zelk {
 namespace {
@@ -300,6 +301,46 @@ TEST_F(Win32Window, ThePanelIsPaintedInItsBandColours)
     EXPECT_EQ(::GetPixel(dc, MulDiv(300, dpi, 96), MulDiv(690, dpi, 96)), colour::kBlack);
     EXPECT_EQ(::GetPixel(dc, MulDiv(880, dpi, 96), MulDiv(760, dpi, 96)), colour::kDarkGreen);
     ::ReleaseDC(hwnd(), dc);
+}
+
+// A simulator's name longer than its room (MSFS 2020 sends its build number)
+// ends before the "user stand:" label, at every display scale.
+TEST_F(Win32Window, TheSimulatorsNameEndsBeforeTheUserStandLabel)
+{
+    open();
+    gf_setSimRunState(kSimRunning);
+    gf_postGuiUpdate(gui_update::SetSimulatorText{"KittyHawk (11.0.282174.999)"});
+    gf_postGuiUpdate(gui_update::SetSimulatorRunning{true});
+    for (int i = 0; i < 100 && gf_gui().panel().simulatorText.empty(); ++i) {
+        Win32MainWindow::pumpMessages();
+        ::Sleep(10);
+    }
+    ASSERT_EQ(gf_gui().panel().simulatorText, "KittyHawk (11.0.282174.999)");
+    ::InvalidateRect(hwnd(), nullptr, TRUE);
+    ::UpdateWindow(hwnd());
+    const DisplayList painted = gf_paintPanel(gf_gui().panel(), *gf_settings(), gf_panelFacts());
+    const auto label = std::find_if(painted.ops.begin(), painted.ops.end(), [](const DrawOp& op) {
+        const auto* text = std::get_if<draw::Text>(&op);
+        return text != nullptr && text->text.rfind("user stand:", 0) == 0;
+    });
+    ASSERT_NE(label, painted.ops.end());
+    const int labelX = std::get<draw::Text>(*label).at.x;
+    const int dpi = static_cast<int>(gf_gui().dpi());
+    HDC dc = ::GetDC(hwnd());
+    // The band is black where no text is: count what was drawn in the name's
+    // room and in the last few pixels before the label.
+    int inRoom = 0;
+    int beforeLabel = 0;
+    for (int y = MulDiv(34, dpi, 96); y < MulDiv(64, dpi, 96); ++y) {
+        for (int x = MulDiv(5, dpi, 96); x < MulDiv(labelX - 8, dpi, 96); ++x)
+            inRoom += ::GetPixel(dc, x, y) != colour::kBlack;
+        for (int x = MulDiv(labelX - 4, dpi, 96); x < MulDiv(labelX, dpi, 96) - 1; ++x)
+            beforeLabel += ::GetPixel(dc, x, y) != colour::kBlack;
+    }
+    ::ReleaseDC(hwnd(), dc);
+    gf_setSimRunState(kSimClosed);
+    EXPECT_GT(inRoom, 0) << "the name is drawn";
+    EXPECT_EQ(beforeLabel, 0) << "the name runs into the label";
 }
 
 // The close button, and the demo's timed end (from the demo's own thread).
