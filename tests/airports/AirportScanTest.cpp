@@ -626,35 +626,83 @@ TEST_F(AirportScan, KilledAtRandomMomentsTheScanLeavesThePreviousOrTheNewSet)
     };
     plantPrevious();
     const auto previous = lf_scanSet();
+    // The steps a scan takes, counted from 1, and the one from which its new set stands.
+    int steps = 0;
+    int committedAt = 0;
+    lf_setAirportScanStepHook([&](std::string_view step) {
+        ++steps;
+        if (step == "committed")
+            committedAt = steps;
+    });
     const auto started = std::chrono::steady_clock::now();
     gf_scanAirports();
     const auto scanMicros =
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started).count();
+    lf_setAirportScanStepHook(nullptr);
     const auto committed = lf_scanSet();
     ASSERT_EQ(committed.size(), codes.size());
+    ASSERT_GT(committedAt, 1);
 
     const char* seedText = std::getenv("ZELK_CRASH_SEED");
     const std::uint32_t seed = seedText != nullptr ? static_cast<std::uint32_t>(std::strtoul(seedText, nullptr, 10))
                                                    : std::random_device{}();
-    std::cout << "seed " << seed << " (ZELK_CRASH_SEED repeats it), a scan takes " << scanMicros << " us\n";
+    std::cout << "seed " << seed << " (ZELK_CRASH_SEED repeats it), a scan takes " << scanMicros << " us in "
+              << steps << " steps\n";
     std::mt19937 random(seed);
-    std::uniform_int_distribution<long> wait(0, scanMicros + scanMicros / 4);
+    // The moments follow the child's own progress, as a busy machine may run
+    // it many times slower than this process ran its scan: the child tells of
+    // its n-th step (one past the last: the scan's end) and waits there. Every
+    // other kill lands right there, so each step is cut and its outcome known;
+    // the rest let the child go on and land a random time later.
+    std::uniform_int_distribution<long> later(0, 2 * scanMicros / steps);
     int sawPrevious = 0, sawCommitted = 0;
     for (int kill = 0; kill < 200; ++kill) {
         plantPrevious();
+        const int at = 1 + kill / 2 % (steps + 1);
+        const bool atTheStep = kill % 2 == 0;
+        int reached[2];
+        int goOn[2];
+        ASSERT_EQ(::pipe(reached), 0);
+        ASSERT_EQ(::pipe(goOn), 0);
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
+            int step = 0;
+            const auto tellAndWait = [&] {
+                char c = 's';
+                if (::write(reached[1], &c, 1) == 1 && ::read(goOn[0], &c, 1) == 1)
+                    return;
+                ::_exit(3);
+            };
+            lf_setAirportScanStepHook([&](std::string_view) {
+                if (++step == at)
+                    tellAndWait();
+            });
             gf_scanAirports();
+            if (++step == at)
+                tellAndWait();
             for (;;) ::pause();
         }
-        std::this_thread::sleep_for(std::chrono::microseconds(wait(random)));
+        ::close(reached[1]);
+        ::close(goOn[0]);
+        char c = 0;
+        const bool arrived = ::read(reached[0], &c, 1) == 1;
+        if (arrived && !atTheStep) {
+            ASSERT_EQ(::write(goOn[1], &c, 1), 1);
+            std::this_thread::sleep_for(std::chrono::microseconds(later(random)));
+        }
         ::kill(child, SIGKILL);
         int status = 0;
         ::waitpid(child, &status, 0);
+        ::close(reached[0]);
+        ::close(goOn[1]);
+        ASSERT_TRUE(arrived) << "the child ended before step " << at << ", kill " << kill;
         ASSERT_TRUE(lf_recoverAirportScan()) << "kill " << kill << ", seed " << seed;
         const auto now = lf_scanSet();
         ASSERT_TRUE(now == previous || now == committed) << "a mixture after kill " << kill << ", seed " << seed;
+        if (atTheStep) {
+            EXPECT_EQ(now == committed, at >= committedAt) << "killed at step " << at << " of " << steps;
+        }
         (now == previous ? sawPrevious : sawCommitted)++;
         for (const auto& [file, text] : now) {
             if (file.ends_with(".xml")) {

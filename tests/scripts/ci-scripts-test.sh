@@ -3,8 +3,10 @@
 #   slowest: scripts/slowest-tests.sh lists a ctest run's slowest tests, slowest
 #     first, whatever their result;
 #   findings: scripts/fuzz.sh refuses a findings folder inside the tested tree,
-#     where the replays of the builds after it would pick a finding up.
-#   ci-scripts-test.sh <source root> slowest|findings
+#     where the replays of the builds after it would pick a finding up;
+#   emptyhome: scripts/in-empty-home.sh fails a command that writes into the
+#     user's folders it was given, and passes on the status of one that does not.
+#   ci-scripts-test.sh <source root> slowest|findings|emptyhome
 set -euo pipefail
 root="$1"
 work="$(mktemp -d)"
@@ -66,8 +68,37 @@ findings)
   grep -q "lies inside the tested tree" "$work/out" || { cat "$work/out" >&2; exit 1; }
   echo "a findings folder inside the tree is refused before anything is built"
   ;;
+emptyhome)
+  # The command notes the user's folders it was given, writes the file named
+  # (relative to its XDG_CONFIG_HOME) if any, and ends with the status named.
+  cat >"$work/writer" <<'SH'
+#!/bin/sh
+echo "$HOME $XDG_CONFIG_HOME $XDG_DATA_HOME" >"$1/given"
+# Never outside this test's folder, whatever the script under test gave.
+case "$XDG_CONFIG_HOME" in "$1"/*) ;; *) exit 9 ;; esac
+[ -z "$2" ] || { mkdir -p "$(dirname "$XDG_CONFIG_HOME/$2")" && echo x >"$XDG_CONFIG_HOME/$2"; }
+exit "$3"
+SH
+  status=0
+  TMPDIR="$work" bash "$root/scripts/in-empty-home.sh" sh "$work/writer" "$work" ZELK/parameters.xml 0 \
+    >"$work/out" 2>&1 || status=$?
+  read -r given_home given_config given_data <"$work/given"
+  if ((status != 1)) || ! grep -q "ZELK/parameters.xml" "$work/out" || [[ -e "$given_home" ]] ||
+     [[ "$given_home" != "$work"/* || "$given_config" != "$given_home" || "$given_data" != "$given_home" ]]; then
+    echo "a command writing into the folders it was given ($given_home) ended with $status (not 1):" >&2
+    cat "$work/out" >&2
+    exit 1
+  fi
+  for rc in 0 3; do
+    status=0
+    TMPDIR="$work" bash "$root/scripts/in-empty-home.sh" sh "$work/writer" "$work" "" "$rc" >"$work/out" 2>&1 ||
+      status=$?
+    ((status == rc)) || { echo "a command ending with $rc and writing nothing: $status" >&2; cat "$work/out" >&2; exit 1; }
+  done
+  echo "what a command writes into the user's folders fails it, and goes; its own status otherwise"
+  ;;
 *)
-  echo "usage: ci-scripts-test.sh <source root> slowest|findings" >&2
+  echo "usage: ci-scripts-test.sh <source root> slowest|findings|emptyhome" >&2
   exit 2
   ;;
 esac

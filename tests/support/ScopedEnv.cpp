@@ -46,25 +46,60 @@ void ScopedEnv::apply(const std::optional<std::string>& value) const
     else unsetEnvironment(name_.c_str());
 }
 
+namespace {
+
+// The folder a test program made for its per-user folders, passed on to the
+// programs it starts (gtest's death tests start the test program again on
+// Windows): they are part of its run and see what it wrote.
+constexpr const char* kScopedEnvUserFoldersVariable = "ZELK_TEST_USER_FOLDERS";
+
+std::filesystem::path lf_scopedEnvOwnUserFolders()
+{
+    std::random_device rd;
+    auto dir = std::filesystem::temp_directory_path() / ("zelk-user-" + std::to_string(rd()));
+    // Another test program may have drawn the same number: never share its folder.
+    while (!std::filesystem::create_directory(dir))
+        dir = std::filesystem::temp_directory_path() / ("zelk-user-" + std::to_string(rd()));
+    // Gone with the test program: every program of every test run made one
+    // of its own, and tens of thousands piled up in the temporary folder.
+    // The path outlives the static that holds it, whose destructor runs first.
+    static const auto* const made = new std::filesystem::path(dir);
+    std::atexit([] {
+        std::error_code ec;
+        std::filesystem::remove_all(*made, ec);
+    });
+    setEnvironment(kScopedEnvUserFoldersVariable, dir.string());
+    return dir;
+}
+
+std::filesystem::path lf_scopedEnvUserFolders()
+{
+    if (const auto inherited = environmentValue(kScopedEnvUserFoldersVariable)) {
+        std::error_code ec;
+        const std::filesystem::path dir(*inherited);
+        if (dir.is_absolute() && std::filesystem::is_directory(dir, ec)) return dir;
+    }
+    return lf_scopedEnvOwnUserFolders();
+}
+
+} // namespace
+
 const std::filesystem::path& processConfigHome()
 {
     static const std::filesystem::path home = [] {
-        std::random_device rd;
-        auto dir = std::filesystem::temp_directory_path() / ("zelk-config-" + std::to_string(rd()));
-        std::filesystem::create_directories(dir);
-        // Gone with the test program: every program of every test run made one
-        // of its own, and tens of thousands piled up in the temporary folder.
-        // The path outlives the static above, whose destructor runs first.
-        static const auto* const made = new std::filesystem::path(dir);
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(*made, ec);
-        });
-        setEnvironment("XDG_CONFIG_HOME", dir.string());
+        const std::filesystem::path folders = lf_scopedEnvUserFolders();
+        const auto roaming = folders / "roaming";
+        const auto local = folders / "local";
+        std::filesystem::create_directories(roaming);
+        std::filesystem::create_directories(local);
 #ifdef _WIN32
-        setEnvironment("ZELK_ROAMING_APPDATA", dir.string());
+        setEnvironment("ZELK_ROAMING_APPDATA", roaming.string());
+        setEnvironment("ZELK_LOCAL_APPDATA", local.string());
+#else
+        setEnvironment("XDG_CONFIG_HOME", roaming.string());
+        setEnvironment("XDG_DATA_HOME", local.string());
 #endif
-        return dir;
+        return roaming;
     }();
     return home;
 }

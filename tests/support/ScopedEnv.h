@@ -27,10 +27,13 @@ private:
     std::optional<std::string> previous_;
 };
 
-// The per-user folder of this test process: XDG_CONFIG_HOME (on Windows
-// ZELK_ROAMING_APPDATA) is pointed at a fresh temp folder on the first call. The program fixes its per-user folder
-// the first time it looks it up, so every suite of a process shares this one
-// and calls it before anything asks for a program path.
+// The per-user roaming folder of this test process. The first call, which
+// every test program's main makes before anything else runs, points the
+// program's roaming and local per-user folders (XDG_CONFIG_HOME and
+// XDG_DATA_HOME; on Windows ZELK_ROAMING_APPDATA and ZELK_LOCAL_APPDATA) into a
+// fresh temp folder of the process, removed when it ends; a test program
+// started by another takes its parent's. The program fixes its per-user folder
+// the first time it looks it up, so every suite of a process shares this one.
 const std::filesystem::path& processConfigHome();
 
 } // namespace zelk::test

@@ -7,6 +7,7 @@
 #include "core/Paths.h"
 #include "core/Settings.h"
 #include "core/Strings.h"
+#include "support/ScopedEnv.h"
 #include "traffic/TrafficStateTestSupport.h"
 
 namespace zelk {
@@ -115,6 +116,17 @@ TEST_F(FlightPlanFiles, OnlyMsfs2020HasAFolder)
     ASSERT_TRUE(folder);
     EXPECT_EQ(folder->filename(), "orig_dest");
     EXPECT_EQ(folder->parent_path(), gf_programDataFolder());
+}
+
+// Test programs running side by side give their aircraft the same ids: in one
+// shared folder one would overwrite or remove the other's plans, and the
+// user's own folder is no place for a test's files.
+TEST_F(FlightPlanFiles, TheFolderIsThisTestProgramsOwn)
+{
+    gf_storeProgramMode({kSimulatorMsfs2020, kTrafficSourceRtDirect});
+    const auto folder = gf_flightPlanFolder();
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(folder->parent_path().parent_path(), test::processConfigHome());
 }
 
 } // namespace
