@@ -191,7 +191,12 @@ TEST_F(ParametersFile, UnreadableFileIsSetAsideAndItsBackupTaken)
         const char* line;
     };
     const Row rows[] = {
-        {"link to itself", [&] { fs::create_symlink(paramsFile(), paramsFile()); return true; },
+        {"link to itself",
+         [&] {
+             std::error_code ec; // a system without links has nothing to show here
+             fs::create_symlink(paramsFile(), paramsFile(), ec);
+             return !ec;
+         },
          "parameters.xml exists but could not be opened"},
         {"folder", [&] { fs::create_directories(paramsFile() / "inside"); return true; },
          "parameters.xml is a folder, not a file"},
@@ -233,18 +238,35 @@ TEST_F(ParametersFile, UnreadableFileThatCannotBeMovedIsNeverWrittenOver)
     namespace fs = std::filesystem;
     // A folder with content at the aside name: no rename can take that name.
     writeAll(damagedCopy() / "kept.txt", "x");
-    fs::create_symlink(paramsFile(), paramsFile());
+    // Each unreadable kind, made at the name; false when this system has none.
+    const std::pair<const char*, std::function<bool()>> kinds[] = {
+        {"folder", [&] { writeAll(paramsFile() / "inside.txt", "the user's own"); return true; }},
+        {"link to itself",
+         [&] {
+             std::error_code ec;
+             fs::create_symlink(paramsFile(), paramsFile(), ec);
+             return !ec;
+         }},
+    };
     const std::pair<std::string, std::int32_t> rows[] = {{fileWith(element("RANGE", "33")), 33}, {"", 55}};
-    for (const auto& [backup, range] : rows) {
-        SCOPED_TRACE(backup);
-        fs::remove(sideFile(".bak"));
-        if (!backup.empty()) writeAll(sideFile(".bak"), backup);
-        RANGE.setValue(55);
-        EXPECT_EQ(gf_loadParameters(), backup.empty());
-        EXPECT_EQ(RANGE.value(), range);
-        RANGE.setAndSave(40);
-        EXPECT_EQ(fs::read_symlink(paramsFile()), paramsFile());
-        EXPECT_EQ(backup.empty() ? "" : readAll(sideFile(".bak")), backup);
+    for (const auto& [kind, make] : kinds) {
+        if (!make()) continue;
+        const fs::file_type type = fs::symlink_status(paramsFile()).type();
+        for (const auto& [backup, range] : rows) {
+            SCOPED_TRACE(std::string(kind) + " " + backup);
+            fs::remove(sideFile(".bak"));
+            if (!backup.empty()) writeAll(sideFile(".bak"), backup);
+            RANGE.setValue(55);
+            EXPECT_EQ(gf_loadParameters(), backup.empty());
+            EXPECT_EQ(RANGE.value(), range);
+            RANGE.setAndSave(40);
+            EXPECT_EQ(fs::symlink_status(paramsFile()).type(), type);
+            if (type == fs::file_type::directory) {
+                EXPECT_EQ(readAll(paramsFile() / "inside.txt"), "the user's own");
+            }
+            EXPECT_EQ(backup.empty() ? "" : readAll(sideFile(".bak")), backup);
+        }
+        fs::remove_all(paramsFile());
     }
     const std::string log = logText();
     EXPECT_NE(log.find("parameters.xml could not be set aside: "), std::string::npos);
@@ -257,6 +279,9 @@ TEST_F(ParametersFile, UnreadableFileThatCannotBeMovedIsNeverWrittenOver)
 // save must still replace that backup.
 TEST_F(ParametersFile, ReadOnlyFileKeepsEverySave)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows refuses to replace a read-only file itself, not only its backup";
+#endif
     namespace fs = std::filesystem;
     writeAll(paramsFile(), fileWith(element("RANGE", "20")));
     fs::permissions(paramsFile(), fs::perms::owner_read);
