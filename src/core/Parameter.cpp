@@ -154,7 +154,7 @@ void StringParameter::setDefaultValue(std::string v)
     defaultValue_ = std::move(v);
 }
 
-void StringParameter::logValue() const { gf_writeLogLineNoThrow(fmt::format("{}=\"{}\"", name, value())); }
+void StringParameter::logValue() const { gf_writeLogLineNoThrow(fmt::format("{}={}", name, gf_quoteSettingText(value()))); }
 
 void StringParameter::setAndSave(std::string v)
 {
@@ -191,7 +191,7 @@ void PathParameter::logValue() const
     } catch (const std::exception&) {
         text = "<path not printable>";
     }
-    gf_writeLogLineNoThrow(fmt::format("{}=\"{}\"", name, text));
+    gf_writeLogLineNoThrow(fmt::format("{}={}", name, gf_quoteSettingText(text)));
 }
 
 void PathParameter::setAndSave(std::filesystem::path v)

@@ -12,6 +12,7 @@
 #include "core/ParametersFile.h"
 #include "core/Paths.h"
 #include "core/Settings.h"
+#include "core/Strings.h"
 #include "core/Version.h"
 
 namespace zelk {
@@ -160,7 +161,7 @@ void gf_publishProgramMode()
     } else if (sim == "MSFS 2024") {
         mode.simulator = kSimulatorMsfs2024;
     } else {
-        gf_writeLogNotice(fmt::format("Invalid simulator choice '{}', using '{}'", sim, "MSFS 2024"));
+        gf_writeLogNotice(fmt::format("Invalid simulator choice {}, using \"{}\"", gf_quoteSettingText(sim), "MSFS 2024"));
         SIM_CHOICE.setValue("MSFS 2024");
         mode.simulator = kSimulatorMsfs2024;
     }
@@ -170,7 +171,7 @@ void gf_publishProgramMode()
     } else if (source == "RT Direct") {
         mode.trafficSource = kTrafficSourceRtDirect;
     } else {
-        gf_writeLogNotice(fmt::format("Invalid traffic source '{}', using '{}'", source, "RT Direct"));
+        gf_writeLogNotice(fmt::format("Invalid traffic source {}, using \"{}\"", gf_quoteSettingText(source), "RT Direct"));
         RT_CHOISE.setValue("RT Direct");
         mode.trafficSource = kTrafficSourceRtDirect;
     }

@@ -194,6 +194,9 @@ const std::vector<ChoiceParameter*> choiceParameters = {&ALL_AIR_GND_SELECTOR, &
 
 const std::vector<PathParameter*> pathParameters = {&MSFS_INSTALL_PATH, &MSFS_2024_INSTALL_PATH};
 
+const std::vector<StringParameter*> liveryFolderParameters = {&lfolder0, &lfolder1, &lfolder2, &lfolder3, &lfolder4,
+                                                              &lfolder5, &lfolder6, &lfolder7, &lfolder8, &lfolder9};
+
 const std::vector<GuiControl*>& gf_guiControls()
 {
     static const std::vector<GuiControl*> controls = {

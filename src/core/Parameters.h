@@ -119,6 +119,9 @@ extern const std::vector<IntListParameter*> intListParameters;
 extern const std::vector<StringParameter*> stringParameters;
 extern const std::vector<ChoiceParameter*> choiceParameters;
 extern const std::vector<PathParameter*> pathParameters;
+// The livery folders lfolder0 to lfolder9: text settings that name folders,
+// so they are checked at load as the path settings are.
+extern const std::vector<StringParameter*> liveryFolderParameters;
 
 // Every window-bound object in construction order (the window creates one
 // control per entry), and the one with a command id (null when none has it).

@@ -1,5 +1,6 @@
 #include "core/ParametersFile.h"
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -112,15 +113,32 @@ void lf_setDamagedFileAside()
         gf_writeLogNotice(fmt::format("could not keep the damaged {}", lf_pathText(gf_parametersFile())));
 }
 
-enum class ReadResult { Missing, Loaded, Damaged };
+// Missing: nothing has the name. Unopenable: something has it (a folder, a
+// file without read permission or locked by another program, a link that
+// leads nowhere), and what it holds is unknown: it must not be written over.
+enum class ReadResult { Missing, Loaded, Damaged, Unopenable };
 
-// Reads a parameters file; logs a parse failure with the given suffix.
+// Reads a parameters file; logs why one that exists is not read, and a parse
+// failure with the given suffix.
 ReadResult lf_readFile(pugi::xml_document& doc, const std::filesystem::path& file,
                        std::string_view parseFailureSuffix)
 {
-    std::ifstream in(file, std::ios::binary);
-    if (!in.is_open()) return ReadResult::Missing;
     std::error_code ec;
+    if (std::filesystem::symlink_status(file, ec).type() == std::filesystem::file_type::not_found)
+        return ReadResult::Missing;
+    // Only a regular file has a size a stream can tell: a folder opens as a
+    // stream on some systems and the parser then asks for an endless buffer.
+    const std::filesystem::file_status status = std::filesystem::status(file, ec);
+    if (status.type() == std::filesystem::file_type::directory) {
+        gf_writeLogLine(fmt::format("{} is a folder, not a file", lf_pathText(file)));
+        return ReadResult::Unopenable;
+    }
+    std::ifstream in;
+    if (status.type() == std::filesystem::file_type::regular) in.open(file, std::ios::binary);
+    if (!in.is_open()) {
+        gf_writeLogLine(fmt::format("{} exists but could not be opened", lf_pathText(file)));
+        return ReadResult::Unopenable;
+    }
     if (const std::uintmax_t size = std::filesystem::file_size(file, ec); !ec && size > kMaxParametersFileBytes) {
         gf_writeLogLine(fmt::format("{} could not be loaded: file too large ({} bytes, at most {}){}", lf_pathText(file),
                                     size, kMaxParametersFileBytes, parseFailureSuffix));
@@ -143,17 +161,61 @@ std::filesystem::path lf_backupFile()
     return bak;
 }
 
-// The backup of a damaged file, when it loads: the settings of the last good
-// save, which a new file of defaults would throw away.
-bool lf_readBackup(pugi::xml_document& doc)
+// Where a damaged or unopenable parameters.xml is kept.
+std::filesystem::path lf_damagedCopyFile() { return gf_parametersFile().parent_path() / "parameters0.xml"; }
+
+// A file that cannot be read cannot be copied aside, only renamed; an older
+// damaged copy gives way as it does to a new copy. False when the name stays taken.
+bool lf_renameUnopenableFileAside()
+{
+    const std::filesystem::path& file = gf_parametersFile();
+    const std::filesystem::path aside = lf_damagedCopyFile();
+    std::error_code ec;
+    std::filesystem::rename(file, aside, ec);
+    if (ec && std::filesystem::is_regular_file(aside)) {
+        std::error_code ignored;
+        platform::makeFileWritable(aside, ignored);
+        std::filesystem::remove(aside, ignored);
+        std::filesystem::rename(file, aside, ec);
+    }
+    if (ec) {
+        gf_writeLogLine(fmt::format("{} could not be set aside: {}; it is left as it is and not written",
+                                    lf_pathText(file), ec.message()));
+        return false;
+    }
+    gf_writeLogLine(fmt::format("{} set aside as {}", lf_pathText(file), lf_pathText(aside)));
+    return true;
+}
+
+// A backup that does not load may still hold part of the settings; it is
+// kept under a name of its own before a new file's save replaces it.
+void lf_setDamagedBackupAside()
 {
     const std::filesystem::path bak = lf_backupFile();
-    if (lf_readFile(doc, bak, "") == ReadResult::Loaded && gf_findParametersSection(doc)) {
-        gf_writeLogLine(fmt::format("{} is damaged, taking its backup: from '{}'", lf_pathText(gf_parametersFile()),
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(bak, ec)) return;
+    const std::filesystem::path aside = gf_parametersFile().parent_path() / "parameters0.xml.bak";
+    platform::makeFileWritable(aside, ec);
+    if (platform::copyFileOverwriting(bak, aside, ec))
+        gf_writeLogLine(fmt::format("{} is damaged too, kept as {}", lf_pathText(bak), lf_pathText(aside)));
+    else
+        gf_writeLogNotice(fmt::format("could not keep the damaged {}: {}", lf_pathText(bak), ec.message()));
+}
+
+// The backup of a damaged file, when it loads: the settings of the last good
+// save, which a new file of defaults would throw away. A backup that does
+// not load is set aside.
+bool lf_readBackup(pugi::xml_document& doc, std::string_view why)
+{
+    const std::filesystem::path bak = lf_backupFile();
+    const ReadResult read = lf_readFile(doc, bak, "");
+    if (read == ReadResult::Loaded && gf_findParametersSection(doc)) {
+        gf_writeLogLine(fmt::format("{} {}, taking its backup: from '{}'", lf_pathText(gf_parametersFile()), why,
                                     lf_pathText(bak)));
         return true;
     }
     doc.reset();
+    if (read != ReadResult::Missing) lf_setDamagedBackupAside();
     return false;
 }
 
@@ -168,6 +230,26 @@ bool lf_loadsAsParameters(const std::filesystem::path& file)
     return doc.load_file(file.c_str()) && gf_findParametersSection(doc);
 }
 
+bool lf_opensForReading(const std::filesystem::path& file, std::filesystem::file_status status)
+{
+    if (status.type() != std::filesystem::file_type::regular) return false;
+    const std::ifstream in(file, std::ios::binary);
+    return in.is_open();
+}
+
+// A livery folder whose text is not UTF-8 (an editor that saved the system's
+// code page) names no folder on Windows and would stop every livery scan:
+// it takes its default, as a path setting does. False when it was replaced.
+bool lf_keepsFolderText(StringParameter& p)
+{
+    const auto& folders = liveryFolderParameters;
+    if (std::find(folders.begin(), folders.end(), &p) == folders.end() || gf_isValidUtf8(p.value())) return true;
+    gf_writeLogLine(fmt::format("{}: the stored path is not UTF-8 text, the default is taken", p.name));
+    p.setValue(p.defaultValue());
+    p.logValue();
+    return false;
+}
+
 // The single-key save shared by every kind; valueText is the new stored text.
 void lf_saveSingleKey(std::string_view key, std::string_view valueText, const std::function<void()>& logLine)
 {
@@ -179,8 +261,17 @@ void lf_saveSingleKey(std::string_view key, std::string_view valueText, const st
         // A readable file without its parameters section is as damaged as an unparsable one.
         if (read == ReadResult::Loaded && !gf_findParametersSection(doc)) read = ReadResult::Damaged;
 
+        if (read == ReadResult::Unopenable) {
+            // What it holds may be every setting the user has: it is not
+            // written over for one key.
+            logLine();
+            gf_writeLogLineNoThrow(fmt::format("{} could not be read, {} is not saved",
+                                               lf_pathText(gf_parametersFile()), key));
+            return;
+        }
         if (read == ReadResult::Damaged) {
             lf_setDamagedFileAside();
+            if (!lf_loadsAsParameters(lf_backupFile())) lf_setDamagedBackupAside();
             lf_buildNewDocument(doc, shows);
         } else if (read == ReadResult::Missing) {
             pugi::xml_node element = doc.append_child("root").append_child("parameters").append_child("parameter");
@@ -336,7 +427,7 @@ bool StringParameter::appendValueTo(pugi::xml_node section) const { return lf_ap
 void StringParameter::save() const
 {
     const std::string v = value();
-    lf_saveSingleKey(name, v, [&] { gf_writeLogLineNoThrow(fmt::format("{}=\"{}\"", name, v)); });
+    lf_saveSingleKey(name, v, [&] { gf_writeLogLineNoThrow(fmt::format("{}={}", name, gf_quoteSettingText(v))); });
 }
 
 bool PathParameter::loadFrom(const pugi::xml_node& doc)
@@ -355,7 +446,7 @@ void PathParameter::save() const
 {
     const std::filesystem::path v = value();
     const std::string text = path_to_utf8(v);
-    lf_saveSingleKey(name, text, [&] { gf_writeLogLineNoThrow(fmt::format("{}=\"{}\"", name, text)); });
+    lf_saveSingleKey(name, text, [&] { gf_writeLogLineNoThrow(fmt::format("{}={}", name, gf_quoteSettingText(text))); });
 }
 
 // ---- whole file ----
@@ -367,30 +458,43 @@ bool gf_loadParameters()
     const std::string fileText = lf_pathText(file);
     ShowList shows;
     bool createdNew = false;
+    // Set when something that cannot be read holds the name and stays there.
+    bool keepOut = false;
+    bool defaultsOnly = false;
     {
         std::scoped_lock guard(gf_parametersFileLock());
         pugi::xml_document doc;
-        const ReadResult read = lf_readFile(doc, file, ", creating new with default values:");
+        const ReadResult read = lf_readFile(doc, file, "");
         pugi::xml_node section;
-        bool damaged = read == ReadResult::Damaged;
+        const bool damaged = read == ReadResult::Damaged;
+        const std::string_view why = read == ReadResult::Unopenable ? "could not be read" : "is damaged";
         if (read == ReadResult::Missing) {
-            gf_writeLogLine(fmt::format("{} could not be opened, creating new with default values:", fileText));
+            gf_writeLogLine(fmt::format("{} not found, creating new with default values:", fileText));
             createdNew = true;
         } else if (read == ReadResult::Loaded) {
             gf_writeLogLine(fmt::format("from '{}'", fileText));
             section = gf_findParametersSection(doc);
-            if (!section) {
-                gf_writeLogLine(fmt::format("Section '{}' not found in '{}', creating new with default values:",
-                                            "parameters", fileText));
-                damaged = true;
+            if (!section)
+                gf_writeLogLine(fmt::format("Section '{}' not found in '{}'", "parameters", fileText));
+        } else if (read == ReadResult::Unopenable) {
+            keepOut = !lf_renameUnopenableFileAside();
+        }
+        if (damaged || (read == ReadResult::Loaded && !section)) lf_setDamagedFileAside();
+        if (!createdNew && !section) {
+            if (lf_readBackup(doc, why)) {
+                section = gf_findParametersSection(doc);
+            } else if (keepOut) {
+                gf_writeLogLine(fmt::format("{} {}, running on default values; nothing is written", fileText, why));
+                defaultsOnly = true;
+            } else {
+                gf_writeLogLine(fmt::format("{} {}, creating new with default values:", fileText, why));
+                createdNew = true;
             }
         }
-        if (damaged) {
-            lf_setDamagedFileAside();
-            if (lf_readBackup(doc)) section = gf_findParametersSection(doc);
-            else createdNew = true;
-        }
-        if (createdNew) {
+        if (defaultsOnly) {
+            lf_addShows(shows);
+            lf_logClosingBanner();
+        } else if (createdNew) {
             lf_writeNewFileLocked(shows);
         } else {
             const auto store = [&](const Parameter& p, const std::string& text) {
@@ -409,18 +513,18 @@ bool gf_loadParameters()
             for (IntParameter* p : intParameters) loadInt(*p);
             for (IntListParameter* p : intListParameters) loadInt(*p);
             for (StringParameter* p : stringParameters)
-                if (!p->loadFrom(doc)) store(*p, p->value());
+                if (!p->loadFrom(doc) || !lf_keepsFolderText(*p)) store(*p, p->value());
             for (ChoiceParameter* p : choiceParameters)
                 if (!p->loadFrom(doc)) store(*p, p->value());
             for (PathParameter* p : pathParameters)
                 if (!p->loadFrom(doc)) store(*p, path_to_utf8(p->value()));
             lf_addShows(shows);
-            gf_saveParametersSafely(doc);
+            if (!keepOut) gf_saveParametersSafely(doc);
             lf_logClosingBanner();
         }
     }
     lf_runShows(shows);
-    return createdNew;
+    return createdNew || defaultsOnly;
 }
 
 void gf_writeNewParametersFile()
@@ -473,6 +577,10 @@ bool gf_saveXmlFileSafely(pugi::xml_document& doc, const std::filesystem::path& 
     };
 
     if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ec);
+    if (std::filesystem::is_directory(tmp, ec)) {
+        gf_writeLogLineNoThrow(fmt::format("{} is a folder, not a file: the save is not possible", lf_pathText(tmp)));
+        return false;
+    }
     std::filesystem::remove(tmp, ec);
     if (!gf_saveXmlFile(doc, tmp)) return dropTmp();
 
@@ -481,9 +589,14 @@ bool gf_saveXmlFileSafely(pugi::xml_document& doc, const std::filesystem::path& 
 
     const auto status = std::filesystem::status(target, ec);
     if (ec && status.type() != std::filesystem::file_type::not_found) return dropTmp();
+    // What cannot be read is not known to be damaged: it is never replaced.
+    if (std::filesystem::exists(status) && !lf_opensForReading(target, status)) return dropTmp();
     // A damaged target never replaces a backup that loads: that may be the
     // only good copy left.
     if (std::filesystem::exists(status) && (!loads || loads(target) || !loads(bak))) {
+        // The copy carries the target's read-only mode; our own backup must
+        // stay replaceable by the next save.
+        platform::makeFileWritable(bak, ec);
         if (!platform::copyFileOverwriting(target, bak, ec))
             return dropTmp();
     }

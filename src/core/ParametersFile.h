@@ -27,11 +27,17 @@ inline constexpr std::uint64_t kMaxParametersFileBytes = 1'048'576;
 // Loads every listed parameter at the start of a run. A damaged file (too
 // large, cannot be parsed or has no parameters section) is first kept as
 // parameters0.xml; its backup (parameters.xml.bak) is then loaded in its place
-// when that one loads. A missing file, or a damaged one without such a backup,
-// is replaced by a new file holding the in-memory values; returns true then.
-// Otherwise missing keys take their defaults and are added,
-// an unreadable stored value is replaced by the default in place, integers are
-// clamped to their ranges, and the file is saved again; returns false.
+// when that one loads, and kept as parameters0.xml.bak when it does not.
+// Something at the name that cannot be read (no permission, locked, a folder)
+// is renamed to parameters0.xml and handled the same way; when it cannot be
+// renamed, the backup's or the in-memory values are used and nothing is
+// written over it, now or by a later single-key save. A missing file, or a
+// damaged one without such a backup, is replaced by a new file holding the
+// in-memory values; returns true then, and when the in-memory values are
+// used without a file. Otherwise missing keys take their defaults and are
+// added, an unreadable stored value (a livery folder that is not UTF-8 text
+// among them) is replaced by the default in place, integers are clamped to
+// their ranges, and the file is saved again; returns false.
 bool gf_loadParameters();
 
 // Writes a new parameters.xml holding every listed parameter's in-memory value,
@@ -64,7 +70,9 @@ std::optional<std::filesystem::path> gf_xmlAttributePath(pugi::xml_node node, st
 // the name) that is read back before it replaces the target in one durable
 // move; the previous file is kept as ".bak", unless it is damaged and the
 // ".bak" loads. False leaves the target untouched and no
-// ".tmp" behind. The caller holds the parameters-file lock.
+// ".tmp" behind; so does a target that exists but cannot be read, or a
+// folder at the side file's name. The ".bak" is made writable before it is
+// replaced. The caller holds the parameters-file lock.
 bool gf_saveParametersSafely(pugi::xml_document& doc);
 
 // The same safe save to any target file; loads tells whether a file is fit

@@ -185,6 +185,35 @@ std::string gf_replaceInvalidUtf8(std::string_view text)
     return out;
 }
 
+std::string gf_quoteSettingText(std::string_view text)
+{
+    static constexpr char kHexDigits[] = "0123456789ABCDEF";
+    std::string out = "\"";
+    out.reserve(text.size() + 2);
+    const auto escape = [&out](unsigned char b) {
+        out += "\\x";
+        out += kHexDigits[b >> 4];
+        out += kHexDigits[b & 0x0F];
+    };
+    std::size_t bad = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lf_utf8SequenceAt(text, i, bad);
+        if (length == 0) {
+            escape(b);
+            ++i;
+        } else if (length == 1 && (b < 0x20 || b == 0x7F || b == '"')) {
+            escape(b);
+            ++i;
+        } else {
+            out.append(text.substr(i, length));
+            i += length;
+        }
+    }
+    out += '"';
+    return out;
+}
+
 namespace {
 
 // A template so that only the branch of this system's path type is compiled.

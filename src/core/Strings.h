@@ -41,6 +41,11 @@ bool gf_isValidUtf8(std::string_view text) noexcept;
 // The text with each ill-formed part (a byte that starts no sequence, or the
 // start of a sequence cut short) replaced by U+FFFD; valid text as it is.
 std::string gf_replaceInvalidUtf8(std::string_view text);
+// A setting's text for a log line: in double quotes, each byte that is no
+// part of well-formed UTF-8, each control byte and a double quote written as
+// "\xNN", so that a value in the wrong encoding is seen byte for byte. A
+// backslash stays as it is: Windows paths read as the user typed them.
+std::string gf_quoteSettingText(std::string_view text);
 
 // The path as UTF-8, for messages and files. On systems whose paths are
 // UTF-16 an unpaired surrogate throws as wide_to_utf8 does; on systems whose

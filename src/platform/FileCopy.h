@@ -15,4 +15,10 @@ namespace zelk::platform {
 bool copyFileOverwriting(const std::filesystem::path& source, const std::filesystem::path& target,
                          std::error_code& ec) noexcept;
 
+// Lets the owner write the file again (POSIX owner write bit, Windows
+// read-only attribute), so that a copy of a read-only file can itself be
+// replaced later. True when the file is writable now or does not exist;
+// false with ec set otherwise.
+bool makeFileWritable(const std::filesystem::path& file, std::error_code& ec) noexcept;
+
 } // namespace zelk::platform

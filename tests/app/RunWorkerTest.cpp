@@ -363,11 +363,14 @@ TEST_F(AppRunTest, APathValueThatIsNotUtf8TakesTheDefaultAndIsRewritten)
     std::string text = test::parametersXml("RT Direct", file("sim"));
     const std::string latin1Path = "C:\\Spi\xe9le";
     text.replace(text.find(file("sim").string()), file("sim").string().size(), latin1Path);
+    // A livery folder is a path too: on Windows it would stop every scan.
+    text.insert(text.find("</parameters>"), "<parameter name=\"lfolder3\" value=\"D:\\Liv\xe9ries\"/>\n");
     test::writeAll(gf_parametersFile(), text);
     gf_setFolderPickerAnswer(file("sim/Community"));
     runProgram(false);
-    EXPECT_TRUE(contains(log(), "MSFS_2024_INSTALL_PATH: the stored path is not UTF-8 text, the default is taken"))
-        << log();
+    for (const char* key : {"MSFS_2024_INSTALL_PATH", "lfolder3"})
+        EXPECT_TRUE(contains(log(), std::string(key) + ": the stored path is not UTF-8 text, the default is taken"))
+            << key << "\n" << log();
     const std::string rewritten = test::readAll(gf_parametersFile());
     EXPECT_FALSE(contains(rewritten, latin1Path));
     EXPECT_TRUE(gf_isValidUtf8(rewritten));

@@ -1,6 +1,8 @@
 #include "core/ParametersFile.h"
 
 #include <cstdlib>
+#include <fstream>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -150,7 +152,168 @@ TEST_F(ParametersFile, DamagedFileTakesABackupThatLoadsAndLeavesIt)
         EXPECT_EQ(readAll(sideFile(".bak")), backup);
         EXPECT_EQ(readAll(damagedCopy()), damaged);
         EXPECT_NE(logText().find("is damaged, taking its backup: from '"), std::string::npos);
+        EXPECT_EQ(logText().find("creating new with default values"), std::string::npos);
     }
+}
+
+// Both damaged: each is kept under a name of its own before the new file's
+// save puts the damaged file in place of the backup, at a load and at a
+// single-key save alike.
+TEST_F(ParametersFile, DamagedFileAndDamagedBackupAreBothKeptAside)
+{
+    const std::string damaged = "<root><parameters><parameter name=\"RANGE\" value=\"55\"";
+    const std::string partialBackup = fileWith(element("RANGE", "33")).substr(0, 120);
+    const std::pair<const char*, std::function<void()>> entries[] = {
+        {"load", [] { EXPECT_TRUE(gf_loadParameters()); }},
+        {"single-key save", [] { MATCHING_DEPTH.setAndSave(5); }},
+    };
+    for (const auto& [entry, run] : entries) {
+        SCOPED_TRACE(entry);
+        writeAll(paramsFile(), damaged);
+        writeAll(sideFile(".bak"), partialBackup);
+        std::filesystem::remove(paramsFile().parent_path() / "parameters0.xml.bak");
+        run();
+        EXPECT_EQ(readAll(damagedCopy()), damaged);
+        EXPECT_EQ(readAll(paramsFile().parent_path() / "parameters0.xml.bak"), partialBackup);
+        EXPECT_EQ(keysOf(paramsFile()), expectedStoredKeys());
+    }
+    EXPECT_NE(logText().find("parameters.xml.bak is damaged too, kept as "), std::string::npos);
+}
+
+// Something at the file's name that cannot be read is no damaged file: it is
+// set aside whole, and the backup that loads is taken.
+TEST_F(ParametersFile, UnreadableFileIsSetAsideAndItsBackupTaken)
+{
+    namespace fs = std::filesystem;
+    struct Row {
+        const char* what;
+        std::function<bool()> make; // false when the state cannot be made for this user
+        const char* line;
+    };
+    const Row rows[] = {
+        {"link to itself",
+         [&] {
+             std::error_code ec; // a system without links has nothing to show here
+             fs::create_symlink(paramsFile(), paramsFile(), ec);
+             return !ec;
+         },
+         "parameters.xml exists but could not be opened"},
+        {"folder", [&] { fs::create_directories(paramsFile() / "inside"); return true; },
+         "parameters.xml is a folder, not a file"},
+        {"no read permission",
+         [&] {
+             writeAll(paramsFile(), fileWith(element("RANGE", "44")));
+             fs::permissions(paramsFile(), fs::perms::none);
+             return !std::ifstream(paramsFile()).is_open();
+         },
+         "parameters.xml exists but could not be opened"},
+    };
+    const std::string backup = fileWith(element("RANGE", "33"));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        fs::remove_all(damagedCopy());
+        writeAll(sideFile(".bak"), backup);
+        if (!row.make()) {
+            // Root reads every file, Windows only marks it read-only: nothing to see for this row.
+            std::error_code ec;
+            fs::permissions(paramsFile(), fs::perms::owner_all, ec);
+            fs::remove(paramsFile(), ec);
+            continue;
+        }
+        const fs::file_type kind = fs::symlink_status(paramsFile()).type();
+        RANGE.setValue(55);
+        EXPECT_FALSE(gf_loadParameters());
+        EXPECT_EQ(RANGE.value(), 33);
+        EXPECT_EQ(fs::symlink_status(damagedCopy()).type(), kind);
+        EXPECT_EQ(valuesOf(paramsFile(), "RANGE"), std::vector<std::string>{"33"});
+        EXPECT_EQ(readAll(sideFile(".bak")), backup);
+        const std::string log = logText();
+        EXPECT_NE(log.find(row.line), std::string::npos);
+        EXPECT_NE(log.find("parameters.xml could not be read, taking its backup: from '"), std::string::npos);
+        fs::remove(paramsFile());
+    }
+}
+
+// Where it cannot even be renamed, the program runs on the backup or on the
+// defaults, and neither the load nor a later save writes over it.
+TEST_F(ParametersFile, UnreadableFileThatCannotBeMovedIsNeverWrittenOver)
+{
+    namespace fs = std::filesystem;
+    // A folder with content at the aside name: no rename can take that name.
+    writeAll(damagedCopy() / "kept.txt", "x");
+    // Each unreadable kind, made at the name; false when this system has none.
+    const std::pair<const char*, std::function<bool()>> kinds[] = {
+        {"folder", [&] { writeAll(paramsFile() / "inside.txt", "the user's own"); return true; }},
+        {"link to itself",
+         [&] {
+             std::error_code ec;
+             fs::create_symlink(paramsFile(), paramsFile(), ec);
+             return !ec;
+         }},
+    };
+    const std::pair<std::string, std::int32_t> rows[] = {{fileWith(element("RANGE", "33")), 33}, {"", 55}};
+    for (const auto& [kind, make] : kinds) {
+        if (!make()) continue;
+        const fs::file_type type = fs::symlink_status(paramsFile()).type();
+        for (const auto& [backup, range] : rows) {
+            SCOPED_TRACE(std::string(kind) + " " + backup);
+            fs::remove(sideFile(".bak"));
+            if (!backup.empty()) writeAll(sideFile(".bak"), backup);
+            RANGE.setValue(55);
+            EXPECT_EQ(gf_loadParameters(), backup.empty());
+            EXPECT_EQ(RANGE.value(), range);
+            RANGE.setAndSave(40);
+            EXPECT_EQ(fs::symlink_status(paramsFile()).type(), type);
+            if (type == fs::file_type::directory) {
+                EXPECT_EQ(readAll(paramsFile() / "inside.txt"), "the user's own");
+            }
+            EXPECT_EQ(backup.empty() ? "" : readAll(sideFile(".bak")), backup);
+        }
+        fs::remove_all(paramsFile());
+    }
+    const std::string log = logText();
+    EXPECT_NE(log.find("parameters.xml could not be set aside: "), std::string::npos);
+    EXPECT_NE(log.find("parameters.xml could not be read, running on default values; nothing is written"),
+              std::string::npos);
+    EXPECT_NE(log.find("parameters.xml could not be read, RANGE is not saved"), std::string::npos);
+}
+
+// A read-only file's mode goes to its backup with the first save; every later
+// save must still replace that backup.
+TEST_F(ParametersFile, ReadOnlyFileKeepsEverySave)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows refuses to replace a read-only file itself, not only its backup";
+#endif
+    namespace fs = std::filesystem;
+    writeAll(paramsFile(), fileWith(element("RANGE", "20")));
+    fs::permissions(paramsFile(), fs::perms::owner_read);
+    const bool enforced = !std::ofstream(paramsFile(), std::ios::app).is_open();
+    for (const std::int32_t range : {30, 40, 50}) RANGE.setAndSave(range);
+    const auto stored = valuesOf(paramsFile(), "RANGE");
+    fs::permissions(sideFile(".bak"), fs::perms::owner_all);
+    if (!enforced) GTEST_SKIP() << "permission bits are not enforced for this user";
+    EXPECT_EQ(stored, std::vector<std::string>{"50"});
+    EXPECT_EQ(valuesOf(sideFile(".bak"), "RANGE"), std::vector<std::string>{"40"});
+}
+
+// Livery folders name folders: text that is not UTF-8 takes the default and
+// the file is mended; every text setting reaches the log quoted byte for byte.
+TEST_F(ParametersFile, LiveryFolderThatIsNotUtf8TakesItsDefaultAndTextsAreLoggedQuoted)
+{
+    writeAll(paramsFile(), fileWith(element("lfolder3", "C:\\Liv\xC4") + element("lfolder4", "D:\\Liv\xC3\xA4") +
+                                    element("DESTINATION", "EDD\xC4") + element("BLOCK_CALLSIGN", "A&#9;B&quot;")));
+    EXPECT_FALSE(gf_loadParameters());
+    EXPECT_EQ(lfolder3.value(), "");
+    EXPECT_EQ(valuesOf(paramsFile(), "lfolder3"), std::vector<std::string>{""});
+    EXPECT_EQ(lfolder4.value(), "D:\\Liv\xC3\xA4");
+    EXPECT_EQ(DESTINATION.value(), "EDD\xC4");
+    const std::string log = logText();
+    for (const char* line : {"lfolder3=\"C:\\Liv\\xC4\"\n", "lfolder3: the stored path is not UTF-8 text, the default is taken\n",
+                             "lfolder3=\"\"\n", "lfolder4=\"D:\\Liv\xC3\xA4\"\n", "DESTINATION=\"EDD\\xC4\"\n",
+                             "BLOCK_CALLSIGN=\"A\\x09B\\x22\"\n"})
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+    EXPECT_EQ(log.find("lfolder4: the stored path"), std::string::npos);
 }
 
 TEST_F(ParametersFile, DocumentWithoutRootIsRead)
@@ -375,6 +538,16 @@ TEST_F(ParametersFile, FailedSafeSaveLeavesTargetAndNoSideFile)
     EXPECT_FALSE(gf_saveParametersSafely(doc));
     EXPECT_TRUE(std::filesystem::is_directory(paramsFile() / "inside"));
     EXPECT_FALSE(std::filesystem::exists(sideFile(".tmp")));
+}
+
+TEST_F(ParametersFile, FolderAtTheSideFileNameIsNamedAndLeft)
+{
+    writeAll(paramsFile(), fileWith(element("RANGE", "20")));
+    std::filesystem::create_directories(sideFile(".tmp") / "inside");
+    RANGE.setAndSave(30);
+    EXPECT_EQ(valuesOf(paramsFile(), "RANGE"), std::vector<std::string>{"20"});
+    EXPECT_TRUE(std::filesystem::is_directory(sideFile(".tmp") / "inside"));
+    EXPECT_NE(logText().find("parameters.xml.tmp is a folder, not a file: the save is not possible"), std::string::npos);
 }
 
 } // namespace

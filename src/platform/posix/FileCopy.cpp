@@ -9,4 +9,18 @@ bool copyFileOverwriting(const std::filesystem::path& source, const std::filesys
     return std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing, ec);
 }
 
+bool makeFileWritable(const std::filesystem::path& file, std::error_code& ec) noexcept
+{
+    ec.clear();
+    const std::filesystem::file_status st = std::filesystem::status(file, ec);
+    if (st.type() == std::filesystem::file_type::not_found) {
+        ec.clear();
+        return true;
+    }
+    if (ec) return false;
+    if ((st.permissions() & std::filesystem::perms::owner_write) != std::filesystem::perms::none) return true;
+    std::filesystem::permissions(file, std::filesystem::perms::owner_write, std::filesystem::perm_options::add, ec);
+    return !ec;
+}
+
 } // namespace zelk::platform
