@@ -40,6 +40,19 @@ protected:
     }
     std::string log() { return test::readAll(file("Log.txt")); }
 
+    // A quiet window that writes its panel to the display-list file, with no
+    // progress line due while a test runs.
+    HeadlessWindow::Options displayListOptions()
+    {
+        HeadlessWindow::Options options;
+        options.printMessages = false;
+        options.handleCloseSignals = false;
+        options.displayListFile = file("display-list.txt");
+        options.progressTally = [] { return ProgressTally{}; };
+        options.progressInterval = std::chrono::hours(1);
+        return options;
+    }
+
     static std::shared_ptr<HeadlessWindow> makeWindow(std::function<void()> worker = {}, bool closeSignals = false)
     {
         HeadlessWindow::Options options;
@@ -78,12 +91,7 @@ TEST_F(HeadlessWindowTest, StartRunsTheWorkerAndExitEndsTheLoopWithTheExitCode)
 // progress line; a new airport file is worth a line of its own.
 TEST_F(HeadlessWindowTest, WritesThePaintedPanelToTheDisplayListFile)
 {
-    HeadlessWindow::Options options;
-    options.printMessages = false;
-    options.handleCloseSignals = false;
-    options.displayListFile = file("display-list.txt");
-    options.progressTally = [] { return ProgressTally{}; };
-    options.progressInterval = std::chrono::hours(1);
+    HeadlessWindow::Options options = displayListOptions();
     options.runWorker = [] {
         gf_gui().enqueueUpdate(gui_update::SetParkAirport{IcaoCode("LSZH")});
         gf_guiSetAirport(true, "Zurich");
@@ -108,12 +116,7 @@ TEST_F(HeadlessWindowTest, WritesThePaintedPanelToTheDisplayListFile)
 // file's one writer, and the file keeps the panel as the demo closed it.
 TEST_F(HeadlessWindowTest, TheDemoEndLeavesTheDisplayListFileToTheWindowThread)
 {
-    HeadlessWindow::Options options;
-    options.printMessages = false;
-    options.handleCloseSignals = false;
-    options.displayListFile = file("display-list.txt");
-    options.progressTally = [] { return ProgressTally{}; };
-    options.progressInterval = std::chrono::hours(1);
+    HeadlessWindow::Options options = displayListOptions();
     options.exitCode = [] { return 0; };
     auto window = std::make_shared<HeadlessWindow>(options);
     ASSERT_TRUE(window->create());

@@ -103,6 +103,19 @@ protected:
         gf_setParkAirport(park);
     }
 
+    // The one object created is the app report's aircraft, in the air at its
+    // reported 4,500 ft and flying.
+    void expectOnlyTheLowReportShownFlying()
+    {
+        ASSERT_EQ(port.createdObjects().size(), 1u);
+        const auto created = port.createdObjects()[0];
+        EXPECT_EQ(created.command.hexId, 0x4B1A2Cu);
+        EXPECT_EQ(created.command.position.onGround, 0u);
+        EXPECT_NEAR(created.command.position.altitude, 4500.0, 1.0);
+        ASSERT_NE(live(0x4B1A2C), nullptr);
+        EXPECT_EQ(live(0x4B1A2C)->phase, FlightPhase::flying);
+    }
+
     void TearDown() override
     {
         if (savedAirports.empty())
@@ -156,13 +169,7 @@ TEST_F(EnginePath, LowReportAwayFromAHighAirportIsShownAirborne)
     gf_updateSettings([](SettingsSnapshot& s) { s.COLLISION_USER_AIR = false; });
     reportNorthboundThroughIntake(appReport(), appContext(5400.0), 20);
     enginePasses(15 * kPassesPerSecond);
-    ASSERT_EQ(port.createdObjects().size(), 1u);
-    const auto created = port.createdObjects()[0];
-    EXPECT_EQ(created.command.hexId, 0x4B1A2Cu);
-    EXPECT_EQ(created.command.position.onGround, 0u);
-    EXPECT_NEAR(created.command.position.altitude, 4500.0, 1.0);
-    ASSERT_NE(live(0x4B1A2C), nullptr);
-    EXPECT_EQ(live(0x4B1A2C)->phase, FlightPhase::flying);
+    expectOnlyTheLowReportShownFlying();
 }
 
 // With that high airport as the park airport: the low aircraft 8 NM out is
@@ -180,13 +187,7 @@ TEST_F(EnginePath, LowReportAwayFromAHighParkAirportIsShownOneCloseAboveItIsHeld
     overAirport.altitude = 5900.0;
     reportNorthboundThroughIntake({appReport(), overAirport}, appContext(5400.0), 20);
     enginePasses(15 * kPassesPerSecond);
-    ASSERT_EQ(port.createdObjects().size(), 1u);
-    const auto created = port.createdObjects()[0];
-    EXPECT_EQ(created.command.hexId, 0x4B1A2Cu);
-    EXPECT_EQ(created.command.position.onGround, 0u);
-    EXPECT_NEAR(created.command.position.altitude, 4500.0, 1.0);
-    ASSERT_NE(live(0x4B1A2C), nullptr);
-    EXPECT_EQ(live(0x4B1A2C)->phase, FlightPhase::flying);
+    expectOnlyTheLowReportShownFlying();
     ASSERT_NE(live(0x4B1A2D), nullptr) << "its reports still arrive";
     EXPECT_EQ(live(0x4B1A2D)->simState, SimState::buffer);
 }
