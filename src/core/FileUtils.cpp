@@ -95,7 +95,10 @@ bool gf_save1GenerationOf(const fs::path& file)
         gf_writeLogNotice(fmt::format("exists({}): {}", path_to_utf8(file), ec.message()));
         return false;
     }
-    platform::copyFileOverwriting(file, backup, ec);
+    // The copy takes the file's mode: a copy of a read-only file would refuse
+    // the next one. The kept copy is our own and may always be replaced.
+    platform::makeFileWritable(backup, ec);
+    if (!ec) platform::copyFileOverwriting(file, backup, ec);
     if (ec) {
         gf_writeLogNotice(
             fmt::format("copy {} -> {} failed: {}", path_to_utf8(file), path_to_utf8(backup), ec.message()));

@@ -21,6 +21,7 @@ void gf_removeFilesFromDirectory(const std::filesystem::path& folder);
 void gf_removeXMLFilesFromDirectory(const std::filesystem::path& folder);
 
 // Keep one backup generation: "Log.txt" is copied to "Log0.txt" beside it.
+// A read-only copy left by an earlier call is replaced all the same.
 // True when the copy was made or there was no file to keep.
 bool gf_save1GenerationOf(const std::filesystem::path& file);
 

@@ -113,12 +113,12 @@ void gf_readWindowPositionEarly(const fs::path& parametersFile)
         return;
     }
     if (!parsed) {
-        gf_writeLogLine(fmt::format("{} failed to load ({}). Saved as 0.xml and removed.", name, parsed.description()));
-        // Removed only once its copy exists: otherwise the damaged file is all
-        // that is left of the user's settings, and the run's load keeps it.
-        if (!gf_save1GenerationOf(parametersFile)) return;
-        if (!fs::remove(parametersFile, ec) && ec)
-            gf_writeLogLine(fmt::format("Could not remove '{}': {}", name, ec.message()));
+        // Only the run's own load may set a damaged file aside: it takes the
+        // backup then. Moved away here, it would leave that load no file, and
+        // a new file of defaults would end up over the good backup.
+        gf_writeLogLine(fmt::format("{} failed to load ({}), the window opens at its default position", name,
+                                    parsed.description()));
+        for (IntParameter* p : {&MAIN_WINDOW_X, &MAIN_WINDOW_Y}) p->setValue(p->defaultValue);
         return;
     }
     for (IntParameter* p : {&MAIN_WINDOW_X, &MAIN_WINDOW_Y}) {

@@ -63,9 +63,9 @@ void gf_clampWindowPosition(WindowFrame& frame, std::int32_t fallbackX, std::int
 void gf_saveWindowPosition(WindowFrame& frame, const Rect& normalRect);
 
 // The position read before the run's full parameter load: MAIN_WINDOW_X and
-// _Y from the file (clamped) or their defaults. A file that does not parse is
-// copied to parameters0.xml and removed, so that the run's load writes a new
-// one; it is removed only once the copy is made, else it stays for the load.
+// _Y from the file (clamped) or their defaults. A file that does not parse
+// gives the defaults and is left as it is: the run's load sets it aside and
+// takes its backup.
 void gf_readWindowPositionEarly(const std::filesystem::path& parametersFile);
 
 } // namespace zelk

@@ -297,6 +297,29 @@ TEST_F(ParametersFile, ReadOnlyFileKeepsEverySave)
     EXPECT_EQ(valuesOf(sideFile(".bak"), "RANGE"), std::vector<std::string>{"40"});
 }
 
+// The kept copy of a read-only damaged file is read-only too; the next
+// damaged file must still take its place.
+TEST_F(ParametersFile, ReadOnlyDamagedFileIsKeptAsideEveryTime)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows refuses to replace a read-only file itself, not only its kept copy";
+#endif
+    namespace fs = std::filesystem;
+    bool enforced = false;
+    std::vector<std::string> kept;
+    for (const std::string damaged : {"<root><parameters><parameter name=", "<root><parameters>"}) {
+        writeAll(paramsFile(), damaged);
+        fs::permissions(paramsFile(), fs::perms::owner_read);
+        enforced = !std::ofstream(paramsFile(), std::ios::app).is_open();
+        EXPECT_TRUE(gf_loadParameters());
+        kept.push_back(readAll(damagedCopy()));
+        fs::permissions(paramsFile(), fs::perms::owner_all);
+    }
+    fs::permissions(damagedCopy(), fs::perms::owner_all);
+    if (!enforced) GTEST_SKIP() << "permission bits are not enforced for this user";
+    EXPECT_EQ(kept, (std::vector<std::string>{"<root><parameters><parameter name=", "<root><parameters>"}));
+}
+
 // Livery folders name folders: text that is not UTF-8 takes the default and
 // the file is mended; every text setting reaches the log quoted byte for byte.
 TEST_F(ParametersFile, LiveryFolderThatIsNotUtf8TakesItsDefaultAndTextsAreLoggedQuoted)

@@ -8,6 +8,7 @@
 
 #include "core/Parameters.h"
 #include "core/ParameterTestSupport.h"
+#include "core/ParametersFile.h"
 #include "gui/ControlTable.h"
 #include "gui/WindowPlacement.h"
 
@@ -126,16 +127,38 @@ TEST_F(WindowPosition, TheEarlyReadTakesTheStoredPositionClamped)
     EXPECT_EQ(MAIN_WINDOW_Y.value(), 20);
 }
 
-TEST_F(WindowPosition, ACorruptFileIsSetAsideAndRemovedSoTheWindowOpensAtTheDefault)
+// The early read leaves a damaged file where it is, for the run's load to
+// set aside; the window opens at the default position meanwhile.
+TEST_F(WindowPosition, ACorruptFileIsLeftForTheLoadAndTheWindowOpensAtTheDefault)
 {
     test::writeAll(paramsFile(), "<root><parameters><parameter name=");
     MAIN_WINDOW_X.setValue(5);
+    MAIN_WINDOW_Y.setValue(6);
     gf_readWindowPositionEarly(paramsFile());
-    EXPECT_FALSE(std::filesystem::exists(paramsFile()));
-    EXPECT_EQ(test::readAll(damagedCopy()), "<root><parameters><parameter name=");
-    EXPECT_EQ(MAIN_WINDOW_X.value(), 5) << "defaults come with the run's load";
-    EXPECT_NE(logText().find("failed to load ("), std::string::npos);
-    EXPECT_NE(logText().find("). Saved as 0.xml and removed."), std::string::npos);
+    EXPECT_EQ(test::readAll(paramsFile()), "<root><parameters><parameter name=");
+    EXPECT_FALSE(std::filesystem::exists(damagedCopy()));
+    EXPECT_EQ(MAIN_WINDOW_X.value(), 400);
+    EXPECT_EQ(MAIN_WINDOW_Y.value(), 20);
+    EXPECT_NE(logText().find("parameters.xml failed to load ("), std::string::npos);
+}
+
+// Start-up as the program runs it: the early read, then the run's load,
+// which sets the damaged file aside and takes the backup; the next save
+// keeps the backup's settings.
+TEST_F(WindowPosition, ACorruptFileAtStartUpGivesWayToItsBackup)
+{
+    const std::string damaged = "<root><parameters><parameter name=\"RANGE\" value=\"55\"";
+    test::writeAll(paramsFile(), damaged);
+    test::writeAll(sideFile(".bak"), "<root><parameters><parameter name=\"RANGE\" value=\"33\"/>"
+                                     "<parameter name=\"MAIN_WINDOW_X\" value=\"700\"/></parameters></root>");
+    gf_readWindowPositionEarly(paramsFile());
+    EXPECT_FALSE(gf_loadParameters());
+    EXPECT_EQ(RANGE.value(), 33);
+    EXPECT_EQ(MAIN_WINDOW_X.value(), 700);
+    EXPECT_EQ(test::readAll(damagedCopy()), damaged);
+    EXPECT_NE(logText().find("is damaged, taking its backup: from '"), std::string::npos);
+    RANGE_GROUND.setAndSave(50);
+    EXPECT_NE(test::readAll(sideFile(".bak")).find("name=\"RANGE\" value=\"33\""), std::string::npos);
 }
 
 // Without its copy the damaged file is all that is left of the settings.
