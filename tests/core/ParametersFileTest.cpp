@@ -552,6 +552,14 @@ TEST_F(ParametersFile, ProgramsOwnReadOnlyCopiesAreReplaced)
              RANGE.setAndSave(30);
          },
          fileWith(element("RANGE", "20"))},
+        // Its copy takes the mode or attribute: the side copy must lose it.
+        {"the backup of the user's read-only file", sideFile(".bak"),
+         [&] {
+             writeAll(paramsFile(), fileWith(element("RANGE", "21")));
+             fs::permissions(paramsFile(), fs::perms::owner_read);
+             RANGE.setAndSave(31);
+         },
+         fileWith(element("RANGE", "21"))},
         {"the kept damaged file", damagedCopy(),
          [&] {
              std::filesystem::remove(sideFile(".bak"));
@@ -572,6 +580,7 @@ TEST_F(ParametersFile, ProgramsOwnReadOnlyCopiesAreReplaced)
         writeAll(row.kept, "older");
         fs::permissions(row.kept, fs::perms::owner_read);
         row.run();
+        fs::permissions(paramsFile(), fs::perms::owner_all);
         EXPECT_EQ(readAll(row.kept), row.expected);
         EXPECT_NE(fs::status(row.kept).permissions() & fs::perms::owner_write, fs::perms::none);
         EXPECT_FALSE(fs::exists(row.kept.string() + ".tmp"));
