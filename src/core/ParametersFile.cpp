@@ -211,7 +211,8 @@ std::optional<std::filesystem::path> lf_moveUnopenableAside(const std::filesyste
         fs::rename(entry, kept, ec);
         if (!ec) {
             fs::remove(aside, ignored);
-            if (fs::rename(kept, aside, ignored); !ignored) kept = aside;
+            fs::rename(kept, aside, ignored);
+            if (!ignored) kept = aside;
         }
     }
     if (ec) {
@@ -547,7 +548,6 @@ SaveOutcome lf_saveInPlaceOfUnopenable(pugi::xml_document& doc)
 }
 
 } // namespace
-
 
 bool gf_loadParameters()
 {

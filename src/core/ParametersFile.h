@@ -81,8 +81,9 @@ std::optional<std::filesystem::path> gf_xmlAttributePath(pugi::xml_node node, st
 // move; the previous file is kept as ".bak", unless it is damaged and the
 // ".bak" loads. False leaves the target untouched and no
 // ".tmp" behind; so does a target that exists but cannot be read, or a
-// folder at the side file's name. The ".bak" is made writable before it is
-// replaced. The caller holds the parameters-file lock.
+// folder at the side file's name. The ".bak" is replaced as every kept copy
+// is (gf_copyOverKeptFile): the old or the new copy, never a cut one, and
+// replaced even when read-only. The caller holds the parameters-file lock.
 bool gf_saveParametersSafely(pugi::xml_document& doc);
 
 // The same safe save to any target file; loads tells whether a file is fit
