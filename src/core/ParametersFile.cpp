@@ -532,9 +532,13 @@ SaveOutcome lf_saveInPlaceOfUnopenable(pugi::xml_document& doc)
 {
     const std::filesystem::path& file = gf_parametersFile();
     const std::optional<std::filesystem::path> tmp = lf_writeCheckedSideFile(doc, file);
-    if (!tmp) return SaveOutcome::Failed;
     std::error_code ec;
     std::error_code ignored;
+    // Flushed now, the replacement's move follows the entry's at once.
+    if (!tmp || !platform::flushFileToDisk(*tmp, ec)) {
+        if (tmp) std::filesystem::remove(*tmp, ignored);
+        return SaveOutcome::Failed;
+    }
     const std::optional<std::filesystem::path> aside = lf_moveUnopenableAside(file, lf_damagedCopyFile());
     if (!aside) {
         std::filesystem::remove(*tmp, ignored);
