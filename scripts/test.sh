@@ -67,7 +67,7 @@ ctest_runner=()
 bash "$root/scripts/check-test-count.sh" "$root/build/ctest-native.txt" "${ZELK_NATIVE_MIN_TESTS:-880}" native
 bash "$root/scripts/test-unprivileged.sh" "$root/build/tests/test_core" 'FileUtils.*'
 bash "$root/scripts/test-unprivileged.sh" "$root/build/tests/test_core" \
-  'ParametersFile.ReadOnlyFileKeepsEverySave:ParametersFile.UnreadableFileIsSetAsideAndItsBackupTaken:ParametersFile.ReadOnlyDamagedFileIsKeptAsideEveryTime'
+  'ParametersFile.ReadOnlyFileKeepsEverySave:ParametersFile.UnreadableFileIsSetAsideAndItsBackupTaken:ParametersFile.ReadOnlyDamagedFileIsKeptAsideEveryTime:ParametersFile.UnreadableFileAndUnreadableBackupAreBothKeptAside:ParametersFile.ProgramsOwnReadOnlyCopiesAreReplaced:ParametersFile.KeptCopyThatCannotBeWrittenWholeStaysAsItWas'
 lf_stage native
 
 cmake -S "$root" -B "$root/build-asan" -G Ninja -DZELK_WERROR=OFF -DZELK_SANITIZE=ON \

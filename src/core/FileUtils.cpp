@@ -12,6 +12,7 @@
 #include "core/Log.h"
 #include "core/Strings.h"
 #include "platform/FileCopy.h"
+#include "platform/FileReplace.h"
 
 namespace fs = std::filesystem;
 
@@ -77,6 +78,24 @@ void gf_removeXMLFilesFromDirectory(const fs::path& folder)
     lf_removeFiles(folder, "gf_removeXMLFilesFromDirectory", lf_hasXmlExtension);
 }
 
+bool gf_copyOverKeptFile(const fs::path& source, const fs::path& target, std::error_code& ec)
+{
+    fs::path side = target;
+    side += ".tmp";
+    std::error_code ignored;
+    const auto dropSide = [&] {
+        fs::remove(side, ignored);
+        return false;
+    };
+    if (fs::symlink_status(side, ignored).type() != fs::file_type::not_found) fs::remove(side, ignored);
+    if (!platform::copyFileOverwriting(source, side, ec)) return dropSide();
+    // The copy carries the source's read-only mode, and Windows refuses to
+    // move over a read-only file: a kept copy must stay replaceable.
+    if (!platform::makeFileWritable(side, ec) || !platform::makeFileWritable(target, ec)) return dropSide();
+    if (!platform::replaceFileDurably(side, target, ec)) return dropSide();
+    return true;
+}
+
 bool gf_save1GenerationOf(const fs::path& file)
 {
     if (!file.has_extension()) {
@@ -95,11 +114,7 @@ bool gf_save1GenerationOf(const fs::path& file)
         gf_writeLogNotice(fmt::format("exists({}): {}", path_to_utf8(file), ec.message()));
         return false;
     }
-    // The copy takes the file's mode: a copy of a read-only file would refuse
-    // the next one. The kept copy is our own and may always be replaced.
-    platform::makeFileWritable(backup, ec);
-    if (!ec) platform::copyFileOverwriting(file, backup, ec);
-    if (ec) {
+    if (!gf_copyOverKeptFile(file, backup, ec)) {
         gf_writeLogNotice(
             fmt::format("copy {} -> {} failed: {}", path_to_utf8(file), path_to_utf8(backup), ec.message()));
         return false;

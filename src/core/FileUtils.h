@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "core/IcaoCode.h"
@@ -19,6 +20,16 @@ bool gf_moveFile(const std::filesystem::path& from, const std::filesystem::path&
 void gf_removeFilesFromDirectory(const std::filesystem::path& folder);
 // The same for files with the extension ".xml" in any letter case.
 void gf_removeXMLFilesFromDirectory(const std::filesystem::path& folder);
+
+// Replaces target, a copy the program keeps (a backup, an older generation),
+// by a copy of source, so that target is always the old copy or the complete
+// new one, never a cut one: the copy is made beside it (".tmp" added to the
+// name), made writable, and then moved over it. A read-only target, as a
+// copy of a read-only file is, is replaced all the same; a link at target is
+// replaced itself, what it leads to is left alone. False with ec set leaves
+// target as it was and no side file.
+bool gf_copyOverKeptFile(const std::filesystem::path& source, const std::filesystem::path& target,
+                         std::error_code& ec);
 
 // Keep one backup generation: "Log.txt" is copied to "Log0.txt" beside it.
 // A read-only copy left by an earlier call is replaced all the same.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,10 @@ namespace {
 
 constexpr std::int64_t kBannerWidth = 70;
 constexpr std::int64_t kBannerExtra = 10;
+
+// Set by the first load: until then the values in memory are the defaults,
+// not the user's settings. Guarded by the parameters-file lock.
+bool lv_loadedOnce = false;
 
 std::string lf_pathText(const std::filesystem::path& p)
 {
@@ -96,12 +101,23 @@ void lf_buildNewDocument(pugi::xml_document& doc, ShowList& shows)
     lf_addShows(shows);
 }
 
+// How a save of the load ended; LeftAlone: what holds the name cannot be
+// read nor moved away, and is not written over.
+enum class SaveOutcome { Saved, Failed, LeftAlone };
+using DocumentSave = std::function<SaveOutcome(pugi::xml_document&)>;
+
+SaveOutcome lf_saveSafely(pugi::xml_document& doc)
+{
+    return gf_saveParametersSafely(doc) ? SaveOutcome::Saved : SaveOutcome::Failed;
+}
+
 // New file with the in-memory values; the caller holds the file lock.
-void lf_writeNewFileLocked(ShowList& shows)
+void lf_writeNewFileLocked(ShowList& shows, const DocumentSave& save = lf_saveSafely)
 {
     pugi::xml_document doc;
     lf_buildNewDocument(doc, shows);
-    if (!gf_saveParametersSafely(doc)) gf_writeLogNotice(fmt::format("saving: {} failed", lf_pathText(gf_parametersFile())));
+    if (save(doc) == SaveOutcome::Failed)
+        gf_writeLogNotice(fmt::format("saving: {} failed", lf_pathText(gf_parametersFile())));
     lf_logClosingBanner();
 }
 
@@ -164,39 +180,72 @@ std::filesystem::path lf_backupFile()
 // Where a damaged or unopenable parameters.xml is kept.
 std::filesystem::path lf_damagedCopyFile() { return gf_parametersFile().parent_path() / "parameters0.xml"; }
 
-// A file that cannot be read cannot be copied aside, only renamed; an older
-// damaged copy gives way as it does to a new copy. False when the name stays taken.
-bool lf_renameUnopenableFileAside()
+std::filesystem::path lf_damagedBackupCopyFile() { return gf_parametersFile().parent_path() / "parameters0.xml.bak"; }
+
+// The place where a move aside leaves an entry while an older kept copy of
+// another kind (a file where a folder comes) still has the aside name.
+std::filesystem::path lf_stagingName(const std::filesystem::path& aside)
 {
-    const std::filesystem::path& file = gf_parametersFile();
-    const std::filesystem::path aside = lf_damagedCopyFile();
+    std::filesystem::path staging = aside;
+    staging += ".new";
+    return staging;
+}
+
+// Something that cannot be read cannot be copied aside, only renamed. An
+// older kept file gives way to it, but only once it has left its name: a
+// move that fails (on Windows a file another program holds open) must not
+// cost the older copy too. Where it went; none when it stays at its name.
+std::optional<std::filesystem::path> lf_moveUnopenableAside(const std::filesystem::path& entry,
+                                                            const std::filesystem::path& aside)
+{
+    namespace fs = std::filesystem;
     std::error_code ec;
-    std::filesystem::rename(file, aside, ec);
-    if (ec && std::filesystem::is_regular_file(aside)) {
-        std::error_code ignored;
-        platform::makeFileWritable(aside, ignored);
-        std::filesystem::remove(aside, ignored);
-        std::filesystem::rename(file, aside, ec);
+    std::error_code ignored;
+    // Windows moves over no read-only file, and the older copy is our own.
+    platform::makeFileWritable(aside, ignored);
+    fs::rename(entry, aside, ec);
+    fs::path kept = aside;
+    const fs::file_type older = fs::symlink_status(aside, ignored).type();
+    if (ec && (older == fs::file_type::regular || older == fs::file_type::symlink)) {
+        kept = lf_stagingName(aside);
+        fs::rename(entry, kept, ec);
+        if (!ec) {
+            fs::remove(aside, ignored);
+            fs::rename(kept, aside, ignored);
+            if (!ignored) kept = aside;
+        }
     }
     if (ec) {
         gf_writeLogLine(fmt::format("{} could not be set aside: {}; it is left as it is and not written",
-                                    lf_pathText(file), ec.message()));
-        return false;
+                                    lf_pathText(entry), ec.message()));
+        return std::nullopt;
     }
-    gf_writeLogLine(fmt::format("{} set aside as {}", lf_pathText(file), lf_pathText(aside)));
-    return true;
+    gf_writeLogLine(fmt::format("{} set aside as {}", lf_pathText(entry), lf_pathText(kept)));
+    return kept;
+}
+
+bool lf_opensForReading(const std::filesystem::path& file, std::filesystem::file_status status)
+{
+    if (status.type() != std::filesystem::file_type::regular) return false;
+    const std::ifstream in(file, std::ios::binary);
+    return in.is_open();
 }
 
 // A backup that does not load may still hold part of the settings; it is
-// kept under a name of its own before a new file's save replaces it.
+// kept under a name of its own before a new file's save replaces it. One
+// that cannot be read (no permission, a folder, a link that leads nowhere)
+// is moved there whole, as it cannot be copied.
 void lf_setDamagedBackupAside()
 {
     const std::filesystem::path bak = lf_backupFile();
+    const std::filesystem::path aside = lf_damagedBackupCopyFile();
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(bak, ec)) return;
-    const std::filesystem::path aside = gf_parametersFile().parent_path() / "parameters0.xml.bak";
-    platform::makeFileWritable(aside, ec);
-    if (platform::copyFileOverwriting(bak, aside, ec))
+    if (std::filesystem::symlink_status(bak, ec).type() == std::filesystem::file_type::not_found) return;
+    if (!lf_opensForReading(bak, std::filesystem::status(bak, ec))) {
+        lf_moveUnopenableAside(bak, aside);
+        return;
+    }
+    if (gf_copyOverKeptFile(bak, aside, ec))
         gf_writeLogLine(fmt::format("{} is damaged too, kept as {}", lf_pathText(bak), lf_pathText(aside)));
     else
         gf_writeLogNotice(fmt::format("could not keep the damaged {}: {}", lf_pathText(bak), ec.message()));
@@ -228,13 +277,6 @@ bool lf_loadsAsParameters(const std::filesystem::path& file)
     if (ec || size > kMaxParametersFileBytes) return false;
     pugi::xml_document doc;
     return doc.load_file(file.c_str()) && gf_findParametersSection(doc);
-}
-
-bool lf_opensForReading(const std::filesystem::path& file, std::filesystem::file_status status)
-{
-    if (status.type() != std::filesystem::file_type::regular) return false;
-    const std::ifstream in(file, std::ios::binary);
-    return in.is_open();
 }
 
 // A livery folder whose text is not UTF-8 (an editor that saved the system's
@@ -271,14 +313,22 @@ void lf_saveSingleKey(std::string_view key, std::string_view valueText, const st
         }
         if (read == ReadResult::Damaged) {
             lf_setDamagedFileAside();
-            if (!lf_loadsAsParameters(lf_backupFile())) lf_setDamagedBackupAside();
-            lf_buildNewDocument(doc, shows);
-        } else if (read == ReadResult::Missing) {
+            // Before the first load the values in memory are defaults: written
+            // whole, the load would take them and copy them over the backup,
+            // which holds the user's settings. The key goes into the backup then.
+            if (!lv_loadedOnce && lf_readBackup(doc, "is damaged")) {
+                read = ReadResult::Loaded;
+            } else {
+                if (lv_loadedOnce && !lf_loadsAsParameters(lf_backupFile())) lf_setDamagedBackupAside();
+                lf_buildNewDocument(doc, shows);
+            }
+        }
+        if (read == ReadResult::Missing) {
             pugi::xml_node element = doc.append_child("root").append_child("parameters").append_child("parameter");
             if (!element || !gf_appendXmlTextAttribute(element, "name", key) ||
                 !gf_appendXmlTextAttribute(element, "value", valueText))
                 gf_writeLogLineNoThrow(fmt::format("adding XML parameter '{}' failed", key));
-        } else {
+        } else if (read == ReadResult::Loaded) {
             pugi::xml_node section = gf_findParametersSection(doc);
             bool matched = false;
             for (pugi::xml_node element : section.children("parameter")) {
@@ -451,6 +501,58 @@ void PathParameter::save() const
 
 // ---- whole file ----
 
+namespace {
+
+// Writes the document to the side file (".tmp" added to the target's name)
+// and reads it back. The side file, or none (and no side file) when either fails.
+std::optional<std::filesystem::path> lf_writeCheckedSideFile(pugi::xml_document& doc,
+                                                             const std::filesystem::path& target)
+{
+    std::filesystem::path tmp = target;
+    tmp += ".tmp";
+    std::error_code ec;
+    if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ec);
+    if (std::filesystem::is_directory(tmp, ec)) {
+        gf_writeLogLineNoThrow(fmt::format("{} is a folder, not a file: the save is not possible", lf_pathText(tmp)));
+        return std::nullopt;
+    }
+    std::filesystem::remove(tmp, ec);
+    pugi::xml_document check;
+    if (gf_saveXmlFile(doc, tmp) && check.load_file(tmp.c_str()) && check.document_element()) return tmp;
+    std::filesystem::remove(tmp, ec);
+    return std::nullopt;
+}
+
+// The load's save where something that cannot be read holds the name: the
+// replacement is written and read back first, and takes the name as soon as
+// the entry has left it, so that a crash or a failed save does not leave the
+// name empty beside the backup (a missing file is one the user deleted, and
+// gets the defaults).
+SaveOutcome lf_saveInPlaceOfUnopenable(pugi::xml_document& doc)
+{
+    const std::filesystem::path& file = gf_parametersFile();
+    const std::optional<std::filesystem::path> tmp = lf_writeCheckedSideFile(doc, file);
+    std::error_code ec;
+    std::error_code ignored;
+    // Flushed now, the replacement's move follows the entry's at once.
+    if (!tmp || !platform::flushFileToDisk(*tmp, ec)) {
+        if (tmp) std::filesystem::remove(*tmp, ignored);
+        return SaveOutcome::Failed;
+    }
+    const std::optional<std::filesystem::path> aside = lf_moveUnopenableAside(file, lf_damagedCopyFile());
+    if (!aside) {
+        std::filesystem::remove(*tmp, ignored);
+        return SaveOutcome::LeftAlone;
+    }
+    if (platform::replaceFileDurably(*tmp, file, ec)) return SaveOutcome::Saved;
+    std::filesystem::remove(*tmp, ignored);
+    // Back to its name rather than an empty one.
+    std::filesystem::rename(*aside, file, ignored);
+    return SaveOutcome::Failed;
+}
+
+} // namespace
+
 bool gf_loadParameters()
 {
     gf_writeLogLine(gf_bannerLine(kBannerWidth, 0, true, false, "parameters"));
@@ -458,9 +560,6 @@ bool gf_loadParameters()
     const std::string fileText = lf_pathText(file);
     ShowList shows;
     bool createdNew = false;
-    // Set when something that cannot be read holds the name and stays there.
-    bool keepOut = false;
-    bool defaultsOnly = false;
     {
         std::scoped_lock guard(gf_parametersFileLock());
         pugi::xml_document doc;
@@ -468,34 +567,35 @@ bool gf_loadParameters()
         pugi::xml_node section;
         const bool damaged = read == ReadResult::Damaged;
         const std::string_view why = read == ReadResult::Unopenable ? "could not be read" : "is damaged";
+        // What cannot be read keeps the name until its replacement is written.
+        const DocumentSave save = [&](pugi::xml_document& d) {
+            if (read != ReadResult::Unopenable) return lf_saveSafely(d);
+            const SaveOutcome outcome = lf_saveInPlaceOfUnopenable(d);
+            if (outcome == SaveOutcome::LeftAlone)
+                gf_writeLogLine(fmt::format("{} {}, running on {} values; nothing is written", fileText, why,
+                                            section ? "its backup's" : "default"));
+            return outcome;
+        };
         if (read == ReadResult::Missing) {
-            gf_writeLogLine(fmt::format("{} not found, creating new with default values:", fileText));
+            gf_writeLogLine(fmt::format("{} could not be opened, creating new with default values:", fileText));
             createdNew = true;
         } else if (read == ReadResult::Loaded) {
             gf_writeLogLine(fmt::format("from '{}'", fileText));
             section = gf_findParametersSection(doc);
             if (!section)
                 gf_writeLogLine(fmt::format("Section '{}' not found in '{}'", "parameters", fileText));
-        } else if (read == ReadResult::Unopenable) {
-            keepOut = !lf_renameUnopenableFileAside();
         }
         if (damaged || (read == ReadResult::Loaded && !section)) lf_setDamagedFileAside();
         if (!createdNew && !section) {
             if (lf_readBackup(doc, why)) {
                 section = gf_findParametersSection(doc);
-            } else if (keepOut) {
-                gf_writeLogLine(fmt::format("{} {}, running on default values; nothing is written", fileText, why));
-                defaultsOnly = true;
             } else {
                 gf_writeLogLine(fmt::format("{} {}, creating new with default values:", fileText, why));
                 createdNew = true;
             }
         }
-        if (defaultsOnly) {
-            lf_addShows(shows);
-            lf_logClosingBanner();
-        } else if (createdNew) {
-            lf_writeNewFileLocked(shows);
+        if (createdNew) {
+            lf_writeNewFileLocked(shows, save);
         } else {
             const auto store = [&](const Parameter& p, const std::string& text) {
                 if (!lf_storeValueText(section, p.name, text)) lf_logAppendFailure(p.name, text);
@@ -519,12 +619,19 @@ bool gf_loadParameters()
             for (PathParameter* p : pathParameters)
                 if (!p->loadFrom(doc)) store(*p, path_to_utf8(p->value()));
             lf_addShows(shows);
-            if (!keepOut) gf_saveParametersSafely(doc);
+            save(doc);
             lf_logClosingBanner();
         }
+        lv_loadedOnce = true;
     }
     lf_runShows(shows);
-    return createdNew || defaultsOnly;
+    return createdNew;
+}
+
+void gf_forgetParametersLoad()
+{
+    std::scoped_lock guard(gf_parametersFileLock());
+    lv_loadedOnce = false;
 }
 
 void gf_writeNewParametersFile()
@@ -565,10 +672,11 @@ bool gf_removeParameterFromFile(const Parameter& parameter)
 bool gf_saveXmlFileSafely(pugi::xml_document& doc, const std::filesystem::path& target,
                           const std::function<bool(const std::filesystem::path&)>& loads)
 {
-    std::filesystem::path tmp = target;
-    tmp += ".tmp";
     std::filesystem::path bak = target;
     bak += ".bak";
+    const std::optional<std::filesystem::path> side = lf_writeCheckedSideFile(doc, target);
+    if (!side) return false;
+    const std::filesystem::path& tmp = *side;
     std::error_code ec;
     const auto dropTmp = [&] {
         std::error_code ignored;
@@ -576,30 +684,15 @@ bool gf_saveXmlFileSafely(pugi::xml_document& doc, const std::filesystem::path& 
         return false;
     };
 
-    if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ec);
-    if (std::filesystem::is_directory(tmp, ec)) {
-        gf_writeLogLineNoThrow(fmt::format("{} is a folder, not a file: the save is not possible", lf_pathText(tmp)));
-        return false;
-    }
-    std::filesystem::remove(tmp, ec);
-    if (!gf_saveXmlFile(doc, tmp)) return dropTmp();
-
-    pugi::xml_document check;
-    if (!check.load_file(tmp.c_str()) || !check.document_element()) return dropTmp();
-
     const auto status = std::filesystem::status(target, ec);
     if (ec && status.type() != std::filesystem::file_type::not_found) return dropTmp();
     // What cannot be read is not known to be damaged: it is never replaced.
     if (std::filesystem::exists(status) && !lf_opensForReading(target, status)) return dropTmp();
     // A damaged target never replaces a backup that loads: that may be the
     // only good copy left.
-    if (std::filesystem::exists(status) && (!loads || loads(target) || !loads(bak))) {
-        // The copy carries the target's read-only mode; our own backup must
-        // stay replaceable by the next save.
-        platform::makeFileWritable(bak, ec);
-        if (!platform::copyFileOverwriting(target, bak, ec))
-            return dropTmp();
-    }
+    if (std::filesystem::exists(status) && (!loads || loads(target) || !loads(bak)) &&
+        !gf_copyOverKeptFile(target, bak, ec))
+        return dropTmp();
     if (!platform::replaceFileDurably(tmp, target, ec)) return dropTmp();
     return true;
 }

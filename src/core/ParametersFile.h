@@ -29,9 +29,13 @@ inline constexpr std::uint64_t kMaxParametersFileBytes = 1'048'576;
 // parameters0.xml; its backup (parameters.xml.bak) is then loaded in its place
 // when that one loads, and kept as parameters0.xml.bak when it does not.
 // Something at the name that cannot be read (no permission, locked, a folder)
-// is renamed to parameters0.xml and handled the same way; when it cannot be
-// renamed, the backup's or the in-memory values are used and nothing is
-// written over it, now or by a later single-key save. A missing file, or a
+// is handled the same way, but it can only be renamed: its replacement is
+// written beside it first and takes the name as soon as it has been renamed
+// to parameters0.xml, so that the name is never left empty (an older
+// parameters0.xml gives way only once the rename has worked). When it cannot
+// be renamed, the backup's or the in-memory values are used and nothing is
+// written over it, now or by a later single-key save. A backup that cannot
+// be read is renamed to parameters0.xml.bak. A missing file, or a
 // damaged one without such a backup, is replaced by a new file holding the
 // in-memory values; returns true then, and when the in-memory values are
 // used without a file. Otherwise missing keys take their defaults and are
@@ -39,6 +43,12 @@ inline constexpr std::uint64_t kMaxParametersFileBytes = 1'048'576;
 // among them) is replaced by the default in place, integers are clamped to
 // their ranges, and the file is saved again; returns false.
 bool gf_loadParameters();
+
+// Forgets that a load has run, as at program start: until the next load a
+// single-key save on a damaged file starts from a backup that loads (the
+// values in memory are defaults then, not the user's settings). Tests start
+// each case with it as a program just started.
+void gf_forgetParametersLoad();
 
 // Writes a new parameters.xml holding every listed parameter's in-memory value,
 // with PROGRAM_VERSION set to the program's version (in memory too).
@@ -71,8 +81,9 @@ std::optional<std::filesystem::path> gf_xmlAttributePath(pugi::xml_node node, st
 // move; the previous file is kept as ".bak", unless it is damaged and the
 // ".bak" loads. False leaves the target untouched and no
 // ".tmp" behind; so does a target that exists but cannot be read, or a
-// folder at the side file's name. The ".bak" is made writable before it is
-// replaced. The caller holds the parameters-file lock.
+// folder at the side file's name. The ".bak" is replaced as every kept copy
+// is (gf_copyOverKeptFile): the old or the new copy, never a cut one, and
+// replaced even when read-only. The caller holds the parameters-file lock.
 bool gf_saveParametersSafely(pugi::xml_document& doc);
 
 // The same safe save to any target file; loads tells whether a file is fit

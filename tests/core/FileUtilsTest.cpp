@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -164,6 +165,59 @@ TEST_F(FileUtils, SaveOneGenerationEdgeCases)
     fs::create_directories(file("data0.bin/inner"));
     EXPECT_FALSE(gf_save1GenerationOf(file("data.bin")));
     expectLogged("==> copy " + file("data.bin").string() + " -> " + file("data0.bin").string() + " failed: ");
+}
+
+bool isWritable(const fs::path& p)
+{
+    return (fs::symlink_status(p).permissions() & fs::perms::owner_write) != fs::perms::none;
+}
+
+// What stands at a kept copy's name: a link is replaced itself, what it
+// leads to is neither written nor made writable; a copy that cannot be made
+// beside it leaves it as it was. (The callers' rows, a full disk and
+// read-only copies among them, are core.ParametersFile cases.)
+TEST_F(FileUtils, KeptCopyIsReplacedWholeOrLeftAsItWas)
+{
+    writeAll(file("source.txt"), "new");
+    writeAll(file("users.txt"), "the user's");
+    fs::permissions(file("users.txt"), fs::perms::owner_read);
+    struct Row {
+        const char* what;
+        std::function<bool(const fs::path& kept)> make; // false: this system cannot make the row
+        bool replaced;
+    };
+    const Row rows[] = {
+        {"a link to the user's read-only file",
+         [this](const fs::path& kept) {
+             std::error_code ec;
+             fs::create_symlink(file("users.txt"), kept, ec);
+             return !ec;
+         },
+         true},
+        {"a folder at the side file's name",
+         [](const fs::path& kept) {
+             writeAll(kept, "old");
+             fs::create_directories(fs::path(kept.string() + ".tmp") / "inner");
+             return true;
+         },
+         false},
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const fs::path kept = file("row" + std::to_string(++n) + "/kept.txt");
+        fs::create_directories(kept.parent_path());
+        if (!row.make(kept)) continue;
+        std::error_code ec;
+        EXPECT_EQ(gf_copyOverKeptFile(file("source.txt"), kept, ec), row.replaced) << ec.message();
+        EXPECT_EQ(bool(ec), !row.replaced);
+        EXPECT_EQ(readAll(kept), row.replaced ? "new" : "old");
+        EXPECT_FALSE(fs::is_regular_file(fs::path(kept.string() + ".tmp")));
+        EXPECT_EQ(fs::symlink_status(kept).type(), fs::file_type::regular);
+    }
+    EXPECT_EQ(readAll(file("users.txt")), "the user's");
+    EXPECT_FALSE(isWritable(file("users.txt")));
+    fs::permissions(file("users.txt"), fs::perms::owner_all);
 }
 
 TEST_F(FileUtils, CountFiles)

@@ -8,6 +8,7 @@
 #include "core/ControlHost.h"
 #include "core/Log.h"
 #include "core/Parameters.h"
+#include "core/ParametersFile.h"
 #include "core/Paths.h"
 #include "core/Settings.h"
 #include "support/ScopedEnv.h"
@@ -36,6 +37,7 @@ inline std::shared_ptr<HeadlessControlHost> resetParameterState()
     gf_setBlockCallsignPrefix(false);
     gf_publishSettings(SettingsSnapshot{});
     gf_storeProgramMode(ProgramMode{});
+    gf_forgetParametersLoad();
     auto host = std::make_shared<HeadlessControlHost>();
     gf_installControlHost(host);
     return host;

@@ -3,15 +3,24 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <thread>
 #include <vector>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
+#endif
 
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
+#include "core/FileUtils.h"
 #include "core/ParameterXml.h"
 #include "core/Version.h"
 #include "ParameterTestSupport.h"
+#include "support/FileSizeLimit.h"
 
 namespace zelk {
 namespace {
@@ -60,6 +69,31 @@ std::string element(const std::string& key, const std::string& value)
 {
     return "    <parameter name=\"" + key + "\" value=\"" + value + "\" />\n";
 }
+
+// Holds a file open as another program can, sharing nothing: Windows then
+// refuses every other open and every move of it. Other systems have no such
+// hold (held() is false).
+class HeldFile {
+public:
+    explicit HeldFile([[maybe_unused]] const std::filesystem::path& file)
+    {
+#ifdef _WIN32
+        if (_wsopen_s(&fd_, file.c_str(), _O_RDONLY | _O_BINARY, _SH_DENYRW, 0) != 0) fd_ = -1;
+#endif
+    }
+    ~HeldFile()
+    {
+#ifdef _WIN32
+        if (fd_ >= 0) _close(fd_);
+#endif
+    }
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    bool held() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
 
 using ParametersFile = test::ParametersTest;
 
@@ -110,6 +144,8 @@ TEST_F(ParametersFile, NewFileHoldsExactlyTheListedKeysInListOrder)
     EXPECT_EQ(valuesOf(paramsFile(), "RT_CHOISE"), std::vector<std::string>{"RT App"});
     EXPECT_EQ(RANGE.value(), 77);
     EXPECT_FALSE(std::filesystem::exists(sideFile(".tmp")));
+    EXPECT_NE(logText().find("parameters.xml could not be opened, creating new with default values:\n"),
+              std::string::npos);
 }
 
 TEST_F(ParametersFile, UnparsableFileIsKeptAsideAndEverySettingWrittenAnew)
@@ -178,6 +214,46 @@ TEST_F(ParametersFile, DamagedFileAndDamagedBackupAreBothKeptAside)
         EXPECT_EQ(keysOf(paramsFile()), expectedStoredKeys());
     }
     EXPECT_NE(logText().find("parameters.xml.bak is damaged too, kept as "), std::string::npos);
+}
+
+// Before the run's first load the values in memory are defaults: a key saved
+// then (the window's position clamp at creation, a control changed at once)
+// goes into the backup that loads, which the load then finds whole.
+TEST_F(ParametersFile, SingleKeySaveBeforeTheFirstLoadStartsFromTheBackup)
+{
+    const std::string damaged = "<root><parameters><parameter name=\"RANGE\" value=\"55\"";
+    const std::string backup = fileWith(element("RANGE", "33") + element("MAIN_WINDOW_X", "700"));
+    struct Row {
+        const char* what;
+        std::function<void()> save;
+        const char* key;
+        const char* value;
+    };
+    const Row rows[] = {
+        {"window position clamp", [] { MAIN_WINDOW_Y.setAndSave(-30000); }, "MAIN_WINDOW_Y", "-30000"},
+        {"check box", [] { AUTO_PARK.setValue(false); AUTO_PARK.save(); }, "AUTO_PARK", "false"},
+        {"text", [] { DESTINATION.setAndSave("EDDF"); }, "DESTINATION", "EDDF"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        host_ = test::resetParameterState();
+        writeAll(paramsFile(), damaged);
+        writeAll(sideFile(".bak"), backup);
+        row.save();
+        EXPECT_EQ(readAll(sideFile(".bak")), backup);
+        EXPECT_FALSE(gf_loadParameters());
+        EXPECT_EQ(RANGE.value(), 33);
+        EXPECT_EQ(MAIN_WINDOW_X.value(), 700);
+        EXPECT_EQ(valuesOf(paramsFile(), row.key), std::vector<std::string>{row.value});
+        EXPECT_EQ(valuesOf(sideFile(".bak"), "RANGE"), std::vector<std::string>{"33"});
+        EXPECT_EQ(readAll(damagedCopy()), damaged);
+    }
+    // After a load the values in memory are the user's: they are written whole.
+    RANGE.setValue(66);
+    writeAll(paramsFile(), damaged);
+    RANGE_GROUND.setAndSave(50);
+    EXPECT_EQ(valuesOf(paramsFile(), "RANGE"), std::vector<std::string>{"66"});
+    EXPECT_EQ(keysOf(paramsFile()), expectedStoredKeys());
 }
 
 // Something at the file's name that cannot be read is no damaged file: it is
@@ -278,13 +354,139 @@ TEST_F(ParametersFile, UnreadableFileThatCannotBeMovedIsNeverWrittenOver)
     EXPECT_NE(log.find("parameters.xml could not be read, RANGE is not saved"), std::string::npos);
 }
 
+// An unreadable entry keeps the name until its replacement is written: a
+// save that fails leaves it there, never a missing file beside the backup
+// (which the next start would take for a file the user deleted).
+TEST_F(ParametersFile, UnreadableFileKeepsItsNameUntilItsReplacementIsWritten)
+{
+    namespace fs = std::filesystem;
+    const std::string backup = fileWith(element("RANGE", "33"));
+    writeAll(sideFile(".bak"), backup);
+    writeAll(paramsFile() / "inside.txt", "the user's");
+    fs::create_directories(sideFile(".tmp") / "inside"); // no replacement can be written
+    EXPECT_FALSE(gf_loadParameters());
+    EXPECT_EQ(RANGE.value(), 33);
+    EXPECT_EQ(readAll(paramsFile() / "inside.txt"), "the user's");
+    EXPECT_FALSE(fs::exists(damagedCopy()));
+
+    fs::remove_all(sideFile(".tmp"));
+    RANGE.setValue(55);
+    EXPECT_FALSE(gf_loadParameters());
+    EXPECT_EQ(RANGE.value(), 33);
+    EXPECT_EQ(readAll(damagedCopy() / "inside.txt"), "the user's");
+    EXPECT_EQ(valuesOf(paramsFile(), "RANGE"), std::vector<std::string>{"33"});
+    EXPECT_EQ(readAll(sideFile(".bak")), backup);
+
+    // A file the user deleted gives a new file of the values in memory.
+    fs::remove(paramsFile());
+    EXPECT_TRUE(gf_loadParameters());
+    EXPECT_EQ(valuesOf(paramsFile(), "RANGE"), std::vector<std::string>{"33"});
+    EXPECT_EQ(keysOf(paramsFile()), expectedStoredKeys());
+}
+
+// Both unreadable: each is moved to its kept name, and no later start
+// makes the backup writable and writes over it.
+TEST_F(ParametersFile, UnreadableFileAndUnreadableBackupAreBothKeptAside)
+{
+    namespace fs = std::filesystem;
+    const fs::path keptBackup = paramsFile().parent_path() / "parameters0.xml.bak";
+    const std::string backup = fileWith(element("RANGE", "33"));
+    const std::pair<const char*, std::function<bool()>> kinds[] = {
+        {"folder", [&] { writeAll(sideFile(".bak") / "inside.txt", backup); return true; }},
+        {"link to itself",
+         [&] {
+             std::error_code ec;
+             fs::create_symlink(sideFile(".bak"), sideFile(".bak"), ec);
+             return !ec;
+         }},
+        {"no read permission",
+         [&] {
+             writeAll(sideFile(".bak"), backup);
+             fs::permissions(sideFile(".bak"), fs::perms::none);
+             return !std::ifstream(sideFile(".bak")).is_open();
+         }},
+    };
+    for (const auto& [kind, make] : kinds) {
+        SCOPED_TRACE(kind);
+        std::error_code ec;
+        for (const fs::path& p : {paramsFile(), damagedCopy(), sideFile(".bak"), keptBackup}) fs::remove_all(p, ec);
+        writeAll(paramsFile() / "inside.txt", "the user's");
+        if (!make()) {
+            fs::permissions(sideFile(".bak"), fs::perms::owner_all, ec);
+            continue;
+        }
+        const fs::file_type type = fs::symlink_status(sideFile(".bak")).type();
+        EXPECT_TRUE(gf_loadParameters());
+        EXPECT_FALSE(gf_loadParameters());
+        RANGE.setAndSave(40);
+        EXPECT_EQ(readAll(damagedCopy() / "inside.txt"), "the user's");
+        EXPECT_EQ(fs::symlink_status(keptBackup).type(), type);
+        fs::permissions(keptBackup, fs::perms::owner_all, fs::perm_options::replace | fs::perm_options::nofollow, ec);
+        if (type != fs::file_type::symlink) {
+            EXPECT_EQ(readAll(type == fs::file_type::directory ? keptBackup / "inside.txt" : keptBackup), backup);
+        }
+        EXPECT_EQ(keysOf(paramsFile()).size(), 81u);
+        EXPECT_EQ(valuesOf(paramsFile(), "RANGE"), std::vector<std::string>{"40"});
+    }
+    const std::string log = logText();
+    EXPECT_NE(log.find("parameters.xml could not be read, creating new with default values:\n"), std::string::npos);
+    EXPECT_NE(log.find("parameters.xml.bak set aside as "), std::string::npos);
+}
+
+// The older kept copy gives way only once the unreadable file has left its
+// name: one that cannot be moved at all costs nothing kept.
+TEST_F(ParametersFile, KeptCopyGivesWayOnlyOnceTheUnreadableFileHasMoved)
+{
+    namespace fs = std::filesystem;
+    const std::string backup = fileWith(element("RANGE", "33"));
+    const std::string file = fileWith(element("RANGE", "44"));
+    std::optional<HeldFile> hold;
+    struct Row {
+        const char* what;
+        std::function<bool()> make; // false: this system cannot make the row
+        bool moved;
+    };
+    const Row rows[] = {
+        {"a folder where the kept copy is a file", [&] { writeAll(paramsFile() / "inside.txt", file); return true; },
+         true},
+        {"a file another program holds",
+         [&] {
+             writeAll(paramsFile(), file);
+             hold.emplace(paramsFile());
+             return hold->held();
+         },
+         false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        writeAll(damagedCopy(), "older kept copy");
+        writeAll(sideFile(".bak"), backup);
+        if (!row.make()) {
+            fs::remove_all(paramsFile());
+            continue;
+        }
+        EXPECT_FALSE(gf_loadParameters());
+        EXPECT_EQ(RANGE.value(), 33);
+        EXPECT_FALSE(fs::exists(damagedCopy().string() + ".new"));
+        hold.reset();
+        if (row.moved) {
+            EXPECT_EQ(readAll(damagedCopy() / "inside.txt"), file);
+            EXPECT_EQ(valuesOf(paramsFile(), "RANGE"), std::vector<std::string>{"33"});
+        } else {
+            EXPECT_EQ(readAll(damagedCopy()), "older kept copy");
+            EXPECT_EQ(readAll(paramsFile()), file);
+        }
+        EXPECT_EQ(readAll(sideFile(".bak")), backup);
+        fs::remove_all(paramsFile());
+        fs::remove_all(damagedCopy());
+    }
+}
+
 // A read-only file's mode goes to its backup with the first save; every later
-// save must still replace that backup.
+// save must still replace that backup. Windows refuses to move anything over
+// the user's read-only file itself: there every save is refused and says so.
 TEST_F(ParametersFile, ReadOnlyFileKeepsEverySave)
 {
-#ifdef _WIN32
-    GTEST_SKIP() << "Windows refuses to replace a read-only file itself, not only its backup";
-#endif
     namespace fs = std::filesystem;
     writeAll(paramsFile(), fileWith(element("RANGE", "20")));
     fs::permissions(paramsFile(), fs::perms::owner_read);
@@ -293,8 +495,16 @@ TEST_F(ParametersFile, ReadOnlyFileKeepsEverySave)
     const auto stored = valuesOf(paramsFile(), "RANGE");
     fs::permissions(sideFile(".bak"), fs::perms::owner_all);
     if (!enforced) GTEST_SKIP() << "permission bits are not enforced for this user";
+#ifdef _WIN32
+    fs::permissions(paramsFile(), fs::perms::owner_all);
+    EXPECT_EQ(stored, std::vector<std::string>{"20"});
+    EXPECT_EQ(valuesOf(sideFile(".bak"), "RANGE"), std::vector<std::string>{"20"});
+    EXPECT_NE(logText().find("saving '" + paramsFile().string() + "' failed"), std::string::npos);
+    EXPECT_EQ(RANGE.value(), 50);
+#else
     EXPECT_EQ(stored, std::vector<std::string>{"50"});
     EXPECT_EQ(valuesOf(sideFile(".bak"), "RANGE"), std::vector<std::string>{"40"});
+#endif
 }
 
 // The kept copy of a read-only damaged file is read-only too; the next
@@ -318,6 +528,106 @@ TEST_F(ParametersFile, ReadOnlyDamagedFileIsKeptAsideEveryTime)
     fs::permissions(damagedCopy(), fs::perms::owner_all);
     if (!enforced) GTEST_SKIP() << "permission bits are not enforced for this user";
     EXPECT_EQ(kept, (std::vector<std::string>{"<root><parameters><parameter name=", "<root><parameters>"}));
+}
+
+// The program's own copies (the save's backup, the kept damaged file and
+// backup) are replaced even when read-only, as a copy of a read-only file is:
+// on Windows through the read-only attribute.
+TEST_F(ParametersFile, ProgramsOwnReadOnlyCopiesAreReplaced)
+{
+    namespace fs = std::filesystem;
+    const std::string damaged = "<root><parameters><parameter name=";
+    const std::string damagedBackup = "<root><parameters>";
+    const fs::path keptBackup = paramsFile().parent_path() / "parameters0.xml.bak";
+    struct Row {
+        const char* what;
+        fs::path kept;
+        std::function<void()> run;
+        std::string expected;
+    };
+    const Row rows[] = {
+        {"the save's backup", sideFile(".bak"),
+         [&] {
+             writeAll(paramsFile(), fileWith(element("RANGE", "20")));
+             RANGE.setAndSave(30);
+         },
+         fileWith(element("RANGE", "20"))},
+        // Its copy takes the mode or attribute: the side copy must lose it.
+        {"the backup of the user's read-only file", sideFile(".bak"),
+         [&] {
+             writeAll(paramsFile(), fileWith(element("RANGE", "21")));
+             fs::permissions(paramsFile(), fs::perms::owner_read);
+             RANGE.setAndSave(31);
+         },
+         fileWith(element("RANGE", "21"))},
+        {"the kept damaged file", damagedCopy(),
+         [&] {
+             std::filesystem::remove(sideFile(".bak"));
+             writeAll(paramsFile(), damaged);
+             EXPECT_TRUE(gf_loadParameters());
+         },
+         damaged},
+        {"the kept damaged backup", keptBackup,
+         [&] {
+             writeAll(paramsFile(), damaged);
+             writeAll(sideFile(".bak"), damagedBackup);
+             EXPECT_TRUE(gf_loadParameters());
+         },
+         damagedBackup},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        writeAll(row.kept, "older");
+        fs::permissions(row.kept, fs::perms::owner_read);
+        row.run();
+        fs::permissions(paramsFile(), fs::perms::owner_all);
+        EXPECT_EQ(readAll(row.kept), row.expected);
+        EXPECT_NE(fs::status(row.kept).permissions() & fs::perms::owner_write, fs::perms::none);
+        EXPECT_FALSE(fs::exists(row.kept.string() + ".tmp"));
+    }
+}
+
+// A copy the program keeps is the old one or the new one, never a cut one:
+// a disk that fills up while it is written leaves the old one whole.
+TEST_F(ParametersFile, KeptCopyThatCannotBeWrittenWholeStaysAsItWas)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "no per-process file size limit to stand for a full disk";
+#else
+    namespace fs = std::filesystem;
+    const std::string padding(200 * 1024, ' ');
+    const std::string large = fileWith(element("RANGE", "20")) + padding;
+    const fs::path keptBackup = paramsFile().parent_path() / "parameters0.xml.bak";
+    struct Row {
+        const char* what;
+        fs::path kept;
+        std::function<void()> prepare;
+        std::function<void()> run; // on the full disk
+    };
+    const Row rows[] = {
+        {"the save's backup", sideFile(".bak"), [&] { writeAll(paramsFile(), large); }, [] { RANGE.setAndSave(30); }},
+        {"the kept damaged backup", keptBackup,
+         [&] {
+             writeAll(paramsFile(), "<root>");
+             writeAll(sideFile(".bak"), "<root><parameters>" + padding);
+         },
+         [] { gf_loadParameters(); }},
+        {"a log's older generation", dir() / "Report0.txt", [&] { writeAll(dir() / "Report.txt", padding); },
+         [&] { EXPECT_FALSE(gf_save1GenerationOf(dir() / "Report.txt")); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        writeAll(row.kept, "older");
+        row.prepare();
+        {
+            const test::FileSizeLimit limit(64 * 1024);
+            ASSERT_TRUE(limit.active());
+            row.run();
+        }
+        EXPECT_EQ(readAll(row.kept), "older");
+        EXPECT_FALSE(fs::exists(row.kept.string() + ".tmp"));
+    }
+#endif
 }
 
 // Livery folders name folders: text that is not UTF-8 takes the default and

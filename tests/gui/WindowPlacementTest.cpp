@@ -64,7 +64,7 @@ TEST(WindowGeometry, AtLeast48PixelsStayOnTheWorkArea)
 class FakeFrame final : public WindowFrame {
 public:
     std::optional<Rect> windowRect() const override { return Rect{at.x, at.y, at.x + 916, at.y + 807}; }
-    Rect workAreaNear(const Rect&) const override { return {0, 0, 1920, 1040}; }
+    Rect workAreaNear(const Rect&) const override { return workArea; }
     void moveTo(Point p) override
     {
         at = p;
@@ -72,6 +72,7 @@ public:
     }
     Point at{400, 20};
     int moves = 0;
+    Rect workArea{0, 0, 1920, 1040};
 };
 
 class WindowPosition : public test::ParametersTest {
@@ -142,23 +143,37 @@ TEST_F(WindowPosition, ACorruptFileIsLeftForTheLoadAndTheWindowOpensAtTheDefault
     EXPECT_NE(logText().find("parameters.xml failed to load ("), std::string::npos);
 }
 
-// Start-up as the program runs it: the early read, then the run's load,
-// which sets the damaged file aside and takes the backup; the next save
-// keeps the backup's settings.
+// Start-up as the program runs it: the early read, the window's position
+// clamp at creation, then the run's load, which sets the damaged file aside
+// and takes the backup; the next save keeps the backup's settings. A clamp
+// that saves (the monitor has moved) does so before the load, into the backup.
 TEST_F(WindowPosition, ACorruptFileAtStartUpGivesWayToItsBackup)
 {
     const std::string damaged = "<root><parameters><parameter name=\"RANGE\" value=\"55\"";
-    test::writeAll(paramsFile(), damaged);
-    test::writeAll(sideFile(".bak"), "<root><parameters><parameter name=\"RANGE\" value=\"33\"/>"
-                                     "<parameter name=\"MAIN_WINDOW_X\" value=\"700\"/></parameters></root>");
-    gf_readWindowPositionEarly(paramsFile());
-    EXPECT_FALSE(gf_loadParameters());
-    EXPECT_EQ(RANGE.value(), 33);
-    EXPECT_EQ(MAIN_WINDOW_X.value(), 700);
-    EXPECT_EQ(test::readAll(damagedCopy()), damaged);
-    EXPECT_NE(logText().find("is damaged, taking its backup: from '"), std::string::npos);
-    RANGE_GROUND.setAndSave(50);
-    EXPECT_NE(test::readAll(sideFile(".bak")).find("name=\"RANGE\" value=\"33\""), std::string::npos);
+    struct Row {
+        const char* what;
+        Rect workArea;
+        std::int32_t x;
+    };
+    for (const Row& row : {Row{"the window on its monitor", {0, 0, 1920, 1040}, 700},
+                           Row{"a monitor that has moved", {2000, 0, 3920, 1040}, 1132}}) {
+        SCOPED_TRACE(row.what);
+        host_ = test::resetParameterState();
+        test::writeAll(paramsFile(), damaged);
+        test::writeAll(sideFile(".bak"), "<root><parameters><parameter name=\"RANGE\" value=\"33\"/>"
+                                         "<parameter name=\"MAIN_WINDOW_X\" value=\"700\"/></parameters></root>");
+        gf_readWindowPositionEarly(paramsFile());
+        FakeFrame frame;
+        frame.workArea = row.workArea;
+        gf_clampWindowPosition(frame, 400, 20);
+        EXPECT_FALSE(gf_loadParameters());
+        EXPECT_EQ(RANGE.value(), 33);
+        EXPECT_EQ(MAIN_WINDOW_X.value(), row.x);
+        EXPECT_EQ(test::readAll(damagedCopy()), damaged);
+        EXPECT_NE(logText().find("is damaged, taking its backup: from '"), std::string::npos);
+        RANGE_GROUND.setAndSave(50);
+        EXPECT_NE(test::readAll(sideFile(".bak")).find("name=\"RANGE\" value=\"33\""), std::string::npos);
+    }
 }
 
 // Without its copy the damaged file is all that is left of the settings.
