@@ -14,6 +14,7 @@
 #include "traffic/AcTextForms.h"
 #include "traffic/AltitudeCorrection.h"
 #include "traffic/BlockedAircraft.h"
+#include "traffic/FlatDistance.h"
 
 namespace zelk {
 namespace {
@@ -28,17 +29,14 @@ double lf_trueAirspeedForAltitude(double altitudeFt)
     return 430.0;
 }
 
-// Within 5 NM (flat) of a known user airport: the only place where ground
-// traffic is taken in.
+// Within the ground radius of a known user airport: the only place where
+// ground traffic is taken in.
 bool lf_withinGroundRadius(const PosSample& sample, const IntakeContext& context)
 {
     if (!context.userAirport || context.userAirport->code == 0) return false;
     const UserAirportSpot& airport = *context.userAirport;
     if (!gf_isValidLalo(airport.latitude, airport.longitude)) return false;
-    const double dLat = (sample.latitude - airport.latitude) * 60.0;
-    const double dLon =
-        gf_wrapLongitudeDelta(sample.longitude, airport.longitude) * std::cos(airport.latitude * kDegToRad) * 60.0;
-    return dLat * dLat + dLon * dLon <= 25.0;
+    return gf_withinGroundRadius(LatLon{sample.latitude, sample.longitude}, LatLon{airport.latitude, airport.longitude});
 }
 
 // The length of the control character text starts with, 0 for none: C0
