@@ -220,6 +220,7 @@ char32_t lf_decodeUtf8(std::string_view text, std::size_t length) noexcept
 bool gf_isHiddenCharacter(char32_t c) noexcept
 {
     if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return true;
+    if (c < kHiddenCharacters[0].first) return false; // most text: no look through the table
     return std::any_of(std::begin(kHiddenCharacters), std::end(kHiddenCharacters),
                        [c](const CharacterRange& r) { return c >= r.first && c <= r.last; });
 }
