@@ -36,7 +36,8 @@ bool lf_withinGroundRadius(const PosSample& sample, const IntakeContext& context
     if (!context.userAirport || context.userAirport->code == 0) return false;
     const UserAirportSpot& airport = *context.userAirport;
     if (!gf_isValidLalo(airport.latitude, airport.longitude)) return false;
-    return gf_withinGroundRadius(LatLon{sample.latitude, sample.longitude}, LatLon{airport.latitude, airport.longitude});
+    return gf_withinGroundRadius(LatLon{sample.latitude, sample.longitude},
+                                 LatLon{airport.latitude, airport.longitude});
 }
 
 } // namespace

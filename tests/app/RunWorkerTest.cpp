@@ -147,7 +147,8 @@ TEST_F(AppRunTest, AStoredDestinationThatIsNoAirportIsSaidQuoted)
 {
     lf_installWindow();
     std::vector<std::string> order;
-    for (RunStep step : {RunStep::LiveryScan, RunStep::FlightPlanFolder, RunStep::ParkAirports, RunStep::TrafficReset}) {
+    for (RunStep step :
+         {RunStep::LiveryScan, RunStep::FlightPlanFolder, RunStep::ParkAirports, RunStep::TrafficReset}) {
         gf_installRunStep(step, [&order, step] {
             order.emplace_back(gf_runStepName(step));
             if (step == RunStep::LiveryScan) DESTINATION.setValue("E'\xc2\x9b" "D\xe2\x80\xae\xe2\x80\xa8\xff");
@@ -158,7 +159,8 @@ TEST_F(AppRunTest, AStoredDestinationThatIsNoAirportIsSaidQuoted)
     }
     EXPECT_EQ(runProgram(false), 0);
     EXPECT_EQ(order.back(), "The traffic engine");
-    EXPECT_TRUE(contains(log(), "destination 'E\\x27\\xC2\\x9BD\\xE2\\x80\\xAE\\xE2\\x80\\xA8\\xFF' is not supported ...\n"))
+    EXPECT_TRUE(contains(log(), "destination 'E\\x27\\xC2\\x9BD\\xE2\\x80\\xAE\\xE2\\x80\\xA8\\xFF' "
+                                "is not supported ...\n"))
         << log();
     gf_updateWindowHooks([](WindowHooks& h) { h = WindowHooks{}; });
     DESTINATION.setValue("");
