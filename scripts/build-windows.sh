@@ -167,6 +167,7 @@ fi
 # them into a temporary folder of its own.
 min_tests="${ZELK_WINDOWS_MIN_TESTS:-825}"
 user_folders prefix_folders
+log "the tests must leave no new ZELK folder in ${prefix_folders[*]}"
 ctest_rc=0
 (cd "$build" && bash "$root/scripts/no-new-zelk-folder.sh" "${prefix_folders[@]}" -- \
   ctest --no-tests=error --output-on-failure -j "$jobs" --timeout 300) \
