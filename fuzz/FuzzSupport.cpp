@@ -10,6 +10,7 @@
 
 #include "core/Log.h"
 #include "platform/ProcessId.h"
+#include "support/ScopedEnv.h"
 
 namespace zelk::fuzz {
 namespace {
@@ -22,13 +23,10 @@ const fs::path& lf_workFolder()
     static const fs::path* const folder = [] {
         const auto* made =
             new fs::path(fs::temp_directory_path() / fmt::format("zelk-fuzz-{}", platform::currentProcessId()));
-        fs::create_directories(*made / "config");
-        // The per-user configuration (parameters.xml) lands here too.
-#ifdef _WIN32
-        ::_wputenv_s(L"ZELK_ROAMING_APPDATA", (*made / "config").c_str());
-#else
-        ::setenv("XDG_CONFIG_HOME", (*made / "config").c_str(), 1);
-#endif
+        fs::create_directories(*made);
+        // The per-user folders (parameters.xml, the simulator's settings) are
+        // the process's own, as a test program's are, never the user's.
+        test::processConfigHome();
         std::atexit([] {
             std::error_code ec;
             fs::current_path(fs::temp_directory_path(), ec);

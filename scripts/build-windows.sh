@@ -9,7 +9,9 @@
 #   - configures and builds zelk.exe, the tools and the test programs;
 #     build-win/run/ is the Windows program's working folder, as build/run/ is
 #     the Linux one's;
-#   - runs the tests under wine with a throw-away wine prefix;
+#   - runs the tests under wine with a throw-away wine prefix, and fails when
+#     they leave a ZELK folder, or anything new in one, in the prefix user's
+#     roaming or local AppData (scripts/no-new-zelk-folder.sh);
 #   - checks the program itself with the demo set-up: `zelk.exe --production`
 #     in build-win/run/ ends with 0 and writes Log.txt, and a second zelk.exe
 #     started while one runs ends with -1; its window's screenshots in the full
@@ -56,14 +58,17 @@ log "libraries from $prefix"
 # the build runs the data-set encryptor through wine, the tests run there too.
 unset WAYLAND_DISPLAY
 xvfb_pid=""
-WINEPREFIX="$(mktemp -d /tmp/zelk-wine.XXXXXX)"
+# Kept apart from WINEPREFIX, which a check may name the other prefix with
+# while it runs: the clean-up at exit must end and remove this one all the same.
+wine_prefix="$(mktemp -d /tmp/zelk-wine.XXXXXX)"
+WINEPREFIX="$wine_prefix"
 export WINEPREFIX
 api_emu_pid=""
 api_dir=""
 scale_prefix=""
 scale_xvfb_pid=""
 cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
+  WINEPREFIX="$wine_prefix" wineserver -k >/dev/null 2>&1 || true
   if [[ -n "$scale_prefix" ]]; then
     WINEPREFIX="$scale_prefix" wineserver -k >/dev/null 2>&1 || true
     rm -rf "$scale_prefix"
@@ -72,7 +77,7 @@ cleanup() {
   if [[ -n "$xvfb_pid" ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
   if [[ -n "$api_emu_pid" ]]; then kill "$api_emu_pid" 2>/dev/null || true; fi
   if [[ -n "$api_dir" ]]; then rm -rf "$api_dir"; fi
-  rm -rf "$WINEPREFIX"
+  rm -rf "$wine_prefix"
 }
 trap cleanup EXIT
 # start_display PID_VARIABLE DISPLAY_VARIABLE SCREEN: an Xvfb display of its own.
@@ -100,6 +105,18 @@ wineserver -p
 wine wineboot --init </dev/null >/dev/null 2>&1 || true
 # A program that crashes ends; no dialog waits for a user who is not there.
 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 || true
+# user_folders ARRAY: the roaming and the local AppData folder of the current
+# prefix's user, as Linux paths, into ARRAY; the run ends when wine names none.
+user_folders() {
+  local -n into="$1"
+  local name win
+  into=()
+  for name in APPDATA LOCALAPPDATA; do
+    win="$(bash "$root/scripts/wine-run.sh" cmd /c "echo %$name%" | tr -d '\r')"
+    into+=("$(winepath -u "$win" 2>/dev/null || true)")
+    [[ -n "$win" && -n "${into[-1]}" ]] || { log "no %$name% folder in the wine prefix $WINEPREFIX"; exit 1; }
+  done
+}
 
 # --- Configure and build -------------------------------------------------------
 build="$root/build-win"
@@ -146,9 +163,14 @@ fi
 # --- Tests under wine ------------------------------------------------------------
 # A stage that finds no test must not pass: ctest refuses an empty run, and the
 # count of tests run is checked against the least the Windows build has.
+# The tests keep out of the prefix user's own folders: each test program points
+# them into a temporary folder of its own.
 min_tests="${ZELK_WINDOWS_MIN_TESTS:-825}"
+user_folders prefix_folders
+log "the tests must leave no new ZELK folder in ${prefix_folders[*]}"
 ctest_rc=0
-(cd "$build" && ctest --no-tests=error --output-on-failure -j "$jobs" --timeout 300) \
+(cd "$build" && bash "$root/scripts/no-new-zelk-folder.sh" "${prefix_folders[@]}" -- \
+  ctest --no-tests=error --output-on-failure -j "$jobs" --timeout 300) \
   | tee "$build/ctest-windows.txt" || ctest_rc=$?
 bash "$root/scripts/slowest-tests.sh" "$build/ctest-windows.txt" windows
 ((ctest_rc == 0)) || exit "$ctest_rc"
@@ -169,6 +191,7 @@ in_scale_prefix wineserver -p
 in_scale_prefix wine wineboot --init </dev/null >/dev/null 2>&1 || true
 in_scale_prefix wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
   </dev/null >/dev/null 2>&1 || true
+in_scale_prefix user_folders scale_prefix_folders
 # scaled_ctest NAME [ENV=VALUE...] -- CTEST ARGS...: one run whose tests must all pass, none skipped.
 scaled_ctest() {
   local name="$1" out="$build/ctest-windows-$1.txt"
@@ -177,6 +200,7 @@ scaled_ctest() {
   while [[ "$1" != "--" ]]; do vars+=("$1"); shift; done
   shift
   (cd "$build" && env "${vars[@]}" WINEPREFIX="$scale_prefix" DISPLAY="$scale_display" \
+    bash "$root/scripts/no-new-zelk-folder.sh" "${scale_prefix_folders[@]}" -- \
     ctest --no-tests=error --output-on-failure -j "$jobs" --timeout 300 "$@") | tee "$out"
   ! grep -q '\*\*\*Skipped\|(Skipped)' "$out" || { log "$name: a test was skipped"; exit 1; }
 }
@@ -209,7 +233,44 @@ done
 run="$build/run"
 exe_out="$(mktemp -d /tmp/zelk-exe.XXXXXX)"
 stall_pid=""
+# The programs the checks below start in the background (zelk.exe under
+# timeout and wine, the RealTraffic stand-in), each by the PID of its job: a
+# check that fails while they run ends them before the script exits, and no
+# zelk.exe or stand-in is left running.
+background_pids=()
+track_background() { background_pids+=("$1"); }
+forget_background() {
+  local kept=() pid
+  for pid in "${background_pids[@]}"; do [[ "$pid" == "$1" ]] || kept+=("$pid"); done
+  background_pids=("${kept[@]}")
+}
+# end_tree PID SIGNAL: the signal to PID and every process below it, the
+# deepest first, so that none is left without its parent to be found by.
+end_tree() {
+  local child
+  for child in $(ps -o pid= --ppid "$1" 2>/dev/null || true); do end_tree "$child" "$2"; done
+  kill "-$2" "$1" 2>/dev/null || true
+}
+# end_background: asks each tracked program to end, waits up to 10 s, then
+# kills what is left.
+end_background() {
+  local pid alive
+  ((${#background_pids[@]} > 0)) || return 0
+  for pid in "${background_pids[@]}"; do end_tree "$pid" TERM; done
+  for _ in $(seq 100); do
+    alive=""
+    for pid in "${background_pids[@]}"; do kill -0 "$pid" 2>/dev/null && alive=yes; done
+    [[ -n "$alive" ]] || break
+    sleep 0.1
+  done
+  for pid in "${background_pids[@]}"; do
+    if kill -0 "$pid" 2>/dev/null; then end_tree "$pid" KILL; fi
+    wait "$pid" 2>/dev/null || true
+  done
+  background_pids=()
+}
 program_cleanup() {
+  end_background
   if [[ -n "$stall_pid" ]]; then kill "$stall_pid" 2>/dev/null || true; fi
   rm -rf "$exe_out"
   cleanup
@@ -281,6 +342,7 @@ if [[ "${ZELK_WINDOWS_SMOKE:-1}" != "0" ]]; then
   rm -f "$run/Log.txt"
   run_zelk first 150 "http://127.0.0.1:$(<"$exe_out/port")/" --production &
   first_pid=$!
+  track_background "$first_pid"
   # The first instance claims the named mutex before it reads anything; once
   # its update check has reached the peer, it holds the claim for sure.
   for _ in $(seq 600); do
@@ -297,6 +359,7 @@ if [[ "${ZELK_WINDOWS_SMOKE:-1}" != "0" ]]; then
   stall_pid=""
   first_rc=0
   wait "$first_pid" || first_rc=$?
+  forget_background "$first_pid"
   ((rc == 255)) || fail_program "the second zelk.exe ended with $rc, not -1 (255)"
   ((first_rc == 0)) || fail_program "the first zelk.exe ended with $first_rc, not 0"
   grep -q '^production' "$run/Log.txt" || fail_program "the first zelk.exe did not finish its job"
@@ -337,6 +400,7 @@ open_window() {
   rm -f "$run/Log.txt"
   run_zelk "$1" 180 "$closed_port" &
   window_pid=$!
+  track_background "$window_pid"
   window=""
   for _ in $(seq 600); do
     window="$(xdotool search --name '^ZELK$' 2>/dev/null | head -n1 || true)"
@@ -356,6 +420,7 @@ close_window() {
   done
   [[ -n "$closed" ]] || fail_program "zelk.exe did not close within 30 s of taskkill"
   wait "$window_pid" || true
+  forget_background "$window_pid"
 }
 
 if [[ "${ZELK_WINDOWS_SMOKE:-1}" != "0" ]]; then
@@ -484,6 +549,7 @@ print(*[x.getsockname()[1] for x in s])')
     "$emu_bin" --scenario "$demo/lszh.scenario" --port "$tcp" --udp "$udp_t,$udp_w" \
       --duration "$((seconds + 90))" >"$exe_out/$name-emu.txt" 2>&1 &
     local emu_pid=$!
+    track_background "$emu_pid"
     local rc=0
     (cd "$dir" && WINEPREFIX="$prefix" DISPLAY="$display" \
       ZELK_DOWNLOAD_BASE="$closed_port" ZELK_RTAPP_UDP_PORTS="$udp_t,$udp_w" \
@@ -492,12 +558,15 @@ print(*[x.getsockname()[1] for x in s])')
       timeout -k 10 "$((seconds + 90))" wine ./zelk.exe --demo-seconds "$seconds" \
       >"$exe_out/$name.txt" 2>&1 </dev/null) &
     local zelk_pid=$!
+    track_background "$zelk_pid"
     if [[ -n "$scale" ]]; then
       WINEPREFIX="$prefix" DISPLAY="$display" e2e_shot "$name" "$dir" "$zelk_pid" "$scale"
     fi
     wait "$zelk_pid" || rc=$?
+    forget_background "$zelk_pid"
     kill "$emu_pid" 2>/dev/null || true
     wait "$emu_pid" 2>/dev/null || true
+    forget_background "$emu_pid"
     e2e_rc=$rc
     e2e_dir="$dir"
     # What the run did, for the reader of this script's output and afterwards.

@@ -13,6 +13,7 @@
 #include "app/RunWorker.h"
 #include "core/Parameters.h"
 #include "core/Settings.h"
+#include "core/Strings.h"
 #include "feed/RTAPIReaderState.h"
 #include "feed/RTAppReaderState.h"
 #include "feed/RTAppServer.h"
@@ -49,14 +50,16 @@ std::optional<BlockedEntry> lf_parseBlocked(std::string_view text)
 }
 
 // The worker's destination: a code the registry knows gets its stands; any
-// other stored text is said and the run goes on without one.
+// other stored text is said, quoted as a setting is in the log, and the run
+// goes on without one.
 bool lf_destinationStep()
 {
     const std::string destination = DESTINATION.value();
     const std::optional<IcaoCode> code = gf_parseIcaoCode(destination);
     const std::optional<AirportRecord> airport = code ? gf_findAirport(*code) : std::nullopt;
     if (!airport) {
-        gf_guiShowMessage(fmt::format("destination '{}' is not supported ...", destination), true);
+        gf_guiShowMessage(fmt::format("destination {} is not supported ...", gf_quoteLogText(destination, '\'')),
+                          true);
         return true;
     }
     gf_setNewDestination(destination, *airport);

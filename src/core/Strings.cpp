@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <stdexcept>
 #include <type_traits>
 
@@ -185,34 +186,81 @@ std::string gf_replaceInvalidUtf8(std::string_view text)
     return out;
 }
 
-std::string gf_quoteSettingText(std::string_view text)
+namespace {
+
+// The hidden characters above the C1 controls, as closed ranges.
+struct CharacterRange {
+    char32_t first, last;
+};
+constexpr CharacterRange kHiddenCharacters[] = {
+    {0x00AD, 0x00AD},   // soft hyphen
+    {0x061C, 0x061C},   // Arabic letter mark
+    {0x180E, 0x180E},   // Mongolian vowel separator
+    {0x200B, 0x200F},   // zero-width space, non-joiner and joiner; left-to-right and right-to-left marks
+    {0x2028, 0x202E},   // line and paragraph separators; bidirectional embeddings and overrides
+    {0x2060, 0x2064},   // word joiner, invisible operators
+    {0x2066, 0x206F},   // bidirectional isolates; the deprecated shaping controls
+    {0xFEFF, 0xFEFF},   // byte order mark, zero-width no-break space
+    {0xFFF9, 0xFFFB},   // interlinear annotation marks
+    {0xE0000, 0xE007F}, // tags
+};
+
+// The code point of the well-formed sequence of length bytes at text's start.
+char32_t lf_decodeUtf8(std::string_view text, std::size_t length) noexcept
+{
+    const auto lead = static_cast<unsigned char>(text[0]);
+    if (length == 1) return lead;
+    char32_t c = lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(text[k]) & 0x3F);
+    return c;
+}
+
+} // namespace
+
+bool gf_isHiddenCharacter(char32_t c) noexcept
+{
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return true;
+    if (c < kHiddenCharacters[0].first) return false; // most text: no look through the table
+    return std::any_of(std::begin(kHiddenCharacters), std::end(kHiddenCharacters),
+                       [c](const CharacterRange& r) { return c >= r.first && c <= r.last; });
+}
+
+std::size_t gf_hiddenCharacterLength(std::string_view text) noexcept
+{
+    if (text.empty()) return 0;
+    std::size_t bad = 0;
+    const std::size_t length = lf_utf8SequenceAt(text, 0, bad);
+    return length > 0 && gf_isHiddenCharacter(lf_decodeUtf8(text, length)) ? length : 0;
+}
+
+std::string gf_quoteLogText(std::string_view text, char quote)
 {
     static constexpr char kHexDigits[] = "0123456789ABCDEF";
-    std::string out = "\"";
+    std::string out(1, quote);
     out.reserve(text.size() + 2);
-    const auto escape = [&out](unsigned char b) {
-        out += "\\x";
-        out += kHexDigits[b >> 4];
-        out += kHexDigits[b & 0x0F];
+    const auto escape = [&out](std::string_view bytes) {
+        for (const char byte : bytes) {
+            const auto b = static_cast<unsigned char>(byte);
+            out += "\\x";
+            out += kHexDigits[b >> 4];
+            out += kHexDigits[b & 0x0F];
+        }
     };
     std::size_t bad = 0;
     for (std::size_t i = 0; i < text.size();) {
-        const auto b = static_cast<unsigned char>(text[i]);
         const std::size_t length = lf_utf8SequenceAt(text, i, bad);
-        if (length == 0) {
-            escape(b);
-            ++i;
-        } else if (length == 1 && (b < 0x20 || b == 0x7F || b == '"')) {
-            escape(b);
-            ++i;
-        } else {
-            out.append(text.substr(i, length));
-            i += length;
-        }
+        const std::string_view sequence = text.substr(i, std::max<std::size_t>(length, 1));
+        if (length == 0 || sequence.front() == quote || gf_isHiddenCharacter(lf_decodeUtf8(sequence, length)))
+            escape(sequence);
+        else
+            out.append(sequence);
+        i += sequence.size();
     }
-    out += '"';
+    out += quote;
     return out;
 }
+
+std::string gf_quoteSettingText(std::string_view text) { return gf_quoteLogText(text, '"'); }
 
 namespace {
 

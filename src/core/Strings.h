@@ -41,10 +41,25 @@ bool gf_isValidUtf8(std::string_view text) noexcept;
 // The text with each ill-formed part (a byte that starts no sequence, or the
 // start of a sequence cut short) replaced by U+FFFD; valid text as it is.
 std::string gf_replaceInvalidUtf8(std::string_view text);
-// A setting's text for a log line: in double quotes, each byte that is no
-// part of well-formed UTF-8, each control byte and a double quote written as
-// "\xNN", so that a value in the wrong encoding is seen byte for byte. A
-// backslash stays as it is: Windows paths read as the user typed them.
+// Whether a character shows nothing of its own where a tail number, the
+// window or a log line shows it, or shows the text around it reordered or
+// broken: the C0 controls, DEL and the C1 controls (U+009B opens a terminal's
+// escape), the format characters (the bidirectional marks, embeddings,
+// overrides and isolates, the zero-width characters and joiners, the byte
+// order mark, the soft hyphen, the interlinear annotation marks, the tags) and
+// the line and paragraph separators.
+bool gf_isHiddenCharacter(char32_t c) noexcept;
+// The bytes of the well-formed UTF-8 sequence text starts with when it
+// encodes a hidden character, 0 otherwise (also for an ill-formed start).
+std::size_t gf_hiddenCharacterLength(std::string_view text) noexcept;
+
+// A text for a log line between the given quotes: each byte that is no part
+// of well-formed UTF-8, each byte of a hidden character and the quote itself
+// written as "\xNN", so that a value in the wrong encoding is seen byte for
+// byte and nothing in it reorders or breaks the line. A backslash stays as it
+// is: Windows paths read as the user typed them.
+std::string gf_quoteLogText(std::string_view text, char quote);
+// A setting's text for a log line: gf_quoteLogText in double quotes.
 std::string gf_quoteSettingText(std::string_view text);
 
 // The path as UTF-8, for messages and files. On systems whose paths are

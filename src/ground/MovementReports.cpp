@@ -16,8 +16,6 @@
 namespace zelk {
 namespace {
 
-constexpr double kReportRadiusNm = 5.0;
-
 std::string lf_runwayText(const LiveAc& ac)
 {
     const auto& hit = ac.groundOps.takeoffRunway;
@@ -48,8 +46,7 @@ std::string gf_takeoffReportLine(const LiveAc& ac)
     const LatLon reference{airport.latitude, airport.longitude};
     const bool atPark = airport.icao.isSet() && airport.iata.isSet() &&
                         gf_isValidLalo(reference.latitude, reference.longitude) &&
-                        gf_flatDistanceSqNm(here, reference, std::cos(reference.latitude * kDegToRad)) <=
-                            kReportRadiusNm * kReportRadiusNm;
+                        gf_withinGroundRadius(here, reference);
     const std::string place = atPark ? fmt::format(" at {}", airport.iata) : std::string(" at ?");
     const std::string destination = atPark && ac.head.destination.isSet() && ac.head.destination != airport.iata
                                         ? fmt::format(" to {}", ac.head.destination)

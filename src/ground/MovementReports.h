@@ -16,7 +16,7 @@ void gf_emitMovementReport(const std::string& line);
 
 // The take-off line of a live aircraft lifting off here: time, callsign,
 // registration, airline and operator, model code, " at {}" the park airport
-// when within 5 NM of it (" at ?" otherwise), " runway {}" the end in use when
+// within the ground radius of it (" at ?" otherwise), " runway {}" the end in use when
 // one is known, and " to {}" the destination when it lies elsewhere.
 std::string gf_takeoffReportLine(const LiveAc& aircraft);
 

@@ -81,6 +81,13 @@ void lf_startStandRead(const std::string& destination, const AirportRecord& airp
     });
 }
 
+// What is said of a typed destination: the text quoted as a setting is in the
+// log, so that a pasted control or reordering mark shows as what it is.
+std::string lf_destinationSaid(std::string_view text, std::string_view verdict)
+{
+    return fmt::format("destination {} {}", gf_quoteLogText(text, '\''), verdict);
+}
+
 } // namespace
 
 void lf_onDestinationEntered()
@@ -97,15 +104,15 @@ void lf_onDestinationEntered()
         gf_guiShowMessage("destination set to empty", true);
         return;
     }
-    if (text.size() != 4) return lf_refused(fmt::format("destination '{}' is not valid", text));
+    if (text.size() != 4) return lf_refused(lf_destinationSaid(text, "is not valid"));
     std::transform(text.begin(), text.end(), text.begin(), [](char c) { return static_cast<char>(gf_toUpperChar(c)); });
     // Four characters need not be a code ("AB-C").
     const std::optional<IcaoCode> code = gf_parseIcaoCode(text);
-    if (!code) return lf_refused(fmt::format("destination '{}' is not valid", text));
-    if (text == DESTINATION.value()) return lf_refused(fmt::format("destination '{}' was already set ...", text));
+    if (!code) return lf_refused(lf_destinationSaid(text, "is not valid"));
+    if (text == DESTINATION.value()) return lf_refused(lf_destinationSaid(text, "was already set ..."));
     const auto hooks = gf_windowHooks();
     const std::optional<AirportRecord> airport = hooks->findAirport ? hooks->findAirport(*code) : std::nullopt;
-    if (!airport) return lf_refused(fmt::format("destination '{}' is not supported ...", text));
+    if (!airport) return lf_refused(lf_destinationSaid(text, "is not supported ..."));
     lf_storeDestination(text);
     standSelectorList->assign({});
     STAND_SELECTOR.fillCombo();

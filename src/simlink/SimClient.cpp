@@ -510,6 +510,14 @@ void SimClient::forgetObjects()
     parked_.clear();
 }
 
+void SimClient::loseConnection()
+{
+    port_.close();
+    connected_ = false;
+    forgetObjects();
+    tallyActive();
+}
+
 void SimClient::tallyActive() const
 {
     // Every parked object is also owned or on its way out.
@@ -523,10 +531,7 @@ void SimClient::tallyActive() const
 void SimClient::onQuit()
 {
     gf_writeLogLine("SimConnect: the simulator quit");
-    port_.close();
-    connected_ = false;
-    forgetObjects();
-    tallyActive(); // its objects went with it
+    loseConnection();
     gf_setSimRunState(kSimClosed);
     if (gf_isRunning())
         gf_simDisconnected();
@@ -537,9 +542,7 @@ void SimClient::onDispatchFailed(PortResult code)
     gf_writeLogLine(fmt::format("SimConnect dispatch failed; hr=0x{:08X} ({}); reconnecting ...", code,
                                 static_cast<std::int32_t>(code)));
     const bool objectsLost = !owned_.empty() || !removing_.empty() || !pendingCreates_.empty();
-    port_.close();
-    connected_ = false;
-    forgetObjects();
+    loseConnection();
     if (!objectsLost) {
         gf_setSimRunState(kSimClosed);
         return;
@@ -585,6 +588,7 @@ void SimClient::shutdown()
         port_.close();
     connected_ = false;
     cleanupRunning_ = false;
+    // Not recounted: what the simulator kept stays counted as active, as left.
     forgetObjects();
     gf_setSimRunState(kSimClosed);
 }

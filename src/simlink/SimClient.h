@@ -142,6 +142,9 @@ private:
     void onDispatchFailed(PortResult code);
     void requestError();
     void forgetObjects();
+    // The connection is gone and the simulator's objects with it: the port is
+    // closed, the objects forgotten and no longer counted as active.
+    void loseConnection();
     // The tally's active counts from the objects the link holds now.
     void tallyActive() const;
     void sleepFor(std::chrono::milliseconds duration, const std::stop_token& stop);

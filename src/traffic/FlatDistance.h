@@ -20,4 +20,15 @@ inline double gf_flatDistanceSqNm(const LatLon& a, const LatLon& b, double cosLa
     return dx * dx + dy * dy;
 }
 
+// The ground radius around the user's (park) airport, flat: ground reports are
+// taken in, a new aircraft is placed at a stand, and low reports are doubted
+// and named by the airport only inside it.
+inline constexpr double kGroundRadiusNm = 5.0;
+
+inline bool gf_withinGroundRadius(const LatLon& position, const LatLon& airport) noexcept
+{
+    return gf_flatDistanceSqNm(position, airport, std::cos(airport.latitude * kDegToRad)) <=
+           kGroundRadiusNm * kGroundRadiusNm;
+}
+
 } // namespace zelk

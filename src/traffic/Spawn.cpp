@@ -46,7 +46,6 @@ constexpr std::size_t kMaxQueuedLiveCreates = 10;
 constexpr std::int32_t kNoLiveLimit = 500;
 constexpr double kTaxiSpawnMaxKt = 30.0;
 constexpr double kStandSpawnMaxKt = 6.0;
-constexpr double kParkAirportRangeSqNm = 25.0;
 constexpr double kStandStillSqNm = 0.0003571528532577005; // (35 m)^2
 constexpr double kGroundPitchRad = 0.010471975511965976;  // 0.6 degrees
 constexpr std::int32_t kPromotionCommandAge = 200;
@@ -90,8 +89,7 @@ bool lf_lowOverParkAirport(const LiveAc& ac)
         return false;
     const PosSample& front = ac.stream.front();
     const auto park = lf_parkReference();
-    if (park && gf_flatDistanceSqNm(lf_sampleAt(front), park->position,
-                                    std::cos(park->position.latitude * kDegToRad)) > kParkAirportRangeSqNm)
+    if (park && !gf_withinGroundRadius(lf_sampleAt(front), park->position))
         return false;
     const double elevation = park ? park->elevationFt : 0.0;
     return front.altitude - elevation <= kParkElevationMarginFt;
@@ -496,8 +494,7 @@ std::optional<ParkPos> lf_chooseSpawnStand(LiveAc& aircraft)
     if (!park || gf_stands().empty())
         return std::nullopt;
     const PosSample& front = aircraft.stream.front();
-    const double cosRef = std::cos(park->position.latitude * kDegToRad);
-    if (gf_flatDistanceSqNm(lf_sampleAt(front), park->position, cosRef) > kParkAirportRangeSqNm)
+    if (!gf_withinGroundRadius(lf_sampleAt(front), park->position))
         return std::nullopt;
     const PosSample* at = lf_standSearchPosition(aircraft);
     if (at == nullptr || lf_sameAsLastTry(aircraft, *at))

@@ -14,6 +14,7 @@
 #include "traffic/AcTextForms.h"
 #include "traffic/AltitudeCorrection.h"
 #include "traffic/BlockedAircraft.h"
+#include "traffic/FlatDistance.h"
 
 namespace zelk {
 namespace {
@@ -28,35 +29,15 @@ double lf_trueAirspeedForAltitude(double altitudeFt)
     return 430.0;
 }
 
-// Within 5 NM (flat) of a known user airport: the only place where ground
-// traffic is taken in.
+// Within the ground radius of a known user airport: the only place where
+// ground traffic is taken in.
 bool lf_withinGroundRadius(const PosSample& sample, const IntakeContext& context)
 {
     if (!context.userAirport || context.userAirport->code == 0) return false;
     const UserAirportSpot& airport = *context.userAirport;
     if (!gf_isValidLalo(airport.latitude, airport.longitude)) return false;
-    const double dLat = (sample.latitude - airport.latitude) * 60.0;
-    const double dLon =
-        gf_wrapLongitudeDelta(sample.longitude, airport.longitude) * std::cos(airport.latitude * kDegToRad) * 60.0;
-    return dLat * dLat + dLon * dLon <= 25.0;
-}
-
-// The length of the control character text starts with, 0 for none: C0
-// bytes and DEL, the C1 controls U+0080..U+009F (0xC2 0x80..0x9F), whose
-// U+009B is a terminal's escape, and the bidirectional embeddings, overrides
-// and isolates U+202A..U+202E (0xE2 0x80 0xAA..0xAE) and U+2066..U+2069
-// (0xE2 0x81 0xA6..0xA9), which show a log line or a tail number reordered.
-// text is well-formed UTF-8, so 0xC2 and 0xE2 begin their sequences.
-std::size_t lf_feedControlLength(std::string_view text)
-{
-    const auto at = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u; };
-    const unsigned lead = at(0);
-    if (lead < 0x20 || lead == 0x7f) return 1;
-    if (lead == 0xc2 && at(1) >= 0x80 && at(1) <= 0x9f) return 2;
-    if (lead != 0xe2) return 0;
-    if (at(1) == 0x80 && at(2) >= 0xaa && at(2) <= 0xae) return 3;
-    if (at(1) == 0x81 && at(2) >= 0xa6 && at(2) <= 0xa9) return 3;
-    return 0;
+    return gf_withinGroundRadius(LatLon{sample.latitude, sample.longitude},
+                                 LatLon{airport.latitude, airport.longitude});
 }
 
 } // namespace
@@ -87,15 +68,17 @@ RecordTimeAndRange gf_checkRecordTimeAndRange(const TrafficFields& fields, const
 std::string gf_cleanFeedText(std::string_view text)
 {
     // The simulator's look-ups, the window and the log take UTF-8 only. Made
-    // whole first, so that a control dropped between two bytes cannot join
-    // them into a character the peer did not send whole.
+    // whole first, so that a character dropped between two bytes cannot join
+    // them into a character the peer did not send whole. A hidden character
+    // would show a tail number or a log line reordered or broken, or make two
+    // identities that look alike differ.
     const std::string whole = gf_replaceInvalidUtf8(text);
     std::string clean;
     clean.reserve(whole.size());
     for (std::size_t i = 0; i < whole.size();) {
-        const std::size_t control = lf_feedControlLength(std::string_view(whole).substr(i));
-        if (control > 0) {
-            i += control;
+        const std::size_t hidden = gf_hiddenCharacterLength(std::string_view(whole).substr(i));
+        if (hidden > 0) {
+            i += hidden;
             continue;
         }
         clean += whole[i++];

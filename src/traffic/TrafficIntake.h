@@ -29,12 +29,12 @@ TrafficIntakeResult gf_buildTrafficRecord(const TrafficFields& fields, const Int
 RecordTimeAndRange gf_checkRecordTimeAndRange(const TrafficFields& fields, const IntakeContext& context);
 
 // A text of the feed as the intake takes it: each ill-formed UTF-8 part
-// replaced by U+FFFD, control characters (bytes below 0x20, 0x7f, the C1
-// controls U+0080..U+009F) and the bidirectional controls U+202A..U+202E and
-// U+2066..U+2069 dropped, surrounding blanks trimmed. Real app lines carry a
-// blank before the registration (" N835AN"), and any peer on the network may
-// send escape sequences or reordering marks that must not reach the
-// simulator, the window or the log.
+// replaced by U+FFFD, the hidden characters of gf_isHiddenCharacter (controls,
+// format characters, line and paragraph separators) dropped, surrounding
+// blanks trimmed. Real app lines carry a blank before the registration
+// (" N835AN"), and any peer on the network may send escape sequences,
+// reordering marks or line breaks that must not reach the simulator, the
+// window or the log.
 std::string gf_cleanFeedText(std::string_view text);
 // Airline texts longer than this are no airline code and name none.
 inline constexpr std::size_t kMaxAirlineCodeLength = 8;

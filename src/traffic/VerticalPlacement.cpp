@@ -40,7 +40,6 @@ constexpr double kRenewedClimbFt = 50.0;
 constexpr std::int32_t kLookAheadTicks = 1000;
 constexpr std::int32_t kTicksPerSecond = 100;
 constexpr std::int32_t kQuietRotorcraftS = 30;
-constexpr double kReportRangeSqNm = 25.0; // 5 NM
 
 bool lf_within(double v, double lo, double hi) { return std::isfinite(v) && v >= lo && v <= hi; }
 // A height above the ground that can stand for the reference point: -1..35 ft, not 0.
@@ -208,8 +207,7 @@ std::string lf_placeText(const LiveAc& ac, std::string& originText)
     const auto park = lf_parkReference();
     if (!park || !park->iata.isSet())
         return " at ?";
-    const double cosRef = std::cos(park->position.latitude * kDegToRad);
-    if (gf_flatDistanceSqNm(lf_posOf(ac), park->position, cosRef) > kReportRangeSqNm)
+    if (!gf_withinGroundRadius(lf_posOf(ac), park->position))
         return " at ?";
     if (ac.head.origin.isSet() && !(ac.head.origin == park->iata))
         originText = fmt::format(" from {}", ac.head.origin.view());

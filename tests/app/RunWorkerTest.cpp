@@ -140,6 +140,32 @@ TEST_F(AppRunTest, StepsRunInOrderUntilOneStops)
     EXPECT_TRUE(gf_controlHost()->isEnabled(RT_CHOISE.hwnd()));
 }
 
+// A stored destination that names no airport is said and the run goes on;
+// the log shows it quoted as a setting is, every byte that is no UTF-8, a
+// control, a reordering or invisible character or the quote as "\xNN".
+TEST_F(AppRunTest, AStoredDestinationThatIsNoAirportIsSaidQuoted)
+{
+    lf_installWindow();
+    std::vector<std::string> order;
+    for (RunStep step :
+         {RunStep::LiveryScan, RunStep::FlightPlanFolder, RunStep::ParkAirports, RunStep::TrafficReset}) {
+        gf_installRunStep(step, [&order, step] {
+            order.emplace_back(gf_runStepName(step));
+            if (step == RunStep::LiveryScan) DESTINATION.setValue("E'\xc2\x9b" "D\xe2\x80\xae\xe2\x80\xa8\xff");
+            if (step != RunStep::TrafficReset) return true;
+            gf_requestStop(StopReason::SimWasClosed, 0);
+            return false;
+        });
+    }
+    EXPECT_EQ(runProgram(false), 0);
+    EXPECT_EQ(order.back(), "The traffic engine");
+    EXPECT_TRUE(contains(log(), "destination 'E\\x27\\xC2\\x9BD\\xE2\\x80\\xAE\\xE2\\x80\\xA8\\xFF' "
+                                "is not supported ...\n"))
+        << log();
+    gf_updateWindowHooks([](WindowHooks& h) { h = WindowHooks{}; });
+    DESTINATION.setValue("");
+}
+
 // NEW FLIGHT restarts after its 60 seconds (on the manual clock); the second
 // run reads the parameters and the credential again but checks for no update
 // and reads no aircraft database.

@@ -635,7 +635,9 @@ TEST_F(ParametersFile, KeptCopyThatCannotBeWrittenWholeStaysAsItWas)
 TEST_F(ParametersFile, LiveryFolderThatIsNotUtf8TakesItsDefaultAndTextsAreLoggedQuoted)
 {
     writeAll(paramsFile(), fileWith(element("lfolder3", "C:\\Liv\xC4") + element("lfolder4", "D:\\Liv\xC3\xA4") +
-                                    element("DESTINATION", "EDD\xC4") + element("BLOCK_CALLSIGN", "A&#9;B&quot;")));
+                                    element("DESTINATION", "EDD\xC4") + element("BLOCK_CALLSIGN", "A&#9;B&quot;") +
+                                    element("lfolder5", "C:\\L\x7F\xC2\x9B" "i\xE2\x80\xAE" "v\xE2\x80\xA9\xEF\xBB\xBF"
+                                                        "r\xE2\x81\xA6\xD8\x9C\xC2\xA0" "y")));
     EXPECT_FALSE(gf_loadParameters());
     EXPECT_EQ(lfolder3.value(), "");
     EXPECT_EQ(valuesOf(paramsFile(), "lfolder3"), std::vector<std::string>{""});
@@ -644,7 +646,10 @@ TEST_F(ParametersFile, LiveryFolderThatIsNotUtf8TakesItsDefaultAndTextsAreLogged
     const std::string log = logText();
     for (const char* line : {"lfolder3=\"C:\\Liv\\xC4\"\n", "lfolder3: the stored path is not UTF-8 text, the default is taken\n",
                              "lfolder3=\"\"\n", "lfolder4=\"D:\\Liv\xC3\xA4\"\n", "DESTINATION=\"EDD\\xC4\"\n",
-                             "BLOCK_CALLSIGN=\"A\\x09B\\x22\"\n"})
+                             "BLOCK_CALLSIGN=\"A\\x09B\\x22\"\n",
+                             // DEL and C1 controls, bidirectional controls, separators and format characters.
+                             "lfolder5=\"C:\\L\\x7F\\xC2\\x9Bi\\xE2\\x80\\xAEv\\xE2\\x80\\xA9\\xEF\\xBB\\xBFr"
+                             "\\xE2\\x81\\xA6\\xD8\\x9C\xC2\xA0y\"\n"})
         EXPECT_NE(log.find(line), std::string::npos) << line;
     EXPECT_EQ(log.find("lfolder4: the stored path"), std::string::npos);
 }

@@ -169,13 +169,14 @@ TEST_F(HostileInput, TextsThatAreNoUtf8AreReplacedFieldByField)
 }
 
 // A registration reaches the simulator as the tail number, a callsign the
-// log: C1 controls (U+009B opens a terminal's escape) and the marks that
-// reorder what is shown are dropped from the texts of both feeds' lines,
-// live and parked.
+// log: C1 controls (U+009B opens a terminal's escape), the marks that reorder
+// what is shown, the invisible format characters and the line and paragraph
+// separators are dropped from the texts of both feeds' lines, live and parked.
 TEST_F(HostileInput, ControlAndReorderingCharactersAreDroppedInBothFeeds)
 {
     const std::string csi = "\xc2\x9b", nel = "\xc2\x85", rlo = "\xe2\x80\xae", lri = "\xe2\x81\xa6",
-                      pdi = "\xe2\x81\xa9";
+                      pdi = "\xe2\x81\xa9", ls = "\xe2\x80\xa8", ps = "\xe2\x80\xa9", bom = "\xef\xbb\xbf",
+                      lrm = "\xe2\x80\x8e", rlm = "\xe2\x80\x8f", alm = "\xd8\x9c";
     const auto expectIdentity = [](const TrafficRecordHead& head, const char* callsign, const char* registration) {
         EXPECT_EQ(head.callsign, callsign);
         EXPECT_EQ(head.registration, registration);
@@ -183,16 +184,17 @@ TEST_F(HostileInput, ControlAndReorderingCharactersAreDroppedInBothFeeds)
     };
 
     auto f = rtTrafficFields();
-    f[9] = csi + "KLM123" + pdi;
+    f[9] = csi + "KLM123" + pdi + ls;
     f[10] = "B7" + nel + "38";
-    f[11] = rlo + "PH-BXA";
-    f[43] = lri + "DLH" + pdi;
+    f[11] = rlo + "PH-" + bom + "BXA" + rlm;
+    f[43] = lri + "DLH" + alm;
     feed(joinFields(f));
     ASSERT_EQ(intake.batch.records.size(), 1u) << gf_feedBadInputLog().lastReport();
     expectIdentity(intake.batch.records[0].head, "KLM123", "PH-BXA");
     EXPECT_EQ(intake.batch.records[0].head.key.airline, gf_airlineCode2Index("DLH"));
 
-    feed(fmt::format("RTPARK,484506,52.3,4.76,{}KLM77,B7{}38,PH-ABC{},D7{},{}", lri, rlo, csi, pdi, kFeedTestNow));
+    feed(fmt::format("RTPARK,484506,52.3,4.76,{}KLM77{},B7{}38,PH-ABC{}{},D7{},{}", lri, lrm, rlo, csi, ps, pdi,
+                     kFeedTestNow));
     auto& state = gf_rtAppReaderState();
     ASSERT_EQ(state.parked.size(), 1u) << gf_feedBadInputLog().lastReport();
     expectIdentity(state.parked[0].head, "KLM77", "PH-ABC");
@@ -200,8 +202,8 @@ TEST_F(HostileInput, ControlAndReorderingCharactersAreDroppedInBothFeeds)
 
     nlohmann::json a = webTrafficArray();
     a[8] = nel + "B738";
-    a[9] = "PH-" + rlo + "BXA";
-    a[13] = "KLM123" + csi;
+    a[9] = "PH-" + rlo + "BXA" + alm;
+    a[13] = ls + "KLM123" + csi;
     gf_setRTAPIQueryCentre(52.0, 4.0);
     const IntakeContext context = gf_readerIntakeContext(gf_rtApiReaderState(), true);
     TrafficBatch batch;
@@ -209,7 +211,8 @@ TEST_F(HostileInput, ControlAndReorderingCharactersAreDroppedInBothFeeds)
     ASSERT_EQ(batch.records.size(), 1u);
     expectIdentity(batch.records[0].head, "KLM123", "PH-BXA");
 
-    const nlohmann::json parked = {52.3, 4.76, "D7" + nel, "B738" + pdi, csi + "PH-ABC", kFeedTestNow, "KLM77" + lri};
+    const nlohmann::json parked = {52.3,         4.76, "D7" + nel + bom, "B738" + pdi, csi + "PH-" + lrm + "ABC",
+                                   kFeedTestNow, "KLM77" + lri + ps};
     const auto record = parseParkedRecord("484506", parked, context);
     ASSERT_TRUE(record);
     expectIdentity(record->head, "KLM77", "PH-ABC");

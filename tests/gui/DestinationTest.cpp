@@ -80,6 +80,8 @@ TEST_F(DestinationTest, RefusedEntriesSayWhyAndShowTheStoredDestinationAgain)
         {"AB-C", "destination 'AB-C' is not valid"},
         {"ab-c", "destination 'AB-C' is not valid"},
         {"eddm", "destination 'EDDM' is not supported ..."},
+        {"\x1b[2J", "destination '\\x1B[2J' is not valid"},
+        {"L\xe2\x80\xaeZ", "destination 'L\\xE2\\x80\\xAEZ' is not valid"},
         {"lszh", "destination 'LSZH' was already set ..."},
     };
     for (const Case& c : cases) {

@@ -5,8 +5,11 @@
 #   findings: scripts/fuzz.sh refuses a findings folder inside the tested tree,
 #     where the replays of the builds after it would pick a finding up;
 #   emptyhome: scripts/in-empty-home.sh fails a command that writes into the
-#     user's folders it was given, and passes on the status of one that does not.
-#   ci-scripts-test.sh <source root> slowest|findings|emptyhome
+#     user's folders it was given, and passes on the status of one that does not;
+#   zelkfolders: scripts/no-new-zelk-folder.sh (the wine test stage's guard)
+#     fails a command that leaves a new ZELK folder or anything new in one in the
+#     folders it watches, and passes on the status of one that does not.
+#   ci-scripts-test.sh <source root> slowest|findings|emptyhome|zelkfolders
 set -euo pipefail
 root="$1"
 work="$(mktemp -d)"
@@ -97,8 +100,47 @@ SH
   done
   echo "what a command writes into the user's folders fails it, and goes; its own status otherwise"
   ;;
+zelkfolders)
+  # A prefix user's roaming folder that already holds a ZELK folder (the build
+  # may run a program there) and a local one without; the command writes the
+  # path named (relative to the test's folder) if any, and ends with the status named.
+  mkdir -p "$work/roaming/ZELK" "$work/local"
+  echo old >"$work/roaming/ZELK/parameters.xml"
+  cat >"$work/writer" <<'SH'
+#!/bin/sh
+[ -z "$2" ] || { mkdir -p "$(dirname "$1/$2")" && echo x >"$1/$2"; }
+exit "$3"
+SH
+  # guard PATH STATUS: the guard's status over a command writing PATH and ending with STATUS.
+  guard() {
+    local status=0
+    bash "$root/scripts/no-new-zelk-folder.sh" "$work/roaming" "$work/local" -- sh "$work/writer" "$work" "$1" "$2"       >"$work/out" 2>&1 || status=$?
+    echo "$status"
+  }
+  for written in local/ZELK/parameters.xml local/zelk/x roaming/ZELK/Log.txt roaming/ZELK/sub/parameters.xml; do
+    status="$(guard "$written" 0)"
+    if [[ "$status" != 1 ]] || ! grep -qF "$work/$written" "$work/out"; then
+      echo "a command writing $written ended with $status (not 1) or was not named:" >&2
+      cat "$work/out" >&2
+      exit 1
+    fi
+    rm -rf "$work/local"/* "$work/roaming/ZELK/Log.txt" "$work/roaming/ZELK/sub"
+  done
+  for rc in 0 3; do
+    for written in "" roaming/Other/parameters.xml local/Packages/UserCfg.opt; do
+      status="$(guard "$written" "$rc")"
+      [[ "$status" == "$rc" ]] || {
+        echo "a command ending with $rc and writing ${written:-nothing} outside the ZELK folders: $status" >&2
+        cat "$work/out" >&2
+        exit 1
+      }
+    done
+  done
+  [[ "$(<"$work/roaming/ZELK/parameters.xml")" == old ]] || { echo "the guard changed what was there" >&2; exit 1; }
+  echo "a new ZELK folder or a new file in one fails the command; elsewhere its own status"
+  ;;
 *)
-  echo "usage: ci-scripts-test.sh <source root> slowest|findings|emptyhome" >&2
+  echo "usage: ci-scripts-test.sh <source root> slowest|findings|emptyhome|zelkfolders" >&2
   exit 2
   ;;
 esac

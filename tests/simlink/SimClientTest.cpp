@@ -462,9 +462,11 @@ TEST_F(SimClientTest, TeleportNewFlightAndQuitEndTheRun)
 }
 
 // A failed dispatch reconnects while the link owns no objects; once the
-// simulator may have dropped some, the run restarts instead.
+// simulator may have dropped some, the run restarts instead, and the progress
+// line no longer counts the lost objects as active.
 TEST_F(SimClientTest, FailedDispatchReconnectsUnlessObjectsWereLost)
 {
+    gf_resetSimLinkTally();
     SimClient client(port, noWaitTiming());
     connect(client);
     port.dropConnection();
@@ -478,12 +480,23 @@ TEST_F(SimClientTest, FailedDispatchReconnectsUnlessObjectsWereLost)
     EXPECT_EQ(gf_currentStopRequest(), nullptr);
 
     createObject(client, 0x4B1234, "Live Title");
+    createObject(client, 17, "Parked Title");
+    port.failCalls("remove", true); // kept by the simulator: still in it when the connection goes
+    gf_queueAiRemove(createObject(client, 18, "Parked Title"));
+    frames(client, 1);
+    port.failCalls("remove", false);
+    const auto active = [] {
+        const SimLinkTally t = gf_simLinkTally();
+        return std::pair{t.liveActive, t.parkedActive};
+    };
+    ASSERT_EQ(active(), (std::pair<std::uint64_t, std::uint64_t>{1, 2}));
     port.dropConnection();
     EXPECT_FALSE(client.dispatchOnce());
     EXPECT_TRUE(client.gaveUp());
     EXPECT_EQ(gf_simRunState(), kSimError);
     EXPECT_EQ(gf_stopRequestForCloseDown().stopReason(), StopReason::SimConnectError);
     EXPECT_EQ(client.ownedObjectCount(), 0u);
+    EXPECT_EQ(active(), (std::pair<std::uint64_t, std::uint64_t>{0, 0}));
 }
 
 TEST_F(SimClientTest, ShutdownRemovesEveryOwnedObjectAndLateCreates)

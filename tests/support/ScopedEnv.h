@@ -28,7 +28,8 @@ private:
 };
 
 // The per-user roaming folder of this test process. The first call, which
-// every test program's main makes before anything else runs, points the
+// every test program's main makes before anything else runs (a fuzz target at
+// its first input; this file needs no gtest for them), points the
 // program's roaming and local per-user folders (XDG_CONFIG_HOME and
 // XDG_DATA_HOME; on Windows ZELK_ROAMING_APPDATA and ZELK_LOCAL_APPDATA) into a
 // fresh temp folder of the process, removed when it ends; a test program

@@ -288,6 +288,15 @@ TEST_F(TrafficIntake, IdentityTextsAreTrimmedAndLoseTheirControlCharacters)
         {"\xc2\x9b" "KLM\xc2\x85" "123", "PH-\xc2\x80" "BXA\xc2\x9f", "\xe2\x81\xa6" "DLH\xe2\x81\xa9",
          "KLM123", "PH-BXA", "DLH"},
         {" \xe2\x80\xae" "AAL72\xe2\x80\xac ", "\xe2\x80\xaa" "N835AN\xe2\x81\xa8", "", "AAL72", "N835AN", ""},
+        // Format characters and separators: line and paragraph separators, the
+        // byte order mark, the direction marks (left, right, Arabic) ...
+        {"\xe2\x80\xa8" "KLM123\xe2\x80\xa9", "\xef\xbb\xbf" "PH-BXA\xe2\x80\x8e", "\xd8\x9c" "DLH\xe2\x80\x8f",
+         "KLM123", "PH-BXA", "DLH"},
+        // ... zero-width space, soft hyphen, word joiner, a tag, the Mongolian
+        // vowel separator and an annotation mark.
+        {"KLM\xe2\x80\x8b" "123\xc2\xad", "N835\xe2\x81\xa0" "AN\xf3\xa0\x80\x81", "\xe1\xa0\x8e" "AAL\xef\xbf\xb9",
+         "KLM123", "N835AN", "AAL"},
+        {"\xe2\x80\x8d\xe2\x80\x8c", " \xef\xbb\xbf ", "\xe2\x81\xa4", "", "", ""}, // nothing visible left
     };
     for (const Case& c : cases) {
         fields.callsign = c.callsign;
@@ -309,8 +318,12 @@ TEST_F(TrafficIntake, IdentityTextsAreTrimmedAndLoseTheirControlCharacters)
     // Only those: the characters next to their ranges stay, and a control
     // between two bytes does not join them into one.
     EXPECT_EQ(gf_cleanFeedText("\xc2\x9f\xc2\xa0" "A\xe2\x80\xae\xe2\x80\xaf"
-                               "B\xe2\x81\xa5\xe2\x81\xa6\xe2\x81\xa9\xe2\x81\xaa"),
-              "\xc2\xa0" "A\xe2\x80\xaf" "B\xe2\x81\xa5\xe2\x81\xaa");
+                               "B\xe2\x81\xa5\xe2\x81\xa6\xe2\x81\xaf\xe2\x81\xb0"),
+              "\xc2\xa0" "A\xe2\x80\xaf" "B\xe2\x81\xa5\xe2\x81\xb0");
+    EXPECT_EQ(gf_cleanFeedText("\xc2\xac\xc2\xad\xc2\xae" "C\xe2\x80\x8a\xe2\x80\x8b\xe2\x80\xa7\xe2\x80\xa8"
+                               "D\xef\xbb\xbe\xef\xbb\xbf\xef\xbf\xbb\xef\xbf\xbc"
+                               "E\xf3\xa0\x80\x80\xf3\xa0\x81\xbf\xf3\xa0\x82\x80"),
+              "\xc2\xac\xc2\xae" "C\xe2\x80\x8a\xe2\x80\xa7" "D\xef\xbb\xbe\xef\xbf\xbc" "E\xf3\xa0\x82\x80");
     EXPECT_EQ(gf_cleanFeedText("PH\xc2\x01\x9b" "BXA"), "PH\xef\xbf\xbd\xef\xbf\xbd" "BXA");
     fields.type = " B738\x1b";
     fields.callsign = "KLM123";
