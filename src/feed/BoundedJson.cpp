@@ -12,11 +12,11 @@ namespace {
 using Json = nlohmann::json;
 
 // What the built values take of the heap, as libstdc++ and glibc lay them out
-// on 64-bit systems: each block carries a header and is rounded up, a text of
-// up to 15 bytes lives inside its string, an array's room grows by doubling
-// (twice its members' size is counted), and an object member is a tree node
-// holding its name and value.
-constexpr std::size_t kBlockBytes = 16;
+// on 64-bit systems, counted from above: a block costs its header and its
+// rounding (24 bytes at most), a text of up to 15 bytes lives inside its
+// string, an array's room grows by doubling (twice its members' size is
+// counted), and an object member is a tree node holding its name and value.
+constexpr std::size_t kBlockBytes = 24;
 constexpr std::size_t kLocalTextBytes = 15;
 constexpr std::size_t kArrayItemBytes = 2 * sizeof(Json);
 constexpr std::size_t kObjectMemberBytes = sizeof(Json::object_t::value_type) + 4 * sizeof(void*) + kBlockBytes;
