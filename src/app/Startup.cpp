@@ -35,6 +35,7 @@
 #include "liveries/AircraftDatabase.h"
 #include "liveries/LiveryScanStep.h"
 #include "liveries/UserWingspan.h"
+#include "platform/MemoryRelease.h"
 #include "platform/SingleInstance.h"
 #include "simlink/SimClient.h"
 #include "simlink/SimConnectLibrary.h"
@@ -140,6 +141,8 @@ void lf_installComponents()
 
 int gf_runProcess(const std::vector<std::string>& arguments)
 {
+    // Before any thread of the program runs.
+    platform::fixHeapThresholds();
     // The per-user claim lives in the per-user folder on systems without named
     // mutexes, so the folder is made first; making an existing folder changes nothing.
     const std::filesystem::path& folder = gf_programDataFolder();

@@ -11,21 +11,49 @@ namespace {
 
 using Json = nlohmann::json;
 
+// What the built values take of the heap, as libstdc++ and glibc lay them out
+// on 64-bit systems, counted from above: a block costs its header and its
+// rounding (24 bytes at most), a text of up to 15 bytes lives inside its
+// string, an array's room grows by doubling (twice its members' size is
+// counted), and an object member is a tree node holding its name and value.
+constexpr std::size_t kBlockBytes = 24;
+constexpr std::size_t kLocalTextBytes = 15;
+constexpr std::size_t kArrayItemBytes = 2 * sizeof(Json);
+constexpr std::size_t kObjectMemberBytes = sizeof(Json::object_t::value_type) + 4 * sizeof(void*) + kBlockBytes;
+// Room asked of the budget for each member a container may get: a member
+// with a short text, so that an aircraft's array of short fields is built whole.
+constexpr std::size_t kMemberRoomBytes = kObjectMemberBytes + sizeof(Json::string_t) + kBlockBytes;
+// Room the scalars of the top value keep for themselves, each: a member
+// with a short text.
+constexpr std::size_t kTopScalarBytes = 4 * kMemberRoomBytes;
+
+// A text of this room beside its string.
+std::size_t lf_heapBytes(std::size_t room) { return room > kLocalTextBytes ? room + 1 + kBlockBytes : 0; }
+
 // The SAX side of the parse: builds the kept values by hand, so that a
 // container over a limit costs one counter, not a value.
 class BoundedBuilder {
 public:
     explicit BoundedBuilder(const JsonLimits& limits) : limits_(limits) {}
 
-    bool null() { return put(Json(nullptr)); }
-    bool boolean(bool value) { return put(Json(value)); }
-    bool number_integer(Json::number_integer_t value) { return put(Json(value)); }
-    bool number_unsigned(Json::number_unsigned_t value) { return put(Json(value)); }
-    bool number_float(Json::number_float_t value, const Json::string_t&) { return put(Json(value)); }
-    bool string(Json::string_t& value) { return put(Json(std::move(value))); }
-    bool binary(Json::binary_t& value) { return put(Json::binary(std::move(value))); }
-    bool start_object(std::size_t) { return open(Json::value_t::object); }
-    bool start_array(std::size_t) { return open(Json::value_t::array); }
+    bool null() { return put(Json(nullptr), 0); }
+    bool boolean(bool value) { return put(Json(value), 0); }
+    bool number_integer(Json::number_integer_t value) { return put(Json(value), 0); }
+    bool number_unsigned(Json::number_unsigned_t value) { return put(Json(value), 0); }
+    bool number_float(Json::number_float_t value, const Json::string_t&) { return put(Json(value), 0); }
+    bool string(Json::string_t& value)
+    {
+        // Moved as read, with the room the lexer gave it.
+        const std::size_t bytes = sizeof(Json::string_t) + kBlockBytes + lf_heapBytes(value.capacity());
+        return put(Json(std::move(value)), bytes);
+    }
+    bool binary(Json::binary_t& value)
+    {
+        const std::size_t bytes = sizeof(Json::binary_t) + kBlockBytes + value.capacity() + kBlockBytes;
+        return put(Json::binary(std::move(value)), bytes);
+    }
+    bool start_object(std::size_t) { return open(Json::value_t::object, sizeof(Json::object_t) + kBlockBytes); }
+    bool start_array(std::size_t) { return open(Json::value_t::array, sizeof(Json::array_t) + kBlockBytes); }
     bool end_object() { return close(); }
     bool end_array() { return close(); }
 
@@ -52,9 +80,19 @@ public:
     }
 
 private:
+    // The bytes a value's place in the innermost open container takes.
+    std::size_t slotBytes() const
+    {
+        if (open_.empty()) return 0;
+        if (open_.back()->is_array()) return kArrayItemBytes;
+        // The name is copied into the member at its length.
+        return kObjectMemberBytes + lf_heapBytes(key_.size());
+    }
+
     // Counts a member of the innermost open container; false once it is full
-    // or the values left of the budget are fewer than room.
-    bool admit(std::size_t room)
+    // or the budgets left are short of room (values, bytes). The top value's
+    // own scalars may spend the reserve every other value leaves.
+    bool admit(std::size_t bytes, std::size_t roomValues, std::size_t roomBytes, bool scalar)
     {
         if (!open_.empty()) {
             const std::size_t limit = open_.size() == 2 ? limits_.maxEntries : limits_.maxItems;
@@ -63,11 +101,16 @@ private:
                 return false;
             }
         }
-        if (limits_.maxValues - built_ < room) {
+        const bool topScalar = scalar && open_.size() == 1;
+        const std::size_t reserveValues = topScalar ? 0 : limits_.maxItems;
+        const std::size_t reserveBytes = topScalar ? 0 : limits_.maxItems * kTopScalarBytes;
+        if (limits_.maxValues - built_ < roomValues + reserveValues ||
+            limits_.maxBuiltBytes - builtBytes_ < bytes + roomBytes + reserveBytes) {
             ++leftOut_;
             return false;
         }
         ++built_;
+        builtBytes_ += bytes;
         return true;
     }
 
@@ -87,19 +130,20 @@ private:
         return &slot;
     }
 
-    bool put(Json&& value)
+    bool put(Json&& value, std::size_t ownBytes)
     {
-        if (skipped_ == 0 && admit(1)) place(std::move(value));
+        if (skipped_ == 0 && admit(slotBytes() + ownBytes, 1, 0, true)) place(std::move(value));
         return true;
     }
 
-    bool open(Json::value_t type)
+    bool open(Json::value_t type, std::size_t ownBytes)
     {
         if (open_.size() + skipped_ >= limits_.maxDepth) {
             tooDeep_ = true;
             return false;
         }
-        if (skipped_ > 0 || !admit(1 + limits_.maxItems)) {
+        if (skipped_ > 0 ||
+            !admit(slotBytes() + ownBytes, 1 + limits_.maxItems, limits_.maxItems * kMemberRoomBytes, false)) {
             ++skipped_;
             return true;
         }
@@ -127,18 +171,29 @@ private:
     std::string key_;
     std::size_t leftOut_ = 0;
     std::size_t built_ = 0;            // values placed, never above limits_.maxValues
+    std::size_t builtBytes_ = 0;       // their heap bytes as counted, never above limits_.maxBuiltBytes
     bool tooDeep_ = false;
     bool errored_ = false;
 };
 
-// The shape of the text before its parse: how deep it nests and how long it
-// runs without a number or a text (the bytes nlohmann's lexer keeps).
+bool lf_isNumberChar(char c)
+{
+    return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
+}
+
+// The shape of the text before its parse: how deep it nests, how long it
+// runs without a number or a text, and how long its texts and numbers are
+// (the bytes nlohmann's lexer keeps).
 void lf_checkShape(std::string_view text, const JsonLimits& limits)
 {
     std::size_t depth = 0;
     std::size_t run = 0;
+    std::size_t number = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
+        number = lf_isNumberChar(c) ? number + 1 : 0;
+        if (number > limits.maxNumberChars)
+            throw JsonShapeError(fmt::format("JSON number of more than {} characters", limits.maxNumberChars));
         if (c == '"') {
             const std::size_t start = i;
             for (++i; i < text.size() && text[i] != '"'; ++i)

@@ -32,15 +32,29 @@ struct JsonLimits {
     // traffic reply are 245,000 values (an array of 48 fields each), a parked
     // list of as many fewer; past this the rest of the text is passed over.
     std::size_t maxValues = 300000;
-    // Bytes of one text. nlohmann's lexer holds a text twice while it reads
-    // it, each copy growing by doubling: a text of 30 MB cost some 130 MB.
-    // The service's texts are some hundred bytes, its GUIDs 36.
-    std::size_t maxTextBytes = 16u << 20;
+    // Bytes of one text, a member's name included. nlohmann's lexer holds a
+    // text twice while it reads it, each copy growing by doubling, and keeps
+    // the larger copy's room to the end of the parse: a text of 30 MB cost
+    // some 130 MB. The service's texts are some hundred bytes, its GUIDs 36,
+    // and of a METAR only the first 2,048 bytes are read.
+    std::size_t maxTextBytes = 1u << 20;
+    // Characters of one number. The lexer holds a number twice too, and a
+    // parse error quotes it whole: one of 31 MB cost over 200 MB although it
+    // was refused. A double needs some 25 characters.
+    std::size_t maxNumberChars = 64;
+    // Bytes of the heap the built values take, names and texts included. A
+    // count of values does not see their size: 300,000 members with names of
+    // 92 bytes cost some 150 MB. 5,000 aircraft of a traffic reply are some
+    // 15 MB counted (11 MB taken), 22 MB were every field a text; the reply's
+    // own text, up to 32 MB, is held beside them while they are built, by
+    // each reader: two readers stay well within 150 MB.
+    std::size_t maxBuiltBytes = 24u << 20;
 };
 inline constexpr JsonLimits kFeedJsonLimits{};
 
-// A text nested deeper than the limits allow, or with too long a run of
-// bytes without a number or a text: nothing of it is kept.
+// A text nested deeper than the limits allow, with too long a run of bytes
+// without a number or a text, or with too long a text or number: nothing of
+// it is kept.
 class JsonShapeError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -53,12 +67,15 @@ struct BoundedJson {
 
 // Parses text without recursion, building only what the limits admit; the
 // members over a limit are passed over, each counted once. A container is
-// built only while the budget of values has room for it and maxItems members,
-// so that running out of it leaves no aircraft's array half built. Throws
-// JsonShapeError "JSON nested deeper than {} levels" when a container opens
-// over maxDepth, "JSON of more than {} bytes without a number or a text" for
-// such a run, "JSON text of more than {} bytes" for a text over maxTextBytes;
-// all are found before any parse.
+// built only while the budgets have room for it and maxItems members, so that
+// running out of them leaves no aircraft's array of short fields half built.
+// The scalars directly in the top value ("status", the pace) draw on a
+// reserve the rest cannot spend: a large "data" before them never costs them
+// their place. Throws JsonShapeError "JSON nested deeper than {} levels" when
+// a container opens over maxDepth, "JSON of more than {} bytes without a
+// number or a text" for such a run, "JSON text of more than {} bytes" for a
+// text over maxTextBytes, "JSON number of more than {} characters" for a
+// number over maxNumberChars; all are found before any parse.
 BoundedJson gf_parseBoundedJson(std::string_view text, const JsonLimits& limits = kFeedJsonLimits);
 
 } // namespace zelk

@@ -265,7 +265,11 @@ std::vector<RTAPIMetar> gf_parseRTAPIMetars(const nlohmann::json& reply, std::ve
                 const auto it = entry.find(key);
                 return it == entry.end() ? std::string_view{} : gf_rtApiText(*it, key);
             };
-            metar.station = text("ICAO");
+            // Kept for the rest of the run: what cannot be a station code is not kept.
+            const std::string_view station = text("ICAO");
+            if (station.size() > kMaxRTAPIStationChars)
+                throw std::runtime_error(fmt::format("ICAO of {} bytes instead of a station code", station.size()));
+            metar.station = station;
             metar.metar = lf_metarHead(text("METAR"));
             const auto qnh = gf_rtApiNumber(entry, "QNH");
             metar.qnh = qnh ? gf_rtApiQnh(*qnh) : std::nullopt;

@@ -111,13 +111,17 @@ std::optional<std::int32_t> gf_qnhFromMetar(std::string_view metar);
 // A QNH value a reply gives in hPa; none outside 850-1100 hPa.
 std::optional<std::int32_t> gf_rtApiQnh(double hPa);
 
+// A station's ICAO code.
+inline constexpr std::size_t kMaxRTAPIStationChars = 4;
+
 struct RTAPIMetar {
-    std::string station; // "ICAO"
+    std::string station; // "ICAO", at most kMaxRTAPIStationChars
     std::string metar;   // "METAR", its whole groups within kMaxRTAPIMetarBytes
     std::optional<std::int32_t> qnh; // "QNH" when usable, else from the METAR text
 };
 // The entries of a nearest-METAR reply, nearest first; an entry of wrong
-// types is left out and reported through bad (its text).
+// types or with a station text longer than a code is left out and reported
+// through bad (its text).
 std::vector<RTAPIMetar> gf_parseRTAPIMetars(const nlohmann::json& reply, std::vector<std::string>* bad = nullptr);
 
 } // namespace zelk

@@ -473,6 +473,42 @@ std::string metarOfManyGroups(const std::string& good)
            R"(Q1003"}]})";
 }
 
+// The good reply with members put before its own.
+std::string withMembersBefore(const std::string& good, const std::string& members)
+{
+    const auto open = good.find('{') + 1;
+    return good.substr(0, open) + members + "," + good.substr(open);
+}
+
+// Members "junk0".. of what member(i) gives, joined.
+std::string junkMembers(int count, const std::function<std::string()>& member)
+{
+    std::string members;
+    for (int i = 0; i < count; ++i) members += fmt::format(R"({}"junk{}":)", i == 0 ? "" : ",", i) + member();
+    return members;
+}
+
+// An object of 20,000 members with names of 92 digits: 8 of them are 160,000
+// members, within the count of values, costing some 35 MB built.
+std::string longNames()
+{
+    std::string object = "{";
+    for (int i = 0; i < 20000; ++i) object += fmt::format(R"({}"{:092d}":0)", i == 0 ? "" : ",", i);
+    return object + "}";
+}
+
+// A data of 6,000 arrays of 64 empty texts (more than the budget of bytes
+// admits) before the reply's status.
+std::string largeDataBeforeStatus(const std::string& good, int status)
+{
+    std::string texts = "[";
+    for (int i = 0; i < 64; ++i) texts += i == 0 ? R"("")" : R"(,"")";
+    texts += "]";
+    std::string reply = good.substr(0, good.find('{')) + R"({"data":{)";
+    for (int i = 0; i < 6000; ++i) reply += fmt::format(R"({}"{:06x}":)", i == 0 ? "" : ",", i) + texts;
+    return reply + fmt::format(R"(}},"status":{}}})", status);
+}
+
 struct HostileReplyCase {
     const char* name;
     std::vector<std::string> paths; // each answered so, then with the scenario's answer
@@ -500,7 +536,30 @@ const HostileReplyCase kHostileCases[] = {
     {"EmptyTextsBesideTheDataAndTheStations", {"/traffic", "/nearestmetar"}, emptyTextsBeside,
      "members of a reply over its limits left out"},
     {"MetarOfManyGroups", {"/nearestmetar"}, metarOfManyGroups,
-     "Weather RTAPIreader RT API error: JSON text of more than 16777216 bytes"},
+     "Weather RTAPIreader RT API error: JSON text of more than 1048576 bytes"},
+    {"LongNumberBesideTheDataAndTheStations", {"/traffic", "/nearestmetar"},
+     [](const std::string& good) { return withMembersBefore(good, R"("junk":)" + std::string(31u << 20, '1')); },
+     "RT API error: JSON number of more than 64 characters"},
+    {"LongFractionBesideTheDataAndTheStations", {"/traffic", "/nearestmetar"},
+     [](const std::string& good) { return withMembersBefore(good, R"("junk":0.)" + std::string(31u << 20, '1')); },
+     "RT API error: JSON number of more than 64 characters"},
+    {"TextsOfAMegabyteBesideTheDataAndTheStations", {"/traffic", "/nearestmetar"},
+     [](const std::string& good) {
+         return withMembersBefore(good, junkMembers(30, [] { return '"' + std::string(1'000'000, 'x') + '"'; }));
+     },
+     "members of a reply over its limits left out"},
+    {"LongNamesBesideTheDataAndTheStations", {"/traffic", "/nearestmetar"},
+     [](const std::string& good) { return withMembersBefore(good, junkMembers(8, longNames)); },
+     "members of a reply over its limits left out"},
+    {"StatusAfterALargeData", {"/traffic"},
+     [](const std::string& good) { return largeDataBeforeStatus(good, kRTAPIParameterFault); },
+     "Traffic RTAPIreader RT API: parameter fault"},
+    {"StationOfAMegabyte", {"/nearestmetar"},
+     [](const std::string& good) {
+         std::string reply = good;
+         return reply.replace(reply.find(R"("EHAM")"), 6, '"' + std::string(1'000'000, 'E') + '"');
+     },
+     "METAR entry dropped: ICAO of 1000000 bytes instead of a station code"},
     {"NestedLoginExpiry", {"/auth"},
      [](const std::string&) { return R"(200 {"status":200,"GUID":"g-1","expiry":)" + nested(1'000'000) + "}"; },
      "RT API login failed: JSON nested deeper than 6 levels"},
@@ -509,7 +568,7 @@ const HostileReplyCase kHostileCases[] = {
      "RT API login failed: login reply with an unusable GUID: g\\x1b[2J\\x07\\x0d\\x0a12:00:00 forged"},
     {"GuidOfEightMegabytes", {"/auth"},
      [](const std::string&) { return R"(200 {"status":200,"GUID":")" + std::string(8u << 20, 'g') + "\"}"; },
-     "RT API login failed: login reply with an unusable GUID: gggg"},
+     "RT API login failed: JSON text of more than 1048576 bytes"},
 };
 
 // Each reply is refused with one quoted line, or its junk left out: the run

@@ -193,6 +193,7 @@ TEST(RTAPIProtocol, MetarRepliesNearestFirst)
         {"ICAO":"EHAM","METAR":"EHAM 121125Z Q////","Dist":3.2,"BrgTo":90},
         {"ICAO":"EHRD","METAR":"EHRD 121125Z Q1019","Dist":20.1,"BrgTo":200},
         {"ICAO":7,"METAR":"bad"},
+        {"ICAO":"EHAM EHRD","METAR":"EHAM 121125Z Q1009"},
         {"ICAO":"KJFK","METAR":"KJFK 121151Z A2992","QNH":"1016"}]})");
     std::vector<std::string> bad;
     const auto metars = gf_parseRTAPIMetars(reply, &bad);
@@ -201,7 +202,7 @@ TEST(RTAPIProtocol, MetarRepliesNearestFirst)
     EXPECT_FALSE(metars[0].qnh);
     EXPECT_EQ(metars[1].qnh, 1019);
     EXPECT_EQ(metars[2].qnh, 1016) << "a usable QNH key wins over the METAR text";
-    EXPECT_EQ(bad.size(), 1u);
+    EXPECT_EQ(bad.size(), 2u) << "a station text that is no code is not kept";
     EXPECT_THROW(gf_parseRTAPIMetars(json::parse(R"({"status":200})")), std::runtime_error);
 }
 

@@ -4,10 +4,13 @@
 // side must not share them, nor write into the user's own.
 #include <gtest/gtest.h>
 
+#include "platform/MemoryRelease.h"
 #include "support/ScopedEnv.h"
 
 int main(int argc, char** argv)
 {
+    // As the program does at its start: the heap measures of the tests see its heap.
+    zelk::platform::fixHeapThresholds();
     zelk::test::processConfigHome();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
