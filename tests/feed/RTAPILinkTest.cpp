@@ -21,6 +21,7 @@
 #include "gui/WaitClock.h"
 #include "rtapi_emu/RTAPIEmulator.h"
 #include "simlink/UserAircraftState.h"
+#include "support/Eventually.h"
 #include "support/LoggedTempDir.h"
 #include "support/ScopedEnv.h"
 
@@ -184,9 +185,9 @@ TEST_F(RTAPILink, FirstTrafficWithinOnePaceThen401StopsTheReader)
     RTAPITrafficReader reader;
     const auto started = Clock::now();
     start(reader);
-    ASSERT_TRUE(eventually([] { return gf_rtApiReaderState().firstTraffic.load(); }, 2s));
+    ASSERT_TRUE(eventually([] { return gf_rtApiReaderState().firstTraffic.load(); }));
     EXPECT_LT(Clock::now() - started, 2s);
-    ASSERT_TRUE(eventually([] { return gf_currentStopRequest() != nullptr; }, 5s));
+    ASSERT_TRUE(eventually([] { return gf_currentStopRequest() != nullptr; }));
     EXPECT_EQ(gf_currentStopRequest()->stopReason(), StopReason::ReaderError);
     EXPECT_EQ(gf_currentStopRequest()->delay, 15u);
     EXPECT_TRUE(eventually([&] { return reader.state() == RTAPIReader::State::Stopped; }));
@@ -307,7 +308,7 @@ TEST_F(RTAPILink, AReplyOverTheLimitKeepsTheAircraftNearestTheUser)
     giveQueryBox();
     RTAPITrafficReader reader;
     start(reader);
-    const bool taken = eventually([] { return gf_rtApiReaderState().firstTraffic.load(); }, 60s);
+    const bool taken = eventually([] { return gf_rtApiReaderState().firstTraffic.load(); });
     reader.stop();
     ASSERT_TRUE(taken);
     std::scoped_lock guard(mutex);
