@@ -221,7 +221,7 @@ TEST_F(RTAPILink, RequestsFollowTheRepliesPace)
     RTAPITrafficReader reader;
     reader.setClock(clock);
     start(reader);
-    ASSERT_TRUE(emulator->waitForRequests("/traffic", 6));
+    ASSERT_TRUE(emulator->waitForRequests("/traffic", 6, kEventWait));
     reader.stop();
     const auto sleeps = clock->recorded();
     ASSERT_GE(sleeps.size(), 5u);
@@ -236,7 +236,7 @@ TEST_F(RTAPILink, AStopCutsAStalledReplyAndABigOneIsCutOff)
     emulator->script("/traffic", {{200, "", 0ms, true}});
     RTAPITrafficReader reader;
     start(reader);
-    ASSERT_TRUE(emulator->waitForRequests("/traffic", 1));
+    ASSERT_TRUE(emulator->waitForRequests("/traffic", 1, kEventWait));
     std::this_thread::sleep_for(200ms);
     const auto stopAt = Clock::now();
     reader.stop();
@@ -275,7 +275,7 @@ TEST_F(RTAPILink, ParkedRequestFilledTimedOutAndLate)
     late.replace(late.find("D7"), 2, "E9");
     emulator->script("/traffic", {{200, late, 0ms, true}});
     const auto clock = std::make_shared<RecordingClock>();
-    clock->gate = [this] { emulator->waitForRequests("/traffic", 2); };
+    clock->gate = [this] { emulator->waitForRequests("/traffic", 2, kEventWait); };
     gf_setWaitClock(clock);
     EXPECT_FALSE(gf_requestRTAPIParkedTraffic());
     EXPECT_TRUE(logHas("ParkedTraffic receiving timed out after 10 seconds"));
@@ -342,7 +342,7 @@ TEST_F(RTAPILink, AReaderOnAnotherThreadsTokenStopsWithinAWaitStep)
     gf_RTAPIAuthenticater();
     RTAPIWeatherReader reader; // waits 10 s between its requests
     std::jthread thread([&](std::stop_token stop) { reader.run(std::move(stop)); });
-    ASSERT_TRUE(emulator->waitForRequests("/nearestmetar", 1));
+    ASSERT_TRUE(emulator->waitForRequests("/nearestmetar", 1, kEventWait));
     ASSERT_TRUE(eventually([&] { return reader.state() == RTAPIReader::State::Waiting; }));
     const auto stopAt = Clock::now();
     thread.request_stop();
