@@ -36,6 +36,7 @@
 #include "simlink/ParkingNames.h"
 #include "simlink/SimClient.h"
 #include "support/BglWriter.h"
+#include "support/KillAtStep.h"
 #include "support/KillSelf.h"
 #include "support/PathText.h"
 #include "support/SceneryInstall.h"
@@ -649,53 +650,19 @@ TEST_F(AirportScan, KilledAtRandomMomentsTheScanLeavesThePreviousOrTheNewSet)
     std::cout << "seed " << seed << " (ZELK_CRASH_SEED repeats it), a scan takes " << scanMicros << " us in "
               << steps << " steps\n";
     std::mt19937 random(seed);
-    // The moments follow the child's own progress, as a busy machine may run
-    // it many times slower than this process ran its scan: the child tells of
-    // its n-th step (one past the last: the scan's end) and waits there. Every
-    // other kill lands right there, so each step is cut and its outcome known;
-    // the rest let the child go on and land a random time later.
-    std::uniform_int_distribution<long> later(0, 2 * scanMicros / steps);
+    // The moments follow the child's own progress (support/KillAtStep.h): at
+    // each step of the scan and at its end, and between them.
+    const std::chrono::microseconds stepTime(scanMicros / steps);
     int sawPrevious = 0, sawCommitted = 0;
     for (int kill = 0; kill < 200; ++kill) {
         plantPrevious();
-        const int at = 1 + kill / 2 % (steps + 1);
-        const bool atTheStep = kill % 2 == 0;
-        int reached[2];
-        int goOn[2];
-        ASSERT_EQ(::pipe(reached), 0);
-        ASSERT_EQ(::pipe(goOn), 0);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            int step = 0;
-            const auto tellAndWait = [&] {
-                char c = 's';
-                if (::write(reached[1], &c, 1) == 1 && ::read(goOn[0], &c, 1) == 1)
-                    return;
-                ::_exit(3);
-            };
-            lf_setAirportScanStepHook([&](std::string_view) {
-                if (++step == at)
-                    tellAndWait();
-            });
+        const KillMoment moment = killMomentOf(kill, steps, stepTime, random);
+        const bool arrived = killAtStep(moment, [](const KillStep& step) {
+            lf_setAirportScanStepHook([&](std::string_view) { step(); });
             gf_scanAirports();
-            if (++step == at)
-                tellAndWait();
-            for (;;) ::pause();
-        }
-        ::close(reached[1]);
-        ::close(goOn[0]);
-        char c = 0;
-        const bool arrived = ::read(reached[0], &c, 1) == 1;
-        if (arrived && !atTheStep) {
-            ASSERT_EQ(::write(goOn[1], &c, 1), 1);
-            std::this_thread::sleep_for(std::chrono::microseconds(later(random)));
-        }
-        ::kill(child, SIGKILL);
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        ::close(reached[0]);
-        ::close(goOn[1]);
+        });
+        const int at = moment.at;
+        const bool atTheStep = !moment.later;
         ASSERT_TRUE(arrived) << "the child ended before step " << at << ", kill " << kill;
         ASSERT_TRUE(lf_recoverAirportScan()) << "kill " << kill << ", seed " << seed;
         const auto now = lf_scanSet();

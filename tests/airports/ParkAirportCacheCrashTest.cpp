@@ -20,6 +20,7 @@
 #include "airports/AirportFileLoad.h"
 #include "core/Paths.h"
 #include "core/Strings.h"
+#include "support/KillAtStep.h"
 #include "support/LoggedTempDir.h"
 
 namespace zelk {
@@ -55,26 +56,31 @@ TEST_F(ParkAirportCacheCrash, AKilledUpdateLeavesACacheNamingItsSourceOrNone)
     const fs::path sources[] = {kMyThirdpartyFolder / "EDDF.xml", kMySimaddonFolder / "EDDF.xml"};
     test::writeAll(sources[0], lf_airportFile(3));
     test::writeAll(sources[1], lf_airportFile(40));
+    const auto started = std::chrono::steady_clock::now();
     for (const fs::path& source : sources) {
         ASSERT_TRUE(gf_readAirportFile(source));
         ASSERT_EQ(test::readAll(kParkAirportFile), test::readAll(source));
     }
+    const auto loadTime =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started) / 2;
 
     const std::uint32_t seed = lf_seed();
     std::cout << "seed " << seed << " (ZELK_CRASH_SEED repeats it)\n";
     std::mt19937 random(seed);
-    std::uniform_int_distribution<int> wait(0, 12000);
     int named = 0;
     for (int kill = 0; kill < kKills; ++kill) {
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            for (int i = kill;; ++i) (void)gf_readAirportFile(sources[i % 2]);
-        }
-        std::this_thread::sleep_for(std::chrono::microseconds(wait(random)));
-        ::kill(child, SIGKILL);
-        int status = 0;
-        ::waitpid(child, &status, 0);
+        // The child marks a step before its first load and after each of its
+        // first two: the kills land at them and between them, however slow
+        // the machine runs the child (support/KillAtStep.h).
+        const test::KillMoment moment = test::killMomentOf(kill, 2, loadTime, random);
+        const bool arrived = test::killAtStep(moment, [&](const test::KillStep& step) {
+            step();
+            for (int i = kill;; ++i) {
+                (void)gf_readAirportFile(sources[i % 2]);
+                step();
+            }
+        });
+        ASSERT_TRUE(arrived) << "the child died before step " << moment.at << ", kill " << kill;
         if (!fs::exists(kParkAirportCacheSourceFile)) continue; // a cache that stands in for nothing
         const std::string source = test::readAll(kParkAirportCacheSourceFile);
         ASSERT_TRUE(source == gf_genericUtf8(sources[0]) + "\n" || source == gf_genericUtf8(sources[1]) + "\n")

@@ -32,6 +32,7 @@
 #include "liveries/LiveriesScannedFile.h"
 #include "platform/FileReplace.h"
 #include "simlink/UserAircraftState.h"
+#include "support/KillAtStep.h"
 #include "support/LiveryTestDbase.h"
 #include "support/LoggedTempDir.h"
 #include "support/TestAirport.h"
@@ -55,23 +56,27 @@ std::uint32_t lf_seed()
 class CrashSafety : public test::LoggedTempDirTest {
 protected:
     // Starts a child that calls repeat(second) for ever, second alternating
-    // (starting with the kill's parity), kills it with SIGKILL after a seeded
-    // random wait, reaps it and hands the kill's number to check; kKills times.
-    void killAtRandom(const std::function<void(bool)>& repeat, const std::function<void(int kill)>& check)
+    // (starting with the kill's parity), kills it with SIGKILL, reaps it and
+    // hands the kill's number to check; kKills times. The child marks a step
+    // before its first call and after each of its first two, and the kills
+    // follow those steps (support/KillAtStep.h): at them, so a complete call
+    // is seen however slow the machine, and between them, a seeded random
+    // time up to twice cycle (what one call took here) later.
+    void killAtRandom(const std::function<void(bool)>& repeat, std::chrono::microseconds cycle,
+                      const std::function<void(int kill)>& check)
     {
         std::cout << "seed " << seed_ << " (ZELK_CRASH_SEED repeats it)\n";
         std::mt19937 random(seed_);
-        std::uniform_int_distribution<int> wait(0, 12000);
         for (int kill = 0; kill < kKills && !HasFatalFailure(); ++kill) {
-            const pid_t child = ::fork();
-            ASSERT_GE(child, 0);
-            if (child == 0) {
-                for (bool second = kill % 2 != 0;; second = !second) repeat(second);
-            }
-            std::this_thread::sleep_for(std::chrono::microseconds(wait(random)));
-            ::kill(child, SIGKILL);
-            int status = 0;
-            ::waitpid(child, &status, 0);
+            const test::KillMoment moment = test::killMomentOf(kill, 2, cycle, random);
+            const bool arrived = test::killAtStep(moment, [&](const test::KillStep& step) {
+                step();
+                for (bool second = kill % 2 != 0;; second = !second) {
+                    repeat(second);
+                    step();
+                }
+            });
+            ASSERT_TRUE(arrived) << "the child died before step " << moment.at << ", kill " << kill;
             check(kill);
         }
     }
@@ -80,15 +85,18 @@ protected:
     void killRepeatedly(const fs::path& target, const std::function<void(bool)>& save,
                         const std::function<bool(const fs::path&)>& readable)
     {
+        const auto started = std::chrono::steady_clock::now();
         save(false);
         const std::string a = test::readAll(target);
         save(true);
         const std::string b = test::readAll(target);
+        const auto cycle =
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started) / 2;
         ASSERT_NE(a, b);
         fs::remove(target);
 
         int seenA = 0, seenB = 0;
-        killAtRandom(save, [&](int kill) {
+        killAtRandom(save, cycle, [&](int kill) {
             if (!fs::exists(target)) {
                 ASSERT_EQ(seenA + seenB, 0) << "the target went after a save, kill " << kill << ", seed " << seed_;
                 return;
@@ -98,7 +106,7 @@ protected:
             (now == a ? seenA : seenB)++;
             ASSERT_TRUE(readable(target)) << "kill " << kill << ", seed " << seed_;
         });
-        EXPECT_GT(seenA + seenB, 0) << "no save ever finished: the kills came too early";
+        EXPECT_GT(seenA + seenB, 0) << "no save ever finished";
         // The next save clears what the killed ones left beside the target.
         save(false);
         for (const auto& entry : fs::directory_iterator(target.parent_path())) {
@@ -280,31 +288,72 @@ TEST_F(CrashSafety, AirportScanTransaction)
     for (const fs::path& folder : folders)
         for (const auto& [name, text] : a) test::writeAll(folder / name, text);
 
-    int cycles = 0;
-    int seenB = 0;
-    killAtRandom(
-        [&](bool second) {
-            AirportScanTransaction transaction;
-            lf_openAirportScan(transaction);
-            for (const fs::path& folder : folders)
-                for (const auto& [name, text] : contentsOf(second)) test::writeAll(folder / name, text);
-            // Every third scan fails and is rolled back.
-            if (++cycles % 3 == 0) lf_cleanupAirportScan(transaction);
-            else lf_commitAirportScan(transaction);
-        },
-        [&](int kill) {
-            ASSERT_TRUE(lf_recoverAirportScan()) << "kill " << kill << ", seed " << seed_;
-            EXPECT_FALSE(fs::exists(lf_scanMarkerPath())) << "kill " << kill;
-            const Contents first = read(folders[0]);
-            ASSERT_TRUE(first == a || first == b) << "a folder neither before nor after, kill " << kill << ", seed "
-                                                  << seed_;
-            ASSERT_EQ(read(folders[1]), first) << "the folders from different scans, kill " << kill << ", seed "
-                                               << seed_;
-            for (const fs::path& folder : folders)
-                EXPECT_FALSE(fs::exists(lf_scanBackupPath(folder))) << "kill " << kill;
-            if (first == b) ++seenB;
+    // One scan: the folders rebuilt with contents b (or a), then committed or
+    // (failed) rolled back.
+    const auto scan = [&](bool second, bool failed) {
+        AirportScanTransaction transaction;
+        lf_openAirportScan(transaction);
+        for (const fs::path& folder : folders)
+            for (const auto& [name, text] : contentsOf(second)) test::writeAll(folder / name, text);
+        if (failed) lf_cleanupAirportScan(transaction);
+        else lf_commitAirportScan(transaction);
+    };
+    // The steps of a committed and of a failed scan, counted here, and the one
+    // from which a committed scan's new folders stand.
+    int steps[2] = {0, 0};
+    int committedAt = 0;
+    const auto started = std::chrono::steady_clock::now();
+    for (const bool failed : {false, true}) {
+        lf_setAirportScanStepHook([&](std::string_view step) {
+            ++steps[failed];
+            if (step == "committed") committedAt = steps[failed];
         });
-    EXPECT_GT(seenB, 0) << "no scan ever committed: the kills came too early";
+        scan(true, failed);
+    }
+    lf_setAirportScanStepHook(nullptr);
+    const auto stepTime = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                                                started) /
+                          (steps[0] + steps[1]);
+    ASSERT_GT(committedAt, 1);
+    ASSERT_GT(steps[1], 1);
+    ASSERT_EQ(read(folders[0]), b);
+
+    std::cout << "seed " << seed_ << " (ZELK_CRASH_SEED repeats it)\n";
+    std::mt19937 random(seed_);
+    int changed = 0;
+    for (int kill = 0; kill < kKills; ++kill) {
+        // The last third of the scans fail; each scan turns the folders to
+        // the other contents, so that what a kill left shows whether it
+        // committed.
+        const bool failed = kill >= 2 * kKills / 3;
+        const Contents before = read(folders[0]);
+        const bool second = before == a;
+        const test::KillMoment moment = test::killMomentOf(kill, steps[failed], stepTime, random);
+        const bool arrived = test::killAtStep(moment, [&](const test::KillStep& step) {
+            lf_setAirportScanStepHook([&](std::string_view) { step(); });
+            scan(second, failed);
+        });
+        ASSERT_TRUE(arrived) << "the child died before step " << moment.at << ", kill " << kill;
+        ASSERT_TRUE(lf_recoverAirportScan()) << "kill " << kill << ", seed " << seed_;
+        EXPECT_FALSE(fs::exists(lf_scanMarkerPath())) << "kill " << kill;
+        const Contents first = read(folders[0]);
+        ASSERT_TRUE(first == a || first == b) << "a folder neither before nor after, kill " << kill << ", seed "
+                                              << seed_;
+        ASSERT_EQ(read(folders[1]), first) << "the folders from different scans, kill " << kill << ", seed "
+                                           << seed_;
+        for (const fs::path& folder : folders)
+            EXPECT_FALSE(fs::exists(lf_scanBackupPath(folder))) << "kill " << kill;
+        // Killed at a step, the scan's outcome is known; a failed scan,
+        // killed anywhere, leaves the folders as they were.
+        if (!moment.later || failed) {
+            const bool committed = !failed && moment.at >= committedAt;
+            EXPECT_TRUE(first == (committed ? contentsOf(second) : before))
+                << "killed at step " << moment.at << " of " << steps[failed] << (failed ? ", failed" : "")
+                << (committed ? ", committed" : "") << ", seed " << seed_;
+        }
+        if (first != before) ++changed;
+    }
+    EXPECT_GT(changed, 0) << "no scan ever committed";
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include "app/DemoRun.h"
 #include "simlink/SimClient.h"
+#include "support/Eventually.h"
 
 namespace zelk {
 namespace {
@@ -36,8 +37,7 @@ TEST(DemoRun, TimerClosesOnceItsTimeIsUpAndNeverWhenCancelled)
     EXPECT_EQ(closes.load(), 0);
     {
         DemoTimer timer(std::chrono::seconds(0), [&] { ++closes; });
-        for (int i = 0; i < 500 && closes.load() == 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        test::eventually([&] { return closes.load() != 0; });
     }
     EXPECT_EQ(closes.load(), 1);
 }

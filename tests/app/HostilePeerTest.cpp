@@ -24,6 +24,7 @@
 #include "platform/NetworkLayer.h"
 #include "platform/Socket.h"
 #include "support/ChildProcess.h"
+#include "support/Eventually.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
@@ -235,7 +236,7 @@ TEST_F(HostilePeer, TheProgramSurvivesASecondSenderAndServesTheApp)
 
     app_ = ChildProcess(fs::path(program_.parent_path() / "tools" / "zelk_rtapp_emu"),
                         {"--scenario", (demo_ / "lszh.scenario").string(), "--port", std::to_string(tcp), "--udp", udp,
-                         "--record", file("app-record.txt").string(), "--duration", "150"},
+                         "--record", file("app-record.txt").string(), "--duration", std::to_string(kTestLimit.count())},
                         file("app-out.txt"));
     fs::current_path(file("work"));
     // Time for the start, the buffer, some ten seconds of attack and the app served after it.
@@ -251,7 +252,7 @@ TEST_F(HostilePeer, TheProgramSurvivesASecondSenderAndServesTheApp)
         }
     });
 
-    ASSERT_TRUE(waitForFileText(file("work/Log.txt"), "Buffer traffic received", 60s))
+    ASSERT_TRUE(waitForFileText(file("work/Log.txt"), "Buffer traffic received", kEventWait))
         << readAll(file("zelk-out.txt"));
     const auto logBefore = fs::file_size(file("work/Log.txt"));
     const auto attackStart = Clock::now();
@@ -262,7 +263,7 @@ TEST_F(HostilePeer, TheProgramSurvivesASecondSenderAndServesTheApp)
     const std::size_t appLinesAfterAttack = readAll(file("app-record.txt")).size();
     EXPECT_TRUE(zelk_.running()) << "the program ended under attack:\n" << readAll(file("zelk-out.txt"));
 
-    const auto status = zelk_.waitFor(120s);
+    const auto status = zelk_.waitFor(kEventWait);
     watching = false;
     watcher.join();
     ASSERT_TRUE(status) << "the program did not end after its demo time";

@@ -17,6 +17,9 @@
 #include <vector>
 
 #include "app/AppTestSupport.h"
+#include "app/CloseDown.h"
+#include "support/ChildProcess.h"
+#include "support/Eventually.h"
 
 namespace zelk {
 namespace {
@@ -71,14 +74,14 @@ Child start(const fs::path& program, const fs::path& folder, const fs::path& con
 // The exit status, or nothing when the child did not end in time.
 std::optional<int> waitFor(const Child& child, std::chrono::milliseconds limit)
 {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
+    std::optional<int> exit;
+    test::eventually([&] {
         int status = 0;
-        const pid_t done = ::waitpid(child.pid, &status, WNOHANG);
-        if (done == child.pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        std::this_thread::sleep_for(10ms);
-    }
-    return std::nullopt;
+        if (::waitpid(child.pid, &status, WNOHANG) != child.pid) return false;
+        exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return true;
+    }, limit);
+    return exit;
 }
 
 void killAndReap(const Child& child)
@@ -86,16 +89,6 @@ void killAndReap(const Child& child)
     ::kill(child.pid, SIGKILL);
     int status = 0;
     ::waitpid(child.pid, &status, 0);
-}
-
-bool waitForText(const fs::path& file, const std::string& text, std::chrono::milliseconds limit)
-{
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (test::readAll(file).find(text) != std::string::npos) return true;
-        std::this_thread::sleep_for(20ms);
-    }
-    return false;
 }
 
 class ZelkProcess : public test::TempDirTest {
@@ -115,7 +108,7 @@ TEST_F(ZelkProcess, ProductionOutsideTheProgramFolderFailsWithError41)
 {
     fs::create_directories(file("work"));
     const Child child = start(program_, file("work"), file("config"), {"--production"});
-    const auto status = waitFor(child, 20s);
+    const auto status = waitFor(child, test::kEventWait);
     if (!status) killAndReap(child);
     ASSERT_TRUE(status) << "did not end";
     EXPECT_NE(*status, 0);
@@ -129,7 +122,7 @@ TEST_F(ZelkProcess, LogThatCannotBeOpenedIsAStartupFailure)
 {
     fs::create_directories(file("work/Log.txt")); // a folder where the log belongs
     const Child child = start(program_, file("work"), file("config"), {"--production"});
-    const auto status = waitFor(child, 20s);
+    const auto status = waitFor(child, test::kEventWait);
     if (!status) killAndReap(child);
     ASSERT_TRUE(status) << "did not end";
     EXPECT_EQ(*status, 1);
@@ -145,22 +138,26 @@ TEST_F(ZelkProcess, SecondInstanceExitsAtOnceAndSigtermClosesTheFirst)
     fs::create_directories(file("first"));
     fs::create_directories(file("second"));
     const Child first = start(program_, file("first"), file("config"), {});
-    if (!waitForText(file("first/Log.txt"), "Exiting: SYSTEM ERROR", 20s)) {
+    if (!test::waitForFileText(file("first/Log.txt"), "Exiting: SYSTEM ERROR", test::kEventWait)) {
         killAndReap(first);
         FAIL() << "the first instance did not reach its close-down";
     }
 
+    const auto errorSeen = std::chrono::steady_clock::now();
     const Child second = start(program_, file("second"), file("config"), {});
-    const auto secondStatus = waitFor(second, 10s);
+    const auto secondStatus = waitFor(second, test::kEventWait);
     if (!secondStatus) killAndReap(second);
     EXPECT_EQ(secondStatus, std::optional<int>(255));
     EXPECT_FALSE(fs::exists(file("second/Log.txt")));
     EXPECT_EQ(test::readAll(file("second/out.txt")), "");
 
     ASSERT_EQ(::kill(first.pid, SIGTERM), 0);
-    const auto firstStatus = waitFor(first, 10s); // well inside the 25-second wait
+    const auto firstStatus = waitFor(first, test::kEventWait);
     if (!firstStatus) killAndReap(first);
     ASSERT_TRUE(firstStatus) << "SIGTERM did not end the program";
+    // Inside the 25-second wait that would have ended it anyway (less what
+    // seeing the error in the log may have taken).
+    EXPECT_LT(std::chrono::steady_clock::now() - errorSeen, std::chrono::seconds(kSystemErrorWaitSeconds - 1));
     EXPECT_EQ(*firstStatus, 1); // it had failed before it was closed
     const std::string log = test::readAll(file("first/Log.txt"));
     EXPECT_NE(log.find("SIGTERM received, closing ZELK ..."), std::string::npos) << log;
@@ -183,7 +180,7 @@ TEST_F(ZelkProcess, ProductionJobInAWorkingSetupEndsWithZero)
                    test::parametersXml("RT Direct", file("sim/Community"), std::string(200'000, '9')));
 
     const Child child = start(program_, file("work"), file("config"), {"--production"});
-    const auto status = waitFor(child, 60s);
+    const auto status = waitFor(child, test::kEventWait);
     if (!status) killAndReap(child);
     ASSERT_TRUE(status);
     const std::string log = test::readAll(file("work/Log.txt"));

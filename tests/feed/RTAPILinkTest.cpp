@@ -21,6 +21,7 @@
 #include "gui/WaitClock.h"
 #include "rtapi_emu/RTAPIEmulator.h"
 #include "simlink/UserAircraftState.h"
+#include "support/Eventually.h"
 #include "support/LoggedTempDir.h"
 #include "support/ScopedEnv.h"
 
@@ -184,9 +185,9 @@ TEST_F(RTAPILink, FirstTrafficWithinOnePaceThen401StopsTheReader)
     RTAPITrafficReader reader;
     const auto started = Clock::now();
     start(reader);
-    ASSERT_TRUE(eventually([] { return gf_rtApiReaderState().firstTraffic.load(); }, 2s));
+    ASSERT_TRUE(eventually([] { return gf_rtApiReaderState().firstTraffic.load(); }));
     EXPECT_LT(Clock::now() - started, 2s);
-    ASSERT_TRUE(eventually([] { return gf_currentStopRequest() != nullptr; }, 5s));
+    ASSERT_TRUE(eventually([] { return gf_currentStopRequest() != nullptr; }));
     EXPECT_EQ(gf_currentStopRequest()->stopReason(), StopReason::ReaderError);
     EXPECT_EQ(gf_currentStopRequest()->delay, 15u);
     EXPECT_TRUE(eventually([&] { return reader.state() == RTAPIReader::State::Stopped; }));
@@ -220,7 +221,7 @@ TEST_F(RTAPILink, RequestsFollowTheRepliesPace)
     RTAPITrafficReader reader;
     reader.setClock(clock);
     start(reader);
-    ASSERT_TRUE(emulator->waitForRequests("/traffic", 6));
+    ASSERT_TRUE(emulator->waitForRequests("/traffic", 6, kEventWait));
     reader.stop();
     const auto sleeps = clock->recorded();
     ASSERT_GE(sleeps.size(), 5u);
@@ -235,7 +236,7 @@ TEST_F(RTAPILink, AStopCutsAStalledReplyAndABigOneIsCutOff)
     emulator->script("/traffic", {{200, "", 0ms, true}});
     RTAPITrafficReader reader;
     start(reader);
-    ASSERT_TRUE(emulator->waitForRequests("/traffic", 1));
+    ASSERT_TRUE(emulator->waitForRequests("/traffic", 1, kEventWait));
     std::this_thread::sleep_for(200ms);
     const auto stopAt = Clock::now();
     reader.stop();
@@ -274,7 +275,7 @@ TEST_F(RTAPILink, ParkedRequestFilledTimedOutAndLate)
     late.replace(late.find("D7"), 2, "E9");
     emulator->script("/traffic", {{200, late, 0ms, true}});
     const auto clock = std::make_shared<RecordingClock>();
-    clock->gate = [this] { emulator->waitForRequests("/traffic", 2); };
+    clock->gate = [this] { emulator->waitForRequests("/traffic", 2, kEventWait); };
     gf_setWaitClock(clock);
     EXPECT_FALSE(gf_requestRTAPIParkedTraffic());
     EXPECT_TRUE(logHas("ParkedTraffic receiving timed out after 10 seconds"));
@@ -307,7 +308,7 @@ TEST_F(RTAPILink, AReplyOverTheLimitKeepsTheAircraftNearestTheUser)
     giveQueryBox();
     RTAPITrafficReader reader;
     start(reader);
-    const bool taken = eventually([] { return gf_rtApiReaderState().firstTraffic.load(); }, 60s);
+    const bool taken = eventually([] { return gf_rtApiReaderState().firstTraffic.load(); });
     reader.stop();
     ASSERT_TRUE(taken);
     std::scoped_lock guard(mutex);
@@ -341,7 +342,7 @@ TEST_F(RTAPILink, AReaderOnAnotherThreadsTokenStopsWithinAWaitStep)
     gf_RTAPIAuthenticater();
     RTAPIWeatherReader reader; // waits 10 s between its requests
     std::jthread thread([&](std::stop_token stop) { reader.run(std::move(stop)); });
-    ASSERT_TRUE(emulator->waitForRequests("/nearestmetar", 1));
+    ASSERT_TRUE(emulator->waitForRequests("/nearestmetar", 1, kEventWait));
     ASSERT_TRUE(eventually([&] { return reader.state() == RTAPIReader::State::Waiting; }));
     const auto stopAt = Clock::now();
     thread.request_stop();

@@ -41,6 +41,7 @@
 #include "platform/MemoryRelease.h"
 #include "simlink/UserAircraftState.h"
 #include "support/ChildProcess.h"
+#include "support/Eventually.h"
 #include "support/LoggedTempDir.h"
 #include "support/ScopedEnv.h"
 #include "traffic/TrafficState.h"
@@ -153,9 +154,9 @@ protected:
         recordFile = file("requests.jsonl");
         service = ChildProcess(ZELK_RTAPI_EMU_PATH,
                                {"--scenario", file("service.scenario").string(), "--folder", file("service").string(),
-                                "--record", recordFile.string(), "--duration", "120"},
+                                "--record", recordFile.string(), "--duration", std::to_string(kTestLimit.count())},
                                file("service-out.txt"));
-        ASSERT_TRUE(waitForFileText(file("service-out.txt"), "\nca ", 30s)) << readAll(file("service-out.txt"));
+        ASSERT_TRUE(waitForFileText(file("service-out.txt"), "\nca ", kEventWait)) << readAll(file("service-out.txt"));
         const std::string out = readAll(file("service-out.txt"));
         const auto port = out.substr(5, out.find('\n') - 5);
         const auto ca = out.substr(out.find("\nca ") + 4);
@@ -603,12 +604,12 @@ TEST_P(RTAPIHostileReplies, AreRefusedOrTrimmedAndTheRunGoesOn)
                 const auto entries = mailbox.entries();
                 return std::any_of(entries.begin(), entries.end(),
                                    [](const MailboxEntry& e) { return e.kind == BatchKind::Live && e.records == 3; });
-            }, 10s));
+            }));
         } else {
             EXPECT_TRUE(eventually([] {
                 std::scoped_lock guard(gf_rtApiReaderState().mutex);
                 return gf_rtApiReaderState().qnh == 1021;
-            }, 10s));
+            }));
         }
     }
     gf_rtApiTrafficReader().stop();
@@ -647,7 +648,7 @@ TEST_F(RTAPIMode, ALoginThatExpiresMidRunAsksForARestart)
     startService({{"/traffic", {good, R"(200 {"status":401})"}}});
     ASSERT_TRUE(lf_runRTAPIMode());
     EXPECT_FALSE(gf_currentStopRequest());
-    ASSERT_TRUE(eventually([] { return gf_currentStopRequest() != nullptr; }, 6s));
+    ASSERT_TRUE(eventually([] { return gf_currentStopRequest() != nullptr; }));
     EXPECT_EQ(gf_currentStopRequest()->stopReason(), StopReason::ReaderError);
     EXPECT_EQ(gf_currentStopRequest()->delay, 15u);
     EXPECT_TRUE(logged("re-authentication to RT API is needed, restart Traffic RTAPIreader"));
@@ -663,7 +664,7 @@ TEST_F(RTAPIMode, AStopCutsAStalledReplyAtOnce)
     const std::string good = traffic.substr(at + 9, traffic.find('\n', at) - at - 9);
     startService({{"/traffic", {good, R"(200 stall {"status":200,"data":{}})"}}});
     ASSERT_TRUE(lf_runRTAPIMode());
-    ASSERT_TRUE(eventually([&] { return requests("/traffic").size() >= 2; }, 6s));
+    ASSERT_TRUE(eventually([&] { return requests("/traffic").size() >= 2; }));
     std::this_thread::sleep_for(200ms);
     ASSERT_EQ(gf_rtApiTrafficReader().state(), RTAPIReader::State::Requesting);
     const auto stopAt = Clock::now();

@@ -21,6 +21,7 @@
 #include "platform/NetworkLayer.h"
 #include "platform/Socket.h"
 #include "rtapp_emu/RTAppEmulator.h"
+#include "support/Eventually.h"
 #include "support/LoggedTempDir.h"
 
 namespace zelk::test {

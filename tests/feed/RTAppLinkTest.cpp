@@ -11,6 +11,7 @@
 #include "feed/RTAppTestSupport.h"
 #include "platform/NetworkLayer.h"
 #include "platform/Socket.h"
+#include "support/Eventually.h"
 
 namespace zelk::test {
 namespace {

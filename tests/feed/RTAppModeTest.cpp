@@ -32,6 +32,7 @@
 #include "platform/NetworkLayer.h"
 #include "simlink/UserAircraftState.h"
 #include "support/ChildProcess.h"
+#include "support/Eventually.h"
 #include "support/LoggedTempDir.h"
 #include "support/ScopedEnv.h"
 #include "traffic/TrafficState.h"
@@ -104,7 +105,8 @@ protected:
         writeAll(file("app.scenario"), scenario);
         std::vector<std::string> args{"--scenario", file("app.scenario").string(), "--port", std::to_string(tcpPort),
                                       "--udp", std::to_string(udpTraffic) + "," + std::to_string(udpWeather),
-                                      "--record", file("app-record.txt").string(), "--duration", "120"};
+                                      "--record", file("app-record.txt").string(), "--duration",
+                                      std::to_string(kTestLimit.count())};
         if (!fault.empty()) args.insert(args.end(), {"--fault", fault});
         app = ChildProcess(ZELK_RTAPP_EMU_PATH, args, file("app-out.txt"));
     }

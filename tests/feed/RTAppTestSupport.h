@@ -79,16 +79,4 @@ struct Delivery {
     std::vector<TrafficRecord> records;
 };
 
-// Polls cond every 10 ms for at most limit (threads and sockets at work).
-template <typename Cond>
-bool eventually(Cond cond, std::chrono::milliseconds limit = std::chrono::seconds(5))
-{
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!cond()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
-
 } // namespace zelk::test

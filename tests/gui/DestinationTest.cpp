@@ -8,6 +8,7 @@
 #include "core/Settings.h"
 #include "gui/Destination.h"
 #include "gui/WindowTestSupport.h"
+#include "support/Eventually.h"
 
 namespace zelk {
 namespace {
@@ -55,7 +56,7 @@ protected:
         lf_onDestinationEntered();
         if (!gf_isDestinationReadRunning()) return;
         EXPECT_FALSE(host_->isEnabled(DESTINATION.hwnd())) << "the box waits for the read";
-        ASSERT_EQ(window_->takeMessage(std::chrono::seconds(10)), MSG_WINDOW_TASK);
+        ASSERT_EQ(window_->takeMessage(test::kEventWait), MSG_WINDOW_TASK);
         gf_runWindowTasks();
         gf_joinDestinationRead();
         EXPECT_TRUE(host_->isEnabled(DESTINATION.hwnd()));

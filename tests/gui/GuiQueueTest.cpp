@@ -9,6 +9,7 @@
 
 #include "gui/Gui.h"
 #include "gui/GuiTestSupport.h"
+#include "support/Eventually.h"
 
 namespace zelk {
 namespace {
@@ -57,7 +58,7 @@ TEST_F(GuiQueue, UpdatesFromAnotherThreadWaitForOneWakeUpAndApplyInOrder)
     EXPECT_EQ(window->posted.load(), 1);
     EXPECT_TRUE(gui.wakeUpPending());
 
-    EXPECT_EQ(window->takeMessage(std::chrono::seconds(5)), MSG_GUI_UPDATE);
+    EXPECT_EQ(window->takeMessage(test::kEventWait), MSG_GUI_UPDATE);
     gui.drainUpdateQueue();
     EXPECT_EQ(pendingOf(gui), 2u); // the later value of the same kind wins
     EXPECT_EQ(gui.panel().feedText, "feed");
@@ -74,7 +75,7 @@ TEST_F(GuiQueue, MissedWakeUpsAreMadeUpFor)
     EXPECT_EQ(gui.queuedUpdates(), 1u);
     EXPECT_FALSE(gui.wakeUpPending());
     gui.attachWindow(window);
-    EXPECT_EQ(window->takeMessage(std::chrono::seconds(5)), MSG_GUI_UPDATE);
+    EXPECT_EQ(window->takeMessage(test::kEventWait), MSG_GUI_UPDATE);
     gui.drainUpdateQueue();
     EXPECT_EQ(gui.panel().liveCount, 12u);
 
@@ -131,7 +132,7 @@ TEST_F(GuiQueue, ConcurrentPostersStress)
             finished.fetch_add(1);
         });
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    const auto deadline = std::chrono::steady_clock::now() + test::kEventWait;
     while (std::chrono::steady_clock::now() < deadline) {
         const std::uint32_t m = window->takeMessage(std::chrono::milliseconds(50));
         if (m == MSG_GUI_UPDATE) gui.drainUpdateQueue();

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "simlink/PoseTable.h"
+#include "support/Eventually.h"
 
 namespace zelk {
 namespace {
@@ -123,7 +124,7 @@ TEST(PoseTable, LinkGetsTheNewestPosesWithoutHoldingUpTheEngine)
     });
 
     // Generous: a loaded machine may leave the link unscheduled for seconds.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    const auto deadline = std::chrono::steady_clock::now() + test::kEventWait;
     int checkpointsSeen = 0;
     for (int pass = 1; pass <= kPasses; ++pass) {
         for (std::uint32_t id = 0; id < kObjects; ++id)

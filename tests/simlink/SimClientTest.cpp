@@ -9,6 +9,7 @@
 #include "SimLinkTestSupport.h"
 #include "simlink/PoseTable.h"
 #include "simlink/SimQueues.h"
+#include "support/Eventually.h"
 
 namespace zelk {
 namespace {
@@ -590,18 +591,16 @@ TEST_F(SimClientTest, ThreadRunsOnTheInstalledPortAndCleansUpOnStop)
         return p;
     });
     std::jthread thread(gf_simClientThread);
-    for (int i = 0; i < 2000 && gf_simRunState() != kSimRunning; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_EQ(gf_simRunState(), kSimRunning);
+    EXPECT_TRUE(test::eventually([] { return gf_simRunState() == kSimRunning; }));
     for (int i = 0; i < 3; ++i)
         gf_queueAiCreate(lf_command(0x4B0001 + i, "T"));
     std::vector<SimObjectResult> results;
-    for (int i = 0; i < 2000 && results.size() < 3; ++i) {
+    test::eventually([&] {
         std::vector<SimObjectResult> batch;
         gf_takeSimObjectResults(batch);
         results.insert(results.end(), batch.begin(), batch.end());
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+        return results.size() >= 3;
+    });
     EXPECT_EQ(results.size(), 3u);
     thread.request_stop();
     thread.join();

@@ -4,6 +4,7 @@
 #include <thread>
 #include <utility>
 
+#include "support/Eventually.h"
 #include "support/TempDir.h"
 
 #if defined(_WIN32)
@@ -89,7 +90,7 @@ void ChildProcess::kill()
 {
     if (handle_ == nullptr) return;
     TerminateProcess(handle_, 137);
-    waitFor(10s);
+    waitFor(kEventWait);
 }
 
 #else
@@ -120,23 +121,20 @@ ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vect
 std::optional<int> ChildProcess::waitFor(std::chrono::milliseconds limit)
 {
     if (status_ || pid_ < 0) return status_;
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    for (;;) {
+    eventually([&] {
         int status = 0;
-        if (::waitpid(static_cast<pid_t>(pid_), &status, WNOHANG) == static_cast<pid_t>(pid_)) {
-            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            return status_;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
-        std::this_thread::sleep_for(10ms);
-    }
+        if (::waitpid(static_cast<pid_t>(pid_), &status, WNOHANG) != static_cast<pid_t>(pid_)) return false;
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return true;
+    }, limit);
+    return status_;
 }
 
 void ChildProcess::kill()
 {
     if (pid_ < 0 || status_) return;
     ::kill(static_cast<pid_t>(pid_), SIGKILL);
-    waitFor(10s);
+    waitFor(kEventWait);
 }
 
 #endif
@@ -167,12 +165,7 @@ bool ChildProcess::running() { return started() && !waitFor(0ms); }
 
 bool waitForFileText(const std::filesystem::path& file, const std::string& text, std::chrono::milliseconds limit)
 {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-        if (readAll(file).find(text) != std::string::npos) return true;
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(20ms);
-    }
+    return eventually([&] { return readAll(file).find(text) != std::string::npos; }, limit);
 }
 
 } // namespace zelk::test

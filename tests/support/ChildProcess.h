@@ -42,7 +42,7 @@ private:
     std::filesystem::path output_;
 };
 
-// Polls file every 20 ms until it holds text or limit passed.
+// Polls file until it holds text or limit passed.
 bool waitForFileText(const std::filesystem::path& file, const std::string& text, std::chrono::milliseconds limit);
 
 } // namespace zelk::test

@@ -39,6 +39,7 @@ TEST_F(DownloaderBase, ProductTalksHttpsAndOnlyLoopbackMayOverride)
 #include <future>
 #include <thread>
 
+#include "support/Eventually.h"
 #include "update/LocalServer.h"
 
 namespace zelk {
@@ -139,7 +140,7 @@ TEST_F(Downloader, StopRequestAbortsAStalledTransfer)
     gf_requestStop(StopReason::NewSettings, 0);
     // libcurl polls the stop at least once a second; a bounded wait keeps a
     // hang from blocking the whole test run.
-    ASSERT_EQ(result.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    ASSERT_EQ(result.wait_for(test::kEventWait), std::future_status::ready);
     EXPECT_FALSE(result.get());
     EXPECT_EQ(test::readAll(file("target.bin")), "good");
     EXPECT_TRUE(leftovers().empty());
