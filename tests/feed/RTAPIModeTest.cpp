@@ -592,7 +592,7 @@ TEST_P(RTAPIHostileReplies, AreRefusedOrTrimmedAndTheRunGoesOn)
     // The answers built here are the stand-in's, not the program's.
     platform::releaseFreeMemory();
     peakResidentMb();
-    const auto residentBefore = residentMb();
+    [[maybe_unused]] const auto residentBefore = residentMb();
     const std::size_t logBefore = log().size();
     lf_runRTAPIMode();
     for (const std::string& path : c.paths) {
@@ -615,7 +615,7 @@ TEST_P(RTAPIHostileReplies, AreRefusedOrTrimmedAndTheRunGoesOn)
     gf_rtApiTrafficReader().stop();
     gf_rtApiWeatherReader().stop();
     gf_rtApiWeatherReader().setClock(nullptr);
-    const auto residentAfter = residentMb();
+    [[maybe_unused]] const auto residentAfter = residentMb();
     const std::string text = log();
     EXPECT_NE(text.find(c.logged), std::string::npos) << text.substr(0, 4000);
     EXPECT_LT(text.size() - logBefore, 16u << 10) << "log growth";
